@@ -1,0 +1,25 @@
+#pragma once
+
+#include "core/panes/file_entry.h"
+
+#include <QString>
+
+#include <vector>
+
+namespace tw {
+
+enum class SortKey : int { Name = 0, Date = 1, Size = 2, Type = 3 };
+
+// One pane: its folder, mask, exclude list, sort key and rows. A view row index is always an
+// index into `entries`.
+struct PaneState {
+    QString site;    // remote pane: host the connection was opened to
+    QString path;    // current folder (local: absolute path; remote: as the server reports it)
+    QString mask;    // one wildcard pattern, at most 23 characters; empty = "*.*"
+    QString exclude; // extensions separated by ';', ',' or ' '
+    SortKey sortKey = SortKey::Name;
+    bool hasListing = false; // false: the pane holds no listing (rows empty)
+    std::vector<FileEntry> entries;
+};
+
+} // namespace tw

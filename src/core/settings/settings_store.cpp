@@ -1,0 +1,163 @@
+#include "core/settings/settings_store.h"
+
+#include "core/text/format.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+
+namespace tw {
+
+namespace {
+
+QString defaultStorePath() {
+    const QByteArray overridePath = qgetenv("TARNWICK2000_SETTINGS");
+    if (!overridePath.isEmpty())
+        return QString::fromLocal8Bit(overridePath);
+    QSettings probe(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Quellwork"),
+                    QStringLiteral("Tarnwick 2000"));
+    return probe.fileName();
+}
+
+QString normalizeKey(const QString& key) {
+    QString k = key;
+    k.replace(u'\\', u'/');
+    while (k.startsWith(u'/'))
+        k.remove(0, 1);
+    while (k.endsWith(u'/'))
+        k.chop(1);
+    return k;
+}
+
+} // namespace
+
+SettingsStore::SettingsStore() : SettingsStore(defaultStorePath()) {}
+
+SettingsStore::SettingsStore(const QString& filePath)
+    : m_settings(std::make_unique<QSettings>(filePath, QSettings::IniFormat)) {
+    m_settings->setAtomicSyncRequired(true);
+}
+
+SettingsStore::~SettingsStore() {
+    Sync();
+}
+
+QString SettingsStore::fileName() const {
+    return m_settings->fileName();
+}
+
+QString SettingsStore::path(const QString& key, const QString& value) {
+    const QString k = normalizeKey(key);
+    return k.isEmpty() ? value : k + u'/' + value;
+}
+
+std::uint32_t SettingsStore::ReadSettingNumber(const QString& key, const QString& value,
+                                               std::uint32_t defaultValue) const {
+    const QVariant v = m_settings->value(path(key, value));
+    if (!v.isValid())
+        return defaultValue;
+    bool ok = false;
+    const qlonglong n = v.toString().trimmed().toLongLong(&ok, 0);
+    if (!ok)
+        return defaultValue;
+    return static_cast<std::uint32_t>(n); // a DWORD keeps its low 32 bits
+}
+
+std::uint32_t SettingsStore::ReadSettingFlag(const QString& key, const QString& value,
+                                             std::uint32_t defaultValue) const {
+    return ReadSettingNumber(key, value, defaultValue) != 0 ? 1u : 0u;
+}
+
+QString SettingsStore::ReadSettingString(const QString& key, const QString& value,
+                                         const QString& defaultValue, int maxChars) const {
+    const QVariant v = m_settings->value(path(key, value));
+    if (!v.isValid())
+        return CutText(defaultValue, maxChars);
+    if (v.typeId() == QMetaType::QStringList) // an unquoted text with commas
+        return CutText(v.toStringList().join(QStringLiteral(", ")), maxChars);
+    return CutText(v.toString(), maxChars);
+}
+
+QByteArray SettingsStore::ReadSettingBinary(const QString& key, const QString& value) const {
+    const QVariant v = m_settings->value(path(key, value));
+    if (!v.isValid())
+        return {};
+    return v.toByteArray();
+}
+
+void SettingsStore::WriteSettingNumber(const QString& key, const QString& value,
+                                       std::uint32_t number) {
+    m_settings->setValue(path(key, value), static_cast<qulonglong>(number));
+}
+
+void SettingsStore::WriteSettingFlag(const QString& key, const QString& value,
+                                     std::uint32_t flag) {
+    WriteSettingNumber(key, value, flag != 0 ? 1u : 0u);
+}
+
+void SettingsStore::WriteSettingString(const QString& key, const QString& value,
+                                       const QString& text) {
+    m_settings->setValue(path(key, value), text);
+}
+
+void SettingsStore::WriteSettingBinary(const QString& key, const QString& value,
+                                       const QByteArray& data) {
+    m_settings->setValue(path(key, value), data);
+}
+
+bool SettingsStore::SettingsKeyExists(const QString& key) const {
+    const QString k = normalizeKey(key);
+    if (k.isEmpty())
+        return QFileInfo::exists(fileName()) && !m_settings->allKeys().isEmpty();
+    m_settings->beginGroup(k);
+    const bool exists = !m_settings->allKeys().isEmpty();
+    m_settings->endGroup();
+    return exists;
+}
+
+bool SettingsStore::ValueExists(const QString& key, const QString& value) const {
+    return m_settings->contains(path(key, value));
+}
+
+void SettingsStore::DeleteSettingsKey(const QString& key) {
+    const QString k = normalizeKey(key);
+    if (k.isEmpty())
+        m_settings->clear();
+    else
+        m_settings->remove(k);
+}
+
+QStringList SettingsStore::SubKeys(const QString& key) const {
+    const QString k = normalizeKey(key);
+    if (!k.isEmpty())
+        m_settings->beginGroup(k);
+    QStringList groups = m_settings->childGroups();
+    if (!k.isEmpty())
+        m_settings->endGroup();
+    return groups;
+}
+
+void SettingsStore::restrictPermissions() {
+    const QString file = fileName();
+    if (QFileInfo::exists(file))
+        QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+}
+
+bool SettingsStore::Sync() {
+    const QString file = fileName();
+    const QFileInfo info(file);
+    if (!info.exists()) {
+        // Create the file empty with owner-only rights first: the atomic save keeps them.
+        QDir().mkpath(info.absolutePath());
+        QFile f(file);
+        if (f.open(QIODevice::WriteOnly))
+            f.close();
+    }
+    restrictPermissions();
+    m_settings->sync();
+    restrictPermissions();
+    return m_settings->status() == QSettings::NoError;
+}
+
+} // namespace tw

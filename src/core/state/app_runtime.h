@@ -1,0 +1,18 @@
+#pragma once
+
+#include <atomic>
+#include <thread>
+
+namespace tw {
+
+// What exists only while the program runs and is never copied or saved: the connection
+// flags and the worker guard. `busy` is set by the UI thread just before a worker starts and
+// cleared by the worker at its end; at most one worker runs at a time.
+struct AppRuntime {
+    std::atomic<bool> connectMode{false};
+    std::atomic<bool> connected{false};
+    std::atomic<bool> busy{false};
+    std::thread::id workerThreadId{};
+};
+
+} // namespace tw

@@ -1,0 +1,122 @@
+#pragma once
+
+#include "core/ui_port.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <deque>
+#include <mutex>
+#include <vector>
+
+namespace tw::test {
+
+// A UI port that records every call and answers questions from a script. Safe to call from
+// worker threads. Subsystem tests derive from it to record their own port's calls.
+class RecordingPort : public UiPort {
+public:
+    struct Box {
+        BoxKind kind;
+        QString caption;
+        QString text;
+        bool defaultYes;
+    };
+
+    // Answers for the next message boxes, in order; when the script is empty a box answers
+    // `defaultAnswer`.
+    void answerBoxes(std::initializer_list<bool> answers) {
+        std::lock_guard lock(m_mutex);
+        m_boxAnswers.insert(m_boxAnswers.end(), answers);
+    }
+    bool defaultAnswer = true;
+    bool statusVisible = true;
+    bool waveWorks = true;
+
+    void appendLog(const QString& line) override { record(QStringLiteral("log: ") + line, &m_log, line); }
+    void clearLog() override {
+        std::lock_guard lock(m_mutex);
+        m_events << QStringLiteral("clearLog");
+        m_log.clear();
+    }
+    bool showStatus(const QString& text) override {
+        std::lock_guard lock(m_mutex);
+        if (!statusVisible)
+            return false;
+        m_events << QStringLiteral("status: ") + text;
+        m_status = text;
+        return true;
+    }
+    bool showBox(const BoxRequest& request) override {
+        std::lock_guard lock(m_mutex);
+        m_boxes.push_back({request.kind, request.caption, request.text, request.defaultYes});
+        m_events << QStringLiteral("box: ") + request.caption + QStringLiteral(" | ") + request.text;
+        if (m_boxAnswers.empty())
+            return defaultAnswer;
+        const bool answer = m_boxAnswers.front();
+        m_boxAnswers.pop_front();
+        return answer;
+    }
+    void beep() override { record(QStringLiteral("beep")); }
+    bool playWave(const QString& path) override {
+        record(QStringLiteral("wave: ") + path);
+        return waveWorks;
+    }
+    void setCursor(CursorKind kind, bool on) override {
+        record(QStringLiteral("cursor: ") +
+               (kind == CursorKind::Wait ? QStringLiteral("wait ") : QStringLiteral("busy ")) +
+               (on ? QStringLiteral("on") : QStringLiteral("off")));
+    }
+    void updateCommandState() override { record(QStringLiteral("updateCommandState")); }
+    void refreshPane(PaneSide side) override {
+        record(side == PaneSide::Local ? QStringLiteral("refresh: local")
+                                       : QStringLiteral("refresh: remote"));
+    }
+    void setWindowTitle(const QString& title) override { record(QStringLiteral("title: ") + title); }
+
+    QStringList events() const {
+        std::lock_guard lock(m_mutex);
+        return m_events;
+    }
+    QStringList log() const {
+        std::lock_guard lock(m_mutex);
+        return m_log;
+    }
+    QString status() const {
+        std::lock_guard lock(m_mutex);
+        return m_status;
+    }
+    std::vector<Box> boxes() const {
+        std::lock_guard lock(m_mutex);
+        return m_boxes;
+    }
+    int count(const QString& event) const {
+        std::lock_guard lock(m_mutex);
+        return static_cast<int>(m_events.count(event));
+    }
+    void clear() {
+        std::lock_guard lock(m_mutex);
+        m_events.clear();
+        m_log.clear();
+        m_boxes.clear();
+        m_status.clear();
+    }
+
+protected:
+    void record(const QString& event, QStringList* list = nullptr, const QString& item = {}) {
+        std::lock_guard lock(m_mutex);
+        m_events << event;
+        if (list)
+            *list << item;
+    }
+
+    mutable std::mutex m_mutex;
+
+private:
+    QStringList m_events;
+    QStringList m_log;
+    QString m_status;
+    std::vector<Box> m_boxes;
+    std::deque<bool> m_boxAnswers;
+};
+
+} // namespace tw::test
