@@ -1,0 +1,60 @@
+#include "ftp/ftp_error.h"
+
+namespace tw::ftp {
+
+std::string_view ErrorDescription(int code) {
+    switch (code) {
+    case kErrNone:
+        return "The operation completed successfully.";
+    case kErrNoMoreFiles:
+        return "There are no more files.";
+    case kErrOutOfHandles:
+        return "No more handles could be generated at this time.";
+    case kErrTimeout:
+        return "The request has timed out.";
+    case kErrExtendedError:
+        return "An extended error was returned from the server.";
+    case kErrInternalError:
+        return "An internal error has occurred.";
+    case kErrInvalidUrl:
+        return "The URL is invalid.";
+    case kErrUnrecognizedScheme:
+        return "The URL scheme could not be recognized or is not supported.";
+    case kErrNameNotResolved:
+        return "The server name could not be resolved.";
+    case kErrShutdown:
+        return "The request was cancelled because the session is shutting down.";
+    case kErrIncorrectUserName:
+        return "The user name was refused by the server.";
+    case kErrIncorrectPassword:
+        return "The password was refused by the server.";
+    case kErrLoginFailure:
+        return "The request to connect to and log on to an FTP server failed.";
+    case kErrInvalidOperation:
+        return "The requested operation is invalid.";
+    case kErrOperationCancelled:
+        return "The operation was cancelled.";
+    case kErrIncorrectHandleType:
+        return "The type of handle supplied is incorrect for this operation.";
+    case kErrIncorrectHandleState:
+        return "The handle supplied is not in the correct state for this operation.";
+    case kErrCannotConnect:
+        return "The attempt to connect to the server failed.";
+    case kErrConnectionAborted:
+        return "The connection with the server has been terminated.";
+    case kErrConnectionReset:
+        return "The connection with the server has been reset.";
+    case kErrFtpTransferInProgress:
+        return "An operation is already in progress on this FTP session.";
+    case kErrFtpDropped:
+        return "The FTP operation was not completed because the session was aborted.";
+    case kErrFtpNoPassiveMode:
+        return "Passive mode is not available on this server.";
+    case kErrInvalidServerResponse:
+        return "The server response could not be parsed.";
+    default:
+        return "Unknown error";
+    }
+}
+
+} // namespace tw::ftp

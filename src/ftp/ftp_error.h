@@ -1,0 +1,72 @@
+#pragma once
+
+#include <string_view>
+
+// Error numbers of the FTP engine. They follow the numbering of the Windows Internet API
+// (12001-12174) so that callers written against that API's error codes keep their meaning.
+// The user-visible texts live in the string table under the same ids; the English comment
+// beside each code is what it means and what ErrorDescription() returns.
+namespace tw::ftp {
+
+// No error: the last call succeeded.
+inline constexpr int kErrNone = 0;
+
+// "There are no more files." A directory search found no (further) matching entry.
+inline constexpr int kErrNoMoreFiles = 18;
+
+// "No more handles could be generated at this time." (a socket or pipe could not be created)
+inline constexpr int kErrOutOfHandles = 12001;
+// "The request has timed out." (connect, reply, data connection or data idle wait expired)
+inline constexpr int kErrTimeout = 12002;
+// "An extended error was returned from the server." The server answered with an error reply;
+// the reply is the last response text.
+inline constexpr int kErrExtendedError = 12003;
+// "An internal error has occurred."
+inline constexpr int kErrInternalError = 12004;
+// "The URL is invalid." (the command-line front end's URL could not be read)
+inline constexpr int kErrInvalidUrl = 12005;
+// "The URL scheme could not be recognized or is not supported."
+inline constexpr int kErrUnrecognizedScheme = 12006;
+// "The server name could not be resolved."
+inline constexpr int kErrNameNotResolved = 12007;
+// "The request was cancelled because the session is shutting down."
+inline constexpr int kErrShutdown = 12012;
+// "The request to connect and log on to an FTP server could not be completed because the
+// supplied user name is incorrect."
+inline constexpr int kErrIncorrectUserName = 12013;
+// "The request to connect and log on to an FTP server could not be completed because the
+// supplied password is incorrect."
+inline constexpr int kErrIncorrectPassword = 12014;
+// "The request to connect to and log on to an FTP server failed."
+inline constexpr int kErrLoginFailure = 12015;
+// "The requested operation is invalid." (a path or name with CR, LF or NUL, an empty name)
+inline constexpr int kErrInvalidOperation = 12016;
+// "The operation was cancelled." (abort() from another thread)
+inline constexpr int kErrOperationCancelled = 12017;
+// "The type of handle supplied is incorrect for this operation." (read on a file opened for
+// writing, and the reverse)
+inline constexpr int kErrIncorrectHandleType = 12018;
+// "The requested operation cannot be carried out because the handle supplied is not in the
+// correct state." (no session, no open file or search)
+inline constexpr int kErrIncorrectHandleState = 12019;
+// "The attempt to connect to the server failed."
+inline constexpr int kErrCannotConnect = 12029;
+// "The connection with the server has been terminated." (closed early, endless line or reply)
+inline constexpr int kErrConnectionAborted = 12030;
+// "The connection with the server has been reset."
+inline constexpr int kErrConnectionReset = 12031;
+// "The requested operation cannot be made on the FTP session handle because an operation is
+// already in progress." (a command while a file or search is open)
+inline constexpr int kErrFtpTransferInProgress = 12110;
+// "The FTP operation was not completed because the session was aborted." (421, or the control
+// connection was lost)
+inline constexpr int kErrFtpDropped = 12111;
+// "Passive mode is not available on this server."
+inline constexpr int kErrFtpNoPassiveMode = 12112;
+// "The server response could not be parsed." (a malformed reply, a 257 without its quotes)
+inline constexpr int kErrInvalidServerResponse = 12152;
+
+// The English description of a code above ("Unknown error" for others).
+std::string_view ErrorDescription(int code);
+
+} // namespace tw::ftp
