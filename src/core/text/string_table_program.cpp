@@ -3,10 +3,254 @@
 namespace tw::strings {
 
 namespace {
+// The program's own texts. Command ids carry their status-bar help; command id + 1000 the
+// toolbar button text and tooltip (only commands that have a toolbar button).
 const StringEntry kProgram[] = {
+    // Status line while the desktop shows a local item's properties.
+    {103, u"Displaying file system properties ..."},
+
+    // Command help texts, and the status texts of sheet pages that are not commands (273, 420,
+    // 452, 476, 487).
+    {130, u"Define and configure FTP Accounts"},
+    {133, u"Configure the application"},
+    {134, u"Integrate Tarnwick with the MS Windows Explorer"},
+    {140, u"Import Tarnwick 2000 Accounts"},
+    {141, u"Export Tarnwick 2000 Accounts"},
+    {199, u"Exit the application and return to the Windows desktop"},
+    {213, u"Clear the log window of all messages"},
+    {222, u"Edit the currently selected file"},
+    {273, u"Record notes and comments about this FTP site"},
+    {301, u"Display status region"},
+    {302, u"Display toolbar ribbon"},
+    {303, u"Customize the toolbar ribbon"},
+    {369, u"Change the current local directory"},
+    {391, u"Open and display the program transfer log"},
+    {398, u"Minimize the window to an icon"},
+    {399, u"Make the application window topmost"},
+    {420, u"Configure site startup folders"},
+    {421, u"Close the pop-up context menu"},
+    {430, u"Select a font for display"},
+    {440, u"Configure sorting behavior"},
+    {452, u"Configure file transfer behavior"},
+    {454, u"Connect to a Remote site"},
+    {455, u"Disconnect (Close) the current connection"},
+    {457, u"Re-connect to the current FTP server"},
+    {476, u"Configure warning sounds"},
+    {487, u"Configure file types and their programs"},
+    {530, u"Sort local files by Name"},
+    {531, u"Sort local files by Date"},
+    {532, u"Sort local files by Size"},
+    {533, u"Sort local files by Type"},
+    {534, u"Sort remote files by Name"},
+    {535, u"Sort remote files by Date"},
+    {536, u"Sort remote files by Size"},
+    {537, u"Sort remote files by Type"},
+    {551, u"Refresh the local directory listing"},
+    {552, u"Transfer selected files to the Remote site"},
+    {553, u"Delete the currently selected files"},
+    {554, u"Rename the currently selected file"},
+    {555, u"Display file system properties for the currently selected item"},
+    {556, u"Create a new local directory"},
+    {557, u"Move selected files to a different folder"},
+    {561, u"Refresh the remote directory listing"},
+    {562, u"Transfer selected files from the Remote site"},
+    {563, u"Delete the currently selected files"},
+    {564, u"Rename the currently selected file"},
+    {565, u"Display file properties for the currently selected file"},
+    {566, u"Create a new remote directory"},
+    {901, u"Open the application help window"},
+    {902, u"Search for a specific help topic"},
+    {903, u"Display instructions for using Help"},
+    {995, u"Display program information, version number and copyright notice"},
+    {996, u"Send eMail to support@quellwork.example"},
+    {997, u"Visit the Quellwork web site"},
+    {999, u"Display program information, version number and copyright notice"},
+
+    // Program title, version and the file dialogs' titles, filters and extensions.
     {1000, u"Tarnwick 2000"},
     {1001, u"Tarnwick 2000 - %s"},
     {1002, u"Tarnwick 2000"},
+    {1019, u"Version 2.6"},
+    {1020, u"Tarnwick Internet FTP Client Utility"},
+    {1021, u"Copyright (C) 2000 Quellwork"},
+    {1022, u"Select a Sound File for this Warning Type"},
+    {1023, u"Wave File|*.wav|All Files|*.*|"},
+    {1024, u"Select a Program for this File Type"},
+    {1025, u"Programs|*.exe|All Files|*.*|"},
+    {1030, u"Import Tarnwick 2000 Accounts"},
+    {1031, u"Tarnwick 2000 Accounts|*.twx|All Files|*.*|"},
+    {1032, u"Export Tarnwick 2000 Accounts"},
+    {1033, u"Tarnwick 2000 Accounts|*.twx|All Files|*.*|"},
+    {1034, u"twx"},
+    {1037, u"\rThe Toolbar ribbon style you have selected will\rbe used the next time you start "
+           u"Tarnwick.\r\rUse the View | Customize menu command to add\ror remove individual "
+           u"toolbar ribbon buttons."},
+
+    // Toolbar button texts and tooltips (command id + 1000).
+    {1130, u"Accounts"},
+    {1133, u"Options"},
+    {1222, u"Edit"},
+    {1399, u"Topmost"},
+    {1430, u"Font"},
+    {1454, u"Connect"},
+    {1455, u"Disconnect"},
+    {1457, u"Re-Connect"},
+    {1551, u"Refresh"},
+    {1552, u"Transfer (Upload)"},
+    {1553, u"Delete"},
+    {1554, u"Rename"},
+    {1555, u"Properties"},
+    {1556, u"Make Directory"},
+    {1561, u"Refresh"},
+    {1562, u"Transfer (Download)"},
+    {1563, u"Delete"},
+    {1564, u"Rename"},
+    {1565, u"Properties"},
+    {1566, u"Make Directory"},
+    {1901, u"Help"},
+    {1999, u"About"},
+
+    // Make Directory, Rename and Delete, both panes.
+    {3100, u" Make Local Directory"},
+    {3101, u" Make Remote Directory"},
+    {3102, u"\rMissing directory name.\r\rPlease specify a name for the directory to be created."},
+    {3103, u"\rInvalid character in directory name.\r\rDirectory names can not contain: %s"},
+    {3104, u"\rError detected creating new directory.\r\rERROR: %s"},
+    {3105, u" Rename Local File"},
+    {3106, u" Rename Remote File"},
+    {3107, u"\rMissing file name.\r\rPlease specify a new name for the file to be changed."},
+    {3108, u"\rInvalid character in file name.\r\rFile names can not contain: %s"},
+    {3109, u"\rError detected renaming file.\r\rERROR: %s"},
+    {3110, u" Delete Local File"},
+    {3111, u" Delete Local Folder"},
+    {3112, u" Delete Remote File"},
+    {3113, u" Delete Remote Folder"},
+    {3114, u"File"},
+    {3115, u"Folder"},
+    {3116, u"Are you sure you want to delete this file?"},
+    {3117, u"Are you sure you want to delete this folder?"},
+    {3118, u"\rError detected removing file.\r\rFile: %s\r\rERROR: %s"},
+    {3119, u"\rError detected removing directory.\r\rFolder: %s\r\rERROR: %s"},
+
+    // Accounts sheet folder browser; file types page and Edit File Type dialog.
+    {3200, u"Select a starting Local Folder"},
+    {3201, u" Edit File Type"},
+    {3202, u" Create a New File Type"},
+    {3203, u" Remove File Type"},
+    {3204, u"\rFile Type:  %s\rCommand: %s\r\rThere is no undo for the Remove command.\rAre you "
+           u"sure you want to delete this file type?"},
+    {3205, u"\rInvalid File Type\r\rPlease specify a file extension (with a leading "
+           u"period)\rfor this type of file.\r\rExamples: '.html', '.txt', '.gif' or '.c'"},
+    {3206, u"\rProgram Name Missing\r\rPlease specify the program to be opened when this file "
+           u"type is selected, or use the browse button to the right of the entry field to "
+           u"select one using the MS Windows File Browser."},
+    {3207, u"\rDefault Editor Missing\r\rPlease specify the program to be used as the default "
+           u"editor, or use the browse button to the right of the entry field to select one "
+           u"using the MS Windows File Browser."},
+
+    // Accounts sheet.
+    {3300, u"Account Login"},
+    {3301, u"\rAccount Name Missing\r\rPlease specify a name for this FTP Account."},
+    {3302, u"\rAccount URL Missing\r\rPlease specify a URL address for this FTP Account."},
+    {3303, u"\rAccount IP Address Missing\r\rPlease specify an IP address for this FTP Account."},
+    {3304, u"\rAccount Login Name Missing\r\rPlease specify a login name for this FTP Account."},
+    {3305, u"\rAccount Password Missing\r\rPlease specify a password for this FTP Account."},
+    {3306, u"\rAccount: %s\r\rThere is no undo for the Delete command.\rAre you sure you want "
+           u"to remove this account?"},
+    {3307, u"Visits: %u"},
+    {3308, u"OK"},
+    {3309, u"Connect"},
+    {3320, u" Connect"},
+    {3321, u" Accounts"},
+
+    // Disconnect confirmation.
+    {3400, u"Disconnect"},
+    {3401, u"\rFTP Site: %s\rAddress:  %s\r\rAre you sure you want to disconnect from this "
+           u"site?"},
+
+    // Sounds page.
+    {3500, u"Warning Sounds"},
+    {3501, u"\rSound File Missing\r\rPlease specify the sound file to be played for \r%s Status "
+           u"Alerts.\r\rYou may also reduce the Alert Level to Simple Beeps\rif you do not want "
+           u"to use sound files."},
+
+    // Change Directory folder browser.
+    {3600, u"Select the local folder to be listed"},
+
+    // Newer-destination question.
+    {3651, u"Are you sure you want to upload it?"},
+    {3652, u"Are you sure you want to download it?"},
+    {3653, u"Local File: %s"},
+    {3654, u"Remote File: %s"},
+    {3660, u" Local Destination File is Newer"},
+    {3661, u" Remote Destination File is Newer"},
+    {3662, u"%u Bytes - %s"},
+
+    // Path joins and pane texts. Local paths use '/': 3700 is the quoted parameter handed to
+    // an editor (folder/name), 3702 joins a local folder and a name, 3705 turns a mounted
+    // volume's row name into its folder. Remote paths always join with '/' (3704).
+    {3700, u"\"%s/%s\""},
+    {3701, u"%s%s"},
+    {3702, u"%s/%s"},
+    {3704, u"%s/%s"},
+    {3705, u"%s/"},
+    {3706, u"%u"},
+    {3707, u"* %s"},
+    {3708, u"%s *"},
+    {3709, u"%s (%u Bytes)"},
+
+    // Destination file name prompt.
+    {3800, u" Destination File Name"},
+    {3801, u"\rMissing File Name.\r\rPlease specify a name for the file to be transferred."},
+    {3802, u"\rInvalid Character in File Name.\r\rFile names can not contain: %s"},
+
+    // Import.
+    {3900, u" Import Tarnwick 2000 Accounts"},
+    {3901, u"\rImporting saved Tarnwick 2000 accounts and file types will overwrite any existing "
+           u"account definitions and settings currently in use.\r\rAre you sure you want to "
+           u"import new account definitions and file types at this time?"},
+    {3902, u"File: %s\r\rThe Tarnwick 2000 export file you have specified may be corrupt. The "
+           u"application file data signature is missing or incorrect.\r\rAccount definition "
+           u"imports have been canceled."},
+
+    // Transfer status lines.
+    {4000, u"Transfer: %s - opening/creating remote file"},
+    {4001, u"Transfer: %s - %u of %u bytes sent ..."},
+    {4002, u"Transfer: %s - opening remote file"},
+    {4003, u"Transfer: %s - %u of %u bytes received ..."},
+
+    // Move.
+    {4100, u" Move File"},
+    {4101, u"Select a destination folder for the items to be moved."},
+    {4102, u"File: %s\r\rError detected moving file.\r\rERROR: %s"},
+
+    // Message log lines.
+    {4400, u"Connecting ..."},
+    {4401, u"Connected to %s on Port %d"},
+    {4402, u"Re-Connecting ..."},
+    {4403, u"Re-Connected to %s on Port %d"},
+    {4404, u"Disconnecting ..."},
+    {4405, u"Connection closed"},
+    {4406, u"Current Local Directory is %s"},
+    {4407, u"Current Remote Directory is %s"},
+    {4408, u"LIST %s ..."},
+    {4409, u"%d item%s listed"},
+    {4410, u"PUT: %s ..."},
+    {4411, u"GET: %s ..."},
+    {4412, u"%s transferred (%s bytes) %s"},
+    {4413, u"%d file%s transfered"},
+    // The transfer log line joins folder and name with a backslash on both sides, whatever
+    // the platform: the file's format stays the same everywhere.
+    {4414, u"%s - %s\\%s => %s\\%s"},
+    {4415, u"Error: %s (%d) %s"},
+    {4416, u"%s %s"},
+    {4417, u"Passive Mode (%s)"},
+    {4418, u"AS: %s ..."},
+    {4419, u"Speed: %u second%s (%u bytes/second)"},
+    {4420, u"Speed: %u minute%s, %u second%s (%u bytes/second)"},
+    {4421, u"Speed: %u hour%s, %u minute%s, %u second%s (%u bytes/second)"},
+
+    // Names of the failing calls in error reports.
     {4500, u"InternetOpen"},
     {4501, u"InternetConnect"},
     {4502, u"InternetCloseHandle(ftp)"},
@@ -30,8 +274,19 @@ const StringEntry kProgram[] = {
     {4520, u"ShellExecute"},
     {4521, u"FtpOpenFile"},
     {4522, u"InternetWriteFile"},
-    {4415, u"Error: %s (%d) %s"},
-    {4416, u"%s %s"},
+
+    // Extension lists of the pane icon classes 3 to 9, searched as plain substrings.
+    {4600, u".txt.c.cpp.bas.ini.log.rc.cpp.h.pch.doc.def.dlg.pdf.uni.reg.mak.twx,for.pas.rtf"},
+    {4601, u".exe.com.dll.sys.bat.pif.cgi.lnk"},
+    {4602, u".zip.z.gz.tz.taz.tgz.lzh.arj.arc.tar.cab.wmz.yfs.wsz.uu.xxe.bhx.b64.hqx.mim"},
+    {4603, u".gif.bmp.jpg.ico.tiff.jpeg.png"},
+    {4604, u".htm.html.shtml.xml.plg.aps"},
+    {4605, u".obj.lib.res.idb.dat"},
+    {4606, u".wav.mid.midi.mov.mp3.avi.rmi.asx.mpg.mpeg.mpe.mpa.wmv.asf.qt.pk.wma.wvv.aiff.au"},
+
+    // Path labels above the two panes.
+    {9002, u"Local: %s"},
+    {9004, u"Remote: %s"},
 };
 } // namespace
 
