@@ -1,0 +1,76 @@
+#pragma once
+
+namespace tw {
+
+// Every command of the main window under its numeric id. Menu items, toolbar buttons,
+// accelerators and context-menu items all carry these ids to the one dispatcher.
+enum class CommandId : int {
+    None = 0, // toolbar separator slot; never dispatched
+
+    // FTP menu
+    Connect = 454,
+    ReConnect = 457,
+    Disconnect = 455,
+    Accounts = 130,
+    Import = 140,
+    Export = 141,
+    Options = 133,
+    Exit = 199,
+
+    // View menu
+    ViewToolbar = 302,
+    ViewStatus = 301,
+    CustomizeToolbar = 303,
+    Minimize = 398,
+    AlwaysOnTop = 399,
+    Font = 430,
+    ClearLog = 213,
+    TransferLog = 391,
+
+    // Local menu
+    LocalRefresh = 551,
+    LocalMakeDirectory = 556,
+    LocalChangeDirectory = 369,
+    LocalEdit = 222,
+    LocalProperties = 555,
+    LocalRename = 554,
+    LocalMove = 557,
+    LocalDelete = 553,
+    Upload = 552,
+    LocalSortName = 530,
+    LocalSortDate = 531,
+    LocalSortSize = 532,
+    LocalSortType = 533,
+    SortSettings = 440, // in both Sort sub-menus
+
+    // Remote menu
+    RemoteRefresh = 561,
+    RemoteMakeDirectory = 566,
+    RemoteProperties = 565,
+    RemoteRename = 564,
+    RemoteDelete = 563,
+    Download = 562,
+    RemoteSortName = 534,
+    RemoteSortDate = 535,
+    RemoteSortSize = 536,
+    RemoteSortType = 537,
+
+    // Help menu
+    HelpContents = 901,
+    HelpSearch = 902,
+    HelpHowToUse = 903,
+    Setup = 134,
+    Version = 995,
+    WebSite = 997,
+    SendEmail = 996,
+    About = 999,
+
+    // Both context menus only: closes the menu, has no handler.
+    CancelMenu = 421,
+};
+
+constexpr int toInt(CommandId id) {
+    return static_cast<int>(id);
+}
+
+} // namespace tw

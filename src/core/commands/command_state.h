@@ -1,0 +1,71 @@
+#pragma once
+
+#include "core/commands/command_id.h"
+#include "core/panes/pane_state.h"
+#include "core/state/app_state.h"
+
+#include <map>
+#include <optional>
+
+namespace tw {
+
+struct AppRuntime;
+
+// Everything the enabling rule reads, taken afresh each time it runs.
+struct CommandInputs {
+    bool connected = false;   // C
+    bool busy = false;        // B: a worker thread runs
+    int localSelected = 0;    // L: selected rows in the local file list
+    int remoteSelected = 0;   // R: selected rows in the remote file list
+    bool helpPresent = false; // H: the help document exists
+    Options options;          // reads ToolBar, Status, TopMost
+    SortKey localSort = SortKey::Name;
+    SortKey remoteSort = SortKey::Name;
+
+    // The inputs of the running program: flags, options, sort keys and the help path; the
+    // two selection counts come from the views.
+    static CommandInputs From(const AppState& state, const AppRuntime& runtime,
+                              const AppGlobals& globals, int localSelected, int remoteSelected);
+};
+
+struct CommandState {
+    bool enabled = false;
+    bool checked = false;
+    bool operator==(const CommandState&) const = default;
+};
+
+// Where a command is shown. The toolbar shows the Main state of the commands that have a
+// button; a disabled button is shown greyed.
+enum class CommandSurface { Main, LocalContext, RemoteContext };
+
+// The enabled / checked state of every command on each surface.
+class CommandStates {
+public:
+    // The state of `id` on `surface`; nullopt when the command is not on that surface.
+    std::optional<CommandState> find(CommandSurface surface, CommandId id) const;
+    // The state on the main menu and toolbar (a command not there reads as disabled).
+    CommandState main(CommandId id) const { return get(CommandSurface::Main, id); }
+    CommandState localContext(CommandId id) const { return get(CommandSurface::LocalContext, id); }
+    CommandState remoteContext(CommandId id) const {
+        return get(CommandSurface::RemoteContext, id);
+    }
+    CommandState get(CommandSurface surface, CommandId id) const {
+        return find(surface, id).value_or(CommandState{});
+    }
+    // Every command of a surface with its state, by id.
+    const std::map<CommandId, CommandState>& surface(CommandSurface surface) const;
+
+    void set(CommandSurface surface, CommandId id, CommandState state);
+
+private:
+    std::map<CommandId, CommandState> m_main;
+    std::map<CommandId, CommandState> m_local;
+    std::map<CommandId, CommandState> m_remote;
+};
+
+// The enabling rule: a pure function of its inputs. The UI applies the result to the main menu,
+// the toolbar and both context menus (on menu opening, after every command, after a selection
+// change, when a worker starts and when it ends).
+CommandStates UpdateCommandState(const CommandInputs& in);
+
+} // namespace tw
