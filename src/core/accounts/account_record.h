@@ -36,4 +36,15 @@ struct AccountRecord {
 
 inline constexpr int kMaxAccounts = 256;
 
+// Field limits in characters (the stored widths less their terminator).
+inline constexpr int kAccountNameLimit = 47;
+inline constexpr int kAccountUrlLimit = 255;
+inline constexpr int kAccountIpLimit = 47;
+inline constexpr int kAccountLoginLimit = 63;
+inline constexpr int kAccountPasswordLimit = 63;
+inline constexpr int kAccountPathLimit = 255;
+inline constexpr int kAccountMaskLimit = 23;
+inline constexpr int kAccountExcludeLimit = 255;
+inline constexpr int kAccountCommentsLimit = 1023;
+
 } // namespace tw

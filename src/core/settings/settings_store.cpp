@@ -91,8 +91,7 @@ void SettingsStore::WriteSettingNumber(const QString& key, const QString& value,
     m_settings->setValue(path(key, value), static_cast<qulonglong>(number));
 }
 
-void SettingsStore::WriteSettingFlag(const QString& key, const QString& value,
-                                     std::uint32_t flag) {
+void SettingsStore::WriteSettingFlag(const QString& key, const QString& value, std::uint32_t flag) {
     WriteSettingNumber(key, value, flag != 0 ? 1u : 0u);
 }
 
@@ -114,6 +113,16 @@ bool SettingsStore::SettingsKeyExists(const QString& key) const {
     const bool exists = !m_settings->allKeys().isEmpty();
     m_settings->endGroup();
     return exists;
+}
+
+bool SettingsStore::isUnreadable() const {
+    const QFileInfo info(fileName());
+    if (!info.exists())
+        return false;
+    if (!info.isFile())
+        return true;
+    QFile probe(info.absoluteFilePath());
+    return !probe.open(QIODevice::ReadOnly) || m_settings->status() == QSettings::AccessError;
 }
 
 bool SettingsStore::ValueExists(const QString& key, const QString& value) const {

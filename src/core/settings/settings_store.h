@@ -33,8 +33,8 @@ public:
     // Any nonzero stored number reads as 1.
     std::uint32_t ReadSettingFlag(const QString& key, const QString& value,
                                   std::uint32_t defaultValue) const;
-    QString ReadSettingString(const QString& key, const QString& value,
-                              const QString& defaultValue, int maxChars = 255) const;
+    QString ReadSettingString(const QString& key, const QString& value, const QString& defaultValue,
+                              int maxChars = 255) const;
     QByteArray ReadSettingBinary(const QString& key, const QString& value) const;
 
     void WriteSettingNumber(const QString& key, const QString& value, std::uint32_t number);
@@ -43,8 +43,11 @@ public:
     void WriteSettingBinary(const QString& key, const QString& value, const QByteArray& data);
 
     bool SettingsKeyExists(const QString& key) const; // "" = the whole branch
+    // True when the file exists but could not be read (no permission, not a file): every read
+    // then gives its default.
+    bool isUnreadable() const;
     bool ValueExists(const QString& key, const QString& value) const;
-    void DeleteSettingsKey(const QString& key);       // the key with everything below it
+    void DeleteSettingsKey(const QString& key); // the key with everything below it
     QStringList SubKeys(const QString& key) const;
 
     // Writes pending changes to disk (atomically); false when the file could not be written.

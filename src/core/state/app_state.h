@@ -24,8 +24,16 @@ struct WindowPlacement {
 
 // Index of each placement in AppState::placements.
 enum class Placement : int {
-    Main = 0, Options, Accounts, MakeDirectory, RenameFile, DeleteFile, FileType, FileName,
-    TimeStamp, Count
+    Main = 0,
+    Options,
+    Accounts,
+    MakeDirectory,
+    RenameFile,
+    DeleteFile,
+    FileType,
+    FileName,
+    TimeStamp,
+    Count
 };
 
 // The framework's own dialogs, whose placements live outside AppState.
@@ -39,7 +47,11 @@ struct SoundSetting {
 };
 
 enum class AlertKind : int {
-    ConnectionSuccess = 0, ConnectionFailure, TransferSuccess, TransferFailure, FtpErrors
+    ConnectionSuccess = 0,
+    ConnectionFailure,
+    TransferSuccess,
+    TransferFailure,
+    FtpErrors
 };
 inline constexpr int kAlertKindCount = 5;
 
@@ -58,7 +70,7 @@ struct FontSetting {
     std::uint8_t ClipPrecision = 0;
     std::uint8_t Quality = 0;
     std::uint8_t PitchAndFamily = 0;
-    QString FaceName; // at most 31 characters
+    QString FaceName;         // at most 31 characters
     std::uint32_t Colour = 0; // 0x00BBGGRR
     bool operator==(const FontSetting&) const = default;
 };
@@ -137,16 +149,16 @@ struct AppState {
 // Process-wide values beside AppState.
 struct AppGlobals {
     FontSetting paneFont;
-    bool soundsWithDialogs = true;  // copy of Options::Sounds
-    bool fixedPositionOff = false;  // SaveWindows off: the main window opens at the default place
-    bool transferLogging = true;    // copy of Options::LogTransfers
-    bool FirstStart = false;        // the settings branch did not exist at start
+    bool soundsWithDialogs = true; // copy of Options::Sounds
+    bool fixedPositionOff = false; // SaveWindows off: the main window opens at the default place
+    bool transferLogging = true;   // copy of Options::LogTransfers
+    bool FirstStart = false;       // the settings branch did not exist at start
     QString SettingsBaseKey = QStringLiteral("Software\\Quellwork\\Tarnwick 2000");
     QString programGuid = QStringLiteral("{5C1E3B7A-9D24-4F6E-8A13-2B7C6D0E4F91}");
     QString applicationName = QStringLiteral("Tarnwick 2000");
-    QString modulePath; // the executable
-    QString helpPath;   // the HTML help document; empty when there is none
-    QString logPath;    // the transfer log
+    QString modulePath;  // the executable
+    QString helpPath;    // the HTML help document; empty when there is none
+    QString logPath;     // the transfer log
     QRect virtualScreen; // bounds of all screens, to keep saved windows on screen
     std::array<WindowPlacement, int(FrameworkPlacement::Count)> frameworkPlacements{};
 };

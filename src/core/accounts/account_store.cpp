@@ -1,0 +1,235 @@
+#include "core/accounts/account_store.h"
+
+#include "core/settings/settings_store.h"
+#include "core/state/app_state.h"
+#include "core/text/format.h"
+
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <numeric>
+
+namespace tw {
+
+namespace {
+
+const QString kAccounts = QStringLiteral("Accounts");
+
+// Cuts UTF-8 bytes to at most `limit` bytes without splitting a character.
+QByteArray cutUtf8(const QByteArray& utf8, qsizetype limit) {
+    if (utf8.size() <= limit)
+        return utf8;
+    qsizetype end = limit;
+    // Step back over continuation bytes (10xxxxxx) to the start of the cut character.
+    while (end > 0 && (static_cast<unsigned char>(utf8[end]) & 0xC0) == 0x80)
+        --end;
+    return utf8.left(end);
+}
+
+AccountRecord readAccount(const SettingsStore& store, int row) {
+    const QString key = AccountKey(row);
+    AccountRecord a;
+    a.Anonymous = store.ReadSettingFlag(key, QStringLiteral("Anonymous"), 0) != 0;
+    a.UseIP = store.ReadSettingFlag(key, QStringLiteral("Use IP"), 0) != 0;
+    a.SavePassword = store.ReadSettingFlag(key, QStringLiteral("Save Password"), 0) != 0;
+    a.Passive = store.ReadSettingFlag(key, QStringLiteral("Passive"), 1) != 0;
+    a.RemotePort = store.ReadSettingNumber(key, QStringLiteral("Remote Port"), 21);
+    a.RemoteSort = static_cast<int>(store.ReadSettingNumber(key, QStringLiteral("Remote Sort"), 0));
+    a.LocalSort = static_cast<int>(store.ReadSettingNumber(key, QStringLiteral("Local Sort"), 0));
+    a.Visits = store.ReadSettingNumber(key, QStringLiteral("Visits"), 0);
+    a.Name = store.ReadSettingString(key, QStringLiteral("Name"), {}, kAccountNameLimit);
+    a.URL = store.ReadSettingString(key, QStringLiteral("URL"), {}, kAccountUrlLimit);
+    a.IP = store.ReadSettingString(key, QStringLiteral("IP"), {}, kAccountIpLimit);
+    a.Login = store.ReadSettingString(key, QStringLiteral("Login"), {}, kAccountLoginLimit);
+    a.LocalPath = store.ReadSettingString(key, QStringLiteral("Local Path"), {}, kAccountPathLimit);
+    a.LocalMask = store.ReadSettingString(key, QStringLiteral("Local Mask"), {}, kAccountMaskLimit);
+    a.LocalExclude =
+        store.ReadSettingString(key, QStringLiteral("Local Exclude"), {}, kAccountExcludeLimit);
+    a.RemotePath =
+        store.ReadSettingString(key, QStringLiteral("Remote Path"), {}, kAccountPathLimit);
+    a.RemoteMask =
+        store.ReadSettingString(key, QStringLiteral("Remote Mask"), {}, kAccountMaskLimit);
+    a.RemoteExclude =
+        store.ReadSettingString(key, QStringLiteral("Remote Exclude"), {}, kAccountExcludeLimit);
+    a.Comments = DecodeComments(store.ReadSettingBinary(key, QStringLiteral("Comments")));
+    if (a.SavePassword)
+        a.Password =
+            ReadScrambledString(store, key, QStringLiteral("Password"), {}, kAccountPasswordLimit);
+    else
+        a.Password =
+            store.ReadSettingString(key, QStringLiteral("Password"), {}, kAccountPasswordLimit);
+    return a;
+}
+
+void writeAccount(SettingsStore& store, int row, const AccountRecord& a) {
+    const QString key = AccountKey(row);
+    store.WriteSettingFlag(key, QStringLiteral("Anonymous"), a.Anonymous);
+    store.WriteSettingFlag(key, QStringLiteral("Use IP"), a.UseIP);
+    store.WriteSettingFlag(key, QStringLiteral("Save Password"), a.SavePassword);
+    store.WriteSettingFlag(key, QStringLiteral("Passive"), a.Passive);
+    store.WriteSettingNumber(key, QStringLiteral("Remote Port"), a.RemotePort);
+    store.WriteSettingNumber(key, QStringLiteral("Remote Sort"),
+                             static_cast<std::uint32_t>(a.RemoteSort));
+    store.WriteSettingNumber(key, QStringLiteral("Local Sort"),
+                             static_cast<std::uint32_t>(a.LocalSort));
+    store.WriteSettingNumber(key, QStringLiteral("Visits"), a.Visits);
+    store.WriteSettingString(key, QStringLiteral("Name"), CutText(a.Name, kAccountNameLimit));
+    store.WriteSettingString(key, QStringLiteral("URL"), CutText(a.URL, kAccountUrlLimit));
+    store.WriteSettingString(key, QStringLiteral("IP"), CutText(a.IP, kAccountIpLimit));
+    store.WriteSettingString(key, QStringLiteral("Login"), CutText(a.Login, kAccountLoginLimit));
+    store.WriteSettingString(key, QStringLiteral("Local Path"),
+                             CutText(a.LocalPath, kAccountPathLimit));
+    store.WriteSettingString(key, QStringLiteral("Local Mask"),
+                             CutText(a.LocalMask, kAccountMaskLimit));
+    store.WriteSettingString(key, QStringLiteral("Local Exclude"),
+                             CutText(a.LocalExclude, kAccountExcludeLimit));
+    store.WriteSettingString(key, QStringLiteral("Remote Path"),
+                             CutText(a.RemotePath, kAccountPathLimit));
+    store.WriteSettingString(key, QStringLiteral("Remote Mask"),
+                             CutText(a.RemoteMask, kAccountMaskLimit));
+    store.WriteSettingString(key, QStringLiteral("Remote Exclude"),
+                             CutText(a.RemoteExclude, kAccountExcludeLimit));
+    store.WriteSettingBinary(key, QStringLiteral("Comments"), EncodeComments(a.Comments));
+    if (a.SavePassword)
+        WriteScrambledString(store, key, QStringLiteral("Password"),
+                             CutText(a.Password, kAccountPasswordLimit));
+    else
+        store.WriteSettingString(key, QStringLiteral("Password"), QString());
+}
+
+} // namespace
+
+QString AccountKey(int row) {
+    return FormatText(QStringLiteral("Accounts\\Account-%03d"), {row}, -1);
+}
+
+QString ScramblePassword(const QString& password) {
+    QByteArray bytes = password.toUtf8();
+    for (char& c : bytes)
+        c = static_cast<char>((static_cast<unsigned char>(c) + kPasswordShift) & 0xFF);
+    return QString::fromLatin1(bytes);
+}
+
+QString UnscramblePassword(const QString& stored) {
+    QByteArray bytes = stored.toLatin1();
+    for (char& c : bytes)
+        c = static_cast<char>((static_cast<unsigned char>(c) - kPasswordShift) & 0xFF);
+    return CutText(QString::fromUtf8(bytes), kAccountPasswordLimit);
+}
+
+void WriteScrambledString(SettingsStore& store, const QString& key, const QString& value,
+                          const QString& text) {
+    store.WriteSettingString(key, value, ScramblePassword(text));
+}
+
+QString ReadScrambledString(const SettingsStore& store, const QString& key, const QString& value,
+                            const QString& defaultText, int maxChars) {
+    if (!store.ValueExists(key, value))
+        return CutText(defaultText, maxChars);
+    // Read uncut: the stored form has one character per byte, more than the text it holds.
+    const QString stored = store.ReadSettingString(key, value, QString(), -1);
+    return CutText(UnscramblePassword(stored), maxChars);
+}
+
+QByteArray EncodeComments(const QString& comments) {
+    QByteArray data = cutUtf8(comments.toUtf8(), kCommentsBytes - 1);
+    // A NUL typed into the text would end it early on reading; keep what precedes it.
+    const qsizetype nul = data.indexOf('\0');
+    if (nul >= 0)
+        data.truncate(nul);
+    data.append(QByteArray(kCommentsBytes - data.size(), '\0'));
+    return data;
+}
+
+QString DecodeComments(const QByteArray& data) {
+    QByteArray text = data.left(kCommentsBytes);
+    const qsizetype nul = text.indexOf('\0');
+    if (nul >= 0)
+        text.truncate(nul);
+    return CutText(QString::fromUtf8(cutUtf8(text, kCommentsBytes - 1)), kAccountCommentsLimit);
+}
+
+int CompareAccountsByName(const AccountRecord& a, const AccountRecord& b) {
+    const int c = QString::localeAwareCompare(a.Name.toCaseFolded(), b.Name.toCaseFolded());
+    if (c != 0)
+        return c;
+    return QString::compare(a.Name, b.Name, Qt::CaseInsensitive);
+}
+
+int CompareAccountsByVisits(const AccountRecord& a, const AccountRecord& b) {
+    if (a.Visits != b.Visits)
+        return a.Visits > b.Visits ? -1 : 1;
+    return CompareAccountsByName(a, b);
+}
+
+bool LoadAccounts(const SettingsStore& store, AppState& state) {
+    const auto storedCount =
+        static_cast<std::int32_t>(store.ReadSettingNumber(kAccounts, QStringLiteral("Count"), 0));
+    const int count = std::clamp<std::int32_t>(storedCount, 0, kMaxAccounts);
+    const auto storedCurrent =
+        static_cast<std::int32_t>(store.ReadSettingNumber(kAccounts, QStringLiteral("Current"), 0));
+    state.ExportPath =
+        store.ReadSettingString(kAccounts, QStringLiteral("Export"), QString(), kAccountPathLimit);
+
+    std::vector<AccountRecord> rows;
+    rows.reserve(std::size_t(count));
+    for (int row = 1; row <= count; ++row)
+        rows.push_back(readAccount(store, row));
+
+    const int current = count == 0 ? -1 : std::clamp<std::int32_t>(storedCurrent, 0, count - 1);
+
+    // Order the table, carrying the current index along with its record.
+    std::vector<int> order(rows.size());
+    std::iota(order.begin(), order.end(), 0);
+    const bool byVisits = state.options.Frequency != 0;
+    std::stable_sort(order.begin(), order.end(), [&](int l, int r) {
+        return (byVisits ? CompareAccountsByVisits(rows[std::size_t(l)], rows[std::size_t(r)])
+                         : CompareAccountsByName(rows[std::size_t(l)], rows[std::size_t(r)])) < 0;
+    });
+    state.Accounts.clear();
+    state.Accounts.reserve(rows.size());
+    state.CurrentAccount = -1;
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        if (order[i] == current)
+            state.CurrentAccount = static_cast<int>(i);
+        state.Accounts.push_back(std::move(rows[std::size_t(order[i])]));
+    }
+    return true;
+}
+
+bool SaveAccounts(SettingsStore& store, const AppState& state) {
+    const int count = std::min(state.AccountCount(), kMaxAccounts);
+    store.WriteSettingNumber(kAccounts, QStringLiteral("Count"), static_cast<std::uint32_t>(count));
+    store.WriteSettingNumber(kAccounts, QStringLiteral("Current"),
+                             static_cast<std::uint32_t>(state.CurrentAccount));
+    store.WriteSettingString(kAccounts, QStringLiteral("Export"),
+                             CutText(state.ExportPath, kAccountPathLimit));
+    for (int row = 1; row <= count; ++row)
+        writeAccount(store, row, state.Accounts[std::size_t(row - 1)]);
+
+    // Rows past the table leave no keys behind (also rows above 256 written by hand).
+    static const QRegularExpression rowKey(QStringLiteral("^Account-(\\d+)$"));
+    for (const QString& sub : store.SubKeys(kAccounts)) {
+        const QRegularExpressionMatch m = rowKey.match(sub);
+        if (m.hasMatch() && m.captured(1).toLongLong() > count)
+            store.DeleteSettingsKey(kAccounts + u'\\' + sub);
+    }
+    return true;
+}
+
+std::vector<AccountRecord> SampleAccounts() {
+    const char* const names[] = {"Lucas Arts", "Microsoft Corporation", "NASA Images",
+                                 "Wiley & Sons Publishing"};
+    std::vector<AccountRecord> samples;
+    for (const char* name : names) {
+        AccountRecord a;
+        a.Name = QString::fromUtf8(name);
+        a.Anonymous = true;
+        a.RemotePort = 21;
+        a.Passive = true;
+        samples.push_back(a);
+    }
+    return samples;
+}
+
+} // namespace tw
