@@ -1,0 +1,896 @@
+#include "ftp/ftp_session.h"
+
+#include "ftp/ftp_error.h"
+#include "ftp/listing_parser.h"
+#include "ftp/name_safety.h"
+#include "ftp/wildcard.h"
+
+#include <algorithm>
+#include <cstring>
+#include <ctime>
+#include <netdb.h>
+#include <poll.h>
+
+namespace tw::ftp {
+
+namespace {
+
+constexpr std::size_t kBufferSize = 256 * 1024;
+constexpr std::size_t kMaxListingLine = 64 * 1024;
+constexpr int kAbortGraceMs = 300;
+
+bool startsWithNoCase(std::string_view text, std::string_view prefix) {
+    if (text.size() < prefix.size())
+        return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        char c = text[i];
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+        if (c != prefix[i])
+            return false;
+    }
+    return true;
+}
+
+std::string joinCommand(std::string_view verb, std::string_view argument) {
+    std::string line(verb);
+    if (!argument.empty()) {
+        line += ' ';
+        line += argument;
+    }
+    return line;
+}
+
+} // namespace
+
+FtpSession::~FtpSession() {
+    close();
+}
+
+bool FtpSession::succeed() {
+    m_lastError = kErrNone;
+    return true;
+}
+
+bool FtpSession::fail(int error) {
+    m_lastError = error;
+    return false;
+}
+
+void FtpSession::dropSession() {
+    m_control.close();
+    m_data.close();
+    m_listener.close();
+    m_controlBuffer.clear();
+    m_controlPos = 0;
+    m_fileState = FileState::None;
+    m_dropped = true;
+}
+
+bool FtpSession::checkReady(std::string_view argument) {
+    if (m_dropped)
+        return fail(kErrFtpDropped);
+    if (!m_control.valid())
+        return fail(kErrIncorrectHandleState);
+    if (m_fileState != FileState::None)
+        return fail(kErrFtpTransferInProgress);
+    if (!IsSendableArgument(argument))
+        return fail(kErrInvalidOperation);
+    return true;
+}
+
+bool FtpSession::checkReady(std::string_view a, std::string_view b) {
+    return checkReady(a) && checkReady(b);
+}
+
+int FtpSession::sendLine(std::string_view line) {
+    std::string out(line);
+    out += "\r\n";
+    const int err = m_control.writeAll(out.data(), out.size(), m_options.timeoutMs, &m_cancel);
+    if (err != kErrNone) {
+        if (err == kErrOperationCancelled)
+            m_cancel.reset();
+        dropSession();
+        return err == kErrConnectionReset || err == kErrConnectionAborted ? kErrFtpDropped : err;
+    }
+    return kErrNone;
+}
+
+int FtpSession::readLine(std::string& line, int timeoutMs) {
+    for (;;) {
+        const auto nl = m_controlBuffer.find('\n', m_controlPos);
+        if (nl != std::string::npos) {
+            std::size_t end = nl;
+            if (end > m_controlPos && m_controlBuffer[end - 1] == '\r')
+                --end;
+            line.assign(m_controlBuffer, m_controlPos, end - m_controlPos);
+            m_controlPos = nl + 1;
+            if (m_controlPos == m_controlBuffer.size()) {
+                m_controlBuffer.clear();
+                m_controlPos = 0;
+            }
+            return kErrNone;
+        }
+        if (m_controlBuffer.size() - m_controlPos > kMaxLineLength)
+            return kErrConnectionAborted; // an endless reply line
+        if (m_controlPos > 0) {
+            m_controlBuffer.erase(0, m_controlPos);
+            m_controlPos = 0;
+        }
+        char chunk[4096];
+        std::size_t got = 0;
+        const int err = m_control.readSome(chunk, sizeof chunk, got, timeoutMs, &m_cancel);
+        if (err != kErrNone)
+            return err == kErrConnectionReset ? kErrFtpDropped : err;
+        if (got == 0)
+            return kErrFtpDropped;
+        m_controlBuffer.append(chunk, got);
+    }
+}
+
+int FtpSession::readReply(FtpReply& reply, int timeoutMs) {
+    if (timeoutMs < 0)
+        timeoutMs = m_options.timeoutMs;
+    FtpReplyReader reader;
+    std::string line;
+    for (;;) {
+        const int err = readLine(line, timeoutMs);
+        if (err != kErrNone) {
+            // The reply stream is out of step (or gone): nothing later can be trusted.
+            if (err == kErrOperationCancelled)
+                m_cancel.reset();
+            dropSession();
+            return err;
+        }
+        const auto status = reader.addLine(line);
+        if (status == FtpReplyReader::Status::NeedMore)
+            continue;
+        if (status != FtpReplyReader::Status::Done) {
+            dropSession();
+            return status == FtpReplyReader::Status::TooLong ? kErrConnectionAborted
+                                                             : kErrInvalidServerResponse;
+        }
+        reply = reader.take();
+        m_lastResponse = reply.text();
+        if (reply.code == 421) {
+            dropSession();
+            return kErrFtpDropped;
+        }
+        return kErrNone;
+    }
+}
+
+bool FtpSession::controlHasData(int timeoutMs) {
+    if (m_controlPos < m_controlBuffer.size())
+        return true;
+    return m_control.valid() &&
+           WaitForSocket(m_control.fd(), POLLIN, timeoutMs, nullptr) == kErrNone;
+}
+
+int FtpSession::command(std::string_view line, FtpReply& reply) {
+    int err = sendLine(line);
+    if (err == kErrNone)
+        err = readReply(reply);
+    return err;
+}
+
+int FtpSession::replyError(const FtpReply& reply) {
+    return reply.code == 421 ? kErrFtpDropped : kErrExtendedError;
+}
+
+bool FtpSession::simpleCommand(std::string_view verb, std::string_view argument) {
+    if (!checkReady(argument))
+        return false;
+    if (argument.empty())
+        return fail(kErrInvalidOperation);
+    FtpReply reply;
+    const int err = command(joinCommand(verb, argument), reply);
+    if (err != kErrNone)
+        return fail(err);
+    return reply.isSuccess() ? succeed() : fail(replyError(reply));
+}
+
+// --- Session -----------------------------------------------------------------------------
+
+bool FtpSession::connect(const SessionOptions& options) {
+    close();
+    m_options = options;
+    if (m_options.timeoutMs <= 0)
+        m_options.timeoutMs = 30000;
+    m_dropped = false;
+    m_hasMlsd = m_utf8 = m_hasSize = m_epsvFailed = m_eprtFailed = false;
+    m_lastResponse.clear();
+    if (options.host.empty() || !IsSendableArgument(options.host))
+        return fail(kErrNameNotResolved);
+
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_ADDRCONFIG;
+    addrinfo* found = nullptr;
+    std::string host = options.host;
+    if (host.size() > 2 && host.front() == '[' && host.back() == ']')
+        host = host.substr(1, host.size() - 2);
+    const std::string port = std::to_string(options.port);
+    int rc = ::getaddrinfo(host.c_str(), port.c_str(), &hints, &found);
+    if (rc != 0) {
+        hints.ai_flags = 0; // a numeric ::1 on a host without a global IPv6 address
+        rc = ::getaddrinfo(host.c_str(), port.c_str(), &hints, &found);
+    }
+    if (rc != 0 || !found)
+        return fail(kErrNameNotResolved);
+    int err = kErrCannotConnect;
+    for (addrinfo* ai = found; ai; ai = ai->ai_next) {
+        SocketAddress address;
+        std::memcpy(&address.storage, ai->ai_addr, ai->ai_addrlen);
+        address.length = static_cast<socklen_t>(ai->ai_addrlen);
+        err = m_control.connectTo(address, m_options.timeoutMs, &m_cancel);
+        if (err == kErrNone || err == kErrOperationCancelled)
+            break;
+    }
+    ::freeaddrinfo(found);
+    if (err != kErrNone) {
+        if (err == kErrOperationCancelled)
+            m_cancel.reset();
+        m_control.close();
+        return fail(err);
+    }
+    m_control.peerAddress(m_peer);
+    m_control.localAddress(m_local);
+
+    FtpReply reply;
+    err = readReply(reply);
+    while (err == kErrNone && reply.isPreliminary()) // 120: ready in a few minutes
+        err = readReply(reply);
+    if (err != kErrNone)
+        return fail(err);
+    if (!reply.isSuccess()) {
+        m_control.close();
+        return fail(kErrLoginFailure);
+    }
+    err = login(m_options);
+    if (err != kErrNone) {
+        if (m_control.valid())
+            close();
+        return fail(err);
+    }
+    readFeatures();
+    if (m_control.valid() && m_utf8) {
+        FtpReply ignored;
+        command("OPTS UTF8 ON", ignored);
+    }
+    if (!m_control.valid())
+        return fail(kErrFtpDropped);
+    err = command("TYPE I", reply);
+    if (err != kErrNone)
+        return fail(err);
+    if (!reply.isSuccess()) {
+        const std::string text = m_lastResponse;
+        close();
+        m_lastResponse = text;
+        return fail(kErrExtendedError);
+    }
+    m_dropped = false;
+    return succeed();
+}
+
+int FtpSession::login(const SessionOptions& options) {
+    const bool anonymous = options.user.empty();
+    const std::string user = anonymous ? std::string("anonymous") : options.user;
+    const std::string password = anonymous ? std::string(kAnonymousPassword) : options.password;
+    if (!IsSendableArgument(user) || !IsSendableArgument(password))
+        return kErrInvalidOperation;
+    FtpReply reply;
+    int err = command("USER " + user, reply);
+    if (err != kErrNone)
+        return err;
+    if (reply.isSuccess())
+        return kErrNone;
+    if (reply.code != 331 && reply.code != 332)
+        return kErrIncorrectUserName;
+    err = command("PASS " + password, reply);
+    if (err != kErrNone)
+        return err;
+    if (reply.isSuccess())
+        return kErrNone;
+    if (reply.code == 530)
+        return kErrIncorrectPassword;
+    return kErrLoginFailure;
+}
+
+void FtpSession::readFeatures() {
+    FtpReply reply;
+    if (command("FEAT", reply) != kErrNone || reply.code != 211)
+        return;
+    for (std::size_t i = 1; i + 1 < reply.lines.size(); ++i) {
+        std::string_view feature = reply.lines[i];
+        while (!feature.empty() && feature.front() == ' ')
+            feature.remove_prefix(1);
+        if (startsWithNoCase(feature, "MLST"))
+            m_hasMlsd = true;
+        else if (startsWithNoCase(feature, "UTF8"))
+            m_utf8 = true;
+        else if (startsWithNoCase(feature, "SIZE"))
+            m_hasSize = true;
+    }
+}
+
+bool FtpSession::close() {
+    bool clean = true;
+    if (m_fileState != FileState::None)
+        abortTransfer();
+    m_found.clear();
+    if (m_control.valid()) {
+        FtpReply reply;
+        clean = sendLine("QUIT") == kErrNone &&
+                readReply(reply, std::min(m_options.timeoutMs, 5000)) == kErrNone &&
+                reply.isSuccess();
+        m_control.close();
+    }
+    m_data.close();
+    m_listener.close();
+    m_controlBuffer.clear();
+    m_controlPos = 0;
+    m_dropped = false;
+    m_fileState = FileState::None;
+    return clean;
+}
+
+bool FtpSession::sendCommand(std::string_view line, FtpReply& reply) {
+    if (!checkReady(line))
+        return false;
+    const int err = command(line, reply);
+    if (err != kErrNone)
+        return fail(err);
+    return reply.code < 400 ? succeed() : fail(replyError(reply));
+}
+
+// --- Commands ----------------------------------------------------------------------------
+
+bool FtpSession::setCurrentDirectory(std::string_view path) {
+    return simpleCommand("CWD", path);
+}
+
+bool FtpSession::getCurrentDirectory(std::string& path) {
+    if (!checkReady(""))
+        return false;
+    FtpReply reply;
+    const int err = command("PWD", reply);
+    if (err != kErrNone)
+        return fail(err);
+    if (reply.code != 257)
+        return fail(replyError(reply));
+    if (!ParsePwdReply(reply.lines.front(), path))
+        return fail(kErrInvalidServerResponse);
+    return succeed();
+}
+
+bool FtpSession::createDirectory(std::string_view path) {
+    return simpleCommand("MKD", path);
+}
+
+bool FtpSession::removeDirectory(std::string_view path) {
+    return simpleCommand("RMD", path);
+}
+
+bool FtpSession::deleteFile(std::string_view path) {
+    return simpleCommand("DELE", path);
+}
+
+bool FtpSession::renameFile(std::string_view from, std::string_view to) {
+    if (!checkReady(from, to))
+        return false;
+    if (from.empty() || to.empty())
+        return fail(kErrInvalidOperation);
+    FtpReply reply;
+    int err = command(joinCommand("RNFR", from), reply);
+    if (err != kErrNone)
+        return fail(err);
+    if (reply.code != 350)
+        return fail(replyError(reply));
+    err = command(joinCommand("RNTO", to), reply);
+    if (err != kErrNone)
+        return fail(err);
+    return reply.isSuccess() ? succeed() : fail(replyError(reply));
+}
+
+// --- Data connections --------------------------------------------------------------------
+
+int FtpSession::openPassive() {
+    FtpReply reply;
+    int port = -1;
+    if (!m_epsvFailed) {
+        const int err = command("EPSV", reply);
+        if (err != kErrNone)
+            return err;
+        if (reply.code == 229)
+            port = ParseEpsvReply(reply.lines.front());
+        if (port < 0)
+            m_epsvFailed = true;
+    }
+    if (port < 0) {
+        if (m_peer.host().find(':') != std::string::npos)
+            return kErrFtpNoPassiveMode; // PASV cannot name an IPv6 port
+        const int err = command("PASV", reply);
+        if (err != kErrNone)
+            return err;
+        if (reply.code == 227)
+            port = ParsePasvReply(reply.lines.front());
+        if (port < 0)
+            return kErrFtpNoPassiveMode;
+    }
+    // Always the control connection's peer: a 227 naming another host is not followed.
+    SocketAddress target = m_peer;
+    target.setPort(port);
+    return m_data.connectTo(target, m_options.timeoutMs, &m_cancel);
+}
+
+int FtpSession::openActiveListener() {
+    int err = m_listener.listenOn(m_local);
+    if (err != kErrNone)
+        return err;
+    SocketAddress bound;
+    m_listener.localAddress(bound);
+    const std::string host = bound.host();
+    const bool v4 = host.find(':') == std::string::npos;
+    FtpReply reply;
+    if (!m_eprtFailed) {
+        err = command("EPRT |" + std::string(v4 ? "1" : "2") + "|" + host + "|" +
+                          std::to_string(bound.port()) + "|",
+                      reply);
+        if (err != kErrNone)
+            return err;
+        if (reply.isSuccess())
+            return kErrNone;
+        m_eprtFailed = true;
+    }
+    if (!v4)
+        return replyError(reply);
+    std::string hostCommas = host;
+    std::replace(hostCommas.begin(), hostCommas.end(), '.', ',');
+    err = command("PORT " + hostCommas + "," + std::to_string(bound.port() / 256) + "," +
+                      std::to_string(bound.port() % 256),
+                  reply);
+    if (err != kErrNone)
+        return err;
+    return reply.isSuccess() ? kErrNone : replyError(reply);
+}
+
+int FtpSession::openDataConnection(std::string_view commandLine, FtpReply& firstReply) {
+    m_dataEof = false;
+    m_finalReplyRead = false;
+    m_transferResult = kErrNone;
+    m_bufferPos = m_bufferLen = 0;
+    m_transferred = 0;
+    int err = m_options.passive ? openPassive() : openActiveListener();
+    if (err != kErrNone) {
+        m_data.close();
+        m_listener.close();
+        if (err == kErrOperationCancelled)
+            m_cancel.reset();
+        return err;
+    }
+    err = command(commandLine, firstReply);
+    if (err != kErrNone) {
+        m_data.close();
+        m_listener.close();
+        return err;
+    }
+    if (firstReply.isError()) {
+        m_data.close();
+        m_listener.close();
+        return replyError(firstReply);
+    }
+    if (firstReply.isSuccess()) {
+        // Some servers answer an empty transfer with the final reply at once.
+        m_finalReplyRead = true;
+        if (!m_options.passive)
+            m_dataEof = true;
+        m_listener.close();
+        return kErrNone;
+    }
+    if (!firstReply.isPreliminary()) {
+        m_data.close();
+        m_listener.close();
+        return kErrExtendedError;
+    }
+    if (!m_options.passive) {
+        err = m_listener.acceptFrom(m_peer, m_options.timeoutMs, &m_cancel, m_data);
+        m_listener.close();
+        if (err != kErrNone)
+            return err;
+    }
+    return kErrNone;
+}
+
+int FtpSession::fillReadBuffer() {
+    m_bufferPos = m_bufferLen = 0;
+    if (!m_data.valid()) {
+        m_dataEof = true;
+        return kErrNone;
+    }
+    if (m_buffer.size() < kBufferSize)
+        m_buffer.resize(kBufferSize);
+    std::size_t got = 0;
+    const int err =
+        m_data.readSome(m_buffer.data(), m_buffer.size(), got, m_options.timeoutMs, &m_cancel);
+    if (err != kErrNone)
+        return err;
+    if (got == 0) {
+        m_dataEof = true;
+        m_data.close();
+    }
+    m_bufferLen = got;
+    m_transferred += got;
+    return kErrNone;
+}
+
+int FtpSession::flushWriteBuffer() {
+    if (m_bufferLen == 0)
+        return kErrNone;
+    const int err = m_data.writeAll(m_buffer.data(), m_bufferLen, m_options.timeoutMs, &m_cancel);
+    if (err == kErrNone) {
+        m_transferred += m_bufferLen;
+        m_bufferLen = 0;
+    }
+    return err;
+}
+
+int FtpSession::finishTransfer() {
+    m_data.close();
+    if (!m_finalReplyRead) {
+        FtpReply reply;
+        const int err = readReply(reply);
+        if (err != kErrNone)
+            return err;
+        m_finalReplyRead = true;
+        if (!reply.isSuccess())
+            return replyError(reply);
+    }
+    if (m_fileState == FileState::Reading && m_expectedSize && m_transferred != *m_expectedSize)
+        return kErrConnectionAborted; // the data connection ended early
+    return kErrNone;
+}
+
+void FtpSession::abortTransfer() {
+    m_cancel.reset();
+    m_data.close();
+    m_listener.close();
+    m_fileState = FileState::None;
+    m_bufferPos = m_bufferLen = 0;
+    if (m_finalReplyRead || !m_control.valid())
+        return;
+    const std::string keep = m_lastResponse;
+    if (sendLine("ABOR") != kErrNone)
+        return;
+    FtpReply reply;
+    if (readReply(reply) != kErrNone)
+        return;
+    if (reply.isError()) {
+        // "426 transfer aborted" comes first, then the answer to ABOR itself.
+        if (readReply(reply) != kErrNone)
+            return;
+    } else if (controlHasData(kAbortGraceMs)) {
+        // The transfer had ended: its 226 came first, the answer to ABOR follows.
+        if (readReply(reply, kAbortGraceMs) != kErrNone)
+            return;
+    }
+    if (m_lastResponse.empty())
+        m_lastResponse = keep;
+}
+
+void FtpSession::handleCancel() {
+    abortTransfer();
+    m_lastError = kErrOperationCancelled;
+}
+
+// --- Files -------------------------------------------------------------------------------
+
+bool FtpSession::openFile(std::string_view path, OpenMode mode) {
+    if (!checkReady(path))
+        return false;
+    if (path.empty())
+        return fail(kErrInvalidOperation);
+    m_expectedSize.reset();
+    FtpReply reply;
+    if (mode == OpenMode::Read && m_hasSize) {
+        const int err = command(joinCommand("SIZE", path), reply);
+        if (err != kErrNone)
+            return fail(err);
+        std::uint64_t size = 0;
+        bool ok = reply.code == 213 && reply.lines.front().size() > 4;
+        if (ok) {
+            const std::string_view digits = std::string_view(reply.lines.front()).substr(4);
+            for (const char c : digits) {
+                if (c < '0' || c > '9' || size > UINT64_MAX / 10) {
+                    ok = false;
+                    break;
+                }
+                size = size * 10 + static_cast<std::uint64_t>(c - '0');
+            }
+        }
+        if (ok)
+            m_expectedSize = size;
+    }
+    const int err =
+        openDataConnection(joinCommand(mode == OpenMode::Read ? "RETR" : "STOR", path), reply);
+    if (err != kErrNone) {
+        m_expectedSize.reset();
+        if (err == kErrOperationCancelled) {
+            m_fileState = FileState::Reading;
+            handleCancel();
+            return false;
+        }
+        if (err == kErrTimeout && m_control.valid()) {
+            // A 150 without a data connection: tell the server to stop waiting as well.
+            m_fileState = FileState::Reading;
+            abortTransfer();
+        }
+        return fail(err);
+    }
+    m_fileState = mode == OpenMode::Read ? FileState::Reading : FileState::Writing;
+    if (m_buffer.size() < kBufferSize)
+        m_buffer.resize(kBufferSize);
+    return succeed();
+}
+
+bool FtpSession::readFile(void* buffer, std::size_t size, std::size_t& bytesRead) {
+    bytesRead = 0;
+    if (m_fileState == FileState::Writing)
+        return fail(kErrIncorrectHandleType);
+    if (m_fileState != FileState::Reading)
+        return fail(m_dropped ? kErrFtpDropped : kErrIncorrectHandleState);
+    if (m_transferResult != kErrNone)
+        return fail(m_transferResult);
+    auto* out = static_cast<char*>(buffer);
+    while (bytesRead < size) {
+        if (m_bufferPos < m_bufferLen) {
+            const std::size_t n = std::min(size - bytesRead, m_bufferLen - m_bufferPos);
+            std::memcpy(out + bytesRead, m_buffer.data() + m_bufferPos, n);
+            m_bufferPos += n;
+            bytesRead += n;
+            continue;
+        }
+        if (m_dataEof)
+            break;
+        const int err = fillReadBuffer();
+        if (err == kErrOperationCancelled) {
+            handleCancel();
+            m_fileState = FileState::Reading;
+            m_transferResult = kErrOperationCancelled;
+            m_finalReplyRead = true;
+            return false;
+        }
+        if (err != kErrNone) {
+            m_data.close();
+            m_transferResult = err;
+            return fail(err);
+        }
+    }
+    if (bytesRead == 0 && m_dataEof && size > 0) {
+        const int err = finishTransfer();
+        if (err != kErrNone) {
+            m_transferResult = err;
+            if (!m_control.valid())
+                m_fileState = FileState::Reading; // closeFile() reports and resets
+            return fail(err);
+        }
+    }
+    return succeed();
+}
+
+bool FtpSession::writeFile(const void* buffer, std::size_t size, std::size_t& bytesWritten) {
+    bytesWritten = 0;
+    if (m_fileState == FileState::Reading)
+        return fail(kErrIncorrectHandleType);
+    if (m_fileState != FileState::Writing)
+        return fail(m_dropped ? kErrFtpDropped : kErrIncorrectHandleState);
+    if (m_transferResult != kErrNone)
+        return fail(m_transferResult);
+    const auto* in = static_cast<const char*>(buffer);
+    while (bytesWritten < size) {
+        if (m_bufferLen == m_buffer.size()) {
+            const int err = flushWriteBuffer();
+            if (err == kErrOperationCancelled) {
+                handleCancel();
+                m_fileState = FileState::Writing;
+                m_transferResult = kErrOperationCancelled;
+                m_finalReplyRead = true;
+                return false;
+            }
+            if (err != kErrNone) {
+                m_data.close();
+                m_transferResult = err;
+                // The server usually says why (disk full, aborted): keep its words.
+                FtpReply reply;
+                if (controlHasData(std::min(m_options.timeoutMs, 1000)) &&
+                    readReply(reply) == kErrNone) {
+                    m_finalReplyRead = true;
+                    if (reply.isError())
+                        m_transferResult = replyError(reply);
+                }
+                return fail(m_transferResult);
+            }
+        }
+        const std::size_t n = std::min(size - bytesWritten, m_buffer.size() - m_bufferLen);
+        std::memcpy(m_buffer.data() + m_bufferLen, in + bytesWritten, n);
+        m_bufferLen += n;
+        bytesWritten += n;
+    }
+    return succeed();
+}
+
+bool FtpSession::closeFile() {
+    if (m_fileState == FileState::None)
+        return fail(m_dropped ? kErrFtpDropped : kErrIncorrectHandleState);
+    int result = m_transferResult;
+    if (result == kErrOperationCancelled) {
+        result = kErrOperationCancelled;
+    } else if (m_fileState == FileState::Reading) {
+        if (result != kErrNone) {
+            if (!m_finalReplyRead)
+                abortTransfer();
+        } else if (m_dataEof && m_bufferPos >= m_bufferLen) {
+            result = finishTransfer();
+        } else if (m_dataEof) {
+            // Everything arrived, the caller stopped before the end: still a complete transfer.
+            result = finishTransfer();
+        } else {
+            abortTransfer(); // closed before the end on purpose
+        }
+    } else {
+        if (result == kErrNone) {
+            result = flushWriteBuffer();
+            if (result == kErrOperationCancelled) {
+                abortTransfer();
+            } else if (result == kErrNone) {
+                m_data.close(); // end of file for the server
+                result = finishTransfer();
+            } else {
+                m_data.close();
+                FtpReply reply;
+                if (!m_finalReplyRead && controlHasData(std::min(m_options.timeoutMs, 1000)) &&
+                    readReply(reply) == kErrNone && reply.isError())
+                    result = replyError(reply);
+            }
+        } else if (!m_finalReplyRead) {
+            abortTransfer();
+        }
+    }
+    m_data.close();
+    m_listener.close();
+    m_fileState = FileState::None;
+    m_transferResult = kErrNone;
+    m_bufferPos = m_bufferLen = 0;
+    m_expectedSize.reset();
+    if (m_dropped && result == kErrNone)
+        result = kErrFtpDropped;
+    return result == kErrNone ? succeed() : fail(result);
+}
+
+// --- Directory search --------------------------------------------------------------------
+
+int FtpSession::readListing(std::string_view directory, std::string_view mask) {
+    m_found.clear();
+    m_foundNext = 0;
+    m_expectedSize.reset();
+    FtpReply reply;
+    int err = kErrNone;
+    bool mlsd = m_hasMlsd;
+    for (;;) {
+        err = openDataConnection(joinCommand(mlsd ? "MLSD" : "LIST", directory), reply);
+        if (err == kErrExtendedError && mlsd && (reply.code == 500 || reply.code == 502)) {
+            m_hasMlsd = mlsd = false; // offered but not implemented: fall back to LIST
+            continue;
+        }
+        break;
+    }
+    if (err != kErrNone) {
+        if (err == kErrTimeout && m_control.valid()) {
+            m_fileState = FileState::Reading;
+            abortTransfer();
+        }
+        return err;
+    }
+    m_fileState = FileState::Reading;
+    const std::int64_t now = static_cast<std::int64_t>(std::time(nullptr));
+    std::string pending;
+    bool skipping = false; // inside an overlong line, dropped up to its end
+    auto takeLine = [&](std::string_view line) {
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        if (line.empty())
+            return;
+        DirEntry entry;
+        const bool ok = mlsd ? ParseMlsdLine(line, entry) : ParseListLine(line, now, entry);
+        if (ok && (mask.empty() || WildcardMatch(mask, entry.name)))
+            m_found.push_back(std::move(entry));
+    };
+    for (;;) {
+        err = fillReadBuffer();
+        if (err != kErrNone)
+            break;
+        if (m_bufferLen == 0 && m_dataEof)
+            break;
+        std::string_view chunk(m_buffer.data(), m_bufferLen);
+        m_bufferPos = m_bufferLen;
+        while (!chunk.empty()) {
+            const auto nl = chunk.find('\n');
+            if (nl == std::string_view::npos) {
+                if (!skipping)
+                    pending.append(chunk);
+                if (pending.size() > kMaxListingLine) {
+                    pending.clear();
+                    skipping = true;
+                }
+                break;
+            }
+            if (skipping) {
+                skipping = false;
+            } else if (pending.empty()) {
+                takeLine(chunk.substr(0, nl));
+            } else {
+                pending.append(chunk.substr(0, nl));
+                if (pending.size() <= kMaxListingLine)
+                    takeLine(pending);
+                pending.clear();
+            }
+            chunk.remove_prefix(nl + 1);
+        }
+    }
+    if (err == kErrOperationCancelled) {
+        abortTransfer();
+        m_found.clear();
+        return kErrOperationCancelled;
+    }
+    if (err != kErrNone) {
+        m_data.close();
+        m_fileState = FileState::Reading;
+        abortTransfer();
+        m_found.clear();
+        return err;
+    }
+    if (!pending.empty() && !skipping)
+        takeLine(pending);
+    err = finishTransfer();
+    m_fileState = FileState::None;
+    m_bufferPos = m_bufferLen = 0;
+    if (err != kErrNone)
+        m_found.clear();
+    return err;
+}
+
+bool FtpSession::findFirstFile(std::string_view pattern, DirEntry& entry) {
+    if (!checkReady(pattern))
+        return false;
+    std::string_view directory;
+    std::string_view mask = pattern;
+    const auto slash = pattern.rfind('/');
+    if (slash != std::string_view::npos) {
+        directory = slash == 0 ? pattern.substr(0, 1) : pattern.substr(0, slash);
+        mask = pattern.substr(slash + 1);
+    }
+    if (mask == "*.*" || mask == "*")
+        mask = {};
+    const int err = readListing(directory, mask);
+    if (err != kErrNone) {
+        if (err == kErrOperationCancelled)
+            m_cancel.reset();
+        return fail(err);
+    }
+    return findNextFile(entry);
+}
+
+bool FtpSession::findNextFile(DirEntry& entry) {
+    if (m_foundNext >= m_found.size())
+        return fail(kErrNoMoreFiles);
+    entry = m_found[m_foundNext++];
+    return succeed();
+}
+
+void FtpSession::findClose() {
+    m_found.clear();
+    m_foundNext = 0;
+}
+
+} // namespace tw::ftp

@@ -1,0 +1,187 @@
+#pragma once
+
+// FtpSession: one FTP control connection with the calls a Windows Internet API client makes.
+//
+// Every call is synchronous and blocks the calling (worker) thread; every wait (connect, reply,
+// data connection, data idle) ends after `SessionOptions::timeoutMs`. Only abort() may be called
+// from another thread.
+//
+//   FtpSession s;                                   // InternetOpen
+//   SessionOptions o; o.host = "ftp.example.org";   // o.user empty: anonymous login
+//   if (!s.connect(o)) report(s.lastError(), s.lastResponse());      // InternetConnect
+//   s.setCurrentDirectory("/pub");                  // FtpSetCurrentDirectory
+//   std::string cwd; s.getCurrentDirectory(cwd);    // FtpGetCurrentDirectory
+//   DirEntry e;                                     // FtpFindFirstFile / InternetFindNextFile
+//   for (bool ok = s.findFirstFile("/pub/*.txt", e); ok; ok = s.findNextFile(e)) use(e);
+//   s.findClose();                                  // lastError() is kErrNoMoreFiles at the end
+//   s.openFile("/pub/a.txt", FtpSession::OpenMode::Read);            // FtpOpenFile
+//   std::size_t n = 0; while (s.readFile(buf, 4096, n) && n > 0) ...  // InternetReadFile
+//   if (!s.closeFile()) report(...);                // the transfer's final reply decides
+//   s.openFile("b.bin", FtpSession::OpenMode::Write); s.writeFile(p, len, n); s.closeFile();
+//   s.createDirectory(p); s.removeDirectory(p); s.deleteFile(p); s.renameFile(from, to);
+//   s.close();                                      // QUIT, InternetCloseHandle
+//
+// Results: each call returns true on success. On failure lastError() holds a number from
+// ftp/ftp_error.h (12003 when the server answered with an error) and lastResponse() every line
+// of the server's last reply ("\r\n" between lines). lastError() is kErrNone after a success.
+//
+// Names and paths are byte strings: a name taken from a DirEntry can be passed back unchanged
+// (even when it is not valid UTF-8). Arguments containing CR, LF or NUL are refused with
+// kErrInvalidOperation before anything is sent. DirEntry::unsafeName marks names that must not
+// be used as local file names as they are (see IsSafeLocalName in ftp/name_safety.h).
+//
+// Directory search: findFirstFile() lists the directory part of the pattern (MLSD when the
+// server offers it, else LIST) and keeps the entries whose name matches the last component
+// under Windows wildcard rules ("*.*" is everything, case-insensitive); a last component
+// without wildcards finds that one name. No match gives false with kErrNoMoreFiles. The
+// listing is read completely by findFirstFile(), so the session is free again afterwards.
+//
+// Files: while a file is open (openFile until closeFile) any other command fails with
+// kErrFtpTransferInProgress. readFile() fills the whole buffer unless the file ends; at the end
+// it returns true with 0 bytes after checking the server's final reply (a failed or short
+// transfer makes readFile and closeFile fail). Reads and writes are buffered below the block
+// size, so small blocks do not cost a system call each. closeFile() on a download that has not
+// reached its end aborts it (ABOR).
+//
+// Cancellation: abort() (any thread) makes the call in progress fail with
+// kErrOperationCancelled; an open transfer is then aborted with ABOR and the session stays
+// usable, or, when the server does not answer that, the session is closed. When no call is in
+// progress, the next call is the one cancelled.
+//
+// A 421 reply at any point, or a lost control connection, closes the session: that call and
+// every later one fail with kErrFtpDropped (lastResponse() keeps the 421 text).
+
+#include "ftp/canceller.h"
+#include "ftp/dir_entry.h"
+#include "ftp/ftp_reply.h"
+#include "ftp/socket.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tw::ftp {
+
+struct SessionOptions {
+    std::string host; // name or numeric address (IPv4 or IPv6)
+    int port = 21;
+    std::string user;      // empty: anonymous login
+    std::string password;  // ignored for anonymous login
+    bool passive = true;   // passive (EPSV, then PASV) or active (EPRT, then PORT)
+    int timeoutMs = 30000; // bound of every single wait
+};
+
+class FtpSession {
+public:
+    enum class OpenMode { Read, Write };
+
+    static constexpr std::size_t kMaxLineLength = 8192;
+    static constexpr const char* kAnonymousPassword = "anonymous@";
+
+    FtpSession() = default;
+    ~FtpSession();
+    FtpSession(const FtpSession&) = delete;
+    FtpSession& operator=(const FtpSession&) = delete;
+
+    bool connect(const SessionOptions& options);
+    // Sends QUIT (when connected) and closes; true when the session ended cleanly.
+    bool close();
+    bool isConnected() const { return m_control.valid(); }
+
+    bool setCurrentDirectory(std::string_view path);
+    bool getCurrentDirectory(std::string& path);
+    bool createDirectory(std::string_view path);
+    bool removeDirectory(std::string_view path);
+    bool deleteFile(std::string_view path);
+    bool renameFile(std::string_view from, std::string_view to);
+
+    bool findFirstFile(std::string_view pattern, DirEntry& entry);
+    bool findNextFile(DirEntry& entry);
+    void findClose();
+
+    bool openFile(std::string_view path, OpenMode mode);
+    bool readFile(void* buffer, std::size_t size, std::size_t& bytesRead);
+    bool writeFile(const void* buffer, std::size_t size, std::size_t& bytesWritten);
+    bool closeFile();
+    // The size the server reported for the file being read, when it did.
+    std::optional<std::uint64_t> openFileSize() const { return m_expectedSize; }
+
+    // Sends a raw command and reads its reply (success for 1xx-3xx replies).
+    bool sendCommand(std::string_view command, FtpReply& reply);
+
+    void abort() { m_cancel.cancel(); }
+
+    int lastError() const { return m_lastError; }
+    const std::string& lastResponse() const { return m_lastResponse; }
+    bool usesMlsd() const { return m_hasMlsd; }
+    bool usesUtf8() const { return m_utf8; }
+
+private:
+    enum class FileState { None, Reading, Writing };
+
+    bool fail(int error);
+    bool succeed();
+    bool checkReady(std::string_view argument);
+    bool checkReady(std::string_view a, std::string_view b);
+    int sendLine(std::string_view line);
+    int readLine(std::string& line, int timeoutMs);
+    int readReply(FtpReply& reply, int timeoutMs = -1);
+    int command(std::string_view line, FtpReply& reply);
+    bool simpleCommand(std::string_view verb, std::string_view argument);
+    void dropSession();
+    int replyError(const FtpReply& reply);
+    void handleCancel();
+
+    int login(const SessionOptions& options);
+    void readFeatures();
+    int openDataConnection(std::string_view commandLine, FtpReply& firstReply);
+    int openPassive();
+    int openActiveListener();
+    int fillReadBuffer();
+    int flushWriteBuffer();
+    int finishTransfer();
+    void abortTransfer();
+    int readListing(std::string_view directory, std::string_view mask);
+    bool controlHasData(int timeoutMs);
+
+    SessionOptions m_options;
+    Socket m_control;
+    SocketAddress m_peer;
+    SocketAddress m_local;
+    std::string m_controlBuffer;
+    std::size_t m_controlPos = 0;
+    Canceller m_cancel;
+
+    int m_lastError = 0;
+    std::string m_lastResponse;
+
+    bool m_hasMlsd = false;
+    bool m_utf8 = false;
+    bool m_hasSize = false;
+    bool m_epsvFailed = false;
+    bool m_eprtFailed = false;
+    bool m_dropped = false;
+
+    // The data connection of the transfer in progress.
+    FileState m_fileState = FileState::None;
+    Socket m_data;
+    Socket m_listener;
+    bool m_dataOpen = false;
+    bool m_dataEof = false;
+    bool m_finalReplyRead = false;
+    int m_transferResult = 0;
+    std::vector<char> m_buffer;
+    std::size_t m_bufferPos = 0;
+    std::size_t m_bufferLen = 0;
+    std::uint64_t m_transferred = 0;
+    std::optional<std::uint64_t> m_expectedSize;
+
+    // The matches of the last directory search.
+    std::vector<DirEntry> m_found;
+    std::size_t m_foundNext = 0;
+};
+
+} // namespace tw::ftp
