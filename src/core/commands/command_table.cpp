@@ -152,4 +152,14 @@ const CommandInfo* FindCommand(int id) {
     return it == table.end() ? nullptr : &*it;
 }
 
+std::optional<SortCommand> SortCommandOf(CommandId id) {
+    const int value = toInt(id);
+    if (value >= toInt(C::LocalSortName) && value <= toInt(C::LocalSortType))
+        return SortCommand{PaneSide::Local, static_cast<SortKey>(value - toInt(C::LocalSortName))};
+    if (value >= toInt(C::RemoteSortName) && value <= toInt(C::RemoteSortType))
+        return SortCommand{PaneSide::Remote,
+                           static_cast<SortKey>(value - toInt(C::RemoteSortName))};
+    return std::nullopt;
+}
+
 } // namespace tw

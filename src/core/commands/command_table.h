@@ -1,10 +1,13 @@
 #pragma once
 
 #include "core/commands/command_id.h"
+#include "core/panes/pane_state.h"
+#include "core/ui_port.h"
 
 #include <QString>
 #include <QStringList>
 
+#include <optional>
 #include <vector>
 
 namespace tw {
@@ -55,5 +58,13 @@ struct AcceleratorEntry {
 
 // The accelerator table (18 entries, in table order). Window-wide shortcuts of the main window.
 const std::vector<AcceleratorEntry>& AcceleratorTable();
+
+// The pane and sort key a Sort command sets (530-533 local, 534-537 remote); nullopt for any
+// other command.
+struct SortCommand {
+    PaneSide side = PaneSide::Local;
+    SortKey key = SortKey::Name;
+};
+std::optional<SortCommand> SortCommandOf(CommandId id);
 
 } // namespace tw

@@ -276,3 +276,21 @@ TEST(CommandTexts, EveryCommandHasItsHelpAndButtonText) {
     }
     EXPECT_TRUE(LookupString(60000));
 }
+
+TEST(CommandTable, SortCommandsNameTheirPaneAndKey) {
+    int count = 0;
+    for (const CommandInfo& info : CommandTable()) {
+        const auto sort = SortCommandOf(info.id);
+        if (!sort)
+            continue;
+        ++count;
+        // The same key is checked by the enabling rule when the pane has it.
+        CommandInputs in;
+        (sort->side == PaneSide::Local ? in.localSort : in.remoteSort) = sort->key;
+        EXPECT_TRUE(UpdateCommandState(in).main(info.id).checked) << info.value();
+    }
+    EXPECT_EQ(count, 8);
+    EXPECT_EQ(SortCommandOf(CommandId::RemoteSortType)->key, SortKey::Type);
+    EXPECT_EQ(SortCommandOf(CommandId::RemoteSortType)->side, PaneSide::Remote);
+    EXPECT_FALSE(SortCommandOf(CommandId::SortSettings));
+}
