@@ -62,7 +62,7 @@ const StringEntry kProgram[] = {
     {902, u"Search for a specific help topic"},
     {903, u"Display instructions for using Help"},
     {995, u"Display program information, version number and copyright notice"},
-    {996, u"Send eMail to support@quellwork.example"},
+    {996, u"Send eMail to support@example.org"},
     {997, u"Visit the Quellwork web site"},
     {999, u"Display program information, version number and copyright notice"},
 
