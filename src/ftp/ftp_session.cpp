@@ -250,8 +250,10 @@ bool FtpSession::connect(const SessionOptions& options) {
     }
     err = login(m_options);
     if (err != kErrNone) {
+        const std::string refusal = m_lastResponse;
         if (m_control.valid())
             close();
+        m_lastResponse = refusal; // the refusal, not the goodbye
         return fail(err);
     }
     readFeatures();
@@ -642,6 +644,13 @@ bool FtpSession::readFile(void* buffer, std::size_t size, std::size_t& bytesRead
         return fail(m_dropped ? kErrFtpDropped : kErrIncorrectHandleState);
     if (m_transferResult != kErrNone)
         return fail(m_transferResult);
+    if (m_cancel.isCancelled()) {
+        handleCancel();
+        m_fileState = FileState::Reading;
+        m_transferResult = kErrOperationCancelled;
+        m_finalReplyRead = true;
+        return false;
+    }
     auto* out = static_cast<char*>(buffer);
     while (bytesRead < size) {
         if (m_bufferPos < m_bufferLen) {
@@ -687,6 +696,13 @@ bool FtpSession::writeFile(const void* buffer, std::size_t size, std::size_t& by
         return fail(m_dropped ? kErrFtpDropped : kErrIncorrectHandleState);
     if (m_transferResult != kErrNone)
         return fail(m_transferResult);
+    if (m_cancel.isCancelled()) {
+        handleCancel();
+        m_fileState = FileState::Writing;
+        m_transferResult = kErrOperationCancelled;
+        m_finalReplyRead = true;
+        return false;
+    }
     const auto* in = static_cast<const char*>(buffer);
     while (bytesWritten < size) {
         if (m_bufferLen == m_buffer.size()) {

@@ -1,0 +1,227 @@
+#include "ftp_test_servers.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sstream>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace tw::test {
+
+namespace fs = std::filesystem;
+
+TempDir::TempDir() {
+    std::string pattern = (fs::temp_directory_path() / "tw-ftp-XXXXXX").string();
+    std::vector<char> buf(pattern.begin(), pattern.end());
+    buf.push_back('\0');
+    if (::mkdtemp(buf.data()))
+        m_path = buf.data();
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    if (!m_path.empty())
+        fs::remove_all(m_path, ec);
+}
+
+namespace {
+
+int freeLoopbackPort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    int port = 0;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0)
+        port = ntohs(a.sin_port);
+    ::close(fd);
+    return port;
+}
+
+bool canConnect(const std::string& host, int port) {
+    sockaddr_storage s{};
+    socklen_t len = 0;
+    int family = AF_INET;
+    if (host.find(':') != std::string::npos) {
+        auto* a6 = reinterpret_cast<sockaddr_in6*>(&s);
+        a6->sin6_family = AF_INET6;
+        a6->sin6_port = htons(static_cast<uint16_t>(port));
+        ::inet_pton(AF_INET6, host.c_str(), &a6->sin6_addr);
+        len = sizeof *a6;
+        family = AF_INET6;
+    } else {
+        auto* a4 = reinterpret_cast<sockaddr_in*>(&s);
+        a4->sin_family = AF_INET;
+        a4->sin_port = htons(static_cast<uint16_t>(port));
+        ::inet_pton(AF_INET, host.c_str(), &a4->sin_addr);
+        len = sizeof *a4;
+    }
+    const int fd = ::socket(family, SOCK_STREAM, 0);
+    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&s), len) == 0;
+    ::close(fd);
+    return ok;
+}
+
+pid_t spawn(const std::vector<std::string>& argv, int stdoutFd) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::setpgid(0, 0);
+        if (stdoutFd >= 0)
+            ::dup2(stdoutFd, STDOUT_FILENO);
+        const int devnull = ::open("/dev/null", O_RDWR);
+        if (stdoutFd < 0)
+            ::dup2(devnull, STDOUT_FILENO);
+        ::dup2(devnull, STDERR_FILENO);
+        ::dup2(devnull, STDIN_FILENO);
+        std::vector<char*> args;
+        for (const auto& a : argv)
+            args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        ::execv(args[0], args.data());
+        ::_exit(127);
+    }
+    if (pid > 0)
+        ::setpgid(pid, pid);
+    return pid;
+}
+
+} // namespace
+
+bool HasIPv6Loopback() {
+    const int fd = ::socket(AF_INET6, SOCK_STREAM, 0);
+    if (fd < 0)
+        return false;
+    sockaddr_in6 a{};
+    a.sin6_family = AF_INET6;
+    a.sin6_addr = in6addr_loopback;
+    const bool ok = ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    ::close(fd);
+    return ok;
+}
+
+std::unique_ptr<FtpTestServer> FtpTestServer::start(Kind kind, const std::string& host,
+                                                    std::string& why) {
+    std::unique_ptr<FtpTestServer> server(new FtpTestServer());
+    server->m_kind = kind;
+    server->m_host = host;
+    const fs::path dir = server->m_dir.path();
+    server->m_root = dir / "root";
+    fs::create_directories(server->m_root);
+    if (kind == Kind::Vsftpd) {
+        const char* binary = "/usr/sbin/vsftpd";
+        if (::access(binary, X_OK) != 0) {
+            why = "vsftpd is not installed";
+            return nullptr;
+        }
+        fs::create_directories(dir / "empty");
+        fs::permissions(server->m_root, fs::perms(0777));
+        server->m_port = freeLoopbackPort();
+        std::ofstream conf(dir / "vsftpd.conf");
+        conf << "listen=YES\nlisten_ipv6=NO\nlisten_address=127.0.0.1\n"
+             << "listen_port=" << server->m_port << "\n"
+             << "background=NO\nanonymous_enable=YES\nlocal_enable=NO\nno_anon_password=YES\n"
+             << "anon_root=" << server->m_root.string() << "\n"
+             << "write_enable=YES\nanon_upload_enable=YES\nanon_mkdir_write_enable=YES\n"
+             << "anon_other_write_enable=YES\nanon_world_readable_only=NO\nanon_umask=022\n"
+             << "connect_from_port_20=NO\nport_enable=YES\npasv_enable=YES\n"
+             << "seccomp_sandbox=NO\nsecure_chroot_dir=" << (dir / "empty").string() << "\n"
+             << "run_as_launching_user=YES\nxferlog_enable=NO\nsyslog_enable=NO\n"
+             << "vsftpd_log_file=" << (dir / "vsftpd.log").string() << "\n"
+             << "idle_session_timeout=60\ndata_connection_timeout=30\n";
+        conf.close();
+        server->m_pid = spawn({binary, (dir / "vsftpd.conf").string()}, -1);
+        for (int i = 0; i < 100; ++i) {
+            if (canConnect(host, server->m_port))
+                return server;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        why = "vsftpd did not start";
+        return nullptr;
+    }
+
+    const char* python = "/usr/bin/python3";
+    const std::string script =
+        std::string(TW_SOURCE_DIR) + "/tests/fixtures/ftp_pyftpdlib_server.py";
+    int fds[2];
+    if (::access(python, X_OK) != 0 || ::pipe(fds) != 0) {
+        why = "python3 is not available";
+        return nullptr;
+    }
+    server->m_pid = spawn({python, script, server->m_root.string(), "--host", host, "--user",
+                           "alice", "--password", "secret"},
+                          fds[1]);
+    ::close(fds[1]);
+    std::string out;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (out.find('\n') == std::string::npos && std::chrono::steady_clock::now() < deadline) {
+        pollfd p{fds[0], POLLIN, 0};
+        if (::poll(&p, 1, 200) > 0) {
+            char buf[256];
+            const ssize_t n = ::read(fds[0], buf, sizeof buf);
+            if (n <= 0)
+                break;
+            out.append(buf, static_cast<std::size_t>(n));
+        }
+    }
+    ::close(fds[0]);
+    if (out.rfind("PORT ", 0) != 0) {
+        why = "pyftpdlib did not start (is python3-pyftpdlib installed?)";
+        return nullptr;
+    }
+    server->m_port = std::atoi(out.c_str() + 5);
+    return server;
+}
+
+FtpTestServer::~FtpTestServer() {
+    if (m_pid <= 0)
+        return;
+    ::kill(-m_pid, SIGTERM);
+    for (int i = 0; i < 40; ++i) {
+        if (::waitpid(m_pid, nullptr, WNOHANG) == m_pid) {
+            ::kill(-m_pid, SIGKILL); // connection children of vsftpd
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+    ::kill(-m_pid, SIGKILL);
+    ::waitpid(m_pid, nullptr, 0);
+}
+
+std::string FtpTestServer::user() const {
+    return m_kind == Kind::Pyftpdlib ? "alice" : "";
+}
+
+std::string FtpTestServer::password() const {
+    return m_kind == Kind::Pyftpdlib ? "secret" : "";
+}
+
+void WritePatternFile(const fs::path& path, std::size_t size, unsigned seed) {
+    std::string data(size, '\0');
+    std::uint32_t x = seed * 2654435761u + 1;
+    for (auto& c : data) {
+        x = x * 1103515245u + 12345u;
+        c = static_cast<char>(x >> 16);
+    }
+    std::ofstream(path, std::ios::binary).write(data.data(), static_cast<std::streamsize>(size));
+}
+
+std::string ReadWholeFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+} // namespace tw::test

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include <sys/types.h>
+
+namespace tw::test {
+
+// A temporary directory removed with everything in it.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& path() const { return m_path; }
+
+private:
+    std::filesystem::path m_path;
+};
+
+// A real FTP server from the system's packages, serving a temporary directory on a loopback
+// address and a free port. The server's process group is terminated on destruction.
+class FtpTestServer {
+public:
+    enum class Kind { Vsftpd, Pyftpdlib };
+
+    // Null (with a reason in `why`) when the server cannot be started here.
+    static std::unique_ptr<FtpTestServer> start(Kind kind, const std::string& host,
+                                                std::string& why);
+    ~FtpTestServer();
+
+    Kind kind() const { return m_kind; }
+    const std::string& host() const { return m_host; }
+    int port() const { return m_port; }
+    // The served directory (anonymous login sees it as "/").
+    const std::filesystem::path& root() const { return m_root; }
+    // A named account (pyftpdlib only; empty for vsftpd, which serves anonymously).
+    std::string user() const;
+    std::string password() const;
+
+private:
+    FtpTestServer() = default;
+
+    Kind m_kind = Kind::Vsftpd;
+    std::string m_host;
+    int m_port = 0;
+    pid_t m_pid = -1;
+    TempDir m_dir;
+    std::filesystem::path m_root;
+};
+
+// Whether the machine can listen on ::1.
+bool HasIPv6Loopback();
+
+// Writes `size` bytes of a repeatable pattern to `path`.
+void WritePatternFile(const std::filesystem::path& path, std::size_t size, unsigned seed);
+std::string ReadWholeFile(const std::filesystem::path& path);
+
+} // namespace tw::test

@@ -1,0 +1,330 @@
+#include "ftp/ftp_error.h"
+#include "ftp/ftp_session.h"
+#include "ftp_test_servers.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <ctime>
+#include <fstream>
+#include <map>
+#include <thread>
+
+using namespace tw::ftp;
+using tw::test::FtpTestServer;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::size_t kBlock = 4096;
+
+std::map<std::string, DirEntry> findAll(FtpSession& s, const std::string& pattern) {
+    std::map<std::string, DirEntry> out;
+    DirEntry e;
+    for (bool ok = s.findFirstFile(pattern, e); ok; ok = s.findNextFile(e))
+        out[e.name] = e;
+    s.findClose();
+    return out;
+}
+
+bool upload(FtpSession& s, const std::string& remote, const std::string& data) {
+    if (!s.openFile(remote, FtpSession::OpenMode::Write))
+        return false;
+    for (std::size_t pos = 0; pos < data.size(); pos += kBlock) {
+        std::size_t written = 0;
+        const std::size_t n = std::min(kBlock, data.size() - pos);
+        if (!s.writeFile(data.data() + pos, n, written) || written != n) {
+            s.closeFile();
+            return false;
+        }
+    }
+    return s.closeFile();
+}
+
+bool download(FtpSession& s, const std::string& remote, std::string& data) {
+    data.clear();
+    if (!s.openFile(remote, FtpSession::OpenMode::Read))
+        return false;
+    char block[kBlock];
+    std::size_t got = 0;
+    for (;;) {
+        if (!s.readFile(block, sizeof block, got)) {
+            s.closeFile();
+            return false;
+        }
+        if (got == 0)
+            break;
+        data.append(block, got);
+    }
+    return s.closeFile();
+}
+
+struct Param {
+    FtpTestServer::Kind kind;
+    bool passive;
+};
+
+std::string paramName(const testing::TestParamInfo<Param>& info) {
+    return std::string(info.param.kind == FtpTestServer::Kind::Vsftpd ? "vsftpd" : "pyftpdlib") +
+           (info.param.passive ? "Passive" : "Active");
+}
+
+class RealServer : public testing::TestWithParam<Param> {
+protected:
+    void SetUp() override {
+        std::string why;
+        m_server = FtpTestServer::start(GetParam().kind, "127.0.0.1", why);
+        if (!m_server)
+            GTEST_SKIP() << why;
+        ASSERT_TRUE(m_session.connect(options()))
+            << m_session.lastError() << " " << m_session.lastResponse();
+        // vsftpd running as the launching user does not chroot: paths start at its root.
+        ASSERT_TRUE(m_session.getCurrentDirectory(m_base));
+        if (m_base.back() != '/')
+            m_base += '/';
+    }
+
+    // The server path of a name in the served directory.
+    std::string remote(const std::string& name) const { return m_base + name; }
+
+    SessionOptions options() const {
+        SessionOptions o;
+        o.host = m_server->host();
+        o.port = m_server->port();
+        o.passive = GetParam().passive;
+        o.timeoutMs = 5000;
+        return o;
+    }
+
+    fs::path local(const std::string& name) const { return m_server->root() / name; }
+
+    std::unique_ptr<FtpTestServer> m_server;
+    FtpSession m_session;
+    std::string m_base;
+};
+
+} // namespace
+
+TEST_P(RealServer, AnonymousLoginStartsAtTheServedDirectory) {
+    EXPECT_EQ(m_base, m_server->kind() == FtpTestServer::Kind::Vsftpd
+                          ? m_server->root().string() + "/"
+                          : std::string("/"));
+    EXPECT_EQ(m_session.lastError(), kErrNone);
+    EXPECT_TRUE(m_session.close());
+    EXPECT_FALSE(m_session.isConnected());
+}
+
+TEST_P(RealServer, RefusedCwdKeepsTheServersText) {
+    EXPECT_FALSE(m_session.setCurrentDirectory(remote("no such dir")));
+    EXPECT_EQ(m_session.lastError(), kErrExtendedError);
+    EXPECT_EQ(m_session.lastResponse().substr(0, 3), "550");
+    // The session is still usable.
+    fs::create_directory(local("sub dir"));
+    EXPECT_TRUE(m_session.setCurrentDirectory(remote("sub dir")));
+    std::string cwd;
+    ASSERT_TRUE(m_session.getCurrentDirectory(cwd));
+    EXPECT_EQ(cwd, remote("sub dir"));
+}
+
+TEST_P(RealServer, ListingWithMasks) {
+    tw::test::WritePatternFile(local("a.txt"), 10, 1);
+    tw::test::WritePatternFile(local("B.TXT"), 2000, 2);
+    tw::test::WritePatternFile(local("c.bin"), 0, 3);
+    fs::create_directory(local("folder"));
+    const auto now = static_cast<std::int64_t>(std::time(nullptr));
+
+    auto all = findAll(m_session, remote("*.*"));
+    ASSERT_EQ(all.size(), 4u);
+    EXPECT_EQ(all["B.TXT"].size, 2000u);
+    EXPECT_TRUE(all["folder"].attributes & kAttributeDirectory);
+    EXPECT_FALSE(all["a.txt"].attributes & kAttributeDirectory);
+    EXPECT_NEAR(static_cast<double>(all["a.txt"].lastWriteTime), static_cast<double>(now), 120.0);
+
+    auto txt = findAll(m_session, remote("*.txt"));
+    ASSERT_EQ(txt.size(), 2u);
+    EXPECT_TRUE(txt.count("a.txt") && txt.count("B.TXT"));
+    EXPECT_EQ(findAll(m_session, remote("c.bin")).size(), 1u);
+    EXPECT_EQ(findAll(m_session, remote("?.bin")).size(), 1u);
+
+    DirEntry e;
+    EXPECT_FALSE(m_session.findFirstFile(remote("*.zzz"), e));
+    EXPECT_EQ(m_session.lastError(), kErrNoMoreFiles);
+    EXPECT_FALSE(m_session.findFirstFile(remote("missing-dir/*.*"), e));
+    EXPECT_NE(m_session.lastError(), kErrNone);
+    // An empty directory.
+    EXPECT_FALSE(m_session.findFirstFile(remote("folder/*.*"), e));
+    EXPECT_EQ(m_session.lastError(), kErrNoMoreFiles);
+}
+
+TEST_P(RealServer, TransfersOfEverySize) {
+    for (const std::size_t size : {std::size_t{0}, kBlock, kBlock + 1, std::size_t{3 << 20} + 17}) {
+        SCOPED_TRACE(size);
+        const std::string name = "up-" + std::to_string(size) + ".bin";
+        tw::test::WritePatternFile(local("source.bin"), size, static_cast<unsigned>(size));
+        const std::string data = tw::test::ReadWholeFile(local("source.bin"));
+        ASSERT_TRUE(upload(m_session, remote(name), data))
+            << m_session.lastError() << " " << m_session.lastResponse();
+        EXPECT_EQ(tw::test::ReadWholeFile(local(name)), data);
+        std::string back;
+        ASSERT_TRUE(download(m_session, remote(name), back))
+            << m_session.lastError() << " " << m_session.lastResponse();
+        EXPECT_TRUE(back == data);
+    }
+}
+
+TEST_P(RealServer, FailedOpenAndWrongHandleUse) {
+    EXPECT_FALSE(m_session.openFile(remote("missing.bin"), FtpSession::OpenMode::Read));
+    EXPECT_EQ(m_session.lastError(), kErrExtendedError);
+    EXPECT_EQ(m_session.lastResponse().substr(0, 1), "5");
+    char buf[16];
+    std::size_t n = 0;
+    EXPECT_FALSE(m_session.readFile(buf, sizeof buf, n));
+    EXPECT_EQ(m_session.lastError(), kErrIncorrectHandleState);
+
+    tw::test::WritePatternFile(local("big.bin"), 1 << 20, 9);
+    ASSERT_TRUE(m_session.openFile(remote("big.bin"), FtpSession::OpenMode::Read));
+    EXPECT_FALSE(m_session.createDirectory("x"));
+    EXPECT_EQ(m_session.lastError(), kErrFtpTransferInProgress);
+    EXPECT_FALSE(m_session.writeFile(buf, sizeof buf, n));
+    EXPECT_EQ(m_session.lastError(), kErrIncorrectHandleType);
+    ASSERT_TRUE(m_session.readFile(buf, sizeof buf, n));
+    // Closing before the end aborts the download and leaves the session usable.
+    EXPECT_TRUE(m_session.closeFile());
+    std::string cwd;
+    EXPECT_TRUE(m_session.getCurrentDirectory(cwd))
+        << m_session.lastError() << " " << m_session.lastResponse();
+}
+
+TEST_P(RealServer, DirectoryAndFileOperations) {
+    ASSERT_TRUE(m_session.createDirectory(remote("made")));
+    EXPECT_TRUE(fs::is_directory(local("made")));
+    EXPECT_FALSE(m_session.createDirectory(remote("made")));
+    EXPECT_EQ(m_session.lastError(), kErrExtendedError);
+
+    tw::test::WritePatternFile(local("made/old.txt"), 5, 5);
+    ASSERT_TRUE(m_session.renameFile(remote("made/old.txt"), remote("made/new name.txt")));
+    EXPECT_TRUE(fs::exists(local("made/new name.txt")));
+    EXPECT_FALSE(m_session.renameFile(remote("made/old.txt"), remote("made/x")));
+    EXPECT_EQ(m_session.lastError(), kErrExtendedError);
+
+    EXPECT_FALSE(m_session.removeDirectory(remote("made"))); // not empty
+    ASSERT_TRUE(m_session.deleteFile(remote("made/new name.txt")));
+    ASSERT_TRUE(m_session.removeDirectory(remote("made")));
+    EXPECT_FALSE(fs::exists(local("made")));
+    EXPECT_FALSE(m_session.deleteFile(remote("made/new name.txt")));
+}
+
+TEST_P(RealServer, NamesThatAreNotUtf8RoundTrip) {
+    const std::string latin1 = "caf\xE9 \xFF.txt";
+    tw::test::WritePatternFile(local(latin1), 300, 7);
+    auto all = findAll(m_session, remote("*.*"));
+    ASSERT_EQ(all.count(latin1), 1u);
+    EXPECT_EQ(all[latin1].size, 300u);
+    std::string data;
+    ASSERT_TRUE(download(m_session, remote(all[latin1].name), data)) << m_session.lastResponse();
+    EXPECT_EQ(data, tw::test::ReadWholeFile(local(latin1)));
+    const std::string renamed = "\xFE\xFF renamed";
+    ASSERT_TRUE(m_session.renameFile(remote(latin1), remote(renamed))) << m_session.lastResponse();
+    EXPECT_TRUE(fs::exists(local(renamed)));
+    ASSERT_TRUE(m_session.deleteFile(remote(renamed)));
+    EXPECT_FALSE(fs::exists(local(renamed)));
+}
+
+TEST_P(RealServer, AbortFromAnotherThreadLeavesTheSessionUsable) {
+    tw::test::WritePatternFile(local("huge.bin"), 8 << 20, 11);
+    ASSERT_TRUE(m_session.openFile(remote("huge.bin"), FtpSession::OpenMode::Read));
+    char buf[kBlock];
+    std::size_t n = 0;
+    ASSERT_TRUE(m_session.readFile(buf, sizeof buf, n));
+    std::thread canceller([this] { m_session.abort(); });
+    canceller.join();
+    bool failed = false;
+    for (int i = 0; i < 10000 && !failed; ++i)
+        failed = !m_session.readFile(buf, sizeof buf, n);
+    ASSERT_TRUE(failed);
+    EXPECT_EQ(m_session.lastError(), kErrOperationCancelled);
+    EXPECT_FALSE(m_session.closeFile());
+    EXPECT_EQ(m_session.lastError(), kErrOperationCancelled);
+    std::string cwd;
+    EXPECT_TRUE(m_session.getCurrentDirectory(cwd))
+        << m_session.lastError() << " " << m_session.lastResponse();
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, RealServer,
+                         testing::Values(Param{FtpTestServer::Kind::Vsftpd, true},
+                                         Param{FtpTestServer::Kind::Vsftpd, false},
+                                         Param{FtpTestServer::Kind::Pyftpdlib, true},
+                                         Param{FtpTestServer::Kind::Pyftpdlib, false}),
+                         paramName);
+
+// Named accounts and IPv6 run against pyftpdlib, whose accounts the fixture defines.
+class NamedAccount : public testing::Test {
+protected:
+    void SetUp() override {
+        std::string why;
+        m_server = FtpTestServer::start(FtpTestServer::Kind::Pyftpdlib, "127.0.0.1", why);
+        if (!m_server)
+            GTEST_SKIP() << why;
+        m_options.host = m_server->host();
+        m_options.port = m_server->port();
+        m_options.timeoutMs = 5000;
+    }
+    std::unique_ptr<FtpTestServer> m_server;
+    SessionOptions m_options;
+};
+
+TEST_F(NamedAccount, LoginAndRefusedPassword) {
+    FtpSession s;
+    m_options.user = m_server->user();
+    m_options.password = m_server->password();
+    ASSERT_TRUE(s.connect(m_options)) << s.lastResponse();
+    EXPECT_TRUE(s.usesMlsd());
+    s.close();
+
+    m_options.password = "wrong";
+    EXPECT_FALSE(s.connect(m_options));
+    EXPECT_EQ(s.lastError(), kErrIncorrectPassword);
+    EXPECT_EQ(s.lastResponse().substr(0, 3), "530");
+    EXPECT_FALSE(s.isConnected());
+
+    m_options.password = "with\r\nNOOP";
+    EXPECT_FALSE(s.connect(m_options));
+    EXPECT_EQ(s.lastError(), kErrInvalidOperation);
+}
+
+TEST_F(NamedAccount, UnreachableAndUnresolvable) {
+    FtpSession s;
+    SessionOptions o = m_options;
+    m_server.reset(); // nothing listens on that port any more
+    EXPECT_FALSE(s.connect(o));
+    EXPECT_EQ(s.lastError(), kErrCannotConnect);
+    o.host = "name.invalid";
+    EXPECT_FALSE(s.connect(o));
+    EXPECT_EQ(s.lastError(), kErrNameNotResolved);
+}
+
+TEST(IPv6Loopback, ListGetAndPutOverIPv6) {
+    if (!tw::test::HasIPv6Loopback())
+        GTEST_SKIP() << "no IPv6 loopback on this machine";
+    std::string why;
+    auto server = FtpTestServer::start(FtpTestServer::Kind::Pyftpdlib, "::1", why);
+    if (!server)
+        GTEST_SKIP() << why;
+    tw::test::WritePatternFile(server->root() / "six.bin", 10000, 6);
+    for (const bool passive : {true, false}) {
+        SCOPED_TRACE(passive);
+        FtpSession s;
+        SessionOptions o;
+        o.host = "::1";
+        o.port = server->port();
+        o.passive = passive;
+        o.timeoutMs = 5000;
+        ASSERT_TRUE(s.connect(o)) << s.lastError();
+        EXPECT_EQ(findAll(s, "/six.*").size(), 1u);
+        std::string data;
+        ASSERT_TRUE(download(s, "six.bin", data)) << s.lastResponse();
+        EXPECT_EQ(data, tw::test::ReadWholeFile(server->root() / "six.bin"));
+        ASSERT_TRUE(upload(s, passive ? "p.bin" : "a.bin", data)) << s.lastResponse();
+    }
+}
