@@ -124,10 +124,13 @@ std::vector<CommandInfo> buildCommands() {
                 info.shortcuts += accel.qtKeys;
         commands.push_back(std::move(info));
     }
-    // Always on Top shows a picture of its own while checked.
-    for (CommandInfo& info : commands)
+    for (CommandInfo& info : commands) {
+        // Always on Top shows a picture of its own while checked.
         if (info.id == C::AlwaysOnTop)
             info.checkedPictureId = 1399;
+        info.checkable = info.id == C::ViewToolbar || info.id == C::ViewStatus ||
+                         info.id == C::AlwaysOnTop || SortCommandOf(info.id).has_value();
+    }
     return commands;
 }
 

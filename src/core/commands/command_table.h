@@ -30,6 +30,8 @@ struct CommandInfo {
     // the checked state when it differs (0 = the same picture).
     int pictureId = 0;
     int checkedPictureId = 0;
+    // The item carries a check mark (View Toolbar / Status, Always on Top, the Sort items).
+    bool checkable = false;
 
     int value() const { return toInt(id); }
     // Status-bar help is the string with the command's own id.

@@ -337,3 +337,17 @@ TEST_F(CommandStateSweep, CheckMarksOnlyWhereTheRuleSetsThem) {
         EXPECT_EQ(s.main(C::HelpContents).enabled, in.helpPresent);
     });
 }
+
+TEST_F(CommandStateSweep, CheckableCommandsAreExactlyThoseEverChecked) {
+    std::set<CommandId> everChecked;
+    forAll([&everChecked](const CommandInputs&, const CommandStates& s) {
+        for (const auto& [id, state] : s.surface(CommandSurface::Main))
+            if (state.checked)
+                everChecked.insert(id);
+    });
+    std::set<CommandId> checkable;
+    for (const CommandInfo& info : CommandTable())
+        if (info.checkable)
+            checkable.insert(info.id);
+    EXPECT_EQ(everChecked, checkable);
+}
