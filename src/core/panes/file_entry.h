@@ -14,28 +14,38 @@ inline constexpr std::uint32_t kAttrDirectory = 0x10;
 inline constexpr std::uint32_t kAttrArchive = 0x20;
 
 // The directory-search record of one entry as a listing delivered it. The remote listing fills
-// it for every server entry; local and synthetic rows leave it zero.
+// it for every server entry, the local listing from the file system; synthetic rows (parent of
+// a remote folder, drives) leave it zero.
 struct FindData {
     std::uint32_t attributes = 0;
     std::int64_t creationTime = 0;   // seconds since 1970-01-01 UTC, 0 = unknown
     std::int64_t lastAccessTime = 0; // as above
     std::int64_t lastWriteTime = 0;  // as above
     std::uint64_t size = 0;
-    std::string rawName; // the name's bytes as the server sent them (may not be UTF-8)
+    // The name's bytes as the server or the file system holds them. Local rows keep them only
+    // when the name does not survive decoding (not UTF-8), so that operations reach the file.
+    std::string rawName;
 };
 
-// One row of a pane.
+// One row of a pane. The date and size columns are made from `dateKey` and `size` when shown,
+// so a row of a large listing stays small; CompleteEntry() fills the derived fields.
 struct FileEntry {
     FindData findData;
-    QString name;     // at most 255 characters; ".." for the parent row; mount path for a drive
-    QString type;     // extension from the last period, lower-case, at most 23 characters
+    QString name; // at most 255 characters; ".." for the parent row; mount path for a drive
+    QString type; // extension from the last period, lower-case, at most 23 characters
     bool isParent = false;
     bool isDrive = false;
     bool isFolder = false;
-    int icon = 0;     // 0-10, index into the panes' icon list
-    QString dateText; // "07-Dec-2026 - 23:15:56" or empty
-    QString sizeText; // decimal size (64-bit), "0" for folders, empty for drives
+    int icon = 0; // 0-10, index into the panes' icon list
+    // Last-write time in local time packed as YYYYMMDDhhmmss; 0 when unknown. Orders exactly
+    // as CompareDateText orders the date texts.
+    std::int64_t dateKey = 0;
     std::uint64_t size = 0; // the size the size text shows (sorting uses it)
+
+    // "07-Dec-2026 - 23:15:56", or empty when the time is unknown or the row is a drive.
+    QString dateText() const;
+    // Decimal size (64-bit); "0" for folders; empty for drive rows.
+    QString sizeText() const;
 };
 
 } // namespace tw

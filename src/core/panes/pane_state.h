@@ -2,8 +2,10 @@
 
 #include "core/panes/file_entry.h"
 
+#include <QByteArray>
 #include <QString>
 
+#include <array>
 #include <vector>
 
 namespace tw {
@@ -20,6 +22,16 @@ struct PaneState {
     SortKey sortKey = SortKey::Name;
     bool hasListing = false; // false: the pane holds no listing (rows empty)
     std::vector<FileEntry> entries;
+
+    // Local pane: the folder's bytes as the system returned them, kept when `path` cannot
+    // represent them (a folder name that is not UTF-8). Empty otherwise.
+    QByteArray rawPath;
+    // The path label above the list ("Local: /home/user"), written by the listings.
+    QString label;
+    // The three column header texts, with the sort mark on the sorted column.
+    std::array<QString, 3> headers;
+
+    int count() const { return static_cast<int>(entries.size()); }
 };
 
 } // namespace tw

@@ -1,0 +1,198 @@
+#include "core/panes/local_file_ops.h"
+
+#include "core/panes/local_listing.h"
+#include "core/panes/local_paths.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace tw {
+
+namespace {
+
+// Closes a descriptor when it goes out of scope.
+class Fd {
+public:
+    explicit Fd(int fd) : m_fd(fd) {}
+    ~Fd() {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return m_fd; }
+    int release() {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd;
+    }
+
+private:
+    int m_fd;
+};
+
+// Renames without replacing: the kernel's no-replace rename, or a hard link for file systems
+// without it (a link never replaces either).
+int RenameNoReplace(const char* from, const char* to) {
+    if (::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0)
+        return 0;
+    const int error = errno;
+    if (error != EINVAL && error != ENOSYS)
+        return error;
+    struct stat st {};
+    if (::lstat(from, &st) != 0)
+        return errno;
+    if (S_ISDIR(st.st_mode)) {
+        if (::lstat(to, &st) == 0)
+            return EEXIST;
+        return ::rename(from, to) == 0 ? 0 : errno;
+    }
+    if (::link(from, to) != 0)
+        return errno;
+    if (::unlink(from) != 0) {
+        const int unlinkError = errno;
+        ::unlink(to);
+        return unlinkError;
+    }
+    return 0;
+}
+
+// Copies a regular file to a new file `to` (which must not exist), keeping its mode and
+// times. A failed copy removes what it wrote.
+int CopyNewFile(const char* from, const char* to, const struct stat& st) {
+    Fd in(::open(from, O_RDONLY | O_CLOEXEC));
+    if (in.get() < 0)
+        return errno;
+    Fd out(::open(to, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 07777));
+    if (out.get() < 0)
+        return errno;
+    std::vector<char> buffer(1 << 16);
+    int error = 0;
+    for (;;) {
+        const ssize_t n = ::read(in.get(), buffer.data(), buffer.size());
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            error = errno;
+            break;
+        }
+        if (n == 0)
+            break;
+        ssize_t done = 0;
+        while (done < n) {
+            const ssize_t w = ::write(out.get(), buffer.data() + done, std::size_t(n - done));
+            if (w < 0) {
+                if (errno == EINTR)
+                    continue;
+                error = errno;
+                break;
+            }
+            done += w;
+        }
+        if (error)
+            break;
+    }
+    if (!error && ::fsync(out.get()) != 0)
+        error = errno;
+    if (!error) {
+        const struct timespec times[2] = {st.st_atim, st.st_mtim};
+        ::futimens(out.get(), times);
+    }
+    if (::close(out.release()) != 0 && !error)
+        error = errno;
+    if (error)
+        ::unlink(to);
+    return error;
+}
+
+} // namespace
+
+int MoveLocalPath(const QByteArray& from, const QByteArray& to) {
+    const int error = RenameNoReplace(from.constData(), to.constData());
+    if (error != EXDEV)
+        return error;
+    struct stat st {};
+    if (::lstat(from.constData(), &st) != 0)
+        return errno;
+    if (::lstat(to.constData(), &st) == 0)
+        return EEXIST;
+    if (::lstat(from.constData(), &st) != 0)
+        return errno;
+    if (S_ISDIR(st.st_mode))
+        return EXDEV;
+    if (S_ISLNK(st.st_mode)) {
+        std::vector<char> target(std::size_t(st.st_size) + 1 + 4096);
+        const ssize_t n = ::readlink(from.constData(), target.data(), target.size() - 1);
+        if (n < 0)
+            return errno;
+        target[std::size_t(n)] = '\0';
+        if (::symlink(target.data(), to.constData()) != 0)
+            return errno;
+    } else if (S_ISREG(st.st_mode)) {
+        if (const int copyError = CopyNewFile(from.constData(), to.constData(), st))
+            return copyError;
+    } else {
+        return EXDEV;
+    }
+    // The copy is complete: only now the original goes.
+    if (::unlink(from.constData()) != 0)
+        return errno;
+    return 0;
+}
+
+LocalFileOps::LocalFileOps(AppState& state, const Messages& messages, LocalSystem& system)
+    : m_state(state), m_messages(messages), m_system(system) {}
+
+QString LocalFileOps::joinPath(const PaneState& pane, const QString& name) const {
+    return JoinLocalPath(pane.path, name);
+}
+
+OpResult LocalFileOps::makeDirectory(const PaneState& pane, const QString& name) {
+    const QByteArray path = JoinLocalPath(LocalPathBytes(pane), QFile::encodeName(name));
+    if (::mkdir(path.constData(), 0777) != 0)
+        return {errno, {}};
+    return {};
+}
+
+OpResult LocalFileOps::rename(const PaneState& pane, const FileEntry& row, const QString& newName) {
+    if (row.isDrive)
+        return {ENOENT, {}}; // a mount point is never renamed
+    const QByteArray folder = LocalPathBytes(pane);
+    const QByteArray from = JoinLocalPath(folder, EntryNameBytes(row));
+    const QByteArray to = JoinLocalPath(folder, QFile::encodeName(newName));
+    return {RenameNoReplace(from.constData(), to.constData()), {}};
+}
+
+OpResult LocalFileOps::removeFile(const PaneState& pane, const FileEntry& row) {
+    if (row.isDrive)
+        return {ENOENT, {}};
+    const QByteArray path = LocalEntryBytes(pane, row);
+    if (::unlink(path.constData()) != 0)
+        return {errno, {}};
+    return {};
+}
+
+OpResult LocalFileOps::removeFolder(const PaneState& pane, const FileEntry& row) {
+    if (row.isDrive)
+        return {ENOENT, {}};
+    const QByteArray path = LocalEntryBytes(pane, row);
+    // A link to a folder is removed as the link; its target stays untouched.
+    struct stat st {};
+    if (::lstat(path.constData(), &st) == 0 && S_ISLNK(st.st_mode))
+        return {::unlink(path.constData()) == 0 ? 0 : errno, {}};
+    if (::rmdir(path.constData()) != 0)
+        return {errno, {}};
+    return {};
+}
+
+void LocalFileOps::relist() {
+    ListLocalDirectory(m_state, m_messages, m_system);
+}
+
+} // namespace tw
