@@ -6,8 +6,9 @@
 //   CommandTable() / FindCommand(id)  every command: CommandId, menu text (with '&' and the
 //                                     shown shortcut after '\t'), context-menu text, Qt portable
 //                                     shortcut strings, toolbar image index (-1 none), menu
-//                                     picture id (0 none) and checked picture, help string id
-//                                     (= id) and button text id (= id + 1000).
+//                                     picture id (0 none) and checked picture, `checkable`,
+//                                     help string id (= id), button text id (= id + 1000).
+//   SortCommandOf(id)                 pane side and sort key of 530-537.
 //   AcceleratorTable()                the 18 window-wide shortcuts; map each of `qtKeys` with
 //                                     QKeySequence::fromString(key, QKeySequence::PortableText).
 //   MainMenu(), LocalContextMenu(),   menu trees of MenuItem {id, text, separator, children};
