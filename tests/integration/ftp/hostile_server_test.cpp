@@ -1,0 +1,399 @@
+#include "ftp/ftp_error.h"
+#include "ftp/ftp_session.h"
+#include "scripted_server.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <thread>
+
+using namespace tw::ftp;
+using tw::test::ScriptedServer;
+
+namespace {
+
+SessionOptions optionsFor(const ScriptedServer& server, int timeoutMs = 1500) {
+    SessionOptions o;
+    o.host = "127.0.0.1";
+    o.port = server.port();
+    o.timeoutMs = timeoutMs;
+    return o;
+}
+
+bool contains(const std::vector<std::string>& commands, std::string_view prefix) {
+    return std::any_of(commands.begin(), commands.end(),
+                       [&](const std::string& c) { return c.rfind(prefix, 0) == 0; });
+}
+
+const char* kTwoLines = "-rw-r--r-- 1 u g 5 Jan 1 2020 one.txt\r\n"
+                        "drwxr-xr-x 2 u g 4096 Jan 1 2020 two\r\n";
+
+} // namespace
+
+TEST(ScriptedLogin, AnonymousCommandSequence) {
+    ScriptedServer server([](ScriptedServer& s) {
+        s.login({"MLST type*;size*;modify*;", "UTF8", "SIZE"});
+        s.command(); // QUIT
+        s.reply("221 Bye.");
+    });
+    FtpSession session;
+    ASSERT_TRUE(session.connect(optionsFor(server)));
+    EXPECT_TRUE(session.usesMlsd());
+    EXPECT_TRUE(session.usesUtf8());
+    EXPECT_TRUE(session.close());
+    EXPECT_EQ(server.finish(),
+              (std::vector<std::string>{"USER anonymous", "PASS anonymous@", "FEAT", "OPTS UTF8 ON",
+                                        "TYPE I", "QUIT"}));
+}
+
+TEST(ScriptedLogin, RefusalsGiveTheirOwnCodes) {
+    {
+        ScriptedServer server([](ScriptedServer& s) {
+            s.reply("220 Hi");
+            s.command();
+            s.reply("530 This server is anonymous only.");
+            s.drain();
+        });
+        FtpSession session;
+        SessionOptions o = optionsFor(server);
+        o.user = "bob";
+        EXPECT_FALSE(session.connect(o));
+        EXPECT_EQ(session.lastError(), kErrIncorrectUserName);
+        EXPECT_EQ(session.lastResponse(), "530 This server is anonymous only.");
+    }
+    {
+        ScriptedServer server([](ScriptedServer& s) {
+            s.reply("421-Too many users");
+            s.reply("421 Try later.");
+        });
+        FtpSession session;
+        EXPECT_FALSE(session.connect(optionsFor(server)));
+        EXPECT_EQ(session.lastError(), kErrFtpDropped);
+        EXPECT_EQ(session.lastResponse(), "421-Too many users\r\n421 Try later.");
+        EXPECT_FALSE(session.isConnected());
+    }
+}
+
+TEST(HostileServer, PassiveReplyNamingAnotherAddressIsNotFollowed) {
+    ScriptedServer server([](ScriptedServer& s) {
+        s.login();
+        for (int round = 0; round < 2; ++round) {
+            const std::string c = s.command();
+            if (c == "EPSV") {
+                s.reply("500 EPSV not understood.");
+                s.command(); // PASV
+            }
+            const int port = s.listenData();
+            // The data listener is on 127.0.0.1 only: following the named address would fail.
+            s.reply("227 Entering Passive Mode (127,0,0,2," + std::to_string(port / 256) + "," +
+                    std::to_string(port % 256) + ").");
+            s.command(); // LIST
+            if (!s.acceptData())
+                return;
+            s.reply("150 Here it comes.");
+            s.sendData(kTwoLines);
+            s.closeData();
+            s.reply("226 Done.");
+        }
+        s.drain();
+    });
+    FtpSession session;
+    ASSERT_TRUE(session.connect(optionsFor(server)));
+    for (int round = 0; round < 2; ++round) {
+        DirEntry e;
+        ASSERT_TRUE(session.findFirstFile("*.*", e)) << session.lastError();
+        EXPECT_EQ(e.name, "one.txt");
+        ASSERT_TRUE(session.findNextFile(e));
+        EXPECT_EQ(e.name, "two");
+        EXPECT_FALSE(session.findNextFile(e));
+        EXPECT_EQ(session.lastError(), kErrNoMoreFiles);
+    }
+    session.close();
+    const auto commands = server.finish();
+    // After EPSV was refused once, the session goes straight to PASV.
+    EXPECT_EQ(std::count(commands.begin(), commands.end(), "EPSV"), 1);
+    EXPECT_EQ(std::count(commands.begin(), commands.end(), "PASV"), 2);
+}
+
+TEST(HostileServer, EndlessReplyLineClosesTheConnection) {
+    ScriptedServer server([](ScriptedServer& s) {
+        const std::string chunk(4096, 'A');
+        s.sendRaw("220 ");
+        for (int i = 0; i < 4096 && s.sendRaw(chunk); ++i) {
+        }
+    });
+    FtpSession session;
+    EXPECT_FALSE(session.connect(optionsFor(server)));
+    EXPECT_EQ(session.lastError(), kErrConnectionAborted);
+    EXPECT_FALSE(session.isConnected());
+}
+
+TEST(HostileServer, EndlessMultiLineReplyClosesTheConnection) {
+    ScriptedServer server([](ScriptedServer& s) {
+        s.reply("220-Welcome");
+        for (int i = 0; i < 100000 && s.sendRaw("220-and more, and more\r\n"); ++i) {
+        }
+    });
+    FtpSession session;
+    EXPECT_FALSE(session.connect(optionsFor(server)));
+    EXPECT_EQ(session.lastError(), kErrConnectionAborted);
+}
+
+TEST(HostileServer, SilentServerTimesOut) {
+    ScriptedServer server([](ScriptedServer& s) { s.sleepMs(2000); });
+    FtpSession session;
+    EXPECT_FALSE(session.connect(optionsFor(server, 300)));
+    EXPECT_EQ(session.lastError(), kErrTimeout);
+}
+
+TEST(HostileServer, SilenceAfterACommandTimesOutAndEndsTheSession) {
+    ScriptedServer server([](ScriptedServer& s) {
+        s.login();
+        s.command(); // CWD, never answered
+        s.sleepMs(1000);
+    });
+    FtpSession session;
+    ASSERT_TRUE(session.connect(optionsFor(server, 300)));
+    EXPECT_FALSE(session.setCurrentDirectory("/pub"));
+    EXPECT_EQ(session.lastError(), kErrTimeout);
+    // A late reply could be taken for the answer to the next command: the session is over.
+    std::string cwd;
+    EXPECT_FALSE(session.getCurrentDirectory(cwd));
+    EXPECT_EQ(session.lastError(), kErrFtpDropped);
+}
+
+TEST(HostileServer, PreliminaryReplyWithoutDataConnectionInActiveMode) {
+    ScriptedServer server([](ScriptedServer& s) {
+        s.login();
+        s.command(); // EPRT
+        s.reply("200 EPRT command successful.");
+        s.command(); // RETR
+        s.reply("150 Opening BINARY mode data connection.");
+        if (s.command() == "ABOR") { // never connects; the client gives up and aborts
+            s.reply("426 Transfer aborted.");
+            s.reply("226 Abort successful.");
+        }
+        s.drain();
+    });
+    FtpSession session;
+    SessionOptions o = optionsFor(server, 400);
+    o.passive = false;
+    ASSERT_TRUE(session.connect(o));
+    EXPECT_FALSE(session.openFile("file.bin", FtpSession::OpenMode::Read));
+    EXPECT_EQ(session.lastError(), kErrTimeout);
+    std::string cwd;
+    session.close();
+    const auto commands = server.finish();
+    EXPECT_TRUE(contains(commands, "EPRT |1|127.0.0.1|"));
+    EXPECT_TRUE(contains(commands, "ABOR"));
+}
+
+TEST(HostileServer, PreliminaryReplyThenNoDataTimesOut) {
+    ScriptedServer server([](ScriptedServer& s) {
+        s.login();
+        s.passive();
+        s.command(); // RETR
+        s.reply("150 Opening BINARY mode data connection.");
+        s.sleepMs(1500); // the data connection stays open and silent
+    });
+    FtpSession session;
+    ASSERT_TRUE(session.connect(optionsFor(server, 300)));
+    ASSERT_TRUE(session.openFile("file.bin", FtpSession::OpenMode::Read));
+    char buf[128];
+    std::size_t n = 0;
+    EXPECT_FALSE(session.readFile(buf, sizeof buf, n));
+    EXPECT_EQ(session.lastError(), kErrTimeout);
+    EXPECT_FALSE(session.closeFile());
+}
+
+TEST(HostileServer, DataClosedHalfWayIsAFailureEvenWithA226) {
+    ScriptedServer server([](ScriptedServer& s) {
+        s.login({"SIZE"});
+        s.command(); // SIZE
+        s.reply("213 1000");
+        s.passive();
+        s.command(); // RETR
+        s.reply("150 Opening BINARY mode data connection (1000 bytes).");
+        s.sendData(std::string(500, 'x'));
+        s.closeData();
+        s.reply("226 Transfer complete.");
+        s.drain();
+    });
+    FtpSession session;
+    ASSERT_TRUE(session.connect(optionsFor(server)));
+    ASSERT_TRUE(session.openFile("file.bin", FtpSession::OpenMode::Read));
+    EXPECT_EQ(session.openFileSize(), 1000u);
+    char buf[128];
+    std::size_t n = 0, total = 0;
+    bool ok = true;
+    while ((ok = session.readFile(buf, sizeof buf, n)) && n > 0)
+        total += n;
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(total, 500u);
+    EXPECT_EQ(session.lastError(), kErrConnectionAborted);
+    EXPECT_FALSE(session.closeFile());
+}
+
+TEST(HostileServer, DataClosedHalfWayWithAnErrorReply) {
+    ScriptedServer server([](ScriptedServer& s) {
+        s.login();
+        s.passive();
+        s.command(); // RETR
+        s.reply("150 Opening BINARY mode data connection.");
+        s.sendData(std::string(300, 'y'));
+        s.closeData();
+        s.reply("426 Connection closed; transfer aborted.");
+        s.drain();
+    });
+    FtpSession session;
+    ASSERT_TRUE(session.connect(optionsFor(server)));
+    ASSERT_TRUE(session.openFile("file.bin", FtpSession::OpenMode::Read));
+    char buf[4096];
+    std::size_t n = 0;
+    ASSERT_TRUE(session.readFile(buf, sizeof buf, n));
+    EXPECT_EQ(n, 300u);
+    EXPECT_FALSE(session.readFile(buf, sizeof buf, n));
+    EXPECT_EQ(session.lastError(), kErrExtendedError);
+    EXPECT_EQ(session.lastResponse(), "426 Connection closed; transfer aborted.");
+    EXPECT_FALSE(session.closeFile());
+    EXPECT_EQ(session.lastError(), kErrExtendedError);
+}
+
+TEST(HostileServer, UploadRefusedAtTheEndIsAFailure) {
+    ScriptedServer server([](ScriptedServer& s) {
+        s.login();
+        s.passive();
+        s.command(); // STOR
+        s.reply("150 Ok to send data.");
+        s.sleepMs(200);
+        s.closeData();
+        s.reply("452 Disk full.");
+        s.drain();
+    });
+    FtpSession session;
+    ASSERT_TRUE(session.connect(optionsFor(server)));
+    ASSERT_TRUE(session.openFile("up.bin", FtpSession::OpenMode::Write));
+    std::size_t n = 0;
+    const std::string block(1000, 'z');
+    session.writeFile(block.data(), block.size(), n);
+    EXPECT_FALSE(session.closeFile());
+    EXPECT_EQ(session.lastError(), kErrExtendedError);
+    EXPECT_EQ(session.lastResponse(), "452 Disk full.");
+}
+
+TEST(HostileServer, ServiceClosingInTheMiddleOfAListing) {
+    ScriptedServer server([](ScriptedServer& s) {
+        s.login();
+        s.passive();
+        s.command(); // LIST
+        s.reply("150 Here it comes.");
+        s.sendData(kTwoLines);
+        s.reply("421 Timeout, closing control connection.");
+        s.closeData();
+        s.closeControl();
+    });
+    FtpSession session;
+    ASSERT_TRUE(session.connect(optionsFor(server)));
+    DirEntry e;
+    EXPECT_FALSE(session.findFirstFile("/pub/*.*", e));
+    EXPECT_EQ(session.lastError(), kErrFtpDropped);
+    EXPECT_EQ(session.lastResponse(), "421 Timeout, closing control connection.");
+    EXPECT_FALSE(session.isConnected());
+    EXPECT_FALSE(session.setCurrentDirectory("/"));
+    EXPECT_EQ(session.lastError(), kErrFtpDropped);
+}
+
+TEST(HostileServer, NamesWithLineBreaksAndSlashesAreMarkedAndNeverSent) {
+    ScriptedServer server([](ScriptedServer& s) {
+        s.login();
+        s.passive();
+        s.command(); // LIST
+        s.reply("150 Here it comes.");
+        s.sendData("-rw-r--r-- 1 u g 1 Jan 1 2020 ../../etc/passwd\r\n"
+                   "-rw-r--r-- 1 u g 1 Jan 1 2020 evil\r\nDELE important\r\n"
+                   "-rw-r--r-- 1 u g 1 Jan 1 2020 cr\rname\r\n"
+                   "-rw-r--r-- 1 u g 1 Jan 1 2020 back\\slash\r\n"
+                   "drwxr-xr-x 2 u g 1 Jan 1 2020 ..\r\n"
+                   "-rw-r--r-- 1 u g 1 Jan 1 2020 plain.txt\r\n");
+        s.closeData();
+        s.reply("226 Done.");
+        s.drain();
+    });
+    FtpSession session;
+    ASSERT_TRUE(session.connect(optionsFor(server)));
+    std::vector<DirEntry> entries;
+    DirEntry e;
+    for (bool ok = session.findFirstFile("*.*", e); ok; ok = session.findNextFile(e))
+        entries.push_back(e);
+    ASSERT_EQ(entries.size(), 6u);
+    for (const auto& entry : entries)
+        EXPECT_EQ(entry.unsafeName, entry.name != "plain.txt" && entry.name != "evil")
+            << entry.name;
+    const auto cr = std::find_if(entries.begin(), entries.end(),
+                                 [](const DirEntry& d) { return d.name == "cr\rname"; });
+    ASSERT_NE(cr, entries.end());
+    EXPECT_FALSE(session.deleteFile(cr->name));
+    EXPECT_EQ(session.lastError(), kErrInvalidOperation);
+    EXPECT_FALSE(session.renameFile("a", "b\nDELE x"));
+    EXPECT_EQ(session.lastError(), kErrInvalidOperation);
+    session.close();
+    const auto commands = server.finish();
+    EXPECT_FALSE(contains(commands, "DELE"));
+    EXPECT_FALSE(contains(commands, "RNFR"));
+}
+
+TEST(HostileServer, BrokenPwdReplies) {
+    ScriptedServer server([](ScriptedServer& s) {
+        s.login();
+        s.command();
+        s.reply("257 \"/never closed");
+        s.command();
+        s.reply("257 \"/bad\x01name\"");
+        s.command();
+        s.reply("550 No current directory.");
+        s.drain();
+    });
+    FtpSession session;
+    ASSERT_TRUE(session.connect(optionsFor(server)));
+    std::string cwd;
+    EXPECT_FALSE(session.getCurrentDirectory(cwd));
+    EXPECT_EQ(session.lastError(), kErrInvalidServerResponse);
+    EXPECT_FALSE(session.getCurrentDirectory(cwd));
+    EXPECT_EQ(session.lastError(), kErrInvalidServerResponse);
+    EXPECT_FALSE(session.getCurrentDirectory(cwd));
+    EXPECT_EQ(session.lastError(), kErrExtendedError);
+    EXPECT_EQ(session.lastResponse(), "550 No current directory.");
+}
+
+TEST(HostileServer, AbortDuringAListingLeavesTheSessionUsable) {
+    ScriptedServer server([](ScriptedServer& s) {
+        s.login();
+        s.passive();
+        s.command(); // LIST
+        s.reply("150 Here it comes.");
+        s.sendData(kTwoLines); // then nothing more until the client aborts
+        if (s.command() == "ABOR") {
+            s.closeData();
+            s.reply("426 Transfer aborted.");
+            s.reply("226 ABOR command successful.");
+        }
+        s.command(); // PWD
+        s.reply("257 \"/still here\"");
+        s.drain();
+    });
+    FtpSession session;
+    ASSERT_TRUE(session.connect(optionsFor(server, 5000)));
+    std::thread canceller([&session] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        session.abort();
+    });
+    DirEntry e;
+    EXPECT_FALSE(session.findFirstFile("*.*", e));
+    canceller.join();
+    EXPECT_EQ(session.lastError(), kErrOperationCancelled);
+    std::string cwd;
+    ASSERT_TRUE(session.getCurrentDirectory(cwd)) << session.lastError();
+    EXPECT_EQ(cwd, "/still here");
+    session.close();
+    EXPECT_TRUE(contains(server.finish(), "ABOR"));
+}

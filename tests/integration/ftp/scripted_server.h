@@ -1,0 +1,64 @@
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+namespace tw::test {
+
+// An FTP server that plays a script: it binds 127.0.0.1 on a free port, accepts one client and
+// runs the script on its own thread, recording every command line it receives. Every wait of
+// the server is bounded, so a client that misbehaves cannot hang a test.
+class ScriptedServer {
+public:
+    using Script = std::function<void(ScriptedServer&)>;
+
+    explicit ScriptedServer(Script script);
+    ~ScriptedServer();
+    ScriptedServer(const ScriptedServer&) = delete;
+    ScriptedServer& operator=(const ScriptedServer&) = delete;
+
+    int port() const { return m_port; }
+    // Waits for the script to end (and the client's last commands) and returns what it got.
+    std::vector<std::string> finish();
+
+    // --- used by scripts ---
+    // The next command line, recorded; empty when the client closed or said nothing for 5 s.
+    std::string command();
+    // Reads commands until QUIT (answered) or until the client closes (or 5 s pass).
+    void drain();
+    void reply(std::string_view line);
+    bool sendRaw(std::string_view bytes);
+    void closeControl();
+    // USER/PASS/FEAT/TYPE I with the given FEAT lines (none: FEAT is refused).
+    void login(const std::vector<std::string>& features = {});
+    // A data listener on 127.0.0.1; returns its port.
+    int listenData();
+    bool acceptData();
+    bool sendData(std::string_view bytes);
+    void closeData();
+    // Answers an EPSV with a data listener (the client connects before its transfer command).
+    void passive();
+    void sleepMs(int ms);
+
+private:
+    void run(Script script);
+    std::string readLine(int timeoutMs);
+
+    int m_listen = -1;
+    int m_control = -1;
+    int m_dataListen = -1;
+    int m_data = -1;
+    int m_port = 0;
+    std::string m_buffer;
+    std::atomic<bool> m_stop{false};
+    std::mutex m_mutex;
+    std::vector<std::string> m_commands;
+    std::thread m_thread;
+};
+
+} // namespace tw::test
