@@ -1,11 +1,682 @@
 #include "ui/main_window.h"
 
+#include "core/commands/command_table.h"
+#include "core/commands/toolbar_layout.h"
+#include "core/settings/settings.h"
+#include "core/settings/settings_store.h"
+#include "ui/client_area.h"
+#include "ui/command_actions.h"
+#include "ui/dialogs/message_box_dialog.h"
+#include "ui/display_font.h"
+#include "ui/display_font_dialog.h"
+#include "ui/main_toolbar.h"
+#include "ui/tray_icon.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QThread>
+#include <QTimer>
+#include <QTreeView>
+
+#include <cerrno>
+
 namespace tw::ui {
 
-MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
+namespace {
+
+const QString kToolbarKey = QStringLiteral("DeskTop\\Window\\ToolBar");
+constexpr int kFlushIntervalMs = 15;
+
+QString arrangementText(const std::vector<int>& ids) {
+    QStringList parts;
+    for (int id : ids)
+        parts << QString::number(id);
+    return parts.join(QLatin1Char(','));
+}
+
+std::optional<std::vector<int>> parseArrangement(const QString& text) {
+    std::vector<int> ids;
+    if (text.trimmed().isEmpty())
+        return ids;
+    for (const QString& part : text.split(QLatin1Char(','))) {
+        bool ok = false;
+        const int id = part.trimmed().toInt(&ok);
+        if (!ok)
+            return std::nullopt;
+        ids.push_back(id);
+    }
+    return ids;
+}
+
+QTreeView* makeListPlaceholder(const QString& name, QWidget* parent) {
+    auto* view = new QTreeView(parent);
+    view->setObjectName(name);
+    view->setRootIsDecorated(false);
+    view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    return view;
+}
+
+} // namespace
+
+MainWindow::MainWindow(AppState& state, AppGlobals& globals, AppRuntime& runtime,
+                       SettingsStore& store, QWidget* parent)
+    : QMainWindow(parent), m_state(state), m_globals(globals), m_runtime(runtime), m_store(store),
+      m_messages(*this, state, globals), m_dispatcher(m_messages) {
     setObjectName(QStringLiteral("TarnwickAppClass"));
-    setWindowTitle(QStringLiteral("Tarnwick 2000"));
     setMinimumSize(620, 420);
+
+    m_flushTimer = new QTimer(this);
+    m_flushTimer->setSingleShot(true);
+    m_flushTimer->setInterval(kFlushIntervalMs);
+    connect(m_flushTimer, &QTimer::timeout, this, &MainWindow::flushDisplay);
+
+    buildChildren();
+    registerShellCommands();
+}
+
+MainWindow::~MainWindow() = default;
+
+// The children in creation order: title, toolbar (with its saved arrangement), display font,
+// tray icon, status bar, the two panes and the log pane.
+void MainWindow::buildChildren() {
+    QMainWindow::setWindowTitle(m_messages.LoadStringResource(1000).value_or(QString()));
+
+    m_actions = new CommandActions(this);
+    m_actions->build(menuBar());
+    connect(m_actions, &CommandActions::commandTriggered, this,
+            [this](int id) { m_dispatcher.dispatch(id); });
+    connect(m_actions, &CommandActions::menuSelected, this, &MainWindow::ShowMenuHelp);
+    for (QMenu* menu : m_actions->mainMenus())
+        connect(menu, &QMenu::aboutToShow, this, &MainWindow::UpdateCommandState);
+
+    m_client = new ClientArea(this);
+    setCentralWidget(m_client);
+
+    m_toolbar =
+        new MainToolbar([this](CommandId id) { return m_actions->mainAction(id); }, m_client);
+    m_toolbar->setTipsEnabled(m_state.options.Tips != 0);
+    if (!m_state.options.FlatStyle)
+        m_toolbar->setStyleSheet(
+            QStringLiteral("QToolButton { border: 1px outset palette(mid); }"));
+    m_toolbar->setArrangement(ToolbarSlots());
+    SaveToolbarLayout(false);
+    RestoreToolbarLayout(true);
+    m_toolbar->setVisible(m_state.options.ToolBar != 0);
+
+    m_tray = new TrayIcon(this);
+    connect(m_tray, &TrayIcon::leftClicked, this, [this] {
+        if (isVisible() && !isMinimized())
+            hide();
+        else
+            RestoreMainWindow();
+    });
+    connect(m_tray, &TrayIcon::rightClicked, this, [this] {
+        RestoreMainWindow();
+        requestExit();
+    });
+    if (m_state.options.TaskTray)
+        m_tray->add(windowTitle());
+
+    m_statusBar = new QStatusBar(m_client);
+    m_statusBar->setObjectName(QStringLiteral("1003"));
+    m_statusBar->setSizeGripEnabled(true);
+    m_statusVisible = m_state.options.Status != 0;
+    m_statusBar->setVisible(m_statusVisible);
+    m_statusBar->showMessage(m_messages.LoadStringResource(60000).value_or(QString()));
+
+    m_localList = makeListPlaceholder(QStringLiteral("9001"), m_client);
+    m_localLabel = new QLabel(m_client);
+    m_localLabel->setObjectName(QStringLiteral("9002"));
+    m_localLabel->setTextFormat(Qt::PlainText);
+    m_remoteList = makeListPlaceholder(QStringLiteral("9003"), m_client);
+    m_remoteLabel = new QLabel(m_client);
+    m_remoteLabel->setObjectName(QStringLiteral("9004"));
+    m_remoteLabel->setTextFormat(Qt::PlainText);
+    m_localLabel->setText(m_messages.FormatResource(9002, {QString()}, 255).value_or(QString()));
+    m_remoteLabel->setText(m_messages.FormatResource(9004, {QString()}, 255).value_or(QString()));
+    connectPaneView(m_localList, PaneSide::Local);
+    connectPaneView(m_remoteList, PaneSide::Remote);
+
+    auto* log = new QListWidget(m_client);
+    log->setObjectName(QStringLiteral("9005"));
+    log->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    log->setUniformItemSizes(true);
+    m_logPane = log;
+
+    applyDisplayFont();
+    m_client->setResizeHandler([this] { LayoutMainWindow(); });
+    m_localList->setFocus();
+}
+
+void MainWindow::connectPaneView(QWidget* view, PaneSide side) {
+    auto* items = qobject_cast<QAbstractItemView*>(view);
+    if (!items)
+        return;
+    items->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(items, &QWidget::customContextMenuRequested, this, [this, items, side](QPoint pos) {
+        // Only a click on a row opens the menu; empty space below the rows does not.
+        if (!items->indexAt(pos).isValid())
+            return;
+        const QPoint global = items->viewport()->mapToGlobal(pos);
+        if (side == PaneSide::Local)
+            ShowLocalContextMenu(global);
+        else
+            ShowRemoteContextMenu(global);
+    });
+    if (items->selectionModel())
+        connect(items->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+                &MainWindow::UpdateCommandState);
+}
+
+void MainWindow::setPaneView(PaneSide side, QWidget* view) {
+    QWidget*& slot = side == PaneSide::Local ? m_localList : m_remoteList;
+    const QString name = slot->objectName();
+    view->setParent(m_client);
+    view->setObjectName(name);
+    view->setFont(slot->font());
+    view->setPalette(slot->palette());
+    delete slot;
+    slot = view;
+    connectPaneView(view, side);
+    view->show();
+    LayoutMainWindow();
+}
+
+void MainWindow::registerShellCommands() {
+    auto& d = m_dispatcher;
+    d.registerHandler(CommandId::Exit, [this] { requestExit(); });
+    d.registerHandler(CommandId::ViewToolbar, [this] {
+        m_state.options.ToolBar = m_state.options.ToolBar ? 0 : 1;
+        ShowToolbar(m_state.options.ToolBar != 0);
+    });
+    d.registerHandler(CommandId::ViewStatus, [this] {
+        m_state.options.Status = m_state.options.Status ? 0 : 1;
+        ShowStatusBar(m_state.options.Status != 0);
+    });
+    d.registerHandler(CommandId::CustomizeToolbar, [this] { CustomizeToolbar(); });
+    d.registerHandler(CommandId::Minimize, [this] { showMinimized(); });
+    d.registerHandler(CommandId::AlwaysOnTop, [this] {
+        m_state.options.TopMost = m_state.options.TopMost ? 0 : 1;
+        SetTopmost(m_state.options.TopMost != 0);
+    });
+    d.registerHandler(CommandId::Font, [this] { ChooseDisplayFont(); });
+    d.registerHandler(CommandId::ClearLog, [this] { clearLog(); });
+}
+
+// ---- UI port --------------------------------------------------------------------------------
+
+bool MainWindow::onUiThread() const {
+    return QThread::currentThread() == thread();
+}
+
+void MainWindow::scheduleFlush() {
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (!m_flushTimer->isActive())
+                m_flushTimer->start();
+        },
+        Qt::QueuedConnection);
+}
+
+void MainWindow::flushDisplay() {
+    DisplayQueue::Batch batch = m_queue.take();
+    if (!batch.empty())
+        applyBatch(std::move(batch));
+}
+
+void MainWindow::applyBatch(DisplayQueue::Batch batch) {
+    auto* log = static_cast<QListWidget*>(m_logPane);
+    if (batch.clearLogFirst)
+        log->clear();
+    if (!batch.logLines.isEmpty()) {
+        log->addItems(batch.logLines);
+        log->scrollToBottom();
+    }
+    if (batch.status)
+        showStatusNow(*batch.status);
+    if (batch.title)
+        setTitleNow(*batch.title);
+    for (const auto& [kind, on] : batch.cursors)
+        setCursorNow(kind, on);
+    if (batch.refreshLocal)
+        refreshPaneNow(PaneSide::Local);
+    if (batch.refreshRemote)
+        refreshPaneNow(PaneSide::Remote);
+    if (batch.updateCommands)
+        UpdateCommandState();
+    if (batch.beep)
+        QApplication::beep();
+}
+
+void MainWindow::appendLog(const QString& line) {
+    if (m_queue.appendLog(line) || onUiThread()) {
+        if (onUiThread())
+            flushDisplay();
+        else
+            scheduleFlush();
+    }
+}
+
+void MainWindow::clearLog() {
+    if (m_queue.clearLog() || onUiThread()) {
+        if (onUiThread())
+            flushDisplay();
+        else
+            scheduleFlush();
+    }
+}
+
+bool MainWindow::showStatus(const QString& text) {
+    if (!m_statusVisible)
+        return false;
+    if (onUiThread()) {
+        flushDisplay();
+        showStatusNow(text);
+    } else if (m_queue.setStatus(text)) {
+        scheduleFlush();
+    }
+    return true;
+}
+
+void MainWindow::showStatusNow(const QString& text) {
+    if (!m_statusBar->isVisibleTo(this))
+        return;
+    m_statusBar->showMessage(QString(text).replace(QLatin1Char('\r'), QLatin1Char(' ')));
+    m_statusBar->repaint();
+}
+
+bool MainWindow::showBox(const BoxRequest& request) {
+    if (!onUiThread()) {
+        bool answer = false;
+        QMetaObject::invokeMethod(
+            this, [this, &request] { return showBox(request); }, Qt::BlockingQueuedConnection,
+            &answer);
+        return answer;
+    }
+    // Lines logged before the question are on screen when it is asked.
+    flushDisplay();
+    return ShowMessageBox(this, request) != 0;
+}
+
+void MainWindow::beep() {
+    if (onUiThread())
+        QApplication::beep();
+    else if (m_queue.beep())
+        scheduleFlush();
+}
+
+bool MainWindow::playWave(const QString& path) {
+    // The sound layer is not connected yet: no wave file can be played, callers beep.
+    Q_UNUSED(path);
+    return false;
+}
+
+void MainWindow::setCursor(CursorKind kind, bool on) {
+    if (onUiThread()) {
+        flushDisplay();
+        setCursorNow(kind, on);
+    } else if (m_queue.setCursor(kind, on)) {
+        scheduleFlush();
+    }
+}
+
+void MainWindow::setCursorNow(CursorKind kind, bool on) {
+    if (on)
+        QApplication::setOverrideCursor(kind == CursorKind::Wait ? Qt::WaitCursor : Qt::BusyCursor);
+    else
+        QApplication::restoreOverrideCursor();
+}
+
+void MainWindow::updateCommandState() {
+    if (onUiThread()) {
+        flushDisplay();
+        UpdateCommandState();
+    } else if (m_queue.updateCommandState()) {
+        scheduleFlush();
+    }
+}
+
+void MainWindow::refreshPane(PaneSide side) {
+    if (onUiThread()) {
+        flushDisplay();
+        refreshPaneNow(side);
+    } else if (m_queue.refreshPane(side)) {
+        scheduleFlush();
+    }
+}
+
+void MainWindow::refreshPaneNow(PaneSide side) {
+    if (side == PaneSide::Local)
+        m_localLabel->setText(
+            m_messages.FormatResource(9002, {m_state.local.path}, 255).value_or(QString()));
+    else
+        m_remoteLabel->setText(
+            m_messages.FormatResource(9004, {m_state.remote.path}, 255).value_or(QString()));
+    if (m_paneRefresh)
+        m_paneRefresh(side);
+}
+
+void MainWindow::setWindowTitle(const QString& title) {
+    if (onUiThread()) {
+        flushDisplay();
+        setTitleNow(title);
+    } else if (m_queue.setTitle(title)) {
+        scheduleFlush();
+    }
+}
+
+void MainWindow::setTitleNow(const QString& title) {
+    QMainWindow::setWindowTitle(CutText(title, 255));
+    updateTray();
+}
+
+QString MainWindow::statusText() const {
+    return m_statusBar->currentMessage();
+}
+
+QStringList MainWindow::logLines() const {
+    QStringList lines;
+    const auto* log = static_cast<const QListWidget*>(m_logPane);
+    for (int i = 0; i < log->count(); ++i)
+        lines << log->item(i)->text();
+    return lines;
+}
+
+// ---- Window ---------------------------------------------------------------------------------
+
+void MainWindow::showAtStart() {
+    const WindowPlacement& p = m_state.placement(Placement::Main);
+    resize(std::max(p.Width, minimumWidth()), std::max(p.Height, minimumHeight()));
+    if (!m_globals.fixedPositionOff)
+        move(p.Left, p.Top);
+    if (m_state.options.TopMost)
+        setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    if (m_state.options.Minimize) {
+        showMinimized();
+    } else {
+        show();
+    }
+    LayoutMainWindow();
+}
+
+void MainWindow::setLocalStartFolder(const QString& folder) {
+    m_state.local.path = folder;
+    if (!QDir::setCurrent(folder))
+        m_messages.ReportApiError(4506, ENOENT, m_state.options.AlertLevel != 0);
+    const QString current = QDir::currentPath();
+    if (current.isEmpty())
+        m_messages.ReportApiError(4505, ENOENT, m_state.options.AlertLevel != 0);
+    else
+        m_state.local.path = CutText(current, 256);
+    refreshPaneNow(PaneSide::Local);
+}
+
+int MainWindow::selectedRows(QWidget* view) const {
+    auto* items = qobject_cast<QAbstractItemView*>(view);
+    if (!items || !items->selectionModel())
+        return 0;
+    return static_cast<int>(items->selectionModel()->selectedRows().size());
+}
+
+CommandStates MainWindow::currentCommandStates() const {
+    return tw::UpdateCommandState(CommandInputs::From(
+        m_state, m_runtime, m_globals, selectedRows(m_localList), selectedRows(m_remoteList)));
+}
+
+void MainWindow::UpdateCommandState() {
+    m_actions->apply(currentCommandStates());
+}
+
+void MainWindow::UpdateMainWindowTitle() {
+    const QString title =
+        m_runtime.connected
+            ? m_messages.FormatResource(1001, {m_state.remote.site}, 255).value_or(QString())
+            : m_messages.LoadStringResource(1000).value_or(QString());
+    setWindowTitle(title);
+}
+
+void MainWindow::updateTray() {
+    m_tray->update(m_state.options.TaskTray != 0, windowTitle());
+}
+
+void MainWindow::RestoreMainWindow() {
+    if (isMinimized())
+        showNormal();
+    else
+        show();
+    raise();
+    activateWindow();
+    SetTopmost(m_state.options.TopMost != 0);
+    update();
+}
+
+void MainWindow::raiseFromSecondStart() {
+    RestoreMainWindow();
+    QApplication::beep();
+    emit raised();
+}
+
+void MainWindow::SetTopmost(bool on) {
+    if (windowFlags().testFlag(Qt::WindowStaysOnTopHint) == on)
+        return;
+    const bool visible = isVisible();
+    setWindowFlag(Qt::WindowStaysOnTopHint, on);
+    if (visible)
+        show(); // changing the flags hides the window
+}
+
+bool MainWindow::ShowToolbar(bool show) {
+    if (!m_toolbar)
+        return false;
+    m_toolbar->setVisible(show);
+    LayoutMainWindow();
+    return true;
+}
+
+bool MainWindow::ShowStatusBar(bool show) {
+    if (!m_statusBar)
+        return false;
+    m_statusBar->setVisible(show);
+    m_statusVisible = show;
+    LayoutMainWindow();
+    return true;
+}
+
+MainWindowLayoutInput MainWindow::layoutInput() const {
+    MainWindowLayoutInput in;
+    in.clientWidth = m_client->width();
+    in.clientHeight = m_client->height();
+    in.toolbarVisible = m_toolbar->isVisibleTo(this);
+    in.toolbarHeight = m_toolbar->sizeHint().height();
+    in.statusVisible = m_statusBar->isVisibleTo(this);
+    in.statusHeight = m_statusBar->sizeHint().height();
+    in.hasMenu = menuBar() != nullptr;
+    in.toolbarOption = m_state.options.ToolBar != 0;
+    return in;
+}
+
+void MainWindow::LayoutMainWindow() {
+    const MainWindowLayout layout = tw::ui::LayoutMainWindow(layoutInput());
+    if (m_toolbar->isVisibleTo(this))
+        m_toolbar->setGeometry(layout.toolbar);
+    if (m_statusBar->isVisibleTo(this)) {
+        m_statusBar->setGeometry(layout.statusBar);
+        showStatus(m_messages.LoadStringResource(60000).value_or(QString()));
+    }
+    m_localLabel->setGeometry(layout.localLabel);
+    m_localList->setGeometry(layout.localList);
+    m_remoteLabel->setGeometry(layout.remoteLabel);
+    m_remoteList->setGeometry(layout.remoteList);
+    m_logPane->setGeometry(layout.logPane);
+    m_client->setSeparator(layout.separator);
+}
+
+void MainWindow::SaveToolbarLayout(bool custom) {
+    if (!m_toolbar)
+        return;
+    m_store.WriteSettingString(kToolbarKey,
+                               custom ? QStringLiteral("Custom") : QStringLiteral("Standard"),
+                               arrangementText(m_toolbar->arrangement()));
+}
+
+void MainWindow::RestoreToolbarLayout(bool custom) {
+    const QString value = custom ? QStringLiteral("Custom") : QStringLiteral("Standard");
+    if (!m_toolbar || !m_store.ValueExists(kToolbarKey, value))
+        return;
+    const auto ids =
+        parseArrangement(m_store.ReadSettingString(kToolbarKey, value, QString(), 1023));
+    if (!ids)
+        return;
+    if (const auto layout = ToolbarFromArrangement(*ids))
+        m_toolbar->setArrangement(*layout);
+    LayoutMainWindow();
+}
+
+void MainWindow::CustomizeToolbar() {
+    // The customise dialog is connected when it exists; the status line says what is asked.
+    m_messages.ShowStatus(303);
+    update();
+}
+
+void MainWindow::applyDisplayFont() {
+    const QFont font = FontFromSetting(m_globals.paneFont);
+    const QColor colour = ColourFromSetting(m_globals.paneFont);
+    const std::initializer_list<QWidget*> targets = {m_localList, m_localLabel, m_remoteLabel,
+                                                     m_remoteList, m_logPane};
+    for (QWidget* w : targets) {
+        w->setFont(font);
+        QPalette palette = w->palette();
+        palette.setColor(QPalette::Text, colour);
+        palette.setColor(QPalette::WindowText, colour);
+        w->setPalette(palette);
+    }
+    m_client->update();
+}
+
+void MainWindow::ChooseDisplayFont() {
+    m_messages.ShowStatus(430);
+    const QFont current = FontFromSetting(m_globals.paneFont);
+    const QColor colour = ColourFromSetting(m_globals.paneFont);
+    std::optional<std::pair<QFont, QColor>> chosen;
+    if (m_fontChooser) {
+        chosen = m_fontChooser(current, colour);
+    } else {
+        DisplayFontDialog dialog(current, colour, this);
+        if (dialog.exec() == QDialog::Accepted)
+            chosen = std::make_pair(dialog.selectedFont(), dialog.selectedColour());
+    }
+    if (!chosen)
+        return;
+    m_globals.paneFont = SettingFromFont(chosen->first, chosen->second, m_globals.paneFont);
+    applyDisplayFont();
+    SaveSettings(m_store, m_state, m_globals, &m_messages);
+}
+
+void MainWindow::ShowLocalContextMenu(const QPoint& globalPos) {
+    UpdateCommandState();
+    m_actions->localContextMenu()->exec(globalPos);
+}
+
+void MainWindow::ShowRemoteContextMenu(const QPoint& globalPos) {
+    UpdateCommandState();
+    m_actions->remoteContextMenu()->exec(globalPos);
+}
+
+void MainWindow::ShowMenuHelp(const MenuSelection& selection) {
+    tw::ShowMenuHelp(m_messages, selection, m_statusBar->isVisibleTo(this));
+}
+
+void MainWindow::requestExit() {
+    m_exitRequested = true;
+    close();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    const bool fromCommand = std::exchange(m_exitRequested, false);
+    if (m_shutDown) {
+        event->accept();
+        return;
+    }
+    // The close box with TaskTray only hides the window, as long as the tray can bring it back.
+    if (!fromCommand && m_state.options.TaskTray && m_tray->isShown()) {
+        event->ignore();
+        hide();
+        return;
+    }
+    if (!confirmExit() || (m_disconnect && !m_disconnect()) || !ShutdownMainWindow()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
+
+void MainWindow::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && isMinimized() && m_state.options.TaskTray &&
+        m_tray->isShown()) {
+        // Lives on in the tray; hidden once the state change has been handled.
+        QTimer::singleShot(0, this, [this] {
+            if (isMinimized() && m_tray->isShown())
+                hide();
+        });
+    }
+}
+
+bool MainWindow::confirmExit() {
+    if (!m_state.options.Confirm)
+        return true;
+    const QString name = m_messages.LoadStringResource(1002).value_or(QString());
+    const QString program = m_messages.LoadStringResource(1000).value_or(QString());
+    BoxRequest request;
+    request.kind = BoxKind::YesNo;
+    request.caption = FormatText(QStringLiteral(" Exit %s"), {name}, 255);
+    request.text = FormatText(
+        QStringLiteral("You are about to exit %s.\rAre you sure you want to quit %s at this time?"),
+        {name, program}, 1023);
+    request.defaultYes = true;
+    return ShowMessageBox(this, request) != 0;
+}
+
+bool MainWindow::ShutdownMainWindow() {
+    if (m_shutDown)
+        return true;
+    if (m_runtime.connected && m_disconnect && !m_disconnect())
+        return false;
+
+    WindowPlacement& p = m_state.placement(Placement::Main);
+    const QRect normal = (isMaximized() || isMinimized()) ? normalGeometry() : geometry();
+    const QPoint framePos = (isMaximized() || isMinimized()) ? normal.topLeft() : pos();
+    p.Left = framePos.x();
+    p.Top = framePos.y();
+    p.Width = normal.width();
+    p.Height = normal.height();
+
+    const auto columns = [](QWidget* view, std::array<std::int32_t, 3>& widths) {
+        auto* tree = qobject_cast<QTreeView*>(view);
+        if (!tree || !tree->model() || tree->header()->count() < 3)
+            return;
+        for (int i = 0; i < 3; ++i)
+            widths[std::size_t(i)] = tree->header()->sectionSize(i);
+    };
+    columns(m_localList, m_state.LocalColumnWidths);
+    columns(m_remoteList, m_state.RemoteColumnWidths);
+
+    SaveToolbarLayout(true);
+    if (m_state.options.TaskTray)
+        m_tray->remove();
+    m_shutDown = true;
+    QCoreApplication::exit(0);
+    return true;
 }
 
 } // namespace tw::ui

@@ -1,14 +1,192 @@
 #pragma once
 
+#include "core/commands/command_dispatcher.h"
+#include "core/commands/command_state.h"
+#include "core/commands/menu_help.h"
+#include "core/state/app_runtime.h"
+#include "core/state/app_state.h"
+#include "core/text/messages.h"
+#include "core/ui_port.h"
+#include "ui/display_queue.h"
+#include "ui/main_window_layout.h"
+
+#include <QColor>
+#include <QFont>
 #include <QMainWindow>
+
+#include <atomic>
+#include <functional>
+#include <optional>
+#include <utility>
+
+class QAbstractItemView;
+class QLabel;
+class QListWidget;
+class QMenu;
+class QStatusBar;
+class QTimer;
+
+namespace tw {
+class SettingsStore;
+}
 
 namespace tw::ui {
 
-// The program's single main window.
-class MainWindow : public QMainWindow {
+class ClientArea;
+class CommandActions;
+class MainToolbar;
+class TrayIcon;
+
+// The program's single main window ("TarnwickAppClass"): menus, toolbar (1002), the local and
+// remote panes (path labels 9002 / 9004 above the lists 9001 / 9003), the message log pane
+// (9005) and the status bar (1003), laid out by LayoutMainWindow. It is the UI port through
+// which the core shows and asks: any port method may be called from a worker thread; display
+// calls are queued to the user-interface thread and coalesced, questions block the caller
+// until they are answered.
+class MainWindow : public QMainWindow, public UiPort {
     Q_OBJECT
 public:
-    explicit MainWindow(QWidget* parent = nullptr);
+    // Builds every child (the work of window creation); the window is not shown yet.
+    MainWindow(AppState& state, AppGlobals& globals, AppRuntime& runtime, SettingsStore& store,
+               QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // UiPort
+    void appendLog(const QString& line) override;
+    void clearLog() override;
+    bool showStatus(const QString& text) override;
+    bool showBox(const BoxRequest& request) override;
+    void beep() override;
+    bool playWave(const QString& path) override;
+    void setCursor(CursorKind kind, bool on) override;
+    void updateCommandState() override;
+    void refreshPane(PaneSide side) override;
+    void setWindowTitle(const QString& title) override;
+
+    const Messages& messages() const { return m_messages; }
+    CommandDispatcher& dispatcher() { return m_dispatcher; }
+    AppState& state() { return m_state; }
+    AppGlobals& globals() { return m_globals; }
+    AppRuntime& runtime() { return m_runtime; }
+
+    // Shows the window as start-up does: at the saved place and size (the system's place when
+    // SaveWindows is off), minimised when the Minimize option is set.
+    void showAtStart();
+    // Takes the local start folder into the local pane (the folder the program was started
+    // in, the home folder for a desktop launch) and makes it the current folder.
+    void setLocalStartFolder(const QString& folder);
+
+    // The enabling rule applied now to menus, toolbar and context menus.
+    void UpdateCommandState();
+    CommandStates currentCommandStates() const;
+    // "Tarnwick 2000", or "Tarnwick 2000 - <site>" while connected; also the tray tip.
+    void UpdateMainWindowTitle();
+    void RestoreMainWindow();
+    void SetTopmost(bool on);
+    bool ShowToolbar(bool show);
+    bool ShowStatusBar(bool show);
+    void LayoutMainWindow();
+    MainWindowLayoutInput layoutInput() const;
+    // Toolbar arrangement as "Standard" (built-in) or "Custom" (the user's).
+    void SaveToolbarLayout(bool custom);
+    void RestoreToolbarLayout(bool custom);
+    void CustomizeToolbar();
+    void ChooseDisplayFont();
+    void applyDisplayFont();
+    void ShowLocalContextMenu(const QPoint& globalPos);
+    void ShowRemoteContextMenu(const QPoint& globalPos);
+    void ShowMenuHelp(const MenuSelection& selection);
+    // The Exit command: closes through the exit confirmation.
+    void requestExit();
+    // Saves placement, column widths and toolbar, removes the tray icon and ends the event
+    // loop. False when the user refused to disconnect.
+    bool ShutdownMainWindow();
+    bool isShutDown() const { return m_shutDown; }
+
+    // Connected later by the session: disconnect after asking (when connected and Confirm is
+    // set). Returns false when the user refused. Without it nothing is connected.
+    void setDisconnectHandler(std::function<bool()> handler) { m_disconnect = std::move(handler); }
+    // The pane views refresh their rows; until then the path labels are refreshed.
+    void setPaneRefreshHandler(std::function<void(PaneSide)> handler) {
+        m_paneRefresh = std::move(handler);
+    }
+    // Replaces the font dialog (tests): returns the chosen font and colour, or nothing.
+    using FontChooser =
+        std::function<std::optional<std::pair<QFont, QColor>>(const QFont&, const QColor&)>;
+    void setFontChooser(FontChooser chooser) { m_fontChooser = std::move(chooser); }
+
+    // Children, for the subsystems that fill them and for tests.
+    MainToolbar* toolbar() const { return m_toolbar; }
+    QStatusBar* statusLine() const { return m_statusBar; }
+    QWidget* localList() const { return m_localList; }
+    QWidget* remoteList() const { return m_remoteList; }
+    QLabel* localLabel() const { return m_localLabel; }
+    QLabel* remoteLabel() const { return m_remoteLabel; }
+    QWidget* logPane() const { return m_logPane; }
+    ClientArea* clientArea() const { return m_client; }
+    CommandActions* commandActions() const { return m_actions; }
+    TrayIcon* trayIcon() const { return m_tray; }
+    QString statusText() const;
+    // Lines of the log pane, oldest first.
+    QStringList logLines() const;
+
+    // Replaces a pane placeholder by the real view (same object name, same place).
+    void setPaneView(PaneSide side, QWidget* view);
+
+signals:
+    // A second start of the program asked this one to come forward.
+    void raised();
+
+public slots:
+    // Brings the window forward and beeps (a second start asked for it).
+    void raiseFromSecondStart();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    bool confirmExit();
+    void buildChildren();
+    void registerShellCommands();
+    void flushDisplay();
+    void scheduleFlush();
+    bool onUiThread() const;
+    void applyBatch(DisplayQueue::Batch batch);
+    void showStatusNow(const QString& text);
+    void setCursorNow(CursorKind kind, bool on);
+    void refreshPaneNow(PaneSide side);
+    void setTitleNow(const QString& title);
+    int selectedRows(QWidget* view) const;
+    void connectPaneView(QWidget* view, PaneSide side);
+    void updateTray();
+
+    AppState& m_state;
+    AppGlobals& m_globals;
+    AppRuntime& m_runtime;
+    SettingsStore& m_store;
+    Messages m_messages;
+    CommandDispatcher m_dispatcher;
+
+    ClientArea* m_client = nullptr;
+    CommandActions* m_actions = nullptr;
+    MainToolbar* m_toolbar = nullptr;
+    QStatusBar* m_statusBar = nullptr;
+    QWidget* m_localList = nullptr;
+    QWidget* m_remoteList = nullptr;
+    QLabel* m_localLabel = nullptr;
+    QLabel* m_remoteLabel = nullptr;
+    QWidget* m_logPane = nullptr;
+    TrayIcon* m_tray = nullptr;
+    QTimer* m_flushTimer = nullptr;
+
+    DisplayQueue m_queue;
+    std::atomic<bool> m_statusVisible{true};
+    std::function<bool()> m_disconnect;
+    std::function<void(PaneSide)> m_paneRefresh;
+    FontChooser m_fontChooser;
+    bool m_exitRequested = false;
+    bool m_shutDown = false;
 };
 
 } // namespace tw::ui

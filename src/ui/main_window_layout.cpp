@@ -1,0 +1,38 @@
+#include "ui/main_window_layout.h"
+
+namespace tw::ui {
+
+MainWindowLayout LayoutMainWindow(const MainWindowLayoutInput& in) {
+    MainWindowLayout out;
+    const int w = in.clientWidth;
+    int top = 0;
+    int bottom = in.clientHeight;
+
+    if (in.toolbarVisible) {
+        out.toolbar = QRect(0, 0, w, in.toolbarHeight);
+        top += in.toolbarHeight;
+    }
+    if (in.statusVisible) {
+        out.statusBar = QRect(0, bottom - in.statusHeight, w, in.statusHeight);
+        bottom -= in.statusHeight;
+    }
+
+    const int h = bottom - top;
+    const int half = w / 2;
+    out.localLabel = QRect(5, top + 8, half - 5, 15);
+    out.localList = QRect(0, top + 25, half, h - 100);
+    out.remoteLabel = QRect(half + 5, top + 8, half - 5, 15);
+    out.remoteList = QRect(half, top + 25, half, h - 100);
+    out.logPane = QRect(1, bottom - 74, w - 2, 74);
+
+    // Under the toolbar when it shows; under the menu bar when the toolbar is switched off; no
+    // line while the toolbar is switched on but hidden.
+    if (in.toolbarOption && in.toolbarVisible) {
+        out.separator = {true, 0, w - 1, in.toolbarHeight + 2};
+    } else if (!in.toolbarOption && in.hasMenu) {
+        out.separator = {true, 0, w - 1, 0};
+    }
+    return out;
+}
+
+} // namespace tw::ui

@@ -1,0 +1,63 @@
+#include "ui/shell_session.h"
+
+#include "core/settings/settings.h"
+#include "core/settings/settings_store.h"
+#include "ui/main_window.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QScreen>
+
+namespace tw::ui {
+
+bool IsSetupCommandLine(const QStringList& arguments) {
+    const QString line = arguments.join(QLatin1Char(' ')).trimmed();
+    return line.compare(QStringLiteral("/setup"), Qt::CaseInsensitive) == 0 ||
+           line.compare(QStringLiteral("-setup"), Qt::CaseInsensitive) == 0;
+}
+
+ShellSession::ShellSession(SettingsStore& store) : m_store(store) {}
+
+ShellSession::~ShellSession() = default;
+
+bool ShellSession::start(const QStringList& arguments, const QString& startFolder) {
+    m_globals.modulePath = QCoreApplication::applicationFilePath();
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        m_globals.virtualScreen = screen->virtualGeometry();
+
+    LoadSettings(m_store, m_state, m_globals);
+    ProcessCommandLine(arguments);
+    if (m_globals.FirstStart)
+        OpenSetupSheet();
+
+    m_window = std::make_unique<MainWindow>(m_state, m_globals, m_runtime, m_store);
+    m_window->showAtStart();
+    m_window->setLocalStartFolder(startFolder);
+    m_window->UpdateCommandState();
+    return true;
+}
+
+void ShellSession::ProcessCommandLine(const QStringList& arguments) {
+    if (!IsSetupCommandLine(arguments))
+        return;
+    m_state.setup.CreateStartMenu = 1;
+    m_state.setup.CreateDesktop = 1;
+    if (!m_globals.FirstStart)
+        OpenSetupSheet();
+}
+
+// The options sheet on its Setup page, with no owner window. The sheet is part of the options
+// dialogs; until it is connected the request is only counted.
+void ShellSession::OpenSetupSheet() {
+    ++m_setupSheetRequests;
+}
+
+int ShellSession::finish(int exitCode) {
+    if (m_window && !m_window->isShutDown())
+        m_window->ShutdownMainWindow();
+    SaveSettings(m_store, m_state, m_globals, m_window ? &m_window->messages() : nullptr);
+    return exitCode;
+}
+
+} // namespace tw::ui
