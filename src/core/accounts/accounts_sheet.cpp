@@ -1,0 +1,333 @@
+#include "core/accounts/accounts_sheet.h"
+
+#include "core/accounts/account_export.h"
+#include "core/text/format.h"
+#include "core/text/messages.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace tw {
+
+namespace {
+
+constexpr int kLoginCaptionId = 3300;
+constexpr int kNameMissingId = 3301;
+constexpr int kDeleteQuestionId = 3306;
+constexpr int kVisitsId = 3307;
+constexpr int kOkTextId = 3308;
+constexpr int kConnectTextId = 3309;
+constexpr int kConnectCaptionId = 3320;
+constexpr int kAccountsCaptionId = 3321;
+constexpr int kConnectStatusId = 454;
+constexpr int kAccountsStatusId = 130;
+constexpr int kStartupStatusId = 420;
+constexpr int kNotesStatusId = 273;
+constexpr int kEdgeMargin = 70;
+
+// An empty field gives 0; digits beyond the 32-bit range give the largest port number stored.
+std::uint32_t portNumber(const QString& digits) {
+    std::uint64_t value = 0;
+    for (const QChar c : digits.trimmed()) {
+        if (c < u'0' || c > u'9')
+            break;
+        value = std::min<std::uint64_t>(value * 10 + std::uint64_t(c.unicode() - u'0'),
+                                        std::numeric_limits<std::uint32_t>::max());
+    }
+    return static_cast<std::uint32_t>(value);
+}
+
+int sortIndex(int shown, int stored) {
+    return shown >= 0 && shown <= 3 ? shown : stored;
+}
+
+} // namespace
+
+QString NotesToComments(const QString& text) {
+    QString t = text;
+    t.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    t.replace(u'\r', u'\n');
+    t.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
+    return t;
+}
+
+QString CommentsToNotes(const QString& comments) {
+    QString t = comments;
+    t.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    t.replace(u'\r', u'\n');
+    return t;
+}
+
+AccountsSheet::AccountsSheet(const AppState& state, bool connectMode, const Messages& messages)
+    : m_state(state), m_connectMode(connectMode), m_messages(messages) {}
+
+bool AccountsSheet::hasCurrentAccount() const {
+    return current() != nullptr;
+}
+
+AccountRecord* AccountsSheet::current() {
+    const int i = m_state.CurrentAccount;
+    return i >= 0 && i < m_state.AccountCount() ? &m_state.Accounts[std::size_t(i)] : nullptr;
+}
+
+const AccountRecord* AccountsSheet::current() const {
+    const int i = m_state.CurrentAccount;
+    return i >= 0 && i < m_state.AccountCount() ? &m_state.Accounts[std::size_t(i)] : nullptr;
+}
+
+QString AccountsSheet::caption() const {
+    return m_messages.LoadStringResource(m_connectMode ? kConnectCaptionId : kAccountsCaptionId)
+        .value_or(QString());
+}
+
+QString AccountsSheet::okText() const {
+    return m_messages.LoadStringResource(m_connectMode ? kConnectTextId : kOkTextId)
+        .value_or(QString());
+}
+
+void AccountsSheet::showPageStatus(SheetPage page) const {
+    switch (page) {
+    case SheetPage::Login:
+        m_messages.ShowStatus(m_connectMode ? kConnectStatusId : kAccountsStatusId);
+        break;
+    case SheetPage::Startup:
+        m_messages.ShowStatus(kStartupStatusId);
+        break;
+    case SheetPage::Notes:
+        m_messages.ShowStatus(kNotesStatusId);
+        break;
+    }
+}
+
+int AccountsSheet::helpTopic(SheetPage page) {
+    return 300 + 2 * static_cast<int>(page);
+}
+
+std::optional<QPoint> AccountsSheet::position(const QRect& screen) const {
+    if (!m_state.options.SaveWindows)
+        return std::nullopt;
+    const WindowPlacement& p = m_state.placement(Placement::Accounts);
+    QPoint at(p.Left, p.Top);
+    if (!screen.isEmpty()) {
+        at.setX(std::min(at.x(), screen.x() + screen.width() - kEdgeMargin));
+        at.setY(std::min(at.y(), screen.y() + screen.height() - kEdgeMargin));
+    }
+    return at;
+}
+
+void AccountsSheet::rememberPosition(const QRect& frame) {
+    WindowPlacement& p = m_state.placement(Placement::Accounts);
+    p.Top = frame.y();
+    p.Left = frame.x();
+    p.Height = frame.height();
+    p.Width = frame.width();
+}
+
+void AccountsSheet::activateLogin() {
+    if (m_listFilled)
+        return;
+    m_listFilled = true;
+    if (m_state.Accounts.empty())
+        m_state.CurrentAccount = -1;
+    else if (!current())
+        m_state.CurrentAccount = 0;
+}
+
+LoginView AccountsSheet::loginView() const {
+    LoginView v;
+    for (const AccountRecord& a : m_state.Accounts)
+        v.names << a.Name;
+    const AccountRecord* a = current();
+    v.selected = a ? m_state.CurrentAccount : -1;
+    if (a) {
+        v.fields = {a->Name,     a->URL,       a->IP,    a->Login,
+                    a->Password, a->Anonymous, a->UseIP, a->SavePassword};
+        v.visitsText = m_messages.FormatResource(kVisitsId, {a->Visits}, kShortFormatLimit)
+                           .value_or(QString());
+    }
+    v.newEnabled = m_state.AccountCount() < kMaxAccounts;
+    v.deleteEnabled = v.nameEnabled = v.anonymousEnabled = v.useIpEnabled = a != nullptr;
+    v.urlEnabled = a && !a->UseIP;
+    v.ipEnabled = a && a->UseIP;
+    v.loginEnabled = a && !a->Anonymous;
+    v.okText = okText();
+    v.okEnabled = okEnabled();
+    return v;
+}
+
+std::optional<LoginField> AccountsSheet::validateAndStore(const LoginFields& shown) {
+    AccountRecord* a = current();
+    if (!a)
+        return std::nullopt;
+    a->Anonymous = shown.anonymous;
+    a->UseIP = shown.useIp;
+    a->SavePassword = shown.savePassword;
+
+    std::optional<LoginField> failed;
+    a->Name = CutText(shown.name, kAccountNameLimit);
+    if (a->Name.isEmpty())
+        failed = LoginField::Name;
+    if (!failed) {
+        a->URL = CutText(shown.url, kAccountUrlLimit);
+        if (a->URL.isEmpty() && !a->UseIP)
+            failed = LoginField::Url;
+    }
+    if (!failed) {
+        a->IP = CutText(shown.ip, kAccountIpLimit);
+        if (a->IP.isEmpty() && a->UseIP)
+            failed = LoginField::Ip;
+    }
+    if (!failed) {
+        a->Login = CutText(shown.login, kAccountLoginLimit);
+        if (a->Login.isEmpty() && !a->Anonymous)
+            failed = LoginField::Login;
+    }
+    if (!failed) {
+        a->Password = CutText(shown.password, kAccountPasswordLimit);
+        if (a->Password.isEmpty() && !a->Anonymous)
+            failed = LoginField::Password;
+    }
+    if (failed)
+        m_messages.InfoBox(kLoginCaptionId, kNameMissingId + static_cast<int>(*failed));
+    return failed;
+}
+
+bool AccountsSheet::selectAccount(int index, const LoginFields& shown,
+                                  std::optional<LoginField>* failed) {
+    if (index < 0 || index >= m_state.AccountCount())
+        return false;
+    if (index == m_state.CurrentAccount)
+        return true;
+    const std::optional<LoginField> invalid = validateAndStore(shown);
+    if (failed)
+        *failed = invalid;
+    if (invalid)
+        return false;
+    m_state.CurrentAccount = index;
+    return true;
+}
+
+void AccountsSheet::nameEdited(const QString& text) {
+    if (AccountRecord* a = current())
+        a->Name = CutText(text, kAccountNameLimit);
+}
+
+void AccountsSheet::setAnonymous(bool on) {
+    if (AccountRecord* a = current())
+        a->Anonymous = on;
+}
+
+void AccountsSheet::setUseIp(bool on) {
+    if (AccountRecord* a = current())
+        a->UseIP = on;
+}
+
+bool AccountsSheet::newAccount(const LoginFields& shown, std::optional<LoginField>* failed) {
+    const std::optional<LoginField> invalid = validateAndStore(shown);
+    if (failed)
+        *failed = invalid;
+    if (invalid || m_state.AccountCount() >= kMaxAccounts)
+        return false;
+    AccountRecord fresh;
+    fresh.RemotePort = 21;
+    fresh.LocalSort = 0;
+    fresh.RemoteSort = 0;
+    fresh.Passive = false;
+    fresh.Anonymous = false;
+    m_state.Accounts.push_back(std::move(fresh));
+    m_state.CurrentAccount = m_state.AccountCount() - 1;
+    return true;
+}
+
+bool AccountsSheet::deleteAccount(int index) {
+    if (index < 0 || index >= m_state.AccountCount())
+        return false;
+    if (!m_messages.YesNoBox(false, kLoginCaptionId, kDeleteQuestionId,
+                             {m_state.Accounts[std::size_t(index)].Name}))
+        return false;
+    m_state.Accounts.erase(m_state.Accounts.begin() + index);
+    m_state.CurrentAccount = m_state.Accounts.empty() ? -1 : 0;
+    return true;
+}
+
+StartupView AccountsSheet::startupViewOf(int index) const {
+    StartupView v;
+    if (index < 0 || index >= m_state.AccountCount())
+        return v;
+    const AccountRecord& a = m_state.Accounts[std::size_t(index)];
+    v.name = a.Name;
+    v.fields = {a.LocalPath,    a.LocalMask,     a.LocalSort,
+                a.LocalExclude, a.RemotePath,    a.RemoteMask,
+                a.RemoteSort,   a.RemoteExclude, QString::number(a.RemotePort),
+                a.Passive};
+    return v;
+}
+
+StartupView AccountsSheet::activateStartup() {
+    m_startupAccount = current() ? m_state.CurrentAccount : -1;
+    return startupViewOf(m_startupAccount);
+}
+
+std::optional<StartupView> AccountsSheet::storeStartup(const StartupFields& shown) {
+    AccountRecord* a = current();
+    if (!a) {
+        m_startupAccount = -1;
+        return std::nullopt;
+    }
+    if (m_state.CurrentAccount != m_startupAccount)
+        return activateStartup();
+    a->LocalPath = CutText(shown.localPath, kAccountPathLimit);
+    a->LocalMask = CutText(shown.localMask, kAccountMaskLimit);
+    a->LocalSort = sortIndex(shown.localSort, a->LocalSort);
+    a->LocalExclude = CutText(shown.localExclude, kAccountExcludeLimit);
+    a->RemotePath = CutText(shown.remotePath, kAccountPathLimit);
+    a->RemoteMask = CutText(shown.remoteMask, kAccountMaskLimit);
+    a->RemoteSort = sortIndex(shown.remoteSort, a->RemoteSort);
+    a->RemoteExclude = CutText(shown.remoteExclude, kAccountExcludeLimit);
+    a->RemotePort = portNumber(shown.remotePort);
+    a->Passive = shown.passive;
+    return std::nullopt;
+}
+
+void AccountsSheet::storeLocalPath(const QString& path) {
+    if (AccountRecord* a = current(); a && m_state.CurrentAccount == m_startupAccount)
+        a->LocalPath = CutText(path, kAccountPathLimit);
+}
+
+NotesView AccountsSheet::notesViewOf(int index) const {
+    if (index < 0 || index >= m_state.AccountCount())
+        return {};
+    const AccountRecord& a = m_state.Accounts[std::size_t(index)];
+    return {a.Name, a.Comments};
+}
+
+NotesView AccountsSheet::activateNotes() {
+    m_notesAccount = current() ? m_state.CurrentAccount : -1;
+    return notesViewOf(m_notesAccount);
+}
+
+std::optional<NotesView> AccountsSheet::storeNotes(const QString& comments) {
+    AccountRecord* a = current();
+    if (!a) {
+        m_notesAccount = -1;
+        return std::nullopt;
+    }
+    if (m_state.CurrentAccount != m_notesAccount)
+        return activateNotes();
+    a->Comments = CutComments(NotesToComments(comments));
+    return std::nullopt;
+}
+
+std::optional<int> ShowAccountsSheet(AppState& state, bool connectMode, const Messages& messages,
+                                     const std::function<bool(AccountsSheet&)>& run,
+                                     const std::function<bool(const AppState&)>& saveSettings) {
+    AccountsSheet sheet(state, connectMode, messages);
+    if (!run(sheet))
+        return std::nullopt;
+    state = sheet.takeState();
+    if (saveSettings)
+        saveSettings(state);
+    return state.CurrentAccount;
+}
+
+} // namespace tw
