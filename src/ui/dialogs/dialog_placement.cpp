@@ -1,0 +1,136 @@
+#include "ui/dialogs/dialog_placement.h"
+
+#include "core/text/format.h"
+#include "ui/dialogs/program_icons.h"
+
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QScreen>
+#include <QWidget>
+
+#include <algorithm>
+#include <limits>
+
+namespace tw::ui {
+
+namespace {
+
+// Squared distance from a point to a rectangle (0 inside).
+long long distanceSquared(const QPoint& p, const QRect& r) {
+    const long long dx =
+        p.x() < r.left() ? r.left() - p.x() : (p.x() > r.right() ? p.x() - r.right() : 0);
+    const long long dy =
+        p.y() < r.top() ? r.top() - p.y() : (p.y() > r.bottom() ? p.y() - r.bottom() : 0);
+    return dx * dx + dy * dy;
+}
+
+QRect allScreens() {
+    QRect bounds;
+    for (const QScreen* screen : QGuiApplication::screens())
+        bounds = bounds.united(screen->geometry());
+    return bounds;
+}
+
+} // namespace
+
+QScreen* NearestScreen(const QRect& rect) {
+    const QPoint centre = rect.center();
+    QScreen* best = QGuiApplication::primaryScreen();
+    long long bestDistance = std::numeric_limits<long long>::max();
+    for (QScreen* screen : QGuiApplication::screens()) {
+        const long long d = distanceSquared(centre, screen->geometry());
+        if (d < bestDistance) {
+            bestDistance = d;
+            best = screen;
+        }
+    }
+    return best;
+}
+
+QPoint CenteredPosition(const QSize& frameSize, const QRect& monitor) {
+    return {monitor.x() + (monitor.width() - frameSize.width()) / 2,
+            monitor.y() + (monitor.height() - frameSize.height()) / 2};
+}
+
+void CenterWindowOnMonitor(QWidget* window) {
+    if (!window)
+        return;
+    QRect reference = window->frameGeometry();
+    // A window not shown yet has no place of its own: it opens on its owner's monitor.
+    if (!window->isVisible() && window->parentWidget())
+        reference = window->parentWidget()->window()->frameGeometry();
+    const QScreen* screen = NearestScreen(reference);
+    if (!screen)
+        return;
+    // Before the first show the frame is not known yet: the client size stands in for it.
+    const QSize frame = window->frameGeometry().size();
+    window->move(CenteredPosition(frame, screen->geometry()));
+}
+
+QPoint ClampRememberedPosition(const WindowPlacement& placement, const QRect& virtualScreen) {
+    int left = placement.Left;
+    int top = placement.Top;
+    if (virtualScreen.isValid()) {
+        const int maxLeft = virtualScreen.x() + virtualScreen.width() - kPlacementEdgeMargin;
+        const int maxTop = virtualScreen.y() + virtualScreen.height() - kPlacementEdgeMargin;
+        left = std::max(std::min(left, maxLeft), virtualScreen.x());
+        top = std::max(std::min(top, maxTop), virtualScreen.y());
+    }
+    return {left, top};
+}
+
+void PlaceDialog(QWidget* dialog, const WindowPlacement& placement, bool saveWindows,
+                 const QRect& virtualScreen) {
+    if (!dialog)
+        return;
+    if (!saveWindows) {
+        CenterWindowOnMonitor(dialog);
+        return;
+    }
+    const QRect bounds = virtualScreen.isValid() ? virtualScreen : allScreens();
+    dialog->move(ClampRememberedPosition(placement, bounds));
+}
+
+void RememberDialogPosition(const QWidget* dialog, WindowPlacement& placement) {
+    if (!dialog)
+        return;
+    const QRect frame = dialog->frameGeometry();
+    placement.Left = frame.x();
+    placement.Top = frame.y();
+    placement.Width = frame.width();
+    placement.Height = frame.height();
+}
+
+void SetDialogIcon(QWidget* dialog, int iconId) {
+    if (!dialog)
+        return;
+    const QIcon icon = ProgramIcon(iconId);
+    if (!icon.isNull())
+        dialog->setWindowIcon(icon);
+}
+
+void SetEditText(QLineEdit* edit, const QString& text, int size) {
+    if (!edit)
+        return;
+    const int limit = std::max(0, size - 1);
+    edit->setMaxLength(limit);
+    edit->setText(CutText(text, limit));
+}
+
+QString GetEditText(const QLineEdit* edit, int size) {
+    if (!edit)
+        return {};
+    return CutText(edit->text(), std::max(0, size - 1));
+}
+
+void SelectEditText(QLineEdit* edit, const std::optional<QString>& text) {
+    if (!edit)
+        return;
+    if (text)
+        edit->setText(*text);
+    constexpr qsizetype kSelectionEnd = 256;
+    edit->setSelection(0, static_cast<int>(std::min(kSelectionEnd, edit->text().size())));
+    edit->setFocus(Qt::OtherFocusReason);
+}
+
+} // namespace tw::ui

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "core/state/app_state.h"
+
+#include <QPoint>
+#include <QRect>
+#include <QSize>
+#include <QString>
+
+#include <optional>
+
+class QLineEdit;
+class QScreen;
+class QWidget;
+
+namespace tw::ui {
+
+// Helpers every dialog uses: centring on a monitor, the remembered-position rule of the small
+// dialogs, the dialog icon and edit fields with a length limit.
+//
+// Placement of a small dialog (before exec()):
+//   PlaceDialog(&dialog, state.placement(Placement::RenameFile), state.options.SaveWindows);
+// and when the dialog closes with one of its remembering buttons:
+//   RememberDialogPosition(&dialog, state.placement(Placement::RenameFile));
+//
+// Positions are those of the window frame in global (virtual desktop) coordinates.
+
+// Distance from the right and bottom edges of the virtual screen that a remembered position
+// keeps at least, so a dialog never opens out of reach.
+inline constexpr int kPlacementEdgeMargin = 70;
+
+// The screen whose area contains `rect`'s centre, else the one nearest to it; the primary
+// screen when there is none.
+QScreen* NearestScreen(const QRect& rect);
+
+// The top-left corner that centres a frame of `frameSize` on `monitor`.
+QPoint CenteredPosition(const QSize& frameSize, const QRect& monitor);
+
+// Moves `window` (its frame) so that it is centred on the whole area of the monitor nearest to
+// it, without resizing it, activating it or changing its stacking order. A window that has not
+// been shown yet is centred on the monitor of its parent window.
+void CenterWindowOnMonitor(QWidget* window);
+
+// The position a remembered placement opens at: its Left and Top, but no further right or down
+// than kPlacementEdgeMargin inside the virtual screen's right and bottom edges, and not beyond
+// its left or top edges.
+QPoint ClampRememberedPosition(const WindowPlacement& placement, const QRect& virtualScreen);
+
+// The placement rule of the small dialogs: centred on its monitor when `saveWindows` is off,
+// else moved (never resized) to the remembered position. An empty `virtualScreen` means the
+// bounds of all screens.
+void PlaceDialog(QWidget* dialog, const WindowPlacement& placement, bool saveWindows,
+                 const QRect& virtualScreen = QRect());
+
+// Stores the dialog's frame rectangle into Left, Top, Width and Height (Show is kept).
+void RememberDialogPosition(const QWidget* dialog, WindowPlacement& placement);
+
+// Sets the dialog's window icon from one of the program's icons (1000 for most dialogs).
+void SetDialogIcon(QWidget* dialog, int iconId = 1000);
+
+// Limits the field to `size` - 1 characters, then sets its text (cut to that limit).
+void SetEditText(QLineEdit* edit, const QString& text, int size);
+// The field's text, at most `size` - 1 characters.
+QString GetEditText(const QLineEdit* edit, int size);
+// Optionally replaces the text, selects characters 0 to 256 and gives the field the focus:
+// used after a validation message so that the user can correct the entry.
+void SelectEditText(QLineEdit* edit, const std::optional<QString>& text = std::nullopt);
+
+} // namespace tw::ui

@@ -1,0 +1,137 @@
+#include "ui/log_pane.h"
+
+#include "widget_test_support.h"
+
+#include <QScrollBar>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using tw::ui::LogPane;
+
+TEST(LogPaneRule, NewLineInsideTheViewKeepsTheView) {
+    // 5 visible lines, lines 0..2 present, line 3 arrives: it is visible.
+    EXPECT_EQ(LogPane::nextTopLine(0, 5, 3, 4), 0);
+    // The last visible slot (top + visible - 1) still counts as visible.
+    EXPECT_EQ(LogPane::nextTopLine(0, 5, 4, 5), 0);
+}
+
+TEST(LogPaneRule, NewLineOutsideTheViewBecomesTopOrAsFarAsTheListAllows) {
+    // A full pane at its end: the new line lies just below, the pane moves by one line.
+    EXPECT_EQ(LogPane::nextTopLine(5, 5, 10, 11), 6);
+    // Scrolled back to the start of 100 lines: the pane jumps to the end.
+    EXPECT_EQ(LogPane::nextTopLine(0, 5, 100, 101), 96);
+    // A line above the top line is made the top line.
+    EXPECT_EQ(LogPane::nextTopLine(50, 5, 10, 101), 10);
+    // A pane too small to show one line still scrolls to the new line.
+    EXPECT_EQ(LogPane::nextTopLine(0, 0, 3, 4), 3);
+}
+
+class LogPaneTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        tw::test::widgetApp();
+        pane = std::make_unique<LogPane>();
+        pane->resize(300, 100);
+        pane->show();
+        // Exactly five lines fit.
+        pane->appendLine(QStringLiteral("probe"));
+        const int line = pane->lineHeight();
+        pane->clear();
+        pane->setFixedHeight(5 * line + line / 2);
+        settle();
+        ASSERT_EQ(pane->visibleLines(), 5);
+    }
+    void settle() {
+        pane->doItemsLayout();
+        QCoreApplication::processEvents();
+    }
+    void append(int count) {
+        for (int i = 0; i < count; ++i)
+            pane->appendLine(QStringLiteral("line %1").arg(pane->lineCount()));
+    }
+    int shownTop() const { return pane->verticalScrollBar()->value(); }
+
+    std::unique_ptr<LogPane> pane;
+};
+
+TEST_F(LogPaneTest, FollowsNewLinesWhileAtTheEnd) {
+    append(3);
+    settle();
+    EXPECT_EQ(shownTop(), 0);
+    append(20); // one at a time, without layout in between
+    settle();
+    EXPECT_EQ(pane->lineCount(), 23);
+    EXPECT_EQ(pane->topLine(), 23 - 5);
+    EXPECT_EQ(shownTop(), 23 - 5);
+}
+
+TEST_F(LogPaneTest, ScrolledBackViewStaysWhileTheNewLineIsVisible) {
+    // Not yet full: the user scrolls (nothing to scroll), new lines stay in view.
+    append(2);
+    settle();
+    pane->verticalScrollBar()->setValue(0);
+    append(1);
+    settle();
+    EXPECT_EQ(shownTop(), 0);
+}
+
+TEST_F(LogPaneTest, ScrolledBackViewMovesWhenTheNewLineFallsOutside) {
+    append(40);
+    settle();
+    pane->verticalScrollBar()->setValue(10); // the user scrolls back
+    settle();
+    ASSERT_EQ(pane->topLine(), 10);
+    append(1);
+    settle();
+    EXPECT_EQ(shownTop(), 41 - 5);
+}
+
+TEST_F(LogPaneTest, BatchAppendEqualsOneByOne) {
+    append(7);
+    settle();
+    pane->appendLines({QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")});
+    settle();
+    EXPECT_EQ(pane->lineCount(), 10);
+    EXPECT_EQ(shownTop(), 5);
+    EXPECT_EQ(pane->line(9), QStringLiteral("c"));
+}
+
+TEST_F(LogPaneTest, LineBreaksShowAsOneSpaceAndTextIsKept) {
+    const QString text = QStringLiteral("Error: 100% done\r\rCode %d\r\n<b>x</b>\r");
+    pane->appendLine(text);
+    EXPECT_EQ(pane->line(0), text);
+    EXPECT_EQ(pane->model()->index(0, 0).data().toString(),
+              QStringLiteral("Error: 100% done Code %d <b>x</b> "));
+    EXPECT_EQ(LogPane::displayText(QString()), QString());
+}
+
+TEST_F(LogPaneTest, ClearEmptiesAndStartsAtTheTop) {
+    append(30);
+    settle();
+    pane->clear();
+    settle();
+    EXPECT_EQ(pane->lineCount(), 0);
+    EXPECT_EQ(pane->topLine(), 0);
+    append(2);
+    settle();
+    EXPECT_EQ(shownTop(), 0);
+    EXPECT_EQ(pane->line(1), QStringLiteral("line 1"));
+    EXPECT_EQ(pane->line(2), QString());
+}
+
+TEST_F(LogPaneTest, HoldsManyLinesWithoutLimit) {
+    QStringList batch;
+    for (int i = 0; i < 1000; ++i)
+        batch << QStringLiteral("transfer line %1").arg(i);
+    for (int i = 0; i < 100; ++i)
+        pane->appendLines(batch);
+    settle();
+    EXPECT_EQ(pane->lineCount(), 100000);
+    EXPECT_EQ(shownTop(), 100000 - 5);
+    EXPECT_EQ(pane->line(99999), QStringLiteral("transfer line 999"));
+}
+
+} // namespace
