@@ -1,0 +1,434 @@
+#include "cli/cli_runner.h"
+
+#include "cli/json_text.h"
+#include "ftp/ftp_error.h"
+#include "ftp/name_safety.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+#include <vector>
+
+namespace tw::cli {
+
+namespace {
+
+std::int64_t nowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+std::string baseName(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string directoryOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return {};
+    return slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+std::string joinPath(const std::string& dir, const std::string& name) {
+    if (dir.empty())
+        return name;
+    return dir.back() == '/' ? dir + name : dir + "/" + name;
+}
+
+// Reads a password from the terminal without echo.
+std::string promptPassword(const std::string& user, const std::string& host) {
+    const int tty = ::open("/dev/tty", O_RDWR | O_CLOEXEC);
+    if (tty < 0)
+        return {};
+    const std::string prompt = "Password for " + user + "@" + host + ": ";
+    [[maybe_unused]] auto w = ::write(tty, prompt.data(), prompt.size());
+    termios old{};
+    const bool haveTerm = ::tcgetattr(tty, &old) == 0;
+    if (haveTerm) {
+        termios quiet = old;
+        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        ::tcsetattr(tty, TCSAFLUSH, &quiet);
+    }
+    std::string password;
+    char c = 0;
+    while (::read(tty, &c, 1) == 1 && c != '\n' && c != '\r' && password.size() < 4096)
+        password += c;
+    if (haveTerm)
+        ::tcsetattr(tty, TCSAFLUSH, &old);
+    w = ::write(tty, "\n", 1);
+    ::close(tty);
+    return password;
+}
+
+std::string humanSize(std::uint64_t bytes) {
+    char buf[32];
+    if (bytes >= (1ULL << 30))
+        std::snprintf(buf, sizeof buf, "%.2f GiB", static_cast<double>(bytes) / (1ULL << 30));
+    else if (bytes >= (1ULL << 20))
+        std::snprintf(buf, sizeof buf, "%.1f MiB", static_cast<double>(bytes) / (1ULL << 20));
+    else if (bytes >= 1024)
+        std::snprintf(buf, sizeof buf, "%.1f KiB", static_cast<double>(bytes) / 1024);
+    else
+        std::snprintf(buf, sizeof buf, "%llu B", static_cast<unsigned long long>(bytes));
+    return buf;
+}
+
+const char* typeName(tw::ftp::EntryType type) {
+    switch (type) {
+    case tw::ftp::EntryType::Directory:
+        return "dir";
+    case tw::ftp::EntryType::Link:
+        return "link";
+    default:
+        return "file";
+    }
+}
+
+} // namespace
+
+CliRunner::CliRunner(const CommandLine& commandLine) : m_commandLine(commandLine) {
+    m_showProgress = ::isatty(STDERR_FILENO) == 1;
+}
+
+int CliRunner::usage(const std::string& message) {
+    std::fprintf(stderr, "tarnwick-ftp: %s\nTry 'tarnwick-ftp --help'.\n", message.c_str());
+    return 2;
+}
+
+int CliRunner::ftpFailure(const std::string& what) {
+    const int code = m_session.lastError();
+    std::fprintf(stderr, "tarnwick-ftp: %s: %s (error %d)\n", what.c_str(),
+                 std::string(tw::ftp::ErrorDescription(code)).c_str(), code);
+    const bool fromServer =
+        code == tw::ftp::kErrExtendedError || code == tw::ftp::kErrFtpDropped ||
+        code == tw::ftp::kErrIncorrectUserName || code == tw::ftp::kErrIncorrectPassword ||
+        code == tw::ftp::kErrLoginFailure || code == tw::ftp::kErrFtpNoPassiveMode;
+    if (fromServer && !m_session.lastResponse().empty())
+        std::fprintf(stderr, "%s\n", m_session.lastResponse().c_str());
+    return 1;
+}
+
+int CliRunner::connect(const FtpUrl& url) {
+    tw::ftp::SessionOptions options;
+    options.host = url.host;
+    options.port = url.port;
+    options.user = url.user;
+    options.passive = !m_commandLine.active;
+    options.timeoutMs = m_commandLine.timeoutSeconds * 1000;
+    if (!url.user.empty() && url.user != "anonymous" && url.user != "ftp") {
+        if (url.password)
+            options.password = *url.password;
+        else if (const char* env = std::getenv("TARNWICK_FTP_PASSWORD"))
+            options.password = env;
+        else
+            options.password = promptPassword(url.user, url.host);
+    } else if (url.password) {
+        options.password = *url.password;
+    }
+    if (!m_session.connect(options))
+        return ftpFailure("cannot log in to " + url.host);
+    return 0;
+}
+
+int CliRunner::run() {
+    FtpUrl url;
+    std::string error;
+    const std::string& urlText =
+        m_commandLine.command == "put" ? m_commandLine.arguments[1] : m_commandLine.arguments[0];
+    if (!ParseFtpUrl(urlText, url, error))
+        return usage(urlText + ": " + error);
+    const std::string& cmd = m_commandLine.command;
+    const bool needsPath =
+        cmd == "get" || cmd == "mkdir" || cmd == "rmdir" || cmd == "rm" || cmd == "mv";
+    if (needsPath && url.path.empty())
+        return usage(urlText + ": the URL names no file or directory");
+    if (!tw::ftp::IsSendableArgument(url.path))
+        return usage(urlText + ": the path contains a line break or NUL");
+    if (const int rc = connect(url))
+        return rc;
+    int rc = 0;
+    if (cmd == "ls") {
+        rc = list(url);
+    } else if (cmd == "get") {
+        rc = get(url);
+    } else if (cmd == "put") {
+        rc = put(url);
+    } else if (cmd == "mkdir") {
+        rc = m_session.createDirectory(url.path) ? 0 : ftpFailure("mkdir " + url.path);
+    } else if (cmd == "rmdir") {
+        rc = m_session.removeDirectory(url.path) ? 0 : ftpFailure("rmdir " + url.path);
+    } else if (cmd == "rm") {
+        rc = m_session.deleteFile(url.path) ? 0 : ftpFailure("rm " + url.path);
+    } else if (cmd == "mv") {
+        rc = rename(url);
+    } else if (cmd == "pwd") {
+        rc = printDirectory(url);
+    }
+    m_session.close();
+    return rc;
+}
+
+int CliRunner::list(const FtpUrl& url) {
+    std::string pattern = url.path;
+    const std::string last = baseName(pattern);
+    if (last.find_first_of("*?") == std::string::npos)
+        pattern = joinPath(pattern, "*");
+    tw::ftp::DirEntry e;
+    bool ok = m_session.findFirstFile(pattern, e);
+    if (!ok && m_session.lastError() != tw::ftp::kErrNoMoreFiles)
+        return ftpFailure("ls " + (url.path.empty() ? std::string(".") : url.path));
+    std::string out;
+    out.reserve(1 << 16);
+    bool first = true;
+    if (m_commandLine.json)
+        out += "[";
+    for (; ok; ok = m_session.findNextFile(e)) {
+        if (m_commandLine.json) {
+            out += first ? "\n  " : ",\n  ";
+            out += "{\"name\": " + JsonString(e.name) + ", \"type\": \"" + typeName(e.type) +
+                   "\", \"size\": " + std::to_string(e.size) + ", \"modified\": " +
+                   (e.lastWriteTime ? "\"" + IsoTime(e.lastWriteTime) + "\"" : "null") + "}";
+        } else {
+            char head[64];
+            std::snprintf(head, sizeof head, "%c %14llu ",
+                          e.type == tw::ftp::EntryType::Directory ? 'd'
+                          : e.type == tw::ftp::EntryType::Link    ? 'l'
+                                                                  : '-',
+                          static_cast<unsigned long long>(e.size));
+            out += head;
+            out += e.lastWriteTime ? IsoTime(e.lastWriteTime) : std::string(20, '-');
+            out += ' ';
+            out += e.name;
+            out += '\n';
+        }
+        first = false;
+        if (out.size() > (1 << 16)) {
+            std::fwrite(out.data(), 1, out.size(), stdout);
+            out.clear();
+        }
+    }
+    if (m_commandLine.json)
+        out += first ? "]\n" : "\n]\n";
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    if (std::fflush(stdout) != 0) {
+        std::fprintf(stderr, "tarnwick-ftp: cannot write the listing: %s\n", std::strerror(errno));
+        return 1;
+    }
+    return 0;
+}
+
+void CliRunner::progress(const std::string& name, std::uint64_t done, std::uint64_t total,
+                         bool last) {
+    if (!m_showProgress)
+        return;
+    const std::int64_t now = nowMs();
+    if (!last && now - m_lastProgressMs < 200)
+        return;
+    m_lastProgressMs = now;
+    const double seconds = static_cast<double>(now - m_startMs) / 1000.0;
+    const double rate = seconds > 0 ? static_cast<double>(done) / seconds : 0;
+    std::string line = "\r" + name + "  " + humanSize(done);
+    if (total)
+        line += " of " + humanSize(total) + " (" + std::to_string(done * 100 / total) + "%)";
+    line += "  " + humanSize(static_cast<std::uint64_t>(rate)) + "/s   ";
+    if (last)
+        line += "\n";
+    std::fputs(line.c_str(), stderr);
+}
+
+int CliRunner::get(const FtpUrl& url) {
+    const std::string remoteName = baseName(url.path);
+    std::string local;
+    if (m_commandLine.arguments.size() > 1) {
+        local = m_commandLine.arguments[1];
+    } else {
+        if (!tw::ftp::IsSafeLocalName(remoteName)) {
+            std::fprintf(stderr,
+                         "tarnwick-ftp: the remote name is not usable as a local file name; "
+                         "give a local name\n");
+            return 1;
+        }
+        local = remoteName;
+    }
+    // A regular file is written beside its final name and renamed when complete, so that a
+    // failed download never replaces an existing file; devices and stdout are written directly.
+    const bool toStdout = local == "-";
+    struct stat st {};
+    const bool special = toStdout || (::stat(local.c_str(), &st) == 0 && !S_ISREG(st.st_mode));
+    const std::string target = special ? local : local + ".part";
+    if (!m_session.openFile(url.path, tw::ftp::FtpSession::OpenMode::Read))
+        return ftpFailure("get " + url.path);
+    int fd = toStdout ? STDOUT_FILENO
+                      : ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        std::fprintf(stderr, "tarnwick-ftp: cannot create %s: %s\n", target.c_str(),
+                     std::strerror(errno));
+        m_session.closeFile();
+        return 1;
+    }
+    const std::uint64_t total = m_session.openFileSize().value_or(0);
+    std::vector<char> block(m_commandLine.blockSize);
+    std::vector<char> pending;
+    pending.reserve(1 << 20);
+    std::uint64_t done = 0;
+    m_startMs = m_lastProgressMs = nowMs();
+    bool ok = true;
+    bool writeFailed = false;
+    auto flush = [&] {
+        std::size_t off = 0;
+        while (off < pending.size()) {
+            const ssize_t n = ::write(fd, pending.data() + off, pending.size() - off);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return false;
+            off += static_cast<std::size_t>(n);
+        }
+        pending.clear();
+        return true;
+    };
+    for (;;) {
+        std::size_t n = 0;
+        if (!m_session.readFile(block.data(), block.size(), n)) {
+            ok = false;
+            break;
+        }
+        if (n == 0)
+            break;
+        pending.insert(pending.end(), block.data(), block.data() + n);
+        done += n;
+        if (pending.size() >= (1 << 20) && !flush()) {
+            writeFailed = true;
+            break;
+        }
+        progress(remoteName, done, total, false);
+    }
+    if (ok && !writeFailed && !flush())
+        writeFailed = true;
+    const int writeErrno = errno;
+    if (!toStdout && ::close(fd) != 0 && !writeFailed)
+        writeFailed = true;
+    if (writeFailed) {
+        m_session.closeFile();
+        std::fprintf(stderr, "tarnwick-ftp: cannot write %s: %s\n", target.c_str(),
+                     std::strerror(writeErrno));
+        if (!special)
+            ::unlink(target.c_str());
+        return 1;
+    }
+    const bool closed = m_session.closeFile();
+    if (!ok || !closed) {
+        if (!special)
+            ::unlink(target.c_str());
+        if (m_showProgress)
+            std::fputs("\n", stderr);
+        return ftpFailure("get " + url.path);
+    }
+    progress(remoteName, done, total, true);
+    if (!special && ::rename(target.c_str(), local.c_str()) != 0) {
+        std::fprintf(stderr, "tarnwick-ftp: cannot rename %s to %s: %s\n", target.c_str(),
+                     local.c_str(), std::strerror(errno));
+        ::unlink(target.c_str());
+        return 1;
+    }
+    return 0;
+}
+
+int CliRunner::put(const FtpUrl& url) {
+    const std::string& local = m_commandLine.arguments[0];
+    std::string remote = url.path;
+    if (remote.empty() || url.trailingSlash)
+        remote = joinPath(remote, baseName(local));
+    if (remote.empty() || baseName(remote).empty())
+        return usage("no remote file name");
+    const int fd = ::open(local.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        std::fprintf(stderr, "tarnwick-ftp: cannot open %s: %s\n", local.c_str(),
+                     std::strerror(errno));
+        return 1;
+    }
+    struct stat st {};
+    const std::uint64_t total =
+        ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
+    if (!m_session.openFile(remote, tw::ftp::FtpSession::OpenMode::Write)) {
+        ::close(fd);
+        return ftpFailure("put " + remote);
+    }
+    std::vector<char> chunk(1 << 20);
+    const std::size_t blockSize = m_commandLine.blockSize;
+    std::uint64_t done = 0;
+    m_startMs = m_lastProgressMs = nowMs();
+    bool ok = true;
+    for (;;) {
+        const ssize_t got = ::read(fd, chunk.data(), chunk.size());
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            std::fprintf(stderr, "tarnwick-ftp: cannot read %s: %s\n", local.c_str(),
+                         std::strerror(errno));
+            ::close(fd);
+            m_session.closeFile();
+            return 1;
+        }
+        if (got == 0)
+            break;
+        for (std::size_t off = 0; off < static_cast<std::size_t>(got) && ok; off += blockSize) {
+            const std::size_t n = std::min(blockSize, static_cast<std::size_t>(got) - off);
+            std::size_t written = 0;
+            ok = m_session.writeFile(chunk.data() + off, n, written) && written == n;
+            done += written;
+        }
+        if (!ok)
+            break;
+        progress(baseName(remote), done, total, false);
+    }
+    ::close(fd);
+    const bool closed = m_session.closeFile();
+    if (!ok || !closed) {
+        if (m_showProgress)
+            std::fputs("\n", stderr);
+        return ftpFailure("put " + remote);
+    }
+    progress(baseName(remote), done, total, true);
+    return 0;
+}
+
+int CliRunner::rename(const FtpUrl& url) {
+    const std::string& target = m_commandLine.arguments[1];
+    std::string to;
+    if (target.rfind("ftp://", 0) == 0) {
+        FtpUrl other;
+        std::string error;
+        if (!ParseFtpUrl(target, other, error))
+            return usage(target + ": " + error);
+        if (other.host != url.host || other.port != url.port)
+            return usage("mv cannot move between servers");
+        to = other.path;
+    } else if (target.find('/') != std::string::npos) {
+        to = target;
+    } else {
+        to = joinPath(directoryOf(url.path), target);
+    }
+    if (to.empty() || !tw::ftp::IsSendableArgument(to))
+        return usage("invalid new name");
+    return m_session.renameFile(url.path, to) ? 0 : ftpFailure("mv " + url.path);
+}
+
+int CliRunner::printDirectory(const FtpUrl& url) {
+    if (!url.path.empty() && !m_session.setCurrentDirectory(url.path))
+        return ftpFailure("cd " + url.path);
+    std::string path;
+    if (!m_session.getCurrentDirectory(path))
+        return ftpFailure("pwd");
+    std::printf("%s\n", path.c_str());
+    return 0;
+}
+
+} // namespace tw::cli

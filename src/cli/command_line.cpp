@@ -1,0 +1,140 @@
+#include "cli/command_line.h"
+
+#include <array>
+#include <string_view>
+
+namespace tw::cli {
+
+namespace {
+
+bool parseNumber(std::string_view text, long long max, long long& value) {
+    if (text.empty() || text.size() > 12)
+        return false;
+    value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9')
+            return false;
+        value = value * 10 + (c - '0');
+    }
+    return value >= 1 && value <= max;
+}
+
+struct CommandArity {
+    std::string_view name;
+    std::size_t min;
+    std::size_t max;
+};
+
+constexpr std::array<CommandArity, 8> kCommands = {{{"ls", 1, 1},
+                                                    {"get", 1, 2},
+                                                    {"put", 2, 2},
+                                                    {"mkdir", 1, 1},
+                                                    {"rmdir", 1, 1},
+                                                    {"rm", 1, 1},
+                                                    {"mv", 2, 2},
+                                                    {"pwd", 1, 1}}};
+
+} // namespace
+
+std::string UsageText() {
+    return "Usage: tarnwick-ftp [options] COMMAND ARGUMENTS\n"
+           "\n"
+           "Commands:\n"
+           "  ls URL                 list a directory (or the names a wildcard pattern matches)\n"
+           "  get URL [LOCAL]        download a file (LOCAL defaults to the remote name)\n"
+           "  put LOCAL URL          upload a file (a URL ending in / keeps the local name)\n"
+           "  mkdir URL              create a directory\n"
+           "  rmdir URL              remove a directory\n"
+           "  rm URL                 delete a file\n"
+           "  mv URL NEWNAME         rename; NEWNAME is a path or a URL on the same server\n"
+           "  pwd URL                print the server's directory after entering the URL's path\n"
+           "\n"
+           "URLs: ftp://[user[:password]@]host[:port]/path. The path is relative to the login\n"
+           "directory; start it with %2F (or a second /) for an absolute path. Without a user\n"
+           "name the login is anonymous. The password comes from the URL, else from\n"
+           "TARNWICK_FTP_PASSWORD, else it is asked for on the terminal.\n"
+           "\n"
+           "Options:\n"
+           "  --active               active data connections (EPRT/PORT) instead of passive\n"
+           "  --block-size N         bytes per read or write call (default 4096)\n"
+           "  --timeout S            seconds any single wait may take (default 30)\n"
+           "  --json                 ls output as a JSON array\n"
+           "  --help                 show this text\n"
+           "  --version              show the version\n"
+           "\n"
+           "Exit status: 0 success, 1 FTP or file failure, 2 usage error.\n";
+}
+
+bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& out, std::string& error) {
+    out = CommandLine{};
+    std::vector<std::string> positional;
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (optionsEnded || a.size() < 2 || a[0] != '-') {
+            positional.push_back(a);
+            continue;
+        }
+        if (a == "--") {
+            optionsEnded = true;
+        } else if (a == "--help" || a == "-h") {
+            out.help = true;
+        } else if (a == "--version") {
+            out.version = true;
+        } else if (a == "--active") {
+            out.active = true;
+        } else if (a == "--json") {
+            out.json = true;
+        } else if (a == "--block-size" || a == "--timeout" || a.rfind("--block-size=", 0) == 0 ||
+                   a.rfind("--timeout=", 0) == 0) {
+            const bool isBlock = a.rfind("--block-size", 0) == 0;
+            std::string value;
+            const auto eq = a.find('=');
+            if (eq != std::string::npos) {
+                value = a.substr(eq + 1);
+            } else if (i + 1 < args.size()) {
+                value = args[++i];
+            } else {
+                error = a + " needs a value";
+                return false;
+            }
+            long long n = 0;
+            if (!parseNumber(value, isBlock ? 64LL * 1024 * 1024 : 86400, n)) {
+                error = "invalid value for " + a.substr(0, eq) + ": " + value;
+                return false;
+            }
+            if (isBlock)
+                out.blockSize = static_cast<std::size_t>(n);
+            else
+                out.timeoutSeconds = static_cast<int>(n);
+        } else {
+            error = "unknown option " + a;
+            return false;
+        }
+    }
+    if (out.help || out.version)
+        return true;
+    if (positional.empty()) {
+        error = "no command given";
+        return false;
+    }
+    out.command = positional.front();
+    out.arguments.assign(positional.begin() + 1, positional.end());
+    for (const auto& c : kCommands) {
+        if (c.name != out.command)
+            continue;
+        if (out.arguments.size() < c.min || out.arguments.size() > c.max) {
+            error = "wrong number of arguments for " + out.command;
+            return false;
+        }
+        if (out.json && out.command != "ls") {
+            error = "--json applies to ls only";
+            return false;
+        }
+        return true;
+    }
+    error = "unknown command " + out.command;
+    return false;
+}
+
+} // namespace tw::cli
