@@ -1,0 +1,33 @@
+// libFuzzer target: MLSD and LIST line parsers and the wildcard matcher on what they return.
+#include "ftp/listing_parser.h"
+#include "ftp/name_safety.h"
+#include "ftp/wildcard.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 1)
+        return 0;
+    // The first byte picks the clock the year-less dates are placed against.
+    const std::int64_t now = 946684800 + static_cast<std::int64_t>(data[0]) * 86400 * 30;
+    const std::string_view input(reinterpret_cast<const char*>(data + 1), size - 1);
+    std::size_t start = 0;
+    while (start <= input.size()) {
+        auto nl = input.find('\n', start);
+        if (nl == std::string_view::npos)
+            nl = input.size();
+        const std::string_view line = input.substr(start, nl - start);
+        tw::ftp::DirEntry entry;
+        if (tw::ftp::ParseMlsdLine(line, entry) || tw::ftp::ParseListLine(line, now, entry)) {
+            if (entry.name.empty())
+                __builtin_trap(); // parsers never return an entry without a name
+            if (entry.unsafeName == tw::ftp::IsSafeLocalName(entry.name))
+                __builtin_trap();
+            tw::ftp::WildcardMatch(line.substr(0, line.size() / 3), entry.name);
+        }
+        start = nl + 1;
+    }
+    return 0;
+}
