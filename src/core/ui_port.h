@@ -3,12 +3,22 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 
 namespace tw {
 
 // The kinds of message box the program shows. The first three are the program's own boxes
 // (icon 5500 error, 5300 information, 5400 question); the others are the plainer system boxes.
-enum class BoxKind { Error, Info, YesNo, SystemError, Fatal, SystemWarning, SystemInfo, SystemYesNo };
+enum class BoxKind {
+    Error,
+    Info,
+    YesNo,
+    SystemError,
+    Fatal,
+    SystemWarning,
+    SystemInfo,
+    SystemYesNo
+};
 
 struct BoxRequest {
     BoxKind kind = BoxKind::Info;
@@ -51,6 +61,10 @@ public:
     virtual void refreshPane(PaneSide side) = 0;
     // The main window's title.
     virtual void setWindowTitle(const QString& title) = 0;
+    // Runs `task` on the UI thread, after the display calls queued before it. Workers hand
+    // finished results (a listing's rows) to the state this way. The default runs it at once,
+    // which is right for ports that live on one thread.
+    virtual void runOnUiThread(std::function<void()> task) { task(); }
 };
 
 } // namespace tw

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/ui_port.h"
+#include "support/qt_printers.h"
 
 #include <QString>
 #include <QStringList>
@@ -32,7 +33,9 @@ public:
     bool statusVisible = true;
     bool waveWorks = true;
 
-    void appendLog(const QString& line) override { record(QStringLiteral("log: ") + line, &m_log, line); }
+    void appendLog(const QString& line) override {
+        record(QStringLiteral("log: ") + line, &m_log, line);
+    }
     void clearLog() override {
         std::lock_guard lock(m_mutex);
         m_events << QStringLiteral("clearLog");
@@ -49,7 +52,8 @@ public:
     bool showBox(const BoxRequest& request) override {
         std::lock_guard lock(m_mutex);
         m_boxes.push_back({request.kind, request.caption, request.text, request.defaultYes});
-        m_events << QStringLiteral("box: ") + request.caption + QStringLiteral(" | ") + request.text;
+        m_events << QStringLiteral("box: ") + request.caption + QStringLiteral(" | ") +
+                        request.text;
         if (m_boxAnswers.empty())
             return defaultAnswer;
         const bool answer = m_boxAnswers.front();
@@ -71,7 +75,9 @@ public:
         record(side == PaneSide::Local ? QStringLiteral("refresh: local")
                                        : QStringLiteral("refresh: remote"));
     }
-    void setWindowTitle(const QString& title) override { record(QStringLiteral("title: ") + title); }
+    void setWindowTitle(const QString& title) override {
+        record(QStringLiteral("title: ") + title);
+    }
 
     QStringList events() const {
         std::lock_guard lock(m_mutex);

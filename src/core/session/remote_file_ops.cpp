@@ -1,0 +1,66 @@
+#include "core/session/remote_file_ops.h"
+
+#include "core/panes/pane_sort.h"
+#include "core/session/session_controller.h"
+#include "core/state/app_state.h"
+#include "core/text/messages.h"
+
+namespace tw {
+
+namespace {
+
+OpResult toOpResult(const SessionController::CallResult& r) {
+    OpResult result;
+    result.code = r.ok ? 0 : (r.error != 0 ? r.error : 12003);
+    result.response = r.response;
+    return result;
+}
+
+// A row's name as the server knows it: its own bytes when the name is not UTF-8.
+QByteArray rawName(const FileEntry& row) {
+    if (!row.findData.rawName.empty())
+        return QByteArray(row.findData.rawName.data(), qsizetype(row.findData.rawName.size()));
+    return row.name.toUtf8();
+}
+
+} // namespace
+
+QString RemoteFileOps::joinPath(const PaneState& pane, const QString& name) const {
+    return pane.path + u'/' + name;
+}
+
+OpResult RemoteFileOps::makeDirectory(const PaneState&, const QString& name) {
+    return toOpResult(m_session.createDirectory(m_session.remotePathBytes() + '/' + name.toUtf8()));
+}
+
+OpResult RemoteFileOps::rename(const PaneState&, const FileEntry& row, const QString& newName) {
+    const QByteArray folder = m_session.remotePathBytes();
+    return toOpResult(
+        m_session.renameFile(folder + '/' + rawName(row), folder + '/' + newName.toUtf8()));
+}
+
+OpResult RemoteFileOps::removeFile(const PaneState&, const FileEntry& row) {
+    return toOpResult(m_session.deleteFile(m_session.remotePathBytes() + '/' + rawName(row)));
+}
+
+OpResult RemoteFileOps::removeFolder(const PaneState&, const FileEntry& row) {
+    return toOpResult(m_session.removeDirectory(m_session.remotePathBytes() + '/' + rawName(row)));
+}
+
+void RemoteFileOps::relist() {
+    m_session.StartRemoteListing();
+}
+
+bool ShowRemoteProperties(const PaneContext& context, const std::vector<int>& selection) {
+    context.messages.ShowStatus(565);
+    const PaneState& remote = context.state.remote;
+    const int row = GetFirstSelectedRow(selection);
+    if (row < 0 || row >= remote.count()) {
+        context.messages.Beep();
+        return false;
+    }
+    return context.port.showProperties(
+        MakePropertiesData(remote.entries[std::size_t(row)], remote.site, remote.path));
+}
+
+} // namespace tw
