@@ -68,10 +68,8 @@ void writeAccount(SettingsStore& store, int row, const AccountRecord& a) {
     store.WriteSettingFlag(key, QStringLiteral("Save Password"), a.SavePassword);
     store.WriteSettingFlag(key, QStringLiteral("Passive"), a.Passive);
     store.WriteSettingNumber(key, QStringLiteral("Remote Port"), a.RemotePort);
-    store.WriteSettingNumber(key, QStringLiteral("Remote Sort"),
-                             static_cast<std::uint32_t>(a.RemoteSort));
-    store.WriteSettingNumber(key, QStringLiteral("Local Sort"),
-                             static_cast<std::uint32_t>(a.LocalSort));
+    store.WriteSettingSigned(key, QStringLiteral("Remote Sort"), a.RemoteSort);
+    store.WriteSettingSigned(key, QStringLiteral("Local Sort"), a.LocalSort);
     store.WriteSettingNumber(key, QStringLiteral("Visits"), a.Visits);
     store.WriteSettingString(key, QStringLiteral("Name"), CutText(a.Name, kAccountNameLimit));
     store.WriteSettingString(key, QStringLiteral("URL"), CutText(a.URL, kAccountUrlLimit));
@@ -200,8 +198,7 @@ bool LoadAccounts(const SettingsStore& store, AppState& state) {
 bool SaveAccounts(SettingsStore& store, const AppState& state) {
     const int count = std::min(state.AccountCount(), kMaxAccounts);
     store.WriteSettingNumber(kAccounts, QStringLiteral("Count"), static_cast<std::uint32_t>(count));
-    store.WriteSettingNumber(kAccounts, QStringLiteral("Current"),
-                             static_cast<std::uint32_t>(state.CurrentAccount));
+    store.WriteSettingSigned(kAccounts, QStringLiteral("Current"), state.CurrentAccount);
     store.WriteSettingString(kAccounts, QStringLiteral("Export"),
                              CutText(state.ExportPath, kAccountPathLimit));
     for (int row = 1; row <= count; ++row)

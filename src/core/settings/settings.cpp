@@ -177,11 +177,11 @@ WindowPlacement LoadWindowPlacement(const SettingsStore& store, const QString& k
 }
 
 void SaveWindowPlacement(SettingsStore& store, const QString& key, const WindowPlacement& p) {
-    store.WriteSettingNumber(key, QStringLiteral("Top"), static_cast<std::uint32_t>(p.Top));
-    store.WriteSettingNumber(key, QStringLiteral("Left"), static_cast<std::uint32_t>(p.Left));
-    store.WriteSettingNumber(key, QStringLiteral("Width"), static_cast<std::uint32_t>(p.Width));
-    store.WriteSettingNumber(key, QStringLiteral("Height"), static_cast<std::uint32_t>(p.Height));
-    store.WriteSettingNumber(key, QStringLiteral("Show"), static_cast<std::uint32_t>(p.Show));
+    store.WriteSettingSigned(key, QStringLiteral("Top"), p.Top);
+    store.WriteSettingSigned(key, QStringLiteral("Left"), p.Left);
+    store.WriteSettingSigned(key, QStringLiteral("Width"), p.Width);
+    store.WriteSettingSigned(key, QStringLiteral("Height"), p.Height);
+    store.WriteSettingSigned(key, QStringLiteral("Show"), p.Show);
 }
 
 std::array<std::int32_t, 3> LoadColumnWidths(const SettingsStore& store, const QString& key) {
@@ -195,8 +195,7 @@ std::array<std::int32_t, 3> LoadColumnWidths(const SettingsStore& store, const Q
 void SaveColumnWidths(SettingsStore& store, const QString& key,
                       const std::array<std::int32_t, 3>& widths) {
     for (int i = 0; i < 3; ++i)
-        store.WriteSettingNumber(key, numbered(u"Column-%d", i + 1),
-                                 static_cast<std::uint32_t>(widths[std::size_t(i)]));
+        store.WriteSettingSigned(key, numbered(u"Column-%d", i + 1), widths[std::size_t(i)]);
 }
 
 std::array<QString, 3> LoadColumnLabels(const SettingsStore& store) {
@@ -245,8 +244,8 @@ FontSetting LoadFontSetting(const SettingsStore& store) {
 }
 
 void SaveFontSetting(SettingsStore& store, const FontSetting& f) {
-    auto number = [&](const char16_t* name, std::int64_t v) {
-        store.WriteSettingNumber(kFont, str(name), static_cast<std::uint32_t>(v));
+    auto number = [&](const char16_t* name, std::int32_t v) {
+        store.WriteSettingSigned(kFont, str(name), v);
     };
     store.WriteSettingString(kFont, QStringLiteral("FaceName"),
                              CutText(f.FaceName, kFaceNameLimit));
@@ -263,7 +262,7 @@ void SaveFontSetting(SettingsStore& store, const FontSetting& f) {
     number(u"ClipPrecision", f.ClipPrecision);
     number(u"Quality", f.Quality);
     number(u"PitchFamily", f.PitchAndFamily);
-    number(u"Colour", f.Colour);
+    store.WriteSettingNumber(kFont, QStringLiteral("Colour"), f.Colour);
 }
 
 void LoadSoundSettings(const SettingsStore& store, AppState& state) {

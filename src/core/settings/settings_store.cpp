@@ -2,10 +2,15 @@
 
 #include "core/text/format.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+
+#include <atomic>
+#include <cstdio>
+#include <unistd.h>
 
 namespace tw {
 
@@ -91,6 +96,11 @@ void SettingsStore::WriteSettingNumber(const QString& key, const QString& value,
     m_settings->setValue(path(key, value), static_cast<qulonglong>(number));
 }
 
+void SettingsStore::WriteSettingSigned(const QString& key, const QString& value,
+                                       std::int32_t number) {
+    m_settings->setValue(path(key, value), static_cast<qlonglong>(number));
+}
+
 void SettingsStore::WriteSettingFlag(const QString& key, const QString& value, std::uint32_t flag) {
     WriteSettingNumber(key, value, flag != 0 ? 1u : 0u);
 }
@@ -153,6 +163,45 @@ void SettingsStore::restrictPermissions() {
         QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 }
 
+bool SettingsStore::writtenFileMatches() const {
+    if (!QFileInfo(fileName()).isFile())
+        return false;
+    // QSettings shares one parsed copy per file name, so the file is read back under a name of
+    // its own (a hard link) to see what is really on disk.
+    static std::atomic<int> counter{0};
+    const QString checkName = fileName() + QStringLiteral(".check-%1-%2")
+                                               .arg(QCoreApplication::applicationPid())
+                                               .arg(counter.fetch_add(1));
+    const QByteArray check = QFile::encodeName(checkName);
+    if (::link(QFile::encodeName(fileName()).constData(), check.constData()) != 0)
+        return m_settings->status() == QSettings::NoError; // no hard links here: trust the writer
+    const bool same = [&] {
+        const QSettings written(checkName, QSettings::IniFormat);
+        if (written.status() != QSettings::NoError)
+            return false;
+        QStringList expected = m_settings->allKeys();
+        QStringList found = written.allKeys();
+        if (expected.size() != found.size())
+            return false;
+        expected.sort();
+        found.sort();
+        if (expected != found)
+            return false;
+        for (const QString& key : expected) {
+            const QVariant mine = m_settings->value(key);
+            const QVariant disk = written.value(key);
+            const bool binary =
+                mine.typeId() == QMetaType::QByteArray || disk.typeId() == QMetaType::QByteArray;
+            if (binary ? mine.toByteArray() != disk.toByteArray()
+                       : mine.toString() != disk.toString())
+                return false;
+        }
+        return true;
+    }();
+    ::unlink(check.constData());
+    return same;
+}
+
 bool SettingsStore::Sync() {
     const QString file = fileName();
     const QFileInfo info(file);
@@ -164,9 +213,26 @@ bool SettingsStore::Sync() {
             f.close();
     }
     restrictPermissions();
+
+    // QSettings replaces the file through a temporary file, but it commits that file even when
+    // writing it failed half-way (disk full, quota). So the old file is kept under a second
+    // name (a hard link: no copy, no space needed) until the new one has been read back and
+    // found whole; otherwise the old one is put back.
+    const QByteArray target = QFile::encodeName(file);
+    const QByteArray backup = QFile::encodeName(file + QStringLiteral(".previous"));
+    ::unlink(backup.constData());
+    const bool haveBackup = ::link(target.constData(), backup.constData()) == 0;
+
     m_settings->sync();
+    const bool ok = writtenFileMatches();
+    if (haveBackup) {
+        if (ok)
+            ::unlink(backup.constData());
+        else
+            std::rename(backup.constData(), target.constData());
+    }
     restrictPermissions();
-    return m_settings->status() == QSettings::NoError;
+    return ok;
 }
 
 } // namespace tw

@@ -38,6 +38,9 @@ public:
     QByteArray ReadSettingBinary(const QString& key, const QString& value) const;
 
     void WriteSettingNumber(const QString& key, const QString& value, std::uint32_t number);
+    // A signed 32-bit number (positions, sizes), kept readable as "-10" in the file; it reads
+    // back through ReadSettingNumber as the same 32 bits.
+    void WriteSettingSigned(const QString& key, const QString& value, std::int32_t number);
     void WriteSettingFlag(const QString& key, const QString& value, std::uint32_t flag);
     void WriteSettingString(const QString& key, const QString& value, const QString& text);
     void WriteSettingBinary(const QString& key, const QString& value, const QByteArray& data);
@@ -50,12 +53,14 @@ public:
     void DeleteSettingsKey(const QString& key); // the key with everything below it
     QStringList SubKeys(const QString& key) const;
 
-    // Writes pending changes to disk (atomically); false when the file could not be written.
+    // Writes pending changes to disk; false when the file could not be written whole, in
+    // which case the previous file is left in place.
     bool Sync();
 
 private:
     static QString path(const QString& key, const QString& value);
     void restrictPermissions();
+    bool writtenFileMatches() const;
 
     std::unique_ptr<QSettings> m_settings;
 };
