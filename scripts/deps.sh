@@ -7,11 +7,11 @@ run_packages=(
     cmake g++ make pkg-config
     qt6-base-dev qt6-base-dev-tools libqt6svg6-dev qt6-qpa-plugins libgl-dev
     libcanberra-dev libcanberra0 xdg-utils
-    vsftpd
+    python3 python3-pyftpdlib
 )
 test_packages=(
     libgtest-dev libgmock-dev
-    python3 python3-pyftpdlib
+    vsftpd curl lftp
     clang-format
 )
 
