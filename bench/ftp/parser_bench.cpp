@@ -14,8 +14,9 @@ int main(int argc, char** argv) {
                                     "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
     for (std::size_t i = 0; i < count; ++i) {
         char buf[200];
-        std::snprintf(buf, sizeof buf, "-rw-r--r--    1 1000     1000     %10zu %s %2zu %s file-%07zu.dat",
-                      i * 37, kMonths[i % 12], i % 28 + 1, i % 2 ? "12:34" : " 2019", i);
+        std::snprintf(buf, sizeof buf,
+                      "-rw-r--r--    1 1000     1000     %10zu %s %2zu %s file-%07zu.dat", i * 37,
+                      kMonths[i % 12], i % 28 + 1, i % 2 ? "12:34" : " 2019", i);
         unixLines.emplace_back(buf);
         std::snprintf(buf, sizeof buf, "%02zu-%02zu-19  %02zu:%02zuPM       %14zu file-%07zu.dat",
                       i % 12 + 1, i % 28 + 1, i % 12 + 1, i % 60, i * 37, i);
@@ -31,8 +32,8 @@ int main(int argc, char** argv) {
         std::uint64_t checksum = 0;
         tw::ftp::DirEntry e;
         for (const auto& line : lines) {
-            const bool ok = mlsd ? tw::ftp::ParseMlsdLine(line, e)
-                                 : tw::ftp::ParseListLine(line, now, e);
+            const bool ok =
+                mlsd ? tw::ftp::ParseMlsdLine(line, e) : tw::ftp::ParseListLine(line, now, e);
             if (ok) {
                 ++parsed;
                 checksum += e.size + static_cast<std::uint64_t>(e.lastWriteTime);
