@@ -65,6 +65,11 @@ struct Param {
     bool passive;
 };
 
+void PrintTo(const Param& p, std::ostream* os) {
+    *os << (p.kind == FtpTestServer::Kind::Vsftpd ? "vsftpd" : "pyftpdlib")
+        << (p.passive ? " passive" : " active");
+}
+
 std::string paramName(const testing::TestParamInfo<Param>& info) {
     return std::string(info.param.kind == FtpTestServer::Kind::Vsftpd ? "vsftpd" : "pyftpdlib") +
            (info.param.passive ? "Passive" : "Active");
