@@ -506,6 +506,8 @@ MainWindowLayoutInput MainWindow::layoutInput() const {
 }
 
 void MainWindow::LayoutMainWindow() {
+    if (!m_logPane)
+        return; // still being created
     const MainWindowLayout layout = tw::ui::LayoutMainWindow(layoutInput());
     if (m_toolbar->isVisibleTo(this))
         m_toolbar->setGeometry(layout.toolbar);
