@@ -17,6 +17,8 @@ namespace {
 
 constexpr std::size_t kBufferSize = 64 * 1024;
 constexpr std::size_t kMaxListingLine = 64 * 1024;
+// A listing longer than this is taken for a server that never stops.
+constexpr std::size_t kMaxListingLines = 4'000'000;
 constexpr int kAbortGraceMs = 300;
 
 bool startsWithNoCase(std::string_view text, std::string_view prefix) {
@@ -279,7 +281,10 @@ bool FtpSession::connect(const SessionOptions& options) {
 int FtpSession::login(const SessionOptions& options) {
     const bool anonymous = options.user.empty();
     const std::string user = anonymous ? std::string("anonymous") : options.user;
-    const std::string password = anonymous ? std::string(kAnonymousPassword) : options.password;
+    std::string password = anonymous ? std::string(kAnonymousPassword) : options.password;
+    // An explicit anonymous login without a password gets the conventional one too.
+    if (password.empty() && (user == "anonymous" || user == "ftp"))
+        password = kAnonymousPassword;
     if (!IsSendableArgument(user) || !IsSendableArgument(password))
         return kErrInvalidOperation;
     FtpReply reply;
@@ -308,7 +313,7 @@ void FtpSession::readFeatures() {
         std::string_view feature = reply.lines[i];
         while (!feature.empty() && feature.front() == ' ')
             feature.remove_prefix(1);
-        if (startsWithNoCase(feature, "MLST"))
+        if (startsWithNoCase(feature, "MLST") || startsWithNoCase(feature, "MLSD"))
             m_hasMlsd = true;
         else if (startsWithNoCase(feature, "UTF8"))
             m_utf8 = true;
@@ -812,7 +817,9 @@ int FtpSession::readListing(std::string_view directory, std::string_view mask) {
     const std::int64_t now = static_cast<std::int64_t>(std::time(nullptr));
     std::string pending;
     bool skipping = false; // inside an overlong line, dropped up to its end
+    std::size_t lineCount = 0;
     auto takeLine = [&](std::string_view line) {
+        ++lineCount;
         if (!line.empty() && line.back() == '\r')
             line.remove_suffix(1);
         if (line.empty())
@@ -828,6 +835,10 @@ int FtpSession::readListing(std::string_view directory, std::string_view mask) {
             break;
         if (m_bufferLen == 0 && m_dataEof)
             break;
+        if (lineCount > kMaxListingLines) {
+            err = kErrConnectionAborted;
+            break;
+        }
         std::string_view chunk(m_buffer.data(), m_bufferLen);
         m_bufferPos = m_bufferLen;
         while (!chunk.empty()) {

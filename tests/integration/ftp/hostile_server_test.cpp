@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <thread>
+#include <tuple>
 
 using namespace tw::ftp;
 using tw::test::ScriptedServer;
@@ -44,6 +45,29 @@ TEST(ScriptedLogin, AnonymousCommandSequence) {
     EXPECT_EQ(server.finish(),
               (std::vector<std::string>{"USER anonymous", "PASS anonymous@", "FEAT", "OPTS UTF8 ON",
                                         "TYPE I", "QUIT"}));
+}
+
+TEST(ScriptedLogin, NamedAndExplicitAnonymousUsers) {
+    for (const auto& [user, password, sent] :
+         {std::tuple<std::string, std::string, std::string>{"bob", "pw", "PASS pw"},
+          {"anonymous", "", "PASS anonymous@"},
+          {"ftp", "me@home", "PASS me@home"}}) {
+        ScriptedServer server([](ScriptedServer& s) {
+            s.login({"MLSD"});
+            s.drain();
+        });
+        FtpSession session;
+        SessionOptions o = optionsFor(server);
+        o.user = user;
+        o.password = password;
+        ASSERT_TRUE(session.connect(o));
+        EXPECT_TRUE(session.usesMlsd());
+        session.close();
+        const auto commands = server.finish();
+        ASSERT_GE(commands.size(), 2u);
+        EXPECT_EQ(commands[0], "USER " + user);
+        EXPECT_EQ(commands[1], sent);
+    }
 }
 
 TEST(ScriptedLogin, RefusalsGiveTheirOwnCodes) {
