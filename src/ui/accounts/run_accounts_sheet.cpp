@@ -1,0 +1,27 @@
+#include "ui/accounts/run_accounts_sheet.h"
+
+#include "core/accounts/accounts_sheet.h"
+#include "core/text/messages.h"
+#include "ui/accounts/accounts_sheet_dialog.h"
+
+namespace tw::ui {
+
+namespace {
+constexpr int kBrowseTitleId = 3200;
+}
+
+std::optional<int> RunAccountsSheet(QWidget* owner, AppState& state, const Messages& messages,
+                                    bool connectMode,
+                                    const std::function<bool(const AppState&)>& saveSettings,
+                                    const std::function<void(int)>& showHelp) {
+    const QString browseTitle = messages.LoadStringResource(kBrowseTitleId).value_or(QString());
+    return ShowAccountsSheet(
+        state, connectMode, messages,
+        [&](AccountsSheet& sheet) {
+            AccountsSheetDialog dialog(sheet, browseTitle, showHelp, owner);
+            return dialog.exec() == QDialog::Accepted;
+        },
+        saveSettings);
+}
+
+} // namespace tw::ui

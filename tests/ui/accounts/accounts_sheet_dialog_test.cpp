@@ -1,0 +1,260 @@
+#include "core/accounts/accounts_sheet.h"
+#include "core/text/messages.h"
+#include "core/text/string_table.h"
+#include "support/recording_port.h"
+#include "ui/accounts/account_file_dialogs.h"
+#include "ui/accounts/accounts_sheet_dialog.h"
+#include "ui/accounts/run_accounts_sheet.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+using namespace tw;
+using tw::test::RecordingPort;
+using tw::ui::AccountsSheetDialog;
+
+namespace {
+
+QApplication& app() {
+    static int argc = 1;
+    static char name[] = "test_ui_accounts";
+    static char* argv[] = {name, nullptr};
+    static QApplication instance(argc, argv);
+    return instance;
+}
+
+QString text(int id) {
+    return LookupString(id).value_or(QString());
+}
+
+AccountRecord account(const QString& name) {
+    AccountRecord a;
+    a.Name = name;
+    a.URL = name.toLower() + u".example.org"_qs;
+    a.Login = u"user"_qs;
+    a.Password = u"secret"_qs;
+    a.Passive = true;
+    a.RemotePort = 21;
+    a.LocalPath = u"/home/"_qs + name;
+    a.Visits = 3;
+    a.Comments = u"Mirror of the archive.\r\nOpen at night."_qs;
+    return a;
+}
+
+template <typename T>
+T* child(QWidget* parent, const char* name) {
+    T* found = parent->findChild<T*>(QString::fromLatin1(name));
+    EXPECT_NE(found, nullptr) << name;
+    return found;
+}
+
+// A page of the sheet by its object name, then a control on it.
+template <typename T>
+T* on(QWidget* dialog, const char* page, const char* name) {
+    QWidget* p = child<QWidget>(dialog, page);
+    return p ? child<T>(p, name) : nullptr;
+}
+
+void choose(QComboBox* list, int index) {
+    list->setCurrentIndex(index);
+    emit list->activated(index);
+}
+
+class SheetDialog : public ::testing::Test {
+protected:
+    void SetUp() override {
+        app();
+        state.Accounts = {account(u"Alpha"_qs), account(u"Beta"_qs), account(u"Gamma"_qs)};
+        state.CurrentAccount = 0;
+        state.options.SaveWindows = 0;
+    }
+    AppState state;
+    AppGlobals globals;
+    RecordingPort port;
+    Messages messages{port, state, globals};
+};
+
+} // namespace
+
+TEST_F(SheetDialog, ConnectFormAndControlLimits) {
+    AccountsSheet sheet(state, true, messages);
+    AccountsSheetDialog dialog(sheet, text(3200), {});
+    EXPECT_EQ(dialog.windowTitle(), text(3320));
+    EXPECT_EQ(dialog.okButton()->text(), text(3309));
+    EXPECT_TRUE(dialog.okButton()->isEnabled());
+    EXPECT_EQ(dialog.tabs()->count(), 3);
+    const std::vector<std::pair<const char*, int>> limits = {{"nameEdit", 47},
+                                                             {"urlEdit", 255},
+                                                             {"ipEdit", 47},
+                                                             {"loginEdit", 63},
+                                                             {"passwordEdit", 63}};
+    for (const auto& [name, limit] : limits)
+        EXPECT_EQ(on<QLineEdit>(&dialog, "loginPage", name)->maxLength(), limit) << name;
+    EXPECT_EQ(on<QLineEdit>(&dialog, "loginPage", "passwordEdit")->echoMode(), QLineEdit::Password);
+    const std::vector<std::pair<const char*, int>> startupLimits = {
+        {"localPathEdit", 255},  {"localMaskEdit", 23},  {"localExcludeEdit", 255},
+        {"remotePathEdit", 255}, {"remoteMaskEdit", 23}, {"remoteExcludeEdit", 255}};
+    for (const auto& [name, limit] : startupLimits)
+        EXPECT_EQ(on<QLineEdit>(&dialog, "startupPage", name)->maxLength(), limit) << name;
+    QComboBox* sort = on<QComboBox>(&dialog, "startupPage", "localSortList");
+    ASSERT_EQ(sort->count(), 4);
+    EXPECT_EQ(sort->itemText(3), u"by Type"_qs);
+    EXPECT_EQ(on<QLabel>(&dialog, "loginPage", "visitsText")->text(), u"Visits: 3"_qs);
+    EXPECT_EQ(port.status(), text(454));
+
+    AccountsSheet plain(state, false, messages);
+    AccountsSheetDialog plainDialog(plain, text(3200), {});
+    EXPECT_EQ(plainDialog.windowTitle(), text(3321));
+    EXPECT_EQ(plainDialog.okButton()->text(), text(3308));
+}
+
+TEST_F(SheetDialog, AnInvalidLoginPageCannotBeLeft) {
+    AccountsSheet sheet(state, false, messages);
+    AccountsSheetDialog dialog(sheet, text(3200), {});
+    dialog.show();
+    QLineEdit* login = on<QLineEdit>(&dialog, "loginPage", "loginEdit");
+    login->clear();
+    EXPECT_FALSE(dialog.switchTo(SheetPage::Startup));
+    EXPECT_EQ(dialog.tabs()->currentIndex(), 0);
+    ASSERT_FALSE(port.boxes().empty());
+    EXPECT_EQ(port.boxes().back().text, text(3304));
+    EXPECT_FALSE(dialog.tryAccept());
+    EXPECT_TRUE(dialog.isVisible());
+
+    // Anonymous makes the empty login acceptable and disables the login controls.
+    on<QCheckBox>(&dialog, "loginPage", "anonymousCheck")->click();
+    EXPECT_FALSE(login->isEnabled());
+    EXPECT_FALSE(on<QLineEdit>(&dialog, "loginPage", "passwordEdit")->isEnabled());
+    EXPECT_TRUE(dialog.switchTo(SheetPage::Startup));
+}
+
+TEST_F(SheetDialog, SwitchingAccountsKeepsStartupEditsApart) {
+    const auto result = ShowAccountsSheet(
+        state, false, messages,
+        [&](AccountsSheet& sheet) {
+            AccountsSheetDialog dialog(sheet, text(3200), {});
+            dialog.show();
+            EXPECT_TRUE(dialog.switchTo(SheetPage::Startup));
+            on<QLineEdit>(&dialog, "startupPage", "localPathEdit")->setText(u"/srv/alpha"_qs);
+            on<QLineEdit>(&dialog, "startupPage", "portEdit")->setText(u"2121"_qs);
+            EXPECT_TRUE(dialog.switchTo(SheetPage::Login));
+            choose(on<QComboBox>(&dialog, "loginPage", "accountList"), 1);
+            EXPECT_EQ(on<QLineEdit>(&dialog, "loginPage", "nameEdit")->text(), u"Beta"_qs);
+            return dialog.tryAccept();
+        },
+        {});
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(state.Accounts[0].LocalPath, u"/srv/alpha"_qs);
+    EXPECT_EQ(state.Accounts[0].RemotePort, 2121u);
+    EXPECT_EQ(state.Accounts[1].LocalPath, u"/home/Beta"_qs);
+    EXPECT_EQ(state.Accounts[1].RemotePort, 21u);
+}
+
+TEST_F(SheetDialog, NewAccountNameFollowsInTheList) {
+    AccountsSheet sheet(state, false, messages);
+    AccountsSheetDialog dialog(sheet, text(3200), {});
+    on<QPushButton>(&dialog, "loginPage", "newButton")->click();
+    QComboBox* list = on<QComboBox>(&dialog, "loginPage", "accountList");
+    ASSERT_EQ(list->count(), 4);
+    EXPECT_EQ(list->currentIndex(), 3);
+    EXPECT_TRUE(on<QLineEdit>(&dialog, "loginPage", "nameEdit")->text().isEmpty());
+    on<QLineEdit>(&dialog, "loginPage", "nameEdit")->setText(u"Delta"_qs);
+    EXPECT_EQ(list->itemText(3), u"Delta"_qs);
+    EXPECT_EQ(sheet.state().Accounts[3].Name, u"Delta"_qs);
+    EXPECT_EQ(list->currentIndex(), 3);
+}
+
+TEST_F(SheetDialog, DeletingEveryAccountLeavesTheListAndNew) {
+    state.Accounts.resize(1);
+    AccountsSheet sheet(state, false, messages);
+    AccountsSheetDialog dialog(sheet, text(3200), {});
+    port.answerBoxes({true});
+    on<QPushButton>(&dialog, "loginPage", "deleteButton")->click();
+    EXPECT_TRUE(on<QComboBox>(&dialog, "loginPage", "accountList")->isEnabled());
+    EXPECT_TRUE(on<QPushButton>(&dialog, "loginPage", "newButton")->isEnabled());
+    for (const char* name : {"nameEdit", "urlEdit", "ipEdit", "loginEdit", "passwordEdit"}) {
+        EXPECT_FALSE(on<QLineEdit>(&dialog, "loginPage", name)->isEnabled()) << name;
+        EXPECT_TRUE(on<QLineEdit>(&dialog, "loginPage", name)->text().isEmpty()) << name;
+    }
+    EXPECT_FALSE(on<QPushButton>(&dialog, "loginPage", "deleteButton")->isEnabled());
+    EXPECT_FALSE(dialog.okButton()->isEnabled());
+    EXPECT_FALSE(dialog.tryAccept());
+}
+
+TEST_F(SheetDialog, NotesAreLimitedAndStored) {
+    AccountsSheet sheet(state, false, messages);
+    AccountsSheetDialog dialog(sheet, text(3200), {});
+    ASSERT_TRUE(dialog.switchTo(SheetPage::Notes));
+    QPlainTextEdit* notes = on<QPlainTextEdit>(&dialog, "notesPage", "notesEdit");
+    EXPECT_EQ(notes->toPlainText(), u"Mirror of the archive.\nOpen at night."_qs);
+    notes->setPlainText(QString(600, u'a') + u'\n' + QString(600, u'b'));
+    EXPECT_EQ(notes->toPlainText().size(), 1022); // 600 + CR LF + 421 as kept
+    ASSERT_TRUE(dialog.tryAccept());
+    EXPECT_EQ(sheet.state().Accounts[0].Comments.size(), 1023);
+    EXPECT_TRUE(sheet.state().Accounts[0].Comments.contains(u"\r\n"_qs));
+}
+
+TEST_F(SheetDialog, CancelThroughTheEntryPointChangesNothing) {
+    const AppState before = state;
+    int saves = 0;
+    QTimer::singleShot(0, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        ASSERT_NE(modal, nullptr);
+        port.answerBoxes({true});
+        child<QPushButton>(modal, "deleteButton")->click();
+        child<QPushButton>(modal, "cancelButton")->click();
+    });
+    const auto result = ui::RunAccountsSheet(nullptr, state, messages, false,
+                                             [&](const AppState&) { return ++saves > 0; });
+    EXPECT_FALSE(result);
+    EXPECT_EQ(state.Accounts, before.Accounts);
+    EXPECT_EQ(saves, 0);
+}
+
+TEST_F(SheetDialog, OkThroughTheEntryPointSavesAndReturnsTheAccount) {
+    int saves = 0;
+    QTimer::singleShot(0, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        ASSERT_NE(modal, nullptr);
+        choose(child<QComboBox>(modal, "accountList"), 2);
+        child<QPushButton>(modal, "okButton")->click();
+    });
+    const auto result = ui::RunAccountsSheet(nullptr, state, messages, true,
+                                             [&](const AppState&) { return ++saves > 0; });
+    EXPECT_EQ(result, 2);
+    EXPECT_EQ(state.CurrentAccount, 2);
+    EXPECT_EQ(saves, 1);
+}
+
+TEST(AccountFileDialogs, FiltersBecomeQtFilters) {
+    EXPECT_EQ(
+        ui::AccountFileDialogs::ConvertFilter(u"Tarnwick 2000 Accounts|*.twx|All Files|*.*|"_qs),
+        (QStringList{u"Tarnwick 2000 Accounts (*.twx)"_qs, u"All Files (*.*)"_qs}));
+    EXPECT_EQ(ui::AccountFileDialogs::ConvertFilter(u"Programs|*.exe;*.bat|"_qs),
+              (QStringList{u"Programs (*.exe *.bat)"_qs}));
+    EXPECT_TRUE(ui::AccountFileDialogs::ConvertFilter(QString()).isEmpty());
+}
+
+TEST_F(SheetDialog, Screenshots) {
+    state.Accounts[0].Anonymous = false;
+    AccountsSheet sheet(state, true, messages);
+    AccountsSheetDialog dialog(sheet, text(3200), {});
+    dialog.show();
+    const char* names[] = {"login", "startup", "notes"};
+    for (int page = 0; page < 3; ++page) {
+        ASSERT_TRUE(dialog.switchTo(static_cast<SheetPage>(page)));
+        QApplication::processEvents();
+        const QImage image = dialog.grab().toImage();
+        EXPECT_GT(image.width(), 200);
+        image.save(QStringLiteral("/tmp/accounts_%1.png").arg(QString::fromLatin1(names[page])));
+    }
+}
