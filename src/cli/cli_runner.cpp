@@ -4,6 +4,7 @@
 #include "ftp/ftp_error.h"
 #include "ftp/name_safety.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -277,40 +278,42 @@ int CliRunner::get(const FtpUrl& url) {
         return 1;
     }
     const std::uint64_t total = m_session.openFileSize().value_or(0);
-    std::vector<char> block(m_commandLine.blockSize);
-    std::vector<char> pending;
-    pending.reserve(kLocalChunk);
+    // Blocks are read straight into a staging area that is written out when full: one local
+    // write per chunk, no copy per block.
+    const std::size_t blockSize = m_commandLine.blockSize;
+    std::vector<char> staging(std::max(kLocalChunk, blockSize));
+    std::size_t used = 0;
     std::uint64_t done = 0;
     m_startMs = m_lastProgressMs = nowMs();
     bool ok = true;
     bool writeFailed = false;
     auto flush = [&] {
         std::size_t off = 0;
-        while (off < pending.size()) {
-            const ssize_t n = ::write(fd, pending.data() + off, pending.size() - off);
+        while (off < used) {
+            const ssize_t n = ::write(fd, staging.data() + off, used - off);
             if (n < 0 && errno == EINTR)
                 continue;
             if (n <= 0)
                 return false;
             off += static_cast<std::size_t>(n);
         }
-        pending.clear();
+        used = 0;
         return true;
     };
     for (;;) {
+        if (staging.size() - used < blockSize && !flush()) {
+            writeFailed = true;
+            break;
+        }
         std::size_t n = 0;
-        if (!m_session.readFile(block.data(), block.size(), n)) {
+        if (!m_session.readFile(staging.data() + used, blockSize, n)) {
             ok = false;
             break;
         }
         if (n == 0)
             break;
-        pending.insert(pending.end(), block.data(), block.data() + n);
+        used += n;
         done += n;
-        if (pending.size() >= kLocalChunk && !flush()) {
-            writeFailed = true;
-            break;
-        }
         progress(remoteName, done, total, false);
     }
     if (ok && !writeFailed && !flush())
