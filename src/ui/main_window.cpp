@@ -2,29 +2,35 @@
 
 #include "core/commands/command_table.h"
 #include "core/commands/toolbar_layout.h"
+#include "core/panes/local_listing.h"
+#include "core/panes/local_system.h"
 #include "core/settings/settings.h"
 #include "core/settings/settings_store.h"
+#include "platform/sound.h"
 #include "ui/client_area.h"
 #include "ui/command_actions.h"
+#include "ui/dialogs/customize_toolbar_dialog.h"
+#include "ui/dialogs/exit_confirm_dialog.h"
 #include "ui/dialogs/message_box_dialog.h"
 #include "ui/display_font.h"
 #include "ui/display_font_dialog.h"
+#include "ui/log_pane.h"
 #include "ui/main_toolbar.h"
+#include "ui/panes/help_topic.h"
+#include "ui/panes/pane_view.h"
 #include "ui/tray_icon.h"
 
-#include <QAbstractItemView>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFile>
 #include <QHeaderView>
 #include <QLabel>
-#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QThread>
 #include <QTimer>
-#include <QTreeView>
 
 #include <cerrno>
 
@@ -54,15 +60,6 @@ std::optional<std::vector<int>> parseArrangement(const QString& text) {
         ids.push_back(id);
     }
     return ids;
-}
-
-QTreeView* makeListPlaceholder(const QString& name, QWidget* parent) {
-    auto* view = new QTreeView(parent);
-    view->setObjectName(name);
-    view->setRootIsDecorated(false);
-    view->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    view->setSelectionBehavior(QAbstractItemView::SelectRows);
-    return view;
 }
 
 } // namespace
@@ -133,11 +130,17 @@ void MainWindow::buildChildren() {
     m_statusBar->setVisible(m_statusVisible);
     m_statusBar->showMessage(m_messages.LoadStringResource(60000).value_or(QString()));
 
-    m_localList = makeListPlaceholder(QStringLiteral("9001"), m_client);
+    auto* local = new PaneView(&m_state.local, m_client);
+    local->setObjectName(QStringLiteral("9001"));
+    local->setColumnWidths(m_state.LocalColumnWidths);
+    m_localList = local;
     m_localLabel = new QLabel(m_client);
     m_localLabel->setObjectName(QStringLiteral("9002"));
     m_localLabel->setTextFormat(Qt::PlainText);
-    m_remoteList = makeListPlaceholder(QStringLiteral("9003"), m_client);
+    auto* remote = new PaneView(&m_state.remote, m_client);
+    remote->setObjectName(QStringLiteral("9003"));
+    remote->setColumnWidths(m_state.RemoteColumnWidths);
+    m_remoteList = remote;
     m_remoteLabel = new QLabel(m_client);
     m_remoteLabel->setObjectName(QStringLiteral("9004"));
     m_remoteLabel->setTextFormat(Qt::PlainText);
@@ -146,10 +149,8 @@ void MainWindow::buildChildren() {
     connectPaneView(m_localList, PaneSide::Local);
     connectPaneView(m_remoteList, PaneSide::Remote);
 
-    auto* log = new QListWidget(m_client);
+    auto* log = new LogPane(m_client);
     log->setObjectName(QStringLiteral("9005"));
-    log->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    log->setUniformItemSizes(true);
     m_logPane = log;
 
     applyDisplayFont();
@@ -158,37 +159,19 @@ void MainWindow::buildChildren() {
 }
 
 void MainWindow::connectPaneView(QWidget* view, PaneSide side) {
-    auto* items = qobject_cast<QAbstractItemView*>(view);
-    if (!items)
+    auto* pane = qobject_cast<PaneView*>(view);
+    if (!pane)
         return;
-    items->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(items, &QWidget::customContextMenuRequested, this, [this, items, side](QPoint pos) {
+    connect(pane, &PaneView::contextMenuWanted, this, [this, pane, side](QPoint global) {
         // Only a click on a row opens the menu; empty space below the rows does not.
-        if (!items->indexAt(pos).isValid())
+        if (pane->rowAt(pane->viewport()->mapFromGlobal(global)) < 0)
             return;
-        const QPoint global = items->viewport()->mapToGlobal(pos);
         if (side == PaneSide::Local)
             ShowLocalContextMenu(global);
         else
             ShowRemoteContextMenu(global);
     });
-    if (items->selectionModel())
-        connect(items->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-                &MainWindow::UpdateCommandState);
-}
-
-void MainWindow::setPaneView(PaneSide side, QWidget* view) {
-    QWidget*& slot = side == PaneSide::Local ? m_localList : m_remoteList;
-    const QString name = slot->objectName();
-    view->setParent(m_client);
-    view->setObjectName(name);
-    view->setFont(slot->font());
-    view->setPalette(slot->palette());
-    delete slot;
-    slot = view;
-    connectPaneView(view, side);
-    view->show();
-    LayoutMainWindow();
+    connect(pane, &PaneView::selectionCountChanged, this, &MainWindow::UpdateCommandState);
 }
 
 void MainWindow::registerShellCommands() {
@@ -235,12 +218,12 @@ void MainWindow::flushDisplay() {
 }
 
 void MainWindow::applyBatch(DisplayQueue::Batch batch) {
-    auto* log = static_cast<QListWidget*>(m_logPane);
+    auto* log = static_cast<LogPane*>(m_logPane);
     if (batch.clearLogFirst)
         log->clear();
     if (!batch.logLines.isEmpty()) {
-        log->addItems(batch.logLines);
-        log->scrollToBottom();
+        log->appendLines(batch.logLines);
+        log->repaint();
     }
     if (batch.status)
         showStatusNow(*batch.status);
@@ -309,6 +292,8 @@ bool MainWindow::showBox(const BoxRequest& request) {
 }
 
 void MainWindow::beep() {
+    if (m_sound->playEvent(QString::fromLatin1(platform::kInformationEvent)))
+        return;
     if (onUiThread())
         QApplication::beep();
     else if (m_queue.beep())
@@ -316,9 +301,7 @@ void MainWindow::beep() {
 }
 
 bool MainWindow::playWave(const QString& path) {
-    // The sound layer is not connected yet: no wave file can be played, callers beep.
-    Q_UNUSED(path);
-    return false;
+    return m_sound->playWave(path);
 }
 
 void MainWindow::setCursor(CursorKind kind, bool on) {
@@ -362,6 +345,8 @@ void MainWindow::refreshPaneNow(PaneSide side) {
     else
         m_remoteLabel->setText(
             m_messages.FormatResource(9004, {m_state.remote.path}, 255).value_or(QString()));
+    if (auto* pane = qobject_cast<PaneView*>(side == PaneSide::Local ? m_localList : m_remoteList))
+        pane->reload();
     if (m_paneRefresh)
         m_paneRefresh(side);
 }
@@ -386,9 +371,9 @@ QString MainWindow::statusText() const {
 
 QStringList MainWindow::logLines() const {
     QStringList lines;
-    const auto* log = static_cast<const QListWidget*>(m_logPane);
-    for (int i = 0; i < log->count(); ++i)
-        lines << log->item(i)->text();
+    const auto* log = static_cast<const LogPane*>(m_logPane);
+    for (int i = 0; i < log->lineCount(); ++i)
+        lines << log->line(i);
     return lines;
 }
 
@@ -410,22 +395,15 @@ void MainWindow::showAtStart() {
 }
 
 void MainWindow::setLocalStartFolder(const QString& folder) {
-    m_state.local.path = folder;
-    if (!QDir::setCurrent(folder))
-        m_messages.ReportApiError(4506, ENOENT, m_state.options.AlertLevel != 0);
-    const QString current = QDir::currentPath();
-    if (current.isEmpty())
-        m_messages.ReportApiError(4505, ENOENT, m_state.options.AlertLevel != 0);
-    else
-        m_state.local.path = CutText(current, 256);
+    ChangeLocalFolder(m_state, m_messages, QFile::encodeName(folder));
+    DesktopLocalSystem system;
+    ListLocalDirectory(m_state, m_messages, system);
     refreshPaneNow(PaneSide::Local);
 }
 
 int MainWindow::selectedRows(QWidget* view) const {
-    auto* items = qobject_cast<QAbstractItemView*>(view);
-    if (!items || !items->selectionModel())
-        return 0;
-    return static_cast<int>(items->selectionModel()->selectedRows().size());
+    const auto* pane = qobject_cast<const PaneView*>(view);
+    return pane ? pane->selectedCount() : 0;
 }
 
 CommandStates MainWindow::currentCommandStates() const {
@@ -545,8 +523,32 @@ void MainWindow::RestoreToolbarLayout(bool custom) {
 }
 
 void MainWindow::CustomizeToolbar() {
-    // The customise dialog is connected when it exists; the status line says what is asked.
+    std::vector<ToolbarButtonInfo> buttons;
+    for (const ToolbarSlot& slot : ToolbarButtons()) {
+        QAction* action = m_actions->mainAction(slot.id);
+        buttons.push_back({toInt(slot.id), action ? action->iconText() : QString(),
+                           action ? action->icon() : QIcon()});
+    }
+    std::vector<int> standard = StandardToolbarArrangement();
+    if (m_store.ValueExists(kToolbarKey, QStringLiteral("Standard"))) {
+        const auto stored = parseArrangement(
+            m_store.ReadSettingString(kToolbarKey, QStringLiteral("Standard"), QString(), 1023));
+        if (stored && ToolbarFromArrangement(*stored))
+            standard = *stored;
+    }
+    const auto apply = [this](const std::vector<int>& ids) {
+        if (const auto layout = ToolbarFromArrangement(ids)) {
+            m_toolbar->setArrangement(*layout);
+            LayoutMainWindow();
+        }
+    };
     m_messages.ShowStatus(303);
+    const std::vector<int> result =
+        tw::ui::CustomizeToolbar(this, buttons, m_toolbar->arrangement(), standard, apply,
+                                 [this] { ShowHelpTopic(m_globals, m_messages, 550); });
+    apply(result);
+    SaveToolbarLayout(true);
+    SaveSettings(m_store, m_state, m_globals, &m_messages);
     update();
 }
 
@@ -635,18 +637,7 @@ void MainWindow::changeEvent(QEvent* event) {
 }
 
 bool MainWindow::confirmExit() {
-    if (!m_state.options.Confirm)
-        return true;
-    const QString name = m_messages.LoadStringResource(1002).value_or(QString());
-    const QString program = m_messages.LoadStringResource(1000).value_or(QString());
-    BoxRequest request;
-    request.kind = BoxKind::YesNo;
-    request.caption = FormatText(QStringLiteral(" Exit %s"), {name}, 255);
-    request.text = FormatText(
-        QStringLiteral("You are about to exit %s.\rAre you sure you want to quit %s at this time?"),
-        {name, program}, 1023);
-    request.defaultYes = true;
-    return ShowMessageBox(this, request) != 0;
+    return ConfirmExit(this, &m_state.options.Confirm);
 }
 
 bool MainWindow::ShutdownMainWindow() {
@@ -664,11 +655,10 @@ bool MainWindow::ShutdownMainWindow() {
     p.Height = normal.height();
 
     const auto columns = [](QWidget* view, std::array<std::int32_t, 3>& widths) {
-        auto* tree = qobject_cast<QTreeView*>(view);
-        if (!tree || !tree->model() || tree->header()->count() < 3)
-            return;
-        for (int i = 0; i < 3; ++i)
-            widths[std::size_t(i)] = tree->header()->sectionSize(i);
+        if (const auto* pane = qobject_cast<const PaneView*>(view)) {
+            const std::array<int, 3> shown = pane->columnWidths();
+            std::copy(shown.begin(), shown.end(), widths.begin());
+        }
     };
     columns(m_localList, m_state.LocalColumnWidths);
     columns(m_remoteList, m_state.RemoteColumnWidths);

@@ -16,18 +16,20 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <utility>
 
-class QAbstractItemView;
 class QLabel;
-class QListWidget;
 class QMenu;
 class QStatusBar;
 class QTimer;
 
 namespace tw {
 class SettingsStore;
+}
+namespace tw::platform {
+class SoundPlayer;
 }
 
 namespace tw::ui {
@@ -130,9 +132,6 @@ public:
     // Lines of the log pane, oldest first.
     QStringList logLines() const;
 
-    // Replaces a pane placeholder by the real view (same object name, same place).
-    void setPaneView(PaneSide side, QWidget* view);
-
 signals:
     // A second start of the program asked this one to come forward.
     void raised();
@@ -167,6 +166,7 @@ private:
     SettingsStore& m_store;
     Messages m_messages;
     CommandDispatcher m_dispatcher;
+    std::unique_ptr<platform::SoundPlayer> m_sound;
 
     ClientArea* m_client = nullptr;
     CommandActions* m_actions = nullptr;
