@@ -1,31 +1,36 @@
 #include "ui/log_pane.h"
 
-#include "ui/log_line_model.h"
-
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QKeySequence>
+#include <QMouseEvent>
+#include <QPainter>
 #include <QScrollBar>
 
 #include <algorithm>
 
 namespace tw::ui {
 
-LogPane::LogPane(QWidget* parent) : QListView(parent), m_model(new LogLineModel(this)) {
-    setModel(m_model);
-    setUniformItemSizes(true);
-    setLayoutMode(QListView::SinglePass);
-    setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+namespace {
+constexpr int kTextMargin = 2;  // pixels left of the text
+constexpr int kLinePadding = 2; // pixels added to the font height
+} // namespace
+
+LogPane::LogPane(QWidget* parent) : QAbstractScrollArea(parent) {
     // A list box with a vertical scroll bar that is always there and no horizontal one: long
     // lines are cut at the right edge.
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setTextElideMode(Qt::ElideNone);
-    setWordWrap(false);
-    setSelectionMode(QAbstractItemView::SingleSelection);
-    setEditTriggers(QAbstractItemView::NoEditTriggers);
     setFrameShape(QFrame::StyledPanel);
     setFrameShadow(QFrame::Sunken);
+    setFocusPolicy(Qt::StrongFocus);
+    setBackgroundRole(QPalette::Base);
+    viewport()->setBackgroundRole(QPalette::Base);
+    viewport()->setAutoFillBackground(true);
+    verticalScrollBar()->setSingleStep(1);
+    updateScrollRange();
 }
-
-LogPane::~LogPane() = default;
 
 QString LogPane::displayText(const QString& line) {
     QString shown;
@@ -63,68 +68,157 @@ void LogPane::appendLines(const QStringList& lines) {
     int top = topLine();
     const int visible = visibleLines();
     int count = lineCount();
-    m_model->append(lines);
+    m_lines.insert(m_lines.end(), lines.begin(), lines.end());
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const int n = count++;
         top = nextTopLine(top, visible, n, count);
     }
-    if (top != topLine())
-        setTopLine(top);
+    updateScrollRange();
+    setTopLine(top);
+    viewport()->update();
 }
 
 void LogPane::clear() {
-    m_pendingTop.reset();
-    m_model->clear();
-}
-
-int LogPane::lineCount() const {
-    return m_model->rowCount();
+    m_lines.clear();
+    m_lines.shrink_to_fit();
+    m_selected = -1;
+    updateScrollRange();
+    verticalScrollBar()->setValue(0);
+    viewport()->update();
 }
 
 QString LogPane::line(int index) const {
     if (index < 0 || index >= lineCount())
         return {};
-    return m_model->line(index);
+    return m_lines[std::size_t(index)];
 }
 
 int LogPane::topLine() const {
-    if (m_pendingTop)
-        return *m_pendingTop;
     return verticalScrollBar()->value();
 }
 
 void LogPane::setTopLine(int index) {
-    const int maxTop = std::max(0, lineCount() - std::max(visibleLines(), 1));
-    const int top = std::clamp(index, 0, maxTop);
-    // The scroll range follows new rows only once they are laid out: until then the wanted top
-    // line is kept and applied by updateGeometries().
-    if (top > verticalScrollBar()->maximum()) {
-        m_pendingTop = top;
-        scheduleDelayedItemsLayout();
-        return;
-    }
-    m_pendingTop.reset();
-    verticalScrollBar()->setValue(top);
+    verticalScrollBar()->setValue(std::clamp(index, 0, maxTopLine()));
 }
 
 int LogPane::lineHeight() const {
-    int height = lineCount() > 0 ? sizeHintForRow(0) : 0;
-    if (height <= 0)
-        height = fontMetrics().height();
-    return std::max(1, height);
+    return std::max(1, fontMetrics().height() + kLinePadding);
 }
 
 int LogPane::visibleLines() const {
     return height() / lineHeight();
 }
 
-void LogPane::updateGeometries() {
-    QListView::updateGeometries();
-    if (m_pendingTop) {
-        const int top = *m_pendingTop;
-        m_pendingTop.reset();
-        verticalScrollBar()->setValue(top);
+int LogPane::linesInViewport() const {
+    // The contents rectangle, not the viewport: it follows a resize at once, also before the
+    // pane is first shown.
+    return std::max(1, contentsRect().height() / lineHeight());
+}
+
+int LogPane::maxTopLine() const {
+    return std::max(0, lineCount() - linesInViewport());
+}
+
+void LogPane::updateScrollRange() {
+    QScrollBar* bar = verticalScrollBar();
+    bar->setPageStep(linesInViewport());
+    bar->setRange(0, maxTopLine());
+}
+
+void LogPane::setSelectedLine(int index) {
+    m_selected = index >= 0 && index < lineCount() ? index : -1;
+    if (m_selected >= 0)
+        ensureVisible(m_selected);
+    viewport()->update();
+}
+
+void LogPane::ensureVisible(int index) {
+    const int top = topLine();
+    if (index < top)
+        setTopLine(index);
+    else if (index >= top + linesInViewport())
+        setTopLine(index - linesInViewport() + 1);
+}
+
+QSize LogPane::sizeHint() const {
+    return {300, 74};
+}
+
+void LogPane::paintEvent(QPaintEvent*) {
+    QPainter painter(viewport());
+    const int height = lineHeight();
+    const int width = viewport()->width();
+    const int first = topLine();
+    const int last = std::min(lineCount() - 1, first + viewport()->height() / height + 1);
+    const QPalette& pal = palette();
+    const int ascentOffset = kLinePadding / 2;
+    for (int i = first; i <= last; ++i) {
+        const QRect row(0, (i - first) * height, width, height);
+        const bool selected = i == m_selected;
+        if (selected)
+            painter.fillRect(row, pal.brush(QPalette::Highlight));
+        painter.setPen(pal.color(selected ? QPalette::HighlightedText : QPalette::Text));
+        painter.drawText(row.adjusted(kTextMargin, ascentOffset, 0, 0),
+                         Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
+                         displayText(m_lines[std::size_t(i)]));
     }
+}
+
+void LogPane::resizeEvent(QResizeEvent* event) {
+    QAbstractScrollArea::resizeEvent(event);
+    updateScrollRange();
+}
+
+void LogPane::changeEvent(QEvent* event) {
+    QAbstractScrollArea::changeEvent(event);
+    if (event->type() == QEvent::FontChange) {
+        updateScrollRange();
+        viewport()->update();
+    }
+}
+
+void LogPane::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        const int index = topLine() + event->position().toPoint().y() / lineHeight();
+        setSelectedLine(index < lineCount() ? index : -1);
+    }
+    QAbstractScrollArea::mousePressEvent(event);
+}
+
+void LogPane::keyPressEvent(QKeyEvent* event) {
+    if (event->matches(QKeySequence::Copy)) {
+        if (m_selected >= 0)
+            QGuiApplication::clipboard()->setText(displayText(line(m_selected)));
+        return;
+    }
+    const int page = linesInViewport();
+    const int current = m_selected >= 0 ? m_selected : topLine();
+    switch (event->key()) {
+    case Qt::Key_Up:
+        setSelectedLine(std::max(0, current - 1));
+        return;
+    case Qt::Key_Down:
+        setSelectedLine(std::min(lineCount() - 1, current + 1));
+        return;
+    case Qt::Key_PageUp:
+        setSelectedLine(std::max(0, current - page));
+        return;
+    case Qt::Key_PageDown:
+        setSelectedLine(std::min(lineCount() - 1, current + page));
+        return;
+    case Qt::Key_Home:
+        setSelectedLine(lineCount() > 0 ? 0 : -1);
+        return;
+    case Qt::Key_End:
+        setSelectedLine(lineCount() - 1);
+        return;
+    default:
+        QAbstractScrollArea::keyPressEvent(event);
+    }
+}
+
+void LogPane::scrollContentsBy(int, int) {
+    viewport()->update();
 }
 
 } // namespace tw::ui

@@ -2,6 +2,8 @@
 
 #include "widget_test_support.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QScrollBar>
 #include <QTest>
 
@@ -44,10 +46,7 @@ protected:
         settle();
         ASSERT_EQ(pane->visibleLines(), 5);
     }
-    void settle() {
-        pane->doItemsLayout();
-        QCoreApplication::processEvents();
-    }
+    void settle() { QCoreApplication::processEvents(); }
     void append(int count) {
         for (int i = 0; i < count; ++i)
             pane->appendLine(QStringLiteral("line %1").arg(pane->lineCount()));
@@ -103,7 +102,7 @@ TEST_F(LogPaneTest, LineBreaksShowAsOneSpaceAndTextIsKept) {
     const QString text = QStringLiteral("Error: 100% done\r\rCode %d\r\n<b>x</b>\r");
     pane->appendLine(text);
     EXPECT_EQ(pane->line(0), text);
-    EXPECT_EQ(pane->model()->index(0, 0).data().toString(),
+    EXPECT_EQ(LogPane::displayText(pane->line(0)),
               QStringLiteral("Error: 100% done Code %d <b>x</b> "));
     EXPECT_EQ(LogPane::displayText(QString()), QString());
 }
@@ -132,6 +131,57 @@ TEST_F(LogPaneTest, HoldsManyLinesWithoutLimit) {
     EXPECT_EQ(pane->lineCount(), 100000);
     EXPECT_EQ(shownTop(), 100000 - 5);
     EXPECT_EQ(pane->line(99999), QStringLiteral("transfer line 999"));
+}
+
+TEST_F(LogPaneTest, ClickSelectsALineAndCopyTakesItsText) {
+    append(12);
+    settle();
+    const int top = pane->topLine();
+    const int y = 2 * pane->lineHeight() + pane->lineHeight() / 2;
+    QTest::mouseClick(pane->viewport(), Qt::LeftButton, {}, QPoint(10, y));
+    EXPECT_EQ(pane->selectedLine(), top + 2);
+    QTest::keyClick(pane.get(), Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), pane->line(top + 2));
+    // Home selects the first line and scrolls it into view; new lines then follow the rule.
+    QTest::keyClick(pane.get(), Qt::Key_Home);
+    EXPECT_EQ(pane->selectedLine(), 0);
+    EXPECT_EQ(pane->topLine(), 0);
+    append(1);
+    EXPECT_EQ(pane->topLine(), 13 - 5);
+    // A click below the last line selects nothing.
+    pane->clear();
+    append(1);
+    QTest::mouseClick(pane->viewport(), Qt::LeftButton, {}, QPoint(10, y));
+    EXPECT_EQ(pane->selectedLine(), -1);
+}
+
+TEST_F(LogPaneTest, LargerFontShowsFewerLines) {
+    append(40);
+    const int before = pane->lineHeight();
+    QFont big = pane->font();
+    big.setPointSize(big.pointSize() * 2);
+    pane->setFont(big);
+    settle();
+    EXPECT_GT(pane->lineHeight(), before);
+    EXPECT_LT(pane->visibleLines(), 5);
+    // The next line arrives below the view: the pane moves so that it is fully in view.
+    append(1);
+    const int fullyShown = pane->viewport()->height() / pane->lineHeight();
+    EXPECT_LE(pane->topLine(), 40);
+    EXPECT_LT(40, pane->topLine() + fullyShown);
+}
+
+TEST(LogPaneHidden, LinesLoggedBeforeTheFirstShowFollowTheRule) {
+    tw::test::widgetApp();
+    LogPane pane;
+    pane.resize(400, 74);
+    for (int i = 0; i < 30; ++i)
+        pane.appendLine(QStringLiteral("early %1").arg(i));
+    pane.show();
+    QCoreApplication::processEvents();
+    const int fullyShown = pane.viewport()->height() / pane.lineHeight();
+    EXPECT_GT(pane.topLine(), 0);
+    EXPECT_LT(29, pane.topLine() + fullyShown);
 }
 
 } // namespace
