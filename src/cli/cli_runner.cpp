@@ -3,6 +3,7 @@
 #include "cli/json_text.h"
 #include "ftp/ftp_error.h"
 #include "ftp/name_safety.h"
+#include "ftp/wildcard.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -181,8 +182,7 @@ int CliRunner::run() {
 
 int CliRunner::list(const FtpUrl& url) {
     std::string pattern = url.path;
-    const std::string last = baseName(pattern);
-    if (last.find_first_of("*?") == std::string::npos)
+    if (!tw::ftp::HasWildcards(baseName(pattern)))
         pattern = joinPath(pattern, "*");
     tw::ftp::DirEntry e;
     bool ok = m_session.findFirstFile(pattern, e);

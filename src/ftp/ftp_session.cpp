@@ -890,16 +890,8 @@ int FtpSession::readListing(std::string_view directory, std::string_view mask) {
 bool FtpSession::findFirstFile(std::string_view pattern, DirEntry& entry) {
     if (!checkReady(pattern))
         return false;
-    std::string_view directory;
-    std::string_view mask = pattern;
-    const auto slash = pattern.rfind('/');
-    if (slash != std::string_view::npos) {
-        directory = slash == 0 ? pattern.substr(0, 1) : pattern.substr(0, slash);
-        mask = pattern.substr(slash + 1);
-    }
-    if (mask == "*.*" || mask == "*")
-        mask = {};
-    const int err = readListing(directory, mask);
+    const SearchPattern split = SplitSearchPattern(pattern);
+    const int err = readListing(split.directory, split.mask);
     if (err != kErrNone) {
         if (err == kErrOperationCancelled)
             m_cancel.reset();

@@ -69,4 +69,20 @@ bool WildcardMatch(std::string_view pattern, std::string_view name) {
     return false;
 }
 
+SearchPattern SplitSearchPattern(std::string_view pattern) {
+    SearchPattern out{{}, pattern};
+    const auto slash = pattern.rfind('/');
+    if (slash != std::string_view::npos) {
+        out.directory = slash == 0 ? pattern.substr(0, 1) : pattern.substr(0, slash);
+        out.mask = pattern.substr(slash + 1);
+    }
+    if (out.mask == "*" || out.mask == "*.*")
+        out.mask = {};
+    return out;
+}
+
+bool HasWildcards(std::string_view mask) {
+    return mask.find_first_of("*?") != std::string_view::npos;
+}
+
 } // namespace tw::ftp

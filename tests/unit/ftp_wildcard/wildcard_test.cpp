@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+using tw::ftp::HasWildcards;
+using tw::ftp::SplitSearchPattern;
 using tw::ftp::WildcardMatch;
 
 TEST(Wildcard, EverythingPatterns) {
@@ -37,4 +39,24 @@ TEST(Wildcard, QuestionTakesOneCodePoint) {
 TEST(Wildcard, ManyStarsStayFast) {
     const std::string name(5000, 'a');
     EXPECT_FALSE(WildcardMatch("*a*a*a*a*a*a*a*a*b", name));
+}
+
+TEST(Wildcard, SearchPatternsSplitAtTheLastSlash) {
+    struct Case {
+        const char* pattern;
+        const char* directory;
+        const char* mask;
+    };
+    for (const Case& c :
+         {Case{"/*.txt", "/", "*.txt"}, Case{"/pub/*.txt", "/pub", "*.txt"},
+          Case{"/pub/*.*", "/pub", ""}, Case{"/pub/", "/pub", ""}, Case{"*.*", "", ""},
+          Case{"*", "", ""}, Case{"a.txt", "", "a.txt"}, Case{"//pub/x?", "//pub", "x?"},
+          Case{"dir with space/f*", "dir with space", "f*"}, Case{"", "", ""}}) {
+        const auto split = SplitSearchPattern(c.pattern);
+        EXPECT_EQ(split.directory, c.directory) << c.pattern;
+        EXPECT_EQ(split.mask, c.mask) << c.pattern;
+    }
+    EXPECT_TRUE(HasWildcards("*.txt"));
+    EXPECT_TRUE(HasWildcards("a?c"));
+    EXPECT_FALSE(HasWildcards("plain.txt"));
 }
