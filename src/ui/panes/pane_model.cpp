@@ -1,0 +1,93 @@
+#include "ui/panes/pane_model.h"
+
+#include "ui/panes/pane_icons.h"
+
+namespace tw::ui {
+
+PaneModel::PaneModel(const PaneState* pane, QObject* parent)
+    : QAbstractTableModel(parent), m_pane(pane), m_rows(pane ? pane->count() : 0) {}
+
+void PaneModel::setPane(const PaneState* pane) {
+    beginResetModel();
+    m_pane = pane;
+    m_rows = pane ? pane->count() : 0;
+    endResetModel();
+}
+
+void PaneModel::reload() {
+    beginResetModel();
+    m_rows = m_pane ? m_pane->count() : 0;
+    endResetModel();
+    emit headerDataChanged(Qt::Horizontal, 0, 2);
+}
+
+int PaneModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : m_rows;
+}
+
+int PaneModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : 3;
+}
+
+QString PaneModel::DisplayName(const QString& name) {
+    QString out = name;
+    for (QChar& c : out) {
+        if (c == u'\n' || c == u'\r')
+            c = QChar(0x21B5); // downwards arrow with corner leftwards
+        else if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            c = QChar(0xFFFD);
+    }
+    return out;
+}
+
+QVariant PaneModel::data(const QModelIndex& index, int role) const {
+    if (!m_pane || !index.isValid() || index.row() >= m_pane->count() || index.row() >= m_rows)
+        return {};
+    const FileEntry& row = m_pane->entries[std::size_t(index.row())];
+    switch (role) {
+    case Qt::DisplayRole:
+        switch (index.column()) {
+        case 0:
+            return DisplayName(row.name);
+        case 1:
+            return row.dateText();
+        case 2:
+            return row.sizeText();
+        default:
+            return {};
+        }
+    case Qt::DecorationRole:
+        if (index.column() == 0)
+            return PaneRowIcon(row.icon);
+        return {};
+    case Qt::ToolTipRole:
+        if (index.column() == 0 && DisplayName(row.name) != row.name)
+            return row.name;
+        return {};
+    case Qt::TextAlignmentRole:
+        if (index.column() == 2)
+            return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+        return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
+    default:
+        return {};
+    }
+}
+
+QVariant PaneModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || section < 0 || section > 2)
+        return QAbstractTableModel::headerData(section, orientation, role);
+    if (role == Qt::DisplayRole)
+        return m_pane ? m_pane->headers[std::size_t(section)] : QString();
+    if (role == Qt::TextAlignmentRole)
+        return QVariant::fromValue(section == 2 ? Qt::AlignRight | Qt::AlignVCenter
+                                                : Qt::AlignLeft | Qt::AlignVCenter);
+    return {};
+}
+
+Qt::ItemFlags PaneModel::flags(const QModelIndex& index) const {
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+}
+
+} // namespace tw::ui

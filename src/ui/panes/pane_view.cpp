@@ -1,0 +1,94 @@
+#include "ui/panes/pane_view.h"
+
+#include "ui/panes/pane_icons.h"
+#include "ui/panes/pane_model.h"
+
+#include <QCursor>
+#include <QHeaderView>
+#include <QMouseEvent>
+
+namespace tw::ui {
+
+PaneView::PaneView(const PaneState* pane, QWidget* parent)
+    : QTreeView(parent), m_model(new PaneModel(pane, this)) {
+    setModel(m_model);
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setUniformRowHeights(true); // keeps 100 000 rows fast
+    setAllColumnsShowFocus(true);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSortingEnabled(false);
+    setTextElideMode(Qt::ElideRight);
+    setIconSize(kPaneIconSize);
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    header()->setSectionsClickable(true);
+    header()->setSectionsMovable(false);
+    header()->setStretchLastSection(false);
+    header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    setColumnWidths({200, 150, 90});
+    connect(header(), &QHeaderView::sectionClicked, this, &PaneView::headerClicked);
+    connect(this, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { emit contextMenuWanted(viewport()->mapToGlobal(pos)); });
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { emit selectionCountChanged(selectedCount()); });
+}
+
+void PaneView::reload() {
+    m_model->reload();
+    emit selectionCountChanged(0);
+}
+
+std::vector<int> PaneView::selectedRows() const {
+    std::vector<int> rows;
+    const QModelIndexList list = selectionModel()->selectedRows(0);
+    rows.reserve(std::size_t(list.size()));
+    for (const QModelIndex& index : list)
+        rows.push_back(index.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+int PaneView::selectedCount() const {
+    return int(selectionModel()->selectedRows(0).size());
+}
+
+int PaneView::selectRow(int row) {
+    if (row < 0 || row >= m_model->rowCount())
+        return -1;
+    const QModelIndex index = m_model->index(row, 0);
+    selectionModel()->select(index, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
+    return row;
+}
+
+int PaneView::rowAt(const QPoint& viewportPos) const {
+    const QModelIndex index = indexAt(viewportPos);
+    return index.isValid() ? index.row() : -1;
+}
+
+int PaneView::rowUnderCursor() const {
+    return rowAt(viewport()->mapFromGlobal(QCursor::pos()));
+}
+
+std::array<int, 3> PaneView::columnWidths() const {
+    return {columnWidth(0), columnWidth(1), columnWidth(2)};
+}
+
+void PaneView::setColumnWidths(const std::array<int, 3>& widths) {
+    for (int i = 0; i < 3; ++i)
+        if (widths[std::size_t(i)] > 0)
+            setColumnWidth(i, widths[std::size_t(i)]);
+}
+
+void PaneView::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        QTreeView::mouseDoubleClickEvent(event);
+        return;
+    }
+    emit rowDoubleClicked(rowAt(event->position().toPoint()));
+    event->accept();
+}
+
+} // namespace tw::ui
