@@ -2,6 +2,7 @@
 
 #include "core/accounts/account_export.h"
 #include "core/accounts/accounts_port.h"
+#include "core/panes/file_helpers.h"
 #include "core/settings/date_text.h"
 #include "core/text/messages.h"
 #include "platform/xdg_paths.h"
@@ -39,22 +40,14 @@ bool ownerMayWrite(const QByteArray& path) {
     return (st.st_mode & S_IWUSR) != 0;
 }
 
-// Copies an existing file to "Backup of <name>" in the same folder, replacing an older copy.
-// Nothing there: true, no copy. A read-only file: false, no copy. The copy is kept readable by
-// the owner only, like the file it copies.
-bool BackupFile(const QString& path) {
-    const QFileInfo info(path);
-    if (!info.exists() || !info.isFile())
-        return true;
-    if (!ownerMayWrite(QFile::encodeName(path)))
-        return false;
-    const QString backup =
-        info.absoluteDir().filePath(QStringLiteral("Backup of ") + info.fileName());
-    QFile::remove(backup);
-    if (!QFile::copy(path, backup))
-        return false;
-    QFile::setPermissions(backup, QFile::ReadOwner | QFile::WriteOwner);
-    return true;
+// The "Backup of" copy of a file about to be replaced. An export file holds plain passwords, so
+// its copy is kept readable by the owner only, whatever the file it copies allowed.
+void BackupExportFile(const QString& path) {
+    if (BackupFile(path, true)) {
+        const QString backup = BackupFileName(path, true);
+        if (QFileInfo(backup).isFile())
+            QFile::setPermissions(backup, QFile::ReadOwner | QFile::WriteOwner);
+    }
 }
 
 class WaitCursor {
@@ -81,11 +74,19 @@ int WriteOwnerOnlyFile(const QString& path, const QByteArray& bytes) {
     const QByteArray name = QFile::encodeName(path);
     if (!ownerMayWrite(name))
         return EACCES;
-    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    // Non-blocking, so that a pipe without a reader cannot hang the program; only a plain file
+    // is written.
+    const int fd =
+        ::open(name.constData(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0600);
     if (fd < 0)
         return errno;
     int error = 0;
-    if (::fchmod(fd, 0600) != 0)
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        error = errno;
+    else if (!S_ISREG(st.st_mode))
+        error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    else if (::ftruncate(fd, 0) != 0 || ::fchmod(fd, 0600) != 0)
         error = errno;
     const char* data = bytes.constData();
     qsizetype left = bytes.size();
@@ -107,7 +108,8 @@ int WriteOwnerOnlyFile(const QString& path, const QByteArray& bytes) {
 
 int ReadWholeFile(const QString& path, qint64 maxBytes, QByteArray& bytes) {
     bytes.clear();
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0)
         return errno;
     int error = 0;
@@ -116,6 +118,8 @@ int ReadWholeFile(const QString& path, qint64 maxBytes, QByteArray& bytes) {
         error = errno;
     else if (S_ISDIR(st.st_mode))
         error = EISDIR;
+    else if (!S_ISREG(st.st_mode))
+        error = EINVAL;
     else if (st.st_size > maxBytes)
         error = EFBIG;
     char buffer[65536];
@@ -158,7 +162,7 @@ bool RunExport(AppState& state, const Messages& messages, AccountsPort& port,
     const QString path = *chosen;
 
     const WaitCursor wait(messages);
-    BackupFile(path); // a failed copy does not stop the export
+    BackupExportFile(path); // a failed copy does not stop the export
     const QByteArray bytes = BuildExportFile(
         state, path, FormatDateTimeText(now.isValid() ? now : QDateTime::currentDateTime()));
     if (const int error = WriteOwnerOnlyFile(path, bytes); error != 0) {

@@ -35,11 +35,12 @@ bool RunImport(AppState& state, const Messages& messages, AccountsPort& port,
                const SaveSettingsFn& saveSettings);
 
 // Writes `bytes` to `path` with permissions 0600, replacing its contents. A file without the
-// owner's write permission is refused. Returns 0 or the errno of the failure.
+// owner's write permission, and anything but a plain file (a folder, a pipe, a device), is
+// refused. Returns 0 or the errno of the failure.
 int WriteOwnerOnlyFile(const QString& path, const QByteArray& bytes);
 
-// Reads a whole file of at most `maxBytes`. Returns 0 or the errno of the failure (EFBIG for a
-// larger file).
+// Reads a whole plain file of at most `maxBytes`. Returns 0 or the errno of the failure (EFBIG
+// for a larger file, EISDIR for a folder, EINVAL for a pipe or device).
 int ReadWholeFile(const QString& path, qint64 maxBytes, QByteArray& bytes);
 
 } // namespace tw

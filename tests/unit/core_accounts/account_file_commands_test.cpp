@@ -142,6 +142,15 @@ TEST_F(AccountFileCommands, ExportIntoAMissingFolderReportsTheOpenError) {
     EXPECT_EQ(port.boxes()[0].text, text(60027, {file, ENOENT}));
 }
 
+TEST_F(AccountFileCommands, ExportNeverBlocksOnAPipe) {
+    const QString pipe = path("pipe.twx");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    port.fileAnswers = {pipe};
+    EXPECT_FALSE(RunExport(state, messages, port));
+    ASSERT_EQ(port.boxes().size(), 1u);
+    EXPECT_EQ(port.boxes()[0].text, text(60027, {pipe, ENXIO}));
+}
+
 TEST_F(AccountFileCommands, ImportAnsweredNoAsksForNoFile) {
     port.answerBoxes({false});
     EXPECT_FALSE(RunImport(state, messages, port, countSaves));
@@ -182,6 +191,13 @@ TEST_F(AccountFileCommands, RefusedImportsChangeNothing) {
     const QString cut = path("cut.twx");
     const QByteArray whole = BuildExportFile(state, cut, u"now"_qs); // sound, then cut short
     writeFile(cut, whole.left(whole.indexOf("[Sounds]")));
+    const QString garbage = path("garbage.twx");
+    QByteArray noise;
+    for (int i = 0; i < 300000; ++i)
+        noise.append(char((i * 2654435761u) >> 13));
+    writeFile(garbage, noise);
+    const QString pipe = path("pipe.twx");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
     const QString missing = path("missing.twx");
     const QString huge = path("huge.twx");
     writeFile(huge, "[Tarnwick 2000]\r\nSignature=0x5B3D0C71\r\n");
@@ -193,6 +209,8 @@ TEST_F(AccountFileCommands, RefusedImportsChangeNothing) {
         {missing, text(60027, {missing, ENOENT})},
         {huge, text(3902, {huge})},
         {dir.path(), text(60027, {dir.path(), EISDIR})},
+        {garbage, text(3902, {garbage})},
+        {pipe, text(60027, {pipe, EINVAL})},
     };
     for (const auto& [file, message] : cases) {
         port.clear();
