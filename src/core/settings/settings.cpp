@@ -3,6 +3,7 @@
 #include "core/accounts/account_store.h"
 #include "core/settings/date_text.h"
 #include "core/settings/default_programs.h"
+#include "core/settings/export_file_class.h"
 #include "core/settings/settings_store.h"
 #include "core/text/format.h"
 #include "core/text/messages.h"
@@ -396,6 +397,8 @@ bool LoadSettings(SettingsStore& store, AppState& state, AppGlobals& globals) {
 bool SaveSettings(SettingsStore& store, const AppState& state, const AppGlobals& globals,
                   const Messages* messages) {
     RegisterProgramSettings(store, globals);
+    RegisterExportFileClass(globals.desktopDataHome, QStringLiteral("twx"),
+                            QStringLiteral("Tarnwick 2000 Account Export File"));
 
     for (const OptionFlag& f : kWriteOrder)
         store.WriteSettingFlag(*f.key, str(f.value), state.options.*f.field);

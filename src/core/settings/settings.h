@@ -21,7 +21,8 @@ class SettingsStore;
 // Also publishes Sounds, SaveWindows and LogTransfers into `globals`. Returns true.
 bool LoadSettings(SettingsStore& store, AppState& state, AppGlobals& globals);
 
-// Writes every value back (the program information first, the framework placements last) and
+// Writes every value back (the program information first, the framework placements last),
+// registers the export file type with the desktop when `globals.desktopDataHome` is set, and
 // shows "Options saved" through `messages` when given. Returns false when the store could not
 // be written; the old file is then left as it was and no status is shown.
 bool SaveSettings(SettingsStore& store, const AppState& state, const AppGlobals& globals,

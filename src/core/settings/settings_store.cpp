@@ -159,7 +159,7 @@ QStringList SettingsStore::SubKeys(const QString& key) const {
 
 void SettingsStore::restrictPermissions() {
     const QString file = fileName();
-    if (QFileInfo::exists(file))
+    if (QFileInfo(file).isFile())
         QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 }
 
@@ -209,7 +209,7 @@ bool SettingsStore::Sync() {
         // Create the file empty with owner-only rights first: the atomic save keeps them.
         QDir().mkpath(info.absolutePath());
         QFile f(file);
-        if (f.open(QIODevice::WriteOnly))
+        if (f.open(QIODevice::WriteOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner))
             f.close();
     }
     restrictPermissions();
@@ -226,10 +226,10 @@ bool SettingsStore::Sync() {
     m_settings->sync();
     const bool ok = writtenFileMatches();
     if (haveBackup) {
-        if (ok)
-            ::unlink(backup.constData());
-        else
+        // When nothing was written both names are one file and the rename does nothing.
+        if (!ok)
             std::rename(backup.constData(), target.constData());
+        ::unlink(backup.constData());
     }
     restrictPermissions();
     return ok;

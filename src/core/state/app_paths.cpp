@@ -56,6 +56,7 @@ void InitApplicationPaths(AppGlobals& globals, const QString& dataFolder) {
     const QString folder = dataFolder.isEmpty() ? platform::XdgPaths::dataFolder() : dataFolder;
     globals.logPath = QDir(folder).filePath(base + QStringLiteral(".log"));
     globals.helpPath = FindHelpDocument();
+    globals.desktopDataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
 }
 
 } // namespace tw

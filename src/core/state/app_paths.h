@@ -18,7 +18,8 @@ QString FindHelpDocument();
 
 // Fills the program's own paths: the executable, the transfer log in the data folder
 // (`dataFolder`, the program's XDG data folder when empty) named after the executable with
-// ".log", and the help document (empty when absent).
+// ".log", the help document (empty when absent) and the desktop's data folder for the file-type
+// registration.
 void InitApplicationPaths(AppGlobals& globals, const QString& dataFolder = QString());
 
 } // namespace tw

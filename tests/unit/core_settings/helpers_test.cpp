@@ -1,6 +1,9 @@
 #include "core/settings/date_text.h"
 #include "core/settings/default_programs.h"
+#include "core/settings/export_file_class.h"
 #include "core/settings/path_helpers.h"
+#include "core/settings/settings.h"
+#include "core/settings/settings_store.h"
 #include "core/state/app_paths.h"
 
 #include <QDir>
@@ -98,4 +101,38 @@ TEST(DefaultPrograms, TenTypesOpenedByOneProgram) {
         EXPECT_TRUE(t.Ext.startsWith(u'.'));
         EXPECT_EQ(t.Cmd, program);
     }
+}
+
+TEST(ExportFileClass, PackageWrittenOnceAndOnlyWithADataFolder) {
+    QTemporaryDir dir;
+    const QString package = dir.filePath(u"mime/packages/tarnwick2000-twx.xml"_qs);
+    EXPECT_FALSE(RegisterExportFileClass(QString(), u"twx"_qs, u"x"_qs));
+
+    ASSERT_TRUE(RegisterExportFileClass(dir.path(), u"twx"_qs, u"A <&> B"_qs));
+    QFile f(package);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray text = f.readAll();
+    f.close();
+    EXPECT_TRUE(text.contains("<glob pattern=\"*.twx\"/>"));
+    EXPECT_TRUE(text.contains("<comment>A &lt;&amp;&gt; B</comment>"));
+
+    // An unchanged package is not rewritten.
+    ASSERT_TRUE(QFile::setPermissions(package, QFileDevice::ReadOwner));
+    EXPECT_TRUE(RegisterExportFileClass(dir.path(), u"twx"_qs, u"A <&> B"_qs));
+    EXPECT_EQ(QFileInfo(package).permissions() & QFileDevice::WriteOwner,
+              QFileDevice::Permissions());
+}
+
+TEST(ExportFileClass, EverySaveRegistersTheTypeWhereTheDesktopLooks) {
+    QTemporaryDir dir;
+    SettingsStore store(dir.filePath(u"t.conf"_qs));
+    AppState state;
+    AppGlobals globals;
+    ASSERT_TRUE(SaveSettings(store, state, globals));
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath(u"mime"_qs))); // no data folder: not registered
+    globals.desktopDataHome = dir.path();
+    ASSERT_TRUE(SaveSettings(store, state, globals));
+    QFile f(dir.filePath(u"mime/packages/tarnwick2000-twx.xml"_qs));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(f.readAll().contains("<comment>Tarnwick 2000 Account Export File</comment>"));
 }

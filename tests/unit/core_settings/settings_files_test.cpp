@@ -108,6 +108,10 @@ TEST_F(SettingsFixture, SettingsPathThatIsAFolderGivesDefaultsAndAFailedSave) {
     auto store = openStore();
     EXPECT_FALSE(SaveSettings(*store, state, globals));
     EXPECT_TRUE(QFileInfo(file).isDir());
+    EXPECT_TRUE(QFileInfo(file).permissions() & QFileDevice::ExeOwner); // rights left alone
+    EXPECT_EQ(
+        QFileInfo(file).dir().entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+        QStringList{QFileInfo(file).fileName()});
 }
 
 TEST_F(SettingsFixture, UnreadableFileGivesDefaultsAndIsNotOverwrittenAtStart) {
@@ -123,6 +127,8 @@ TEST_F(SettingsFixture, UnreadableFileGivesDefaultsAndIsNotOverwrittenAtStart) {
     EXPECT_EQ(state.options.TopMost, 0u);
     QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     EXPECT_EQ(readAll(file), before);
+    EXPECT_EQ(QFileInfo(file).dir().entryList(QDir::Files | QDir::Hidden),
+              QStringList{QFileInfo(file).fileName()});
 }
 
 // A save that fails half-way (here: the file size limit is hit while writing) leaves the old
