@@ -324,7 +324,12 @@ std::optional<int> ShowAccountsSheet(AppState& state, bool connectMode, const Me
     AccountsSheet sheet(state, connectMode, messages);
     if (!run(sheet))
         return std::nullopt;
-    state = sheet.takeState();
+    // Only what the sheet edits goes back: the panes and everything else may have changed
+    // meanwhile (a listing that ended while the sheet was open) and must not be undone.
+    AppState edited = sheet.takeState();
+    state.Accounts = std::move(edited.Accounts);
+    state.CurrentAccount = edited.CurrentAccount;
+    state.placement(Placement::Accounts) = edited.placement(Placement::Accounts);
     if (saveSettings)
         saveSettings(state);
     return state.CurrentAccount;

@@ -161,8 +161,9 @@ QString CommentsToNotes(const QString& comments);
 QString NotesToComments(const QString& text);
 
 // The operation behind Accounts (130) and the first step of Connect: runs the sheet on a
-// scratch copy of `state` (`run` shows it and returns true on OK / Connect); on OK the copy
-// replaces `state` and is saved, and the current account is returned. Cancel: nullopt, and
+// scratch copy of `state` (`run` shows it and returns true on OK / Connect); on OK what the
+// sheet edits (the table, the current account, the sheet's placement) replaces those parts of
+// `state`, the state is saved, and the current account is returned. Cancel: nullopt, and
 // nothing has changed.
 std::optional<int> ShowAccountsSheet(AppState& state, bool connectMode, const Messages& messages,
                                      const std::function<bool(AccountsSheet&)>& run,

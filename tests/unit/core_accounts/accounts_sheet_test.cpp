@@ -336,6 +336,24 @@ TEST_F(Sheet, OkReplacesTheStateSavesAndReturnsTheCurrentAccount) {
     EXPECT_EQ(p.Height, 300);
 }
 
+TEST_F(Sheet, OkLeavesWhatChangedMeanwhileOutsideTheSheet) {
+    const auto result = ShowAccountsSheet(state, false, messages,
+                                          [&](AccountsSheet& sheet) {
+                                              sheet.activateLogin();
+                                              sheet.nameEdited(u"Alpha 2"_qs);
+                                              // A listing ends and an import path is set while the
+                                              // sheet is open.
+                                              state.local.path = u"/new/listing"_qs;
+                                              state.ExportPath = u"/elsewhere.twx"_qs;
+                                              return true;
+                                          },
+                                          {});
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(state.Accounts[0].Name, u"Alpha 2"_qs);
+    EXPECT_EQ(state.local.path, u"/new/listing"_qs);
+    EXPECT_EQ(state.ExportPath, u"/elsewhere.twx"_qs);
+}
+
 TEST_F(Sheet, ConnectFormAndPageTexts) {
     AccountsSheet connect(state, true, messages);
     EXPECT_EQ(connect.caption(), text(3320));
