@@ -121,16 +121,25 @@ TEST_F(SheetDialog, AnInvalidLoginPageCannotBeLeft) {
     AccountsSheet sheet(state, false, messages);
     AccountsSheetDialog dialog(sheet, text(3200), {});
     dialog.show();
+    dialog.activateWindow();
+    QApplication::processEvents();
     QLineEdit* login = on<QLineEdit>(&dialog, "loginPage", "loginEdit");
     login->clear();
     EXPECT_FALSE(dialog.switchTo(SheetPage::Startup));
     EXPECT_EQ(dialog.tabs()->currentIndex(), 0);
     ASSERT_FALSE(port.boxes().empty());
     EXPECT_EQ(port.boxes().back().text, text(3304));
+    EXPECT_EQ(QApplication::focusWidget(), login);
     EXPECT_FALSE(dialog.tryAccept());
     EXPECT_TRUE(dialog.isVisible());
 
     // Anonymous makes the empty login acceptable and disables the login controls.
+    // A refused switch to another account keeps the list on the current one.
+    QComboBox* list = on<QComboBox>(&dialog, "loginPage", "accountList");
+    choose(list, 2);
+    EXPECT_EQ(list->currentIndex(), 0);
+    EXPECT_EQ(on<QLineEdit>(&dialog, "loginPage", "nameEdit")->text(), u"Alpha"_qs);
+
     on<QCheckBox>(&dialog, "loginPage", "anonymousCheck")->click();
     EXPECT_FALSE(login->isEnabled());
     EXPECT_FALSE(on<QLineEdit>(&dialog, "loginPage", "passwordEdit")->isEnabled());
