@@ -184,6 +184,14 @@ int CliRunner::list(const FtpUrl& url) {
     std::string pattern = url.path;
     if (!tw::ftp::HasWildcards(baseName(pattern)))
         pattern = joinPath(pattern, "*");
+    // Entering the directory first lets the server list its current directory, which some
+    // servers do faster than a listing of a named path; this process ends afterwards anyway.
+    const auto split = tw::ftp::SplitSearchPattern(pattern);
+    if (!split.directory.empty()) {
+        if (!m_session.setCurrentDirectory(split.directory))
+            return ftpFailure("ls " + url.path);
+        pattern = split.mask.empty() ? std::string("*") : std::string(split.mask);
+    }
     tw::ftp::DirEntry e;
     bool ok = m_session.findFirstFile(pattern, e);
     if (!ok && m_session.lastError() != tw::ftp::kErrNoMoreFiles)
