@@ -24,14 +24,6 @@ using tw::ui::AccountsSheetDialog;
 
 namespace {
 
-QApplication& app() {
-    static int argc = 1;
-    static char name[] = "test_ui_accounts";
-    static char* argv[] = {name, nullptr};
-    static QApplication instance(argc, argv);
-    return instance;
-}
-
 QString text(int id) {
     return LookupString(id).value_or(QString());
 }
@@ -72,7 +64,6 @@ void choose(QComboBox* list, int index) {
 class SheetDialog : public ::testing::Test {
 protected:
     void SetUp() override {
-        app();
         state.Accounts = {account(u"Alpha"_qs), account(u"Beta"_qs), account(u"Gamma"_qs)};
         state.CurrentAccount = 0;
         state.options.SaveWindows = 0;
@@ -266,4 +257,14 @@ TEST_F(SheetDialog, Screenshots) {
         EXPECT_GT(image.width(), 200);
         image.save(QStringLiteral("/tmp/accounts_%1.png").arg(QString::fromLatin1(names[page])));
     }
+}
+
+// The application object lives in main(), so that it is gone before static objects are.
+// Widget tests run without a display (also when the test list is read).
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
 }
