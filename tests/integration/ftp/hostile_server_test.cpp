@@ -421,3 +421,77 @@ TEST(HostileServer, AbortDuringAListingLeavesTheSessionUsable) {
     session.close();
     EXPECT_TRUE(contains(server.finish(), "ABOR"));
 }
+
+TEST(ScriptedListing, PassiveModeRefusedEverywhere) {
+    ScriptedServer server([](ScriptedServer& s) {
+        s.login();
+        s.command(); // EPSV
+        s.reply("502 EPSV not implemented.");
+        s.command(); // PASV
+        s.reply("502 PASV not implemented.");
+        s.drain();
+    });
+    FtpSession session;
+    ASSERT_TRUE(session.connect(optionsFor(server)));
+    DirEntry e;
+    EXPECT_FALSE(session.findFirstFile("*.*", e));
+    EXPECT_EQ(session.lastError(), kErrFtpNoPassiveMode);
+    EXPECT_EQ(session.lastResponse(), "502 PASV not implemented.");
+    EXPECT_TRUE(session.isConnected());
+}
+
+TEST(ScriptedListing, MlsdOfferedButRefusedFallsBackToList) {
+    ScriptedServer server([](ScriptedServer& s) {
+        s.login({"MLST type*;size*;modify*;"});
+        s.passive();
+        s.command(); // MLSD
+        s.reply("500 Unknown command.");
+        s.closeData();
+        s.passive();
+        s.command(); // LIST
+        s.reply("150 Here it comes.");
+        s.sendData(kTwoLines);
+        s.closeData();
+        s.reply("226 Done.");
+        s.drain();
+    });
+    FtpSession session;
+    ASSERT_TRUE(session.connect(optionsFor(server)));
+    DirEntry e;
+    ASSERT_TRUE(session.findFirstFile("/pub/*.txt", e)) << session.lastError();
+    EXPECT_EQ(e.name, "one.txt");
+    EXPECT_FALSE(session.findNextFile(e));
+    EXPECT_FALSE(session.usesMlsd());
+    session.close();
+    const auto commands = server.finish();
+    EXPECT_TRUE(contains(commands, "MLSD /pub"));
+    EXPECT_TRUE(contains(commands, "LIST /pub"));
+}
+
+TEST(ScriptedListing, MlsdFactsReachTheRecords) {
+    ScriptedServer server([](ScriptedServer& s) {
+        s.login({"MLST type*;size*;modify*;"});
+        s.passive();
+        s.command(); // MLSD
+        s.reply("150 Here it comes.");
+        s.sendData("type=cdir;modify=20200101000000; /pub\r\n"
+                   "type=pdir;modify=20200101000000; ..\r\n"
+                   "type=file;size=5000000000;modify=20200102030405;perm=r; big.iso\r\n"
+                   "type=dir;modify=20200101000000;perm=flcdmpe; Sub\r\n");
+        s.closeData();
+        s.reply("226 Done.");
+        s.drain();
+    });
+    FtpSession session;
+    ASSERT_TRUE(session.connect(optionsFor(server)));
+    std::vector<DirEntry> entries;
+    DirEntry e;
+    for (bool ok = session.findFirstFile("/pub/*.*", e); ok; ok = session.findNextFile(e))
+        entries.push_back(e);
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0].name, "big.iso");
+    EXPECT_EQ(entries[0].size, 5000000000ULL);
+    EXPECT_EQ(entries[0].attributes, kAttributeReadOnly | kAttributeArchive);
+    EXPECT_EQ(entries[0].lastWriteTime, 1577934245);
+    EXPECT_EQ(entries[1].attributes, kAttributeDirectory);
+}

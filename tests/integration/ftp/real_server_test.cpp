@@ -178,6 +178,36 @@ TEST_P(RealServer, TransfersOfEverySize) {
     }
 }
 
+TEST_P(RealServer, BlockSizesFromTinyToLarge) {
+    tw::test::WritePatternFile(local("blocks.bin"), 700001, 21);
+    const std::string data = tw::test::ReadWholeFile(local("blocks.bin"));
+    for (const std::size_t block : {std::size_t{1}, std::size_t{128}, std::size_t{1} << 20}) {
+        SCOPED_TRACE(block);
+        ASSERT_TRUE(m_session.openFile(remote("blocks.bin"), FtpSession::OpenMode::Read));
+        std::vector<char> buf(block);
+        std::string back;
+        std::size_t n = 0;
+        while (m_session.readFile(buf.data(), buf.size(), n) && n > 0) {
+            // Every read but the last fills the whole block.
+            if (back.size() + n < data.size()) {
+                EXPECT_EQ(n, block);
+            }
+            back.append(buf.data(), n);
+        }
+        EXPECT_TRUE(m_session.closeFile()) << m_session.lastResponse();
+        EXPECT_TRUE(back == data);
+    }
+    ASSERT_TRUE(m_session.openFile(remote("tiny-up.bin"), FtpSession::OpenMode::Write));
+    for (std::size_t pos = 0; pos < data.size(); pos += 128) {
+        std::size_t written = 0;
+        const std::size_t n = std::min<std::size_t>(128, data.size() - pos);
+        ASSERT_TRUE(m_session.writeFile(data.data() + pos, n, written));
+        ASSERT_EQ(written, n);
+    }
+    ASSERT_TRUE(m_session.closeFile()) << m_session.lastResponse();
+    EXPECT_TRUE(tw::test::ReadWholeFile(local("tiny-up.bin")) == data);
+}
+
 TEST_P(RealServer, FailedOpenAndWrongHandleUse) {
     EXPECT_FALSE(m_session.openFile(remote("missing.bin"), FtpSession::OpenMode::Read));
     EXPECT_EQ(m_session.lastError(), kErrExtendedError);
