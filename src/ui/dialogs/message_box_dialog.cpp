@@ -11,6 +11,8 @@
 
 #include <deque>
 #include <mutex>
+#include <optional>
+#include <utility>
 
 namespace tw::ui {
 

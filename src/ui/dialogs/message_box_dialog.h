@@ -60,6 +60,7 @@ QString BoxDisplayText(const QString& text);
 // caption of an Error box); the system kinds are standard message boxes with the caption as
 // given. A SystemYesNo box defaults to "&No" unless `defaultYes`; a Fatal box is application-
 // modal and stays on top. `owner` (may be null) is repainted once an own box has closed.
+// Call it on the UI thread only (workers ask through the UI port).
 int ShowMessageBox(QWidget* owner, const BoxRequest& request);
 
 // Test hook: boxes answered without being shown. While answers are queued, ShowMessageBox()

@@ -8,13 +8,11 @@
 
 namespace tw::test {
 
-// The one QApplication of a widget test executable, created on first use.
+// The one QApplication of the test executable (made by its main()).
 inline QApplication& widgetApp() {
-    static int argc = 1;
-    static char name[] = "test_ui_dialogs";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
+    auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());
+    Q_ASSERT(app);
+    return *app;
 }
 
 // Runs `action` on the modal dialog that the next exec() opens, once it is up.
