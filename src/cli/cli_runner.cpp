@@ -182,20 +182,34 @@ int CliRunner::run() {
 
 int CliRunner::list(const FtpUrl& url) {
     std::string pattern = url.path;
+    const bool namesOne = !url.path.empty() && !tw::ftp::HasWildcards(baseName(url.path));
     if (!tw::ftp::HasWildcards(baseName(pattern)))
         pattern = joinPath(pattern, "*");
     // Entering the directory first lets the server list its current directory, which some
     // servers do faster than a listing of a named path; this process ends afterwards anyway.
     const auto split = tw::ftp::SplitSearchPattern(pattern);
+    std::string refusal; // the server's answer when the path is not a directory
     if (!split.directory.empty()) {
-        if (!m_session.setCurrentDirectory(split.directory))
+        if (m_session.setCurrentDirectory(split.directory)) {
+            pattern = split.mask.empty() ? std::string("*") : std::string(split.mask);
+        } else if (namesOne && m_session.lastError() == tw::ftp::kErrExtendedError) {
+            // Not a directory: list the one entry of that name in its parent.
+            refusal = m_session.lastResponse();
+            pattern = url.path;
+        } else {
             return ftpFailure("ls " + url.path);
-        pattern = split.mask.empty() ? std::string("*") : std::string(split.mask);
+        }
     }
     tw::ftp::DirEntry e;
     bool ok = m_session.findFirstFile(pattern, e);
     if (!ok && m_session.lastError() != tw::ftp::kErrNoMoreFiles)
         return ftpFailure("ls " + (url.path.empty() ? std::string(".") : url.path));
+    if (!ok && !refusal.empty()) {
+        std::fprintf(stderr, "tarnwick-ftp: ls %s: %s (error %d)\n%s\n", url.path.c_str(),
+                     std::string(tw::ftp::ErrorDescription(tw::ftp::kErrExtendedError)).c_str(),
+                     tw::ftp::kErrExtendedError, refusal.c_str());
+        return 1;
+    }
     std::string out;
     out.reserve(1 << 16);
     bool first = true;

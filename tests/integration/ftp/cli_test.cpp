@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
@@ -123,6 +124,13 @@ TEST_F(CliAgainstServer, JsonListing) {
     EXPECT_NE(o.out.find("{\"name\": \"dir\", \"type\": \"dir\""), std::string::npos);
     EXPECT_NE(o.out.find("\"q\\\"uote\""), std::string::npos);
     EXPECT_TRUE(o.err.empty()); // no progress or noise when stderr is not a terminal
+    const auto one = runCli({"ls", m_base + "data.bin"});
+    EXPECT_EQ(one.status, 0) << one.err;
+    EXPECT_NE(one.out.find(" data.bin\n"), std::string::npos);
+    EXPECT_EQ(std::count(one.out.begin(), one.out.end(), '\n'), 1);
+    const auto missing = runCli({"ls", m_base + "nothing-here"});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.err.find("550"), std::string::npos);
     const auto empty = runCli({"ls", "--json", m_base + "dir/"});
     EXPECT_EQ(empty.status, 0);
     EXPECT_EQ(empty.out, "[]\n");
