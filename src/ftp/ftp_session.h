@@ -49,7 +49,15 @@
 // progress, the next call is the one cancelled.
 //
 // A 421 reply at any point, or a lost control connection, closes the session: that call and
-// every later one fail with kErrFtpDropped (lastResponse() keeps the 421 text).
+// every later one fail with kErrFtpDropped (lastResponse() keeps the 421 text). A reply that
+// does not come in time (kErrTimeout), or an overlong or malformed one, also closes it, since
+// a late reply would be taken for the answer to the next command.
+//
+// Records: DirEntry (ftp/dir_entry.h) maps field by field onto a directory-search record:
+// attributes (0x10 directory, 0x01 read-only, 0x02 hidden for dot names, 0x20 archive for
+// files), creationTime / lastAccessTime / lastWriteTime in seconds since 1970 UTC (0 when the
+// listing does not give them), a 64-bit size and the name's raw bytes. A server's own "." and
+// ".." lines of a LIST are passed on as entries (unsafeName set); MLSD's cdir/pdir are not.
 
 #include "ftp/canceller.h"
 #include "ftp/dir_entry.h"
