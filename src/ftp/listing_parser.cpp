@@ -250,6 +250,33 @@ std::int64_t resolveYearless(int month, int day, int hour, int minute, std::int6
     return 0;
 }
 
+// Type, name (and link target) and attributes of a Unix entry from its permission field and the
+// text after its date.
+bool finishUnixEntry(std::string_view name, std::string_view permissions, DirEntry& e) {
+    const char kind = permissions[0];
+    if (kind == 'd') {
+        e.type = EntryType::Directory;
+    } else if (kind == 'l') {
+        e.type = EntryType::Link;
+        const auto arrow = name.find(" -> ");
+        if (arrow != std::string_view::npos) {
+            e.linkTarget = std::string(name.substr(arrow + 4));
+            name = name.substr(0, arrow);
+        }
+    } else if (kind == '-') {
+        e.type = EntryType::File;
+    } else {
+        e.type = EntryType::Other;
+    }
+    if (name.empty())
+        return false;
+    e.name = std::string(name);
+    if (permissions[2] != 'w')
+        e.attributes |= kAttributeReadOnly;
+    finishEntry(e);
+    return true;
+}
+
 } // namespace
 
 bool ParseUnixListLine(std::string_view line, std::int64_t now, DirEntry& out) {
@@ -271,8 +298,31 @@ bool ParseUnixListLine(std::string_view line, std::int64_t now, DirEntry& out) {
     if (count < 5 || !isPermissionField(tokens[0].text))
         return false;
     const char kind = tokens[0].text[0];
-    // Find "Mon DD HH:MM|YYYY" preceded by the size; owners, groups and link counts vary.
-    for (std::size_t m = 2; m + 2 < count; ++m) {
+    // Find "Mon DD HH:MM|YYYY" (or "YYYY-MM-DD HH:MM") preceded by the size; owners, groups
+    // and link counts vary.
+    for (std::size_t m = 2; m + 1 < count; ++m) {
+        int isoHour = 0, isoMinute = 0;
+        CivilTime iso;
+        const std::string_view dt = tokens[m].text;
+        if (dt.size() == 10 && dt[4] == '-' && dt[7] == '-' &&
+            parseInt(dt.substr(0, 4), iso.year) && parseInt(dt.substr(5, 2), iso.month) &&
+            parseInt(dt.substr(8, 2), iso.day) &&
+            parseClock(tokens[m + 1].text, isoHour, isoMinute) && IsValid(iso) &&
+            tokens[m + 1].end + 1 <= line.size() && tokens[m + 1].end < line.size()) {
+            DirEntry e;
+            iso.hour = isoHour;
+            iso.minute = isoMinute;
+            e.lastWriteTime = iso.year >= 1970 ? ToUnixTime(iso) : 0;
+            if (kind != 'c' && kind != 'b' && !parseUnsigned(tokens[m - 1].text, e.size))
+                continue;
+            if (finishUnixEntry(line.substr(tokens[m + 1].end + 1), tokens[0].text, e)) {
+                out = std::move(e);
+                return true;
+            }
+            return false;
+        }
+        if (m + 2 >= count)
+            continue;
         const int month = monthFromName(tokens[m].text);
         if (!month)
             continue;
@@ -302,26 +352,8 @@ bool ParseUnixListLine(std::string_view line, std::int64_t now, DirEntry& out) {
             continue;
         }
         e.size = size;
-        std::string_view name = line.substr(nameStart);
-        if (kind == 'd')
-            e.type = EntryType::Directory;
-        else if (kind == 'l') {
-            e.type = EntryType::Link;
-            const auto arrow = name.find(" -> ");
-            if (arrow != std::string_view::npos) {
-                e.linkTarget = std::string(name.substr(arrow + 4));
-                name = name.substr(0, arrow);
-            }
-        } else if (kind == '-')
-            e.type = EntryType::File;
-        else
-            e.type = EntryType::Other;
-        if (name.empty())
+        if (!finishUnixEntry(line.substr(nameStart), tokens[0].text, e))
             return false;
-        e.name = std::string(name);
-        if (tokens[0].text[2] != 'w')
-            e.attributes |= kAttributeReadOnly;
-        finishEntry(e);
         out = std::move(e);
         return true;
     }
