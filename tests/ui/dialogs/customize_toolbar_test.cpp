@@ -142,7 +142,7 @@ TEST_F(CustomizeToolbarTest, ResetBringsBackTheStandardArrangement) {
 TEST_F(CustomizeToolbarTest, RunReturnsTheFinalArrangementAndReportsEachChange) {
     std::vector<Ids> applied;
     int helpCalls = 0;
-    tw::test::whenModalOpens([](QWidget* modal) {
+    const tw::test::ModalWatcher watcher([](QWidget* modal) {
         auto* d = qobject_cast<CustomizeToolbarDialog*>(modal);
         ASSERT_NE(d, nullptr);
         d->findChild<QPushButton*>(QStringLiteral("helpButton"))->click();

@@ -127,13 +127,14 @@ TEST_F(MessageBoxTest, TextIsShownPlainWithLineBreaks) {
 TEST_F(MessageBoxTest, ShowMessageBoxReturnsOneForOkAndYes) {
     // Own boxes, answered with their default button.
     for (const bool defaultYes : {true, false}) {
-        tw::test::whenModalOpens(
+        const tw::test::ModalWatcher watcher(
             [](QWidget* modal) { QTest::keyClick(modal->focusWidget(), Qt::Key_Return); });
         EXPECT_EQ(ShowMessageBox(nullptr, BoxRequest{BoxKind::YesNo, QStringLiteral("Q"),
                                                      QStringLiteral("Sure?"), defaultYes}),
                   defaultYes ? 1 : 0);
     }
-    tw::test::whenModalOpens([](QWidget* modal) { QTest::keyClick(modal, Qt::Key_Escape); });
+    const tw::test::ModalWatcher watcher(
+        [](QWidget* modal) { QTest::keyClick(modal, Qt::Key_Escape); });
     EXPECT_EQ(ShowMessageBox(nullptr, BoxRequest{BoxKind::Error, QString(), QStringLiteral("x")}),
               0);
 }
@@ -144,7 +145,7 @@ TEST_F(MessageBoxTest, SystemYesNoDefaultsToNoUnlessDefaultYes) {
         QString shownText;
         Qt::TextFormat format = Qt::AutoText;
         QString defaultText;
-        tw::test::whenModalOpens([&](QWidget* modal) {
+        const tw::test::ModalWatcher watcher([&](QWidget* modal) {
             auto* box = qobject_cast<QMessageBox*>(modal);
             ASSERT_NE(box, nullptr);
             caption = box->windowTitle();
@@ -167,7 +168,7 @@ TEST_F(MessageBoxTest, SystemYesNoDefaultsToNoUnlessDefaultYes) {
 TEST_F(MessageBoxTest, FatalBoxIsModalForTheWholeProgramAndOnTop) {
     bool onTop = false;
     Qt::WindowModality modality = Qt::NonModal;
-    tw::test::whenModalOpens([&](QWidget* modal) {
+    const tw::test::ModalWatcher watcher([&](QWidget* modal) {
         onTop = modal->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
         modality = modal->windowModality();
         QTest::keyClick(modal, Qt::Key_Escape);

@@ -15,18 +15,30 @@ inline QApplication& widgetApp() {
     return *app;
 }
 
-// Runs `action` on the modal dialog that the next exec() opens, once it is up.
-inline void whenModalOpens(std::function<void(QWidget*)> action) {
-    auto poll = std::make_shared<std::function<void()>>();
-    *poll = [action = std::move(action), poll]() {
-        if (QWidget* modal = QApplication::activeModalWidget()) {
-            action(modal);
-            *poll = nullptr; // breaks the self-reference
-            return;
-        }
-        QTimer::singleShot(5, *poll);
-    };
-    QTimer::singleShot(0, *poll);
-}
+// Runs `action` once on the modal dialog that comes up while the watcher lives (the exec()
+// that follows it). Stops watching when destroyed, so it never touches a later test's dialog.
+class ModalWatcher {
+public:
+    explicit ModalWatcher(std::function<void(QWidget*)> action) : m_action(std::move(action)) {
+        m_timer.setInterval(5);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                m_timer.stop();
+                m_fired = true;
+                m_action(modal);
+            }
+        });
+        m_timer.start();
+    }
+    ModalWatcher(const ModalWatcher&) = delete;
+    ModalWatcher& operator=(const ModalWatcher&) = delete;
+
+    bool fired() const { return m_fired; }
+
+private:
+    std::function<void(QWidget*)> m_action;
+    QTimer m_timer;
+    bool m_fired = false;
+};
 
 } // namespace tw::test
