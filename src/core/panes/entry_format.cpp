@@ -3,8 +3,11 @@
 #include "core/text/format.h"
 #include "core/text/string_table.h"
 
+#include <QHash>
+
 #include <array>
 #include <ctime>
+#include <optional>
 
 namespace tw {
 
@@ -58,20 +61,88 @@ int MonthAt(QStringView text) {
 
 } // namespace
 
+namespace {
+
+// Days since 1970-01-01 to a civil date (proleptic Gregorian).
+void CivilFromDays(std::int64_t z, std::int64_t& y, unsigned& m, unsigned& d) {
+    z += 719468;
+    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const auto doe = static_cast<unsigned>(z - era * 146097);
+    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    y = static_cast<std::int64_t>(yoe) + era * 400;
+    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const unsigned mp = (5 * doy + 2) / 153;
+    d = doy - (153 * mp + 2) / 5 + 1;
+    m = mp < 10 ? mp + 3 : mp - 9;
+    if (m <= 2)
+        ++y;
+}
+
+std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
+    return a / b - ((a % b != 0) && ((a < 0) != (b < 0)) ? 1 : 0);
+}
+
+// The local UTC offset that holds for a whole UTC day, when it does not change within it.
+std::optional<long> DayOffset(std::int64_t day) {
+    // A listing's times cluster on few days: remember the last ones asked.
+    struct Cached {
+        bool valid = false;
+        std::int64_t day = 0;
+        std::optional<long> offset;
+    };
+    static thread_local std::array<Cached, 8> cache{};
+    static thread_local std::size_t next = 0;
+    // A new time zone (tzset after TZ changed) makes every remembered offset void.
+    static thread_local const char* zoneName = nullptr;
+    static thread_local long zoneOffset = 0;
+    if (zoneName != tzname[0] || zoneOffset != timezone) {
+        cache = {};
+        zoneName = tzname[0];
+        zoneOffset = timezone;
+    }
+    for (const Cached& c : cache)
+        if (c.valid && c.day == day)
+            return c.offset;
+    std::optional<long> offset;
+    std::tm first{}, last{};
+    const std::time_t t0 = static_cast<std::time_t>(day * 86400);
+    const std::time_t t1 = t0 + 86399;
+    if (localtime_r(&t0, &first) && localtime_r(&t1, &last) && first.tm_gmtoff == last.tm_gmtoff)
+        offset = first.tm_gmtoff;
+    cache[next] = {true, day, offset};
+    next = (next + 1) % cache.size();
+    return offset;
+}
+
+std::int64_t PackKey(std::int64_t year, unsigned month, unsigned day, unsigned hour,
+                     unsigned minute, unsigned second) {
+    if (year < 1)
+        return 0;
+    return ((((year * 100 + month) * 100 + day) * 100 + hour) * 100 + minute) * 100 + second;
+}
+
+} // namespace
+
 std::int64_t LocalDateKey(std::int64_t utcSeconds) {
     if (utcSeconds == 0)
         return 0;
+    // The zone's rules are asked once per day of the listing; a day with a change of offset
+    // (daylight saving) goes through the C library for every time.
+    if (const std::optional<long> offset = DayOffset(FloorDiv(utcSeconds, 86400))) {
+        const std::int64_t local = utcSeconds + *offset;
+        const std::int64_t days = FloorDiv(local, 86400);
+        const auto secs = static_cast<unsigned>(local - days * 86400);
+        std::int64_t y = 0;
+        unsigned m = 0, d = 0;
+        CivilFromDays(days, y, m, d);
+        return PackKey(y, m, d, secs / 3600, secs / 60 % 60, secs % 60);
+    }
     const std::time_t t = static_cast<std::time_t>(utcSeconds);
     std::tm tm{};
     if (!localtime_r(&t, &tm))
         return 0;
-    const std::int64_t year = tm.tm_year + 1900;
-    if (year < 1)
-        return 0;
-    return ((((year * 100 + tm.tm_mon + 1) * 100 + tm.tm_mday) * 100 + tm.tm_hour) * 100 +
-            tm.tm_min) *
-               100 +
-           tm.tm_sec;
+    return PackKey(std::int64_t(tm.tm_year) + 1900, unsigned(tm.tm_mon + 1), unsigned(tm.tm_mday),
+                   unsigned(tm.tm_hour), unsigned(tm.tm_min), unsigned(tm.tm_sec));
 }
 
 QString DateTextFromKey(std::int64_t key) {
@@ -146,17 +217,28 @@ void ClassifyEntryIcon(FileEntry& entry) {
         entry.icon = int(PaneIcon::Folder);
         return;
     }
-    if (!entry.type.isEmpty()) {
-        const QString type = entry.type.toLower();
-        const auto& lists = ExtensionLists();
-        for (std::size_t i = 0; i < lists.size(); ++i) {
-            if (lists[i].contains(type)) {
-                entry.icon = int(PaneIcon::Text) + int(i);
-                return;
-            }
+    if (entry.type.isEmpty()) {
+        entry.icon = int(PaneIcon::Other);
+        return;
+    }
+    // Types repeat a lot in a listing: remember the class of each one seen.
+    static thread_local QHash<QString, int> known;
+    if (const auto it = known.constFind(entry.type); it != known.constEnd()) {
+        entry.icon = *it;
+        return;
+    }
+    const QString type = entry.type.toLower();
+    int icon = int(PaneIcon::Other);
+    const auto& lists = ExtensionLists();
+    for (std::size_t i = 0; i < lists.size(); ++i) {
+        if (lists[i].contains(type)) {
+            icon = int(PaneIcon::Text) + int(i);
+            break;
         }
     }
-    entry.icon = int(PaneIcon::Other);
+    if (known.size() < 4096)
+        known.insert(entry.type, icon);
+    entry.icon = icon;
 }
 
 void CompleteEntry(FileEntry& entry) {
@@ -166,6 +248,20 @@ void CompleteEntry(FileEntry& entry) {
     entry.dateKey = entry.isDrive ? 0 : LocalDateKey(entry.findData.lastWriteTime);
     entry.size = entry.isFolder || entry.isDrive ? 0 : entry.findData.size;
     ClassifyEntryIcon(entry);
+}
+
+QString LowerExtension(QStringView name) {
+    const qsizetype dot = name.lastIndexOf(u'.');
+    if (dot < 0)
+        return {};
+    QString out = CutText(name.mid(dot).toString(), kTypeLimit);
+    for (QChar& c : out) {
+        if (c.unicode() >= 0x80)
+            return out.toLower();
+        if (c.unicode() >= u'A' && c.unicode() <= u'Z')
+            c = QChar(c.unicode() + 32);
+    }
+    return out;
 }
 
 int CompareDateText(QStringView a, QStringView b) {

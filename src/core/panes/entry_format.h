@@ -41,6 +41,9 @@ QString FormatSizeText(const FindData& data);
 // The name's extension from its last period, period included; empty when there is none.
 QString GetExtension(QStringView name);
 
+// The row type of a name: its extension, lower-case, at most kTypeLimit characters.
+QString LowerExtension(QStringView name);
+
 // True when the name's extension equals, ignoring case, one of the tokens of `exclude`
 // (separated by ';', ',' or ' '). Names without a period are never excluded.
 bool IsExcluded(QStringView exclude, QStringView name);

@@ -117,66 +117,100 @@ void SortEntries(std::vector<FileEntry>& entries, SortKey key, const SortOptions
     const std::size_t n = entries.size();
     if (n < 2)
         return;
+    // Everything a comparison needs, packed per row so that the sort stays in cache: the
+    // placement group, the date or size (already turned for the chosen direction), and
+    // indexes of the name's and type's collation keys.
+    struct SortRow {
+        std::uint64_t value; // date key or size, ascending in the wanted order
+        std::uint32_t index;
+        std::uint32_t typeRank;
+        std::uint8_t group; // 0 the ".." row, then drives / folders / files by the options
+    };
     const QCollator collator = MakeCollator();
     std::vector<TextKey> names(n);
-    for (std::size_t i = 0; i < n; ++i)
-        if (!entries[i].name.isEmpty())
-            names[i].key = collator.sortKey(entries[i].name);
-    // Types repeat a lot: one key per distinct type.
-    std::vector<int> typeRank;
+    std::vector<SortRow> rows(n);
+    QHash<QString, std::uint32_t> typeIndex;
     std::vector<TextKey> typeKeys;
-    if (key != SortKey::Name) {
-        QHash<QString, int> index;
-        typeRank.resize(n);
-        for (std::size_t i = 0; i < n; ++i) {
-            const QString& type = entries[i].type;
-            auto it = index.constFind(type);
-            if (it == index.constEnd()) {
+    for (std::size_t i = 0; i < n; ++i) {
+        const FileEntry& e = entries[i];
+        SortRow& r = rows[i];
+        r.index = std::uint32_t(i);
+        if (e.name == u"..") {
+            r.group = 0;
+        } else {
+            const int drive = o.drivesLast ? int(e.isDrive) : int(!e.isDrive);
+            const int folder = o.foldersLast ? int(e.isFolder) : int(!e.isFolder);
+            r.group = std::uint8_t(1 + drive * 2 + folder);
+        }
+        if (key == SortKey::Date) {
+            const auto k = static_cast<std::uint64_t>(e.dateKey);
+            r.value = o.oldestFirst ? k : ~k;
+        } else if (key == SortKey::Size) {
+            r.value = o.largestFirst ? ~e.size : e.size;
+        } else {
+            r.value = 0;
+        }
+        if (!e.name.isEmpty())
+            names[i].key = collator.sortKey(e.name);
+        r.typeRank = 0;
+        if (key != SortKey::Name) {
+            auto it = typeIndex.constFind(e.type);
+            if (it == typeIndex.constEnd()) {
                 TextKey k;
-                if (!type.isEmpty())
-                    k.key = collator.sortKey(type);
+                if (!e.type.isEmpty())
+                    k.key = collator.sortKey(e.type);
                 typeKeys.push_back(std::move(k));
-                it = index.insert(type, int(typeKeys.size()) - 1);
+                it = typeIndex.insert(e.type, std::uint32_t(typeKeys.size() - 1));
             }
-            typeRank[i] = *it;
+            r.typeRank = *it;
         }
     }
-    auto typeCompare = [&](std::uint32_t a, std::uint32_t b) {
-        return CompareKeys(typeKeys[std::size_t(typeRank[a])], typeKeys[std::size_t(typeRank[b])]);
-    };
-    auto less = [&](std::uint32_t ia, std::uint32_t ib) {
-        const FileEntry& a = entries[ia];
-        const FileEntry& b = entries[ib];
-        int r = ComparePlacement(a, b, o);
-        if (r == 0) {
-            switch (key) {
-            case SortKey::Name:
-                r = CompareKeys(names[ia], names[ib]);
-                break;
-            case SortKey::Date:
-            case SortKey::Size:
-                r = key == SortKey::Date ? CompareDate(a, b, o) : CompareSize(a, b, o);
-                if (r == 0)
-                    r = CompareKeys(names[ia], names[ib]);
-                if (r == 0)
-                    r = typeCompare(ia, ib);
-                break;
-            default:
-                r = typeCompare(ia, ib);
-                if (r == 0)
-                    r = CompareKeys(names[ia], names[ib]);
-                break;
-            }
+    // Types repeat: order them once, so that rows compare type ranks as plain numbers.
+    if (key != SortKey::Name) {
+        std::vector<std::uint32_t> order(typeKeys.size());
+        std::iota(order.begin(), order.end(), 0u);
+        std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+            return CompareKeys(typeKeys[a], typeKeys[b]) < 0;
+        });
+        std::vector<std::uint32_t> rank(typeKeys.size());
+        std::uint32_t next = 0;
+        for (std::size_t i = 0; i < order.size(); ++i) {
+            if (i > 0 && CompareKeys(typeKeys[order[i - 1]], typeKeys[order[i]]) != 0)
+                ++next;
+            rank[order[i]] = next;
         }
-        return r < 0;
+        for (SortRow& r : rows)
+            r.typeRank = rank[r.typeRank];
+    }
+    auto less = [&](const SortRow& a, const SortRow& b) {
+        if (a.group != b.group)
+            return a.group < b.group;
+        if (a.group == 0)
+            return false; // two ".." rows: either may come first
+        switch (key) {
+        case SortKey::Name:
+            return CompareKeys(names[a.index], names[b.index]) < 0;
+        case SortKey::Date:
+        case SortKey::Size: {
+            if (a.value != b.value)
+                return a.value < b.value;
+            const int r = CompareKeys(names[a.index], names[b.index]);
+            if (r != 0)
+                return r < 0;
+            return a.typeRank < b.typeRank;
+        }
+        default: {
+            if (a.typeRank != b.typeRank)
+                return a.typeRank < b.typeRank;
+            return CompareKeys(names[a.index], names[b.index]) < 0;
+        }
+        }
     };
-    std::vector<std::uint32_t> order(n);
-    std::iota(order.begin(), order.end(), 0u);
-    std::sort(order.begin(), order.end(), less);
+    std::sort(rows.begin(), rows.end(), less);
     std::vector<FileEntry> sorted;
     sorted.reserve(n);
-    for (const std::uint32_t i : order)
-        sorted.push_back(std::move(entries[i]));
+    for (const SortRow& r : rows)
+        sorted.push_back(std::move(entries[r.index]));
     entries.swap(sorted);
 }
 

@@ -130,6 +130,34 @@ TEST_F(UtcZone, FormatFileTimeWritesTheFixedPattern) {
     EXPECT_EQ(FormatFileTime(fd), u"31-Dec-1969 - 00:00:00"_qs);
 }
 
+TEST(LocalDateKey, MatchesTheCLibraryAcrossDaylightSavingChanges) {
+    const QByteArray saved = qgetenv("TZ");
+    for (const char* zone : {"Europe/Berlin", "Australia/Lord_Howe", "America/St_Johns"}) {
+        qputenv("TZ", zone);
+        tzset();
+        std::mt19937_64 random(3);
+        // Whole years around the changes, in steps that hit every hour of the changing days.
+        for (std::int64_t t = 1711846800 - 86400 * 400; t < 1711846800 + 86400 * 400;
+             t += 1799 + std::int64_t(random() % 3)) {
+            const std::time_t tt = static_cast<std::time_t>(t);
+            std::tm tm{};
+            ASSERT_NE(localtime_r(&tt, &tm), nullptr);
+            const std::int64_t expected =
+                ((((std::int64_t(tm.tm_year) + 1900) * 100 + tm.tm_mon + 1) * 100 + tm.tm_mday) *
+                     100 +
+                 tm.tm_hour) *
+                    10000 +
+                tm.tm_min * 100 + tm.tm_sec;
+            ASSERT_EQ(LocalDateKey(t), expected) << zone << " " << t;
+        }
+    }
+    if (saved.isNull())
+        qunsetenv("TZ");
+    else
+        qputenv("TZ", saved);
+    tzset();
+}
+
 TEST(CompareDateText, ComparesFieldByField) {
     const QString a = u"07-Dec-2026 - 23:15:56"_qs;
     EXPECT_EQ(CompareDateText(a, a), 0);
