@@ -4,6 +4,7 @@
 #include "core/state/app_state.h"
 #include "core/text/format.h"
 
+#include <QCollator>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -148,7 +149,14 @@ QString DecodeComments(const QByteArray& data) {
 }
 
 int CompareAccountsByName(const AccountRecord& a, const AccountRecord& b) {
-    const int c = QString::localeAwareCompare(a.Name.toCaseFolded(), b.Name.toCaseFolded());
+    // One collator per thread, owned here (the one behind QString::localeAwareCompare is never
+    // released).
+    thread_local const QCollator collator = [] {
+        QCollator c;
+        c.setCaseSensitivity(Qt::CaseInsensitive);
+        return c;
+    }();
+    const int c = collator.compare(a.Name, b.Name);
     if (c != 0)
         return c;
     return QString::compare(a.Name, b.Name, Qt::CaseInsensitive);
