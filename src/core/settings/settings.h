@@ -17,7 +17,7 @@ class SettingsStore;
 // Reads every option, placement, column, font, sound, file type and the account table into
 // `state`. Sets `globals.FirstStart` when the store holds no settings yet; then the first-start
 // defaults are applied and saved at once. A file that cannot be read gives the defaults, and is
-// not taken for a first start (it is not overwritten before the user changes something).
+// not taken for a first start (no setup page, no save at once: only a later save replaces it).
 // Also publishes Sounds, SaveWindows and LogTransfers into `globals`. Returns true.
 bool LoadSettings(SettingsStore& store, AppState& state, AppGlobals& globals);
 
