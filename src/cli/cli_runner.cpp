@@ -176,7 +176,7 @@ int CliRunner::run() {
     } else if (cmd == "pwd") {
         rc = printDirectory(url);
     }
-    m_session.close();
+    m_session.close(false); // every result is known; the goodbye would only cost time
     return rc;
 }
 

@@ -237,6 +237,7 @@ bool FtpSession::connect(const SessionOptions& options) {
         m_control.close();
         return fail(err);
     }
+    m_control.setNoDelay();
     m_control.peerAddress(m_peer);
     m_control.localAddress(m_local);
 
@@ -322,7 +323,7 @@ void FtpSession::readFeatures() {
     }
 }
 
-bool FtpSession::close() {
+bool FtpSession::close(bool waitForGoodbye) {
     bool clean = true;
     if (m_fileState != FileState::None)
         abortTransfer();
@@ -330,8 +331,9 @@ bool FtpSession::close() {
     if (m_control.valid()) {
         FtpReply reply;
         clean = sendLine("QUIT") == kErrNone &&
-                readReply(reply, std::min(m_options.timeoutMs, 5000)) == kErrNone &&
-                reply.isSuccess();
+                (!waitForGoodbye ||
+                 (readReply(reply, std::min(m_options.timeoutMs, 5000)) == kErrNone &&
+                  reply.isSuccess()));
         m_control.close();
     }
     m_data.close();

@@ -95,8 +95,10 @@ public:
     FtpSession& operator=(const FtpSession&) = delete;
 
     bool connect(const SessionOptions& options);
-    // Sends QUIT (when connected) and closes; true when the session ended cleanly.
-    bool close();
+    // Sends QUIT (when connected) and closes; true when the session ended cleanly. Without
+    // waitForGoodbye the connection is closed right after QUIT is sent (for a process that is
+    // about to end and has nothing left to learn from the server).
+    bool close(bool waitForGoodbye = true);
     bool isConnected() const { return m_control.valid(); }
 
     bool setCurrentDirectory(std::string_view path);

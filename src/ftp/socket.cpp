@@ -155,6 +155,12 @@ void Socket::close() {
     }
 }
 
+void Socket::setNoDelay() {
+    const int one = 1;
+    if (m_fd >= 0)
+        ::setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+}
+
 void Socket::shutdownWrite() {
     if (m_fd >= 0)
         ::shutdown(m_fd, SHUT_WR);
@@ -166,8 +172,6 @@ int Socket::connectTo(const SocketAddress& address, int timeoutMs, const Cancell
     if (m_fd < 0)
         return ErrorFromErrno(errno, true);
     setNonBlocking(m_fd);
-    const int one = 1;
-    ::setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     if (::connect(m_fd, reinterpret_cast<const sockaddr*>(&address.storage), address.length) == 0)
         return kErrNone;
     if (errno != EINPROGRESS) {

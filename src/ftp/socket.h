@@ -38,6 +38,8 @@ public:
     bool valid() const { return m_fd >= 0; }
     int fd() const { return m_fd; }
     void close();
+    // Sends small writes at once (for the command connection; bulk data does not want it).
+    void setNoDelay();
     // Sends FIN (the peer reads end of file) but keeps the socket for reading.
     void shutdownWrite();
 
