@@ -44,6 +44,10 @@ void StartupProbe::windowShown(ui::MainWindow* window) {
         });
     }
     if (!m_screenshot.isEmpty()) {
+        const QStringList size =
+            qEnvironmentVariable("TARNWICK2000_SCREENSHOT_SIZE").split(QLatin1Char('x'));
+        if (size.size() == 2)
+            window->resize(size[0].toInt(), size[1].toInt());
         QTimer::singleShot(300, this, [this, window] {
             const bool saved = window->grab().save(m_screenshot);
             print(saved ? QStringLiteral("screenshot %1").arg(m_screenshot)

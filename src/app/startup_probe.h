@@ -15,7 +15,8 @@ namespace tw {
 //   TARNWICK2000_TRACE=1       prints "shown" and "raise-request" lines on standard output;
 //   TARNWICK2000_BENCH=1       prints "shown-ms <ms since main()>" and "rss-kib <resident KiB>"
 //                              once the window is shown and painted, then ends the program;
-//   TARNWICK2000_SCREENSHOT=f  saves a picture of the main window to f, then ends the program.
+//   TARNWICK2000_SCREENSHOT=f  saves a picture of the main window to f, then ends the program
+//                              (TARNWICK2000_SCREENSHOT_SIZE=WxH sizes the window first).
 class StartupProbe : public QObject {
     Q_OBJECT
 public:

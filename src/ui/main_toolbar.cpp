@@ -31,8 +31,11 @@ void MainToolbar::setArrangement(const std::vector<ToolbarSlot>& layout) {
             continue;
         addAction(action);
         m_slots.push_back(slot);
-        if (QWidget* button = widgetForAction(action))
+        if (QWidget* button = widgetForAction(action)) {
             button->installEventFilter(this);
+            if (auto* tool = qobject_cast<QToolButton*>(button))
+                tool->setAutoRaise(m_flat);
+        }
     }
 }
 

@@ -24,6 +24,10 @@ public:
     std::vector<int> arrangement() const;
     const std::vector<ToolbarSlot>& slotList() const { return m_slots; }
 
+    // Flat buttons show their frame only under the mouse; read at creation.
+    void setFlat(bool flat) { m_flat = flat; }
+    bool isFlat() const { return m_flat; }
+
     void setTipsEnabled(bool on) { m_tips = on; }
     bool tipsEnabled() const { return m_tips; }
     // What the tooltip of `action`'s button shows: its button text with tips on, else nothing.
@@ -36,6 +40,7 @@ private:
     ActionLookup m_lookup;
     std::vector<ToolbarSlot> m_slots;
     bool m_tips = true;
+    bool m_flat = true;
 };
 
 } // namespace tw::ui

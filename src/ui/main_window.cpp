@@ -7,6 +7,7 @@
 #include "core/settings/settings.h"
 #include "core/settings/settings_store.h"
 #include "platform/sound.h"
+#include "ui/accounts/run_accounts_sheet.h"
 #include "ui/client_area.h"
 #include "ui/command_actions.h"
 #include "ui/dialogs/customize_toolbar_dialog.h"
@@ -28,6 +29,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QSessionManager>
 #include <QStatusBar>
 #include <QThread>
 #include <QTimer>
@@ -78,6 +80,12 @@ MainWindow::MainWindow(AppState& state, AppGlobals& globals, AppRuntime& runtime
 
     buildChildren();
     registerShellCommands();
+
+    // The desktop session ends: shut down as on exit; a refused disconnect keeps it going.
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager& manager) {
+        if (!ShutdownMainWindow())
+            manager.cancel();
+    });
 }
 
 MainWindow::~MainWindow() = default;
@@ -101,9 +109,9 @@ void MainWindow::buildChildren() {
     m_toolbar =
         new MainToolbar([this](CommandId id) { return m_actions->mainAction(id); }, m_client);
     m_toolbar->setTipsEnabled(m_state.options.Tips != 0);
-    if (!m_state.options.FlatStyle)
-        m_toolbar->setStyleSheet(
-            QStringLiteral("QToolButton { border: 1px outset palette(mid); }"));
+    // Compact buttons, so that the whole built-in arrangement fits the narrowest window.
+    m_toolbar->setStyleSheet(QStringLiteral("QToolBar { spacing: 0px; padding: 1px; }"));
+    m_toolbar->setFlat(m_state.options.FlatStyle != 0);
     m_toolbar->setArrangement(ToolbarSlots());
     SaveToolbarLayout(false);
     RestoreToolbarLayout(true);
@@ -193,6 +201,14 @@ void MainWindow::registerShellCommands() {
     });
     d.registerHandler(CommandId::Font, [this] { ChooseDisplayFont(); });
     d.registerHandler(CommandId::ClearLog, [this] { clearLog(); });
+    d.registerHandler(CommandId::Accounts, [this] {
+        RunAccountsSheet(
+            this, m_state, m_messages, false,
+            [this](const AppState& state) {
+                return SaveSettings(m_store, state, m_globals, &m_messages);
+            },
+            [this](int topic) { ShowHelpTopic(m_globals, m_messages, unsigned(topic)); });
+    });
 }
 
 // ---- UI port --------------------------------------------------------------------------------
