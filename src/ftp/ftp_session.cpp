@@ -15,7 +15,7 @@ namespace tw::ftp {
 
 namespace {
 
-constexpr std::size_t kBufferSize = 64 * 1024;
+constexpr std::size_t kBufferSize = 256 * 1024;
 constexpr std::size_t kMaxListingLine = 64 * 1024;
 // A listing longer than this is taken for a server that never stops.
 constexpr std::size_t kMaxListingLines = 4'000'000;
