@@ -25,11 +25,7 @@ using namespace tw::ui;
 namespace {
 
 QApplication& App() {
-    static int argc = 1;
-    static char name[] = "test_ui_panes";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
+    return *qobject_cast<QApplication*>(QCoreApplication::instance());
 }
 
 // Runs `act` on the next modal dialog once it is shown.
