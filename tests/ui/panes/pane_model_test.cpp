@@ -37,6 +37,15 @@ struct ModelTest : ::testing::Test {
         pane.headers = {u"File Name *"_qs, u"Date"_qs, u"Size"_qs};
         pane.entries = {Row(u".."_qs, true), Row(u"sub"_qs, true),
                         Row(u"big.iso"_qs, false, std::uint64_t(5) << 30), Row(u"two\nlines"_qs)};
+        // One row of each remaining icon class, after the four rows the cases use.
+        for (const char* name : {"notes.txt", "run.exe", "x.tar.gz", "photo.png", "index.html",
+                                 "data.dat", "song.mp3"})
+            pane.entries.push_back(Row(QString::fromLatin1(name), false, 1536));
+        FileEntry drive;
+        drive.name = u"/mnt/usb"_qs;
+        drive.isDrive = true;
+        CompleteEntry(drive);
+        pane.entries.push_back(drive);
     }
 };
 
@@ -45,7 +54,7 @@ struct ModelTest : ::testing::Test {
 TEST_F(ModelTest, ShowsTheRowsColumnsAndHeaders) {
     PaneModel model(&pane);
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
-    ASSERT_EQ(model.rowCount(), 4);
+    ASSERT_EQ(model.rowCount(), 12);
     ASSERT_EQ(model.columnCount(), 3);
     EXPECT_EQ(model.data(model.index(2, 0)).toString(), u"big.iso"_qs);
     EXPECT_EQ(model.data(model.index(2, 2)).toString(), u"5368709120"_qs);
@@ -81,7 +90,8 @@ TEST_F(ModelTest, ViewReportsSelectionAsAscendingRows) {
     view.show();
     EXPECT_EQ(view.selectRow(3), 3);
     EXPECT_EQ(view.selectRow(1), 1);
-    EXPECT_EQ(view.selectRow(9), -1);
+    view.grab().save(u"/tmp/panes_list.png"_qs);
+    EXPECT_EQ(view.selectRow(99), -1);
     EXPECT_EQ(view.selectedRows(), (std::vector<int>{1, 3}));
     EXPECT_EQ(view.selectedCount(), 2);
     view.reload();
