@@ -3,7 +3,10 @@
 #include "core/commands/command_table.h"
 #include "core/commands/toolbar_layout.h"
 #include "core/panes/local_listing.h"
+#include "core/panes/local_operations.h"
 #include "core/panes/local_system.h"
+#include "core/panes/pane_operations.h"
+#include "core/panes/pane_sort.h"
 #include "core/settings/settings.h"
 #include "core/settings/settings_store.h"
 #include "platform/sound.h"
@@ -18,6 +21,7 @@
 #include "ui/log_pane.h"
 #include "ui/main_toolbar.h"
 #include "ui/panes/help_topic.h"
+#include "ui/panes/pane_dialogs.h"
 #include "ui/panes/pane_view.h"
 #include "ui/tray_icon.h"
 
@@ -78,8 +82,12 @@ MainWindow::MainWindow(AppState& state, AppGlobals& globals, AppRuntime& runtime
     m_flushTimer->setInterval(kFlushIntervalMs);
     connect(m_flushTimer, &QTimer::timeout, this, &MainWindow::flushDisplay);
 
+    m_paneDialogs = std::make_unique<PaneDialogs>(this, m_state, m_globals, [this](int topic) {
+        ShowHelpTopic(m_globals, m_messages, unsigned(topic));
+    });
     buildChildren();
     registerShellCommands();
+    registerPaneCommands();
 
     // The desktop session ends: shut down as on exit; a refused disconnect keeps it going.
     connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager& manager) {
@@ -180,6 +188,70 @@ void MainWindow::connectPaneView(QWidget* view, PaneSide side) {
             ShowRemoteContextMenu(global);
     });
     connect(pane, &PaneView::selectionCountChanged, this, &MainWindow::UpdateCommandState);
+    connect(pane, &PaneView::rowDoubleClicked, this,
+            [this, side](int row) { onRowDoubleClicked(side, row); });
+    connect(pane, &PaneView::headerClicked, this,
+            [this, side](int column) { onHeaderClicked(side, column); });
+}
+
+// Every notification of a list ends with the command states recomputed.
+void MainWindow::onRowDoubleClicked(PaneSide side, int row) {
+    if (side == PaneSide::Local) {
+        ActivateLocalRow(PaneContext{m_state, m_messages, *this}, m_localSystem, row);
+    } else if (row >= 0 && m_runtime.connected && !m_runtime.busy &&
+               std::size_t(row) < m_state.remote.entries.size() &&
+               m_state.remote.entries[std::size_t(row)].isFolder && m_enterRemoteFolder) {
+        m_enterRemoteFolder(row);
+    }
+    UpdateCommandState();
+}
+
+void MainWindow::onHeaderClicked(PaneSide side, int column) {
+    if (side == PaneSide::Local)
+        SetPaneSortKey(m_messages, m_state, m_state.local, PaneSide::Local, column);
+    else if (!m_runtime.busy)
+        SetPaneSortKey(m_messages, m_state, m_state.remote, PaneSide::Remote, column);
+    UpdateCommandState();
+}
+
+std::vector<int> MainWindow::selection(PaneSide side) const {
+    const auto* pane =
+        qobject_cast<const PaneView*>(side == PaneSide::Local ? m_localList : m_remoteList);
+    return pane ? pane->selectedRows() : std::vector<int>{};
+}
+
+void MainWindow::registerPaneCommands() {
+    auto& d = m_dispatcher;
+    const auto context = [this] { return PaneContext{m_state, m_messages, *this}; };
+    d.registerHandler(CommandId::LocalRefresh,
+                      [this] { ListLocalDirectory(m_state, m_messages, m_localSystem); });
+    d.registerHandler(CommandId::LocalMakeDirectory,
+                      [this, context] { MakeLocalDirectory(context(), m_localSystem); });
+    d.registerHandler(CommandId::LocalChangeDirectory,
+                      [this, context] { ChangeLocalDirectory(context(), m_localSystem); });
+    d.registerHandler(CommandId::LocalEdit, [this, context] {
+        EditLocalFile(context(), m_localSystem, selection(PaneSide::Local));
+    });
+    d.registerHandler(CommandId::LocalProperties, [this, context] {
+        ShowLocalProperties(context(), m_localSystem, selection(PaneSide::Local));
+    });
+    d.registerHandler(CommandId::LocalRename, [this, context] {
+        RenameLocalEntry(context(), m_localSystem, selection(PaneSide::Local));
+    });
+    d.registerHandler(CommandId::LocalMove, [this, context] {
+        MoveLocalFiles(context(), m_localSystem, selection(PaneSide::Local));
+    });
+    d.registerHandler(CommandId::LocalDelete, [this, context] {
+        DeleteLocalFiles(context(), m_localSystem, selection(PaneSide::Local));
+    });
+    for (int key = 0; key < 4; ++key) {
+        d.registerHandler(CommandId(toInt(CommandId::LocalSortName) + key), [this, key] {
+            SetPaneSortKey(m_messages, m_state, m_state.local, PaneSide::Local, key);
+        });
+        d.registerHandler(CommandId(toInt(CommandId::RemoteSortName) + key), [this, key] {
+            SetPaneSortKey(m_messages, m_state, m_state.remote, PaneSide::Remote, key);
+        });
+    }
 }
 
 void MainWindow::registerShellCommands() {
@@ -307,6 +379,43 @@ bool MainWindow::showBox(const BoxRequest& request) {
     return ShowMessageBox(this, request) != 0;
 }
 
+template <typename Result, typename Call>
+Result MainWindow::onUiThreadBlocking(Call call) {
+    if (onUiThread()) {
+        flushDisplay();
+        return call();
+    }
+    Result result{};
+    QMetaObject::invokeMethod(this, call, Qt::BlockingQueuedConnection, &result);
+    return result;
+}
+
+std::optional<QString> MainWindow::askName(const NameRequest& request) {
+    return onUiThreadBlocking<std::optional<QString>>(
+        [this, &request] { return m_paneDialogs->askName(request); });
+}
+
+void MainWindow::endNameDialog(NameDialogKind kind, bool succeeded) {
+    onUiThreadBlocking<bool>([this, kind, succeeded] {
+        m_paneDialogs->endNameDialog(kind, succeeded);
+        return true;
+    });
+}
+
+DeleteAnswer MainWindow::askDelete(const DeleteRequest& request) {
+    return onUiThreadBlocking<DeleteAnswer>(
+        [this, &request] { return m_paneDialogs->askDelete(request); });
+}
+
+std::optional<QString> MainWindow::askFolder(const FolderRequest& request) {
+    return onUiThreadBlocking<std::optional<QString>>(
+        [this, &request] { return m_paneDialogs->askFolder(request); });
+}
+
+bool MainWindow::showProperties(const PropertiesData& data) {
+    return onUiThreadBlocking<bool>([this, &data] { return m_paneDialogs->showProperties(data); });
+}
+
 void MainWindow::beep() {
     if (m_sound->playEvent(QString::fromLatin1(platform::kInformationEvent)))
         return;
@@ -412,8 +521,7 @@ void MainWindow::showAtStart() {
 
 void MainWindow::setLocalStartFolder(const QString& folder) {
     ChangeLocalFolder(m_state, m_messages, QFile::encodeName(folder));
-    DesktopLocalSystem system;
-    ListLocalDirectory(m_state, m_messages, system);
+    ListLocalDirectory(m_state, m_messages, m_localSystem);
     refreshPaneNow(PaneSide::Local);
 }
 

@@ -3,6 +3,8 @@
 #include "core/commands/command_dispatcher.h"
 #include "core/commands/command_state.h"
 #include "core/commands/menu_help.h"
+#include "core/panes/local_system.h"
+#include "core/panes/pane_port.h"
 #include "core/state/app_runtime.h"
 #include "core/state/app_state.h"
 #include "core/text/messages.h"
@@ -19,6 +21,7 @@
 #include <memory>
 #include <optional>
 #include <utility>
+#include <vector>
 
 class QLabel;
 class QMenu;
@@ -35,6 +38,7 @@ class SoundPlayer;
 namespace tw::ui {
 
 class ClientArea;
+class PaneDialogs;
 class CommandActions;
 class MainToolbar;
 class TrayIcon;
@@ -45,7 +49,7 @@ class TrayIcon;
 // which the core shows and asks: any port method may be called from a worker thread; display
 // calls are queued to the user-interface thread and coalesced, questions block the caller
 // until they are answered.
-class MainWindow : public QMainWindow, public UiPort {
+class MainWindow : public QMainWindow, public UiPort, public PanePort {
     Q_OBJECT
 public:
     // Builds every child (the work of window creation); the window is not shown yet.
@@ -64,6 +68,13 @@ public:
     void updateCommandState() override;
     void refreshPane(PaneSide side) override;
     void setWindowTitle(const QString& title) override;
+
+    // PanePort: the pane questions, answered with the pane dialogs over this window.
+    std::optional<QString> askName(const NameRequest& request) override;
+    void endNameDialog(NameDialogKind kind, bool succeeded) override;
+    DeleteAnswer askDelete(const DeleteRequest& request) override;
+    std::optional<QString> askFolder(const FolderRequest& request) override;
+    bool showProperties(const PropertiesData& data) override;
 
     const Messages& messages() const { return m_messages; }
     CommandDispatcher& dispatcher() { return m_dispatcher; }
@@ -109,6 +120,10 @@ public:
     // set). Returns false when the user refused. Without it nothing is connected.
     void setDisconnectHandler(std::function<bool()> handler) { m_disconnect = std::move(handler); }
     // The pane views refresh their rows; until then the path labels are refreshed.
+    // Connected by the session: a double-click on a remote folder row (connected, not busy).
+    void setRemoteFolderHandler(std::function<void(int row)> handler) {
+        m_enterRemoteFolder = std::move(handler);
+    }
     void setPaneRefreshHandler(std::function<void(PaneSide)> handler) {
         m_paneRefresh = std::move(handler);
     }
@@ -148,6 +163,12 @@ private:
     bool confirmExit();
     void buildChildren();
     void registerShellCommands();
+    void registerPaneCommands();
+    std::vector<int> selection(PaneSide side) const;
+    void onRowDoubleClicked(PaneSide side, int row);
+    void onHeaderClicked(PaneSide side, int column);
+    template <typename Result, typename Call>
+    Result onUiThreadBlocking(Call call);
     void flushDisplay();
     void scheduleFlush();
     bool onUiThread() const;
@@ -184,6 +205,9 @@ private:
     std::atomic<bool> m_statusVisible{true};
     std::function<bool()> m_disconnect;
     std::function<void(PaneSide)> m_paneRefresh;
+    std::function<void(int)> m_enterRemoteFolder;
+    std::unique_ptr<PaneDialogs> m_paneDialogs;
+    DesktopLocalSystem m_localSystem;
     FontChooser m_fontChooser;
     bool m_exitRequested = false;
     bool m_shutDown = false;
