@@ -547,6 +547,12 @@ void MainWindow::UpdateMainWindowTitle() {
     setWindowTitle(title);
 }
 
+void MainWindow::TaskTrayOptionChanged() {
+    m_tray->remove();
+    if (m_state.options.TaskTray)
+        m_tray->add(windowTitle());
+}
+
 void MainWindow::updateTray() {
     m_tray->update(m_state.options.TaskTray != 0, windowTitle());
 }
@@ -750,6 +756,12 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 void MainWindow::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() &&
+        !QApplication::activeModalWidget()) {
+        // Coming forward: Always on Top again, the focus to the local file list.
+        SetTopmost(m_state.options.TopMost != 0);
+        m_localList->setFocus(Qt::ActiveWindowFocusReason);
+    }
     if (event->type() == QEvent::WindowStateChange && isMinimized() && m_state.options.TaskTray &&
         m_tray->isShown()) {
         // Lives on in the tray; hidden once the state change has been handled.

@@ -95,6 +95,8 @@ public:
     // "Tarnwick 2000", or "Tarnwick 2000 - <site>" while connected; also the tray tip.
     void UpdateMainWindowTitle();
     void RestoreMainWindow();
+    // The options changed TaskTray: the tray icon is removed, and added again when it is on.
+    void TaskTrayOptionChanged();
     void SetTopmost(bool on);
     bool ShowToolbar(bool show);
     bool ShowStatusBar(bool show);

@@ -2,12 +2,15 @@
 
 #include "core/settings/settings.h"
 #include "core/settings/settings_store.h"
+#include "core/state/app_paths.h"
 #include "ui/main_window.h"
 
 #include <QApplication>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QScreen>
+
+#include <utility>
 
 namespace tw::ui {
 
@@ -17,12 +20,13 @@ bool IsSetupCommandLine(const QStringList& arguments) {
            line.compare(QStringLiteral("-setup"), Qt::CaseInsensitive) == 0;
 }
 
-ShellSession::ShellSession(SettingsStore& store) : m_store(store) {}
+ShellSession::ShellSession(SettingsStore& store, QString dataFolder)
+    : m_store(store), m_dataFolder(std::move(dataFolder)) {}
 
 ShellSession::~ShellSession() = default;
 
 bool ShellSession::start(const QStringList& arguments, const QString& startFolder) {
-    m_globals.modulePath = QCoreApplication::applicationFilePath();
+    InitApplicationPaths(m_globals, m_dataFolder);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         m_globals.virtualScreen = screen->virtualGeometry();
 

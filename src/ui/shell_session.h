@@ -25,7 +25,8 @@ bool IsSetupCommandLine(const QStringList& arguments);
 // the event loop the settings are saved.
 class ShellSession {
 public:
-    explicit ShellSession(SettingsStore& store);
+    // `dataFolder` holds the transfer log (the program's XDG data folder when empty).
+    explicit ShellSession(SettingsStore& store, QString dataFolder = QString());
     ~ShellSession();
     ShellSession(const ShellSession&) = delete;
     ShellSession& operator=(const ShellSession&) = delete;
@@ -51,6 +52,7 @@ private:
     void OpenSetupSheet();
 
     SettingsStore& m_store;
+    QString m_dataFolder;
     AppState m_state;
     AppGlobals m_globals;
     AppRuntime m_runtime;

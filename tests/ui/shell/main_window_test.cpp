@@ -83,7 +83,7 @@ TEST_F(MainWindowTest, SetupOnTheCommandLineAsksForTheSheetOnce) {
     EXPECT_EQ(session().setupSheetRequests(), 0);
 
     session().finish(0);
-    ui::ShellSession again(store());
+    ui::ShellSession again(store(), folder());
     again.start({QStringLiteral("-SETUP")}, folder());
     EXPECT_EQ(again.setupSheetRequests(), 1);
     EXPECT_EQ(again.state().setup.CreateStartMenu, 1u);

@@ -38,7 +38,7 @@ protected:
     QString folder() const { return m_dir.path(); }
 
     ui::MainWindow* start(const QStringList& arguments = {}) {
-        m_session = std::make_unique<ui::ShellSession>(*m_store);
+        m_session = std::make_unique<ui::ShellSession>(*m_store, folder());
         EXPECT_TRUE(m_session->start(arguments, folder()));
         return m_session->mainWindow();
     }
