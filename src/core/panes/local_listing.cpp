@@ -22,9 +22,6 @@ namespace tw {
 
 namespace {
 
-// The call name logged when a folder cannot be searched.
-const QString kSearchApiName = QStringLiteral("FindFirstFile");
-
 struct DirCloser {
     void operator()(DIR* dir) const { ::closedir(dir); }
 };
@@ -129,7 +126,7 @@ bool ListLocalDirectory(AppState& state, const Messages& messages, LocalSystem& 
     const QStringList drives = folder == "/" ? system.mountPoints() : QStringList();
     LocalFolderRead read = ReadLocalFolder(folder, pane.mask, pane.exclude, drives);
     if (read.error != 0)
-        messages.LogMessage(4415, {kSearchApiName, read.error, Messages::ErrorText(read.error)});
+        messages.ReportApiError(4523, read.error, false);
     if (read.rows.empty()) {
         // Nothing found: the view must not keep rows of the released listing.
         messages.port().refreshPane(PaneSide::Local);

@@ -274,6 +274,7 @@ const StringEntry kProgram[] = {
     {4520, u"ShellExecute"},
     {4521, u"FtpOpenFile"},
     {4522, u"InternetWriteFile"},
+    {4523, u"FindFirstFile"}, // the local folder search (an unreadable or vanished folder)
 
     // Extension lists of the pane icon classes 3 to 9, searched as plain substrings.
     {4600, u".txt.c.cpp.bas.ini.log.rc.cpp.h.pch.doc.def.dlg.pdf.uni.reg.mak.twx,for.pas.rtf"},
