@@ -1,5 +1,6 @@
 #include "ui/main_window.h"
 
+#include "core/accounts/account_file_commands.h"
 #include "core/commands/command_table.h"
 #include "core/commands/toolbar_layout.h"
 #include "core/panes/local_listing.h"
@@ -7,9 +8,12 @@
 #include "core/panes/local_system.h"
 #include "core/panes/pane_operations.h"
 #include "core/panes/pane_sort.h"
+#include "core/session/remote_file_ops.h"
+#include "core/session/session_controller.h"
 #include "core/settings/settings.h"
 #include "core/settings/settings_store.h"
 #include "platform/sound.h"
+#include "ui/accounts/account_file_dialogs.h"
 #include "ui/accounts/run_accounts_sheet.h"
 #include "ui/client_area.h"
 #include "ui/command_actions.h"
@@ -73,7 +77,8 @@ std::optional<std::vector<int>> parseArrangement(const QString& text) {
 MainWindow::MainWindow(AppState& state, AppGlobals& globals, AppRuntime& runtime,
                        SettingsStore& store, QWidget* parent)
     : QMainWindow(parent), m_state(state), m_globals(globals), m_runtime(runtime), m_store(store),
-      m_messages(*this, state, globals), m_dispatcher(m_messages) {
+      m_messages(*this, state, globals), m_dispatcher(m_messages),
+      m_sound(platform::CreateSoundPlayer()) {
     setObjectName(QStringLiteral("TarnwickAppClass"));
     setMinimumSize(620, 420);
 
@@ -88,6 +93,7 @@ MainWindow::MainWindow(AppState& state, AppGlobals& globals, AppRuntime& runtime
     buildChildren();
     registerShellCommands();
     registerPaneCommands();
+    registerSessionCommands();
 
     // The desktop session ends: shut down as on exit; a refused disconnect keeps it going.
     connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager& manager) {
@@ -252,6 +258,55 @@ void MainWindow::registerPaneCommands() {
             SetPaneSortKey(m_messages, m_state, m_state.remote, PaneSide::Remote, key);
         });
     }
+}
+
+// Connection, remote listing and remote file commands, and the account file commands.
+void MainWindow::registerSessionCommands() {
+    const auto save = [this](const AppState& state) {
+        return SaveSettings(m_store, state, m_globals, &m_messages);
+    };
+    const auto help = [this](int topic) { ShowHelpTopic(m_globals, m_messages, unsigned(topic)); };
+    SessionController::Hooks hooks;
+    hooks.showAccountsSheet = [this, save, help] {
+        return RunAccountsSheet(this, m_state, m_messages, true, save, help).has_value();
+    };
+    hooks.listLocalDirectory = [this] { ListLocalDirectory(m_state, m_messages, m_localSystem); };
+    m_session = std::make_unique<SessionController>(m_state, m_runtime, m_messages, *this, hooks);
+    setDisconnectHandler([this] { return m_session->Disconnect(true); });
+    setRemoteFolderHandler([this](int row) { m_session->EnterRemoteFolder(row); });
+
+    auto& d = m_dispatcher;
+    d.registerHandler(CommandId::Connect, [this] {
+        update();
+        m_session->Connect();
+    });
+    d.registerHandler(CommandId::ReConnect, [this] { m_session->Reconnect(); });
+    d.registerHandler(CommandId::Disconnect, [this] { m_session->Disconnect(false); });
+    d.registerHandler(CommandId::RemoteRefresh, [this] { m_session->StartRemoteListing(); });
+    const auto context = [this] { return PaneContext{m_state, m_messages, *this}; };
+    d.registerHandler(CommandId::RemoteMakeDirectory, [this, context] {
+        RemoteFileOps ops(*m_session);
+        MakeDirectory(context(), ops);
+    });
+    d.registerHandler(CommandId::RemoteRename, [this, context] {
+        RemoteFileOps ops(*m_session);
+        RenameEntry(context(), ops, selection(PaneSide::Remote));
+    });
+    d.registerHandler(CommandId::RemoteDelete, [this, context] {
+        RemoteFileOps ops(*m_session);
+        DeleteEntries(context(), ops, selection(PaneSide::Remote));
+    });
+    d.registerHandler(CommandId::RemoteProperties, [this, context] {
+        ShowRemoteProperties(context(), selection(PaneSide::Remote));
+    });
+    d.registerHandler(CommandId::Import, [this, save] {
+        AccountFileDialogs dialogs(this);
+        RunImport(m_state, m_messages, dialogs, save);
+    });
+    d.registerHandler(CommandId::Export, [this] {
+        AccountFileDialogs dialogs(this);
+        RunExport(m_state, m_messages, dialogs);
+    });
 }
 
 void MainWindow::registerShellCommands() {
@@ -474,6 +529,14 @@ void MainWindow::refreshPaneNow(PaneSide side) {
         pane->reload();
     if (m_paneRefresh)
         m_paneRefresh(side);
+}
+
+void MainWindow::runOnUiThread(std::function<void()> task) {
+    if (onUiThread()) {
+        task();
+        return;
+    }
+    QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection);
 }
 
 void MainWindow::setWindowTitle(const QString& title) {
@@ -781,6 +844,9 @@ bool MainWindow::ShutdownMainWindow() {
         return true;
     if (m_runtime.connected && m_disconnect && !m_disconnect())
         return false;
+    // A worker still running is stopped and joined before the window goes.
+    if (m_session)
+        m_session->stopWorker();
 
     WindowPlacement& p = m_state.placement(Placement::Main);
     const QRect normal = (isMaximized() || isMinimized()) ? normalGeometry() : geometry();

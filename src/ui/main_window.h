@@ -29,8 +29,9 @@ class QStatusBar;
 class QTimer;
 
 namespace tw {
+class SessionController;
 class SettingsStore;
-}
+} // namespace tw
 namespace tw::platform {
 class SoundPlayer;
 }
@@ -68,6 +69,7 @@ public:
     void updateCommandState() override;
     void refreshPane(PaneSide side) override;
     void setWindowTitle(const QString& title) override;
+    void runOnUiThread(std::function<void()> task) override;
 
     // PanePort: the pane questions, answered with the pane dialogs over this window.
     std::optional<QString> askName(const NameRequest& request) override;
@@ -77,6 +79,7 @@ public:
     bool showProperties(const PropertiesData& data) override;
 
     const Messages& messages() const { return m_messages; }
+    SessionController& session() { return *m_session; }
     CommandDispatcher& dispatcher() { return m_dispatcher; }
     AppState& state() { return m_state; }
     AppGlobals& globals() { return m_globals; }
@@ -166,6 +169,7 @@ private:
     void buildChildren();
     void registerShellCommands();
     void registerPaneCommands();
+    void registerSessionCommands();
     std::vector<int> selection(PaneSide side) const;
     void onRowDoubleClicked(PaneSide side, int row);
     void onHeaderClicked(PaneSide side, int column);
@@ -213,6 +217,9 @@ private:
     FontChooser m_fontChooser;
     bool m_exitRequested = false;
     bool m_shutDown = false;
+    // Last member: destroyed first, so a running worker is stopped and joined while everything
+    // it reports to still exists.
+    std::unique_ptr<SessionController> m_session;
 };
 
 } // namespace tw::ui

@@ -1,5 +1,6 @@
 #include "ui/shell_session.h"
 
+#include "core/session/demo_account.h"
 #include "core/settings/settings.h"
 #include "core/settings/settings_store.h"
 #include "core/state/app_paths.h"
@@ -31,6 +32,7 @@ bool ShellSession::start(const QStringList& arguments, const QString& startFolde
         m_globals.virtualScreen = screen->virtualGeometry();
 
     LoadSettings(m_store, m_state, m_globals);
+    ApplyDemoProfile();
     ProcessCommandLine(arguments);
     if (m_globals.FirstStart)
         OpenSetupSheet();
@@ -49,6 +51,16 @@ void ShellSession::ProcessCommandLine(const QStringList& arguments) {
     m_state.setup.CreateDesktop = 1;
     if (!m_globals.FirstStart)
         OpenSetupSheet();
+}
+
+// ./run.sh names its local demo server in TARNWICK2000_DEMO_SERVER ("host:port"): the demo
+// profile then has an account for it, ready in the Connect dialog.
+void ShellSession::ApplyDemoProfile() {
+    const QString server = qEnvironmentVariable("TARNWICK2000_DEMO_SERVER");
+    QString host;
+    int port = 0;
+    if (!server.isEmpty() && ParseDemoServer(server, host, port))
+        ApplyDemoServer(m_state, host, port);
 }
 
 // The options sheet on its Setup page, with no owner window. The sheet is part of the options

@@ -49,6 +49,7 @@ public:
 
 private:
     void ProcessCommandLine(const QStringList& arguments);
+    void ApplyDemoProfile();
     void OpenSetupSheet();
 
     SettingsStore& m_store;

@@ -1,0 +1,122 @@
+#include "../shell/shell_fixture.h"
+
+#include "core/session/session_controller.h"
+#include "integration/ftp/ftp_test_servers.h"
+#include "support/qt_printers.h"
+#include "ui/panes/pane_view.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDialog>
+#include <QLabel>
+#include <QTimer>
+
+#include <filesystem>
+#include <fstream>
+
+namespace tw::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The real main window connected to a real FTP server: Connect through the accounts sheet in
+// its Connect form, the remote listing, folder navigation, Disconnect and exit.
+class ConnectBrowseTest : public ShellFixture {
+protected:
+    void SetUp() override {
+        ShellFixture::SetUp();
+        std::string why;
+        m_server = FtpTestServer::start(FtpTestServer::Kind::Pyftpdlib, "127.0.0.1", why);
+        if (!m_server)
+            GTEST_SKIP() << why;
+        fs::create_directories(m_server->root() / "pub" / "docs");
+        std::ofstream(m_server->root() / "pub" / "notes.txt") << "notes";
+        std::ofstream(m_server->root() / "readme.txt") << "hello";
+        qputenv("TARNWICK2000_DEMO_SERVER",
+                QByteArray("127.0.0.1:") + QByteArray::number(m_server->port()));
+    }
+    void TearDown() override {
+        qunsetenv("TARNWICK2000_DEMO_SERVER");
+        ShellFixture::TearDown();
+    }
+
+    // Presses the "Connect" button of the accounts sheet as soon as it is shown.
+    static void pressConnectWhenAsked() {
+        QTimer::singleShot(50, [] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (!modal) {
+                pressConnectWhenAsked();
+                return;
+            }
+            // The sheet's OK button reads "Connect" in its Connect form.
+            auto* ok = modal->findChild<QAbstractButton*>(QStringLiteral("okButton"));
+            if (ok && ok->text() == QStringLiteral("Connect") && ok->isEnabled())
+                ok->click();
+            else if (auto* dialog = qobject_cast<QDialog*>(modal))
+                dialog->reject();
+        });
+    }
+
+    QStringList remoteNames(ui::MainWindow* w) const {
+        QStringList names;
+        for (const FileEntry& e : w->state().remote.entries)
+            names << e.name;
+        return names;
+    }
+
+    std::unique_ptr<FtpTestServer> m_server;
+};
+
+TEST_F(ConnectBrowseTest, ConnectListBrowseAndDisconnect) {
+    ui::MainWindow* w = start();
+    ASSERT_NE(w, nullptr);
+    const AppState& state = w->state();
+    ASSERT_GE(state.CurrentAccount, 0);
+    EXPECT_EQ(state.Accounts[std::size_t(state.CurrentAccount)].Name,
+              QStringLiteral("Local Demo Server"));
+
+    pressConnectWhenAsked();
+    w->dispatcher().dispatch(int(CommandId::Connect));
+    ASSERT_TRUE(waitFor([&] { return w->runtime().connected && !w->runtime().busy; }));
+    ASSERT_TRUE(waitFor([&] { return remoteNames(w).contains(QStringLiteral("pub")); }))
+        << ::testing::PrintToString(w->logLines());
+    EXPECT_EQ(w->windowTitle(), QStringLiteral("Tarnwick 2000 - 127.0.0.1"));
+    EXPECT_EQ(w->remoteLabel()->text(), QStringLiteral("Remote: /"));
+    auto* remote = qobject_cast<ui::PaneView*>(w->remoteList());
+    ASSERT_NE(remote, nullptr);
+    EXPECT_EQ(remote->model()->rowCount(), int(state.remote.entries.size()));
+
+    // Double-click the "pub" folder: the server's folder is listed.
+    const int pub = int(remoteNames(w).indexOf(QStringLiteral("pub")));
+    emit remote->rowDoubleClicked(pub);
+    ASSERT_TRUE(waitFor([&] {
+        return !w->runtime().busy && remoteNames(w).contains(QStringLiteral("notes.txt"));
+    }));
+    EXPECT_EQ(state.remote.path, QStringLiteral("/pub"));
+    EXPECT_EQ(w->remoteLabel()->text(), QStringLiteral("Remote: /pub"));
+    EXPECT_TRUE(w->logLines().contains(QStringLiteral("LIST /pub/*.* ...")));
+
+    // Disconnect from the menu never asks.
+    w->dispatcher().dispatch(int(CommandId::Disconnect));
+    EXPECT_FALSE(w->runtime().connected);
+    EXPECT_EQ(w->windowTitle(), QStringLiteral("Tarnwick 2000"));
+    EXPECT_TRUE(ui::MessageBoxTestHook::takeAnsweredRequests().empty());
+}
+
+TEST_F(ConnectBrowseTest, ExitWhileAListingRunsStopsTheWorker) {
+    ui::MainWindow* w = start();
+    ASSERT_NE(w, nullptr);
+    w->state().options.Confirm = 0;
+    pressConnectWhenAsked();
+    w->dispatcher().dispatch(int(CommandId::Connect));
+    ASSERT_TRUE(waitFor([&] { return w->runtime().connected && !w->runtime().busy; }));
+
+    w->dispatcher().dispatch(int(CommandId::RemoteRefresh));
+    EXPECT_TRUE(w->ShutdownMainWindow()); // joins the worker, closes the connection
+    EXPECT_FALSE(w->runtime().busy);
+    EXPECT_FALSE(w->runtime().connected);
+    spin(50); // queued results of the stopped worker are harmless
+}
+
+} // namespace
+} // namespace tw::test
