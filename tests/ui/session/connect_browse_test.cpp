@@ -95,6 +95,9 @@ TEST_F(ConnectBrowseTest, ConnectListBrowseAndDisconnect) {
     EXPECT_EQ(state.remote.path, QStringLiteral("/pub"));
     EXPECT_EQ(w->remoteLabel()->text(), QStringLiteral("Remote: /pub"));
     EXPECT_TRUE(w->logLines().contains(QStringLiteral("LIST /pub/*.* ...")));
+    const QString shots = qEnvironmentVariable("TW_SCREENSHOT_DIR");
+    if (!shots.isEmpty())
+        w->grab().save(shots + QStringLiteral("/connected.png"));
 
     // Disconnect from the menu never asks.
     w->dispatcher().dispatch(int(CommandId::Disconnect));
