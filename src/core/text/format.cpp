@@ -87,21 +87,21 @@ QString pad(QString body, const Directive& d) {
 
 // Numbers go through snprintf so every flag behaves exactly as in C.
 QString formatNumber(const Directive& d, char conversion, const FmtArg& arg) {
-    std::string spec = "%";
+    std::string cformat = "%";
     if (d.leftAlign)
-        spec += '-';
+        cformat += '-';
     if (d.zeroPad)
-        spec += '0';
+        cformat += '0';
     if (d.plus)
-        spec += '+';
+        cformat += '+';
     if (d.space)
-        spec += ' ';
+        cformat += ' ';
     if (d.alternate)
-        spec += '#';
+        cformat += '#';
     if (d.width >= 0)
-        spec += std::to_string(d.width);
+        cformat += std::to_string(d.width);
     if (d.precision >= 0)
-        spec += '.' + std::to_string(d.precision);
+        cformat += '.' + std::to_string(d.precision);
     char buffer[128];
     int n = 0;
     switch (conversion) {
@@ -114,8 +114,8 @@ QString formatNumber(const Directive& d, char conversion, const FmtArg& arg) {
             v = static_cast<signed char>(v);
         else if (d.length == Directive::Length::Default || d.length == Directive::Length::Long)
             v = static_cast<int>(v); // the 32-bit int of the original texts
-        spec += "lld";
-        n = std::snprintf(buffer, sizeof buffer, spec.c_str(), v);
+        cformat += "lld";
+        n = std::snprintf(buffer, sizeof buffer, cformat.c_str(), v);
         break;
     }
     case 'u':
@@ -129,14 +129,14 @@ QString formatNumber(const Directive& d, char conversion, const FmtArg& arg) {
             v = static_cast<unsigned char>(v);
         else if (d.length == Directive::Length::Default || d.length == Directive::Length::Long)
             v = static_cast<unsigned int>(v);
-        spec += "ll";
-        spec += conversion;
-        n = std::snprintf(buffer, sizeof buffer, spec.c_str(), v);
+        cformat += "ll";
+        cformat += conversion;
+        n = std::snprintf(buffer, sizeof buffer, cformat.c_str(), v);
         break;
     }
     default: { // e E f F g G
-        spec += conversion;
-        n = std::snprintf(buffer, sizeof buffer, spec.c_str(), arg.toDouble());
+        cformat += conversion;
+        n = std::snprintf(buffer, sizeof buffer, cformat.c_str(), arg.toDouble());
         break;
     }
     }
