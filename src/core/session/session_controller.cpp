@@ -264,6 +264,13 @@ bool SessionController::StartRemoteListing() {
 
 void SessionController::listingWorker(QByteArray pattern, QString patternText) {
     m_messages.SetBusyCursor(true);
+    {
+        std::vector<FileEntry> retired;
+        {
+            std::lock_guard lock(m_retiredMutex);
+            retired.swap(m_retiredRows);
+        }
+    } // the previous listing's rows are released here, off the UI thread
     m_messages.LogMessage(4408, {patternText});
 
     std::vector<FileEntry> rows;
@@ -309,7 +316,11 @@ void SessionController::listingWorker(QByteArray pattern, QString patternText) {
     const auto headers = HeaderTexts(m_messages, m_state.ColumnLabels, key);
     m_port.runOnUiThread([this, rows = std::move(rows), label, headers]() mutable {
         PaneState& remote = m_state.remote;
-        remote.entries = std::move(rows);
+        remote.entries.swap(rows);
+        {
+            std::lock_guard lock(m_retiredMutex);
+            m_retiredRows.swap(rows);
+        }
         remote.hasListing = true;
         remote.label = label;
         remote.headers = headers;

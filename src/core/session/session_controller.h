@@ -103,6 +103,10 @@ private:
     QByteArray m_remotePathRaw; // the server's current directory as it sent it
     std::thread m_worker;
     std::mutex m_workerMutex;
+    // The rows a listing replaced: freed by the next worker rather than on the UI thread,
+    // where releasing 100 000 rows would stall the window.
+    std::vector<FileEntry> m_retiredRows;
+    std::mutex m_retiredMutex;
 };
 
 } // namespace tw
