@@ -37,39 +37,15 @@ struct OptionFlag {
     std::uint32_t defaultValue;
 };
 
-// The flags in the order they are read.
-const OptionFlag kReadOrder[] = {
+// The option flags with their keys, value names and defaults, in the order they are read and
+// written.
+const OptionFlag kOptionFlags[] = {
     {&kOptions, u"ToolBar", &Options::ToolBar, 1},
     {&kOptions, u"Status", &Options::Status, 1},
     {&kOptions, u"Tips", &Options::Tips, 1},
     {&kOptions, u"FlatStyle", &Options::FlatStyle, 1},
     {&kOptions, u"TaskTray", &Options::TaskTray, 0},
     {&kOptions, u"TopMost", &Options::TopMost, 0},
-    {&kOptions, u"Minimize", &Options::Minimize, 0},
-    {&kOptions, u"Confirm", &Options::Confirm, 1},
-    {&kOptions, u"Save Windows", &Options::SaveWindows, 1},
-    {&kOptions, u"Sounds", &Options::Sounds, 1},
-    {&kSort, u"Folders Last", &Options::FoldersLast, 0},
-    {&kSort, u"Drives Last", &Options::DrivesLast, 0},
-    {&kSort, u"Oldest First", &Options::OldestFirst, 0},
-    {&kSort, u"Largest First", &Options::LargestFirst, 0},
-    {&kSort, u"Frequency", &Options::Frequency, 0},
-    {&kTransfer, u"Refresh", &Options::Refresh, 1},
-    {&kTransfer, u"Timestamp", &Options::Timestamp, 1},
-    {&kTransfer, u"Log Transfers", &Options::LogTransfers, 1},
-    {&kTransfer, u"Progress", &Options::Progress, 1},
-    {&kTransfer, u"Prompt", &Options::Prompt, 0},
-    {&kTransfer, u"Lowercase", &Options::Lowercase, 0},
-};
-
-// The flags in the order they are written (TopMost leads the "Options" group).
-const OptionFlag kWriteOrder[] = {
-    {&kOptions, u"TopMost", &Options::TopMost, 0},
-    {&kOptions, u"ToolBar", &Options::ToolBar, 1},
-    {&kOptions, u"Status", &Options::Status, 1},
-    {&kOptions, u"Tips", &Options::Tips, 1},
-    {&kOptions, u"FlatStyle", &Options::FlatStyle, 1},
-    {&kOptions, u"TaskTray", &Options::TaskTray, 0},
     {&kOptions, u"Minimize", &Options::Minimize, 0},
     {&kOptions, u"Confirm", &Options::Confirm, 1},
     {&kOptions, u"Save Windows", &Options::SaveWindows, 1},
@@ -358,7 +334,7 @@ bool LoadSettings(SettingsStore& store, AppState& state, AppGlobals& globals) {
     globals.FirstStart = !store.SettingsKeyExists(QString()) && !store.isUnreadable();
 
     // 2. Option words.
-    for (const OptionFlag& f : kReadOrder)
+    for (const OptionFlag& f : kOptionFlags)
         state.options.*f.field = store.ReadSettingFlag(*f.key, str(f.value), f.defaultValue);
     // Compared unsigned: negative stored values are out of range too.
     const std::uint32_t block =
@@ -400,7 +376,7 @@ bool SaveSettings(SettingsStore& store, const AppState& state, const AppGlobals&
     RegisterExportFileClass(globals.desktopDataHome, QStringLiteral("twx"),
                             QStringLiteral("Tarnwick 2000 Account Export File"));
 
-    for (const OptionFlag& f : kWriteOrder)
+    for (const OptionFlag& f : kOptionFlags)
         store.WriteSettingFlag(*f.key, str(f.value), state.options.*f.field);
     store.WriteSettingNumber(kTransfer, QStringLiteral("Block Size"), state.options.BlockSize);
 
