@@ -141,7 +141,24 @@ std::unique_ptr<FtpTestServer> FtpTestServer::start(Kind kind, const std::string
              << "vsftpd_log_file=" << (dir / "vsftpd.log").string() << "\n"
              << "idle_session_timeout=60\ndata_connection_timeout=30\n";
         conf.close();
-        server->m_pid = spawn({binary, (dir / "vsftpd.conf").string()}, -1);
+        // vsftpd runs with run_as_launching_user and so cannot chroot: where the test runs as
+        // root and mount namespaces are available, every file system but the server's own
+        // folder is made read-only for it, so no path a test gets wrong can change the machine.
+        static const char* const kConfine =
+            "dir=$1; shift\n"
+            "if [ \"$(id -u)\" = 0 ] && unshare -m --propagation private true 2>/dev/null; then\n"
+            "  exec unshare -m --propagation private /bin/sh -c '\n"
+            "    mount --bind \"$0\" \"$0\" || exit 1\n"
+            "    awk \"{print \\$2}\" /proc/self/mounts | while read -r m; do\n"
+            "      case \"$m\" in \"$0\"|\"$0\"/*) continue;; esac\n"
+            "      mount -o remount,bind,ro \"$m\" 2>/dev/null\n"
+            "    done\n"
+            "    exec \"$@\"' \"$dir\" \"$@\"\n"
+            "fi\n"
+            "exec \"$@\"\n";
+        server->m_pid = spawn(
+            {"/bin/sh", "-c", kConfine, "sh", dir.string(), binary, (dir / "vsftpd.conf").string()},
+            -1);
         for (int i = 0; i < 100; ++i) {
             if (canConnect(host, server->m_port))
                 return server;

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
 #include <ctime>
@@ -248,6 +251,30 @@ TEST_P(RealServer, DirectoryAndFileOperations) {
     ASSERT_TRUE(m_session.removeDirectory(remote("made")));
     EXPECT_FALSE(fs::exists(local("made")));
     EXPECT_FALSE(m_session.deleteFile(remote("made/new name.txt")));
+}
+
+TEST(VsftpdFixture, CannotWriteOutsideItsFolderWhenRunAsRoot) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "the server runs as the launching user, who cannot write elsewhere";
+    std::string why;
+    auto server = FtpTestServer::start(FtpTestServer::Kind::Vsftpd, "127.0.0.1", why);
+    if (!server)
+        GTEST_SKIP() << why;
+    if (::system("unshare -m --propagation private true 2>/dev/null") != 0)
+        GTEST_SKIP() << "no mount namespaces here: the server is not confined";
+    FtpSession session;
+    SessionOptions o;
+    o.host = server->host();
+    o.port = server->port();
+    o.timeoutMs = 5000;
+    ASSERT_TRUE(session.connect(o)) << session.lastResponse();
+    const fs::path outside =
+        fs::temp_directory_path() / ("tw-escape-" + std::to_string(::getpid()));
+    EXPECT_FALSE(session.createDirectory(outside.string()));
+    EXPECT_FALSE(fs::exists(outside));
+    fs::remove(outside);
+    EXPECT_TRUE(session.createDirectory(server->root().string() + "/inside"));
+    EXPECT_TRUE(fs::is_directory(server->root() / "inside"));
 }
 
 TEST_P(RealServer, NamesThatAreNotUtf8RoundTrip) {
