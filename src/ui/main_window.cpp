@@ -33,6 +33,7 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFile>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
@@ -152,6 +153,10 @@ void MainWindow::buildChildren() {
     m_statusBar->setVisible(m_statusVisible);
     m_statusBar->showMessage(m_messages.LoadStringResource(60000).value_or(QString()));
 
+    // Both lists start with the plain column labels; a listing adds its sort mark.
+    for (PaneState* pane : {&m_state.local, &m_state.remote})
+        if (pane->headers[0].isEmpty())
+            pane->headers = m_state.ColumnLabels;
     auto* local = new PaneView(&m_state.local, m_client);
     local->setObjectName(QStringLiteral("9001"));
     local->setColumnWidths(m_state.LocalColumnWidths);
@@ -176,6 +181,17 @@ void MainWindow::buildChildren() {
     m_logPane = log;
 
     applyDisplayFont();
+    if (m_globals.FirstStart) {
+        // The first-start widths suit a narrower font than the desktop's: widen the date
+        // columns so that a whole date text fits in the panes' font.
+        const int date =
+            m_localList->fontMetrics().horizontalAdvance(QStringLiteral("00-Mmm-0000 - 00:00:00")) +
+            16;
+        for (auto* widths : {&m_state.LocalColumnWidths, &m_state.RemoteColumnWidths})
+            (*widths)[1] = std::max((*widths)[1], date);
+        local->setColumnWidths(m_state.LocalColumnWidths);
+        remote->setColumnWidths(m_state.RemoteColumnWidths);
+    }
     m_client->setResizeHandler([this] { LayoutMainWindow(); });
     m_localList->setFocus();
 }

@@ -5,6 +5,7 @@
 #include "ui/client_area.h"
 #include "ui/command_actions.h"
 #include "ui/main_toolbar.h"
+#include "ui/panes/pane_view.h"
 #include "ui/tray_icon.h"
 
 #include <QAction>
@@ -70,6 +71,22 @@ TEST_F(MainWindowTest, FirstStartBuildsTheWholeWindow) {
     EXPECT_EQ(w->localLabel()->text(), QStringLiteral("Local: ") + folder());
     EXPECT_EQ(w->remoteLabel()->text(), QStringLiteral("Remote: "));
     EXPECT_EQ(w->statusText(), QStringLiteral("Ready ..."));
+
+    // Both lists show the column labels, the remote one before any listing.
+    const auto* remoteView = qobject_cast<const ui::PaneView*>(w->remoteList());
+    ASSERT_NE(remoteView, nullptr);
+    EXPECT_EQ(remoteView->model()->headerData(0, Qt::Horizontal).toString(),
+              QStringLiteral("File Name"));
+    EXPECT_EQ(remoteView->model()->headerData(2, Qt::Horizontal).toString(),
+              QStringLiteral("Size"));
+
+    // The date column shows a whole date text in the desktop's font.
+    const int dateWidth =
+        w->localList()->fontMetrics().horizontalAdvance(QStringLiteral("08-Dec-2026 - 23:15:56"));
+    const auto* pane = qobject_cast<const ui::PaneView*>(w->localList());
+    ASSERT_NE(pane, nullptr);
+    EXPECT_GE(pane->columnWidth(1), dateWidth + 12);
+    EXPECT_GE(session().state().RemoteColumnWidths[1], dateWidth + 12);
 
     // The built-in arrangement is stored as "Standard" at every creation.
     EXPECT_TRUE(store().ValueExists(QStringLiteral("DeskTop\\Window\\ToolBar"),
