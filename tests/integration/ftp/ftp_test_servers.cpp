@@ -10,6 +10,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sstream>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <thread>
@@ -78,6 +79,8 @@ pid_t spawn(const std::vector<std::string>& argv, int stdoutFd) {
     const pid_t pid = ::fork();
     if (pid == 0) {
         ::setpgid(0, 0);
+        // A test that crashes takes its server with it.
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
         if (stdoutFd >= 0)
             ::dup2(stdoutFd, STDOUT_FILENO);
         const int devnull = ::open("/dev/null", O_RDWR);
