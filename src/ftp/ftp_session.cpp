@@ -643,6 +643,16 @@ bool FtpSession::openFile(std::string_view path, OpenMode mode) {
     return succeed();
 }
 
+// A transfer cancelled by abort(): the server is told to stop, and the file stays "open" in
+// its mode so that closeFile() reports the cancellation and resets the session.
+bool FtpSession::cancelTransfer(FileState state) {
+    handleCancel();
+    m_fileState = state;
+    m_transferResult = kErrOperationCancelled;
+    m_finalReplyRead = true;
+    return false;
+}
+
 bool FtpSession::readFile(void* buffer, std::size_t size, std::size_t& bytesRead) {
     bytesRead = 0;
     if (m_fileState == FileState::Writing)
@@ -652,11 +662,7 @@ bool FtpSession::readFile(void* buffer, std::size_t size, std::size_t& bytesRead
     if (m_transferResult != kErrNone)
         return fail(m_transferResult);
     if (m_cancel.isCancelled()) {
-        handleCancel();
-        m_fileState = FileState::Reading;
-        m_transferResult = kErrOperationCancelled;
-        m_finalReplyRead = true;
-        return false;
+        return cancelTransfer(FileState::Reading);
     }
     auto* out = static_cast<char*>(buffer);
     while (bytesRead < size) {
@@ -671,11 +677,7 @@ bool FtpSession::readFile(void* buffer, std::size_t size, std::size_t& bytesRead
             break;
         const int err = fillReadBuffer();
         if (err == kErrOperationCancelled) {
-            handleCancel();
-            m_fileState = FileState::Reading;
-            m_transferResult = kErrOperationCancelled;
-            m_finalReplyRead = true;
-            return false;
+            return cancelTransfer(FileState::Reading);
         }
         if (err != kErrNone) {
             m_data.close();
@@ -704,22 +706,14 @@ bool FtpSession::writeFile(const void* buffer, std::size_t size, std::size_t& by
     if (m_transferResult != kErrNone)
         return fail(m_transferResult);
     if (m_cancel.isCancelled()) {
-        handleCancel();
-        m_fileState = FileState::Writing;
-        m_transferResult = kErrOperationCancelled;
-        m_finalReplyRead = true;
-        return false;
+        return cancelTransfer(FileState::Writing);
     }
     const auto* in = static_cast<const char*>(buffer);
     while (bytesWritten < size) {
         if (m_bufferLen == m_buffer.size()) {
             const int err = flushWriteBuffer();
             if (err == kErrOperationCancelled) {
-                handleCancel();
-                m_fileState = FileState::Writing;
-                m_transferResult = kErrOperationCancelled;
-                m_finalReplyRead = true;
-                return false;
+                return cancelTransfer(FileState::Writing);
             }
             if (err != kErrNone) {
                 m_data.close();

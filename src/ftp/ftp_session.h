@@ -144,6 +144,7 @@ private:
     void dropSession();
     int replyError(const FtpReply& reply);
     void handleCancel();
+    bool cancelTransfer(FileState state);
 
     int login(const SessionOptions& options);
     void readFeatures();
