@@ -58,6 +58,7 @@ const StringEntry kProgram[] = {
     {564, u"Rename the currently selected file"},
     {565, u"Display file properties for the currently selected file"},
     {566, u"Create a new remote directory"},
+    {570, u"Stop the file transfer in progress"},
     {901, u"Open the application help window"},
     {902, u"Search for a specific help topic"},
     {903, u"Display instructions for using Help"},
@@ -184,7 +185,7 @@ const StringEntry kProgram[] = {
     {3654, u"Remote File: %s"},
     {3660, u" Local Destination File is Newer"},
     {3661, u" Remote Destination File is Newer"},
-    {3662, u"%u Bytes - %s"},
+    {3662, u"%I64u Bytes - %s"},
 
     // Path joins and pane texts. Local paths use '/': 3700 is the quoted parameter handed to
     // an editor (folder/name), 3702 joins a local folder and a name, 3705 turns a mounted
@@ -213,11 +214,12 @@ const StringEntry kProgram[] = {
            u"application file data signature is missing or incorrect.\r\rAccount definition "
            u"imports have been canceled."},
 
-    // Transfer status lines.
+    // Transfer status lines. Sizes and speeds are 64-bit (%I64u), so files over 4 GiB show true
+    // figures.
     {4000, u"Transfer: %s - opening/creating remote file"},
-    {4001, u"Transfer: %s - %u of %u bytes sent ..."},
+    {4001, u"Transfer: %s - %I64u of %I64u bytes sent ..."},
     {4002, u"Transfer: %s - opening remote file"},
-    {4003, u"Transfer: %s - %u of %u bytes received ..."},
+    {4003, u"Transfer: %s - %I64u of %I64u bytes received ..."},
 
     // Move.
     {4100, u" Move File"},
@@ -246,9 +248,13 @@ const StringEntry kProgram[] = {
     {4416, u"%s %s"},
     {4417, u"Passive Mode (%s)"},
     {4418, u"AS: %s ..."},
-    {4419, u"Speed: %u second%s (%u bytes/second)"},
-    {4420, u"Speed: %u minute%s, %u second%s (%u bytes/second)"},
-    {4421, u"Speed: %u hour%s, %u minute%s, %u second%s (%u bytes/second)"},
+    {4419, u"Speed: %I64u second%s (%I64u bytes/second)"},
+    {4420, u"Speed: %I64u minute%s, %I64u second%s (%I64u bytes/second)"},
+    {4421, u"Speed: %I64u hour%s, %I64u minute%s, %I64u second%s (%I64u bytes/second)"},
+    // Stopping a transfer, names that cannot be used locally, partial uploads.
+    {4422, u"Transfer stopped"},
+    {4423, u"Error: \"%s\" cannot be used as a local file name (skipped)"},
+    {4424, u"A partial file was left on the server: %s %s"},
 
     // Names of the failing calls in error reports.
     {4500, u"InternetOpen"},
@@ -275,6 +281,8 @@ const StringEntry kProgram[] = {
     {4521, u"FtpOpenFile"},
     {4522, u"InternetWriteFile"},
     {4523, u"FindFirstFile"}, // the local folder search (an unreadable or vanished folder)
+    {4524, u"InternetReadFile"}, // a download that failed while or after its data arrived
+    {4525, u"ReadFile"},         // an upload whose local file could not be read
 
     // Extension lists of the pane icon classes 3 to 9, searched as plain substrings.
     {4600, u".txt.c.cpp.bas.ini.log.rc.cpp.h.pch.doc.def.dlg.pdf.uni.reg.mak.twx,for.pas.rtf"},
