@@ -20,7 +20,32 @@ Canceller::~Canceller() {
         ::close(m_writeFd);
 }
 
+void Canceller::drain() {
+    if (m_readFd < 0)
+        return;
+    char buf[64];
+    while (::read(m_readFd, buf, sizeof buf) > 0) {
+    }
+}
+
+void Canceller::arm() {
+    std::lock_guard lock(m_mutex);
+    m_cancelled.store(false);
+    drain();
+    m_armed.store(true);
+}
+
+void Canceller::disarm() {
+    std::lock_guard lock(m_mutex);
+    m_armed.store(false);
+    m_cancelled.store(false);
+    drain();
+}
+
 void Canceller::cancel() {
+    std::lock_guard lock(m_mutex);
+    if (!m_armed.load() || m_cancelled.load())
+        return;
     m_cancelled.store(true);
     if (m_writeFd >= 0) {
         const char b = 1;
@@ -29,12 +54,9 @@ void Canceller::cancel() {
 }
 
 void Canceller::reset() {
+    std::lock_guard lock(m_mutex);
     m_cancelled.store(false);
-    if (m_readFd >= 0) {
-        char buf[64];
-        while (::read(m_readFd, buf, sizeof buf) > 0) {
-        }
-    }
+    drain();
 }
 
 } // namespace tw::ftp

@@ -6,10 +6,12 @@
 #include "ftp/wildcard.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <ctime>
 #include <netdb.h>
 #include <poll.h>
+#include <unistd.h>
 
 namespace tw::ftp {
 
@@ -19,7 +21,6 @@ constexpr std::size_t kBufferSize = 256 * 1024;
 constexpr std::size_t kMaxListingLine = 64 * 1024;
 // A listing longer than this is taken for a server that never stops.
 constexpr std::size_t kMaxListingLines = 4'000'000;
-constexpr int kAbortGraceMs = 300;
 
 bool startsWithNoCase(std::string_view text, std::string_view prefix) {
     if (text.size() < prefix.size())
@@ -44,6 +45,25 @@ std::string joinCommand(std::string_view verb, std::string_view argument) {
 }
 
 } // namespace
+
+// Arms the canceller for one public call, so that abort() reaches it; a call that leaves a file
+// open keeps it armed until closeFile(), so an abort between two reads stops the transfer.
+class FtpSession::CallScope {
+public:
+    explicit CallScope(FtpSession& session) : m_session(session) {
+        if (m_session.m_fileState == FileState::None)
+            m_session.m_cancel.arm();
+    }
+    ~CallScope() {
+        if (m_session.m_fileState == FileState::None)
+            m_session.m_cancel.disarm();
+    }
+    CallScope(const CallScope&) = delete;
+    CallScope& operator=(const CallScope&) = delete;
+
+private:
+    FtpSession& m_session;
+};
 
 FtpSession::~FtpSession() {
     close();
@@ -181,6 +201,7 @@ int FtpSession::replyError(const FtpReply& reply) {
 }
 
 bool FtpSession::simpleCommand(std::string_view verb, std::string_view argument) {
+    CallScope scope(*this);
     if (!checkReady(argument))
         return false;
     if (argument.empty())
@@ -196,6 +217,7 @@ bool FtpSession::simpleCommand(std::string_view verb, std::string_view argument)
 
 bool FtpSession::connect(const SessionOptions& options) {
     close();
+    CallScope scope(*this);
     m_options = options;
     if (m_options.timeoutMs <= 0)
         m_options.timeoutMs = 30000;
@@ -324,6 +346,7 @@ void FtpSession::readFeatures() {
 }
 
 bool FtpSession::close(bool waitForGoodbye) {
+    CallScope scope(*this);
     bool clean = true;
     if (m_fileState != FileState::None)
         abortTransfer();
@@ -346,6 +369,7 @@ bool FtpSession::close(bool waitForGoodbye) {
 }
 
 bool FtpSession::sendCommand(std::string_view line, FtpReply& reply) {
+    CallScope scope(*this);
     if (!checkReady(line))
         return false;
     const int err = command(line, reply);
@@ -361,6 +385,7 @@ bool FtpSession::setCurrentDirectory(std::string_view path) {
 }
 
 bool FtpSession::getCurrentDirectory(std::string& path) {
+    CallScope scope(*this);
     if (!checkReady(""))
         return false;
     FtpReply reply;
@@ -387,6 +412,7 @@ bool FtpSession::deleteFile(std::string_view path) {
 }
 
 bool FtpSession::renameFile(std::string_view from, std::string_view to) {
+    CallScope scope(*this);
     if (!checkReady(from, to))
         return false;
     if (from.empty() || to.empty())
@@ -562,30 +588,50 @@ int FtpSession::finishTransfer() {
 }
 
 void FtpSession::abortTransfer() {
+    const bool writing = m_fileState == FileState::Writing;
     m_cancel.reset();
-    m_data.close();
+    if (!writing)
+        m_data.close();
     m_listener.close();
     m_fileState = FileState::None;
     m_bufferPos = m_bufferLen = 0;
-    if (m_finalReplyRead || !m_control.valid())
+    if (m_finalReplyRead || !m_control.valid()) {
+        m_data.close();
         return;
-    const std::string keep = m_lastResponse;
-    if (sendLine("ABOR") != kErrNone)
-        return;
-    FtpReply reply;
-    if (readReply(reply) != kErrNone)
-        return;
-    if (reply.isError()) {
-        // "426 transfer aborted" comes first, then the answer to ABOR itself.
-        if (readReply(reply) != kErrNone)
-            return;
-    } else if (controlHasData(kAbortGraceMs)) {
-        // The transfer had ended: its 226 came first, the answer to ABOR follows.
-        if (readReply(reply, kAbortGraceMs) != kErrNone)
-            return;
     }
+    const std::string keep = m_lastResponse;
+    const int sent = sendLine("ABOR");
+    // An upload's data connection goes only after ABOR, and with a reset: an orderly close
+    // would tell the server that the file is complete.
+    m_data.closeWithReset();
+    if (sent != kErrNone || awaitAbortAnswer() != kErrNone)
+        return;
     if (m_lastResponse.empty())
         m_lastResponse = keep;
+}
+
+// Reads the replies that an ABOR causes, up to and including ABOR's own: "426" (or another
+// error) for the transfer and then ABOR's answer; or a single success, which may be either the
+// transfer's own "226" (ABOR's answer still to come) or ABOR's answer alone. In that case a
+// NOOP is sent and everything up to its "200" is read, so no later command reads a stale reply.
+int FtpSession::awaitAbortAnswer() {
+    FtpReply reply;
+    int err = readReply(reply);
+    if (err != kErrNone)
+        return err;
+    if (reply.isError())
+        return readReply(reply);
+    err = sendLine("NOOP");
+    for (int i = 0; err == kErrNone && i < 4; ++i) {
+        err = readReply(reply);
+        if (err == kErrNone && reply.code == 200)
+            return kErrNone;
+    }
+    if (err == kErrNone) {
+        dropSession(); // still out of step: nothing later can be trusted
+        err = kErrInvalidServerResponse;
+    }
+    return err;
 }
 
 void FtpSession::handleCancel() {
@@ -596,6 +642,7 @@ void FtpSession::handleCancel() {
 // --- Files -------------------------------------------------------------------------------
 
 bool FtpSession::openFile(std::string_view path, OpenMode mode) {
+    CallScope scope(*this);
     if (!checkReady(path))
         return false;
     if (path.empty())
@@ -654,6 +701,7 @@ bool FtpSession::cancelTransfer(FileState state) {
 }
 
 bool FtpSession::readFile(void* buffer, std::size_t size, std::size_t& bytesRead) {
+    CallScope scope(*this);
     bytesRead = 0;
     if (m_fileState == FileState::Writing)
         return fail(kErrIncorrectHandleType);
@@ -679,25 +727,47 @@ bool FtpSession::readFile(void* buffer, std::size_t size, std::size_t& bytesRead
         if (err == kErrOperationCancelled) {
             return cancelTransfer(FileState::Reading);
         }
-        if (err != kErrNone) {
-            m_data.close();
-            m_transferResult = err;
-            return fail(err);
-        }
+        if (err != kErrNone)
+            return failRead(err);
     }
-    if (bytesRead == 0 && m_dataEof && size > 0) {
-        const int err = finishTransfer();
-        if (err != kErrNone) {
-            m_transferResult = err;
-            if (!m_control.valid())
-                m_fileState = FileState::Reading; // closeFile() reports and resets
-            return fail(err);
-        }
-    }
+    if (bytesRead == 0 && m_dataEof && size > 0)
+        return finishRead();
     return succeed();
 }
 
+bool FtpSession::failRead(int err) {
+    m_data.close();
+    m_transferResult = err;
+    return fail(err);
+}
+
+// The end of a download's data: the final reply decides.
+bool FtpSession::finishRead() {
+    const int err = finishTransfer();
+    if (err == kErrNone)
+        return succeed();
+    m_transferResult = err;
+    if (!m_control.valid())
+        m_fileState = FileState::Reading; // closeFile() reports and resets
+    return fail(err);
+}
+
+// A failed send of upload data. The server usually says why (disk full, aborted): keep its
+// words.
+bool FtpSession::failWrite(int err) {
+    m_data.close();
+    m_transferResult = err;
+    FtpReply reply;
+    if (controlHasData(std::min(m_options.timeoutMs, 1000)) && readReply(reply) == kErrNone) {
+        m_finalReplyRead = true;
+        if (reply.isError())
+            m_transferResult = replyError(reply);
+    }
+    return fail(m_transferResult);
+}
+
 bool FtpSession::writeFile(const void* buffer, std::size_t size, std::size_t& bytesWritten) {
+    CallScope scope(*this);
     bytesWritten = 0;
     if (m_fileState == FileState::Reading)
         return fail(kErrIncorrectHandleType);
@@ -715,19 +785,8 @@ bool FtpSession::writeFile(const void* buffer, std::size_t size, std::size_t& by
             if (err == kErrOperationCancelled) {
                 return cancelTransfer(FileState::Writing);
             }
-            if (err != kErrNone) {
-                m_data.close();
-                m_transferResult = err;
-                // The server usually says why (disk full, aborted): keep its words.
-                FtpReply reply;
-                if (controlHasData(std::min(m_options.timeoutMs, 1000)) &&
-                    readReply(reply) == kErrNone) {
-                    m_finalReplyRead = true;
-                    if (reply.isError())
-                        m_transferResult = replyError(reply);
-                }
-                return fail(m_transferResult);
-            }
+            if (err != kErrNone)
+                return failWrite(err);
         }
         const std::size_t n = std::min(size - bytesWritten, m_buffer.size() - m_bufferLen);
         std::memcpy(m_buffer.data() + m_bufferLen, in + bytesWritten, n);
@@ -738,6 +797,7 @@ bool FtpSession::writeFile(const void* buffer, std::size_t size, std::size_t& by
 }
 
 bool FtpSession::closeFile() {
+    CallScope scope(*this);
     if (m_fileState == FileState::None)
         return fail(m_dropped ? kErrFtpDropped : kErrIncorrectHandleState);
     int result = m_transferResult;
@@ -783,6 +843,143 @@ bool FtpSession::closeFile() {
     if (m_dropped && result == kErrNone)
         result = kErrFtpDropped;
     return result == kErrNone ? succeed() : fail(result);
+}
+
+namespace {
+
+bool writeWhole(int fd, const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n == 0)
+                errno = ENOSPC;
+            return false;
+        }
+        data += n;
+        size -= std::size_t(n);
+    }
+    return true;
+}
+
+} // namespace
+
+bool FtpSession::readFileTo(int fd, std::size_t size, std::size_t& bytesMoved) {
+    CallScope scope(*this);
+    bytesMoved = 0;
+    m_localErrno = 0;
+    if (m_fileState == FileState::Writing)
+        return fail(kErrIncorrectHandleType);
+    if (m_fileState != FileState::Reading)
+        return fail(m_dropped ? kErrFtpDropped : kErrIncorrectHandleState);
+    if (m_transferResult != kErrNone)
+        return fail(m_transferResult);
+    if (m_cancel.isCancelled())
+        return cancelTransfer(FileState::Reading);
+    while (bytesMoved < size) {
+        if (m_bufferPos < m_bufferLen) { // bytes read ahead by an earlier readFile()
+            const std::size_t n = std::min(size - bytesMoved, m_bufferLen - m_bufferPos);
+            if (!writeWhole(fd, m_buffer.data() + m_bufferPos, n)) {
+                m_localErrno = errno;
+                return fail(kErrInternalError);
+            }
+            m_bufferPos += n;
+            bytesMoved += n;
+            continue;
+        }
+        if (m_dataEof)
+            break;
+        if (m_options.zeroCopy && !m_spliceFailed && m_data.valid()) {
+            if (!m_splice)
+                m_splice = std::make_unique<SplicePipe>();
+            const CopyResult r = m_splice->socketToFile(m_data.fd(), fd, size - bytesMoved,
+                                                        m_options.timeoutMs, &m_cancel);
+            bytesMoved += r.moved;
+            m_transferred += r.moved;
+            m_spliceFailed = m_spliceFailed || r.unsupported;
+            if (r.localErrno != 0) {
+                m_localErrno = r.localErrno;
+                return fail(kErrInternalError);
+            }
+            if (r.error == kErrOperationCancelled)
+                return cancelTransfer(FileState::Reading);
+            if (r.error != kErrNone)
+                return failRead(r.error);
+            if (r.endOfData) {
+                m_dataEof = true;
+                m_data.close();
+            }
+            continue;
+        }
+        const int err = fillReadBuffer();
+        if (err == kErrOperationCancelled)
+            return cancelTransfer(FileState::Reading);
+        if (err != kErrNone)
+            return failRead(err);
+    }
+    if (bytesMoved == 0 && m_dataEof && size > 0)
+        return finishRead();
+    return succeed();
+}
+
+bool FtpSession::writeFileFrom(int fd, std::size_t size, std::size_t& bytesMoved) {
+    CallScope scope(*this);
+    bytesMoved = 0;
+    m_localErrno = 0;
+    if (m_fileState == FileState::Reading)
+        return fail(kErrIncorrectHandleType);
+    if (m_fileState != FileState::Writing)
+        return fail(m_dropped ? kErrFtpDropped : kErrIncorrectHandleState);
+    if (m_transferResult != kErrNone)
+        return fail(m_transferResult);
+    if (m_cancel.isCancelled())
+        return cancelTransfer(FileState::Writing);
+    if (m_options.zeroCopy && !m_sendfileFailed && m_data.valid()) {
+        const int flushed = flushWriteBuffer(); // bytes an earlier writeFile() left
+        if (flushed == kErrOperationCancelled)
+            return cancelTransfer(FileState::Writing);
+        if (flushed != kErrNone)
+            return failWrite(flushed);
+        const CopyResult r =
+            SendFileToSocket(fd, m_data.fd(), size, m_options.timeoutMs, &m_cancel);
+        bytesMoved = r.moved;
+        m_transferred += r.moved;
+        if (!r.unsupported) {
+            if (r.localErrno != 0) {
+                m_localErrno = r.localErrno;
+                return fail(kErrInternalError);
+            }
+            if (r.error == kErrOperationCancelled)
+                return cancelTransfer(FileState::Writing);
+            if (r.error != kErrNone)
+                return failWrite(r.error);
+            return succeed();
+        }
+        m_sendfileFailed = true;
+    }
+    while (bytesMoved < size) {
+        if (m_bufferLen == m_buffer.size()) {
+            const int err = flushWriteBuffer();
+            if (err == kErrOperationCancelled)
+                return cancelTransfer(FileState::Writing);
+            if (err != kErrNone)
+                return failWrite(err);
+        }
+        const ssize_t n = ::read(fd, m_buffer.data() + m_bufferLen,
+                                 std::min(size - bytesMoved, m_buffer.size() - m_bufferLen));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            m_localErrno = errno;
+            return fail(kErrInternalError);
+        }
+        if (n == 0)
+            break;
+        m_bufferLen += std::size_t(n);
+        bytesMoved += std::size_t(n);
+    }
+    return succeed();
 }
 
 // --- Directory search --------------------------------------------------------------------
@@ -884,6 +1081,7 @@ int FtpSession::readListing(std::string_view directory, std::string_view mask) {
 }
 
 bool FtpSession::findFirstFile(std::string_view pattern, DirEntry& entry) {
+    CallScope scope(*this);
     if (!checkReady(pattern))
         return false;
     const SearchPattern split = SplitSearchPattern(pattern);

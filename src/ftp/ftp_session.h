@@ -43,10 +43,20 @@
 // size, so small blocks do not cost a system call each. closeFile() on a download that has not
 // reached its end aborts it (ABOR).
 //
+// Files into and from descriptors: readFileTo() / writeFileFrom() move the data of an open
+// transfer straight between the data connection and a local file (splice / sendfile on Linux,
+// a plain read / write loop where the kernel cannot, or with SessionOptions::zeroCopy off).
+// When the local file fails, the call returns false with localError() set to its errno; the
+// transfer stays open, so closeFile() then aborts it.
+//
 // Cancellation: abort() (any thread) makes the call in progress fail with
-// kErrOperationCancelled; an open transfer is then aborted with ABOR and the session stays
-// usable, or, when the server does not answer that, the session is closed. When no call is in
-// progress, the next call is the one cancelled.
+// kErrOperationCancelled, and an open transfer fails at its next read or write, even when the
+// abort came between two of them. The transfer is then aborted with ABOR; the session waits
+// for the answer to ABOR (resynchronising with NOOP when it cannot tell the transfer's reply
+// from ABOR's) and stays usable, or, when the server does not answer, is closed. An abort()
+// while no call is in progress and no file is open is ignored: it never cancels a later call.
+// A stopped upload sends ABOR before it resets its data connection, so the server does not
+// take the cut for the end of the file (what it keeps of it is the caller's to remove).
 //
 // A 421 reply at any point, or a lost control connection, closes the session: that call and
 // every later one fail with kErrFtpDropped (lastResponse() keeps the 421 text). A reply that
@@ -63,9 +73,11 @@
 #include "ftp/dir_entry.h"
 #include "ftp/ftp_reply.h"
 #include "ftp/socket.h"
+#include "ftp/zero_copy.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -80,6 +92,7 @@ struct SessionOptions {
     std::string password;  // ignored for anonymous login
     bool passive = true;   // passive (EPSV, then PASV) or active (EPRT, then PORT)
     int timeoutMs = 30000; // bound of every single wait
+    bool zeroCopy = true;  // readFileTo / writeFileFrom may use splice and sendfile
 };
 
 class FtpSession {
@@ -116,6 +129,14 @@ public:
     bool readFile(void* buffer, std::size_t size, std::size_t& bytesRead);
     bool writeFile(const void* buffer, std::size_t size, std::size_t& bytesWritten);
     bool closeFile();
+    // The open download's next bytes (up to `size`) appended to the file `fd`; 0 bytes with
+    // true at the end, after the final reply was checked (as readFile).
+    bool readFileTo(int fd, std::size_t size, std::size_t& bytesMoved);
+    // Up to `size` bytes of the file `fd` (from its offset) sent on the open upload; fewer
+    // when the file ended.
+    bool writeFileFrom(int fd, std::size_t size, std::size_t& bytesMoved);
+    // The errno of the local file when the last readFileTo / writeFileFrom failed on it, else 0.
+    int localError() const { return m_localErrno; }
     // The size the server reported for the file being read, when it did.
     std::optional<std::uint64_t> openFileSize() const { return m_expectedSize; }
 
@@ -131,6 +152,7 @@ public:
 
 private:
     enum class FileState { None, Reading, Writing };
+    class CallScope;
 
     bool fail(int error);
     bool succeed();
@@ -155,6 +177,10 @@ private:
     int flushWriteBuffer();
     int finishTransfer();
     void abortTransfer();
+    int awaitAbortAnswer();
+    bool failRead(int err);
+    bool finishRead();
+    bool failWrite(int err);
     int readListing(std::string_view directory, std::string_view mask);
     bool controlHasData(int timeoutMs);
 
@@ -189,6 +215,10 @@ private:
     std::size_t m_bufferLen = 0;
     std::uint64_t m_transferred = 0;
     std::optional<std::uint64_t> m_expectedSize;
+    int m_localErrno = 0;
+    std::unique_ptr<SplicePipe> m_splice;
+    bool m_spliceFailed = false;
+    bool m_sendfileFailed = false;
 
     // The matches of the last directory search.
     std::vector<DirEntry> m_found;

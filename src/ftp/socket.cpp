@@ -155,6 +155,14 @@ void Socket::close() {
     }
 }
 
+void Socket::closeWithReset() {
+    if (m_fd >= 0) {
+        const linger hard{1, 0};
+        ::setsockopt(m_fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+    }
+    close();
+}
+
 void Socket::setNoDelay() {
     const int one = 1;
     if (m_fd >= 0)

@@ -38,6 +38,9 @@ public:
     bool valid() const { return m_fd >= 0; }
     int fd() const { return m_fd; }
     void close();
+    // Closes with a reset instead of an orderly end, so the peer cannot take the end of the
+    // connection for the end of the data (a stopped upload).
+    void closeWithReset();
     // Sends small writes at once (for the command connection; bulk data does not want it).
     void setNoDelay();
     // Sends FIN (the peer reads end of file) but keeps the socket for reading.

@@ -79,6 +79,10 @@ TEST(Socket, WaitsEndByTimeoutOrCancellation) {
     EXPECT_EQ(client.readSome(buf, sizeof buf, got, 100, nullptr), kErrTimeout);
 
     Canceller cancel;
+    cancel.cancel(); // not armed: no call in progress, so nothing is cancelled
+    EXPECT_FALSE(cancel.isCancelled());
+    EXPECT_EQ(client.readSome(buf, sizeof buf, got, 50, &cancel), kErrTimeout);
+    cancel.arm();
     std::thread other([&cancel] {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         cancel.cancel();
