@@ -70,15 +70,9 @@ TEST(FormatTransferSpeed, PicksTheFormByDurationWithPluralsAndTrueSixtyFourBitFi
     EXPECT_TRUE(port.boxes().empty());
 }
 
-TEST(FormatLogTimeStamp, TwoDigitDayEnglishMonthFourDigitYearAndTwentyFourHourTime) {
-    EXPECT_EQ(FormatLogTimeStamp(QDateTime(QDate(2026, 12, 7), QTime(23, 15, 56))),
-              u"07-Dec-2026 - 23:15:56"_qs);
-    EXPECT_EQ(FormatLogTimeStamp(QDateTime(QDate(2026, 1, 1), QTime(5, 4, 3))),
-              u"01-Jan-2026 - 05:04:03"_qs);
-}
-
 TEST_F(TransferLogTest, AppendsOneLineEachWithBackslashJoinsAndBacksUpTheLogFirst) {
-    // A percent sign and a printf directive in a name are written as they are.
+    // A percent sign and a printf directive in a name are written as they are; the time stamp
+    // has two-digit fields and an English month.
     const TransferLogEntry upload{u"/home/ann/docs"_qs, u"100% done %s.txt"_qs, u"/pub/incoming"_qs,
                                   u"100% done %s.txt"_qs};
     const TransferLogEntry download{u"/pub"_qs, u"README"_qs, u"/home/ann"_qs, u"readme"_qs};
