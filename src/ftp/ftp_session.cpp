@@ -834,15 +834,29 @@ bool FtpSession::closeFile() {
             abortTransfer();
         }
     }
+    resetFile();
+    if (m_dropped && result == kErrNone)
+        result = kErrFtpDropped;
+    return result == kErrNone ? succeed() : fail(result);
+}
+
+bool FtpSession::abortFile() {
+    CallScope scope(*this);
+    if (m_fileState == FileState::None)
+        return fail(m_dropped ? kErrFtpDropped : kErrIncorrectHandleState);
+    if (m_transferResult != kErrOperationCancelled) // else it was aborted already
+        abortTransfer();
+    resetFile();
+    return fail(kErrOperationCancelled);
+}
+
+void FtpSession::resetFile() {
     m_data.close();
     m_listener.close();
     m_fileState = FileState::None;
     m_transferResult = kErrNone;
     m_bufferPos = m_bufferLen = 0;
     m_expectedSize.reset();
-    if (m_dropped && result == kErrNone)
-        result = kErrFtpDropped;
-    return result == kErrNone ? succeed() : fail(result);
 }
 
 namespace {

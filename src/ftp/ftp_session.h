@@ -129,6 +129,10 @@ public:
     bool readFile(void* buffer, std::size_t size, std::size_t& bytesRead);
     bool writeFile(const void* buffer, std::size_t size, std::size_t& bytesWritten);
     bool closeFile();
+    // Ends the open transfer before its end: ABOR, and for an upload a reset data connection,
+    // so the server does not take what it got for the whole file. Fails with
+    // kErrOperationCancelled (the file was not transferred).
+    bool abortFile();
     // The open download's next bytes (up to `size`) appended to the file `fd`; 0 bytes with
     // true at the end, after the final reply was checked (as readFile).
     bool readFileTo(int fd, std::size_t size, std::size_t& bytesMoved);
@@ -177,6 +181,7 @@ private:
     int flushWriteBuffer();
     int finishTransfer();
     void abortTransfer();
+    void resetFile();
     int awaitAbortAnswer();
     bool failRead(int err);
     bool finishRead();

@@ -11,6 +11,8 @@ enum class CommandId : int {
     Connect = 454,
     ReConnect = 457,
     Disconnect = 455,
+    // Stops the transfer (or listing) in progress: the menu command and Escape while busy.
+    StopTransfer = 570,
     Accounts = 130,
     Import = 140,
     Export = 141,

@@ -73,6 +73,7 @@ CommandStates UpdateCommandState(const CommandInputs& in) {
     main({C::Connect, C::Accounts}, !connected);
     main({C::ReConnect, C::Disconnect}, online);
     main({C::Options}, !B);
+    main({C::StopTransfer}, B);
     main({C::Import, C::Export}, !connected);
     main({C::Exit, C::Minimize, C::Font, C::ClearLog, C::TransferLog, C::LocalRefresh,
           C::LocalMakeDirectory, C::LocalChangeDirectory, C::SortSettings, C::HelpHowToUse,

@@ -22,6 +22,7 @@ constexpr Row kRows[] = {
     {C::Connect, u"&Connect...\tCtrl+O", nullptr, 0, true},
     {C::ReConnect, u"&Re-Connect\tCtrl+R", nullptr, 1, true},
     {C::Disconnect, u"&Disconnect\tCtrl+W", nullptr, 2, true},
+    {C::StopTransfer, u"S&top Transfer\tEsc", nullptr, -1, false},
     {C::Accounts, u"&Accounts...\tCtrl+A", nullptr, 3, true},
     {C::Import, u"&Import...", nullptr, -1, false},
     {C::Export, u"&Export...\tCtlr+X", nullptr, -1, false},
@@ -106,6 +107,7 @@ std::vector<AcceleratorEntry> buildAccelerators() {
         one(u"Ctrl+W", C::Disconnect),
         one(u"Ctrl+X", C::Export),
         one(u"Ctrl+Y", C::Minimize),
+        one(u"Esc", C::StopTransfer),
     };
 }
 

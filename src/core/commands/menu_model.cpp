@@ -29,9 +29,9 @@ MenuItem popup(const char16_t* text, std::vector<MenuItem> children) {
 std::vector<MenuItem> buildMain() {
     const MenuItem sep = separator();
     return {
-        popup(u"&FTP", {item(C::Connect), item(C::ReConnect), sep, item(C::Disconnect), sep,
-                        item(C::Accounts), sep, item(C::Import), item(C::Export), sep,
-                        item(C::Options), sep, item(C::Exit)}),
+        popup(u"&FTP", {item(C::Connect), item(C::ReConnect), sep, item(C::Disconnect),
+                        item(C::StopTransfer), sep, item(C::Accounts), sep, item(C::Import),
+                        item(C::Export), sep, item(C::Options), sep, item(C::Exit)}),
         popup(u"&View", {item(C::ViewToolbar), item(C::ViewStatus), item(C::CustomizeToolbar), sep,
                          item(C::Minimize), item(C::AlwaysOnTop), sep, item(C::Font), sep,
                          item(C::ClearLog), sep, item(C::TransferLog)}),

@@ -69,6 +69,7 @@ bool SessionController::openSession(const AccountRecord& account, const QString&
     }
     options.passive = account.Passive;
     options.timeoutMs = m_timeoutMs;
+    options.zeroCopy = m_zeroCopy;
     if (!m_session)
         m_session = std::make_unique<ftp::FtpSession>();
     return m_session->connect(options);
@@ -235,13 +236,32 @@ void SessionController::ClearPaneList(PaneSide side) {
     m_port.refreshPane(side);
 }
 
-bool SessionController::StartRemoteListing() {
-    if (!m_session || m_runtime.busy.exchange(true))
+bool SessionController::startWorker(std::function<void()> body, int* error) {
+    if (m_runtime.busy.exchange(true))
         return false;
     std::lock_guard lock(m_workerMutex);
     if (m_worker.joinable())
         m_worker.join(); // the previous worker has finished: it cleared busy
+    try {
+        m_worker = std::thread(std::move(body));
+    } catch (const std::system_error& e) {
+        if (error)
+            *error = e.code().value();
+        m_runtime.busy = false;
+        return false;
+    }
+    m_runtime.workerThreadId = m_worker.get_id();
+    return true;
+}
 
+void SessionController::abortEngine() {
+    if (m_session)
+        m_session->abort();
+}
+
+bool SessionController::StartRemoteListing() {
+    if (!m_session || m_runtime.busy)
+        return false;
     const PaneState& remote = m_state.remote;
     const QString mask = remote.mask.isEmpty() ? u"*.*"_qs : remote.mask;
     const QByteArray path = m_remotePathRaw.isEmpty() ? remote.path.toUtf8() : m_remotePathRaw;
@@ -249,15 +269,15 @@ bool SessionController::StartRemoteListing() {
     const QString patternText =
         m_messages.FormatStringResource(joinId, {decode(path), mask}).value_or(QString());
     const QByteArray pattern = path + (joinId == 3704 ? "/" : "") + mask.toUtf8();
-    try {
-        m_worker =
-            std::thread([this, pattern, patternText] { listingWorker(pattern, patternText); });
-    } catch (const std::system_error& e) {
-        m_messages.ReportApiError(4504, e.code().value(), m_state.options.AlertLevel != 0);
-        m_runtime.busy = false;
+    if (m_runtime.busy)
+        return false;
+    int error = 0;
+    if (!startWorker([this, pattern, patternText] { listingWorker(pattern, patternText); },
+                     &error)) {
+        if (error != 0)
+            m_messages.ReportApiError(4504, error, m_state.options.AlertLevel != 0);
         return false;
     }
-    m_runtime.workerThreadId = m_worker.get_id();
     m_port.updateCommandState();
     return true;
 }

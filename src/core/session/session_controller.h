@@ -49,6 +49,8 @@ public:
 
     // Engine timeout for every single wait, in milliseconds (default 30 s).
     void setTimeoutMs(int ms) { m_timeoutMs = ms; }
+    // Whether transfers may move data with splice / sendfile (default on; off: read / write).
+    void setZeroCopy(bool on) { m_zeroCopy = on; }
 
     bool Connect();
     bool Reconnect();
@@ -75,6 +77,15 @@ public:
     // is not UTF-8) joined with "/".
     QByteArray rowPath(int row) const;
 
+    // Runs `body` on the worker thread. `busy` is set first; false when a worker runs already,
+    // or (with the errno in `error` and busy cleared) when the thread cannot be created.
+    bool startWorker(std::function<void()> body, int* error = nullptr);
+    // The engine session of the connection, or null when there is none. Only the worker (or
+    // the UI thread while no worker runs) calls it; abortEngine() may be called from any thread.
+    ftp::FtpSession* engine() { return m_session.get(); }
+    // Cancels the engine call in progress (the Stop command).
+    void abortEngine();
+
     // Stops a running worker (the engine call in progress is cancelled) and waits for it.
     void stopWorker();
     // Waits for the running worker to end by itself.
@@ -98,6 +109,7 @@ private:
     UiPort& m_port;
     Hooks m_hooks;
     int m_timeoutMs = 30000;
+    bool m_zeroCopy = true;
 
     std::unique_ptr<ftp::FtpSession> m_session;
     QByteArray m_remotePathRaw; // the server's current directory as it sent it

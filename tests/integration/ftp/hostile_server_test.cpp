@@ -495,3 +495,47 @@ TEST(ScriptedListing, MlsdFactsReachTheRecords) {
     EXPECT_EQ(entries[0].lastWriteTime, 1577934245);
     EXPECT_EQ(entries[1].attributes, kAttributeDirectory);
 }
+
+// A stop that lands between two calls is forgotten; one during a transfer aborts it, and when
+// the only answer to ABOR is a success the session resynchronises with NOOP, so the next
+// command reads its own reply.
+TEST(HostileServer, AbortReachesOnlyTheTransferInProgress) {
+    ScriptedServer server([](ScriptedServer& s) {
+        s.login();
+        s.command(); // PWD
+        s.reply("257 \"/first\"");
+        s.passive();
+        s.command(); // RETR
+        s.reply("150 Opening BINARY mode data connection.");
+        s.sendData(std::string(100, 'd'));
+        if (s.command() == "ABOR") {
+            s.reply("226 Transfer complete."); // late: ABOR's own answer is still to come
+            s.sleepMs(400);
+            s.reply("225 ABOR command successful.");
+        }
+        if (s.command() == "NOOP")
+            s.reply("200 NOOP ok.");
+        s.command(); // PWD
+        s.reply("257 \"/second\"");
+        s.drain();
+    });
+    FtpSession session;
+    ASSERT_TRUE(session.connect(optionsFor(server, 3000)));
+    session.abort(); // nothing in progress
+    std::string cwd;
+    ASSERT_TRUE(session.getCurrentDirectory(cwd)) << session.lastError();
+    EXPECT_EQ(cwd, "/first");
+    ASSERT_TRUE(session.openFile("file.bin", FtpSession::OpenMode::Read));
+    char buf[16];
+    std::size_t n = 0;
+    ASSERT_TRUE(session.readFile(buf, sizeof buf, n));
+    session.abort(); // between two reads of an open file: the transfer stops
+    EXPECT_FALSE(session.readFile(buf, sizeof buf, n));
+    EXPECT_EQ(session.lastError(), kErrOperationCancelled);
+    EXPECT_FALSE(session.closeFile());
+    ASSERT_TRUE(session.getCurrentDirectory(cwd)) << session.lastError();
+    EXPECT_EQ(cwd, "/second");
+    session.close();
+    const auto commands = server.finish();
+    EXPECT_TRUE(contains(commands, "NOOP"));
+}

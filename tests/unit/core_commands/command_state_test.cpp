@@ -173,6 +173,9 @@ TEST(CommandState, ConnectedStateSwapsConnectionCommands) {
     // Options is refused only while a worker runs.
     EXPECT_TRUE(enabled(online, C::Options));
     EXPECT_FALSE(UpdateCommandState(inputs(true, true, 0, 0)).main(C::Options).enabled);
+    // Stop Transfer is there only while a worker runs.
+    EXPECT_FALSE(enabled(online, C::StopTransfer));
+    EXPECT_TRUE(UpdateCommandState(inputs(true, true, 0, 0)).main(C::StopTransfer).enabled);
 }
 
 TEST(CommandState, InputsAreTakenFromTheRunningProgram) {

@@ -46,7 +46,7 @@ TEST(CommandTable, IdsAreUniqueAndFindable) {
         EXPECT_EQ(info.helpStringId(), info.value());
         EXPECT_EQ(info.buttonTextId(), info.value() + 1000);
     }
-    EXPECT_EQ(seen.size(), 49u);
+    EXPECT_EQ(seen.size(), 50u);
     EXPECT_EQ(FindCommand(0), nullptr);
     EXPECT_EQ(FindCommand(9999), nullptr);
     EXPECT_EQ(FindCommand(CommandId::Download)->value(), 562);
@@ -133,7 +133,7 @@ TEST(MenuModel, MainMenuLayout) {
     EXPECT_EQ(titles,
               (QStringList{u"&FTP"_qs, u"&View"_qs, u"&Local"_qs, u"&Remote"_qs, u"&Help"_qs}));
     EXPECT_EQ(ids(bar[0].children),
-              (std::vector<int>{454, 457, 0, 455, 0, 130, 0, 140, 141, 0, 133, 0, 199}));
+              (std::vector<int>{454, 457, 0, 455, 570, 0, 130, 0, 140, 141, 0, 133, 0, 199}));
     EXPECT_EQ(ids(bar[1].children),
               (std::vector<int>{302, 301, 303, 0, 398, 399, 0, 430, 0, 213, 0, 391}));
     EXPECT_EQ(ids(bar[2].children), (std::vector<int>{551, 556, 369, 0, 222, 0, 555, 554, 557, 553,
@@ -192,7 +192,7 @@ TEST(MenuModel, PicturesBelongToItemsOfTheirMenu) {
 
 TEST(Accelerators, UniqueKeysForMainMenuCommands) {
     const auto& table = AcceleratorTable();
-    EXPECT_EQ(table.size(), 18u);
+    EXPECT_EQ(table.size(), 19u);
     const auto main = MenuCommands(MainMenu());
     std::set<QString> keys;
     std::set<QString> qtKeys;

@@ -1,0 +1,317 @@
+#include "core/transfer/transfer_controller.h"
+
+#include "core/panes/entry_format.h"
+#include "core/panes/local_listing.h"
+#include "core/panes/local_paths.h"
+#include "core/panes/local_system.h"
+#include "core/panes/pane_operations.h"
+#include "core/panes/pane_sort.h"
+#include "core/session/session_controller.h"
+#include "core/text/messages.h"
+#include "core/transfer/file_copy.h"
+#include "core/transfer/transfer_log.h"
+#include "core/transfer/transfer_port.h"
+#include "ftp/ftp_session.h"
+#include "ftp/name_safety.h"
+
+#include <algorithm>
+#include <memory>
+
+namespace tw {
+
+namespace {
+
+constexpr int kNameLimit = 256;
+
+QByteArray remoteNameBytes(const FileEntry& entry) {
+    return entry.findData.rawName.empty() ? entry.name.toUtf8()
+                                          : QByteArray(entry.findData.rawName.data(),
+                                                       qsizetype(entry.findData.rawName.size()));
+}
+
+QByteArray joinRemote(const QByteArray& folder, const QByteArray& name) {
+    return folder.endsWith('/') ? folder + name : folder + '/' + name;
+}
+
+} // namespace
+
+// Everything a batch reads, copied on the UI thread when it starts.
+struct TransferController::Batch {
+    bool upload = false;
+    Options options;
+    std::vector<FileEntry> rows; // the selected rows of the source list, in list order
+    bool multiple = false;
+    std::vector<FileEntry> destinationRows;
+    QString localPath;
+    QByteArray localBytes;
+    QString remotePath;
+    QByteArray remoteBytes;
+    QString localMask;
+    QString localExclude;
+    SortKey localSort = SortKey::Name;
+    std::array<QString, 3> columnLabels;
+
+    const QString& sourcePath() const { return upload ? localPath : remotePath; }
+    const QString& destinationPath() const { return upload ? remotePath : localPath; }
+};
+
+TransferController::TransferController(AppState& state, const AppGlobals& globals,
+                                       AppRuntime& runtime, const Messages& messages,
+                                       TransferPort& port, SessionController& session,
+                                       LocalSystem& system)
+    : m_state(state), m_globals(globals), m_runtime(runtime), m_messages(messages), m_port(port),
+      m_session(session), m_system(system) {}
+
+TransferController::~TransferController() {
+    Stop();
+    m_session.waitForWorker();
+}
+
+bool TransferController::StartDownload(const std::vector<int>& selectedRows) {
+    return start(false, selectedRows);
+}
+
+bool TransferController::StartUpload(const std::vector<int>& selectedRows) {
+    return start(true, selectedRows);
+}
+
+bool TransferController::Stop() {
+    if (!m_running)
+        return false;
+    if (!m_stopRequested.exchange(true))
+        m_session.abortEngine();
+    return true;
+}
+
+bool TransferController::start(bool upload, const std::vector<int>& selectedRows) {
+    m_messages.ShowStatus(upload ? 552 : 562);
+    if (!m_runtime.connected || !m_session.engine() || m_runtime.busy)
+        return false;
+    const PaneState& source = upload ? m_state.local : m_state.remote;
+    const PaneState& destination = upload ? m_state.remote : m_state.local;
+    auto batch = std::make_shared<Batch>();
+    batch->upload = upload;
+    batch->options = m_state.options;
+    std::vector<int> rows = selectedRows;
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    for (int row : rows)
+        if (row >= 0 && row < source.count())
+            batch->rows.push_back(source.entries[std::size_t(row)]);
+    batch->multiple = rows.size() > 1;
+    batch->destinationRows = destination.entries;
+    batch->localPath = m_state.local.path;
+    batch->localBytes = LocalPathBytes(m_state.local);
+    batch->remotePath = m_state.remote.path;
+    batch->remoteBytes = m_session.remotePathBytes();
+    batch->localMask = m_state.local.mask;
+    batch->localExclude = m_state.local.exclude;
+    batch->localSort = m_state.local.sortKey;
+    batch->columnLabels = m_state.ColumnLabels;
+
+    m_stopRequested = false;
+    m_running = true;
+    int error = 0;
+    if (!m_session.startWorker([this, batch] { runBatch(*batch); }, &error)) {
+        m_running = false;
+        if (error != 0) {
+            m_messages.ReportApiError(4504, error, false);
+            m_messages.PlayAlert(AlertKind::TransferFailure);
+        }
+        m_messages.port().updateCommandState();
+        return false;
+    }
+    m_messages.port().updateCommandState();
+    return true;
+}
+
+std::optional<QString> TransferController::askDestinationName(const Batch& batch,
+                                                              const QString& offered) {
+    DestinationNameRequest request;
+    request.sourceFolder = CutText(batch.sourcePath(), 255);
+    request.destinationFolder = CutText(batch.destinationPath(), 255);
+    request.fileName = CutText(offered, 255);
+    request.lowercase = batch.upload && batch.options.Lowercase;
+    for (;;) {
+        const std::optional<QString> typed = m_port.askDestinationName(request);
+        if (!typed) {
+            m_port.endDestinationName(false);
+            return std::nullopt;
+        }
+        const QString name = CutText(*typed, kNameLimit);
+        request.fileName = name;
+        request.retry = true;
+        if (name.isEmpty()) {
+            m_messages.InfoBox(3800, 3801);
+            continue;
+        }
+        if (HasForbiddenCharacter(name)) {
+            m_messages.InfoBox(3800, 3802, {ForbiddenNameCharacters()});
+            continue;
+        }
+        m_port.endDestinationName(true);
+        return name;
+    }
+}
+
+bool TransferController::checkTimestamp(const Batch& batch, const FileEntry& source,
+                                        const QString& destination, bool& yesToAll, bool& skip) {
+    skip = false;
+    if (yesToAll || !batch.options.Timestamp)
+        return true;
+    const Qt::CaseSensitivity cs =
+        batch.upload && batch.options.Lowercase ? Qt::CaseSensitive : Qt::CaseInsensitive;
+    const auto found =
+        std::find_if(batch.destinationRows.begin(), batch.destinationRows.end(),
+                     [&](const FileEntry& row) { return row.name.compare(destination, cs) == 0; });
+    if (found == batch.destinationRows.end() ||
+        CompareDateText(source.dateText(), found->dateText()) >= 0)
+        return true;
+    NewerDestinationRequest request;
+    request.upload = batch.upload;
+    request.source = source;
+    request.destination = *found;
+    request.multiple = batch.multiple;
+    switch (m_port.askNewerDestination(request)) {
+    case NewerAnswer::Yes:
+        return true;
+    case NewerAnswer::No:
+        skip = true;
+        return true;
+    case NewerAnswer::YesToAll:
+        yesToAll = true;
+        return true;
+    case NewerAnswer::Cancel:
+        break;
+    }
+    return false;
+}
+
+void TransferController::writeLogEntry(const Batch& batch, const FileEntry& source,
+                                       const QString& destination) {
+    TransferLogEntry entry;
+    entry.sourceFolder = batch.sourcePath();
+    entry.sourceName = source.name;
+    entry.destinationFolder = batch.destinationPath();
+    entry.destinationName = destination;
+    WriteTransferLogEntry(m_messages, m_globals, entry);
+}
+
+void TransferController::runBatch(const Batch& batch) {
+    m_messages.SetBusyCursor(true);
+    ftp::FtpSession& session = *m_session.engine();
+    const CopyEnvironment env{m_messages, m_port, session, batch.options, m_stopRequested};
+    bool yesToAll = false;
+    bool stopped = false;
+    int transferred = 0;
+    for (const FileEntry& row : batch.rows) {
+        if (m_stopRequested) {
+            stopped = true;
+            break;
+        }
+        if (row.icon <= 2)
+            continue; // the parent row, drives and folders are never transferred
+        QString destination = row.name;
+        if (batch.upload && batch.options.Lowercase)
+            destination = destination.toLower();
+        if (batch.options.Prompt) {
+            const std::optional<QString> typed = askDestinationName(batch, destination);
+            if (!typed)
+                continue;
+            destination = *typed;
+        }
+        const bool renamed = destination.compare(row.name, Qt::CaseInsensitive) != 0;
+        bool skip = false;
+        if (!checkTimestamp(batch, row, destination, yesToAll, skip))
+            break;
+        if (skip)
+            continue;
+
+        const QByteArray sourceBytes = batch.upload ? EntryNameBytes(row) : remoteNameBytes(row);
+        const QByteArray destinationBytes =
+            destination == row.name ? sourceBytes : destination.toUtf8();
+        CopyRequest request;
+        request.localFolder = batch.localBytes;
+        request.expectedSize = row.findData.size;
+        if (batch.upload) {
+            request.localName = sourceBytes;
+            request.remotePath = joinRemote(batch.remoteBytes, destinationBytes);
+            request.label = row.name;
+        } else {
+            // A name the server chose is never used locally when it could leave the folder or
+            // name something else ("..", "a/b", control characters).
+            if (!ftp::IsSafeLocalName(
+                    {destinationBytes.constData(), std::size_t(destinationBytes.size())})) {
+                m_messages.LogMessage(4423, {destination});
+                m_messages.PlayAlert(AlertKind::TransferFailure);
+                continue;
+            }
+            request.localName = destinationBytes;
+            request.remotePath = joinRemote(batch.remoteBytes, sourceBytes);
+            request.label = destination;
+        }
+
+        m_messages.LogMessage(batch.upload ? 4410 : 4411, {row.name});
+        if (renamed)
+            m_messages.LogMessage(4418, {destination});
+        const CopyResult result =
+            batch.upload ? UploadFile(env, request) : DownloadFile(env, request);
+        if (result.copied) {
+            m_messages.LogMessage(4412,
+                                  {row.name, row.sizeText(), renamed ? destination : QString()});
+            ++transferred;
+            writeLogEntry(batch, row, destination);
+        } else {
+            m_messages.PlayAlert(AlertKind::TransferFailure);
+            if (result.stopped) {
+                stopped = m_stopRequested;
+                break;
+            }
+        }
+    }
+    finishBatch(batch, transferred, stopped || m_stopRequested);
+}
+
+void TransferController::relistLocal(const Batch& batch) {
+    const QStringList drives = batch.localBytes == "/" ? m_system.mountPoints() : QStringList();
+    LocalFolderRead read =
+        ReadLocalFolder(batch.localBytes, batch.localMask, batch.localExclude, drives);
+    if (read.error != 0)
+        m_messages.ReportApiError(4523, read.error, false);
+    SortEntries(read.rows, batch.localSort, SortOptions::From(batch.options));
+    const QString label =
+        m_messages.FormatResource(9002, {batch.localPath}, kShortFormatLimit).value_or(QString());
+    const auto headers = HeaderTexts(m_messages, batch.columnLabels, batch.localSort);
+    UiPort& port = m_messages.port();
+    port.runOnUiThread([this, &port, rows = std::move(read.rows), label, headers,
+                        path = batch.localPath]() mutable {
+        PaneState& local = m_state.local;
+        if (local.path != path)
+            return; // the user has gone to another folder meanwhile
+        local.entries.swap(rows);
+        local.hasListing = !local.entries.empty();
+        local.label = label;
+        local.headers = headers;
+        port.refreshPane(PaneSide::Local);
+    });
+}
+
+void TransferController::finishBatch(const Batch& batch, int transferred, bool stopped) {
+    const bool refresh = transferred > 0 && batch.options.Refresh;
+    if (refresh && !batch.upload)
+        relistLocal(batch); // read here, handed to the UI thread in one step
+    m_messages.SetBusyCursor(false);
+    if (stopped)
+        m_messages.LogMessage(4422);
+    m_running = false;
+    m_runtime.busy = false;
+    if (transferred > 0) {
+        m_messages.LogMessage(4413, {transferred, transferred == 1 ? QString() : u"s"_qs});
+        m_messages.PlayAlert(AlertKind::TransferSuccess);
+        if (refresh && batch.upload)
+            m_messages.port().runOnUiThread([this] { m_session.StartRemoteListing(); });
+    }
+    m_messages.port().updateCommandState();
+}
+
+} // namespace tw

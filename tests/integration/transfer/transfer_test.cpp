@@ -1,0 +1,341 @@
+#include "core/panes/local_listing.h"
+#include "core/session/session_controller.h"
+#include "core/text/messages.h"
+#include "core/transfer/transfer_controller.h"
+#include "ftp/ftp_session.h"
+#include "integration/ftp/ftp_test_servers.h"
+#include "support/recording_transfer_port.h"
+#include "unit/core_panes/pane_test_support.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+
+using namespace tw;
+namespace fs = std::filesystem;
+using test::FtpTestServer;
+
+namespace {
+
+constexpr std::size_t kBig = 3 << 20;
+constexpr std::size_t kHuge = 96 << 20;
+
+struct Param {
+    FtpTestServer::Kind kind;
+    bool zeroCopy;
+};
+
+std::string paramName(const testing::TestParamInfo<Param>& info) {
+    return std::string(info.param.kind == FtpTestServer::Kind::Vsftpd ? "vsftpd" : "pyftpdlib") +
+           (info.param.zeroCopy ? "_splice" : "_readwrite");
+}
+
+// A connected session to a real server, the local pane on a scratch folder, and the transfer
+// controller, all through the recording port.
+class TransferFixture {
+public:
+    bool setUp(FtpTestServer::Kind kind, bool zeroCopy, std::string& why) {
+        server = FtpTestServer::start(kind, "127.0.0.1", why);
+        if (!server)
+            return false;
+        const fs::path root = server->root();
+        fs::create_directories(root / "sub");
+        std::ofstream(root / "a.txt") << "alpha";
+        std::ofstream(root / "empty.bin");
+        test::WritePatternFile(root / "big.bin", kBig, 7);
+
+        AccountRecord account;
+        account.Name = u"Local"_qs;
+        account.URL = u"127.0.0.1"_qs;
+        account.Anonymous = true;
+        account.Passive = true;
+        account.RemotePort = std::uint32_t(server->port());
+        account.LocalPath = local.path();
+        state.Accounts.push_back(account);
+        state.CurrentAccount = 0;
+        state.ColumnLabels = {u"File Name"_qs, u"Date"_qs, u"Size"_qs};
+        state.options.AlertLevel = 2; // wave files, so each alert is told apart
+        state.sounds[int(AlertKind::TransferSuccess)].WaveFile = u"success.wav"_qs;
+        state.sounds[int(AlertKind::TransferFailure)].WaveFile = u"failure.wav"_qs;
+        state.sounds[int(AlertKind::FtpErrors)].Active = 0;
+        globals.soundsWithDialogs = false;
+        globals.transferLogging = false;
+
+        SessionController::Hooks hooks;
+        hooks.showAccountsSheet = [] { return true; };
+        hooks.listLocalDirectory = [this] { ListLocalDirectory(state, messages, system); };
+        session = std::make_unique<SessionController>(state, runtime, messages, port, hooks);
+        session->setTimeoutMs(5000);
+        session->setZeroCopy(zeroCopy);
+        transfers = std::make_unique<TransferController>(state, globals, runtime, messages, port,
+                                                         *session, system);
+        if (!session->Connect()) {
+            why = "cannot connect";
+            return false;
+        }
+        settle();
+        return true;
+    }
+
+    ~TransferFixture() {
+        transfers.reset();
+        session.reset();
+        QDir::setCurrent(savedCwd);
+    }
+
+    // Waits for the workers and runs what they handed to the UI thread, until all is quiet.
+    void settle() {
+        do
+            session->waitForWorker();
+        while (port.runUiTasks());
+    }
+
+    std::vector<int> rows(const PaneState& pane, const QStringList& names) const {
+        std::vector<int> out;
+        for (int i = 0; i < pane.count(); ++i)
+            if (names.contains(pane.entries[std::size_t(i)].name))
+                out.push_back(i);
+        return out;
+    }
+
+    bool download(const QStringList& names) {
+        const bool started = transfers->StartDownload(rows(state.remote, names));
+        settle();
+        return started;
+    }
+    bool upload(const QStringList& names) {
+        ListLocalDirectory(state, messages, system);
+        const bool started = transfers->StartUpload(rows(state.local, names));
+        settle();
+        return started;
+    }
+
+    fs::path localFile(const std::string& name) const {
+        return fs::path(local.path().toStdString()) / name;
+    }
+    bool logHas(const QString& line) const { return port.log().contains(line); }
+    int logCount(const QString& prefix) const {
+        int n = 0;
+        for (const QString& line : port.log())
+            n += line.startsWith(prefix) ? 1 : 0;
+        return n;
+    }
+    bool noTemporaryFiles() const {
+        for (const auto& e : fs::directory_iterator(local.path().toStdString()))
+            if (e.path().filename().string().rfind(".tw-part", 0) == 0)
+                return false;
+        return true;
+    }
+
+    std::unique_ptr<FtpTestServer> server;
+    QTemporaryDir local;
+    QString savedCwd = QDir::currentPath();
+    test::RecordingTransferPort port;
+    test::FakeLocalSystem system;
+    AppState state;
+    AppGlobals globals;
+    AppRuntime runtime;
+    Messages messages{port, state, globals};
+    std::unique_ptr<SessionController> session;
+    std::unique_ptr<TransferController> transfers;
+};
+
+class Transfers : public testing::TestWithParam<Param> {
+protected:
+    void SetUp() override {
+        std::string why;
+        if (!f.setUp(GetParam().kind, GetParam().zeroCopy, why))
+            GTEST_SKIP() << why;
+    }
+    TransferFixture f;
+};
+
+TEST_P(Transfers, DownloadAndUploadCopyFilesOnlyWithTheirLogLines) {
+    ASSERT_TRUE(f.download({u".."_qs, u"sub"_qs, u"a.txt"_qs, u"empty.bin"_qs, u"big.bin"_qs}));
+    const fs::path root = f.server->root();
+    EXPECT_EQ(test::ReadWholeFile(f.localFile("a.txt")), "alpha");
+    EXPECT_TRUE(fs::exists(f.localFile("empty.bin")));
+    EXPECT_EQ(fs::file_size(f.localFile("empty.bin")), 0u);
+    EXPECT_EQ(test::ReadWholeFile(f.localFile("big.bin")), test::ReadWholeFile(root / "big.bin"));
+    EXPECT_FALSE(fs::exists(f.localFile("sub")));
+    EXPECT_EQ(f.logCount(u"GET: "_qs), 3);
+    EXPECT_TRUE(f.logHas(u"a.txt transferred (5 bytes) "_qs));
+    EXPECT_TRUE(f.logHas(u"empty.bin transferred (0 bytes) "_qs));
+    EXPECT_TRUE(f.logHas(u"3 files transfered"_qs));
+    EXPECT_GE(f.logCount(u"Speed: "_qs), 3);
+    // A file smaller than a block (512 bytes) still has the range 0..2.
+    EXPECT_EQ(f.port.count(u"progress: open empty.bin 0..2"_qs), 1);
+    EXPECT_EQ(f.port.count(u"progress: open big.bin 0..%1"_qs.arg(kBig / 512 + 2)), 1);
+    EXPECT_EQ(f.port.count(u"progress: close at %1"_qs.arg(kBig / 512 + 2)), 1);
+    EXPECT_EQ(f.port.count(u"wave: success.wav"_qs), 1);
+    EXPECT_EQ(f.port.count(u"wave: failure.wav"_qs), 0);
+    EXPECT_TRUE(f.noTemporaryFiles());
+    EXPECT_FALSE(f.runtime.busy);
+
+    // Upload with Lowercase: stored as readme.txt, no "AS:" line, an empty third field.
+    f.port.clear();
+    f.state.options.Lowercase = 1;
+    test::WritePatternFile(f.localFile("ReadMe.TXT"), kBig + 17, 3);
+    std::ofstream(f.localFile("zero.dat"));
+    ASSERT_TRUE(f.upload({u"ReadMe.TXT"_qs, u"zero.dat"_qs}));
+    EXPECT_EQ(test::ReadWholeFile(root / "readme.txt"),
+              test::ReadWholeFile(f.localFile("ReadMe.TXT")));
+    EXPECT_TRUE(fs::exists(root / "zero.dat"));
+    EXPECT_EQ(fs::file_size(root / "zero.dat"), 0u);
+    EXPECT_TRUE(f.logHas(u"PUT: ReadMe.TXT ..."_qs));
+    EXPECT_EQ(f.logCount(u"AS: "_qs), 0);
+    EXPECT_TRUE(f.logHas(u"ReadMe.TXT transferred (%1 bytes) "_qs.arg(kBig + 17)));
+    EXPECT_TRUE(f.logHas(u"2 files transfered"_qs));
+    // The refresh after an upload listed the remote folder again.
+    EXPECT_FALSE(f.rows(f.state.remote, {u"readme.txt"_qs}).empty());
+}
+
+// A stop in the middle of a file: that file counts as failed, the existing local file is
+// untouched, a partial upload is removed, and the session goes on working.
+TEST_P(Transfers, StopEndsTheBatchAndLosesNothing) {
+    test::WritePatternFile(f.server->root() / "huge.bin", kHuge, 5);
+    std::ofstream(f.localFile("huge.bin")) << "old";
+    std::ofstream(f.server->root() / "zz.txt") << "after";
+    ASSERT_EQ(f.session->StartRemoteListing(), true);
+    f.settle();
+    f.port.onProgress = [this](int position) {
+        if (position > 100)
+            f.transfers->Stop();
+    };
+    ASSERT_TRUE(f.download({u"huge.bin"_qs, u"zz.txt"_qs}));
+    EXPECT_EQ(test::ReadWholeFile(f.localFile("huge.bin")), "old");
+    EXPECT_FALSE(fs::exists(f.localFile("zz.txt"))) << "no file is started after a stop";
+    EXPECT_TRUE(f.logHas(u"Transfer stopped"_qs));
+    EXPECT_EQ(f.logCount(u"1 file"_qs), 0);
+    EXPECT_TRUE(f.noTemporaryFiles());
+    std::string cwd;
+    EXPECT_TRUE(f.session->engine()->getCurrentDirectory(cwd)) << f.session->engine()->lastError();
+
+    f.port.clear();
+    test::WritePatternFile(f.localFile("up.bin"), kHuge, 9);
+    ASSERT_TRUE(f.upload({u"up.bin"_qs}));
+    EXPECT_TRUE(f.logHas(u"Transfer stopped"_qs));
+    const bool removed = !fs::exists(f.server->root() / "up.bin");
+    EXPECT_TRUE(removed || f.logCount(u"A partial file was left on the server: "_qs) == 1);
+    EXPECT_TRUE(f.session->engine()->getCurrentDirectory(cwd))
+        << f.session->engine()->lastError() << f.port.log().join(u'\n').toStdString();
+    f.port.onProgress = nullptr;
+    f.port.clear();
+    ASSERT_TRUE(f.download({u"a.txt"_qs}));
+    EXPECT_TRUE(f.logHas(u"1 file transfered"_qs));
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, Transfers,
+                         testing::Values(Param{FtpTestServer::Kind::Pyftpdlib, true},
+                                         Param{FtpTestServer::Kind::Pyftpdlib, false},
+                                         Param{FtpTestServer::Kind::Vsftpd, true},
+                                         Param{FtpTestServer::Kind::Vsftpd, false}),
+                         paramName);
+
+class TransferQuestions : public testing::Test {
+protected:
+    void SetUp() override {
+        std::string why;
+        if (!f.setUp(FtpTestServer::Kind::Pyftpdlib, true, why))
+            GTEST_SKIP() << why;
+        const fs::path root = f.server->root();
+        for (const char* name : {"same.txt", "older.txt", "newer1.txt", "newer2.txt"})
+            std::ofstream(root / name) << "remote " << name;
+        const auto remoteTime = fs::file_time_type::clock::now() - std::chrono::hours(24 * 30);
+        for (const char* name : {"same.txt", "older.txt", "newer1.txt", "newer2.txt"}) {
+            fs::last_write_time(root / name, remoteTime);
+            std::ofstream(f.localFile(name)) << "local";
+        }
+        fs::last_write_time(f.localFile("same.txt"), remoteTime);
+        fs::last_write_time(f.localFile("older.txt"), remoteTime - std::chrono::hours(48));
+        ListLocalDirectory(f.state, f.messages, f.system);
+        f.session->StartRemoteListing();
+        f.settle();
+    }
+    TransferFixture f;
+};
+
+TEST_F(TransferQuestions, NewerDestinationIsAskedAndAnswered) {
+    const QStringList all = {u"same.txt"_qs, u"older.txt"_qs, u"newer1.txt"_qs, u"newer2.txt"_qs};
+    // No: the newer file is kept; equal and older destinations are replaced without a question.
+    f.port.newer = {NewerAnswer::No, NewerAnswer::No};
+    ASSERT_TRUE(f.download(all));
+    EXPECT_EQ(f.port.count(u"askNewer: newer1.txt (multiple)"_qs), 1);
+    EXPECT_EQ(f.port.count(u"askNewer: newer2.txt (multiple)"_qs), 1);
+    EXPECT_EQ(f.port.count(u"askNewer: same.txt (multiple)"_qs), 0);
+    EXPECT_EQ(test::ReadWholeFile(f.localFile("newer1.txt")), "local");
+    EXPECT_EQ(test::ReadWholeFile(f.localFile("same.txt")), "remote same.txt");
+    EXPECT_EQ(test::ReadWholeFile(f.localFile("older.txt")), "remote older.txt");
+
+    // Cancel ends the batch: the next file is not copied.
+    for (const char* name : {"newer1.txt", "newer2.txt"})
+        std::ofstream(f.localFile(name)) << "local"; // newer again
+    ListLocalDirectory(f.state, f.messages, f.system);
+    f.port.clear();
+    f.port.newer = {NewerAnswer::Cancel};
+    ASSERT_TRUE(f.download({u"newer1.txt"_qs, u"newer2.txt"_qs}));
+    EXPECT_EQ(f.port.count(u"askNewer: newer1.txt (multiple)"_qs), 1);
+    EXPECT_EQ(f.logCount(u"GET: "_qs), 0);
+    EXPECT_EQ(test::ReadWholeFile(f.localFile("newer2.txt")), "local");
+
+    // Yes to All: one question for the whole batch. A single row asks without "multiple".
+    f.port.clear();
+    f.port.newer = {NewerAnswer::YesToAll};
+    ASSERT_TRUE(f.download({u"newer1.txt"_qs, u"newer2.txt"_qs}));
+    EXPECT_EQ(f.port.count(u"askNewer: newer1.txt (multiple)"_qs), 1);
+    EXPECT_EQ(f.port.count(u"askNewer: newer2.txt (multiple)"_qs), 0);
+    EXPECT_EQ(test::ReadWholeFile(f.localFile("newer2.txt")), "remote newer2.txt");
+    std::ofstream(f.localFile("newer1.txt")) << "local";
+    ListLocalDirectory(f.state, f.messages, f.system);
+    f.port.clear();
+    f.port.newer = {NewerAnswer::Yes};
+    ASSERT_TRUE(f.download({u"newer1.txt"_qs}));
+    EXPECT_EQ(f.port.count(u"askNewer: newer1.txt"_qs), 1);
+    EXPECT_EQ(test::ReadWholeFile(f.localFile("newer1.txt")), "remote newer1.txt");
+}
+
+TEST_F(TransferQuestions, DestinationNamePromptSkipsOnCancelAndValidates) {
+    f.state.options.Prompt = 1;
+    f.state.options.Timestamp = 0;
+    f.port.names = {std::nullopt, u"re:named"_qs, u""_qs, u"renamed.txt"_qs};
+    ASSERT_TRUE(f.download({u"a.txt"_qs, u"same.txt"_qs}));
+    EXPECT_EQ(f.port.count(u"endName: cancel"_qs), 1);
+    EXPECT_EQ(f.logCount(u"GET: a.txt"_qs), 0) << "Cancel skips that file only";
+    const auto boxes = f.port.boxes();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].caption, u" Destination File Name"_qs);
+    EXPECT_TRUE(boxes[0].text.contains(u"File names can not contain: \\/?*|<>:\""_qs));
+    EXPECT_TRUE(boxes[1].text.contains(u"Missing File Name."_qs));
+    EXPECT_EQ(f.port.count(u"askName: re:named (retry)"_qs), 1);
+    EXPECT_TRUE(f.logHas(u"AS: renamed.txt ..."_qs));
+    EXPECT_TRUE(f.logHas(u"same.txt transferred (15 bytes) renamed.txt"_qs));
+    EXPECT_EQ(test::ReadWholeFile(f.localFile("renamed.txt")), "remote same.txt");
+}
+
+// Names a server sends that would leave the local folder or name something else are never
+// used: each row is reported and skipped.
+TEST_F(TransferQuestions, UnsafeServerNamesAreRefused) {
+    std::vector<FileEntry> rows;
+    for (const char* name : {"../escape.txt", "a/b", "..", "."}) {
+        FileEntry e;
+        e.name = QString::fromUtf8(name);
+        e.findData.rawName = name;
+        e.icon = 3;
+        rows.push_back(e);
+    }
+    f.state.remote.entries = rows;
+    f.state.options.Timestamp = 0; // the local ".." row would be compared as well
+    ASSERT_TRUE(f.transfers->StartDownload({0, 1, 2, 3}));
+    f.settle();
+    EXPECT_EQ(f.logCount(u"Error: \""_qs), 4);
+    EXPECT_EQ(f.logCount(u"GET: "_qs), 0);
+    EXPECT_EQ(f.port.count(u"wave: failure.wav"_qs), 4);
+    EXPECT_FALSE(fs::exists(fs::path(f.local.path().toStdString()).parent_path() / "escape.txt"));
+}
+
+} // namespace
