@@ -27,6 +27,7 @@
 #include "ui/panes/help_topic.h"
 #include "ui/panes/pane_dialogs.h"
 #include "ui/panes/pane_view.h"
+#include "ui/transfer/log_viewer_dialog.h"
 #include "ui/tray_icon.h"
 
 #include <QApplication>
@@ -344,6 +345,11 @@ void MainWindow::registerShellCommands() {
     });
     d.registerHandler(CommandId::Font, [this] { ChooseDisplayFont(); });
     d.registerHandler(CommandId::ClearLog, [this] { clearLog(); });
+    d.registerHandler(CommandId::TransferLog, [this] {
+        RunTransferLogViewer(this, m_state, m_globals, m_messages, [this](int topic) {
+            ShowHelpTopic(m_globals, m_messages, unsigned(topic));
+        });
+    });
     d.registerHandler(CommandId::Accounts, [this] {
         RunAccountsSheet(
             this, m_state, m_messages, false,
