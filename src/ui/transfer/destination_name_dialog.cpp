@@ -12,6 +12,7 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <QValidator>
@@ -50,6 +51,7 @@ DestinationNameDialog::DestinationNameDialog(QWidget* parent, std::function<void
     setFont(DialogUnits::dialogFont());
     SetDialogIcon(this, 1000);
     setWindowTitle(QStringLiteral(" Destination File Name"));
+    setWindowModality(Qt::ApplicationModal);
     const DialogUnits du(font());
 
     m_icon = new QLabel(this);
@@ -120,13 +122,15 @@ DestinationNameDialog::~DestinationNameDialog() {
 
 int DestinationNameDialog::ask() {
     setResult(Rejected);
-    setWindowModality(Qt::ApplicationModal);
     show();
     raise();
     activateWindow();
     QEventLoop loop;
     m_loop = &loop;
+    const QPointer<DestinationNameDialog> self(this);
     const int result = loop.exec(QEventLoop::DialogExec);
+    if (!self) // deleted while asking, with its owner
+        return Rejected;
     m_loop = nullptr;
     return result;
 }

@@ -51,7 +51,7 @@ std::optional<QString> TransferDialogs::askDestinationName(const DestinationName
             PlaceDialog(m_nameDialog, m_state.placement(Placement::FileName),
                         m_state.options.SaveWindows != 0, m_globals.virtualScreen);
         }
-        if (m_nameDialog->ask() != QDialog::Accepted)
+        if (m_nameDialog->ask() != QDialog::Accepted || !m_nameDialog)
             return std::optional<QString>();
         return std::optional<QString>(m_nameDialog->text());
     });
