@@ -12,6 +12,7 @@
 #include "core/session/session_controller.h"
 #include "core/settings/settings.h"
 #include "core/settings/settings_store.h"
+#include "core/transfer/transfer_controller.h"
 #include "platform/sound.h"
 #include "ui/accounts/account_file_dialogs.h"
 #include "ui/accounts/run_accounts_sheet.h"
@@ -28,6 +29,7 @@
 #include "ui/panes/pane_dialogs.h"
 #include "ui/panes/pane_view.h"
 #include "ui/transfer/log_viewer_dialog.h"
+#include "ui/transfer/transfer_dialogs.h"
 #include "ui/tray_icon.h"
 
 #include <QApplication>
@@ -96,6 +98,7 @@ MainWindow::MainWindow(AppState& state, AppGlobals& globals, AppRuntime& runtime
     registerShellCommands();
     registerPaneCommands();
     registerSessionCommands();
+    registerTransferCommands();
 
     // The desktop session ends: shut down as on exit; a refused disconnect keeps it going.
     connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager& manager) {
@@ -323,6 +326,26 @@ void MainWindow::registerSessionCommands() {
     d.registerHandler(CommandId::Export, [this] {
         AccountFileDialogs dialogs(this);
         RunExport(m_state, m_messages, dialogs);
+    });
+}
+
+// Transfer (Download) and (Upload), and Stop: the progress window's Cancel, the Stop Transfer
+// command and Escape stop a transfer; while a listing runs, Stop cancels the listing.
+void MainWindow::registerTransferCommands() {
+    m_transferDialogs = std::make_unique<TransferDialogs>(
+        this, m_state, m_globals,
+        [this](int topic) { ShowHelpTopic(m_globals, m_messages, unsigned(topic)); },
+        [this] { beep(); }, [this] { m_transfers->Stop(); });
+    m_transfers = std::make_unique<TransferController>(
+        m_state, m_globals, m_runtime, m_messages, *m_transferDialogs, *m_session, m_localSystem);
+    auto& d = m_dispatcher;
+    d.registerHandler(CommandId::Download,
+                      [this] { m_transfers->StartDownload(selection(PaneSide::Remote)); });
+    d.registerHandler(CommandId::Upload,
+                      [this] { m_transfers->StartUpload(selection(PaneSide::Local)); });
+    d.registerHandler(CommandId::StopTransfer, [this] {
+        if (!m_transfers->Stop())
+            m_session->abortEngine();
     });
 }
 
@@ -867,6 +890,8 @@ bool MainWindow::ShutdownMainWindow() {
     if (m_runtime.connected && m_disconnect && !m_disconnect())
         return false;
     // A worker still running is stopped and joined before the window goes.
+    if (m_transfers)
+        m_transfers->Stop();
     if (m_session)
         m_session->stopWorker();
 

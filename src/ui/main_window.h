@@ -31,6 +31,7 @@ class QTimer;
 namespace tw {
 class SessionController;
 class SettingsStore;
+class TransferController;
 } // namespace tw
 namespace tw::platform {
 class SoundPlayer;
@@ -43,6 +44,7 @@ class PaneDialogs;
 class CommandActions;
 class MainToolbar;
 class TrayIcon;
+class TransferDialogs;
 
 // The program's single main window ("TarnwickAppClass"): menus, toolbar (1002), the local and
 // remote panes (path labels 9002 / 9004 above the lists 9001 / 9003), the message log pane
@@ -80,6 +82,8 @@ public:
 
     const Messages& messages() const { return m_messages; }
     SessionController& session() { return *m_session; }
+    TransferController& transfers() { return *m_transfers; }
+    TransferDialogs& transferDialogs() { return *m_transferDialogs; }
     CommandDispatcher& dispatcher() { return m_dispatcher; }
     AppState& state() { return m_state; }
     AppGlobals& globals() { return m_globals; }
@@ -170,6 +174,7 @@ private:
     void registerShellCommands();
     void registerPaneCommands();
     void registerSessionCommands();
+    void registerTransferCommands();
     std::vector<int> selection(PaneSide side) const;
     void onRowDoubleClicked(PaneSide side, int row);
     void onHeaderClicked(PaneSide side, int column);
@@ -217,9 +222,11 @@ private:
     FontChooser m_fontChooser;
     bool m_exitRequested = false;
     bool m_shutDown = false;
-    // Last member: destroyed first, so a running worker is stopped and joined while everything
-    // it reports to still exists.
+    // Last members: destroyed first, so a running worker is stopped and joined while everything
+    // it reports to still exists (the transfers before the session whose thread they use).
     std::unique_ptr<SessionController> m_session;
+    std::unique_ptr<TransferDialogs> m_transferDialogs;
+    std::unique_ptr<TransferController> m_transfers;
 };
 
 } // namespace tw::ui
