@@ -700,18 +700,24 @@ bool FtpSession::cancelTransfer(FileState state) {
     return false;
 }
 
-bool FtpSession::readFile(void* buffer, std::size_t size, std::size_t& bytesRead) {
-    CallScope scope(*this);
-    bytesRead = 0;
-    if (m_fileState == FileState::Writing)
+// Whether a read or write of the open file may go on: a result when the call must end now.
+std::optional<bool> FtpSession::transferGate(FileState state) {
+    if (m_fileState != FileState::None && m_fileState != state)
         return fail(kErrIncorrectHandleType);
-    if (m_fileState != FileState::Reading)
+    if (m_fileState != state)
         return fail(m_dropped ? kErrFtpDropped : kErrIncorrectHandleState);
     if (m_transferResult != kErrNone)
         return fail(m_transferResult);
-    if (m_cancel.isCancelled()) {
-        return cancelTransfer(FileState::Reading);
-    }
+    if (m_cancel.isCancelled())
+        return cancelTransfer(state);
+    return std::nullopt;
+}
+
+bool FtpSession::readFile(void* buffer, std::size_t size, std::size_t& bytesRead) {
+    CallScope scope(*this);
+    bytesRead = 0;
+    if (const auto done = transferGate(FileState::Reading))
+        return *done;
     auto* out = static_cast<char*>(buffer);
     while (bytesRead < size) {
         if (m_bufferPos < m_bufferLen) {
@@ -769,15 +775,8 @@ bool FtpSession::failWrite(int err) {
 bool FtpSession::writeFile(const void* buffer, std::size_t size, std::size_t& bytesWritten) {
     CallScope scope(*this);
     bytesWritten = 0;
-    if (m_fileState == FileState::Reading)
-        return fail(kErrIncorrectHandleType);
-    if (m_fileState != FileState::Writing)
-        return fail(m_dropped ? kErrFtpDropped : kErrIncorrectHandleState);
-    if (m_transferResult != kErrNone)
-        return fail(m_transferResult);
-    if (m_cancel.isCancelled()) {
-        return cancelTransfer(FileState::Writing);
-    }
+    if (const auto done = transferGate(FileState::Writing))
+        return *done;
     const auto* in = static_cast<const char*>(buffer);
     while (bytesWritten < size) {
         if (m_bufferLen == m_buffer.size()) {
@@ -883,14 +882,8 @@ bool FtpSession::readFileTo(int fd, std::size_t size, std::size_t& bytesMoved) {
     CallScope scope(*this);
     bytesMoved = 0;
     m_localErrno = 0;
-    if (m_fileState == FileState::Writing)
-        return fail(kErrIncorrectHandleType);
-    if (m_fileState != FileState::Reading)
-        return fail(m_dropped ? kErrFtpDropped : kErrIncorrectHandleState);
-    if (m_transferResult != kErrNone)
-        return fail(m_transferResult);
-    if (m_cancel.isCancelled())
-        return cancelTransfer(FileState::Reading);
+    if (const auto done = transferGate(FileState::Reading))
+        return *done;
     while (bytesMoved < size) {
         if (m_bufferPos < m_bufferLen) { // bytes read ahead by an earlier readFile()
             const std::size_t n = std::min(size - bytesMoved, m_bufferLen - m_bufferPos);
@@ -941,14 +934,8 @@ bool FtpSession::writeFileFrom(int fd, std::size_t size, std::size_t& bytesMoved
     CallScope scope(*this);
     bytesMoved = 0;
     m_localErrno = 0;
-    if (m_fileState == FileState::Reading)
-        return fail(kErrIncorrectHandleType);
-    if (m_fileState != FileState::Writing)
-        return fail(m_dropped ? kErrFtpDropped : kErrIncorrectHandleState);
-    if (m_transferResult != kErrNone)
-        return fail(m_transferResult);
-    if (m_cancel.isCancelled())
-        return cancelTransfer(FileState::Writing);
+    if (const auto done = transferGate(FileState::Writing))
+        return *done;
     if (m_options.zeroCopy && !m_sendfileFailed && m_data.valid()) {
         const int flushed = flushWriteBuffer(); // bytes an earlier writeFile() left
         if (flushed == kErrOperationCancelled)

@@ -183,6 +183,7 @@ private:
     void abortTransfer();
     void resetFile();
     int awaitAbortAnswer();
+    std::optional<bool> transferGate(FileState state);
     bool failRead(int err);
     bool finishRead();
     bool failWrite(int err);
