@@ -897,7 +897,7 @@ bool FtpSession::readFileTo(int fd, std::size_t size, std::size_t& bytesMoved) {
         }
         if (m_dataEof)
             break;
-        if (m_options.zeroCopy && !m_spliceFailed && m_data.valid()) {
+        if (m_options.spliceDownloads && !m_spliceFailed && m_data.valid()) {
             if (!m_splice)
                 m_splice = std::make_unique<SplicePipe>();
             const CopyResult r = m_splice->socketToFile(m_data.fd(), fd, size - bytesMoved,
@@ -936,7 +936,7 @@ bool FtpSession::writeFileFrom(int fd, std::size_t size, std::size_t& bytesMoved
     m_localErrno = 0;
     if (const auto done = transferGate(FileState::Writing))
         return *done;
-    if (m_options.zeroCopy && !m_sendfileFailed && m_data.valid()) {
+    if (m_options.sendfileUploads && !m_sendfileFailed && m_data.valid()) {
         const int flushed = flushWriteBuffer(); // bytes an earlier writeFile() left
         if (flushed == kErrOperationCancelled)
             return cancelTransfer(FileState::Writing);

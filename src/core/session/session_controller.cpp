@@ -69,7 +69,8 @@ bool SessionController::openSession(const AccountRecord& account, const QString&
     }
     options.passive = account.Passive;
     options.timeoutMs = m_timeoutMs;
-    options.zeroCopy = m_zeroCopy;
+    if (m_zeroCopy)
+        options.sendfileUploads = options.spliceDownloads = *m_zeroCopy;
     if (!m_session)
         m_session = std::make_unique<ftp::FtpSession>();
     return m_session->connect(options);

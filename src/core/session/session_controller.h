@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 namespace tw {
@@ -49,7 +50,8 @@ public:
 
     // Engine timeout for every single wait, in milliseconds (default 30 s).
     void setTimeoutMs(int ms) { m_timeoutMs = ms; }
-    // Whether transfers may move data with splice / sendfile (default on; off: read / write).
+    // Whether transfers move data with splice / sendfile (on) or read / write (off) both ways;
+    // unset, the engine's defaults (sendfile for uploads, read / write for downloads).
     void setZeroCopy(bool on) { m_zeroCopy = on; }
 
     bool Connect();
@@ -109,7 +111,7 @@ private:
     UiPort& m_port;
     Hooks m_hooks;
     int m_timeoutMs = 30000;
-    bool m_zeroCopy = true;
+    std::optional<bool> m_zeroCopy;
 
     std::unique_ptr<ftp::FtpSession> m_session;
     QByteArray m_remotePathRaw; // the server's current directory as it sent it
