@@ -12,7 +12,27 @@
 namespace tw::ftp {
 
 namespace {
+
 constexpr int kPipeCapacity = 1 << 20;
+
+// After a copy call failed with `error`: true when the copy goes on (interrupted, or the
+// socket is ready again); else the outcome is in `result` (an engine error, or a pair of
+// descriptors the kernel cannot copy between, when nothing moved yet).
+bool goesOn(int error, int socket, short events, int timeoutMs, const Canceller* cancel,
+            CopyResult& result) {
+    if (error == EINTR)
+        return true;
+    if (error == EAGAIN || error == EWOULDBLOCK) {
+        result.error = WaitForSocket(socket, events, timeoutMs, cancel);
+        return result.error == kErrNone;
+    }
+    if ((error == EINVAL || error == ENOSYS) && result.moved == 0)
+        result.unsupported = true;
+    else
+        result.error = ErrorFromErrno(error, false);
+    return false;
+}
+
 } // namespace
 
 SplicePipe::SplicePipe() {
@@ -94,22 +114,8 @@ CopyResult SplicePipe::socketToFile(int from, int to, std::size_t size, int time
             result.endOfData = true;
             return result;
         }
-        if (errno == EINTR)
-            continue;
-        if (errno == EAGAIN || errno == EWOULDBLOCK) {
-            const int waited = WaitForSocket(from, POLLIN, timeoutMs, cancel);
-            if (waited != kErrNone) {
-                result.error = waited;
-                return result;
-            }
-            continue;
-        }
-        if ((errno == EINVAL || errno == ENOSYS) && result.moved == 0) {
-            result.unsupported = true;
+        if (!goesOn(errno, from, POLLIN, timeoutMs, cancel, result))
             return result;
-        }
-        result.error = ErrorFromErrno(errno, false);
-        return result;
     }
     return result;
 }
@@ -127,26 +133,12 @@ CopyResult SendFileToSocket(int from, int to, std::size_t size, int timeoutMs,
             result.endOfData = true;
             return result;
         }
-        if (errno == EINTR)
-            continue;
-        if (errno == EAGAIN || errno == EWOULDBLOCK) {
-            const int waited = WaitForSocket(to, POLLOUT, timeoutMs, cancel);
-            if (waited != kErrNone) {
-                result.error = waited;
-                return result;
-            }
-            continue;
-        }
-        if ((errno == EINVAL || errno == ENOSYS) && result.moved == 0) {
-            result.unsupported = true;
-            return result;
-        }
         if (errno == EIO || errno == EFAULT || errno == ENOMEM || errno == EOVERFLOW) {
-            result.localErrno = errno;
+            result.localErrno = errno; // reading the file failed
             return result;
         }
-        result.error = ErrorFromErrno(errno, false);
-        return result;
+        if (!goesOn(errno, to, POLLOUT, timeoutMs, cancel, result))
+            return result;
     }
     return result;
 }
