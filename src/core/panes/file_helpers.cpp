@@ -12,12 +12,18 @@
 #include <QTemporaryFile>
 
 #include <cstdio>
+#include <unistd.h>
 
 namespace tw {
 
 namespace {
 const QString kDocument = QStringLiteral("Document");
 } // namespace
+
+UniqueFd::~UniqueFd() {
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
 
 FileTypeInfo LookupFileType(const QString& extension) {
     FileTypeInfo info;

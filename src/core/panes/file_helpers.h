@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <utility>
 
 namespace tw {
 
@@ -37,5 +38,19 @@ QString FormatFileTimeLong(std::int64_t utcSeconds);
 bool BackupFile(const QString& path, bool backupOfForm);
 // The name BackupFile copies `path` to.
 QString BackupFileName(const QString& path, bool backupOfForm);
+
+// A file descriptor closed when it goes out of scope (-1: none).
+class UniqueFd {
+public:
+    explicit UniqueFd(int fd = -1) : m_fd(fd) {}
+    ~UniqueFd();
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+    int get() const { return m_fd; }
+    int release() { return std::exchange(m_fd, -1); }
+
+private:
+    int m_fd;
+};
 
 } // namespace tw

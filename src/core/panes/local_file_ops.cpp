@@ -1,5 +1,7 @@
 #include "core/panes/local_file_ops.h"
 
+#include "core/panes/file_helpers.h"
+
 #include "core/panes/local_listing.h"
 #include "core/panes/local_paths.h"
 
@@ -15,27 +17,6 @@
 namespace tw {
 
 namespace {
-
-// Closes a descriptor when it goes out of scope.
-class Fd {
-public:
-    explicit Fd(int fd) : m_fd(fd) {}
-    ~Fd() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return m_fd; }
-    int release() {
-        const int fd = m_fd;
-        m_fd = -1;
-        return fd;
-    }
-
-private:
-    int m_fd;
-};
 
 // Renames without replacing: the kernel's no-replace rename, or a hard link for file systems
 // without it (a link never replaces either).
@@ -66,10 +47,10 @@ int RenameNoReplace(const char* from, const char* to) {
 // Copies a regular file to a new file `to` (which must not exist), keeping its mode and
 // times. A failed copy removes what it wrote.
 int CopyNewFile(const char* from, const char* to, const struct stat& st) {
-    Fd in(::open(from, O_RDONLY | O_CLOEXEC));
+    UniqueFd in(::open(from, O_RDONLY | O_CLOEXEC));
     if (in.get() < 0)
         return errno;
-    Fd out(::open(to, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 07777));
+    UniqueFd out(::open(to, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 07777));
     if (out.get() < 0)
         return errno;
     std::vector<char> buffer(1 << 16);

@@ -16,13 +16,6 @@ OpResult toOpResult(const SessionController::CallResult& r) {
     return result;
 }
 
-// A row's name as the server knows it: its own bytes when the name is not UTF-8.
-QByteArray rawName(const FileEntry& row) {
-    if (!row.findData.rawName.empty())
-        return QByteArray(row.findData.rawName.data(), qsizetype(row.findData.rawName.size()));
-    return row.name.toUtf8();
-}
-
 } // namespace
 
 QString RemoteFileOps::joinPath(const PaneState& pane, const QString& name) const {
@@ -35,16 +28,18 @@ OpResult RemoteFileOps::makeDirectory(const PaneState&, const QString& name) {
 
 OpResult RemoteFileOps::rename(const PaneState&, const FileEntry& row, const QString& newName) {
     const QByteArray folder = m_session.remotePathBytes();
-    return toOpResult(
-        m_session.renameFile(folder + '/' + rawName(row), folder + '/' + newName.toUtf8()));
+    return toOpResult(m_session.renameFile(folder + '/' + SessionController::RemoteNameBytes(row),
+                                           folder + '/' + newName.toUtf8()));
 }
 
 OpResult RemoteFileOps::removeFile(const PaneState&, const FileEntry& row) {
-    return toOpResult(m_session.deleteFile(m_session.remotePathBytes() + '/' + rawName(row)));
+    return toOpResult(m_session.deleteFile(m_session.remotePathBytes() + '/' +
+                                           SessionController::RemoteNameBytes(row)));
 }
 
 OpResult RemoteFileOps::removeFolder(const PaneState&, const FileEntry& row) {
-    return toOpResult(m_session.removeDirectory(m_session.remotePathBytes() + '/' + rawName(row)));
+    return toOpResult(m_session.removeDirectory(m_session.remotePathBytes() + '/' +
+                                                SessionController::RemoteNameBytes(row)));
 }
 
 void RemoteFileOps::relist() {

@@ -372,12 +372,13 @@ QByteArray SessionController::rowPath(int row) const {
     const QByteArray path = remotePathBytes();
     if (row < 0 || row >= m_state.remote.count())
         return path;
-    const FileEntry& entry = m_state.remote.entries[std::size_t(row)];
-    const QByteArray name =
-        entry.findData.rawName.empty()
-            ? entry.name.toUtf8()
-            : QByteArray(entry.findData.rawName.data(), qsizetype(entry.findData.rawName.size()));
-    return path + '/' + name;
+    return path + '/' + RemoteNameBytes(m_state.remote.entries[std::size_t(row)]);
+}
+
+QByteArray SessionController::RemoteNameBytes(const FileEntry& row) {
+    if (row.findData.rawName.empty())
+        return row.name.toUtf8();
+    return QByteArray(row.findData.rawName.data(), qsizetype(row.findData.rawName.size()));
 }
 
 SessionController::CallResult

@@ -78,6 +78,8 @@ public:
     // The full remote path of a row: the pane path and the row's name (its bytes when the name
     // is not UTF-8) joined with "/".
     QByteArray rowPath(int row) const;
+    // A row's name as the server knows it: its own bytes when the name is not UTF-8.
+    static QByteArray RemoteNameBytes(const FileEntry& row);
 
     // Runs `body` on the worker thread. `busy` is set first; false when a worker runs already,
     // or (with the errno in `error` and busy cleared) when the thread cannot be created.

@@ -1,5 +1,6 @@
 #include "core/transfer/file_copy.h"
 
+#include "core/panes/file_helpers.h"
 #include "core/text/messages.h"
 #include "core/transfer/transfer_log.h"
 #include "core/transfer/transfer_port.h"
@@ -99,7 +100,7 @@ private:
         if (!name.endsWith('/'))
             name += '/';
         return name + ".tw-part-" + QByteArray::number(::getpid()) + '-' +
-               QByteArray::number(attempt) + '-' + QByteArray::number(m_counter++);
+               QByteArray::number(attempt);
     }
 
     int createNamed() {
@@ -120,22 +121,6 @@ private:
     QByteArray m_destination;
     QByteArray m_tempName; // the name the file has until commit(), when it has one
     int m_fd = -1;
-    mutable unsigned m_counter = 0;
-};
-
-class LocalFile {
-public:
-    explicit LocalFile(int fd) : m_fd(fd) {}
-    ~LocalFile() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    LocalFile(const LocalFile&) = delete;
-    LocalFile& operator=(const LocalFile&) = delete;
-    int fd() const { return m_fd; }
-
-private:
-    int m_fd;
 };
 
 // The progress window of one file: opened when the Progress option is on, closed on every
@@ -188,8 +173,8 @@ void reportStopped(const CopyEnvironment& env, int apiNameId) {
     env.messages.ReportApiError(apiNameId, ftp::kErrOperationCancelled, false);
 }
 
-CopyResult failed(const CopyEnvironment& env, bool stopped = false) {
-    return CopyResult{false, stopped || env.stopRequested.load() || !env.session.isConnected()};
+CopyOutcome failed(const CopyEnvironment& env) {
+    return CopyOutcome{false, env.stopRequested.load() || !env.session.isConnected()};
 }
 
 std::uint64_t blocksIn(std::uint64_t bytes, std::uint64_t block) {
@@ -212,7 +197,7 @@ int ProgressScale::position(std::uint64_t step) const {
     return int(std::min(step, m_maximum) / m_divisor);
 }
 
-CopyResult DownloadFile(const CopyEnvironment& env, const CopyRequest& request) {
+CopyOutcome DownloadFile(const CopyEnvironment& env, const CopyRequest& request) {
     const std::uint64_t block = BlockSizeFor(env.options.BlockSize);
     const std::uint64_t chunk = std::max(block, kChunkBytes / block * block);
     Progress progress(env, request.label, request.expectedSize / block + 2);
@@ -236,7 +221,7 @@ CopyResult DownloadFile(const CopyEnvironment& env, const CopyRequest& request) 
         if (env.stopRequested) {
             env.session.abortFile();
             reportStopped(env, 4524);
-            return failed(env, true);
+            return failed(env);
         }
         std::size_t moved = 0;
         if (!env.session.readFileTo(target.fd(), std::size_t(chunk), moved)) {
@@ -244,9 +229,8 @@ CopyResult DownloadFile(const CopyEnvironment& env, const CopyRequest& request) 
                 env.messages.ReportApiError(4516, local, alertFlag(env));
             else
                 reportEngine(env, 4524);
-            const bool cancelled = env.session.lastError() == ftp::kErrOperationCancelled;
             env.session.abortFile();
-            return failed(env, cancelled);
+            return failed(env);
         }
         if (moved == 0)
             break; // every byte arrived and the server's final reply was a success
@@ -264,7 +248,7 @@ CopyResult DownloadFile(const CopyEnvironment& env, const CopyRequest& request) 
         return failed(env);
     }
     env.messages.LogText(FormatTransferSpeed(env.messages, elapsedMs(start), total));
-    return CopyResult{true, false};
+    return CopyOutcome{true, false};
 }
 
 namespace {
@@ -280,7 +264,7 @@ void removePartialUpload(const CopyEnvironment& env, const QByteArray& remotePat
 
 } // namespace
 
-CopyResult UploadFile(const CopyEnvironment& env, const CopyRequest& request) {
+CopyOutcome UploadFile(const CopyEnvironment& env, const CopyRequest& request) {
     const std::uint64_t block = BlockSizeFor(env.options.BlockSize);
     const std::uint64_t chunk = std::max(block, kChunkBytes / block * block);
     Progress progress(env, request.label, request.expectedSize / block + 3);
@@ -289,8 +273,8 @@ CopyResult UploadFile(const CopyEnvironment& env, const CopyRequest& request) {
     const QByteArray localPath = request.localFolder.endsWith('/')
                                      ? request.localFolder + request.localName
                                      : request.localFolder + '/' + request.localName;
-    LocalFile file(::open(localPath.constData(), O_RDONLY | O_CLOEXEC));
-    if (file.fd() < 0) {
+    UniqueFd file(::open(localPath.constData(), O_RDONLY | O_CLOEXEC));
+    if (file.get() < 0) {
         env.messages.ReportApiError(4515, errno, alertFlag(env));
         return failed(env);
     }
@@ -301,14 +285,14 @@ CopyResult UploadFile(const CopyEnvironment& env, const CopyRequest& request) {
         return failed(env);
     }
     progress.set(2);
-    const auto abandon = [&](bool stopped) {
+    const auto abandon = [&] {
         env.session.abortFile();
         removePartialUpload(env, request.remotePath);
-        return failed(env, stopped);
+        return failed(env);
     };
-    if (::lseek(file.fd(), 0, SEEK_SET) != 0) {
+    if (::lseek(file.get(), 0, SEEK_SET) != 0) {
         env.messages.ReportApiError(4519, errno, alertFlag(env));
-        return abandon(false);
+        return abandon();
     }
     std::uint64_t step = 3;
     progress.set(step);
@@ -316,15 +300,15 @@ CopyResult UploadFile(const CopyEnvironment& env, const CopyRequest& request) {
     for (;;) {
         if (env.stopRequested) {
             reportStopped(env, 4522);
-            return abandon(true);
+            return abandon();
         }
         std::size_t moved = 0;
-        if (!env.session.writeFileFrom(file.fd(), std::size_t(chunk), moved)) {
+        if (!env.session.writeFileFrom(file.get(), std::size_t(chunk), moved)) {
             if (const int local = env.session.localError(); local != 0)
                 env.messages.ReportApiError(4525, local, alertFlag(env));
             else
                 reportEngine(env, 4522);
-            return abandon(env.session.lastError() == ftp::kErrOperationCancelled);
+            return abandon();
         }
         if (moved == 0)
             break;
@@ -339,7 +323,7 @@ CopyResult UploadFile(const CopyEnvironment& env, const CopyRequest& request) {
         return failed(env);
     }
     env.messages.LogText(FormatTransferSpeed(env.messages, elapsedMs(start), total));
-    return CopyResult{true, false};
+    return CopyOutcome{true, false};
 }
 
 } // namespace tw

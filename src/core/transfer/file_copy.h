@@ -54,19 +54,19 @@ struct CopyRequest {
     std::uint64_t expectedSize = 0;
 };
 
-// The outcome of one copy: copied, or failed (already reported), and whether the batch can go
-// on (false when the user stopped it or the connection is gone).
-struct CopyResult {
+// The outcome of one copy: copied, or failed (already reported); and whether the batch ends
+// here (the user stopped it, or the connection is gone).
+struct CopyOutcome {
     bool copied = false;
-    bool stopped = false;
+    bool endsBatch = false;
 };
 
 // Fetches the remote file into a temporary file beside the destination, which replaces the
 // destination only when every byte arrived and the server confirmed the transfer: a failed,
 // cut or stopped download leaves an existing local file as it was.
-CopyResult DownloadFile(const CopyEnvironment& env, const CopyRequest& request);
+CopyOutcome DownloadFile(const CopyEnvironment& env, const CopyRequest& request);
 // Stores the local file on the server. A failed or stopped upload removes what the server
 // kept of it (or logs that a partial file was left), so a cut file never looks complete.
-CopyResult UploadFile(const CopyEnvironment& env, const CopyRequest& request);
+CopyOutcome UploadFile(const CopyEnvironment& env, const CopyRequest& request);
 
 } // namespace tw

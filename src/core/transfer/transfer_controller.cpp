@@ -23,12 +23,6 @@ namespace {
 
 constexpr int kNameLimit = 256;
 
-QByteArray remoteNameBytes(const FileEntry& entry) {
-    return entry.findData.rawName.empty() ? entry.name.toUtf8()
-                                          : QByteArray(entry.findData.rawName.data(),
-                                                       qsizetype(entry.findData.rawName.size()));
-}
-
 QByteArray joinRemote(const QByteArray& folder, const QByteArray& name) {
     return folder.endsWith('/') ? folder + name : folder + '/' + name;
 }
@@ -202,13 +196,10 @@ void TransferController::runBatch(const Batch& batch) {
     ftp::FtpSession& session = *m_session.engine();
     const CopyEnvironment env{m_messages, m_port, session, batch.options, m_stopRequested};
     bool yesToAll = false;
-    bool stopped = false;
     int transferred = 0;
     for (const FileEntry& row : batch.rows) {
-        if (m_stopRequested) {
-            stopped = true;
+        if (m_stopRequested)
             break;
-        }
         if (row.icon <= 2)
             continue; // the parent row, drives and folders are never transferred
         QString destination = row.name;
@@ -227,7 +218,8 @@ void TransferController::runBatch(const Batch& batch) {
         if (skip)
             continue;
 
-        const QByteArray sourceBytes = batch.upload ? EntryNameBytes(row) : remoteNameBytes(row);
+        const QByteArray sourceBytes =
+            batch.upload ? EntryNameBytes(row) : SessionController::RemoteNameBytes(row);
         const QByteArray destinationBytes =
             destination == row.name ? sourceBytes : destination.toUtf8();
         CopyRequest request;
@@ -254,7 +246,7 @@ void TransferController::runBatch(const Batch& batch) {
         m_messages.LogMessage(batch.upload ? 4410 : 4411, {row.name});
         if (renamed)
             m_messages.LogMessage(4418, {destination});
-        const CopyResult result =
+        const CopyOutcome result =
             batch.upload ? UploadFile(env, request) : DownloadFile(env, request);
         if (result.copied) {
             m_messages.LogMessage(4412,
@@ -263,13 +255,11 @@ void TransferController::runBatch(const Batch& batch) {
             writeLogEntry(batch, row, destination);
         } else {
             m_messages.PlayAlert(AlertKind::TransferFailure);
-            if (result.stopped) {
-                stopped = m_stopRequested;
+            if (result.endsBatch)
                 break;
-            }
         }
     }
-    finishBatch(batch, transferred, stopped || m_stopRequested);
+    finishBatch(batch, transferred, m_stopRequested);
 }
 
 void TransferController::relistLocal(const Batch& batch) {

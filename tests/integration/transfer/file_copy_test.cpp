@@ -121,7 +121,7 @@ TEST(FileCopy, FailedDownloadsLeaveTheLocalFileAsItWas) {
         CopyFixture f;
         ASSERT_TRUE(f.connect(server));
         std::ofstream(f.dir.path() / "keep.bin") << "old";
-        const CopyResult result = DownloadFile(f.env(), f.request("keep.bin"));
+        const CopyOutcome result = DownloadFile(f.env(), f.request("keep.bin"));
         EXPECT_FALSE(result.copied);
         EXPECT_EQ(test::ReadWholeFile(f.dir.path() / "keep.bin"), "old");
         EXPECT_EQ(f.localNames(), std::vector<std::string>{"keep.bin"});
@@ -152,7 +152,7 @@ TEST(FileCopy, UploadRefusedAfterItsDataIsAFailure) {
     CopyFixture f;
     ASSERT_TRUE(f.connect(server));
     std::ofstream(f.dir.path() / "up.bin") << std::string(700, 'u');
-    const CopyResult result = UploadFile(f.env(), f.request("up.bin"));
+    const CopyOutcome result = UploadFile(f.env(), f.request("up.bin"));
     EXPECT_FALSE(result.copied);
     EXPECT_TRUE(f.logStarts(u"Error: InternetWriteFile (12003)"_qs));
     EXPECT_TRUE(f.port.log().contains(u"452 Insufficient storage space in system."_qs));
