@@ -3,6 +3,7 @@
 #include "cli/json_text.h"
 #include "ftp/ftp_error.h"
 #include "ftp/name_safety.h"
+#include "ftp/replacing_file.h"
 #include "ftp/wildcard.h"
 
 #include <algorithm>
@@ -283,18 +284,23 @@ int CliRunner::get(const FtpUrl& url) {
         }
         local = remoteName;
     }
-    // A regular file is written beside its final name and renamed when complete, so that a
-    // failed download never replaces an existing file; devices and stdout are written directly.
+    // A regular file takes its name only when complete, so that a failed download never
+    // replaces an existing file; devices and stdout are written directly.
     const bool toStdout = local == "-";
     struct stat st {};
     const bool special = toStdout || (::stat(local.c_str(), &st) == 0 && !S_ISREG(st.st_mode));
-    const std::string target = special ? local : local + ".part";
     if (!m_session.openFile(url.path, tw::ftp::FtpSession::OpenMode::Read))
         return ftpFailure("get " + url.path);
-    int fd = toStdout ? STDOUT_FILENO
-                      : ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    tw::ftp::ReplacingFile replacing;
+    int fd = STDOUT_FILENO;
+    if (!special) {
+        errno = replacing.open(local);
+        fd = replacing.fd();
+    } else if (!toStdout) {
+        fd = ::open(local.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    }
     if (fd < 0) {
-        std::fprintf(stderr, "tarnwick-ftp: cannot create %s: %s\n", target.c_str(),
+        std::fprintf(stderr, "tarnwick-ftp: cannot create %s: %s\n", local.c_str(),
                      std::strerror(errno));
         m_session.closeFile();
         return 1;
@@ -340,30 +346,27 @@ int CliRunner::get(const FtpUrl& url) {
     }
     if (ok && !writeFailed && !flush())
         writeFailed = true;
-    const int writeErrno = errno;
-    if (!toStdout && ::close(fd) != 0 && !writeFailed)
+    int writeErrno = errno;
+    if (special && !toStdout && ::close(fd) != 0 && !writeFailed) {
+        writeErrno = errno;
         writeFailed = true;
+    }
     if (writeFailed) {
         m_session.closeFile();
-        std::fprintf(stderr, "tarnwick-ftp: cannot write %s: %s\n", target.c_str(),
+        std::fprintf(stderr, "tarnwick-ftp: cannot write %s: %s\n", local.c_str(),
                      std::strerror(writeErrno));
-        if (!special)
-            ::unlink(target.c_str());
         return 1;
     }
     const bool closed = m_session.closeFile();
     if (!ok || !closed) {
-        if (!special)
-            ::unlink(target.c_str());
         if (m_showProgress)
             std::fputs("\n", stderr);
         return ftpFailure("get " + url.path);
     }
     progress(remoteName, done, total, true);
-    if (!special && ::rename(target.c_str(), local.c_str()) != 0) {
-        std::fprintf(stderr, "tarnwick-ftp: cannot rename %s to %s: %s\n", target.c_str(),
-                     local.c_str(), std::strerror(errno));
-        ::unlink(target.c_str());
+    if (const int err = special ? 0 : replacing.commit(); err != 0) {
+        std::fprintf(stderr, "tarnwick-ftp: cannot write %s: %s\n", local.c_str(),
+                     std::strerror(err));
         return 1;
     }
     return 0;

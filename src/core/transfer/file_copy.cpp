@@ -1,17 +1,18 @@
 #include "core/transfer/file_copy.h"
 
 #include "core/panes/file_helpers.h"
+#include "core/panes/local_paths.h"
 #include "core/text/messages.h"
 #include "core/transfer/transfer_log.h"
 #include "core/transfer/transfer_port.h"
 #include "ftp/ftp_error.h"
 #include "ftp/ftp_session.h"
+#include "ftp/replacing_file.h"
 
 #include <cerrno>
 #include <chrono>
 #include <fcntl.h>
 #include <string_view>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tw {
@@ -30,98 +31,6 @@ std::string_view view(const QByteArray& bytes) {
 QString decode(const std::string& bytes) {
     return QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
 }
-
-// The local file a download writes: an unnamed file in the destination folder (a named hidden
-// one where the file system has no unnamed files), given the destination's name only by
-// commit(). Until then, and when it is dropped, the destination is untouched.
-class DownloadTarget {
-public:
-    ~DownloadTarget() { discard(); }
-
-    int open(const QByteArray& folder, const QByteArray& name) {
-        m_folder = folder;
-        m_destination = folder.endsWith('/') ? folder + name : folder + '/' + name;
-        m_fd = ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-        if (m_fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
-            const int err = createNamed();
-            if (err != 0)
-                return err;
-        } else if (m_fd < 0) {
-            return errno;
-        }
-        struct stat existing {};
-        if (::stat(m_destination.constData(), &existing) == 0 && S_ISREG(existing.st_mode))
-            ::fchmod(m_fd, existing.st_mode & 07777); // a replaced file keeps its permissions
-        return 0;
-    }
-
-    int fd() const { return m_fd; }
-
-    // Gives the finished file its name, replacing an earlier file of that name in one step.
-    int commit() {
-        if (m_tempName.isEmpty()) {
-            const QByteArray self = "/proc/self/fd/" + QByteArray::number(m_fd);
-            for (int attempt = 0; attempt < 100 && m_tempName.isEmpty(); ++attempt) {
-                const QByteArray name = tempName(attempt);
-                if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, name.constData(),
-                             AT_SYMLINK_FOLLOW) == 0)
-                    m_tempName = name;
-                else if (errno != EEXIST)
-                    return errno;
-            }
-            if (m_tempName.isEmpty())
-                return EEXIST;
-        }
-        if (::close(std::exchange(m_fd, -1)) != 0) {
-            const int err = errno;
-            discard();
-            return err;
-        }
-        if (::rename(m_tempName.constData(), m_destination.constData()) != 0) {
-            const int err = errno;
-            discard();
-            return err;
-        }
-        m_tempName.clear();
-        return 0;
-    }
-
-    void discard() {
-        if (m_fd >= 0)
-            ::close(std::exchange(m_fd, -1));
-        if (!m_tempName.isEmpty())
-            ::unlink(m_tempName.constData());
-        m_tempName.clear();
-    }
-
-private:
-    QByteArray tempName(int attempt) const {
-        QByteArray name = m_folder;
-        if (!name.endsWith('/'))
-            name += '/';
-        return name + ".tw-part-" + QByteArray::number(::getpid()) + '-' +
-               QByteArray::number(attempt);
-    }
-
-    int createNamed() {
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            const QByteArray name = tempName(attempt);
-            m_fd = ::open(name.constData(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
-            if (m_fd >= 0) {
-                m_tempName = name;
-                return 0;
-            }
-            if (errno != EEXIST)
-                return errno;
-        }
-        return EEXIST;
-    }
-
-    QByteArray m_folder;
-    QByteArray m_destination;
-    QByteArray m_tempName; // the name the file has until commit(), when it has one
-    int m_fd = -1;
-};
 
 // The progress window of one file: opened when the Progress option is on, closed on every
 // path out of the copy.
@@ -203,8 +112,10 @@ CopyOutcome DownloadFile(const CopyEnvironment& env, const CopyRequest& request)
     Progress progress(env, request.label, request.expectedSize / block + 2);
     const auto start = std::chrono::steady_clock::now();
 
-    DownloadTarget target;
-    if (const int err = target.open(request.localFolder, request.localName); err != 0) {
+    ftp::ReplacingFile target;
+    if (const int err =
+            target.open(JoinLocalPath(request.localFolder, request.localName).toStdString());
+        err != 0) {
         env.messages.ReportApiError(4515, err, alertFlag(env));
         return failed(env);
     }
@@ -270,9 +181,7 @@ CopyOutcome UploadFile(const CopyEnvironment& env, const CopyRequest& request) {
     Progress progress(env, request.label, request.expectedSize / block + 3);
     const auto start = std::chrono::steady_clock::now();
 
-    const QByteArray localPath = request.localFolder.endsWith('/')
-                                     ? request.localFolder + request.localName
-                                     : request.localFolder + '/' + request.localName;
+    const QByteArray localPath = JoinLocalPath(request.localFolder, request.localName);
     UniqueFd file(::open(localPath.constData(), O_RDONLY | O_CLOEXEC));
     if (file.get() < 0) {
         env.messages.ReportApiError(4515, errno, alertFlag(env));
