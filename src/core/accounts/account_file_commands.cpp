@@ -50,19 +50,6 @@ void BackupExportFile(const QString& path) {
     }
 }
 
-class WaitCursor {
-public:
-    explicit WaitCursor(const Messages& messages) : m_messages(messages) {
-        m_messages.SetWaitCursor(true);
-    }
-    ~WaitCursor() { m_messages.SetWaitCursor(false); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-
-private:
-    const Messages& m_messages;
-};
-
 } // namespace
 
 QString DefaultExportPath() {
@@ -161,7 +148,7 @@ bool RunExport(AppState& state, const Messages& messages, AccountsPort& port,
     state.ExportPath = *chosen;
     const QString path = *chosen;
 
-    const WaitCursor wait(messages);
+    const ScopedWaitCursor wait(messages);
     BackupExportFile(path); // a failed copy does not stop the export
     const QByteArray bytes = BuildExportFile(
         state, path, FormatDateTimeText(now.isValid() ? now : QDateTime::currentDateTime()));
@@ -189,7 +176,7 @@ bool RunImport(AppState& state, const Messages& messages, AccountsPort& port,
     state.ExportPath = *chosen;
     const QString path = *chosen;
 
-    const WaitCursor wait(messages);
+    const ScopedWaitCursor wait(messages);
     QByteArray bytes;
     const int error = ReadWholeFile(path, kMaxImportFileSize, bytes);
     if (error == EFBIG) {

@@ -77,6 +77,20 @@ private:
     mutable std::atomic<bool> m_busyCursor{false};
 };
 
+// The hourglass cursor for the lifetime of the guard.
+class ScopedWaitCursor {
+public:
+    explicit ScopedWaitCursor(const Messages& messages) : m_messages(messages) {
+        m_messages.SetWaitCursor(true);
+    }
+    ~ScopedWaitCursor() { m_messages.SetWaitCursor(false); }
+    ScopedWaitCursor(const ScopedWaitCursor&) = delete;
+    ScopedWaitCursor& operator=(const ScopedWaitCursor&) = delete;
+
+private:
+    const Messages& m_messages;
+};
+
 // "Error" boxes show the failing call on a line of its own: the first "): " becomes ")\r\r".
 QString SplitCallPrefix(const QString& text);
 

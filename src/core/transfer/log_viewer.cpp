@@ -38,23 +38,6 @@ FilePtr OpenFile(const QString& path, const char* mode) {
     return FilePtr(std::fopen(QFile::encodeName(path).constData(), mode));
 }
 
-// The hourglass for the lifetime of the guard.
-class WaitCursor {
-public:
-    explicit WaitCursor(const Messages& messages)
-        : m_messages(messages), m_changed(messages.SetWaitCursor(true)) {}
-    ~WaitCursor() {
-        if (m_changed)
-            m_messages.SetWaitCursor(false);
-    }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-
-private:
-    const Messages& m_messages;
-    bool m_changed;
-};
-
 // White space, and punctuation as the C library's ispunct() sees the ASCII range.
 bool StartsWord(QChar previous) {
     const char16_t c = previous.unicode();
@@ -140,7 +123,7 @@ std::optional<QStringList> LoadLogLines(const Messages& messages, const QString&
         messages.SystemWarningBox(kProgramNameId, kFileOpenErrorId, {path, error});
         return std::nullopt;
     }
-    const WaitCursor wait(messages);
+    const ScopedWaitCursor wait(messages);
     QByteArray data;
     std::vector<char> buffer(64 * 1024);
     for (;;) {
@@ -221,7 +204,7 @@ bool ExportLogAsHtml(const Messages& messages, const QString& logPath, const QSt
             messages.SystemWarningBox(kProgramNameId, kFileOpenErrorId, {page, error});
             return false;
         }
-        const WaitCursor wait(messages);
+        const ScopedWaitCursor wait(messages);
         const QByteArray bytes = BuildLogPage(title, rows);
         written = std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), file.get()) ==
                   std::size_t(bytes.size());

@@ -5,6 +5,7 @@
 
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QScreen>
 #include <QWidget>
 
@@ -24,14 +25,21 @@ long long distanceSquared(const QPoint& p, const QRect& r) {
     return dx * dx + dy * dy;
 }
 
-QRect allScreens() {
+} // namespace
+
+QRect VirtualScreenBounds() {
     QRect bounds;
     for (const QScreen* screen : QGuiApplication::screens())
         bounds = bounds.united(screen->geometry());
     return bounds;
 }
 
-} // namespace
+QPushButton* MakeDialogButton(QWidget* parent, const QString& text, const QString& objectName) {
+    auto* button = new QPushButton(text, parent);
+    button->setObjectName(objectName);
+    button->setAutoDefault(false);
+    return button;
+}
 
 QScreen* NearestScreen(const QRect& rect) {
     const QPoint centre = rect.center();
@@ -87,7 +95,7 @@ void PlaceDialog(QWidget* dialog, const WindowPlacement& placement, bool saveWin
         CenterWindowOnMonitor(dialog);
         return;
     }
-    const QRect bounds = virtualScreen.isValid() ? virtualScreen : allScreens();
+    const QRect bounds = virtualScreen.isValid() ? virtualScreen : VirtualScreenBounds();
     dialog->move(ClampRememberedPosition(placement, bounds));
 }
 

@@ -10,6 +10,7 @@
 #include <optional>
 
 class QLineEdit;
+class QPushButton;
 class QScreen;
 class QWidget;
 
@@ -54,6 +55,13 @@ void PlaceDialog(QWidget* dialog, const WindowPlacement& placement, bool saveWin
 
 // Stores the dialog's frame rectangle into Left, Top, Width and Height (Show is kept).
 void RememberDialogPosition(const QWidget* dialog, WindowPlacement& placement);
+
+// The bounds of all screens together.
+QRect VirtualScreenBounds();
+
+// A push button of a dialog, named for tests, that does not become the default on focus (the
+// dialog chooses its default button itself).
+QPushButton* MakeDialogButton(QWidget* parent, const QString& text, const QString& objectName);
 
 // Sets the dialog's window icon from one of the program's icons (1000 for most dialogs).
 void SetDialogIcon(QWidget* dialog, int iconId = 1000);

@@ -39,16 +39,12 @@ DeleteConfirmDialog::DeleteConfirmDialog(const DeleteRequest& request, QWidget* 
     name->setFont(bold);
     auto* warning = new QLabel(QStringLiteral("There is no undo for the Delete command."), this);
 
-    auto makeButton = [this](const QString& text, const char* objectName) {
-        auto* b = new QPushButton(text, this);
-        b->setObjectName(QString::fromLatin1(objectName));
-        b->setAutoDefault(false);
-        return b;
-    };
-    QPushButton* yes = makeButton(QStringLiteral("&Yes"), "yesButton");
-    QPushButton* yesToAll = makeButton(QStringLiteral("Yes to &All"), "yesToAllButton");
-    QPushButton* no = makeButton(QStringLiteral("&No"), "noButton");
-    QPushButton* cancel = makeButton(QStringLiteral("Cancel"), "cancelButton");
+    QPushButton* yes = MakeDialogButton(this, QStringLiteral("&Yes"), QStringLiteral("yesButton"));
+    QPushButton* yesToAll =
+        MakeDialogButton(this, QStringLiteral("Yes to &All"), QStringLiteral("yesToAllButton"));
+    QPushButton* no = MakeDialogButton(this, QStringLiteral("&No"), QStringLiteral("noButton"));
+    QPushButton* cancel =
+        MakeDialogButton(this, QStringLiteral("Cancel"), QStringLiteral("cancelButton"));
     yes->setDefault(true);
     yes->setFocus();
     yesToAll->setEnabled(request.multiple);

@@ -10,11 +10,9 @@
 #include <QCheckBox>
 #include <QDesktopServices>
 #include <QFrame>
-#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 #include <QStringListModel>
 #include <QTreeView>
 #include <QUrl>
@@ -44,19 +42,10 @@ QLabel* Text(QWidget* parent, const QString& text, const QRect& geometry) {
 }
 
 QPushButton* Button(QWidget* parent, const QString& text, const char* id, const QRect& geometry) {
-    auto* button = new QPushButton(text, parent);
-    button->setObjectName(QString::fromLatin1(id));
+    QPushButton* button = MakeDialogButton(parent, text, QString::fromLatin1(id));
     button->setAccessibleName(text);
-    button->setAutoDefault(false);
     button->setGeometry(geometry);
     return button;
-}
-
-QRect AllScreens() {
-    QRect bounds;
-    for (const QScreen* screen : QGuiApplication::screens())
-        bounds = bounds.united(screen->geometry());
-    return bounds;
 }
 
 } // namespace
@@ -164,7 +153,7 @@ LogViewerResult TransferLogViewer::showLogViewer(const LogViewerRequest& request
         CenterWindowOnMonitor(&dialog);
     } else {
         const QRect bounds =
-            m_globals.virtualScreen.isValid() ? m_globals.virtualScreen : AllScreens();
+            m_globals.virtualScreen.isValid() ? m_globals.virtualScreen : VirtualScreenBounds();
         dialog.move(LogViewerPosition(placement, bounds));
     }
     const bool accepted = dialog.exec() == QDialog::Accepted;

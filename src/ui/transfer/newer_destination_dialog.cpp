@@ -62,17 +62,14 @@ NewerDestinationDialog::NewerDestinationDialog(const NewerDestinationRequest& re
     auto* question = MakeLabel(this, QStringLiteral("205"),
                                Text(request.upload ? kUploadQuestion : kDownloadQuestion));
 
-    auto makeButton = [this](const QString& text, const char* objectName) {
-        auto* b = new QPushButton(text, this);
-        b->setObjectName(QString::fromLatin1(objectName));
-        b->setAutoDefault(false);
-        return b;
-    };
-    QPushButton* yes = makeButton(QStringLiteral("&Yes"), "yesButton");
-    QPushButton* yesToAll = makeButton(QStringLiteral("Yes to &All"), "yesToAllButton");
-    QPushButton* no = makeButton(QStringLiteral("&No"), "noButton");
-    QPushButton* cancel = makeButton(QStringLiteral("Cancel"), "cancelButton");
-    QPushButton* helpButton = makeButton(QStringLiteral("&Help"), "helpButton");
+    QPushButton* yes = MakeDialogButton(this, QStringLiteral("&Yes"), QStringLiteral("yesButton"));
+    QPushButton* yesToAll =
+        MakeDialogButton(this, QStringLiteral("Yes to &All"), QStringLiteral("yesToAllButton"));
+    QPushButton* no = MakeDialogButton(this, QStringLiteral("&No"), QStringLiteral("noButton"));
+    QPushButton* cancel =
+        MakeDialogButton(this, QStringLiteral("Cancel"), QStringLiteral("cancelButton"));
+    QPushButton* helpButton =
+        MakeDialogButton(this, QStringLiteral("&Help"), QStringLiteral("helpButton"));
     no->setDefault(true);
     no->setFocus();
     yesToAll->setEnabled(request.multiple);

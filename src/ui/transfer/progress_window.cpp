@@ -44,9 +44,8 @@ ProgressWindow::ProgressWindow(std::function<void()> stop)
     m_bar->setObjectName(QStringLiteral("102"));
     m_bar->setTextVisible(false);
     m_bar->setFixedHeight(du.y(10));
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    cancel->setObjectName(QStringLiteral("cancelButton"));
-    cancel->setAutoDefault(false);
+    QPushButton* cancel =
+        MakeDialogButton(this, QStringLiteral("Cancel"), QStringLiteral("cancelButton"));
     connect(cancel, &QPushButton::clicked, this, &ProgressWindow::requestStop);
 
     auto* top = new QHBoxLayout;
