@@ -17,6 +17,7 @@
 #include "core/settings/settings_store.h"
 #include "core/transfer/transfer_controller.h"
 #include "integration/ftp/ftp_test_servers.h"
+#include "support/connect_sheet.h"
 #include "ui/main_window.h"
 #include "ui/shell_session.h"
 
@@ -97,22 +98,6 @@ bool WaitUntil(const std::function<bool()>& done, int timeoutMs) {
     poll.start();
     loop.exec();
     return done();
-}
-
-// Presses "Connect" in the accounts sheet as soon as it is shown.
-void PressConnectWhenAsked() {
-    QTimer::singleShot(20, [] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!modal) {
-            PressConnectWhenAsked();
-            return;
-        }
-        auto* ok = modal->findChild<QAbstractButton*>(QStringLiteral("okButton"));
-        if (ok && ok->text() == QStringLiteral("Connect") && ok->isEnabled())
-            ok->click();
-        else if (auto* dialog = qobject_cast<QDialog*>(modal))
-            dialog->reject();
-    });
 }
 
 // Runs a peer client under /usr/bin/time: wall time measured here, CPU (user + system of the
@@ -230,7 +215,7 @@ public:
         }
         m_window->session().setZeroCopy(zeroCopy);
         m_zeroCopy = zeroCopy;
-        PressConnectWhenAsked();
+        tw::test::PressConnectWhenAsked(20);
         m_window->dispatcher().dispatch(int(tw::CommandId::Connect));
         const auto& rt = m_window->runtime();
         const bool ok = WaitUntil(

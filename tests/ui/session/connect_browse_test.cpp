@@ -2,6 +2,7 @@
 
 #include "core/session/session_controller.h"
 #include "integration/ftp/ftp_test_servers.h"
+#include "support/connect_sheet.h"
 #include "support/qt_printers.h"
 #include "ui/panes/pane_view.h"
 
@@ -40,23 +41,6 @@ protected:
         ShellFixture::TearDown();
     }
 
-    // Presses the "Connect" button of the accounts sheet as soon as it is shown.
-    static void pressConnectWhenAsked() {
-        QTimer::singleShot(50, [] {
-            QWidget* modal = QApplication::activeModalWidget();
-            if (!modal) {
-                pressConnectWhenAsked();
-                return;
-            }
-            // The sheet's OK button reads "Connect" in its Connect form.
-            auto* ok = modal->findChild<QAbstractButton*>(QStringLiteral("okButton"));
-            if (ok && ok->text() == QStringLiteral("Connect") && ok->isEnabled())
-                ok->click();
-            else if (auto* dialog = qobject_cast<QDialog*>(modal))
-                dialog->reject();
-        });
-    }
-
     QStringList remoteNames(ui::MainWindow* w) const {
         QStringList names;
         for (const FileEntry& e : w->state().remote.entries)
@@ -75,7 +59,7 @@ TEST_F(ConnectBrowseTest, ConnectListBrowseAndDisconnect) {
     EXPECT_EQ(state.Accounts[std::size_t(state.CurrentAccount)].Name,
               QStringLiteral("Local Demo Server"));
 
-    pressConnectWhenAsked();
+    PressConnectWhenAsked();
     w->dispatcher().dispatch(int(CommandId::Connect));
     ASSERT_TRUE(waitFor([&] { return w->runtime().connected && !w->runtime().busy; }));
     ASSERT_TRUE(waitFor([&] { return remoteNames(w).contains(QStringLiteral("pub")); }))
@@ -110,7 +94,7 @@ TEST_F(ConnectBrowseTest, ExitWhileAListingRunsStopsTheWorker) {
     ui::MainWindow* w = start();
     ASSERT_NE(w, nullptr);
     w->state().options.Confirm = 0;
-    pressConnectWhenAsked();
+    PressConnectWhenAsked();
     w->dispatcher().dispatch(int(CommandId::Connect));
     ASSERT_TRUE(waitFor([&] { return w->runtime().connected && !w->runtime().busy; }));
 

@@ -3,6 +3,7 @@
 #include "core/session/session_controller.h"
 #include "core/transfer/transfer_controller.h"
 #include "integration/ftp/ftp_test_servers.h"
+#include "support/connect_sheet.h"
 #include "support/qt_printers.h"
 #include "ui/panes/pane_view.h"
 #include "ui/transfer/progress_window.h"
@@ -53,28 +54,13 @@ protected:
         return done();
     }
 
-    static void pressConnectWhenAsked() {
-        QTimer::singleShot(50, [] {
-            QWidget* modal = QApplication::activeModalWidget();
-            if (!modal) {
-                pressConnectWhenAsked();
-                return;
-            }
-            auto* ok = modal->findChild<QAbstractButton*>(QStringLiteral("okButton"));
-            if (ok && ok->text() == QStringLiteral("Connect") && ok->isEnabled())
-                ok->click();
-            else if (auto* dialog = qobject_cast<QDialog*>(modal))
-                dialog->reject();
-        });
-    }
-
     // Connects, and makes a fresh folder the local pane's folder.
     ui::MainWindow* connectWindow() {
         ui::MainWindow* w = start();
         if (!w)
             return nullptr;
         w->state().options.Timestamp = 0;
-        pressConnectWhenAsked();
+        PressConnectWhenAsked();
         w->dispatcher().dispatch(int(CommandId::Connect));
         EXPECT_TRUE(waitLong([&] { return w->runtime().connected && !w->runtime().busy; }));
         fs::create_directories(localDir());
