@@ -3,6 +3,8 @@
 #include "core/text/format.h"
 #include "ui/dialogs/program_icons.h"
 
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QPushButton>
@@ -32,6 +34,21 @@ QRect VirtualScreenBounds() {
     for (const QScreen* screen : QGuiApplication::screens())
         bounds = bounds.united(screen->geometry());
     return bounds;
+}
+
+QDialogButtonBox* MakeOkCancelHelpButtons(QDialog* dialog, std::function<void()> help) {
+    auto* buttons = new QDialogButtonBox(Qt::Horizontal, dialog);
+    auto* ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
+    ok->setObjectName(QStringLiteral("okButton"));
+    ok->setDefault(true);
+    auto* cancel = buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
+    cancel->setObjectName(QStringLiteral("cancelButton"));
+    auto* helpButton = buttons->addButton(QStringLiteral("&Help"), QDialogButtonBox::HelpRole);
+    helpButton->setObjectName(QStringLiteral("helpButton"));
+    QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+    QObject::connect(helpButton, &QPushButton::clicked, dialog, std::move(help));
+    return buttons;
 }
 
 QPushButton* MakeDialogButton(QWidget* parent, const QString& text, const QString& objectName) {

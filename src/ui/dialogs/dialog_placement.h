@@ -7,8 +7,11 @@
 #include <QSize>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
+class QDialog;
+class QDialogButtonBox;
 class QLineEdit;
 class QPushButton;
 class QScreen;
@@ -62,6 +65,10 @@ QRect VirtualScreenBounds();
 // A push button of a dialog, named for tests, that does not become the default on focus (the
 // dialog chooses its default button itself).
 QPushButton* MakeDialogButton(QWidget* parent, const QString& text, const QString& objectName);
+
+// The OK (default) / Cancel / Help row of a small dialog: OK accepts, Cancel rejects, Help
+// calls `help` and leaves the dialog open.
+QDialogButtonBox* MakeOkCancelHelpButtons(QDialog* dialog, std::function<void()> help);
 
 // Sets the dialog's window icon from one of the program's icons (1000 for most dialogs).
 void SetDialogIcon(QWidget* dialog, int iconId = 1000);

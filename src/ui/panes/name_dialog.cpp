@@ -46,17 +46,7 @@ NameDialog::NameDialog(QWidget* parent, std::function<void(int)> help)
     m_edit->setMaxLength(kNameSize - 1);
     m_editLabel->setBuddy(m_edit);
 
-    auto* buttons = new QDialogButtonBox(Qt::Horizontal, this);
-    auto* ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
-    ok->setObjectName(QStringLiteral("okButton"));
-    ok->setDefault(true);
-    auto* cancel = buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
-    cancel->setObjectName(QStringLiteral("cancelButton"));
-    auto* helpButton = buttons->addButton(QStringLiteral("&Help"), QDialogButtonBox::HelpRole);
-    helpButton->setObjectName(QStringLiteral("helpButton"));
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    connect(helpButton, &QPushButton::clicked, this, [this] {
+    QDialogButtonBox* buttons = MakeOkCancelHelpButtons(this, [this] {
         if (m_help)
             m_help(m_kind == NameDialogKind::Rename ? kRenameTopic : kMakeDirectoryTopic);
     });
