@@ -91,9 +91,7 @@ MainWindow::MainWindow(AppState& state, AppGlobals& globals, AppRuntime& runtime
     m_flushTimer->setInterval(kFlushIntervalMs);
     connect(m_flushTimer, &QTimer::timeout, this, &MainWindow::flushDisplay);
 
-    m_paneDialogs = std::make_unique<PaneDialogs>(this, m_state, m_globals, [this](int topic) {
-        ShowHelpTopic(m_globals, m_messages, unsigned(topic));
-    });
+    m_paneDialogs = std::make_unique<PaneDialogs>(this, m_state, m_globals, helpOpener());
     buildChildren();
     registerShellCommands();
     registerPaneCommands();
@@ -108,6 +106,10 @@ MainWindow::MainWindow(AppState& state, AppGlobals& globals, AppRuntime& runtime
 }
 
 MainWindow::~MainWindow() = default;
+
+std::function<void(int)> MainWindow::helpOpener() {
+    return [this](int topic) { ShowHelpTopic(m_globals, m_messages, unsigned(topic)); };
+}
 
 // The children in creation order: title, toolbar (with its saved arrangement), display font,
 // tray icon, status bar, the two panes and the log pane.
@@ -285,7 +287,7 @@ void MainWindow::registerSessionCommands() {
     const auto save = [this](const AppState& state) {
         return SaveSettings(m_store, state, m_globals, &m_messages);
     };
-    const auto help = [this](int topic) { ShowHelpTopic(m_globals, m_messages, unsigned(topic)); };
+    const auto help = helpOpener();
     SessionController::Hooks hooks;
     hooks.showAccountsSheet = [this, save, help] {
         return RunAccountsSheet(this, m_state, m_messages, true, save, help).has_value();
@@ -333,9 +335,8 @@ void MainWindow::registerSessionCommands() {
 // command and Escape stop a transfer; while a listing runs, Stop cancels the listing.
 void MainWindow::registerTransferCommands() {
     m_transferDialogs = std::make_unique<TransferDialogs>(
-        this, m_state, m_globals,
-        [this](int topic) { ShowHelpTopic(m_globals, m_messages, unsigned(topic)); },
-        [this] { beep(); }, [this] { m_transfers->Stop(); });
+        this, m_state, m_globals, helpOpener(), [this] { beep(); },
+        [this] { m_transfers->Stop(); });
     m_transfers = std::make_unique<TransferController>(
         m_state, m_globals, m_runtime, m_messages, *m_transferDialogs, *m_session, m_localSystem);
     auto& d = m_dispatcher;
@@ -369,9 +370,7 @@ void MainWindow::registerShellCommands() {
     d.registerHandler(CommandId::Font, [this] { ChooseDisplayFont(); });
     d.registerHandler(CommandId::ClearLog, [this] { clearLog(); });
     d.registerHandler(CommandId::TransferLog, [this] {
-        RunTransferLogViewer(this, m_state, m_globals, m_messages, [this](int topic) {
-            ShowHelpTopic(m_globals, m_messages, unsigned(topic));
-        });
+        RunTransferLogViewer(this, m_state, m_globals, m_messages, helpOpener());
     });
     d.registerHandler(CommandId::Accounts, [this] {
         RunAccountsSheet(
@@ -379,7 +378,7 @@ void MainWindow::registerShellCommands() {
             [this](const AppState& state) {
                 return SaveSettings(m_store, state, m_globals, &m_messages);
             },
-            [this](int topic) { ShowHelpTopic(m_globals, m_messages, unsigned(topic)); });
+            helpOpener());
     });
 }
 

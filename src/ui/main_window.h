@@ -175,6 +175,8 @@ private:
     void registerPaneCommands();
     void registerSessionCommands();
     void registerTransferCommands();
+    // Opens a help topic (the Help buttons of the dialogs).
+    std::function<void(int)> helpOpener();
     std::vector<int> selection(PaneSide side) const;
     void onRowDoubleClicked(PaneSide side, int row);
     void onHeaderClicked(PaneSide side, int column);

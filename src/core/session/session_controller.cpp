@@ -270,8 +270,6 @@ bool SessionController::StartRemoteListing() {
     const QString patternText =
         m_messages.FormatStringResource(joinId, {decode(path), mask}).value_or(QString());
     const QByteArray pattern = path + (joinId == 3704 ? "/" : "") + mask.toUtf8();
-    if (m_runtime.busy)
-        return false;
     int error = 0;
     if (!startWorker([this, pattern, patternText] { listingWorker(pattern, patternText); },
                      &error)) {
