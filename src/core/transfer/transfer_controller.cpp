@@ -93,7 +93,8 @@ bool TransferController::start(bool upload, const std::vector<int>& selectedRows
         if (row >= 0 && row < source.count())
             batch->rows.push_back(source.entries[std::size_t(row)]);
     batch->multiple = rows.size() > 1;
-    batch->destinationRows = destination.entries;
+    if (batch->options.Timestamp) // only the timestamp check reads the destination's rows
+        batch->destinationRows = destination.entries;
     batch->localPath = m_state.local.path;
     batch->localBytes = LocalPathBytes(m_state.local);
     batch->remotePath = m_state.remote.path;
