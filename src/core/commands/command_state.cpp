@@ -12,6 +12,7 @@ CommandInputs CommandInputs::From(const AppState& state, const AppRuntime& runti
     CommandInputs in;
     in.connected = runtime.connected.load();
     in.busy = runtime.busy.load();
+    in.sessionLost = runtime.sessionLost.load();
     in.localSelected = localSelected;
     in.remoteSelected = remoteSelected;
     in.helpPresent = !globals.helpPath.isEmpty();
@@ -61,7 +62,7 @@ CommandStates UpdateCommandState(const CommandInputs& in) {
     const bool B = in.busy;
     const int L = in.localSelected;
     const int R = in.remoteSelected;
-    const bool online = connected && !B; // the connection is open and free
+    const bool online = connected && !B && !in.sessionLost; // the connection is open and free
 
     CommandStates out;
     const auto main = [&out](std::initializer_list<CommandId> ids, bool enabled,
@@ -71,7 +72,7 @@ CommandStates UpdateCommandState(const CommandInputs& in) {
     };
 
     main({C::Connect, C::Accounts}, !connected);
-    main({C::ReConnect, C::Disconnect}, online);
+    main({C::ReConnect, C::Disconnect}, connected && !B);
     main({C::Options}, !B);
     main({C::StopTransfer}, B);
     main({C::Import, C::Export}, !connected);

@@ -59,10 +59,15 @@ void SessionController::reportEngineError(int apiNameId, bool playAlert, QString
     m_messages.ReportApiError(apiNameId, code, playAlert, response, out);
 }
 
+int SessionController::EffectivePort(const AccountRecord& account) {
+    const int port = static_cast<int>(account.RemotePort & 0xFFFF);
+    return port == 0 ? 21 : port;
+}
+
 bool SessionController::openSession(const AccountRecord& account, const QString& server) {
     ftp::SessionOptions options;
     options.host = server.trimmed().toStdString();
-    options.port = static_cast<int>(account.RemotePort & 0xFFFF);
+    options.port = EffectivePort(account);
     if (!account.Anonymous) {
         options.user = account.Login.toStdString();
         options.password = account.Password.toStdString();
@@ -71,8 +76,6 @@ bool SessionController::openSession(const AccountRecord& account, const QString&
     options.timeoutMs = m_timeoutMs;
     if (m_zeroCopy)
         options.sendfileUploads = options.spliceDownloads = *m_zeroCopy;
-    if (!m_session)
-        m_session = std::make_unique<ftp::FtpSession>();
     return m_session->connect(options);
 }
 
@@ -89,110 +92,232 @@ bool SessionController::readCurrentDirectory() {
     return true;
 }
 
-void SessionController::enterStartDirectory(const QByteArray& path) {
-    const bool playAlert = m_state.options.AlertLevel != 0;
-    if (!path.isEmpty() && !m_session->setCurrentDirectory(view(path)))
-        reportEngineError(4507, playAlert);
-    readCurrentDirectory();
-}
-
 bool SessionController::Connect() {
+    if (m_runtime.busy)
+        return false;
     m_runtime.connectMode = true;
-    if (!m_hooks.showAccountsSheet || !m_hooks.showAccountsSheet()) {
+    if (!m_hooks.showAccountsSheet || !m_hooks.showAccountsSheet() || !currentAccount()) {
         m_runtime.connectMode = false;
         return false;
     }
-    AccountRecord* account = const_cast<AccountRecord*>(currentAccount());
-    if (!account) {
-        m_runtime.connectMode = false;
-        return false;
-    }
-    m_messages.ShowStatus(4400);
-    m_messages.SetWaitCursor(true);
-    m_messages.LogMessage(4400);
-
-    // The engine's session object stands for both handles; creating it cannot fail.
-    const QString server = ServerAddress(*account);
-    if (!openSession(*account, server)) {
-        reportEngineError(4501, false);
-        m_messages.PlayAlert(AlertKind::ConnectionFailure);
-        m_session.reset();
-        m_messages.SetWaitCursor(false);
-        m_runtime.connectMode = false;
-        return false;
-    }
-
-    m_runtime.connected = true;
-    account->Visits += 1;
-    m_state.remote.site = server.left(kPathLimit);
-    m_port.setWindowTitle(m_messages.FormatResource(1001, {m_state.remote.site}, kShortFormatLimit)
-                              .value_or(QString()));
-    ClearPaneList(PaneSide::Remote);
-    m_messages.LogMessage(4401, {m_state.remote.site, int(account->RemotePort & 0xFFFF)});
-    m_messages.LogMessage(4417, {account->Passive ? u"On"_qs : u"Off"_qs});
-    m_messages.PlayAlert(AlertKind::ConnectionSuccess);
-
-    // Local pane from the account's start settings.
-    const bool playAlert = m_state.options.AlertLevel != 0;
-    PaneState& local = m_state.local;
-    local.path = account->LocalPath;
-    local.mask = account->LocalMask;
-    local.exclude = account->LocalExclude;
-    local.sortKey = static_cast<SortKey>(std::clamp(account->LocalSort, 0, 3));
-    if (!local.path.isEmpty() && ::chdir(QFile::encodeName(local.path).constData()) != 0)
-        m_messages.ReportApiError(4506, errno, playAlert);
-    const QString cwd = QDir::currentPath();
-    if (cwd.isEmpty())
-        m_messages.ReportApiError(4505, errno, playAlert);
-    else
-        local.path = cwd;
-    m_messages.LogMessage(4406, {local.path});
-    ClearPaneList(PaneSide::Local);
-    if (m_hooks.listLocalDirectory)
-        m_hooks.listLocalDirectory();
-
-    // Remote pane from the account's start settings.
-    PaneState& remote = m_state.remote;
-    remote.path = account->RemotePath;
-    remote.mask = account->RemoteMask;
-    remote.exclude = account->RemoteExclude;
-    remote.sortKey = static_cast<SortKey>(std::clamp(account->RemoteSort, 0, 3));
-    enterStartDirectory(account->RemotePath.toUtf8());
-
-    m_messages.SetWaitCursor(false);
-    StartRemoteListing();
-    return true;
+    return startConnect(false);
 }
 
 bool SessionController::Reconnect() {
-    const AccountRecord* account = currentAccount();
-    if (!account || !m_runtime.connected || m_runtime.busy)
+    if (!currentAccount() || !m_runtime.connected || m_runtime.busy)
         return false;
-    m_messages.ShowStatus(4402);
-    m_messages.SetWaitCursor(true);
-    m_messages.LogMessage(4402);
-    if (m_session)
-        m_session->close();
+    return startConnect(true);
+}
 
-    if (!openSession(*account, m_state.remote.site)) {
-        reportEngineError(4501, false);
-        m_messages.PlayAlert(AlertKind::ConnectionFailure);
-        m_session.reset();
-        m_messages.SetWaitCursor(false);
-        m_runtime.connected = false;
-        m_runtime.connectMode = false;
-        m_port.setWindowTitle(m_messages.LoadStringResource(1000).value_or(QString()));
+// The first step of Connect and Re-Connect, on the UI thread: the worker does the rest, so
+// the window stays responsive and Stop can end a connect that hangs.
+bool SessionController::startConnect(bool reconnect) {
+    const AccountRecord account = *currentAccount();
+    const QString server = reconnect ? m_state.remote.site : ServerAddress(account);
+    m_messages.ShowStatus(reconnect ? 4402 : 4400);
+    m_messages.SetBusyCursor(true);
+    m_messages.LogMessage(reconnect ? 4402 : 4400);
+    if (!m_session)
+        m_session = std::make_unique<ftp::FtpSession>();
+    m_stopRequested = false;
+    const int generation = m_generation;
+    int error = 0;
+    if (!startWorker([this, account, server, reconnect,
+                      generation] { connectWorker(account, server, reconnect, generation); },
+                     &error)) {
+        if (error != 0)
+            m_messages.ReportApiError(4504, error, m_state.options.AlertLevel != 0);
+        connectFailed(reconnect);
         return false;
     }
-    m_messages.LogMessage(4403, {m_state.remote.site, int(account->RemotePort & 0xFFFF)});
+    m_port.updateCommandState();
+    return true;
+}
+
+void SessionController::connectWorker(AccountRecord account, QString server, bool reconnect,
+                                      int generation) {
+    if (reconnect)
+        m_session->close();
+    bool connected = false;
+    if (!m_stopRequested) {
+        connected = openSession(account, server);
+        logEngineNotices();
+    }
+    if (m_stopRequested && connected) {
+        m_session->close(false); // stopped just as the server let us in
+        connected = false;
+    }
+    if (!connected) {
+        if (m_stopRequested) {
+            m_messages.LogMessage(4427);
+        } else {
+            reportEngineError(4501, false);
+            m_messages.PlayAlert(AlertKind::ConnectionFailure);
+        }
+        m_port.runOnUiThread([this, reconnect, generation] {
+            if (generation != m_generation)
+                return; // stopped from outside: nothing is left to undo
+            connectFailed(reconnect);
+            finishWorker();
+        });
+        return;
+    }
+    m_port.runOnUiThread(
+        [this, server, reconnect, generation] { finishConnect(server, reconnect, generation); });
+}
+
+void SessionController::connectFailed(bool reconnect) {
+    m_session.reset();
+    m_remotePathRaw.clear();
+    m_runtime.connectMode = false;
+    m_messages.SetBusyCursor(false);
+    if (reconnect || m_runtime.connected) {
+        m_runtime.connected = false;
+        m_runtime.sessionLost = false;
+        m_port.setWindowTitle(m_messages.LoadStringResource(1000).value_or(QString()));
+    }
+}
+
+// The second step, on the UI thread: the session is the program's now.
+void SessionController::finishConnect(QString server, bool reconnect, int generation) {
+    AccountRecord* account = const_cast<AccountRecord*>(currentAccount());
+    if (generation != m_generation)
+        return; // the flow was ended meanwhile (Disconnect, shutdown)
+    if (!m_session || !account) {
+        connectFailed(reconnect);
+        finishWorker();
+        return;
+    }
+    if (m_stopRequested) {
+        m_session->close(false);
+        m_messages.LogMessage(4427);
+        connectFailed(reconnect);
+        finishWorker();
+        return;
+    }
+    const int port = EffectivePort(*account);
+    m_runtime.connected = true;
+    m_runtime.sessionLost = false;
+    if (!reconnect) {
+        account->Visits += 1;
+        m_state.remote.site = server.left(kPathLimit);
+    }
+    m_port.setWindowTitle(m_messages.FormatResource(1001, {m_state.remote.site}, kShortFormatLimit)
+                              .value_or(QString()));
+    if (!reconnect)
+        ClearPaneList(PaneSide::Remote);
+    m_messages.LogMessage(reconnect ? 4403 : 4401, {m_state.remote.site, port});
     m_messages.LogMessage(4417, {account->Passive ? u"On"_qs : u"Off"_qs});
     m_messages.PlayAlert(AlertKind::ConnectionSuccess);
-    const QByteArray path =
-        m_remotePathRaw.isEmpty() ? m_state.remote.path.toUtf8() : m_remotePathRaw;
-    enterStartDirectory(path);
-    m_messages.SetWaitCursor(false);
-    StartRemoteListing();
-    return true;
+
+    QByteArray startPath;
+    if (reconnect) {
+        startPath = m_remotePathRaw.isEmpty() ? m_state.remote.path.toUtf8() : m_remotePathRaw;
+    } else {
+        // Local pane from the account's start settings.
+        const bool playAlert = m_state.options.AlertLevel != 0;
+        PaneState& local = m_state.local;
+        local.path = account->LocalPath;
+        local.mask = account->LocalMask;
+        local.exclude = account->LocalExclude;
+        local.sortKey = static_cast<SortKey>(std::clamp(account->LocalSort, 0, 3));
+        if (!local.path.isEmpty() && ::chdir(QFile::encodeName(local.path).constData()) != 0)
+            m_messages.ReportApiError(4506, errno, playAlert);
+        const QString cwd = QDir::currentPath();
+        if (cwd.isEmpty())
+            m_messages.ReportApiError(4505, errno, playAlert);
+        else
+            local.path = cwd;
+        m_messages.LogMessage(4406, {local.path});
+        ClearPaneList(PaneSide::Local);
+        if (m_hooks.listLocalDirectory)
+            m_hooks.listLocalDirectory();
+
+        // Remote pane from the account's start settings.
+        PaneState& remote = m_state.remote;
+        remote.path = account->RemotePath;
+        remote.mask = account->RemoteMask;
+        remote.exclude = account->RemoteExclude;
+        remote.sortKey = static_cast<SortKey>(std::clamp(account->RemoteSort, 0, 3));
+        startPath = account->RemotePath.toUtf8();
+    }
+    m_port.updateCommandState();
+    continueOnWorker([this, startPath] { navigateWorker(startPath, false); });
+}
+
+namespace {
+// Set on the worker thread, so a flow step that the port ran there at once goes on inline.
+thread_local bool t_onWorker = false;
+} // namespace
+
+void SessionController::continueOnWorker(std::function<void()> body) {
+    if (t_onWorker) {
+        body();
+        return;
+    }
+    std::lock_guard lock(m_workerMutex);
+    if (m_worker.joinable())
+        m_worker.join(); // the step before has handed over as its last act
+    try {
+        m_worker = std::thread([body = std::move(body)] {
+            t_onWorker = true;
+            body();
+        });
+    } catch (const std::system_error& e) {
+        m_messages.ReportApiError(4504, e.code().value(), m_state.options.AlertLevel != 0);
+        finishWorker();
+        return;
+    }
+    m_runtime.workerThreadId = m_worker.get_id();
+}
+
+void SessionController::finishWorker() {
+    m_messages.SetBusyCursor(false);
+    m_runtime.busy = false;
+    m_port.updateCommandState();
+}
+
+// Changes to `path` (when given), reads where the server put us and lists it. With
+// `quietFailure` a refused change only beeps and leaves the pane as it is (a link that turned
+// out not to be a folder).
+void SessionController::navigateWorker(QByteArray path, bool quietFailure) {
+    const bool playAlert = m_state.options.AlertLevel != 0;
+    if (!path.isEmpty() && !m_session->setCurrentDirectory(view(path))) {
+        if (!m_session->isConnected() || !quietFailure) {
+            reportEngineError(4507, playAlert);
+        } else if (m_session->lastError() != ftp::kErrOperationCancelled) {
+            m_port.beep();
+            finishWorker();
+            return;
+        }
+    }
+    if (m_session->isConnected() && !m_stopRequested)
+        readCurrentDirectory();
+    const ListingJob job = listingJob();
+    if (m_session->isConnected() && !m_stopRequested) {
+        listRemote(job);
+    } else if (m_stopRequested) {
+        m_messages.LogMessage(4426);
+    }
+    noteSessionState();
+    finishWorker();
+}
+
+void SessionController::noteSessionState() {
+    if (m_session->isConnected())
+        return;
+    const int generation = m_generation;
+    m_port.runOnUiThread([this, generation] {
+        if (generation == m_generation && m_runtime.connected && !m_runtime.sessionLost)
+            markSessionLost();
+    });
+}
+
+void SessionController::logEngineNotices() {
+    if (!m_session)
+        return;
+    // for (const std::string& note : m_session->takeNotices())
+    //     m_messages.LogMessage(4428, {decode(note)});
 }
 
 bool SessionController::Disconnect(bool confirm) {
@@ -209,7 +334,8 @@ bool SessionController::Disconnect(bool confirm) {
     stopWorker();
     m_messages.LogMessage(4404);
     bool clean = true;
-    if (m_session && !m_session->close()) {
+    // A session the server has already ended closes without a word to it.
+    if (m_session && m_session->isConnected() && !m_runtime.sessionLost && !m_session->close()) {
         reportEngineError(4502, false);
         m_messages.PlayAlert(AlertKind::ConnectionFailure);
         clean = false;
@@ -217,12 +343,14 @@ bool SessionController::Disconnect(bool confirm) {
     m_session.reset();
     m_remotePathRaw.clear();
     m_runtime.connected = false;
+    m_runtime.sessionLost = false;
     m_runtime.connectMode = false;
     m_port.setWindowTitle(m_messages.LoadStringResource(1000).value_or(QString()));
     if (clean) {
         m_messages.LogMessage(4405);
         m_messages.PlayAlert(AlertKind::ConnectionSuccess);
     }
+    m_port.updateCommandState();
     return true;
 }
 
@@ -244,7 +372,10 @@ bool SessionController::startWorker(std::function<void()> body, int* error) {
     if (m_worker.joinable())
         m_worker.join(); // the previous worker has finished: it cleared busy
     try {
-        m_worker = std::thread(std::move(body));
+        m_worker = std::thread([body = std::move(body)] {
+            t_onWorker = true;
+            body();
+        });
     } catch (const std::system_error& e) {
         if (error)
             *error = e.code().value();
@@ -256,23 +387,56 @@ bool SessionController::startWorker(std::function<void()> body, int* error) {
 }
 
 void SessionController::abortEngine() {
+    m_stopRequested = true;
     if (m_session)
         m_session->abort();
+}
+
+bool SessionController::CheckSessionAlive() {
+    if (!m_runtime.connected || m_runtime.sessionLost)
+        return m_runtime.sessionLost;
+    if (m_session && m_session->isConnected())
+        return false;
+    markSessionLost();
+    return true;
+}
+
+void SessionController::markSessionLost() {
+    m_runtime.sessionLost = true;
+    m_messages.LogMessage(4425);
+    m_port.setWindowTitle(m_messages.FormatResource(1003, {m_state.remote.site}, kShortFormatLimit)
+                              .value_or(QString()));
+    m_port.updateCommandState();
+}
+
+SessionController::ListingJob SessionController::listingJob() const {
+    const PaneState& remote = m_state.remote;
+    const QString mask = remote.mask.isEmpty() ? u"*.*"_qs : remote.mask;
+    const QByteArray path = m_remotePathRaw.isEmpty() ? remote.path.toUtf8() : m_remotePathRaw;
+    const int joinId = path.endsWith('/') ? 3701 : 3704;
+    ListingJob job;
+    job.patternText =
+        m_messages.FormatStringResource(joinId, {decode(path), mask}).value_or(QString());
+    job.pattern = path + (joinId == 3704 ? "/" : "") + mask.toUtf8();
+    return job;
 }
 
 bool SessionController::StartRemoteListing() {
     if (!m_session || m_runtime.busy)
         return false;
-    const PaneState& remote = m_state.remote;
-    const QString mask = remote.mask.isEmpty() ? u"*.*"_qs : remote.mask;
-    const QByteArray path = m_remotePathRaw.isEmpty() ? remote.path.toUtf8() : m_remotePathRaw;
-    const int joinId = path.endsWith('/') ? 3701 : 3704;
-    const QString patternText =
-        m_messages.FormatStringResource(joinId, {decode(path), mask}).value_or(QString());
-    const QByteArray pattern = path + (joinId == 3704 ? "/" : "") + mask.toUtf8();
+    if (CheckSessionAlive())
+        return false;
+    m_stopRequested = false;
+    const ListingJob job = listingJob();
     int error = 0;
-    if (!startWorker([this, pattern, patternText] { listingWorker(pattern, patternText); },
-                     &error)) {
+    if (!startWorker(
+            [this, job] {
+                m_messages.SetBusyCursor(true);
+                listRemote(job);
+                noteSessionState();
+                finishWorker();
+            },
+            &error)) {
         if (error != 0)
             m_messages.ReportApiError(4504, error, m_state.options.AlertLevel != 0);
         return false;
@@ -281,7 +445,7 @@ bool SessionController::StartRemoteListing() {
     return true;
 }
 
-void SessionController::listingWorker(QByteArray pattern, QString patternText) {
+SessionController::ListingOutcome SessionController::listRemote(const ListingJob& job) {
     m_messages.SetBusyCursor(true);
     {
         std::vector<FileEntry> retired;
@@ -290,7 +454,7 @@ void SessionController::listingWorker(QByteArray pattern, QString patternText) {
             retired.swap(m_retiredRows);
         }
     } // the previous listing's rows are released here, off the UI thread
-    m_messages.LogMessage(4408, {patternText});
+    m_messages.LogMessage(4408, {job.patternText});
 
     std::vector<FileEntry> rows;
     FileEntry parent;
@@ -302,7 +466,7 @@ void SessionController::listingWorker(QByteArray pattern, QString patternText) {
 
     const QString exclude = m_state.remote.exclude;
     ftp::DirEntry record;
-    for (bool ok = m_session->findFirstFile(view(pattern), record); ok;
+    for (bool ok = m_session->findFirstFile(view(job.pattern), record); ok;
          ok = m_session->findNextFile(record)) {
         const bool isFolder = (record.attributes & ftp::kAttributeDirectory) != 0;
         if (record.name.empty() || (isFolder && record.name == "."))
@@ -319,12 +483,24 @@ void SessionController::listingWorker(QByteArray pattern, QString patternText) {
         row.findData.rawName = record.name;
         row.name = name;
         row.isFolder = isFolder;
+        row.isLink = record.type == ftp::EntryType::Link && !isFolder;
         CompleteEntry(row);
         row.isParent = false; // a ".." the server reports is an ordinary folder row
         ClassifyEntryIcon(row);
         rows.push_back(std::move(row));
     }
+    const int searchError = m_session->lastError();
+    ListingOutcome outcome = ListingOutcome::Listed;
+    if (searchError == ftp::kErrOperationCancelled)
+        outcome = ListingOutcome::Stopped;
+    else if (searchError != ftp::kErrNoMoreFiles)
+        outcome = ListingOutcome::Failed;
+    if (outcome == ListingOutcome::Failed) // reported before findClose clears the reply
+        reportEngineError(4526, m_state.options.AlertLevel != 0);
     m_session->findClose();
+    logEngineNotices();
+    if (outcome != ListingOutcome::Listed)
+        rows.resize(1); // a failed listing never passes for a folder's contents: ".." only
 
     // Sorted here so the UI thread only swaps the rows in.
     const SortKey key = m_state.remote.sortKey;
@@ -345,24 +521,38 @@ void SessionController::listingWorker(QByteArray pattern, QString patternText) {
         remote.headers = headers;
         m_port.refreshPane(PaneSide::Remote);
     });
-    m_port.beep();
-    m_messages.LogMessage(4409, {count, count == 1 ? QString() : u"s"_qs});
-    m_runtime.busy = false;
-    m_messages.SetBusyCursor(false);
-    m_port.updateCommandState();
+    if (outcome == ListingOutcome::Listed) {
+        m_port.beep();
+        m_messages.LogMessage(4409, {count, count == 1 ? QString() : u"s"_qs});
+    } else if (outcome == ListingOutcome::Stopped) {
+        m_messages.LogMessage(4426);
+    }
+    return outcome;
 }
 
 bool SessionController::EnterRemoteFolder(int row) {
-    if (!m_runtime.connected || m_runtime.busy || !m_session)
+    if (!m_runtime.connected || m_runtime.busy || !m_session || m_runtime.sessionLost)
         return false;
-    if (row < 0 || row >= m_state.remote.count() ||
-        !m_state.remote.entries[std::size_t(row)].isFolder)
+    if (row < 0 || row >= m_state.remote.count())
         return false;
-    const bool playAlert = m_state.options.AlertLevel != 0;
-    if (!m_session->setCurrentDirectory(view(rowPath(row))))
-        reportEngineError(4507, playAlert);
-    readCurrentDirectory();
-    StartRemoteListing();
+    const FileEntry& entry = m_state.remote.entries[std::size_t(row)];
+    if (!entry.isFolder && !entry.isLink)
+        return false;
+    m_stopRequested = false;
+    const QByteArray path = rowPath(row);
+    const bool quiet = entry.isLink;
+    int error = 0;
+    if (!startWorker(
+            [this, path, quiet] {
+                m_messages.SetBusyCursor(true);
+                navigateWorker(path, quiet);
+            },
+            &error)) {
+        if (error != 0)
+            m_messages.ReportApiError(4504, error, m_state.options.AlertLevel != 0);
+        return false;
+    }
+    m_port.updateCommandState();
     return true;
 }
 
@@ -389,6 +579,8 @@ SessionController::call(const std::function<bool(ftp::FtpSession&)>& fn) {
     result.ok = fn(*m_session);
     result.error = result.ok ? 0 : m_session->lastError();
     result.response = decode(m_session->lastResponse());
+    if (!result.ok)
+        CheckSessionAlive();
     return result;
 }
 
@@ -414,12 +606,17 @@ QByteArray SessionController::remotePathBytes() const {
 }
 
 void SessionController::stopWorker() {
+    ++m_generation; // a step the worker has already handed to the UI thread does nothing
     std::lock_guard lock(m_workerMutex);
-    if (!m_worker.joinable())
-        return;
-    if (m_runtime.busy && m_session)
-        m_session->abort();
-    m_worker.join();
+    if (m_worker.joinable()) {
+        if (m_runtime.busy)
+            abortEngine();
+        m_worker.join();
+    }
+    if (m_runtime.busy.exchange(false)) {
+        m_messages.SetBusyCursor(false);
+        m_port.updateCommandState();
+    }
 }
 
 void SessionController::waitForWorker() {

@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -22,8 +23,10 @@ class Messages;
 
 // The FTP connection of the program and the flows bound to it: Connect, Re-Connect,
 // Disconnect, the remote listing worker and folder navigation, and the remote file calls the
-// shared dialogs use. Connect, Re-Connect and Disconnect run on the UI thread and block it
-// while the engine connects (every wait has a timeout); the listing runs on a worker thread.
+// shared dialogs use. Everything that waits for the network (connecting, changing folder,
+// listing) runs on the worker thread with `busy` set; Stop (abortEngine) ends it. Connect and
+// Re-Connect run in two steps: the worker connects, the UI thread then takes the session over
+// (title, log, local pane), and the worker enters the start folder and lists it.
 class SessionController {
 public:
     // What the controller needs from other subsystems.
@@ -54,6 +57,7 @@ public:
     // unset, the engine's defaults (sendfile for uploads, read / write for downloads).
     void setZeroCopy(bool on) { m_zeroCopy = on; }
 
+    // Start the connect flow; true when it has started (the worker then connects).
     bool Connect();
     bool Reconnect();
     // False only when the user declined the confirmation (asked when `confirm` and the
@@ -64,8 +68,12 @@ public:
 
     // Starts the remote listing worker; false (and busy cleared) when it cannot start.
     bool StartRemoteListing();
-    // Double-click on a remote row: a folder row (the parent row included) is entered.
+    // Double-click on a remote row: a folder row (the parent row included) is entered; a link
+    // is tried as a folder (CWD decides; a link to a file only beeps).
     bool EnterRemoteFolder(int row);
+    // Marks the session lost when the engine has lost its connection (UI thread): the log
+    // says so and points to Re-Connect, the title and the commands follow. True when lost.
+    bool CheckSessionAlive();
 
     // Remote calls on the current session (UI thread, not busy). Paths are byte strings joined
     // by the caller, so names the server sent that are not UTF-8 reach it unchanged.
@@ -87,10 +95,11 @@ public:
     // The engine session of the connection, or null when there is none. Only the worker (or
     // the UI thread while no worker runs) calls it; abortEngine() may be called from any thread.
     ftp::FtpSession* engine() { return m_session.get(); }
-    // Cancels the engine call in progress (the Stop command).
+    // Cancels the engine call in progress (the Stop command), a connect included.
     void abortEngine();
 
-    // Stops a running worker (the engine call in progress is cancelled) and waits for it.
+    // Stops a running worker (the engine call in progress is cancelled) and waits for it; a
+    // flow it interrupts ends there (busy is cleared).
     void stopWorker();
     // Waits for the running worker to end by itself.
     void waitForWorker();
@@ -98,13 +107,32 @@ public:
     // The address of the current account: IP when UseIP is set, else URL.
     static QString ServerAddress(const AccountRecord& account);
 
+    // The port a connection uses: the account's, 21 for an empty (0) one.
+    static int EffectivePort(const AccountRecord& account);
+
 private:
+    struct ListingJob {
+        QByteArray pattern;
+        QString patternText;
+    };
+    enum class ListingOutcome { Listed, Failed, Stopped };
+
+    bool startConnect(bool reconnect);
+    void connectWorker(AccountRecord account, QString server, bool reconnect, int generation);
+    void finishConnect(QString server, bool reconnect, int generation);
+    void connectFailed(bool reconnect);
+    void continueOnWorker(std::function<void()> body);
+    void navigateWorker(QByteArray path, bool quietFailure);
+    void finishWorker();
+    void noteSessionState();
     bool openSession(const AccountRecord& account, const QString& server);
-    void enterStartDirectory(const QByteArray& path);
     bool readCurrentDirectory();
     void reportEngineError(int apiNameId, bool playAlert, QString* out = nullptr);
+    void logEngineNotices();
     CallResult call(const std::function<bool(ftp::FtpSession&)>& fn);
-    void listingWorker(QByteArray pattern, QString patternText);
+    ListingJob listingJob() const;
+    ListingOutcome listRemote(const ListingJob& job);
+    void markSessionLost();
     const AccountRecord* currentAccount() const;
 
     AppState& m_state;
@@ -116,6 +144,12 @@ private:
     std::optional<bool> m_zeroCopy;
 
     std::unique_ptr<ftp::FtpSession> m_session;
+    // Set by Stop; a flow checks it where the engine cannot see the request (before it
+    // connects, between the two steps of a connect).
+    std::atomic<bool> m_stopRequested{false};
+    // Bumped when a flow is ended from outside (Disconnect, shutdown): a connect's second
+    // step, already queued, then does nothing.
+    std::atomic<int> m_generation{0};
     QByteArray m_remotePathRaw; // the server's current directory as it sent it
     std::thread m_worker;
     std::mutex m_workerMutex;

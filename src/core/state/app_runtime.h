@@ -12,6 +12,9 @@ struct AppRuntime {
     std::atomic<bool> connectMode{false};
     std::atomic<bool> connected{false};
     std::atomic<bool> busy{false};
+    // The server or the network ended the session while `connected`: only Re-Connect and
+    // Disconnect remain possible.
+    std::atomic<bool> sessionLost{false};
     std::thread::id workerThreadId{};
 };
 

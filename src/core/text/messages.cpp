@@ -2,6 +2,8 @@
 
 #include "core/text/string_table.h"
 
+#include <QRegularExpression>
+
 #include <cerrno>
 #include <cstring>
 
@@ -27,9 +29,9 @@ Messages::Messages(UiPort& port, const AppState& state, const AppGlobals& global
 std::optional<QString> Messages::LoadStringResource(int id) const {
     std::optional<QString> text = LookupString(id);
     if (!text) {
-        FatalErrorBox(QStringLiteral(
-                          "GetString(LoadString): Cannot load string resource (ID:%u)\r\rCode %d"),
-                      {static_cast<unsigned>(id), 1814 /* resource name not found */});
+        FatalErrorBox(
+            QStringLiteral("GetString(LoadString): Cannot load string resource (ID:%u)\r\rCode %d"),
+            {static_cast<unsigned>(id), 1814 /* resource name not found */});
         return std::nullopt;
     }
     return CutText(*text, kFetchedTextLimit);
@@ -80,8 +82,8 @@ QString Messages::ErrorText(int code) {
     return SystemErrorText(code);
 }
 
-int Messages::ReportApiError(int apiNameId, int code, bool playAlert,
-                             const QString& lastResponse, QString* out) const {
+int Messages::ReportApiError(int apiNameId, int code, bool playAlert, const QString& lastResponse,
+                             QString* out) const {
     if (code == 0)
         code = errno;
     const QString errorText = TruncateAtLineBreak(ErrorText(code));
@@ -91,6 +93,19 @@ int Messages::ReportApiError(int apiNameId, int code, bool playAlert,
     if (code == 12003) {
         response = TruncateAtLineBreak(CutText(lastResponse, kMessageLimit));
         LogText(response);
+    } else if (code >= 12000 && code < 12200 && code != 12017) {
+        // The server's own words explain a failed login or a dropped session best ("421 Too
+        // many connections", "530 Must use encryption"): each line of its reply is logged.
+        constexpr int kMaxReplyLines = 8;
+        int logged = 0;
+        for (const QString& line :
+             lastResponse.split(QRegularExpression(u"[\r\n]+"_qs), Qt::SkipEmptyParts)) {
+            if (logged == 0)
+                response = CutText(line, kMessageLimit);
+            if (logged++ == kMaxReplyLines)
+                break;
+            LogText(CutText(line, kMessageLimit));
+        }
     }
     if (playAlert)
         PlayAlert(AlertKind::FtpErrors);

@@ -36,7 +36,8 @@ public:
     bool ShowStatus(int id, FmtArgs args = {}) const;
 
     // Reports a failed call: "Error: <api> (<code>) <text>", for 12003 also the server's last
-    // response (first line), the FTP Errors alert when `playAlert`, and "<text> <response>"
+    // response (first line), for the other FTP errors each line of the reply the call kept
+    // (a refused login, a 421), the FTP Errors alert when `playAlert`, and "<text> <response>"
     // into `out`. A code of 0 means the calling thread's errno. Returns the code.
     int ReportApiError(int apiNameId, int code, bool playAlert,
                        const QString& lastResponse = QString(), QString* out = nullptr) const;

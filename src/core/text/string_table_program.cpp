@@ -71,6 +71,7 @@ const StringEntry kProgram[] = {
     {1000, u"Tarnwick 2000"},
     {1001, u"Tarnwick 2000 - %s"},
     {1002, u"Tarnwick 2000"},
+    {1003, u"Tarnwick 2000 - %s (connection lost)"},
     {1019, u"Version 2.6"},
     {1020, u"Tarnwick Internet FTP Client Utility"},
     {1021, u"Copyright (C) 2000 Quellwork"},
@@ -255,6 +256,12 @@ const StringEntry kProgram[] = {
     {4422, u"Transfer stopped"},
     {4423, u"Error: \"%s\" cannot be used as a local file name (skipped)"},
     {4424, u"A partial file was left on the server: %s %s"},
+    // A session the server or the network ended, a stopped listing or connect, and the
+    // engine's notes on the data connection.
+    {4425, u"The connection to the server was lost: choose Re-Connect to connect again"},
+    {4426, u"Listing stopped"},
+    {4427, u"Connect stopped"},
+    {4428, u"Note: %s"},
 
     // Names of the failing calls in error reports.
     {4500, u"InternetOpen"},
@@ -283,6 +290,7 @@ const StringEntry kProgram[] = {
     {4523, u"FindFirstFile"}, // the local folder search (an unreadable or vanished folder)
     {4524, u"InternetReadFile"}, // a download that failed while or after its data arrived
     {4525, u"ReadFile"},         // an upload whose local file could not be read
+    {4526, u"FtpFindFirstFile"}, // the remote folder search (a refused or broken listing)
 
     // Extension lists of the pane icon classes 3 to 9, searched as plain substrings.
     {4600, u".txt.c.cpp.bas.ini.log.rc.cpp.h.pch.doc.def.dlg.pdf.uni.reg.mak.twx,for.pas.rtf"},

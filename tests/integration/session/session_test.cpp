@@ -57,10 +57,12 @@ protected:
         controller->setTimeoutMs(5000);
     }
 
+    // Connect only starts the flow; its worker connects, enters the start folder and lists it.
     bool connectAndWait() {
-        const bool ok = controller->Connect();
+        if (!controller->Connect())
+            return false;
         controller->waitForWorker();
-        return ok;
+        return runtime.connected;
     }
 
     QStringList remoteNames() const {

@@ -79,6 +79,10 @@ public:
             return false;
         }
         settle();
+        if (!runtime.connected) {
+            why = "cannot connect";
+            return false;
+        }
         return true;
     }
 

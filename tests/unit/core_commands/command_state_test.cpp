@@ -354,3 +354,16 @@ TEST_F(CommandStateSweep, CheckableCommandsAreExactlyThoseEverChecked) {
             checkable.insert(info.id);
     EXPECT_EQ(everChecked, checkable);
 }
+
+TEST(CommandState, ALostSessionLeavesOnlyReConnectAndDisconnect) {
+    CommandInputs in = inputs(true, false, 1, 1);
+    in.sessionLost = true;
+    const CommandStates s = UpdateCommandState(in);
+    for (CommandId id : kConnectionBound) {
+        const bool expected = id == C::ReConnect || id == C::Disconnect;
+        EXPECT_EQ(enabled(s, id), expected) << int(id);
+    }
+    EXPECT_FALSE(s.find(CommandSurface::RemoteContext, C::Download)->enabled);
+    EXPECT_FALSE(s.find(CommandSurface::LocalContext, C::Upload)->enabled);
+    EXPECT_FALSE(enabled(s, C::Connect)); // still connected: Re-Connect is the way back
+}

@@ -1,5 +1,5 @@
-#include "support/recording_port.h"
 #include "core/text/messages.h"
+#include "support/recording_port.h"
 
 #include <gtest/gtest.h>
 
@@ -26,6 +26,40 @@ TEST_F(MessagesTest, ReportApiErrorWithServerReplyLogsTwoLines) {
     EXPECT_EQ(port.log()[1], u"550 /nope: No such file"_qs);
     EXPECT_EQ(port.count(u"beep"_qs), 1); // FTP Errors alert at level 1
     EXPECT_TRUE(out.endsWith(u" 550 /nope: No such file"_qs));
+}
+
+// A refused login or a dropped session logs the server's reply lines after the error line;
+// a cancelled call does not repeat a stale reply.
+TEST_F(MessagesTest, ReportApiErrorLogsTheServersReasonForFtpErrors) {
+    struct Case {
+        int code;
+        QString reply;
+        QStringList replyLines; // logged after the "Error:" line
+    };
+    const Case cases[] = {
+        {12111,
+         u"421 Too many connections (8) from this IP"_qs,
+         {u"421 Too many connections (8) from this IP"_qs}},
+        {12013,
+         u"530-Login refused\r\n530 This server must use encryption"_qs,
+         {u"530-Login refused"_qs, u"530 This server must use encryption"_qs}},
+        {12014, u"550 TLS required"_qs, {u"550 TLS required"_qs}},
+        {12017, u"226 Transfer complete"_qs, {}},
+        {12013, QString(), {}},
+        {2, u"550 whatever"_qs, {}}, // not an FTP error: the system's text only
+    };
+    for (const Case& c : cases) {
+        port.clear();
+        QString out;
+        messages.ReportApiError(4501, c.code, false, c.reply, &out);
+        const QStringList log = port.log();
+        ASSERT_EQ(log.size(), 1 + c.replyLines.size()) << c.code << ' ' << c.reply.toStdString();
+        EXPECT_TRUE(log[0].startsWith(u"Error: InternetConnect ("_qs + QString::number(c.code)));
+        EXPECT_EQ(log.mid(1), c.replyLines);
+        if (!c.replyLines.isEmpty()) {
+            EXPECT_TRUE(out.endsWith(c.replyLines.first())) << out.toStdString();
+        }
+    }
 }
 
 TEST_F(MessagesTest, ReportApiErrorWithoutTableEntryHasEmptyText) {
@@ -87,8 +121,8 @@ TEST_F(MessagesTest, CursorSlotsKeepTheFirstSwitch) {
     EXPECT_TRUE(messages.SetWaitCursor(false));
     EXPECT_FALSE(messages.SetWaitCursor(false));
     EXPECT_TRUE(messages.SetBusyCursor(true));
-    EXPECT_EQ(port.events(), QStringList({u"cursor: wait on"_qs, u"cursor: wait off"_qs,
-                                          u"cursor: busy on"_qs}));
+    EXPECT_EQ(port.events(),
+              QStringList({u"cursor: wait on"_qs, u"cursor: wait off"_qs, u"cursor: busy on"_qs}));
 }
 
 TEST(SplitCallPrefix, OnlyFirstOccurrence) {
