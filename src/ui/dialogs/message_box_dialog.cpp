@@ -116,6 +116,7 @@ int showSystemBox(QWidget* owner, const BoxRequest& request) {
         box.setDefaultButton(QMessageBox::Ok);
         box.setEscapeButton(QMessageBox::Ok);
     }
+    NameControlsByText(&box);
     if (request.kind == BoxKind::Fatal) {
         box.setWindowModality(Qt::ApplicationModal);
         box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
