@@ -10,7 +10,8 @@ class QPushButton;
 namespace tw::ui {
 
 // The display font chooser: the font dialog's family, style and size lists together with a
-// text colour, chosen in one dialog and returned together.
+// text colour, chosen in one dialog and returned together. Escape anywhere in it cancels the
+// whole dialog, Enter accepts it.
 class DisplayFontDialog : public QDialog {
     Q_OBJECT
 public:
@@ -18,6 +19,9 @@ public:
 
     QFont selectedFont() const;
     QColor selectedColour() const { return m_colour; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void chooseColour();

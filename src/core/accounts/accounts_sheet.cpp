@@ -5,6 +5,7 @@
 #include "core/text/messages.h"
 
 #include <algorithm>
+#include <initializer_list>
 #include <limits>
 
 namespace tw {
@@ -247,6 +248,14 @@ bool AccountsSheet::deleteAccount(int index) {
         return false;
     m_state.Accounts.erase(m_state.Accounts.begin() + index);
     m_state.CurrentAccount = m_state.Accounts.empty() ? -1 : 0;
+    // The pages keep pointing at the record they were loaded from: a page that showed the
+    // removed account shows none, so what it holds is never stored into another account.
+    for (int* page : {&m_startupAccount, &m_notesAccount}) {
+        if (*page == index)
+            *page = -1;
+        else if (*page > index)
+            --*page;
+    }
     return true;
 }
 

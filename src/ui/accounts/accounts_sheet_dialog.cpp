@@ -3,6 +3,7 @@
 #include "ui/accounts/login_page.h"
 #include "ui/accounts/notes_page.h"
 #include "ui/accounts/startup_page.h"
+#include "ui/dialogs/control_names.h"
 #include "ui/dialogs/dialog_placement.h"
 
 #include <QDialogButtonBox>
@@ -51,6 +52,7 @@ AccountsSheetDialog::AccountsSheetDialog(AccountsSheet& sheet, const QString& br
     connect(m_login, &LoginPage::tableChanged, this, &AccountsSheetDialog::updateOk);
     connect(m_tabs, &QTabWidget::currentChanged, this, &AccountsSheetDialog::onTabChanged);
 
+    NameControlsByText(this);
     activate(SheetPage::Login);
 }
 
@@ -70,6 +72,7 @@ void AccountsSheetDialog::showEvent(QShowEvent* event) {
 
 void AccountsSheetDialog::updateOk() {
     m_ok->setText(m_sheet.okText());
+    m_ok->setAccessibleName(VisibleText(m_ok->text()));
     m_ok->setEnabled(m_sheet.okEnabled());
 }
 

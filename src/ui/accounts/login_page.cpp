@@ -1,5 +1,6 @@
 #include "ui/accounts/login_page.h"
 
+#include "ui/dialogs/control_names.h"
 #include "ui/dialogs/dialog_placement.h"
 
 #include <QCheckBox>
@@ -163,10 +164,15 @@ void LoginPage::refresh() {
     m_visits->setText(view.visitsText);
     m_refreshing = false;
     applyEnabling(view);
+    NameControlsByText(this);
     emit tableChanged();
 }
 
 void LoginPage::onAccountChosen(int index) {
+    // The list reports a choice even when it is the account already shown: nothing to do, and
+    // what was typed stays.
+    if (index == m_sheet.currentAccount())
+        return;
     std::optional<LoginField> failed;
     if (!m_sheet.selectAccount(index, fields(), &failed)) {
         const QSignalBlocker block(m_list);
@@ -189,6 +195,7 @@ void LoginPage::onNameChanged(const QString& text) {
         const QSignalBlocker block(m_list);
         m_list->setItemText(current, m_sheet.state().Accounts[std::size_t(current)].Name);
         m_list->setCurrentIndex(current);
+        m_list->setAccessibleName(m_list->currentText());
     }
 }
 

@@ -20,6 +20,7 @@ NotesPage::NotesPage(QWidget* parent) : QWidget(parent) {
     m_notes = new QPlainTextEdit(this);
     m_notes->setObjectName(QStringLiteral("notesEdit"));
     m_notes->setTabChangesFocus(true);
+    m_notes->setAccessibleName(QStringLiteral("Notes"));
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_name);
@@ -33,6 +34,7 @@ void NotesPage::show(const NotesView& view, bool enabled) {
     const QSignalBlocker block(m_notes);
     m_notes->setPlainText(CommentsToNotes(view.comments));
     m_notes->setEnabled(enabled);
+    m_name->setAccessibleName(view.name);
 }
 
 QString NotesPage::comments() const {

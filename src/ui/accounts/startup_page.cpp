@@ -1,5 +1,7 @@
 #include "ui/accounts/startup_page.h"
 
+#include "ui/dialogs/control_names.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
@@ -60,6 +62,7 @@ StartupPage::StartupPage(AccountsSheet& sheet, const QString& browseTitle, QWidg
                                        style()->standardIcon(QStyle::SP_DirOpenIcon)));
     m_browse->setIconSize(QSize(12, 12));
     m_browse->setToolTip(browseTitle);
+    m_browse->setAccessibleName(browseTitle);
     m_localMask = makeEdit(this, "localMaskEdit", kAccountMaskLimit);
     m_localSort = makeSortList(this, "localSortList");
     m_localExclude = makeEdit(this, "localExcludeEdit", kAccountExcludeLimit);
@@ -124,6 +127,7 @@ void StartupPage::show(const StartupView& view) {
     for (QWidget* w : findChildren<QWidget*>())
         if (w != m_name && !qobject_cast<QLabel*>(w))
             w->setEnabled(any);
+    NameControlsByText(this);
 }
 
 StartupFields StartupPage::fields() const {

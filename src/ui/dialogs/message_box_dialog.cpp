@@ -1,5 +1,6 @@
 #include "ui/dialogs/message_box_dialog.h"
 
+#include "ui/dialogs/control_names.h"
 #include "ui/dialogs/dialog_placement.h"
 #include "ui/dialogs/dialog_units.h"
 #include "ui/dialogs/program_icons.h"
@@ -8,7 +9,11 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QStyle>
 
+#include <algorithm>
 #include <deque>
 #include <mutex>
 #include <optional>
@@ -18,7 +23,8 @@ namespace tw::ui {
 
 namespace {
 
-constexpr int kIconSide = 32; // the size of a standard icon in pixels
+constexpr int kIconSide = 32;      // the size of a standard icon in pixels
+constexpr int kTitleBarUnits = 16; // room kept for the window frame when the box grows
 
 int iconIdOf(MessageBoxDialog::Kind kind) {
     switch (kind) {
@@ -60,6 +66,7 @@ QPushButton* makeButton(QWidget* parent, const QString& text, int id, const QRec
     button->setObjectName(QString::number(id));
     button->setGeometry(geometry);
     button->setAutoDefault(true);
+    button->setAccessibleName(VisibleText(text));
     return button;
 }
 
@@ -109,6 +116,7 @@ int showSystemBox(QWidget* owner, const BoxRequest& request) {
         box.setDefaultButton(QMessageBox::Ok);
         box.setEscapeButton(QMessageBox::Ok);
     }
+    NameControlsByText(&box);
     if (request.kind == BoxKind::Fatal) {
         box.setWindowModality(Qt::ApplicationModal);
         box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
@@ -136,7 +144,6 @@ MessageBoxDialog::MessageBoxDialog(Kind kind, QWidget* owner, const QString& cap
     setObjectName(QStringLiteral("MessageBoxEx"));
     const DialogUnits du;
     setFont(du.font());
-    setFixedSize(du.size(230, 100));
     setWindowTitle(kind == Kind::Error ? QStringLiteral("Error") : caption);
     SetDialogIcon(this, 1000);
 
@@ -148,27 +155,77 @@ MessageBoxDialog::MessageBoxDialog(Kind kind, QWidget* owner, const QString& cap
 
     m_text = new QLabel(this);
     m_text->setObjectName(QStringLiteral("101"));
-    m_text->setGeometry(du.rect(37, 8, 185, 64));
     m_text->setTextFormat(Qt::PlainText);
     m_text->setWordWrap(true);
     m_text->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_text->setText(BoxDisplayText(text));
+    m_text->setAccessibleName(m_text->text());
+    const QSize grown = layOutText(owner);
 
     if (kind == Kind::YesNo) {
-        m_first = makeButton(this, QStringLiteral("&Yes"), 6, du.rect(72, 80, 46, 14));
-        m_no = makeButton(this, QStringLiteral("&No"), 7, du.rect(124, 80, 46, 14));
+        m_first = makeButton(this, QStringLiteral("&Yes"), 6,
+                             du.rect(72, 80, 46, 14).translated(grown.width() / 2, grown.height()));
+        m_no = makeButton(this, QStringLiteral("&No"), 7,
+                          du.rect(124, 80, 46, 14).translated(grown.width() / 2, grown.height()));
         connect(m_first, &QPushButton::clicked, this, [this] { done(kYes); });
         connect(m_no, &QPushButton::clicked, this, [this] { done(kNo); });
         QPushButton* chosen = defaultYes ? m_first : m_no;
         chosen->setDefault(true);
         chosen->setFocus(Qt::OtherFocusReason);
     } else {
-        m_first = makeButton(this, QStringLiteral("OK"), 1, du.rect(92, 80, 46, 14));
+        m_first = makeButton(this, QStringLiteral("OK"), 1,
+                             du.rect(92, 80, 46, 14).translated(grown.width() / 2, grown.height()));
         connect(m_first, &QPushButton::clicked, this, [this] { done(kOk); });
         m_first->setDefault(true);
         m_first->setFocus(Qt::OtherFocusReason);
     }
     CenterWindowOnMonitor(this);
+}
+
+QSize MessageBoxDialog::layOutText(QWidget* owner) {
+    // A text that fits the standard text area keeps the standard box. A longer one widens the
+    // box up to its longest line and two thirds of the screen, then heightens it up to the
+    // screen's height; what is still longer scrolls.
+    const DialogUnits du;
+    const QRect standard = du.rect(37, 8, 185, 64);
+    const QSize standardBox = du.size(230, 100);
+    const QScreen* screen = owner && owner->screen() ? owner->screen() : this->screen();
+    const QRect available = screen ? screen->availableGeometry() : QRect(0, 0, 640, 480);
+    const int chrome = standardBox.height() - standard.height() + du.y(kTitleBarUnits);
+
+    int width = standard.width();
+    if (m_text->heightForWidth(width) > standard.height()) {
+        const QFontMetrics metrics(m_text->font());
+        int longest = 0;
+        for (const QString& line : m_text->text().split(u'\n'))
+            longest =
+                std::max(longest, metrics.horizontalAdvance(line) + metrics.averageCharWidth());
+        const int widest = available.width() * 2 / 3 - (standardBox.width() - standard.width());
+        width = std::clamp(longest, standard.width(), std::max(standard.width(), widest));
+    }
+    const int needed = std::max(standard.height(), m_text->heightForWidth(width));
+    const int tallest = std::max(standard.height(), available.height() - chrome);
+    const int height = std::min(needed, tallest);
+    QRect area(standard.topLeft(), QSize(width, height));
+    if (needed > height) {
+        // The scroll bar takes its room beside the text, not from it.
+        area.setWidth(width + style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this));
+        auto* scroll = new QScrollArea(this);
+        scroll->setObjectName(QStringLiteral("textArea"));
+        scroll->setFrameShape(QFrame::NoFrame);
+        scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        scroll->setWidgetResizable(true);
+        scroll->viewport()->setAutoFillBackground(false);
+        m_text->setAutoFillBackground(false);
+        scroll->setWidget(m_text);
+        scroll->setGeometry(area);
+        scroll->setAccessibleName(m_text->text());
+    } else {
+        m_text->setGeometry(area);
+    }
+    const QSize grown(area.width() - standard.width(), area.height() - standard.height());
+    setFixedSize(standardBox + grown);
+    return grown;
 }
 
 int ShowMessageBox(QWidget* owner, const BoxRequest& request) {

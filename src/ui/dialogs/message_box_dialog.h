@@ -15,10 +15,11 @@ class QWidget;
 
 namespace tw::ui {
 
-// The program's own message box: a fixed 230 x 100 dialog-unit dialog with the kind's icon,
-// the text (plain, '\r' a line break) and "OK" or "&Yes" / "&No"; topmost and centred on its
-// monitor. Children carry their control ids as object names: "100" icon, "101" text,
-// "1" OK, "6" Yes, "7" No.
+// The program's own message box: a 230 x 100 dialog-unit dialog with the kind's icon, the text
+// (plain, '\r' a line break) and "OK" or "&Yes" / "&No"; topmost and centred on its monitor.
+// A text longer than the standard text area makes the box grow up to the screen, and what is
+// still longer scrolls ("textArea"). Children carry their control ids as object names: "100"
+// icon, "101" text, "1" OK, "6" Yes, "7" No.
 //
 //   MessageBoxDialog box(MessageBoxDialog::Kind::YesNo, owner, caption, text, false);
 //   const bool yes = box.exec() == MessageBoxDialog::kYes;
@@ -45,6 +46,9 @@ public:
     QPushButton* noButton() const { return m_no; }
 
 private:
+    // Sizes the text area and the box for the text; returns how much the box grew.
+    QSize layOutText(QWidget* owner);
+
     Kind m_kind;
     QLabel* m_icon = nullptr;
     QLabel* m_text = nullptr;

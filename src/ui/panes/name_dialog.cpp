@@ -1,14 +1,17 @@
 #include "ui/panes/name_dialog.h"
 
+#include "ui/dialogs/control_names.h"
 #include "ui/dialogs/dialog_placement.h"
 #include "ui/dialogs/dialog_units.h"
 #include "ui/panes/pane_icons.h"
 #include "ui/panes/pane_model.h"
 
 #include <QDialogButtonBox>
+#include <QEventLoop>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -24,6 +27,7 @@ NameDialog::NameDialog(QWidget* parent, std::function<void(int)> help)
     : QDialog(parent), m_help(std::move(help)) {
     setFont(DialogUnits::dialogFont());
     SetDialogIcon(this, 1000);
+    setWindowModality(Qt::ApplicationModal);
     const DialogUnits du(font());
 
     m_intro = new QLabel(this);
@@ -67,6 +71,38 @@ NameDialog::NameDialog(QWidget* parent, std::function<void(int)> help)
     layout->addLayout(grid);
     layout->addWidget(buttons);
     setMinimumWidth(du.x(250));
+    NameControlsByText(this);
+}
+
+NameDialog::~NameDialog() {
+    if (m_loop)
+        m_loop->exit(Rejected);
+}
+
+int NameDialog::ask() {
+    setResult(Rejected);
+    show();
+    raise();
+    activateWindow();
+    QEventLoop loop;
+    m_loop = &loop;
+    const QPointer<NameDialog> self(this);
+    const int result = loop.exec(QEventLoop::DialogExec);
+    if (!self) // deleted while asking, with its owner
+        return Rejected;
+    m_loop = nullptr;
+    return result;
+}
+
+void NameDialog::done(int result) {
+    if (m_loop) {
+        m_loop->exit(result);
+        m_loop = nullptr;
+    }
+    if (result == Accepted)
+        setResult(result);
+    else
+        QDialog::done(result);
 }
 
 void NameDialog::setRequest(const NameRequest& request) {
@@ -86,6 +122,7 @@ void NameDialog::setRequest(const NameRequest& request) {
         const QIcon icon = request.isFolder ? FolderIcon() : GetFileTypeIcon(request.type);
         m_icon->setPixmap(icon.pixmap(m_icon->size(), devicePixelRatioF()));
     }
+    NameControlsByText(this);
     SetEditText(m_edit, request.text, kNameSize);
     if (request.retry)
         SelectEditText(m_edit);

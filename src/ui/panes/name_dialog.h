@@ -6,6 +6,7 @@
 
 #include <functional>
 
+class QEventLoop;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -15,20 +16,29 @@ namespace tw::ui {
 // The Make Directory (3000) and Rename (3100) dialogs of both panes: a line of explanation,
 // the current folder or name (control 101), an edit field for the new name (102), OK, Cancel
 // and Help. Object names: "100" (icon, Rename only), "101", "102", "okButton",
-// "cancelButton", "helpButton". OK accepts whatever was typed; the caller validates.
+// "cancelButton", "helpButton". OK accepts whatever was typed; the caller validates and asks
+// again, so OK leaves the dialog open: a message about the name shows over it, and the next
+// ask() continues in it. Cancel, Escape and the close box hide it.
 class NameDialog : public QDialog {
     Q_OBJECT
 public:
     explicit NameDialog(QWidget* parent = nullptr, std::function<void(int)> help = {});
+    ~NameDialog() override;
 
     // Shows a request: caption, the folder or current name and the edit text (selected when
     // the request is a retry).
     void setRequest(const NameRequest& request);
     QString text() const;
+    // Shows the dialog application-modal and waits for OK (Accepted) or Cancel (Rejected).
+    int ask();
+    // True while ask() waits for an answer.
+    bool isAsking() const { return m_loop != nullptr; }
+    void done(int result) override;
     QLineEdit* edit() const { return m_edit; }
     NameDialogKind kind() const { return m_kind; }
 
 private:
+    QEventLoop* m_loop = nullptr;
     NameDialogKind m_kind = NameDialogKind::MakeDirectory;
     std::function<void(int)> m_help;
     QLabel* m_intro = nullptr;

@@ -39,7 +39,9 @@ std::optional<QString> PaneDialogs::askName(const NameRequest& request) {
         PlaceDialog(m_nameDialog, namePlacement(request.kind), m_state.options.SaveWindows != 0,
                     m_globals.virtualScreen);
     }
-    if (m_nameDialog->exec() != QDialog::Accepted)
+    // OK leaves the dialog shown, so that it stays behind a message about the name; the loop
+    // closes it with endNameDialog().
+    if (m_nameDialog->ask() != QDialog::Accepted || !m_nameDialog)
         return std::nullopt;
     return m_nameDialog->text();
 }

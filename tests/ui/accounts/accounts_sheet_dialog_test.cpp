@@ -18,7 +18,18 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 using namespace tw;
+
+namespace tw {
+// Readable records in failure messages.
+void PrintTo(const AccountRecord& a, std::ostream* os) {
+    *os << a.Name.toStdString() << " (" << a.LocalPath.toStdString() << ", "
+        << a.RemotePath.toStdString() << ", port " << a.RemotePort << ", "
+        << a.Comments.toStdString() << ")";
+}
+} // namespace tw
 using tw::test::RecordingPort;
 using tw::ui::AccountsSheetDialog;
 
@@ -157,6 +168,106 @@ TEST_F(SheetDialog, SwitchingAccountsKeepsStartupEditsApart) {
     EXPECT_EQ(state.Accounts[0].RemotePort, 2121u);
     EXPECT_EQ(state.Accounts[1].LocalPath, u"/home/Beta"_qs);
     EXPECT_EQ(state.Accounts[1].RemotePort, 21u);
+}
+
+// The pages shown before a delete never store what they showed into the account that is
+// current after it: the next account in the table, or a new one in the freed place.
+TEST_F(SheetDialog, PagesNeverStoreADeletedAccountsValuesIntoAnother) {
+    state.Accounts[1].RemotePort = 990;
+    state.Accounts[1].Passive = false;
+    state.Accounts[1].LocalMask = u"*.txt"_qs;
+    state.Accounts[1].RemoteSort = 2;
+    state.Accounts[1].Comments = u"Beta's own notes"_qs;
+    state.Accounts[0].RemotePath = u"/pub/alpha"_qs;
+    state.Accounts[0].LocalExclude = u"*.tmp"_qs;
+    state.Accounts[0].LocalSort = 3;
+    const AppState before = state;
+    AccountRecord fresh;
+    fresh.RemotePort = 21;
+    fresh.Name = u"Delta"_qs;
+    fresh.URL = u"delta.example.org"_qs;
+    fresh.Anonymous = true;
+
+    struct Case {
+        const char* name;
+        int accounts;     // in the table when the sheet opens
+        int shownAccount; // whose Startup and Notes pages are viewed, then deleted
+        bool addNew;      // New after the delete, filled in on the Login page
+        std::vector<AccountRecord> expected;
+    };
+    const std::vector<Case> cases = {
+        {"delete the first, the next takes its place",
+         3,
+         0,
+         false,
+         {before.Accounts[1], before.Accounts[2]}},
+        {"delete the last, then New", 1, 0, true, {fresh}},
+        {"delete the end of the table, then New", 2, 1, true, {before.Accounts[0], fresh}},
+    };
+    for (const Case& c : cases) {
+        state = before;
+        state.Accounts.resize(std::size_t(c.accounts));
+        state.CurrentAccount = c.shownAccount;
+        ShowAccountsSheet(
+            state, false, messages,
+            [&](AccountsSheet& sheet) {
+                AccountsSheetDialog dialog(sheet, text(3200), {});
+                dialog.show();
+                EXPECT_TRUE(dialog.switchTo(SheetPage::Startup));
+                EXPECT_TRUE(dialog.switchTo(SheetPage::Notes));
+                EXPECT_TRUE(dialog.switchTo(SheetPage::Login));
+                port.answerBoxes({true});
+                on<QPushButton>(&dialog, "loginPage", "deleteButton")->click();
+                if (c.addNew) {
+                    on<QPushButton>(&dialog, "loginPage", "newButton")->click();
+                    on<QLineEdit>(&dialog, "loginPage", "nameEdit")->setText(fresh.Name);
+                    on<QLineEdit>(&dialog, "loginPage", "urlEdit")->setText(fresh.URL);
+                    on<QCheckBox>(&dialog, "loginPage", "anonymousCheck")->click();
+                }
+                return dialog.tryAccept();
+            },
+            {});
+        EXPECT_EQ(state.Accounts, c.expected) << c.name;
+    }
+}
+
+TEST_F(SheetDialog, ChoosingTheShownAccountAgainKeepsWhatWasTyped) {
+    const auto result = ShowAccountsSheet(
+        state, false, messages,
+        [&](AccountsSheet& sheet) {
+            AccountsSheetDialog dialog(sheet, text(3200), {});
+            dialog.show();
+            QLineEdit* url = on<QLineEdit>(&dialog, "loginPage", "urlEdit");
+            url->setText(u"mirror.example.net"_qs);
+            on<QLineEdit>(&dialog, "loginPage", "passwordEdit")->setText(u"changed"_qs);
+            choose(on<QComboBox>(&dialog, "loginPage", "accountList"), 0);
+            EXPECT_EQ(url->text(), u"mirror.example.net"_qs);
+            return dialog.tryAccept();
+        },
+        {});
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(state.Accounts[0].URL, u"mirror.example.net"_qs);
+    EXPECT_EQ(state.Accounts[0].Password, u"changed"_qs);
+}
+
+TEST_F(SheetDialog, EveryControlIsNamedByItsText) {
+    AccountsSheet sheet(state, true, messages);
+    AccountsSheetDialog dialog(sheet, text(3200), {});
+    const std::vector<std::tuple<const char*, const char*, QString>> names = {
+        {"loginPage", "nameEdit", u"Account"_qs},
+        {"loginPage", "passwordEdit", u"Password"_qs},
+        {"loginPage", "anonymousCheck", u"Anonymous"_qs},
+        {"loginPage", "accountList", u"Alpha"_qs},
+        {"loginPage", "newButton", u"New"_qs},
+        {"loginPage", "visitsText", u"Visits: 3"_qs},
+        {"startupPage", "localSortList", u"Sort"_qs},
+        {"startupPage", "portEdit", u"Port"_qs},
+        {"startupPage", "passiveCheck", u"Passive Connection"_qs},
+        {"startupPage", "browseButton", text(3200)},
+    };
+    for (const auto& [page, name, expected] : names)
+        EXPECT_EQ(on<QWidget>(&dialog, page, name)->accessibleName(), expected) << name;
+    EXPECT_EQ(dialog.okButton()->accessibleName(), u"Connect"_qs);
 }
 
 TEST_F(SheetDialog, NewAccountNameFollowsInTheList) {

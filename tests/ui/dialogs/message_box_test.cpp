@@ -3,9 +3,13 @@
 #include "ui/dialogs/dialog_units.h"
 #include "widget_test_support.h"
 
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -74,6 +78,8 @@ TEST_F(MessageBoxTest, YesNoDefaultButtonAndFocusFollowDefaultYes) {
         EXPECT_EQ(no->text(), QStringLiteral("&No"));
         EXPECT_EQ(yes->objectName(), QStringLiteral("6"));
         EXPECT_EQ(no->objectName(), QStringLiteral("7"));
+        EXPECT_EQ(yes->accessibleName(), QStringLiteral("Yes"));
+        EXPECT_EQ(no->accessibleName(), QStringLiteral("No"));
         EXPECT_EQ(yes->isDefault(), defaultYes);
         EXPECT_EQ(no->isDefault(), !defaultYes);
         EXPECT_EQ(box.focusWidget(), defaultYes ? yes : no);
@@ -122,6 +128,40 @@ TEST_F(MessageBoxTest, TextIsShownPlainWithLineBreaks) {
     EXPECT_EQ(box.textLabel()->text(),
               QStringLiteral("File: 100% <b>done</b> &amp; %s\n\nNext\nLast"));
     EXPECT_EQ(tw::ui::BoxDisplayText(QStringLiteral("a\rb\nc\r\nd")), QStringLiteral("a\nb\nc\nd"));
+}
+
+// A server's long reply: the box grows to show it whole up to the screen, then scrolls, and
+// every line stays reachable.
+TEST_F(MessageBoxTest, ALongTextGrowsTheBoxUpToTheScreenThenScrolls) {
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    const tw::ui::DialogUnits du;
+    for (const int lines : {6, 200}) {
+        QString text = QStringLiteral("MKD)\r\rThe server's reply follows.\r");
+        for (int i = 1; i <= lines; ++i)
+            text +=
+                QStringLiteral("550-Directory /pub/incoming/part%1 is not writable here\r").arg(i);
+        text += QStringLiteral("550 Directory not created");
+        MessageBoxDialog box(MessageBoxDialog::Kind::Error, nullptr, QString(), text);
+        box.show();
+        QApplication::processEvents();
+        QLabel* label = box.textLabel();
+        EXPECT_EQ(label->text(), tw::ui::BoxDisplayText(text));
+        EXPECT_EQ(label->accessibleName(), label->text());
+        EXPECT_GT(box.height(), du.y(100)) << lines;
+        EXPECT_LE(box.height(), screen.height()) << lines;
+        EXPECT_LE(box.width(), screen.width()) << lines;
+        // The whole text is laid out, never cut off at the label's edge.
+        EXPECT_GE(label->height(), label->heightForWidth(label->width())) << lines;
+        auto* area = box.findChild<QScrollArea*>(QStringLiteral("textArea"));
+        EXPECT_EQ(area != nullptr, lines == 200);
+        const QRect shown = area ? area->geometry() : label->geometry();
+        EXPECT_LE(shown.bottom(), box.firstButton()->geometry().top()) << lines;
+        if (area) {
+            EXPECT_EQ(area->verticalScrollBar()->maximum(),
+                      label->height() - area->viewport()->height());
+            EXPECT_GT(area->verticalScrollBar()->maximum(), 0);
+        }
+    }
 }
 
 TEST_F(MessageBoxTest, ShowMessageBoxReturnsOneForOkAndYes) {

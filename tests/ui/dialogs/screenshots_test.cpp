@@ -44,6 +44,17 @@ TEST(Screenshots, EveryDialogRenders) {
                               QStringLiteral("Are you sure you want to delete 'notes.txt'?"),
                               false);
     save(question, "box_yesno");
+    QString reply =
+        QStringLiteral("MKD)\r\rFile: /pub/incoming/new\r\rThe server's reply follows.\r");
+    for (int i = 1; i <= 60; ++i)
+        reply += QStringLiteral("550-Directory /pub/incoming/part%1 is not writable here\r").arg(i);
+    MessageBoxDialog grownBox(MessageBoxDialog::Kind::Info, nullptr,
+                              QStringLiteral("Tarnwick 2000"),
+                              reply.left(reply.indexOf(QStringLiteral("part7"))));
+    save(grownBox, "box_grown");
+    MessageBoxDialog longBox(MessageBoxDialog::Kind::Error, nullptr, QString(),
+                             reply + QStringLiteral("550 Directory not created"));
+    save(longBox, "box_long");
     std::uint32_t flag = 1;
     ExitConfirmDialog exitDialog(nullptr, &flag);
     save(exitDialog, "exit_confirm");

@@ -1,6 +1,8 @@
+#include "core/panes/pane_operations.h"
 #include "core/state/app_state.h"
 #include "core/text/messages.h"
 #include "support/recording_port.h"
+#include "ui/dialogs/message_box_dialog.h"
 #include "ui/panes/delete_confirm_dialog.h"
 #include "ui/panes/file_dialogs.h"
 #include "ui/panes/help_topic.h"
@@ -56,6 +58,39 @@ void Shot(QWidget* w, const char* file) {
     w->adjustSize();
     w->grab().save(QString::fromLatin1(file));
 }
+
+// Runs `act` once `ready` holds, checked from whichever event loop runs meanwhile.
+void When(std::function<bool()> ready, std::function<void()> act) {
+    auto* timer = new QTimer;
+    timer->setInterval(5);
+    QObject::connect(timer, &QTimer::timeout, [timer, ready, act] {
+        if (!ready())
+            return;
+        timer->stop();
+        timer->deleteLater();
+        act();
+    });
+    timer->start();
+}
+
+// Message boxes shown as the program shows them.
+struct BoxPort : test::RecordingPort {
+    bool showBox(const BoxRequest& request) override {
+        RecordingPort::showBox(request);
+        return ShowMessageBox(nullptr, request) != 0;
+    }
+};
+
+// A pane whose calls are never reached by a name that is refused before them.
+struct UnusedOps : PaneFileOps {
+    PaneSide side() const override { return PaneSide::Local; }
+    QString joinPath(const PaneState&, const QString& name) const override { return name; }
+    OpResult makeDirectory(const PaneState&, const QString&) override { return {1, {}}; }
+    OpResult rename(const PaneState&, const FileEntry&, const QString&) override { return {}; }
+    OpResult removeFile(const PaneState&, const FileEntry&) override { return {}; }
+    OpResult removeFolder(const PaneState&, const FileEntry&) override { return {}; }
+    void relist() override {}
+};
 
 struct DialogTest : ::testing::Test {
     AppState state;
@@ -205,6 +240,42 @@ TEST_F(DialogTest, NameLoopReusesTheDialogAndRemembersOnSuccess) {
     EXPECT_EQ(dialogs.askName(request), std::optional<QString>(u"fine"_qs));
     dialogs.endNameDialog(NameDialogKind::MakeDirectory, true);
     EXPECT_GT(state.placement(Placement::MakeDirectory).Width, 0);
+}
+
+TEST_F(DialogTest, TheNameDialogStaysShownBehindItsMessage) {
+    BoxPort port;
+    globals.soundsWithDialogs = false;
+    Messages messages(port, state, globals);
+    PaneDialogs dialogs(nullptr, state, globals);
+    UnusedOps ops;
+    const PaneContext context{state, messages, dialogs};
+    const auto asking = [&] { return dialogs.nameDialog() && dialogs.nameDialog()->isAsking(); };
+    bool shownBehindBox = false;
+    QStringList accessibleNames;
+    When(asking, [&] {
+        NameDialog* dialog = dialogs.nameDialog();
+        for (const char* name : {"101", "102", "okButton", "cancelButton", "helpButton"})
+            accessibleNames
+                << dialog->findChild<QWidget*>(QString::fromLatin1(name))->accessibleName();
+        dialog->edit()->setText(u"a|b"_qs);
+        Click(dialog, "okButton");
+        When([] { return qobject_cast<MessageBoxDialog*>(QApplication::activeModalWidget()); },
+             [&] {
+                 shownBehindBox = dialogs.nameDialog() && dialogs.nameDialog()->isVisible();
+                 Shot(QApplication::activeModalWidget(), "/tmp/panes_name_error.png");
+                 qobject_cast<MessageBoxDialog*>(QApplication::activeModalWidget())
+                     ->firstButton()
+                     ->click();
+                 When(asking, [&] { Click(dialogs.nameDialog(), "cancelButton"); });
+             });
+    });
+    state.local.path = u"/srv/data"_qs;
+    EXPECT_FALSE(MakeDirectory(context, ops));
+    EXPECT_TRUE(shownBehindBox);
+    EXPECT_EQ(dialogs.nameDialog(), nullptr); // closed when the loop ended
+    ASSERT_EQ(port.boxes().size(), 1u);
+    EXPECT_EQ(accessibleNames, (QStringList{u"/srv/data"_qs, u"New Directory"_qs, u"OK"_qs,
+                                            u"Cancel"_qs, u"Help"_qs}));
 }
 
 TEST(FileDialogs, FilterTextBecomesNameFilters) {
