@@ -165,6 +165,8 @@ void ScriptedServer::login(const std::vector<std::string>& features) {
                 reply("200 Always in UTF8 mode.");
             }
     }
+    command(); // SYST
+    reply(m_system);
     command(); // TYPE I
     reply("200 Switching to Binary mode.");
 }
