@@ -816,8 +816,8 @@ int FtpSession::openDataConnection(std::string_view commandLine, FtpReply& first
             m_listener.close();
             return err;
         }
-        if (firstReply.code == 425 && switchMode(canSwitch))
-            continue; // the server could not make the data connection
+        if (firstReply.code == 425 && !passive && switchMode(canSwitch))
+            continue; // the server could not connect to our listener
         if (firstReply.isError()) {
             m_data.close();
             m_listener.close();

@@ -46,6 +46,8 @@ public:
     // Answers an EPSV with a data listener (the client connects before its transfer command).
     void passive();
     void sleepMs(int ms);
+    // Connects the data connection to the address of an "EPRT |1|h|port|" command.
+    bool connectActive(std::string_view eprt);
 
 private:
     void run(Script script);
