@@ -1,23 +1,40 @@
 #!/bin/sh
-# Builds the FTP parser fuzz targets with clang and libFuzzer and runs each for a while.
-# Usage: bench/ftp/run_fuzz.sh [seconds per target, default 60] [build dir]
+# Builds the fuzz targets (FTP replies, FTP listings, account export files) with clang and
+# libFuzzer and runs each for a while, one after the other.
+# Usage: bench/ftp/run_fuzz.sh [seconds per target, default 60] [build dir] [target...]
 set -eu
 SECONDS_EACH=${1:-60}
 SRC=$(cd "$(dirname "$0")/../.." && pwd)
 BUILD=${2:-/tmp/tarnwick-ftp-fuzz}
+[ $# -ge 2 ] && shift 2 || shift $#
+TARGETS=${*:-reply listing accounts}
 command -v clang++ >/dev/null || { echo "clang++ is needed (apt-get install clang)"; exit 1; }
 cmake -S "$SRC" -B "$BUILD" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang \
     -DTW_FUZZ=ON -DTW_BUILD_GUI=OFF >/dev/null
-cmake --build "$BUILD" -j2 --target fuzz_ftp_reply fuzz_ftp_listing
-for target in reply listing; do
+cmake --build "$BUILD" -j2 --target fuzz_ftp_reply fuzz_ftp_listing fuzz_account_import
+for target in $TARGETS; do
     corpus="$BUILD/corpus-$target"
     mkdir -p "$corpus"
-    if [ "$target" = listing ]; then
+    case $target in
+    listing)
+        binary="$BUILD/bench/ftp/fuzz_ftp_listing" max_len=4096
         printf 'A-rw-r--r-- 1 u g 5 Jan 1 12:00 one.txt\n04-27-00  09:09PM <DIR> d\ntype=file;size=1;modify=20200101000000; f\n' >"$corpus/seed"
-    else
+        ;;
+    reply)
+        binary="$BUILD/bench/ftp/fuzz_ftp_reply" max_len=4096
         printf '211-Features:\r\n MLST type*;\r\n211 End\r\n257 "/a ""b"""\r\n229 (|||6446|)\r\n227 (127,0,0,1,4,1)\r\n' >"$corpus/seed"
-    fi
-    echo "== fuzz_ftp_$target for ${SECONDS_EACH}s"
-    "$BUILD/bench/ftp/fuzz_ftp_$target" -max_total_time="$SECONDS_EACH" -max_len=4096 \
-        -print_final_stats=1 "$corpus" 2>&1 | grep -E 'stat::number_of_executed_units|Done|ERROR|SUMMARY' || true
+        ;;
+    accounts)
+        binary="$BUILD/bench/accounts/fuzz_account_import" max_len=16384
+        cp "$SRC"/bench/accounts/seeds/*.twx "$corpus/"
+        ;;
+    *)
+        echo "unknown target $target"
+        exit 1
+        ;;
+    esac
+    echo "== $(basename "$binary") for ${SECONDS_EACH}s"
+    "$binary" -max_total_time="$SECONDS_EACH" -max_len="$max_len" -print_final_stats=1 \
+        -artifact_prefix="$BUILD/crash-$target-" "$corpus" 2>&1 |
+        grep -E 'stat::number_of_executed_units|Done|ERROR|SUMMARY|crash-' || true
 done

@@ -7,10 +7,15 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <ctime>
+#include <fcntl.h>
+#include <mutex>
 #include <netdb.h>
 #include <poll.h>
+#include <system_error>
+#include <thread>
 #include <unistd.h>
 
 namespace tw::ftp {
@@ -215,51 +220,180 @@ bool FtpSession::simpleCommand(std::string_view verb, std::string_view argument)
 
 // --- Session -----------------------------------------------------------------------------
 
+namespace {
+
+// A name lookup on a helper thread. getaddrinfo() cannot be interrupted, so the caller waits
+// for the wake-up pipe with its own timeout and cancellation; an abandoned lookup finishes on
+// its own and the last owner frees the result.
+struct NameLookup {
+    std::mutex mutex;
+    addrinfo* result = nullptr;
+    int rc = EAI_FAIL;
+    int wakeRead = -1;
+    int wakeWrite = -1;
+
+    NameLookup() {
+        int fds[2];
+        if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) == 0) {
+            wakeRead = fds[0];
+            wakeWrite = fds[1];
+        }
+    }
+    ~NameLookup() {
+        if (result)
+            ::freeaddrinfo(result);
+        if (wakeRead >= 0)
+            ::close(wakeRead);
+        if (wakeWrite >= 0)
+            ::close(wakeWrite);
+    }
+    NameLookup(const NameLookup&) = delete;
+    NameLookup& operator=(const NameLookup&) = delete;
+};
+
+int lookUp(const std::string& host, const std::string& port, int flags, addrinfo** found) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = flags | AI_ADDRCONFIG;
+    int rc = ::getaddrinfo(host.c_str(), port.c_str(), &hints, found);
+    if (rc != 0) {
+        hints.ai_flags = flags; // a numeric ::1 on a host without a global IPv6 address
+        rc = ::getaddrinfo(host.c_str(), port.c_str(), &hints, found);
+    }
+    return rc;
+}
+
+void appendAddresses(const addrinfo* list, std::vector<SocketAddress>& addresses) {
+    for (const addrinfo* ai = list; ai; ai = ai->ai_next) {
+        if (ai->ai_addrlen > sizeof(sockaddr_storage))
+            continue;
+        SocketAddress address;
+        std::memcpy(&address.storage, ai->ai_addr, ai->ai_addrlen);
+        address.length = static_cast<socklen_t>(ai->ai_addrlen);
+        addresses.push_back(address);
+    }
+}
+
+// The size a 150 reply announces, as in "150 Opening BINARY mode data connection for f (42
+// bytes).".
+std::optional<std::uint64_t> announcedSize(const FtpReply& reply) {
+    if (reply.lines.empty())
+        return std::nullopt;
+    const std::string_view line = reply.lines.back();
+    const auto end = line.rfind(" bytes)");
+    if (end == std::string_view::npos)
+        return std::nullopt;
+    const auto open = line.rfind('(', end);
+    if (open == std::string_view::npos || open + 1 == end || end - open > 21)
+        return std::nullopt;
+    std::uint64_t size = 0;
+    for (const char c : line.substr(open + 1, end - open - 1)) {
+        if (c < '0' || c > '9' || size > (UINT64_MAX - 9) / 10)
+            return std::nullopt;
+        size = size * 10 + static_cast<std::uint64_t>(c - '0');
+    }
+    return size;
+}
+
+} // namespace
+
+int FtpSession::resolve(std::vector<SocketAddress>& addresses) {
+    std::string host = m_options.host;
+    if (host.size() > 2 && host.front() == '[' && host.back() == ']')
+        host = host.substr(1, host.size() - 2);
+    const std::string port = std::to_string(m_options.port);
+    addrinfo* numeric = nullptr;
+    if (lookUp(host, port, AI_NUMERICHOST | AI_NUMERICSERV, &numeric) == 0 && numeric) {
+        appendAddresses(numeric, addresses);
+        ::freeaddrinfo(numeric);
+        return addresses.empty() ? kErrNameNotResolved : kErrNone;
+    }
+    auto lookup = std::make_shared<NameLookup>();
+    if (lookup->wakeRead < 0)
+        return kErrOutOfHandles;
+    try {
+        std::thread([lookup, host, port] {
+            addrinfo* found = nullptr;
+            const int rc = lookUp(host, port, AI_NUMERICSERV, &found);
+            std::lock_guard lock(lookup->mutex);
+            lookup->result = found;
+            lookup->rc = rc;
+            const char b = 1;
+            [[maybe_unused]] const auto n = ::write(lookup->wakeWrite, &b, 1);
+        }).detach();
+    } catch (const std::system_error&) {
+        return kErrOutOfHandles;
+    }
+    const int waited = WaitForSocket(lookup->wakeRead, POLLIN, m_options.timeoutMs, &m_cancel);
+    if (waited != kErrNone)
+        return waited;
+    std::lock_guard lock(lookup->mutex);
+    if (lookup->rc != 0 || !lookup->result)
+        return kErrNameNotResolved;
+    appendAddresses(lookup->result, addresses);
+    return addresses.empty() ? kErrNameNotResolved : kErrNone;
+}
+
+int FtpSession::connectControl() {
+    std::vector<SocketAddress> addresses;
+    int err = resolve(addresses);
+    if (err != kErrNone)
+        return err;
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(m_options.timeoutMs);
+    err = kErrCannotConnect;
+    for (std::size_t i = 0; i < addresses.size(); ++i) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0)
+            return kErrTimeout;
+        const auto share = left / static_cast<long long>(addresses.size() - i);
+        err = m_control.connectTo(addresses[i], static_cast<int>(std::max<long long>(share, 1)),
+                                  &m_cancel);
+        if (err == kErrNone || err == kErrOperationCancelled)
+            break;
+    }
+    return err;
+}
+
+// Ends a connect() that failed: the session is closed (not dropped), lastResponse() keeps the
+// server's words. A server that refused the login is told goodbye.
+bool FtpSession::failConnect(int error, bool sayGoodbye) {
+    const std::string reply = m_lastResponse;
+    if (m_control.valid() && sayGoodbye)
+        close();
+    m_control.close();
+    m_controlBuffer.clear();
+    m_controlPos = 0;
+    m_dropped = false;
+    m_lastResponse = reply;
+    if (error == kErrOperationCancelled)
+        m_cancel.reset();
+    return fail(error);
+}
+
 bool FtpSession::connect(const SessionOptions& options) {
     close();
     CallScope scope(*this);
     m_options = options;
     if (m_options.timeoutMs <= 0)
         m_options.timeoutMs = 30000;
+    if (m_options.port == 0)
+        m_options.port = 21;
     m_dropped = false;
-    m_hasMlsd = m_utf8 = m_hasSize = m_epsvFailed = m_eprtFailed = false;
+    m_hasMlsd = m_hasMlst = m_utf8 = m_hasSize = m_epsvFailed = m_eprtFailed = false;
+    m_windowsServer = false;
+    m_listAll = ListAll::Unknown;
     m_lastResponse.clear();
     if (options.host.empty() || !IsSendableArgument(options.host))
         return fail(kErrNameNotResolved);
 
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_ADDRCONFIG;
-    addrinfo* found = nullptr;
-    std::string host = options.host;
-    if (host.size() > 2 && host.front() == '[' && host.back() == ']')
-        host = host.substr(1, host.size() - 2);
-    const std::string port = std::to_string(options.port);
-    int rc = ::getaddrinfo(host.c_str(), port.c_str(), &hints, &found);
-    if (rc != 0) {
-        hints.ai_flags = 0; // a numeric ::1 on a host without a global IPv6 address
-        rc = ::getaddrinfo(host.c_str(), port.c_str(), &hints, &found);
-    }
-    if (rc != 0 || !found)
-        return fail(kErrNameNotResolved);
-    int err = kErrCannotConnect;
-    for (addrinfo* ai = found; ai; ai = ai->ai_next) {
-        SocketAddress address;
-        std::memcpy(&address.storage, ai->ai_addr, ai->ai_addrlen);
-        address.length = static_cast<socklen_t>(ai->ai_addrlen);
-        err = m_control.connectTo(address, m_options.timeoutMs, &m_cancel);
-        if (err == kErrNone || err == kErrOperationCancelled)
-            break;
-    }
-    ::freeaddrinfo(found);
-    if (err != kErrNone) {
-        if (err == kErrOperationCancelled)
-            m_cancel.reset();
-        m_control.close();
-        return fail(err);
-    }
+    int err = connectControl();
+    if (err != kErrNone)
+        return failConnect(err);
     m_control.setNoDelay();
+    m_control.setKeepAlive(30, 10, 6);
     m_control.peerAddress(m_peer);
     m_control.localAddress(m_local);
 
@@ -268,35 +402,25 @@ bool FtpSession::connect(const SessionOptions& options) {
     while (err == kErrNone && reply.isPreliminary()) // 120: ready in a few minutes
         err = readReply(reply);
     if (err != kErrNone)
-        return fail(err);
-    if (!reply.isSuccess()) {
-        m_control.close();
-        return fail(kErrLoginFailure);
-    }
+        return failConnect(err);
+    if (!reply.isSuccess())
+        return failConnect(kErrLoginFailure, false); // a refusing greeting: nothing to end
     err = login(m_options);
-    if (err != kErrNone) {
-        const std::string refusal = m_lastResponse;
-        if (m_control.valid())
-            close();
-        m_lastResponse = refusal; // the refusal, not the goodbye
-        return fail(err);
-    }
-    readFeatures();
-    if (m_control.valid() && m_utf8) {
+    if (err == kErrNone)
+        err = readFeatures();
+    if (err == kErrNone && m_utf8) {
         FtpReply ignored;
-        command("OPTS UTF8 ON", ignored);
+        err = command("OPTS UTF8 ON", ignored);
     }
-    if (!m_control.valid())
-        return fail(kErrFtpDropped);
-    err = command("TYPE I", reply);
+    if (err == kErrNone)
+        err = readSystem();
+    if (err == kErrNone) {
+        err = command("TYPE I", reply);
+        if (err == kErrNone && !reply.isSuccess())
+            err = replyError(reply);
+    }
     if (err != kErrNone)
-        return fail(err);
-    if (!reply.isSuccess()) {
-        const std::string text = m_lastResponse;
-        close();
-        m_lastResponse = text;
-        return fail(kErrExtendedError);
-    }
+        return failConnect(err);
     m_dropped = false;
     return succeed();
 }
@@ -328,35 +452,64 @@ int FtpSession::login(const SessionOptions& options) {
     return kErrLoginFailure;
 }
 
-void FtpSession::readFeatures() {
+int FtpSession::readFeatures() {
     FtpReply reply;
-    if (command("FEAT", reply) != kErrNone || reply.code != 211)
-        return;
+    const int err = command("FEAT", reply);
+    if (err != kErrNone || reply.code != 211)
+        return err;
     for (std::size_t i = 1; i + 1 < reply.lines.size(); ++i) {
         std::string_view feature = reply.lines[i];
         while (!feature.empty() && feature.front() == ' ')
             feature.remove_prefix(1);
-        if (startsWithNoCase(feature, "MLST") || startsWithNoCase(feature, "MLSD"))
+        if (startsWithNoCase(feature, "MLST"))
+            m_hasMlsd = m_hasMlst = true;
+        else if (startsWithNoCase(feature, "MLSD"))
             m_hasMlsd = true;
         else if (startsWithNoCase(feature, "UTF8"))
             m_utf8 = true;
         else if (startsWithNoCase(feature, "SIZE"))
             m_hasSize = true;
     }
+    return kErrNone;
+}
+
+int FtpSession::readSystem() {
+    FtpReply reply;
+    const int err = command("SYST", reply);
+    if (err != kErrNone || reply.code != 215)
+        return err;
+    std::string text = reply.lines.front();
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) {
+        return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    });
+    m_windowsServer = text.find("windows") != std::string::npos;
+    return kErrNone;
+}
+
+void FtpSession::tell(const std::string& text) const {
+    if (m_options.notice)
+        m_options.notice(text);
 }
 
 bool FtpSession::close(bool waitForGoodbye) {
     CallScope scope(*this);
-    bool clean = true;
     if (m_fileState != FileState::None)
         abortTransfer();
     m_found.clear();
+    int result = kErrNone;
     if (m_control.valid()) {
-        FtpReply reply;
-        clean = sendLine("QUIT") == kErrNone &&
-                (!waitForGoodbye ||
-                 (readReply(reply, std::min(m_options.timeoutMs, 5000)) == kErrNone &&
-                  reply.isSuccess()));
+        result = sendLine("QUIT");
+        if (result == kErrNone && waitForGoodbye) {
+            FtpReply reply;
+            result = readReply(reply, std::min(m_options.timeoutMs, 5000));
+            if (result == kErrNone && !reply.isSuccess())
+                result = kErrExtendedError;
+        }
+        // A server that has gone already (its 421 pending, the connection closed or reset)
+        // has nothing left to say: the session ended.
+        if (result == kErrFtpDropped || result == kErrConnectionReset ||
+            result == kErrConnectionAborted)
+            result = kErrNone;
         m_control.close();
     }
     m_data.close();
@@ -365,7 +518,45 @@ bool FtpSession::close(bool waitForGoodbye) {
     m_controlPos = 0;
     m_dropped = false;
     m_fileState = FileState::None;
-    return clean;
+    m_lastError = result;
+    return result == kErrNone;
+}
+
+std::optional<bool> FtpSession::pathExists(std::string_view path) {
+    CallScope scope(*this);
+    if (!checkReady(path))
+        return std::nullopt;
+    if (path.empty()) {
+        fail(kErrInvalidOperation);
+        return std::nullopt;
+    }
+    FtpReply reply;
+    if (m_hasMlst) {
+        const int err = command(joinCommand("MLST", path), reply);
+        if (err != kErrNone) {
+            fail(err);
+            return std::nullopt;
+        }
+        succeed();
+        if (reply.isSuccess())
+            return true;
+        if (reply.code == 550)
+            return false;
+        if (reply.code != 500 && reply.code != 502)
+            return std::nullopt;
+        m_hasMlst = false; // offered but not implemented
+    }
+    succeed();
+    if (!m_hasSize)
+        return std::nullopt;
+    const int err = command(joinCommand("SIZE", path), reply);
+    if (err != kErrNone) {
+        fail(err);
+        return std::nullopt;
+    }
+    if (reply.code == 213)
+        return true;
+    return std::nullopt; // a 550 could be a folder as well as a missing name
 }
 
 bool FtpSession::sendCommand(std::string_view line, FtpReply& reply) {
@@ -431,29 +622,77 @@ bool FtpSession::renameFile(std::string_view from, std::string_view to) {
 
 // --- Data connections --------------------------------------------------------------------
 
+// EPSV, then PASV. EPSV gets a shorter wait: some servers and firewalls swallow it. Its
+// answer may still come after PASV was sent; replies come in order, so it is the first one
+// read then (a 229 is set aside; an error could be either's, so NOOP marks the end of both).
 int FtpSession::openPassive() {
     FtpReply reply;
-    int port = -1;
+    bool epsvPending = false; // EPSV sent and not answered yet
     if (!m_epsvFailed) {
-        const int err = command("EPSV", reply);
+        int err = sendLine("EPSV");
         if (err != kErrNone)
             return err;
-        if (reply.code == 229)
-            port = ParseEpsvReply(reply.lines.front());
-        if (port < 0)
-            m_epsvFailed = true;
+        const bool buffered = m_controlPos < m_controlBuffer.size();
+        const int waited = buffered ? kErrNone
+                                    : WaitForSocket(m_control.fd(), POLLIN,
+                                                    std::min(m_options.timeoutMs, 5000), &m_cancel);
+        if (waited == kErrOperationCancelled)
+            return waited;
+        if (waited == kErrNone) {
+            err = readReply(reply);
+            if (err != kErrNone)
+                return err;
+            const int port = reply.code == 229 ? ParseEpsvReply(reply.lines.front()) : -1;
+            if (port >= 0) {
+                SocketAddress target = m_peer;
+                target.setPort(port);
+                err = m_data.connectTo(target, m_options.timeoutMs, &m_cancel);
+                if (err == kErrNone || err == kErrOperationCancelled)
+                    return err;
+                tell("The data connection EPSV named could not be made; trying PASV.");
+            }
+        } else {
+            epsvPending = true;
+            tell("EPSV was not answered; trying PASV.");
+        }
+        m_epsvFailed = true;
     }
-    if (port < 0) {
-        if (m_peer.host().find(':') != std::string::npos)
-            return kErrFtpNoPassiveMode; // PASV cannot name an IPv6 port
-        const int err = command("PASV", reply);
+    const bool v6 = m_peer.host().find(':') != std::string::npos;
+    int err = v6 ? kErrNone : sendLine("PASV"); // PASV cannot name an IPv6 port
+    if (err == kErrNone && !v6)
+        err = readReply(reply);
+    if (err != kErrNone)
+        return err;
+    if (epsvPending && !v6 && reply.code == 229) {
+        err = readReply(reply);
         if (err != kErrNone)
             return err;
-        if (reply.code == 227)
-            port = ParsePasvReply(reply.lines.front());
-        if (port < 0)
-            return kErrFtpNoPassiveMode;
+    } else if (epsvPending && reply.code != 227) {
+        FtpReply answer = reply;
+        err = sendLine("NOOP");
+        bool inStep = false;
+        for (int i = 0; err == kErrNone && i < 3 && !inStep; ++i) {
+            FtpReply next;
+            err = readReply(next);
+            if (err == kErrNone && next.code == 200)
+                inStep = true;
+            else if (err == kErrNone && answer.code != 227)
+                answer = next;
+        }
+        if (err != kErrNone)
+            return err;
+        if (!inStep) {
+            dropSession();
+            return kErrInvalidServerResponse;
+        }
+        reply = answer;
+        m_lastResponse = reply.text();
     }
+    if (v6)
+        return kErrFtpNoPassiveMode;
+    const int port = reply.code == 227 ? ParsePasvReply(reply.lines.front()) : -1;
+    if (port < 0)
+        return kErrFtpNoPassiveMode;
     // Always the control connection's peer: a 227 naming another host is not followed.
     SocketAddress target = m_peer;
     target.setPort(port);
@@ -491,51 +730,125 @@ int FtpSession::openActiveListener() {
     return reply.isSuccess() ? kErrNone : replyError(reply);
 }
 
+// Waits for the server's connection to the active-mode listener while watching the control
+// connection, so that a refusal (425) is seen at once. A pending connection is taken before a
+// reply: a server that connected, sent and closed may have its final reply buffered already.
+int FtpSession::awaitServerConnection(FtpReply& reply) {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(m_options.timeoutMs);
+    for (;;) {
+        if (m_cancel.isCancelled())
+            return kErrOperationCancelled;
+        const auto left = std::max<long long>(
+            0,
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count());
+        const bool buffered = m_controlPos < m_controlBuffer.size();
+        pollfd fds[3] = {
+            {m_listener.fd(), POLLIN, 0}, {m_control.fd(), POLLIN, 0}, {m_cancel.fd(), POLLIN, 0}};
+        const int n = ::poll(fds, m_cancel.fd() >= 0 ? 3 : 2, buffered ? 0 : int(left));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return kErrInternalError;
+        if (m_cancel.isCancelled())
+            return kErrOperationCancelled;
+        if (fds[0].revents != 0) {
+            const int err = m_listener.acceptFrom(m_peer, 0, &m_cancel, m_data);
+            if (err != kErrTimeout)
+                return err; // accepted, or the listener failed
+            continue;       // a stranger was turned away
+        }
+        if (!buffered && fds[1].revents == 0) {
+            if (left == 0)
+                return kErrTimeout;
+            continue;
+        }
+        const int err = readReply(reply);
+        if (err != kErrNone)
+            return err;
+        if (reply.isError())
+            return replyError(reply);
+        if (reply.isSuccess()) { // done without a data connection (nothing to send)
+            m_finalReplyRead = true;
+            m_dataEof = true;
+            return kErrNone;
+        }
+    }
+}
+
 int FtpSession::openDataConnection(std::string_view commandLine, FtpReply& firstReply) {
     m_dataEof = false;
     m_finalReplyRead = false;
+    m_completeWithoutReply = false;
     m_transferResult = kErrNone;
     m_bufferPos = m_bufferLen = 0;
     m_transferred = 0;
-    int err = m_options.passive ? openPassive() : openActiveListener();
-    if (err != kErrNone) {
+    bool passive = m_options.passive;
+    // The other mode is tried once, when this one's data connection could not be made.
+    auto switchMode = [&](bool canSwitch) {
         m_data.close();
         m_listener.close();
-        if (err == kErrOperationCancelled)
-            m_cancel.reset();
-        return err;
-    }
-    err = command(commandLine, firstReply);
-    if (err != kErrNone) {
-        m_data.close();
-        m_listener.close();
-        return err;
-    }
-    if (firstReply.isError()) {
-        m_data.close();
-        m_listener.close();
-        return replyError(firstReply);
-    }
-    if (firstReply.isSuccess()) {
-        // Some servers answer an empty transfer with the final reply at once.
-        m_finalReplyRead = true;
-        if (!m_options.passive)
-            m_dataEof = true;
-        m_listener.close();
+        if (!canSwitch || !m_control.valid() || m_cancel.isCancelled())
+            return false;
+        tell(passive ? "The passive data connection failed; trying active mode."
+                     : "The active data connection failed; trying passive mode.");
+        passive = !passive;
+        return true;
+    };
+    for (int attempt = 0;; ++attempt) {
+        const bool canSwitch = attempt == 0;
+        int err = passive ? openPassive() : openActiveListener();
+        if (err != kErrNone) {
+            const bool connectFailed = passive ? (err == kErrCannotConnect || err == kErrTimeout ||
+                                                  err == kErrConnectionReset)
+                                               : err != kErrOperationCancelled;
+            if (connectFailed && switchMode(canSwitch))
+                continue;
+            m_data.close();
+            m_listener.close();
+            if (err == kErrOperationCancelled)
+                m_cancel.reset();
+            return err;
+        }
+        err = command(commandLine, firstReply);
+        if (err != kErrNone) {
+            m_data.close();
+            m_listener.close();
+            return err;
+        }
+        if (firstReply.code == 425 && !passive && switchMode(canSwitch))
+            continue; // the server could not connect to our listener
+        if (firstReply.isError()) {
+            m_data.close();
+            m_listener.close();
+            return replyError(firstReply);
+        }
+        if (firstReply.isSuccess()) {
+            // Some servers answer an empty transfer with the final reply at once.
+            m_finalReplyRead = true;
+            if (!passive)
+                m_dataEof = true;
+            m_listener.close();
+            m_options.passive = passive;
+            return kErrNone;
+        }
+        if (!firstReply.isPreliminary()) {
+            m_data.close();
+            m_listener.close();
+            return kErrExtendedError;
+        }
+        if (!passive) {
+            FtpReply refusal;
+            err = awaitServerConnection(refusal);
+            m_listener.close();
+            if (err == kErrExtendedError && refusal.code == 425 && switchMode(canSwitch))
+                continue;
+            if (err != kErrNone)
+                return err;
+        }
+        m_options.passive = passive; // the mode that worked stays for the session
         return kErrNone;
     }
-    if (!firstReply.isPreliminary()) {
-        m_data.close();
-        m_listener.close();
-        return kErrExtendedError;
-    }
-    if (!m_options.passive) {
-        err = m_listener.acceptFrom(m_peer, m_options.timeoutMs, &m_cancel, m_data);
-        m_listener.close();
-        if (err != kErrNone)
-            return err;
-    }
-    return kErrNone;
 }
 
 int FtpSession::fillReadBuffer() {
@@ -575,7 +888,22 @@ int FtpSession::finishTransfer() {
     m_data.close();
     if (!m_finalReplyRead) {
         FtpReply reply;
+        const FileState state = m_fileState;
         const int err = readReply(reply);
+        // A download whose data connection ended in order with every announced byte is
+        // complete even when the control connection went silent or was lost after it.
+        const bool dataComplete = state == FileState::Reading && m_dataEof && m_expectedSize &&
+                                  m_transferred == *m_expectedSize;
+        if (err != kErrNone && dataComplete &&
+            (err == kErrFtpDropped || err == kErrTimeout || err == kErrConnectionReset ||
+             err == kErrConnectionAborted)) {
+            m_fileState = state; // closeFile() still ends it
+            m_finalReplyRead = true;
+            m_completeWithoutReply = true;
+            tell("The server's final reply did not come; all " + std::to_string(m_transferred) +
+                 " bytes arrived, so the transfer counts as complete.");
+            return kErrNone;
+        }
         if (err != kErrNone)
             return err;
         m_finalReplyRead = true;
@@ -685,6 +1013,8 @@ bool FtpSession::openFile(std::string_view path, OpenMode mode) {
         return fail(err);
     }
     m_fileState = mode == OpenMode::Read ? FileState::Reading : FileState::Writing;
+    if (mode == OpenMode::Read && !m_expectedSize && reply.isPreliminary())
+        m_expectedSize = announcedSize(reply);
     if (m_buffer.size() < kBufferSize)
         m_buffer.resize(kBufferSize);
     return succeed();
@@ -834,7 +1164,7 @@ bool FtpSession::closeFile() {
         }
     }
     resetFile();
-    if (m_dropped && result == kErrNone)
+    if (m_dropped && result == kErrNone && !m_completeWithoutReply)
         result = kErrFtpDropped;
     return result == kErrNone ? succeed() : fail(result);
 }
@@ -986,20 +1316,46 @@ bool FtpSession::writeFileFrom(int fd, std::size_t size, std::size_t& bytesMoved
 // --- Directory search --------------------------------------------------------------------
 
 int FtpSession::readListing(std::string_view directory, std::string_view mask) {
-    m_found.clear();
-    m_foundNext = 0;
     m_expectedSize.reset();
     FtpReply reply;
-    int err = kErrNone;
-    bool mlsd = m_hasMlsd;
-    for (;;) {
-        err = openDataConnection(joinCommand(mlsd ? "MLSD" : "LIST", directory), reply);
-        if (err == kErrExtendedError && mlsd && (reply.code == 500 || reply.code == 502)) {
-            m_hasMlsd = mlsd = false; // offered but not implemented: fall back to LIST
-            continue;
-        }
-        break;
+    std::size_t parsed = 0;
+    if (m_hasMlsd) {
+        const int err = runListing(joinCommand("MLSD", directory), true, mask, reply, parsed);
+        if (err != kErrExtendedError || (reply.code != 500 && reply.code != 502))
+            return err;
+        m_hasMlsd = false; // offered but not implemented: fall back to LIST
     }
+    const std::string plain = joinCommand("LIST", directory);
+    if (m_listAll == ListAll::Refused)
+        return runListing(plain, false, mask, reply, parsed);
+    const int err = runListing(joinCommand("LIST -a", directory), false, mask, reply, parsed);
+    if (err == kErrNone && parsed > 0) {
+        m_listAll = ListAll::Works;
+        return err;
+    }
+    // Refused as an option, or perhaps taken for a path: a plain LIST tells.
+    const bool refused =
+        err == kErrExtendedError && reply.code >= 500 && reply.code <= 504 && reply.code != 550;
+    const bool maybePath =
+        m_listAll == ListAll::Unknown &&
+        ((err == kErrExtendedError && (reply.code == 450 || reply.code == 550)) || err == kErrNone);
+    if (!refused && !maybePath)
+        return err;
+    const int plainErr = runListing(plain, false, mask, reply, parsed);
+    if (refused || (plainErr == kErrNone && parsed > 0)) {
+        m_listAll = ListAll::Refused;
+        tell("The server does not take \"LIST -a\"; hidden files may be missing.");
+    }
+    return plainErr;
+}
+
+int FtpSession::runListing(std::string_view commandLine, bool mlsd, std::string_view mask,
+                           FtpReply& reply, std::size_t& parsed) {
+    m_found.clear();
+    m_foundNext = 0;
+    parsed = 0;
+    const bool listAll = commandLine.rfind("LIST -a", 0) == 0;
+    int err = openDataConnection(commandLine, reply);
     if (err != kErrNone) {
         if (err == kErrTimeout && m_control.valid()) {
             m_fileState = FileState::Reading;
@@ -1020,7 +1376,10 @@ int FtpSession::readListing(std::string_view directory, std::string_view mask) {
             return;
         DirEntry entry;
         const bool ok = mlsd ? ParseMlsdLine(line, entry) : ParseListLine(line, now, entry);
-        if (ok && (mask.empty() || WildcardMatch(mask, entry.name)))
+        parsed += ok ? 1 : 0;
+        // "." and ".." come with "-a" only: a plain listing would not have shown them.
+        const bool added = listAll && (entry.name == "." || entry.name == "..");
+        if (ok && !added && (mask.empty() || WildcardMatch(mask, entry.name)))
             m_found.push_back(std::move(entry));
     };
     for (;;) {

@@ -33,8 +33,22 @@
 // Directory search: findFirstFile() lists the directory part of the pattern (MLSD when the
 // server offers it, else LIST) and keeps the entries whose name matches the last component
 // under Windows wildcard rules ("*.*" is everything, case-insensitive); a last component
-// without wildcards finds that one name. No match gives false with kErrNoMoreFiles. The
-// listing is read completely by findFirstFile(), so the session is free again afterwards.
+// without wildcards finds that one name. Only a listing that succeeded and held no match gives
+// false with kErrNoMoreFiles. Every failure has its own number, with the server's words in
+// lastResponse(): a listing refused (425, 426, 450, 550: kErrExtendedError), the session lost
+// (421 or a closed control connection: kErrFtpDropped), a data connection that could not be
+// made (kErrCannotConnect), an answer or data that did not come (kErrTimeout). The listing is
+// read completely by findFirstFile(), so the session is free again afterwards.
+//
+// Hidden files: LIST is sent as "LIST -a" (some servers, vsftpd among them, leave dot files
+// out of a plain LIST). Where the server refuses the option (500-504), or takes it for a path
+// (450/550, or an empty listing, while a plain LIST of the same folder succeeds with entries),
+// the plain LIST is used for the rest of the session. Once "-a" has given entries it is
+// trusted; the "." and ".." lines it adds are left out. MLSD always shows every name.
+//
+// Links: a symbolic link (LIST "l" lines, MLSD "OS.unix=slink" / "OS.unix=symlink") is
+// EntryType::Link, never with the directory attribute, its name without " -> target" and
+// linkTarget set where the listing names it. Whether it leads to a folder only a CWD can tell.
 //
 // Files: while a file is open (openFile until closeFile) any other command fails with
 // kErrFtpTransferInProgress. readFile() fills the whole buffer unless the file ends; at the end
@@ -63,11 +77,42 @@
 // does not come in time (kErrTimeout), or an overlong or malformed one, also closes it, since
 // a late reply would be taken for the answer to the next command.
 //
+// A download counts as complete without its final reply when the control connection was lost
+// or went silent after the data, provided the data connection ended with an orderly close and
+// the bytes received equal the size the server announced beforehand (SIZE, or "(n bytes)" in
+// its 150 reply): readFile / closeFile then succeed, the session is closed and the next call
+// fails with kErrFtpDropped. Without an announced size, or for an upload (only the server can
+// say it stored the file), the final reply decides as always.
+//
+// Connecting: the name lookup runs on a helper thread and is waited for up to timeoutMs (a
+// lookup that never ends is left behind, its result freed when it comes); numeric addresses
+// need no lookup. The addresses of a name are tried in turn, sharing one timeoutMs between
+// them: each gets what is left divided by the addresses left, so a silent first address does
+// not use up the time of the others. The greeting and every login reply then wait timeoutMs
+// each. abort() from another thread ends connect() at any stage with kErrOperationCancelled
+// and leaves the session closed. The control connection sends TCP keepalives (idle 30 s, then
+// every 10 s, 6 probes), so a NAT keeps its mapping through a long transfer. Port 0 means 21.
+// Login refusals keep their numbers (kErrFtpDropped for a 421, kErrIncorrectUserName,
+// kErrIncorrectPassword, kErrLoginFailure) with the server's reply lines in lastResponse().
+//
+// Data connections: passive tries EPSV, then PASV: an EPSV without an answer within
+// min(timeoutMs, 5 s), or whose data connection fails, is not tried again in the session (a
+// late EPSV answer is read and set aside, so it is never taken for the next command's). When
+// the data connection of one mode cannot be made (passive: the connect fails; active: EPRT and
+// PORT refused, or a 425 because the server could not reach us), the other mode is tried once
+// and, where it works, used for the rest of the session. In active mode the control connection
+// is watched while the server's connection is awaited, so a refusal is seen at once. Each
+// fallback is told through SessionOptions::notice.
+//
+// Closing: close() on a session whose server has gone (a pending 421, a closed or reset
+// connection, one already dropped) is a clean close: true with kErrNone. It fails only when a
+// live server does not say goodbye in time (kErrTimeout) or refuses QUIT (kErrExtendedError).
+//
 // Records: DirEntry (ftp/dir_entry.h) maps field by field onto a directory-search record:
 // attributes (0x10 directory, 0x01 read-only, 0x02 hidden for dot names, 0x20 archive for
 // files), creationTime / lastAccessTime / lastWriteTime in seconds since 1970 UTC (0 when the
 // listing does not give them), a 64-bit size and the name's raw bytes. A server's own "." and
-// ".." lines of a LIST are passed on as entries (unsafeName set); MLSD's cdir/pdir are not.
+// ".." lines of a plain LIST are passed on as entries (unsafeName set); MLSD's cdir/pdir are not.
 
 #include "ftp/canceller.h"
 #include "ftp/dir_entry.h"
@@ -77,6 +122,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -86,8 +132,8 @@
 namespace tw::ftp {
 
 struct SessionOptions {
-    std::string host; // name or numeric address (IPv4 or IPv6)
-    int port = 21;
+    std::string host;      // name or numeric address (IPv4 or IPv6)
+    int port = 21;         // 0 means 21
     std::string user;      // empty: anonymous login
     std::string password;  // ignored for anonymous login
     bool passive = true;   // passive (EPSV, then PASV) or active (EPRT, then PORT)
@@ -99,6 +145,10 @@ struct SessionOptions {
     // and one write per 256 KiB (the page cache copy happens either way), so it is off unless
     // asked for.
     bool spliceDownloads = false;
+    // Told, on the calling thread and during the call, of a change of course the caller may
+    // want to log: a passive / active fallback, a transfer taken as complete without its final
+    // reply. One English sentence each; empty: not told.
+    std::function<void(const std::string&)> notice;
 };
 
 class FtpSession {
@@ -150,6 +200,18 @@ public:
     // The size the server reported for the file being read, when it did.
     std::optional<std::uint64_t> openFileSize() const { return m_expectedSize; }
 
+    // Whether `path` names an existing file or folder, asked without changing any state: MLST
+    // where FEAT offered it (2xx: true, 550: false), else SIZE where offered (213: true; a 550
+    // says nothing, since SIZE fails on folders too). nullopt when the server cannot tell;
+    // lastError() is kErrNone when the server answered, else the failure's number.
+    std::optional<bool> pathExists(std::string_view path);
+    // Whether the server compares names without regard to case: its SYST reply (asked at
+    // login) names a Windows system, as "215 Windows_NT" does.
+    bool namesIgnoreCase() const { return m_windowsServer; }
+    // The control connection's descriptor (-1 when closed), for inspecting its socket options
+    // only: never read, write or close it.
+    int controlDescriptor() const { return m_control.fd(); }
+
     // Sends a raw command and reads its reply (success for 1xx-3xx replies).
     bool sendCommand(std::string_view command, FtpReply& reply);
 
@@ -178,11 +240,19 @@ private:
     void handleCancel();
     bool cancelTransfer(FileState state);
 
+    bool failConnect(int error, bool sayGoodbye = true);
+    int resolve(std::vector<SocketAddress>& addresses);
+    int connectControl();
     int login(const SessionOptions& options);
-    void readFeatures();
+    int readFeatures();
+    int readSystem();
+    void tell(const std::string& text) const;
     int openDataConnection(std::string_view commandLine, FtpReply& firstReply);
     int openPassive();
     int openActiveListener();
+    int awaitServerConnection(FtpReply& reply);
+    int runListing(std::string_view commandLine, bool mlsd, std::string_view mask, FtpReply& reply,
+                   std::size_t& parsed);
     int fillReadBuffer();
     int flushWriteBuffer();
     int finishTransfer();
@@ -208,8 +278,13 @@ private:
     std::string m_lastResponse;
 
     bool m_hasMlsd = false;
+    bool m_hasMlst = false;
     bool m_utf8 = false;
     bool m_hasSize = false;
+    bool m_windowsServer = false;
+    // "LIST -a": not yet known, gave entries, or refused / taken for a path.
+    enum class ListAll { Unknown, Works, Refused };
+    ListAll m_listAll = ListAll::Unknown;
     bool m_epsvFailed = false;
     bool m_eprtFailed = false;
     bool m_dropped = false;
@@ -221,6 +296,7 @@ private:
     bool m_dataOpen = false;
     bool m_dataEof = false;
     bool m_finalReplyRead = false;
+    bool m_completeWithoutReply = false;
     int m_transferResult = 0;
     std::vector<char> m_buffer;
     std::size_t m_bufferPos = 0;

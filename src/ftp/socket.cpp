@@ -169,6 +169,16 @@ void Socket::setNoDelay() {
         ::setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
 }
 
+void Socket::setKeepAlive(int idleSeconds, int intervalSeconds, int count) {
+    if (m_fd < 0)
+        return;
+    const int one = 1;
+    ::setsockopt(m_fd, SOL_SOCKET, SO_KEEPALIVE, &one, sizeof one);
+    ::setsockopt(m_fd, IPPROTO_TCP, TCP_KEEPIDLE, &idleSeconds, sizeof idleSeconds);
+    ::setsockopt(m_fd, IPPROTO_TCP, TCP_KEEPINTVL, &intervalSeconds, sizeof intervalSeconds);
+    ::setsockopt(m_fd, IPPROTO_TCP, TCP_KEEPCNT, &count, sizeof count);
+}
+
 void Socket::shutdownWrite() {
     if (m_fd >= 0)
         ::shutdown(m_fd, SHUT_WR);

@@ -43,6 +43,9 @@ public:
     void closeWithReset();
     // Sends small writes at once (for the command connection; bulk data does not want it).
     void setNoDelay();
+    // Sends keepalive probes after `idleSeconds` without traffic, then every `intervalSeconds`,
+    // giving up after `count` unanswered ones.
+    void setKeepAlive(int idleSeconds, int intervalSeconds, int count);
     // Sends FIN (the peer reads end of file) but keeps the socket for reading.
     void shutdownWrite();
 

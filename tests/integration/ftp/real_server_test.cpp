@@ -165,6 +165,23 @@ TEST_P(RealServer, ListingWithMasks) {
     EXPECT_EQ(m_session.lastError(), kErrNoMoreFiles);
 }
 
+// vsftpd lists dot files only for "LIST -a"; pyftpdlib answers MLSD and MLST. Existence: MLST
+// on pyftpdlib, SIZE on vsftpd (which cannot tell a folder from a missing name).
+TEST_P(RealServer, HiddenFilesAndExistence) {
+    tw::test::WritePatternFile(local(".htaccess"), 9, 4);
+    fs::create_directory(local("sub"));
+    auto all = findAll(m_session, remote("*.*"));
+    ASSERT_EQ(all.count(".htaccess"), 1u);
+    EXPECT_TRUE(all[".htaccess"].attributes & kAttributeHidden);
+    EXPECT_EQ(all.count(".") + all.count(".."), 0u);
+    EXPECT_FALSE(m_session.namesIgnoreCase());
+    const bool mlst = GetParam().kind == FtpTestServer::Kind::Pyftpdlib;
+    EXPECT_EQ(m_session.pathExists(remote(".htaccess")), std::optional<bool>(true));
+    EXPECT_EQ(m_session.pathExists(remote("missing")),
+              mlst ? std::optional<bool>(false) : std::nullopt);
+    EXPECT_EQ(m_session.pathExists(remote("sub")), mlst ? std::optional<bool>(true) : std::nullopt);
+}
+
 TEST_P(RealServer, TransfersOfEverySize) {
     for (const std::size_t size : {std::size_t{0}, kBlock, kBlock + 1, std::size_t{3 << 20} + 17}) {
         SCOPED_TRACE(size);

@@ -165,6 +165,8 @@ void ScriptedServer::login(const std::vector<std::string>& features) {
                 reply("200 Always in UTF8 mode.");
             }
     }
+    command(); // SYST
+    reply(m_system);
     command(); // TYPE I
     reply("200 Switching to Binary mode.");
 }
@@ -203,6 +205,21 @@ void ScriptedServer::passive() {
     const int port = listenData();
     reply("229 Entering Extended Passive Mode (|||" + std::to_string(port) + "|)");
     acceptData();
+}
+
+bool ScriptedServer::connectActive(std::string_view eprt) {
+    const auto end = eprt.rfind('|');
+    const auto start = end == std::string_view::npos ? end : eprt.rfind('|', end - 1);
+    if (start == std::string_view::npos)
+        return false;
+    closeFd(m_data);
+    m_data = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(static_cast<std::uint16_t>(
+        std::stoi(std::string(eprt.substr(start + 1, end - start - 1)))));
+    return ::connect(m_data, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
 }
 
 void ScriptedServer::sleepMs(int ms) {

@@ -34,8 +34,10 @@ public:
     void reply(std::string_view line);
     bool sendRaw(std::string_view bytes);
     void closeControl();
-    // USER/PASS/FEAT/TYPE I with the given FEAT lines (none: FEAT is refused).
+    // USER/PASS/FEAT/SYST/TYPE I with the given FEAT lines (none: FEAT is refused).
     void login(const std::vector<std::string>& features = {});
+    // The SYST answer login() gives.
+    void setSystem(std::string reply) { m_system = std::move(reply); }
     // A data listener on 127.0.0.1; returns its port.
     int listenData();
     bool acceptData();
@@ -44,6 +46,8 @@ public:
     // Answers an EPSV with a data listener (the client connects before its transfer command).
     void passive();
     void sleepMs(int ms);
+    // Connects the data connection to the address of an "EPRT |1|h|port|" command.
+    bool connectActive(std::string_view eprt);
 
 private:
     void run(Script script);
@@ -55,6 +59,7 @@ private:
     int m_data = -1;
     int m_port = 0;
     std::string m_buffer;
+    std::string m_system = "215 UNIX Type: L8";
     std::atomic<bool> m_stop{false};
     std::mutex m_mutex;
     std::vector<std::string> m_commands;

@@ -122,6 +122,31 @@ TEST(UnixListing, Attributes) {
     EXPECT_FALSE(e.unsafeName);
 }
 
+// Links are links, whichever listing names them, and never carry the folder attribute.
+TEST(Listing, LinksKeepTheirNameAndTarget) {
+    struct Row {
+        const char* line;
+        bool mlsd;
+        const char* name;
+        const char* target;
+    };
+    for (const Row& r : {
+             Row{"lrwxrwxrwx 1 u g 11 Jan 1 2020 www -> public_html", false, "www", "public_html"},
+             Row{"lrwxrwxrwx 1 u g 11 Jan 1 2020 a b -> /x -> y", false, "a b", "/x -> y"},
+             Row{"lrwxrwxrwx 1 u g 11 Jan 1 2020 bare", false, "bare", ""},
+             Row{"type=OS.unix=slink:/srv/www;modify=20200101000000; www", true, "www", "/srv/www"},
+             Row{"type=OS.unix=slink;modify=20200101000000; www", true, "www", ""},
+             Row{"type=OS.unix=symlink;size=3; lnk", true, "lnk", ""},
+         }) {
+        DirEntry e;
+        ASSERT_TRUE(r.mlsd ? ParseMlsdLine(r.line, e) : ParseListLine(r.line, kNow, e)) << r.line;
+        EXPECT_EQ(e.type, EntryType::Link) << r.line;
+        EXPECT_EQ(e.name, r.name);
+        EXPECT_EQ(e.linkTarget, r.target);
+        EXPECT_EQ(e.attributes & kAttributeDirectory, 0u) << r.line;
+    }
+}
+
 TEST(UnixListing, SixMonthRuleAtFixedNow) {
     DirEntry e;
     // Later in the calendar than "now": last year's date.

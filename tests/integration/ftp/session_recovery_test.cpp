@@ -1,0 +1,485 @@
+// Sessions against servers that fail, refuse, swallow or leave: every failure is told apart
+// from success, and the fallbacks keep working sessions working.
+#include "ftp/ftp_error.h"
+#include "ftp/ftp_session.h"
+#include "scripted_server.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <future>
+#include <net/if.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sched.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace tw::ftp;
+using tw::test::ScriptedServer;
+
+namespace {
+
+const char* kTwoLines = "-rw-r--r-- 1 u g 5 Jan 1 2020 one.txt\r\n"
+                        "drwxr-xr-x 2 u g 4096 Jan 1 2020 two\r\n";
+
+SessionOptions optionsFor(const ScriptedServer& server, int timeoutMs = 1500) {
+    SessionOptions o;
+    o.host = "127.0.0.1";
+    o.port = server.port();
+    o.timeoutMs = timeoutMs;
+    return o;
+}
+
+std::vector<std::string> startingWith(const std::vector<std::string>& lines,
+                                      std::string_view prefix) {
+    std::vector<std::string> out;
+    std::copy_if(lines.begin(), lines.end(), std::back_inserter(out),
+                 [&](const std::string& l) { return l.rfind(prefix, 0) == 0; });
+    return out;
+}
+
+// Serves EPSV, "LIST" (kTwoLines, unless `plain` answers it) and QUIT; "LIST -a" goes to
+// `listAll`.
+void serve(ScriptedServer& s, const std::function<void(ScriptedServer&)>& listAll,
+           const std::function<void(ScriptedServer&)>& plain = {}) {
+    for (std::string c = s.command(); !c.empty(); c = s.command()) {
+        if (c == "EPSV") {
+            const int port = s.listenData();
+            s.reply("229 Entering Extended Passive Mode (|||" + std::to_string(port) + "|)");
+            s.acceptData();
+        } else if (c.rfind("LIST -a", 0) == 0) {
+            listAll(s);
+            s.closeData();
+        } else if (c.rfind("LIST", 0) == 0 && plain) {
+            plain(s);
+            s.closeData();
+        } else if (c.rfind("LIST", 0) == 0) {
+            s.reply("150 Here it comes.");
+            s.sendData(kTwoLines);
+            s.closeData();
+            s.reply("226 Done.");
+        } else if (c == "QUIT") {
+            s.reply("221 Bye.");
+            return;
+        } else {
+            s.reply("502 Not here.");
+        }
+    }
+}
+
+std::vector<std::string> names(FtpSession& session, std::string_view pattern) {
+    std::vector<std::string> out;
+    DirEntry e;
+    for (bool ok = session.findFirstFile(pattern, e); ok; ok = session.findNextFile(e))
+        out.push_back(e.name);
+    return out;
+}
+
+} // namespace
+
+TEST(FailedListing, EveryFailureHasItsOwnNumberAndTheServersWords) {
+    struct Row {
+        std::string answer; // to LIST -a (and to the plain LIST where it is retried); "": close
+        int error;
+        bool connected;
+    };
+    for (const auto& row : std::vector<Row>{
+             {"425 Can't open data connection.", kErrExtendedError, true},
+             {"426 Connection closed; transfer aborted.", kErrExtendedError, true},
+             {"450 Folder busy.", kErrExtendedError, true},
+             {"550 Permission denied.", kErrExtendedError, true},
+             {"421 Timeout, closing control connection.", kErrFtpDropped, false},
+             {"", kErrFtpDropped, false},
+             {"226 Nothing to list.", kErrNoMoreFiles, true},
+         }) {
+        ScriptedServer server([&row](ScriptedServer& s) {
+            s.login();
+            const auto answer = [&row](ScriptedServer& t) {
+                if (row.answer.empty())
+                    t.closeControl();
+                else
+                    t.reply(row.answer);
+            };
+            serve(s, answer, answer);
+        });
+        FtpSession session;
+        ASSERT_TRUE(session.connect(optionsFor(server)));
+        DirEntry e;
+        EXPECT_FALSE(session.findFirstFile("/pub/*.*", e)) << row.answer;
+        EXPECT_EQ(session.lastError(), row.error) << row.answer;
+        if (!row.answer.empty()) {
+            EXPECT_EQ(session.lastResponse(), row.answer);
+        }
+        EXPECT_EQ(session.isConnected(), row.connected) << row.answer;
+    }
+}
+
+// vsftpd leaves dot files out of a plain LIST; servers that refuse "-a" or take it for a path
+// get the plain LIST, from then on for the whole session.
+TEST(HiddenFiles, ListAllFallsBackOnceAndIsRemembered) {
+    struct Row {
+        std::string name;
+        std::function<void(ScriptedServer&)> listAll;
+        std::vector<std::string> lists; // the LIST commands of two searches
+        std::vector<std::string> found; // what the first search found
+    };
+    const std::vector<Row> rows = {
+        {"understood",
+         [](ScriptedServer& s) {
+             s.reply("150 Here it comes.");
+             s.sendData("drwxr-xr-x 2 u g 1 Jan 1 2020 .\r\ndrwxr-xr-x 2 u g 1 Jan 1 2020 ..\r\n"
+                        "-rw-r--r-- 1 u g 9 Jan 1 2020 .htaccess\r\n");
+             s.closeData();
+             s.reply("226 Done.");
+         },
+         {"LIST -a /pub", "LIST -a /pub"},
+         {".htaccess"}},
+        {"refused",
+         [](ScriptedServer& s) { s.reply("501 Invalid option."); },
+         {"LIST -a /pub", "LIST /pub", "LIST /pub"},
+         {"one.txt", "two"}},
+        {"taken for a path",
+         [](ScriptedServer& s) { s.reply("550 -a /pub: No such file."); },
+         {"LIST -a /pub", "LIST /pub", "LIST /pub"},
+         {"one.txt", "two"}},
+        {"taken for a path, empty",
+         [](ScriptedServer& s) {
+             s.reply("150 Here it comes.");
+             s.closeData();
+             s.reply("226 Done.");
+         },
+         {"LIST -a /pub", "LIST /pub", "LIST /pub"},
+         {"one.txt", "two"}},
+    };
+    for (const auto& row : rows) {
+        ScriptedServer server([&row](ScriptedServer& s) {
+            s.login();
+            serve(s, row.listAll);
+        });
+        FtpSession session;
+        std::vector<std::string> notices;
+        SessionOptions o = optionsFor(server);
+        o.notice = [&notices](const std::string& n) { notices.push_back(n); };
+        ASSERT_TRUE(session.connect(o));
+        EXPECT_EQ(names(session, "/pub/*.*"), row.found) << row.name;
+        names(session, "/pub/*.*");
+        session.close();
+        EXPECT_EQ(startingWith(server.finish(), "LIST"), row.lists) << row.name;
+        EXPECT_EQ(notices.size(), row.lists.back() == "LIST /pub" ? 1u : 0u) << row.name;
+    }
+}
+
+TEST(Close, AServerThatHasGoneIsACleanClose) {
+    for (const bool with421 : {true, false}) {
+        ScriptedServer server([with421](ScriptedServer& s) {
+            s.login();
+            serve(s, [with421](ScriptedServer& t) {
+                t.reply("150 Here it comes.");
+                t.sendData(kTwoLines);
+                t.closeData();
+                t.reply("226 Done.");
+                if (with421) // the idle timeout, before the client's next command
+                    t.reply("421 Timeout.");
+                t.closeControl();
+            });
+        });
+        FtpSession session;
+        ASSERT_TRUE(session.connect(optionsFor(server)));
+        DirEntry e;
+        EXPECT_FALSE(session.findFirstFile("*.zzz", e));
+        EXPECT_EQ(session.lastError(), kErrNoMoreFiles);
+        server.finish(); // the server has gone
+        EXPECT_TRUE(session.close()) << with421;
+        EXPECT_EQ(session.lastError(), kErrNone);
+        EXPECT_FALSE(session.isConnected());
+    }
+}
+
+TEST(Login, RefusalsKeepTheirNumbersAndTheServersLines) {
+    struct Row {
+        std::vector<std::string> replies; // greeting, to USER, to PASS
+        int error;
+    };
+    for (const auto& row : std::vector<Row>{
+             {{"421 Too many connections (8) from this IP"}, kErrFtpDropped},
+             {{"220 Hi", "530 Non-anonymous sessions must use encryption."}, kErrIncorrectUserName},
+             {{"220 Hi", "331 Password?", "530 Login must use encryption."}, kErrIncorrectPassword},
+             {{"220 Hi", "550-SSL/TLS required on the control channel", "550 Bye."},
+              kErrIncorrectUserName},
+         }) {
+        ScriptedServer server([&row](ScriptedServer& s) {
+            for (std::size_t i = 0; i < row.replies.size(); ++i) {
+                if (i > 0 && row.replies[i].rfind("550 ", 0) != 0)
+                    s.command();
+                s.reply(row.replies[i]);
+            }
+            s.drain();
+        });
+        FtpSession session;
+        SessionOptions o = optionsFor(server);
+        o.user = "bob";
+        EXPECT_FALSE(session.connect(o));
+        EXPECT_EQ(session.lastError(), row.error);
+        std::string expected = row.replies.back();
+        if (row.replies.back() == "550 Bye.")
+            expected = row.replies[1] + "\r\n" + row.replies[2];
+        EXPECT_EQ(session.lastResponse(), expected);
+        EXPECT_FALSE(session.isConnected());
+    }
+}
+
+TEST(Connect, KeepAliveOnTheControlConnection) {
+    ScriptedServer server([](ScriptedServer& s) {
+        s.login();
+        s.drain();
+    });
+    FtpSession session;
+    ASSERT_TRUE(session.connect(optionsFor(server)));
+    int on = 0, idle = 0;
+    socklen_t len = sizeof on;
+    ASSERT_EQ(::getsockopt(session.controlDescriptor(), SOL_SOCKET, SO_KEEPALIVE, &on, &len), 0);
+    len = sizeof idle;
+    ASSERT_EQ(::getsockopt(session.controlDescriptor(), IPPROTO_TCP, TCP_KEEPIDLE, &idle, &len), 0);
+    EXPECT_NE(on, 0);
+    EXPECT_GT(idle, 0);
+    EXPECT_LE(idle, 60);
+}
+
+// Port 0 is port 21: checked in a user and network namespace of its own, where a listener on
+// 127.0.0.1:21 is allowed.
+TEST(Connect, PortZeroMeansTwentyOne) {
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::unshare(CLONE_NEWUSER | CLONE_NEWNET) != 0)
+            ::_exit(77);
+        ifreq ifr{};
+        std::strncpy(ifr.ifr_name, "lo", IFNAMSIZ - 1);
+        const int ctl = ::socket(AF_INET, SOCK_DGRAM, 0);
+        ifr.ifr_flags = IFF_UP | IFF_LOOPBACK | IFF_RUNNING;
+        if (::ioctl(ctl, SIOCSIFFLAGS, &ifr) != 0)
+            ::_exit(77);
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(21);
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(fd, 1) != 0)
+            ::_exit(77);
+        FtpSession session;
+        SessionOptions o;
+        o.host = "127.0.0.1";
+        o.port = 0;
+        o.timeoutMs = 200;
+        session.connect(o); // connected to the listener, which never greets
+        ::_exit(session.lastError() == kErrTimeout ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 77)
+        GTEST_SKIP() << "no user and network namespaces here";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "port 0 did not reach the listener on port 21";
+}
+
+// A long timeout: an abort that did not work would hang the test past its own limit.
+TEST(Connect, AbortEndsConnectAtEveryStage) {
+    for (const int stage : {0, 1, 2}) { // silent greeting, USER, FEAT
+        std::atomic<bool> reached{false};
+        ScriptedServer server([stage, &reached](ScriptedServer& s) {
+            if (stage > 0)
+                s.reply("220 Hi");
+            if (stage > 1) {
+                s.command();
+                s.reply("331 Password?");
+                s.command();
+                s.reply("230 In.");
+            }
+            if (stage > 0)
+                s.command();
+            reached = true;
+            s.sleepMs(120000);
+        });
+        FtpSession session;
+        auto connected = std::async(std::launch::async,
+                                    [&] { return session.connect(optionsFor(server, 120000)); });
+        while (!reached)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        session.abort();
+        EXPECT_FALSE(connected.get()) << stage;
+        EXPECT_EQ(session.lastError(), kErrOperationCancelled) << stage;
+        EXPECT_FALSE(session.isConnected());
+        std::string cwd;
+        EXPECT_FALSE(session.getCurrentDirectory(cwd));
+        EXPECT_EQ(session.lastError(), kErrIncorrectHandleState); // closed, not dropped
+    }
+}
+
+TEST(Transfer, CompleteDataWithoutTheFinalReplyIsComplete) {
+    ScriptedServer server([](ScriptedServer& s) {
+        s.login();
+        s.passive();
+        s.command(); // RETR
+        s.reply("150 Opening BINARY mode data connection for f.bin (1000 bytes).");
+        s.sendData(std::string(1000, 'x'));
+        s.closeData();
+        s.closeControl(); // gone before its 226
+    });
+    FtpSession session;
+    std::vector<std::string> notices;
+    SessionOptions o = optionsFor(server);
+    o.notice = [&notices](const std::string& n) { notices.push_back(n); };
+    ASSERT_TRUE(session.connect(o));
+    ASSERT_TRUE(session.openFile("f.bin", FtpSession::OpenMode::Read));
+    char buf[300];
+    std::size_t n = 0, total = 0;
+    bool ok = true;
+    while ((ok = session.readFile(buf, sizeof buf, n)) && n > 0)
+        total += n;
+    EXPECT_TRUE(ok) << session.lastError();
+    EXPECT_EQ(total, 1000u);
+    EXPECT_TRUE(session.closeFile()) << session.lastError();
+    EXPECT_EQ(notices.size(), 1u);
+    EXPECT_FALSE(session.isConnected());
+    std::string cwd;
+    EXPECT_FALSE(session.getCurrentDirectory(cwd));
+    EXPECT_EQ(session.lastError(), kErrFtpDropped);
+}
+
+TEST(PassiveFallback, SwallowedEpsvIsRetriedWithPasvAndALateAnswerIsSetAside) {
+    for (const std::string late : {"", "229 Entering Extended Passive Mode (|||1|)", "500 No."}) {
+        ScriptedServer server([&late](ScriptedServer& s) {
+            s.login();
+            s.command(); // EPSV, not answered in time
+            s.command(); // PASV
+            if (!late.empty())
+                s.reply(late);
+            const int port = s.listenData();
+            s.reply("227 Entering Passive Mode (127,0,0,1," + std::to_string(port / 256) + "," +
+                    std::to_string(port % 256) + ").");
+            std::string c = s.command();
+            if (c == "NOOP") {
+                s.reply("200 NOOP ok.");
+                c = s.command(); // LIST
+            }
+            s.acceptData();
+            s.reply("150 Here it comes.");
+            s.sendData(kTwoLines);
+            s.closeData();
+            s.reply("226 Done.");
+            s.command(); // PWD
+            s.reply("257 \"/in step\"");
+            s.drain();
+        });
+        FtpSession session;
+        std::vector<std::string> notices;
+        SessionOptions o = optionsFor(server, 400);
+        o.notice = [&notices](const std::string& n) { notices.push_back(n); };
+        ASSERT_TRUE(session.connect(o));
+        EXPECT_EQ(names(session, "*.*"), (std::vector<std::string>{"one.txt", "two"})) << late;
+        std::string cwd;
+        ASSERT_TRUE(session.getCurrentDirectory(cwd)) << late << session.lastError();
+        EXPECT_EQ(cwd, "/in step");
+        EXPECT_EQ(notices.size(), 1u);
+    }
+}
+
+// The server refuses at once to connect to our listener; with a long timeout, an engine that
+// did not watch the control connection would hang here.
+TEST(PassiveFallback, RefusedActiveConnectionFallsBackToPassive) {
+    ScriptedServer server([](ScriptedServer& s) {
+        s.login();
+        s.command(); // EPRT
+        s.reply("200 EPRT command successful.");
+        s.command(); // RETR
+        s.reply("150 Opening BINARY mode data connection.");
+        s.reply("425 Failed to establish connection.");
+        s.passive();
+        s.command(); // RETR
+        s.reply("150 Opening BINARY mode data connection.");
+        s.sendData("data");
+        s.closeData();
+        s.reply("226 Done.");
+        s.drain();
+    });
+    FtpSession session;
+    std::vector<std::string> notices;
+    SessionOptions o = optionsFor(server, 120000);
+    o.passive = false;
+    o.notice = [&notices](const std::string& n) { notices.push_back(n); };
+    ASSERT_TRUE(session.connect(o));
+    ASSERT_TRUE(session.openFile("f", FtpSession::OpenMode::Read)) << session.lastError();
+    char buf[16];
+    std::size_t n = 0;
+    ASSERT_TRUE(session.readFile(buf, sizeof buf, n));
+    EXPECT_EQ(std::string(buf, n), "data");
+    EXPECT_TRUE(session.closeFile());
+    EXPECT_EQ(notices.size(), 1u);
+}
+
+TEST(PassiveFallback, FailedPassiveDataConnectionFallsBackToActive) {
+    ScriptedServer server([](ScriptedServer& s) {
+        s.login();
+        s.command(); // EPSV: a port nobody listens on
+        s.reply("229 Entering Extended Passive Mode (|||1|)");
+        s.command(); // PASV: the same
+        s.reply("227 Entering Passive Mode (127,0,0,1,0,1).");
+        const std::string eprt = s.command();
+        s.reply("200 EPRT command successful.");
+        s.command(); // LIST -a
+        if (!s.connectActive(eprt))
+            return;
+        s.reply("150 Here it comes.");
+        s.sendData(kTwoLines);
+        s.closeData();
+        s.reply("226 Done.");
+        s.drain();
+    });
+    FtpSession session;
+    std::vector<std::string> notices;
+    SessionOptions o = optionsFor(server);
+    o.notice = [&notices](const std::string& n) { notices.push_back(n); };
+    ASSERT_TRUE(session.connect(o));
+    EXPECT_EQ(names(session, "*.*"), (std::vector<std::string>{"one.txt", "two"}));
+    EXPECT_EQ(notices.size(), 2u); // EPSV's connection, then passive mode as a whole
+}
+
+TEST(PathExists, MlstThenSizeAndTheServersCase) {
+    ScriptedServer mlst([](ScriptedServer& s) {
+        s.setSystem("215 Windows_NT");
+        s.login({"MLST type*;size*;", "SIZE"});
+        s.command();
+        s.reply("250-Listing a.txt");
+        s.reply(" type=file;size=5; a.txt");
+        s.reply("250 End");
+        s.command();
+        s.reply("550 No such file.");
+        s.drain();
+    });
+    FtpSession session;
+    ASSERT_TRUE(session.connect(optionsFor(mlst)));
+    EXPECT_TRUE(session.namesIgnoreCase());
+    EXPECT_EQ(session.pathExists("a.txt"), std::optional<bool>(true));
+    EXPECT_EQ(session.pathExists("b.txt"), std::optional<bool>(false));
+    session.close();
+    EXPECT_EQ(startingWith(mlst.finish(), "MLST"),
+              (std::vector<std::string>{"MLST a.txt", "MLST b.txt"}));
+
+    ScriptedServer size([](ScriptedServer& s) {
+        s.login({"SIZE"});
+        s.command();
+        s.reply("213 5");
+        s.command();
+        s.reply("550 Not a plain file.");
+        s.drain();
+    });
+    ASSERT_TRUE(session.connect(optionsFor(size)));
+    EXPECT_FALSE(session.namesIgnoreCase());
+    EXPECT_EQ(session.pathExists("a.txt"), std::optional<bool>(true));
+    EXPECT_EQ(session.pathExists("dir"), std::nullopt);
+    EXPECT_EQ(session.lastError(), kErrNone);
+}
