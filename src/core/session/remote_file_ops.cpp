@@ -5,6 +5,8 @@
 #include "core/state/app_state.h"
 #include "core/text/messages.h"
 
+#include <cerrno>
+
 namespace tw {
 
 namespace {
@@ -26,10 +28,16 @@ OpResult RemoteFileOps::makeDirectory(const PaneState&, const QString& name) {
     return toOpResult(m_session.createDirectory(m_session.remotePathBytes() + '/' + name.toUtf8()));
 }
 
-OpResult RemoteFileOps::rename(const PaneState&, const FileEntry& row, const QString& newName) {
+OpResult RemoteFileOps::rename(const PaneState& pane, const FileEntry& row,
+                               const QString& newName) {
     const QByteArray folder = m_session.remotePathBytes();
-    return toOpResult(m_session.renameFile(folder + '/' + SessionController::RemoteNameBytes(row),
-                                           folder + '/' + newName.toUtf8()));
+    const QByteArray target = folder + '/' + newName.toUtf8();
+    // Most servers rename onto an existing file without a word: a taken name is refused as the
+    // local side refuses it, and the file is kept.
+    if (m_session.remoteNameTaken(pane, row, newName, target))
+        return {EEXIST, {}};
+    return toOpResult(
+        m_session.renameFile(folder + '/' + SessionController::RemoteNameBytes(row), target));
 }
 
 OpResult RemoteFileOps::removeFile(const PaneState&, const FileEntry& row) {

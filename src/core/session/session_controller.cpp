@@ -76,6 +76,10 @@ bool SessionController::openSession(const AccountRecord& account, const QString&
     options.timeoutMs = m_timeoutMs;
     if (m_zeroCopy)
         options.sendfileUploads = options.spliceDownloads = *m_zeroCopy;
+    // The engine's notes (a passive / active fallback) go to the log as they happen.
+    options.notice = [this](const std::string& note) {
+        m_messages.LogMessage(4428, {decode(note)});
+    };
     return m_session->connect(options);
 }
 
@@ -141,7 +145,6 @@ void SessionController::connectWorker(AccountRecord account, QString server, boo
     bool connected = false;
     if (!m_stopRequested) {
         connected = openSession(account, server);
-        logEngineNotices();
     }
     if (m_stopRequested && connected) {
         m_session->close(false); // stopped just as the server let us in
@@ -311,13 +314,6 @@ void SessionController::noteSessionState() {
         if (generation == m_generation && m_runtime.connected && !m_runtime.sessionLost)
             markSessionLost();
     });
-}
-
-void SessionController::logEngineNotices() {
-    if (!m_session)
-        return;
-    // for (const std::string& note : m_session->takeNotices())
-    //     m_messages.LogMessage(4428, {decode(note)});
 }
 
 bool SessionController::Disconnect(bool confirm) {
@@ -498,7 +494,6 @@ SessionController::ListingOutcome SessionController::listRemote(const ListingJob
     if (outcome == ListingOutcome::Failed) // reported before findClose clears the reply
         reportEngineError(4526, m_state.options.AlertLevel != 0);
     m_session->findClose();
-    logEngineNotices();
     if (outcome != ListingOutcome::Listed)
         rows.resize(1); // a failed listing never passes for a folder's contents: ".." only
 
@@ -599,6 +594,20 @@ SessionController::CallResult SessionController::deleteFile(const QByteArray& pa
 SessionController::CallResult SessionController::renameFile(const QByteArray& from,
                                                             const QByteArray& to) {
     return call([&](ftp::FtpSession& s) { return s.renameFile(view(from), view(to)); });
+}
+
+bool SessionController::remoteNameTaken(const PaneState& pane, const FileEntry& row,
+                                        const QString& newName, const QByteArray& target) {
+    if (!m_session)
+        return false;
+    const bool ignoreCase = m_session->namesIgnoreCase();
+    const Qt::CaseSensitivity cs = ignoreCase ? Qt::CaseInsensitive : Qt::CaseSensitive;
+    if (newName.compare(row.name, cs) == 0)
+        return false; // the row itself, perhaps with another case
+    for (const FileEntry& entry : pane.entries)
+        if (!entry.isParent && entry.name.compare(newName, cs) == 0)
+            return true;
+    return m_session->pathExists(view(target)).value_or(false);
 }
 
 QByteArray SessionController::remotePathBytes() const {

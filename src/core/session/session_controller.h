@@ -74,6 +74,8 @@ public:
     // Marks the session lost when the engine has lost its connection (UI thread): the log
     // says so and points to Re-Connect, the title and the commands follow. True when lost.
     bool CheckSessionAlive();
+    // The same from the worker, at the end of its work: the mark is handed to the UI thread.
+    void noteSessionState();
 
     // Remote calls on the current session (UI thread, not busy). Paths are byte strings joined
     // by the caller, so names the server sent that are not UTF-8 reach it unchanged.
@@ -81,6 +83,11 @@ public:
     CallResult removeDirectory(const QByteArray& path);
     CallResult deleteFile(const QByteArray& path);
     CallResult renameFile(const QByteArray& from, const QByteArray& to);
+    // Whether renaming `row` of `pane` to `newName` (full path `target`) would replace another
+    // entry: one the listing shows (ignoring case only where the server does), or one the
+    // server reports to exist.
+    bool remoteNameTaken(const PaneState& pane, const FileEntry& row, const QString& newName,
+                         const QByteArray& target);
     // The server's current directory as it sent it.
     QByteArray remotePathBytes() const;
     // The full remote path of a row: the pane path and the row's name (its bytes when the name
@@ -124,11 +131,9 @@ private:
     void continueOnWorker(std::function<void()> body);
     void navigateWorker(QByteArray path, bool quietFailure);
     void finishWorker();
-    void noteSessionState();
     bool openSession(const AccountRecord& account, const QString& server);
     bool readCurrentDirectory();
     void reportEngineError(int apiNameId, bool playAlert, QString* out = nullptr);
-    void logEngineNotices();
     CallResult call(const std::function<bool(ftp::FtpSession&)>& fn);
     ListingJob listingJob() const;
     ListingOutcome listRemote(const ListingJob& job);

@@ -192,6 +192,18 @@ void TransferController::writeLogEntry(const Batch& batch, const FileEntry& sour
     WriteTransferLogEntry(m_messages, m_globals, entry);
 }
 
+// Whether a remote link leads to a folder: the server's CWD decides, and the batch's folder
+// is entered again afterwards.
+bool TransferController::isFolderLink(ftp::FtpSession& session, const Batch& batch,
+                                      const FileEntry& row) {
+    const QByteArray path = joinRemote(batch.remoteBytes, SessionController::RemoteNameBytes(row));
+    if (!session.setCurrentDirectory({path.constData(), std::size_t(path.size())}))
+        return false;
+    session.setCurrentDirectory(
+        {batch.remoteBytes.constData(), std::size_t(batch.remoteBytes.size())});
+    return true;
+}
+
 void TransferController::runBatch(const Batch& batch) {
     m_messages.SetBusyCursor(true);
     ftp::FtpSession& session = *m_session.engine();
@@ -203,6 +215,8 @@ void TransferController::runBatch(const Batch& batch) {
             break;
         if (row.icon <= 2)
             continue; // the parent row, drives and folders are never transferred
+        if (!batch.upload && row.isLink && isFolderLink(session, batch, row))
+            continue; // a link to a folder is skipped as folders are
         QString destination = row.name;
         if (batch.upload && batch.options.Lowercase)
             destination = destination.toLower();
@@ -294,6 +308,7 @@ void TransferController::finishBatch(const Batch& batch, int transferred, bool s
     m_messages.SetBusyCursor(false);
     if (stopped)
         m_messages.LogMessage(4422);
+    m_session.noteSessionState(); // a session the server ended meanwhile is shown as lost
     m_running = false;
     m_runtime.busy = false;
     if (transferred > 0) {

@@ -13,6 +13,9 @@
 
 namespace tw {
 
+namespace ftp {
+class FtpSession;
+}
 class LocalSystem;
 class Messages;
 class SessionController;
@@ -48,6 +51,7 @@ private:
     struct Row;
 
     bool start(bool upload, const std::vector<int>& selectedRows);
+    static bool isFolderLink(ftp::FtpSession& session, const Batch& batch, const FileEntry& row);
     void runBatch(const Batch& batch);
     std::optional<QString> askDestinationName(const Batch& batch, const QString& offered);
     // False when the batch is to stop (Cancel in the question).
