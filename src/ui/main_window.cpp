@@ -187,6 +187,7 @@ void MainWindow::buildChildren() {
     m_logPane = log;
 
     applyDisplayFont();
+    OnThemePaletteChange(this, [this] { applyDisplayFont(); });
     if (m_globals.FirstStart) {
         // The first-start widths suit a narrower font than the desktop's: widen the date
         // columns so that a whole date text fits in the panes' font.
@@ -794,13 +795,8 @@ void MainWindow::applyDisplayFont() {
     const QColor colour = ColourFromSetting(m_globals.paneFont);
     const std::initializer_list<QWidget*> targets = {m_localList, m_localLabel, m_remoteLabel,
                                                      m_remoteList, m_logPane};
-    for (QWidget* w : targets) {
-        w->setFont(font);
-        QPalette palette = w->palette();
-        palette.setColor(QPalette::Text, colour);
-        palette.setColor(QPalette::WindowText, colour);
-        w->setPalette(palette);
-    }
+    for (QWidget* w : targets)
+        ApplyDisplayFont(w, font, colour);
     m_client->update();
 }
 
