@@ -613,10 +613,13 @@ QStringList MainWindow::logLines() const {
 // ---- Window ---------------------------------------------------------------------------------
 
 void MainWindow::showAtStart() {
+    // The placement is the client rectangle, as ShutdownMainWindow takes it.
     const WindowPlacement& p = m_state.placement(Placement::Main);
-    resize(std::max(p.Width, minimumWidth()), std::max(p.Height, minimumHeight()));
-    if (!m_globals.fixedPositionOff)
-        move(p.Left, p.Top);
+    const QSize size(std::max(p.Width, minimumWidth()), std::max(p.Height, minimumHeight()));
+    if (m_globals.fixedPositionOff)
+        resize(size);
+    else
+        setGeometry(QRect(QPoint(p.Left, p.Top), size));
     if (m_state.options.TopMost)
         setWindowFlag(Qt::WindowStaysOnTopHint, true);
     if (m_state.options.Minimize) {
@@ -891,10 +894,10 @@ bool MainWindow::ShutdownMainWindow() {
         m_session->stopWorker();
 
     WindowPlacement& p = m_state.placement(Placement::Main);
-    const QRect normal = (isMaximized() || isMinimized()) ? normalGeometry() : geometry();
-    const QPoint framePos = (isMaximized() || isMinimized()) ? normal.topLeft() : pos();
-    p.Left = framePos.x();
-    p.Top = framePos.y();
+    // The normal client rectangle, also while maximised: restored by showAtStart unchanged.
+    const QRect normal = normalGeometry();
+    p.Left = normal.x();
+    p.Top = normal.y();
     p.Width = normal.width();
     p.Height = normal.height();
 
