@@ -157,6 +157,11 @@ void MainWindow::buildChildren() {
     m_statusBar->setSizeGripEnabled(true);
     m_statusVisible = m_state.options.Status != 0;
     m_statusBar->setVisible(m_statusVisible);
+    // Screen readers read the status line by its name: the text it shows.
+    connect(m_statusBar, &QStatusBar::messageChanged, m_statusBar,
+            [bar = m_statusBar](const QString& text) {
+                bar->setAccessibleName(text.isEmpty() ? QStringLiteral("Status") : text);
+            });
     m_statusBar->showMessage(m_messages.LoadStringResource(60000).value_or(QString()));
 
     // Both lists start with the plain column labels; a listing adds its sort mark.
@@ -179,6 +184,8 @@ void MainWindow::buildChildren() {
     m_remoteLabel->setTextFormat(Qt::PlainText);
     m_localLabel->setText(m_messages.FormatResource(9002, {QString()}, 255).value_or(QString()));
     m_remoteLabel->setText(m_messages.FormatResource(9004, {QString()}, 255).value_or(QString()));
+    local->setNameLabel(m_localLabel);
+    remote->setNameLabel(m_remoteLabel);
     connectPaneView(m_localList, PaneSide::Local);
     connectPaneView(m_remoteList, PaneSide::Remote);
 
