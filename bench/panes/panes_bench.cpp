@@ -41,8 +41,8 @@ public:
 class NoDrives : public tw::LocalSystem {
 public:
     QStringList mountPoints() override { return {}; }
-    int startProgram(const QString&, const QString&) override { return 0; }
-    bool showItemProperties(const QString&) override { return false; }
+    int startProgram(const QString&, const QByteArray&) override { return 0; }
+    bool showItemProperties(const QByteArray&) override { return false; }
 };
 
 double Ms(std::chrono::steady_clock::duration d) {

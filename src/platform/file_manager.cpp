@@ -3,12 +3,20 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QFile>
 #include <QStringList>
-#include <QUrl>
 
 namespace tw::platform {
 
+QString FileManager::ItemUrl(const QByteArray& path) {
+    return QStringLiteral("file://") + QString::fromLatin1(path.toPercentEncoding("/"));
+}
+
 bool FileManager::ShowItemProperties(const QString& path, int timeoutMs) {
+    return ShowItemProperties(QFile::encodeName(path), timeoutMs);
+}
+
+bool FileManager::ShowItemProperties(const QByteArray& path, int timeoutMs) {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
         return false;
@@ -23,7 +31,7 @@ bool FileManager::ShowItemProperties(const QString& path, int timeoutMs) {
     QDBusMessage call =
         QDBusMessage::createMethodCall(service, QStringLiteral("/org/freedesktop/FileManager1"),
                                        service, QStringLiteral("ShowItemProperties"));
-    call << QStringList{QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded)} << QString();
+    call << QStringList{ItemUrl(path)} << QString();
     const QDBusMessage reply = bus.call(call, QDBus::Block, timeoutMs);
     return reply.type() == QDBusMessage::ReplyMessage;
 }

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
+
+#include <vector>
 
 namespace tw::platform {
 
@@ -19,6 +22,10 @@ public:
     // as a command line whose first word is the program and whose other words come before
     // `arguments`. A program that cannot be found or started gives its errno.
     static LaunchResult StartDetached(const QString& program, const QStringList& arguments);
+    // The same with `arguments` passed to the program byte for byte: a local path whose name
+    // is not UTF-8 reaches the program unchanged.
+    static LaunchResult StartDetachedRaw(const QString& program,
+                                         const std::vector<QByteArray>& arguments);
 
     // The executable `program` names, or empty with `error` set (ENOENT, EACCES).
     static QString ResolveProgram(const QString& program, int* error);

@@ -133,6 +133,9 @@ void CommandActions::build(QMenuBar* bar) {
     m_remoteMenu = new QMenu(bar);
     m_remoteMenu->setObjectName(QStringLiteral("menu-1002"));
     fill(m_remoteMenu, RemoteContextMenu(), MenuKind::RemoteContext);
+    // The context menus' items show their help in the status bar as the main menu's do.
+    watch(m_localMenu);
+    watch(m_remoteMenu);
 
     // Accelerators: window-wide shortcuts of the main-menu actions. A greyed item takes no key.
     for (const AcceleratorEntry& entry : AcceleratorTable()) {

@@ -1,6 +1,11 @@
 #include "ui/display_font.h"
 
+#include <QAbstractScrollArea>
+#include <QApplication>
+#include <QEvent>
 #include <QFontInfo>
+#include <QPalette>
+#include <QWidget>
 
 #include <algorithm>
 #include <cmath>
@@ -26,7 +31,62 @@ int pixelSizeOf(std::int32_t height) {
     return static_cast<int>(std::lround(height * 0.8));
 }
 
+// The relative luminance of an sRGB colour.
+double luminance(const QColor& colour) {
+    const QColor rgb = colour.toRgb();
+    const auto channel = [](double c) {
+        return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(rgb.redF()) + 0.7152 * channel(rgb.greenF()) +
+           0.0722 * channel(rgb.blueF());
+}
+
+// Watches the application for palette changes.
+class ThemeWatcher : public QObject {
+public:
+    ThemeWatcher(QObject* owner, std::function<void()> reapply)
+        : QObject(owner), m_reapply(std::move(reapply)) {
+        qApp->installEventFilter(this);
+    }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == qApp && event->type() == QEvent::ApplicationPaletteChange)
+            m_reapply();
+        return false;
+    }
+
+private:
+    std::function<void()> m_reapply;
+};
+
 } // namespace
+
+void OnThemePaletteChange(QObject* owner, std::function<void()> reapply) {
+    new ThemeWatcher(owner, std::move(reapply));
+}
+
+double ContrastRatio(const QColor& a, const QColor& b) {
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QColor ReadableTextColour(const QColor& stored, const QColor& background, const QColor& themeText) {
+    return ContrastRatio(stored, background) >= kMinimumTextContrast ? stored : themeText;
+}
+
+void ApplyDisplayFont(QWidget* widget, const QFont& font, const QColor& stored) {
+    widget->setFont(font);
+    // Lists and the log paint their text on the base colour, labels on the window colour.
+    const bool onBase = qobject_cast<QAbstractScrollArea*>(widget) != nullptr;
+    const QPalette theme = QApplication::palette(widget);
+    const QColor colour =
+        ReadableTextColour(stored, theme.color(onBase ? QPalette::Base : QPalette::Window),
+                           theme.color(onBase ? QPalette::Text : QPalette::WindowText));
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Text, colour);
+    palette.setColor(QPalette::WindowText, colour);
+    widget->setPalette(palette);
+}
 
 QFont FontFromSetting(const FontSetting& s) {
     QFont font;

@@ -1,5 +1,8 @@
 #include "ui/log_pane.h"
 
+#include "ui/log_pane_accessible.h"
+
+#include <QAccessible>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -30,6 +33,19 @@ LogPane::LogPane(QWidget* parent) : QAbstractScrollArea(parent) {
     viewport()->setAutoFillBackground(true);
     verticalScrollBar()->setSingleStep(1);
     updateScrollRange();
+    // Screen readers see the lines as a list (LogPaneAccessible).
+    LogPaneAccessible::Install();
+    setAccessibleName(QStringLiteral("Log Window"));
+}
+
+void LogPane::notifyAccessibility(QAccessible::Event kind, int line) {
+    // Costs one test while no assistive technology listens.
+    if (!QAccessible::isActive())
+        return;
+    QAccessibleEvent event(this, kind);
+    if (line >= 0)
+        event.setChild(line);
+    QAccessible::updateAccessibility(&event);
 }
 
 QString LogPane::displayText(const QString& line) {
@@ -72,6 +88,7 @@ void LogPane::appendLines(const QStringList& lines) {
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const int n = count++;
         top = nextTopLine(top, visible, n, count);
+        notifyAccessibility(QAccessible::ObjectCreated, n);
     }
     updateScrollRange();
     setTopLine(top);
@@ -82,6 +99,7 @@ void LogPane::clear() {
     m_lines.clear();
     m_lines.shrink_to_fit();
     m_selected = -1;
+    notifyAccessibility(QAccessible::ObjectReorder, -1);
     updateScrollRange();
     verticalScrollBar()->setValue(0);
     viewport()->update();
@@ -127,8 +145,10 @@ void LogPane::updateScrollRange() {
 
 void LogPane::setSelectedLine(int index) {
     m_selected = index >= 0 && index < lineCount() ? index : -1;
-    if (m_selected >= 0)
+    if (m_selected >= 0) {
         ensureVisible(m_selected);
+        notifyAccessibility(hasFocus() ? QAccessible::Focus : QAccessible::Selection, m_selected);
+    }
     viewport()->update();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractScrollArea>
+#include <QAccessible>
 #include <QString>
 #include <QStringList>
 
@@ -18,7 +19,8 @@ namespace tw::ui {
 //
 // A carriage return or line feed inside a message is shown as one space (a run of them as one
 // space): every message stays one line of the pane, so the line arithmetic above holds. line()
-// gives the text as appended. A click selects a line; Ctrl+C copies it.
+// gives the text as appended. A click selects a line; Ctrl+C copies it. Assistive technology
+// sees the lines as the items of an accessible list (LogPaneAccessible).
 class LogPane : public QAbstractScrollArea {
     Q_OBJECT
 public:
@@ -65,6 +67,8 @@ private:
     int linesInViewport() const;
     void updateScrollRange();
     void ensureVisible(int index);
+    // Tells assistive technology about a change (`line` -1: the pane as a whole).
+    void notifyAccessibility(QAccessible::Event kind, int line);
 
     std::vector<QString> m_lines;
     int m_selected = -1;

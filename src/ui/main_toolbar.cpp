@@ -15,6 +15,7 @@ MainToolbar::MainToolbar(ActionLookup lookup, QWidget* parent)
     setIconSize(QSize(16, 16));
     setToolButtonStyle(Qt::ToolButtonIconOnly);
     setContextMenuPolicy(Qt::PreventContextMenu);
+    setAccessibleName(QStringLiteral("Toolbar"));
 }
 
 void MainToolbar::setArrangement(const std::vector<ToolbarSlot>& layout) {
@@ -22,7 +23,8 @@ void MainToolbar::setArrangement(const std::vector<ToolbarSlot>& layout) {
     m_slots.clear();
     for (const ToolbarSlot& slot : layout) {
         if (slot.isSeparator()) {
-            addSeparator();
+            if (QWidget* separator = widgetForAction(addSeparator()))
+                separator->setAccessibleName(QStringLiteral("Separator"));
             m_slots.push_back(slot);
             continue;
         }

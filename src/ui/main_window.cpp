@@ -157,6 +157,11 @@ void MainWindow::buildChildren() {
     m_statusBar->setSizeGripEnabled(true);
     m_statusVisible = m_state.options.Status != 0;
     m_statusBar->setVisible(m_statusVisible);
+    // Screen readers read the status line by its name: the text it shows.
+    connect(m_statusBar, &QStatusBar::messageChanged, m_statusBar,
+            [bar = m_statusBar](const QString& text) {
+                bar->setAccessibleName(text.isEmpty() ? QStringLiteral("Status") : text);
+            });
     m_statusBar->showMessage(m_messages.LoadStringResource(60000).value_or(QString()));
 
     // Both lists start with the plain column labels; a listing adds its sort mark.
@@ -179,6 +184,8 @@ void MainWindow::buildChildren() {
     m_remoteLabel->setTextFormat(Qt::PlainText);
     m_localLabel->setText(m_messages.FormatResource(9002, {QString()}, 255).value_or(QString()));
     m_remoteLabel->setText(m_messages.FormatResource(9004, {QString()}, 255).value_or(QString()));
+    local->setNameLabel(m_localLabel);
+    remote->setNameLabel(m_remoteLabel);
     connectPaneView(m_localList, PaneSide::Local);
     connectPaneView(m_remoteList, PaneSide::Remote);
 
@@ -187,6 +194,7 @@ void MainWindow::buildChildren() {
     m_logPane = log;
 
     applyDisplayFont();
+    OnThemePaletteChange(this, [this] { applyDisplayFont(); });
     if (m_globals.FirstStart) {
         // The first-start widths suit a narrower font than the desktop's: widen the date
         // columns so that a whole date text fits in the panes' font.
@@ -612,10 +620,13 @@ QStringList MainWindow::logLines() const {
 // ---- Window ---------------------------------------------------------------------------------
 
 void MainWindow::showAtStart() {
+    // The placement is the client rectangle, as ShutdownMainWindow takes it.
     const WindowPlacement& p = m_state.placement(Placement::Main);
-    resize(std::max(p.Width, minimumWidth()), std::max(p.Height, minimumHeight()));
-    if (!m_globals.fixedPositionOff)
-        move(p.Left, p.Top);
+    const QSize size(std::max(p.Width, minimumWidth()), std::max(p.Height, minimumHeight()));
+    if (m_globals.fixedPositionOff)
+        resize(size);
+    else
+        setGeometry(QRect(QPoint(p.Left, p.Top), size));
     if (m_state.options.TopMost)
         setWindowFlag(Qt::WindowStaysOnTopHint, true);
     if (m_state.options.Minimize) {
@@ -794,13 +805,8 @@ void MainWindow::applyDisplayFont() {
     const QColor colour = ColourFromSetting(m_globals.paneFont);
     const std::initializer_list<QWidget*> targets = {m_localList, m_localLabel, m_remoteLabel,
                                                      m_remoteList, m_logPane};
-    for (QWidget* w : targets) {
-        w->setFont(font);
-        QPalette palette = w->palette();
-        palette.setColor(QPalette::Text, colour);
-        palette.setColor(QPalette::WindowText, colour);
-        w->setPalette(palette);
-    }
+    for (QWidget* w : targets)
+        ApplyDisplayFont(w, font, colour);
     m_client->update();
 }
 
@@ -895,10 +901,10 @@ bool MainWindow::ShutdownMainWindow() {
         m_session->stopWorker();
 
     WindowPlacement& p = m_state.placement(Placement::Main);
-    const QRect normal = (isMaximized() || isMinimized()) ? normalGeometry() : geometry();
-    const QPoint framePos = (isMaximized() || isMinimized()) ? normal.topLeft() : pos();
-    p.Left = framePos.x();
-    p.Top = framePos.y();
+    // The normal client rectangle, also while maximised: restored by showAtStart unchanged.
+    const QRect normal = normalGeometry();
+    p.Left = normal.x();
+    p.Top = normal.y();
     p.Width = normal.width();
     p.Height = normal.height();
 

@@ -63,8 +63,8 @@ bool EditLocalFile(const PaneContext& context, LocalSystem& system,
         return false;
     const QString program =
         ProgramForType(context.state.FileTypes, context.state.DefaultEditor, row->type);
-    const QString path = QFile::decodeName(LocalEntryBytes(context.state.local, *row));
-    const int error = system.startProgram(program, path);
+    // The file system's bytes, so that a name that is not UTF-8 still reaches the file.
+    const int error = system.startProgram(program, LocalEntryBytes(context.state.local, *row));
     if (error != 0) {
         context.messages.ReportApiError(4520, error, false);
         return false;
@@ -79,9 +79,8 @@ bool ShowLocalProperties(const PaneContext& context, LocalSystem& system,
     if (!row)
         return false;
     const FileEntry entry = *row;
-    const QString path = QFile::decodeName(LocalEntryBytes(context.state.local, entry));
     context.messages.ShowStatus(103);
-    if (system.showItemProperties(path))
+    if (system.showItemProperties(LocalEntryBytes(context.state.local, entry)))
         return true;
     // No file manager answered: our own dialog, with the row's place on the local disks.
     const QString location = entry.isDrive ? entry.name : context.state.local.path;

@@ -10,11 +10,11 @@ QStringList DesktopLocalSystem::mountPoints() {
     return platform::Mounts::OtherMountPoints();
 }
 
-int DesktopLocalSystem::startProgram(const QString& program, const QString& argument) {
-    return platform::Launcher::StartDetached(program, {argument}).error;
+int DesktopLocalSystem::startProgram(const QString& program, const QByteArray& path) {
+    return platform::Launcher::StartDetachedRaw(program, {path}).error;
 }
 
-bool DesktopLocalSystem::showItemProperties(const QString& path) {
+bool DesktopLocalSystem::showItemProperties(const QByteArray& path) {
     return platform::FileManager::ShowItemProperties(path);
 }
 

@@ -13,10 +13,10 @@ const StringEntry kProgram[] = {
     // 452, 476, 487).
     {130, u"Define and configure FTP Accounts"},
     {133, u"Configure the application"},
-    {134, u"Integrate Tarnwick with the MS Windows Explorer"},
+    {134, u"Integrate Tarnwick with the Linux desktop"},
     {140, u"Import Tarnwick 2000 Accounts"},
     {141, u"Export Tarnwick 2000 Accounts"},
-    {199, u"Exit the application and return to the Windows desktop"},
+    {199, u"Exit the application and return to the desktop"},
     {213, u"Clear the log window of all messages"},
     {222, u"Edit the currently selected file"},
     {273, u"Record notes and comments about this FTP site"},

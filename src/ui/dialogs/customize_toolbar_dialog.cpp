@@ -62,11 +62,13 @@ CustomizeToolbarDialog::CustomizeToolbarDialog(QWidget* owner,
     availableLabel->setGeometry(du.rect(4, 5, 120, 10));
     m_availableList = makeList(this, QStringLiteral("availableList"), du.rect(4, 17, 120, 100));
     availableLabel->setBuddy(m_availableList);
+    m_availableList->setAccessibleName(QStringLiteral("Available toolbar buttons:"));
 
     auto* currentLabel = new QLabel(QStringLiteral("Curren&t toolbar buttons:"), this);
     currentLabel->setGeometry(du.rect(182, 5, 120, 10));
     m_currentList = makeList(this, QStringLiteral("currentList"), du.rect(182, 17, 120, 100));
     currentLabel->setBuddy(m_currentList);
+    m_currentList->setAccessibleName(QStringLiteral("Current toolbar buttons:"));
 
     m_add = makeButton(this, QStringLiteral("&Add ->"), QStringLiteral("addButton"),
                        du.rect(131, 42, 44, 14));

@@ -5,6 +5,7 @@
 
 #include <QCursor>
 #include <QHeaderView>
+#include <QLabel>
 #include <QMouseEvent>
 
 namespace tw::ui {
@@ -37,7 +38,18 @@ PaneView::PaneView(const PaneState* pane, QWidget* parent)
 
 void PaneView::reload() {
     m_model->reload();
+    takeName();
     emit selectionCountChanged(0);
+}
+
+void PaneView::setNameLabel(QLabel* label) {
+    m_nameLabel = label;
+    takeName();
+}
+
+void PaneView::takeName() {
+    if (m_nameLabel)
+        setAccessibleName(m_nameLabel->text());
 }
 
 std::vector<int> PaneView::selectedRows() const {

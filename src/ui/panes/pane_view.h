@@ -2,10 +2,13 @@
 
 #include "core/panes/pane_state.h"
 
+#include <QPointer>
 #include <QTreeView>
 
 #include <array>
 #include <vector>
+
+class QLabel;
 
 namespace tw::ui {
 
@@ -22,6 +25,9 @@ public:
     PaneModel* paneModel() const { return m_model; }
     // The pane's rows changed: one model reset; the selection is cleared.
     void reload();
+    // The path label above the list: its text is the list's accessible name, taken again at
+    // every reload (the label changes with the folder).
+    void setNameLabel(QLabel* label);
 
     // Selected rows in ascending order.
     std::vector<int> selectedRows() const;
@@ -48,7 +54,10 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
+    void takeName();
+
     PaneModel* m_model = nullptr;
+    QPointer<QLabel> m_nameLabel;
 };
 
 } // namespace tw::ui

@@ -107,6 +107,7 @@ void NewerDestinationDialog::addBlock(QGridLayout* grid, int row, int firstId,
     icon->setFixedSize(du.size(21, 20));
     icon->setAlignment(Qt::AlignCenter);
     icon->setPixmap(picture.pixmap(icon->size(), devicePixelRatioF()));
+    icon->setAccessibleName(description); // what the picture tells: the file's type
     auto* name = MakeLabel(this, QString::number(firstId + 1), QString());
     QFont bold = name->font();
     bold.setBold(true);

@@ -43,6 +43,7 @@ ProgressWindow::ProgressWindow(std::function<void()> stop)
     m_bar = new QProgressBar(this);
     m_bar->setObjectName(QStringLiteral("102"));
     m_bar->setTextVisible(false);
+    m_bar->setAccessibleName(QStringLiteral("Progress"));
     m_bar->setFixedHeight(du.y(10));
     QPushButton* cancel =
         MakeDialogButton(this, QStringLiteral("Cancel"), QStringLiteral("cancelButton"));

@@ -56,6 +56,30 @@ TEST_F(ExitTest, ConfirmOnAndAnsweredYesShutsDownAndSavesAfterTheLoop) {
               QString::number(toInt(CommandId::About)));
 }
 
+// The saved place is where the next start opens the window, to the pixel, also when the
+// window was maximised at exit (then its normal place and size).
+TEST_F(ExitTest, WindowPlacementRoundTripIsExact) {
+    store().WriteSettingFlag(QStringLiteral("Options"), QStringLiteral("Confirm"), 0);
+    MainWindow* w = start();
+    w->setGeometry(QRect(60, 70, 700, 480));
+    ASSERT_TRUE(waitFor([&] { return w->geometry() == QRect(60, 70, 700, 480); }));
+    const QRect frame = w->frameGeometry();
+    for (const bool maximised : {false, true}) {
+        if (maximised) {
+            w->showMaximized();
+            ASSERT_TRUE(waitFor([&] { return w->geometry() != QRect(60, 70, 700, 480); }));
+            ASSERT_TRUE(w->isMaximized());
+        }
+        w->close();
+        ASSERT_TRUE(w->isShutDown());
+        w = restart();
+        EXPECT_TRUE(waitFor([&] { return w->geometry() == QRect(60, 70, 700, 480); }))
+            << "maximised " << maximised;
+        EXPECT_EQ(w->geometry(), QRect(60, 70, 700, 480));
+        EXPECT_EQ(w->frameGeometry(), frame);
+    }
+}
+
 TEST_F(ExitTest, ConfirmOffClosesWithoutAQuestion) {
     store().WriteSettingFlag(QStringLiteral("Options"), QStringLiteral("Confirm"), 0);
     MainWindow* w = start();

@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QStatusBar>
 
 namespace tw::test {
@@ -190,6 +191,46 @@ TEST_F(MainWindowTest, MenuHelpFollowsTheHighlightedItem) {
     const QString before = w->statusText();
     w->ShowMenuHelp({toInt(CommandId::Exit), false, false});
     EXPECT_EQ(w->statusText(), before);
+}
+
+// The mouse over a context-menu item shows its help as over a main-menu item; closing the
+// menu brings "Ready ..." back.
+TEST_F(MainWindowTest, ContextMenuItemsShowTheirHelp) {
+    MainWindow* w = start();
+    const struct {
+        QMenu* menu;
+        MenuKind kind;
+        CommandId id;
+    } cases[] = {
+        {w->commandActions()->localContextMenu(), MenuKind::LocalContext,
+         CommandId::LocalProperties},
+        {w->commandActions()->remoteContextMenu(), MenuKind::RemoteContext,
+         CommandId::RemoteRename},
+        {w->commandActions()->remoteContextMenu(), MenuKind::RemoteContext, CommandId::Download}};
+    // A row selected in each pane, the remote one as if connected: the items are enabled.
+    FileEntry remote;
+    remote.name = QStringLiteral("remote.txt");
+    w->state().remote.entries = {remote};
+    w->refreshPane(PaneSide::Remote);
+    w->runtime().connected = true;
+    static_cast<ui::PaneView*>(w->localList())->selectRow(0);
+    static_cast<ui::PaneView*>(w->remoteList())->selectRow(0);
+    for (const auto& c : cases) {
+        w->UpdateCommandState();
+        c.menu->popup(w->mapToGlobal(QPoint(40, 40)));
+        QAction* action = w->commandActions()->contextAction(c.kind, c.id);
+        ASSERT_NE(action, nullptr);
+        const QPointF at = c.menu->actionGeometry(action).center();
+        QMouseEvent move(QEvent::MouseMove, at, c.menu->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
+        QCoreApplication::sendEvent(c.menu, &move);
+        EXPECT_EQ(w->statusText(),
+                  w->messages().LoadStringResource(toInt(c.id)).value_or(QString()))
+            << toInt(c.id);
+        c.menu->close();
+        EXPECT_EQ(w->statusText(), QStringLiteral("Ready ..."));
+    }
+    w->runtime().connected = false;
 }
 
 TEST_F(MainWindowTest, TooltipsFollowTheTipsOption) {

@@ -3,10 +3,17 @@
 #include "core/panes/local_file_ops.h"
 #include "core/panes/local_listing.h"
 #include "core/panes/local_operations.h"
+#include "core/panes/local_paths.h"
+#include "core/panes/local_system.h"
+#include "platform/file_manager.h"
+
+#include <QThread>
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace tw;
 
@@ -71,8 +78,10 @@ TEST_F(LocalOpsTest, EditStartsTheTypesProgramWithThePath) {
     EXPECT_TRUE(EditLocalFile(context, system, rows({u"Page.HTM"_qs})));
     EXPECT_TRUE(EditLocalFile(context, system, rows({u"readme"_qs})));
     ASSERT_EQ(system.started.size(), 2u);
-    EXPECT_EQ(system.started[0], std::make_pair(u"browser"_qs, path(u"Page.HTM"_qs)));
-    EXPECT_EQ(system.started[1], std::make_pair(u"editor"_qs, path(u"readme"_qs)));
+    EXPECT_EQ(system.started[0],
+              std::make_pair(u"browser"_qs, QFile::encodeName(path(u"Page.HTM"_qs))));
+    EXPECT_EQ(system.started[1],
+              std::make_pair(u"editor"_qs, QFile::encodeName(path(u"readme"_qs))));
 }
 
 TEST_F(LocalOpsTest, EditFailureIsReportedWithTheSystemText) {
@@ -117,8 +126,43 @@ TEST_F(LocalOpsTest, PropertiesGoToTheFileManagerFirst) {
     list();
     system.fileManagerAnswers = true;
     EXPECT_TRUE(ShowLocalProperties(context, system, rows({u"a.txt"_qs})));
-    EXPECT_EQ(system.propertiesShown, QStringList{path(u"a.txt"_qs)});
+    EXPECT_EQ(system.propertiesShown, QByteArrayList{QFile::encodeName(path(u"a.txt"_qs))});
     EXPECT_TRUE(port.properties.empty());
+}
+
+// A name that is not UTF-8 reaches the program and the file manager byte for byte: the
+// program (a real one) copies the very file it was given, and the file manager is given the
+// path of the file on disk.
+TEST_F(LocalOpsTest, EditAndPropertiesReachAFileWhoseNameIsNotUtf8) {
+    const QByteArray name("caf\xe9 \xff.txt");
+    const QByteArray file = QFile::encodeName(dir.path()) + '/' + name;
+    const int fd = ::open(file.constData(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, "raw", 3), 3);
+    ::close(fd);
+    const QString copy = path(u"copied"_qs);
+    touch(u"copy.sh"_qs, "#!/bin/sh\ncp \"$1\" \"" + QFile::encodeName(copy) + "\"\n");
+    QFile::setPermissions(path(u"copy.sh"_qs), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    state.DefaultEditor = path(u"copy.sh"_qs);
+    list();
+    int row = -1;
+    for (int i = 0; i < state.local.count(); ++i)
+        if (EntryNameBytes(state.local.entries[std::size_t(i)]) == name)
+            row = i;
+    ASSERT_GE(row, 0);
+
+    DesktopLocalSystem desktop;
+    EXPECT_TRUE(EditLocalFile(context, desktop, {row}));
+    for (int i = 0; i < 200 && ReadAll(copy) != "raw"; ++i)
+        QThread::msleep(10);
+    EXPECT_EQ(ReadAll(copy), "raw");
+
+    EXPECT_TRUE(ShowLocalProperties(context, system, {row}));
+    ASSERT_EQ(system.propertiesShown.size(), 1);
+    EXPECT_EQ(system.propertiesShown[0], file);
+    EXPECT_EQ(
+        QByteArray::fromPercentEncoding(platform::FileManager::ItemUrl(file).mid(7).toLatin1()),
+        file);
 }
 
 TEST_F(LocalOpsTest, PropertiesFallBackToOurDialogWithTheRowsData) {

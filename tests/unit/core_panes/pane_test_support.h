@@ -72,15 +72,15 @@ public:
     QStringList mounts;
     int startError = 0;
     bool fileManagerAnswers = false;
-    std::vector<std::pair<QString, QString>> started;
-    QStringList propertiesShown;
+    std::vector<std::pair<QString, QByteArray>> started;
+    QByteArrayList propertiesShown;
 
     QStringList mountPoints() override { return mounts; }
-    int startProgram(const QString& program, const QString& argument) override {
-        started.emplace_back(program, argument);
+    int startProgram(const QString& program, const QByteArray& path) override {
+        started.emplace_back(program, path);
         return startError;
     }
-    bool showItemProperties(const QString& path) override {
+    bool showItemProperties(const QByteArray& path) override {
         propertiesShown << path;
         return fileManagerAnswers;
     }
