@@ -25,29 +25,30 @@ QString RemoteFileOps::joinPath(const PaneState& pane, const QString& name) cons
 }
 
 OpResult RemoteFileOps::makeDirectory(const PaneState&, const QString& name) {
-    return toOpResult(m_session.createDirectory(m_session.remotePathBytes() + '/' + name.toUtf8()));
+    return toOpResult(m_session.createDirectory(
+        SessionController::JoinPath(m_session.remotePathBytes(), name.toUtf8())));
 }
 
 OpResult RemoteFileOps::rename(const PaneState& pane, const FileEntry& row,
                                const QString& newName) {
     const QByteArray folder = m_session.remotePathBytes();
-    const QByteArray target = folder + '/' + newName.toUtf8();
+    const QByteArray target = SessionController::JoinPath(folder, newName.toUtf8());
     // Most servers rename onto an existing file without a word: a taken name is refused as the
     // local side refuses it, and the file is kept.
     if (m_session.remoteNameTaken(pane, row, newName, target))
         return {EEXIST, {}};
-    return toOpResult(
-        m_session.renameFile(folder + '/' + SessionController::RemoteNameBytes(row), target));
+    return toOpResult(m_session.renameFile(
+        SessionController::JoinPath(folder, SessionController::RemoteNameBytes(row)), target));
 }
 
 OpResult RemoteFileOps::removeFile(const PaneState&, const FileEntry& row) {
-    return toOpResult(m_session.deleteFile(m_session.remotePathBytes() + '/' +
-                                           SessionController::RemoteNameBytes(row)));
+    return toOpResult(m_session.deleteFile(SessionController::JoinPath(
+        m_session.remotePathBytes(), SessionController::RemoteNameBytes(row))));
 }
 
 OpResult RemoteFileOps::removeFolder(const PaneState&, const FileEntry& row) {
-    return toOpResult(m_session.removeDirectory(m_session.remotePathBytes() + '/' +
-                                                SessionController::RemoteNameBytes(row)));
+    return toOpResult(m_session.removeDirectory(SessionController::JoinPath(
+        m_session.remotePathBytes(), SessionController::RemoteNameBytes(row))));
 }
 
 void RemoteFileOps::relist() {

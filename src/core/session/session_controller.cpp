@@ -555,7 +555,11 @@ QByteArray SessionController::rowPath(int row) const {
     const QByteArray path = remotePathBytes();
     if (row < 0 || row >= m_state.remote.count())
         return path;
-    return path + '/' + RemoteNameBytes(m_state.remote.entries[std::size_t(row)]);
+    return JoinPath(path, RemoteNameBytes(m_state.remote.entries[std::size_t(row)]));
+}
+
+QByteArray SessionController::JoinPath(const QByteArray& folder, const QByteArray& name) {
+    return folder.endsWith('/') ? folder + name : folder + '/' + name;
 }
 
 QByteArray SessionController::RemoteNameBytes(const FileEntry& row) {

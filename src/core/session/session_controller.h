@@ -95,6 +95,8 @@ public:
     QByteArray rowPath(int row) const;
     // A row's name as the server knows it: its own bytes when the name is not UTF-8.
     static QByteArray RemoteNameBytes(const FileEntry& row);
+    // A remote folder and a name joined with one "/" (the root ends with one already).
+    static QByteArray JoinPath(const QByteArray& folder, const QByteArray& name);
 
     // Runs `body` on the worker thread. `busy` is set first; false when a worker runs already,
     // or (with the errno in `error` and busy cleared) when the thread cannot be created.

@@ -4,8 +4,10 @@
 
 #include <QIconEngine>
 #include <QPainter>
+#include <QPainterPath>
 #include <QSvgRenderer>
 
+#include <algorithm>
 #include <array>
 #include <memory>
 
@@ -80,6 +82,66 @@ QIcon PaneRowIcon(int index) {
     if (index < 0 || index > 10)
         index = 10;
     return icons[std::size_t(index)];
+}
+
+namespace {
+
+// A row icon with the link emblem (a small arrow in a box) in its lower left corner.
+class LinkIconEngine : public QIconEngine {
+public:
+    explicit LinkIconEngine(QIcon base) : m_base(std::move(base)) {}
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode,
+               QIcon::State state) override {
+        m_base.paint(painter, rect, Qt::AlignCenter, mode, state);
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing);
+        const qreal side = std::max<qreal>(5, rect.height() * 0.55);
+        const QRectF box(rect.left(), rect.bottom() + 1 - side, side, side);
+        painter->setPen(QPen(QColor(0x40, 0x40, 0x40), std::max<qreal>(1, side / 8)));
+        painter->setBrush(Qt::white);
+        painter->drawRect(box.adjusted(0.5, 0.5, -0.5, -0.5));
+        QPainterPath arrow;
+        arrow.moveTo(box.left() + side * 0.25, box.bottom() - side * 0.2);
+        arrow.quadTo(box.left() + side * 0.25, box.top() + side * 0.3, box.right() - side * 0.25,
+                     box.top() + side * 0.3);
+        painter->setBrush(Qt::NoBrush);
+        painter->drawPath(arrow);
+        const QPointF tip(box.right() - side * 0.2, box.top() + side * 0.3);
+        painter->drawLine(tip, tip + QPointF(-side * 0.25, -side * 0.2));
+        painter->drawLine(tip, tip + QPointF(-side * 0.25, side * 0.2));
+        painter->restore();
+    }
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+        return scaledPixmap(size, mode, state, 1.0);
+    }
+    QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state,
+                         qreal scale) override {
+        QPixmap out(size);
+        out.fill(Qt::transparent);
+        {
+            QPainter painter(&out);
+            paint(&painter, QRect(QPoint(), size), mode, state);
+        }
+        out.setDevicePixelRatio(scale);
+        return out;
+    }
+    QIconEngine* clone() const override { return new LinkIconEngine(m_base); }
+    QString key() const override { return QStringLiteral("tw-link"); }
+
+private:
+    QIcon m_base;
+};
+
+} // namespace
+
+QIcon PaneLinkIcon(int index) {
+    static const std::array<QIcon, 11> icons = [] {
+        std::array<QIcon, 11> out;
+        for (int i = 0; i < 11; ++i)
+            out[std::size_t(i)] = QIcon(new LinkIconEngine(PaneRowIcon(i)));
+        return out;
+    }();
+    return icons[std::size_t(std::clamp(index, 0, 10))];
 }
 
 QIcon FolderIcon() {

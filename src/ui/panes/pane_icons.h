@@ -13,6 +13,8 @@ namespace tw::ui {
 
 // The row icon of image index 0-10 (an out-of-range index gives the "other file" icon).
 QIcon PaneRowIcon(int index);
+// The same with the link emblem, for rows that are symbolic links.
+QIcon PaneLinkIcon(int index);
 // The large folder picture of the Rename, Delete and Properties dialogs.
 QIcon FolderIcon();
 // The natural size of a row icon.

@@ -58,7 +58,7 @@ QVariant PaneModel::data(const QModelIndex& index, int role) const {
         }
     case Qt::DecorationRole:
         if (index.column() == 0)
-            return PaneRowIcon(row.icon);
+            return row.isLink ? PaneLinkIcon(row.icon) : PaneRowIcon(row.icon);
         return {};
     case Qt::ToolTipRole:
         if (index.column() == 0 && DisplayName(row.name) != row.name)

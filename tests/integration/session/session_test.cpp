@@ -308,16 +308,21 @@ TEST_F(RemoteOperationsTest, MakeDirectoryRefusesSlashThenCreates) {
     EXPECT_TRUE(remoteNames().contains(u"made"_qs)); // listed again
 }
 
-TEST_F(RemoteOperationsTest, RenameOntoExistingNameShowsServerRefusalAndStaysOpen) {
+// The server would replace the target: a name the listing shows, or one that appeared on the
+// server since, is refused as the local side refuses it, and the dialog asks again.
+TEST_F(RemoteOperationsTest, RenameOntoAnExistingNameIsRefusedAndTheDialogStaysOpen) {
     RemoteFileOps ops(*controller);
-    fs::create_directories(server->root() / "pub" / "taken");
-    port.names = {u"taken"_qs, std::nullopt};
+    fs::create_directories(server->root() / "pub" / "taken"); // not in the listing
+    port.names = {u"b.TXT"_qs, u"taken"_qs, std::nullopt};
     EXPECT_FALSE(RenameEntry(context, ops, {row(u"a.txt"_qs)}));
-    ASSERT_EQ(port.nameRequests.size(), 2u); // asked again after the refusal
-    ASSERT_EQ(port.boxes().size(), 1u);
-    EXPECT_TRUE(port.boxes()[0].text.startsWith(u"\rError detected renaming file."_qs));
-    EXPECT_TRUE(port.boxes()[0].text.contains(u"550"_qs)) << port.boxes()[0].text.toStdString();
-    EXPECT_TRUE(fs::exists(server->root() / "pub" / "a.txt"));
+    ASSERT_EQ(port.nameRequests.size(), 3u); // asked again after each refusal
+    ASSERT_EQ(port.boxes().size(), 2u);
+    for (const auto& box : port.boxes()) {
+        EXPECT_TRUE(box.text.startsWith(u"\rError detected renaming file."_qs));
+        EXPECT_TRUE(box.text.contains(u"File exists"_qs)) << box.text.toStdString();
+    }
+    EXPECT_EQ(test::ReadWholeFile(server->root() / "pub" / "a.txt"), "alpha");
+    EXPECT_EQ(test::ReadWholeFile(server->root() / "pub" / "b.TXT"), "beta");
 }
 
 TEST_F(RemoteOperationsTest, DeleteYesToAllCancelAndFailuresGoOn) {

@@ -234,6 +234,27 @@ TEST_P(Transfers, StopEndsTheBatchAndLosesNothing) {
     EXPECT_TRUE(f.logHas(u"1 file transfered"_qs));
 }
 
+// A link to a file is fetched; a link to a folder is skipped as folders are.
+TEST_P(Transfers, LinksToFilesAreFetchedAndLinksToFoldersSkipped) {
+    const fs::path root = f.server->root();
+    fs::create_symlink("sub", root / "www");
+    fs::create_symlink("a.txt", root / "note");
+    ASSERT_TRUE(f.session->StartRemoteListing());
+    f.settle();
+    if (GetParam().kind == FtpTestServer::Kind::Vsftpd) { // LIST shows links as links
+        ASSERT_EQ(f.rows(f.state.remote, {u"www"_qs, u"note"_qs}).size(), 2u);
+        for (int row : f.rows(f.state.remote, {u"www"_qs, u"note"_qs}))
+            EXPECT_TRUE(f.state.remote.entries[std::size_t(row)].isLink);
+    }
+    f.port.clear();
+    ASSERT_TRUE(f.download({u"www"_qs, u"note"_qs}));
+    EXPECT_EQ(test::ReadWholeFile(f.localFile("note")), "alpha");
+    EXPECT_FALSE(fs::exists(f.localFile("www")));
+    EXPECT_EQ(f.logCount(u"GET: "_qs), 1);
+    EXPECT_EQ(f.logCount(u"Error"_qs), 0);
+    EXPECT_TRUE(f.logHas(u"1 file transfered"_qs));
+}
+
 INSTANTIATE_TEST_SUITE_P(Servers, Transfers,
                          testing::Values(Param{FtpTestServer::Kind::Pyftpdlib, true},
                                          Param{FtpTestServer::Kind::Pyftpdlib, false},

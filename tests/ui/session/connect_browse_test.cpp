@@ -2,6 +2,7 @@
 
 #include "core/session/session_controller.h"
 #include "integration/ftp/ftp_test_servers.h"
+#include "integration/ftp/scripted_server.h"
 #include "support/connect_sheet.h"
 #include "support/qt_printers.h"
 #include "ui/panes/pane_view.h"
@@ -9,6 +10,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QTimer>
 
@@ -103,6 +105,45 @@ TEST_F(ConnectBrowseTest, ExitWhileAListingRunsStopsTheWorker) {
     EXPECT_FALSE(w->runtime().busy);
     EXPECT_FALSE(w->runtime().connected);
     spin(50); // queued results of the stopped worker are harmless
+}
+
+// Connect to a server that accepts and never answers: the window keeps running while the
+// worker waits, and Stop ends the connect at once, leaving the program disconnected.
+class ConnectStopTest : public ShellFixture {};
+
+TEST_F(ConnectStopTest, StopEndsAConnectThatHangsWithoutFreezingTheWindow) {
+    ScriptedServer silent([](ScriptedServer& s) { s.sleepMs(30000); });
+    qputenv("TARNWICK2000_DEMO_SERVER",
+            QByteArray("127.0.0.1:") + QByteArray::number(silent.port()));
+    ui::MainWindow* w = start();
+    qunsetenv("TARNWICK2000_DEMO_SERVER");
+    ASSERT_NE(w, nullptr);
+    PressConnectWhenAsked();
+    w->dispatcher().dispatch(int(CommandId::Connect));
+    ASSERT_TRUE(w->runtime().busy);
+
+    // The longest time the UI thread went without running its event loop while connecting.
+    QElapsedTimer sinceTick;
+    qint64 longest = 0;
+    QTimer ticker;
+    ticker.setInterval(1);
+    QObject::connect(&ticker, &QTimer::timeout,
+                     [&] { longest = std::max(longest, sinceTick.restart()); });
+    sinceTick.start();
+    ticker.start();
+    spin(300);
+    EXPECT_TRUE(w->runtime().busy); // still waiting for the greeting
+    w->dispatcher().dispatch(int(CommandId::StopTransfer));
+    EXPECT_TRUE(waitFor([&] { return !w->runtime().busy; }));
+    ticker.stop();
+    std::printf("longest UI-thread stall while connecting: %lld ms\n", qlonglong(longest));
+    // A blocking connect would stall for the whole 30 s wait; the bound leaves room for a
+    // loaded test machine.
+    EXPECT_LT(longest, 500);
+    EXPECT_FALSE(w->runtime().connected);
+    EXPECT_TRUE(w->logLines().contains(QStringLiteral("Connect stopped")))
+        << ::testing::PrintToString(w->logLines());
+    EXPECT_EQ(w->windowTitle(), QStringLiteral("Tarnwick 2000"));
 }
 
 } // namespace
