@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <algorithm>
 #include <deque>
 #include <mutex>
 #include <vector>
@@ -86,6 +87,13 @@ public:
     QStringList log() const {
         std::lock_guard lock(m_mutex);
         return m_log;
+    }
+    // Whether a log line contains `text`; searched under the lock, so a test can poll it while
+    // a worker logs (a copy of the list shared with the writer would not be safe to drop).
+    bool logContains(const QString& text) const {
+        std::lock_guard lock(m_mutex);
+        return std::any_of(m_log.begin(), m_log.end(),
+                           [&](const QString& line) { return line.contains(text); });
     }
     QString status() const {
         std::lock_guard lock(m_mutex);

@@ -145,11 +145,7 @@ protected:
         return runtime.connected;
     }
 
-    bool logHas(const QString& text) const {
-        const QStringList log = port.log();
-        return std::any_of(log.begin(), log.end(),
-                           [&](const QString& line) { return line.contains(text); });
-    }
+    bool logHas(const QString& text) const { return port.logContains(text); }
 
     QStringList remoteNames() const {
         QStringList names;
