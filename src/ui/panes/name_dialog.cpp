@@ -7,11 +7,9 @@
 #include "ui/panes/pane_model.h"
 
 #include <QDialogButtonBox>
-#include <QEventLoop>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -24,7 +22,7 @@ constexpr int kRenameTopic = 542;
 } // namespace
 
 NameDialog::NameDialog(QWidget* parent, std::function<void(int)> help)
-    : QDialog(parent), m_help(std::move(help)) {
+    : AskingDialog(parent), m_help(std::move(help)) {
     setFont(DialogUnits::dialogFont());
     SetDialogIcon(this, 1000);
     setWindowModality(Qt::ApplicationModal);
@@ -72,37 +70,6 @@ NameDialog::NameDialog(QWidget* parent, std::function<void(int)> help)
     layout->addWidget(buttons);
     setMinimumWidth(du.x(250));
     NameControlsByText(this);
-}
-
-NameDialog::~NameDialog() {
-    if (m_loop)
-        m_loop->exit(Rejected);
-}
-
-int NameDialog::ask() {
-    setResult(Rejected);
-    show();
-    raise();
-    activateWindow();
-    QEventLoop loop;
-    m_loop = &loop;
-    const QPointer<NameDialog> self(this);
-    const int result = loop.exec(QEventLoop::DialogExec);
-    if (!self) // deleted while asking, with its owner
-        return Rejected;
-    m_loop = nullptr;
-    return result;
-}
-
-void NameDialog::done(int result) {
-    if (m_loop) {
-        m_loop->exit(result);
-        m_loop = nullptr;
-    }
-    if (result == Accepted)
-        setResult(result);
-    else
-        QDialog::done(result);
 }
 
 void NameDialog::setRequest(const NameRequest& request) {

@@ -2,11 +2,10 @@
 
 #include "core/panes/pane_port.h"
 
-#include <QDialog>
+#include "ui/dialogs/asking_dialog.h"
 
 #include <functional>
 
-class QEventLoop;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -17,28 +16,20 @@ namespace tw::ui {
 // the current folder or name (control 101), an edit field for the new name (102), OK, Cancel
 // and Help. Object names: "100" (icon, Rename only), "101", "102", "okButton",
 // "cancelButton", "helpButton". OK accepts whatever was typed; the caller validates and asks
-// again, so OK leaves the dialog open: a message about the name shows over it, and the next
-// ask() continues in it. Cancel, Escape and the close box hide it.
-class NameDialog : public QDialog {
+// again, so OK leaves the dialog open (see AskingDialog).
+class NameDialog : public AskingDialog {
     Q_OBJECT
 public:
     explicit NameDialog(QWidget* parent = nullptr, std::function<void(int)> help = {});
-    ~NameDialog() override;
 
     // Shows a request: caption, the folder or current name and the edit text (selected when
     // the request is a retry).
     void setRequest(const NameRequest& request);
     QString text() const;
-    // Shows the dialog application-modal and waits for OK (Accepted) or Cancel (Rejected).
-    int ask();
-    // True while ask() waits for an answer.
-    bool isAsking() const { return m_loop != nullptr; }
-    void done(int result) override;
     QLineEdit* edit() const { return m_edit; }
     NameDialogKind kind() const { return m_kind; }
 
 private:
-    QEventLoop* m_loop = nullptr;
     NameDialogKind m_kind = NameDialogKind::MakeDirectory;
     std::function<void(int)> m_help;
     QLabel* m_intro = nullptr;

@@ -19,8 +19,28 @@ namespace tw::ui {
 
 namespace {
 
-// Draws an SVG at whatever size and pixel ratio the icon is asked for.
-class SvgIconEngine : public QIconEngine {
+// An icon drawn by paint() at whatever size and pixel ratio it is asked for.
+class PaintedIconEngine : public QIconEngine {
+public:
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+        return scaledPixmap(size, mode, state, 1.0);
+    }
+    QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state,
+                         qreal scale) override {
+        // Qt asks with the size in device pixels already.
+        QPixmap out(size);
+        out.fill(Qt::transparent);
+        {
+            QPainter painter(&out);
+            paint(&painter, QRect(QPoint(), size), mode, state);
+        }
+        out.setDevicePixelRatio(scale);
+        return out;
+    }
+};
+
+// Draws an SVG, sharp at every size.
+class SvgIconEngine : public PaintedIconEngine {
 public:
     explicit SvgIconEngine(const QString& path) : m_path(path), m_renderer(path) {}
     void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State) override {
@@ -37,21 +57,6 @@ public:
         }
         m_renderer.render(painter, target);
         painter->restore();
-    }
-    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
-        return scaledPixmap(size, mode, state, 1.0);
-    }
-    QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state,
-                         qreal scale) override {
-        // Qt asks with the size in device pixels already.
-        QPixmap out(size);
-        out.fill(Qt::transparent);
-        {
-            QPainter painter(&out);
-            paint(&painter, QRect(QPoint(), size), mode, state);
-        }
-        out.setDevicePixelRatio(scale);
-        return out;
     }
     QIconEngine* clone() const override { return new SvgIconEngine(m_path); }
     QString key() const override { return QStringLiteral("tw-svg"); }
@@ -87,7 +92,7 @@ QIcon PaneRowIcon(int index) {
 namespace {
 
 // A row icon with the link emblem (a small arrow in a box) in its lower left corner.
-class LinkIconEngine : public QIconEngine {
+class LinkIconEngine : public PaintedIconEngine {
 public:
     explicit LinkIconEngine(QIcon base) : m_base(std::move(base)) {}
     void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode,
@@ -110,20 +115,6 @@ public:
         painter->drawLine(tip, tip + QPointF(-side * 0.25, -side * 0.2));
         painter->drawLine(tip, tip + QPointF(-side * 0.25, side * 0.2));
         painter->restore();
-    }
-    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
-        return scaledPixmap(size, mode, state, 1.0);
-    }
-    QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state,
-                         qreal scale) override {
-        QPixmap out(size);
-        out.fill(Qt::transparent);
-        {
-            QPainter painter(&out);
-            paint(&painter, QRect(QPoint(), size), mode, state);
-        }
-        out.setDevicePixelRatio(scale);
-        return out;
     }
     QIconEngine* clone() const override { return new LinkIconEngine(m_base); }
     QString key() const override { return QStringLiteral("tw-link"); }

@@ -8,11 +8,9 @@
 #include "ui/transfer/transfer_dialogs.h"
 
 #include <QDialogButtonBox>
-#include <QEventLoop>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <QValidator>
@@ -47,7 +45,7 @@ QLabel* MakeValue(QWidget* parent, const char* objectName) {
 } // namespace
 
 DestinationNameDialog::DestinationNameDialog(QWidget* parent, std::function<void(int)> help)
-    : QDialog(parent), m_help(std::move(help)) {
+    : AskingDialog(parent), m_help(std::move(help)) {
     setFont(DialogUnits::dialogFont());
     SetDialogIcon(this, 1000);
     setWindowTitle(QStringLiteral(" Destination File Name"));
@@ -103,35 +101,6 @@ DestinationNameDialog::DestinationNameDialog(QWidget* parent, std::function<void
     layout->addLayout(grid);
     layout->addWidget(buttons);
     setMinimumWidth(du.x(260));
-}
-
-DestinationNameDialog::~DestinationNameDialog() {
-    if (m_loop)
-        m_loop->exit(Rejected);
-}
-
-int DestinationNameDialog::ask() {
-    setResult(Rejected);
-    show();
-    raise();
-    activateWindow();
-    QEventLoop loop;
-    m_loop = &loop;
-    const QPointer<DestinationNameDialog> self(this);
-    const int result = loop.exec(QEventLoop::DialogExec);
-    if (!self) // deleted while asking, with its owner
-        return Rejected;
-    m_loop = nullptr;
-    return result;
-}
-
-void DestinationNameDialog::done(int result) {
-    if (m_loop)
-        m_loop->exit(result);
-    if (result == Accepted)
-        setResult(result);
-    else
-        QDialog::done(result);
 }
 
 void DestinationNameDialog::setRequest(const DestinationNameRequest& request) {

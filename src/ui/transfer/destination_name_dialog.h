@@ -2,12 +2,11 @@
 
 #include "core/transfer/transfer_port.h"
 
-#include <QDialog>
+#include "ui/dialogs/asking_dialog.h"
 
 #include <functional>
 
 class QLabel;
-class QEventLoop;
 class QLineEdit;
 
 namespace tw::ui {
@@ -17,28 +16,21 @@ namespace tw::ui {
 // (103) and two edit boxes in the same place, 104 ordinary and 105 turning everything typed
 // into lower case; only one of them is shown. OK, Cancel and Help. Object names: "100"-"105",
 // "okButton", "cancelButton", "helpButton". OK accepts whatever was typed; the caller
-// validates and asks again with `retry`, which keeps the typed text and selects it.
-class DestinationNameDialog : public QDialog {
+// validates and asks again with `retry`, which keeps the typed text and selects it; OK leaves
+// the dialog open (see AskingDialog).
+class DestinationNameDialog : public AskingDialog {
     Q_OBJECT
 public:
     explicit DestinationNameDialog(QWidget* parent = nullptr, std::function<void(int)> help = {});
-    ~DestinationNameDialog() override;
 
     void setRequest(const DestinationNameRequest& request);
-    // Shows the dialog application-modal and waits for OK (Accepted) or Cancel (Rejected).
-    // OK leaves the dialog open, so that a validation message appears over it and the next
-    // ask() continues in it; Cancel, Escape and the close box hide it.
-    int ask();
     // The visible edit box's text, at most 256 characters.
     QString text() const;
     // The edit box the request shows (105 when lower case, else 104).
     QLineEdit* edit() const;
 
-    void done(int result) override;
-
 private:
     std::function<void(int)> m_help;
-    QEventLoop* m_loop = nullptr;
     bool m_lowercase = false;
     QLabel* m_icon = nullptr;
     QLabel* m_sourceFolder = nullptr;

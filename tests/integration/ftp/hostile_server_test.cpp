@@ -1,6 +1,6 @@
 #include "ftp/ftp_error.h"
 #include "ftp/ftp_session.h"
-#include "scripted_server.h"
+#include "integration/ftp/scripted_session.h"
 
 #include <gtest/gtest.h>
 
@@ -9,27 +9,10 @@
 #include <tuple>
 
 using namespace tw::ftp;
+using tw::test::contains;
+using tw::test::kTwoLines;
+using tw::test::optionsFor;
 using tw::test::ScriptedServer;
-
-namespace {
-
-SessionOptions optionsFor(const ScriptedServer& server, int timeoutMs = 1500) {
-    SessionOptions o;
-    o.host = "127.0.0.1";
-    o.port = server.port();
-    o.timeoutMs = timeoutMs;
-    return o;
-}
-
-bool contains(const std::vector<std::string>& commands, std::string_view prefix) {
-    return std::any_of(commands.begin(), commands.end(),
-                       [&](const std::string& c) { return c.rfind(prefix, 0) == 0; });
-}
-
-const char* kTwoLines = "-rw-r--r-- 1 u g 5 Jan 1 2020 one.txt\r\n"
-                        "drwxr-xr-x 2 u g 4096 Jan 1 2020 two\r\n";
-
-} // namespace
 
 TEST(ScriptedLogin, AnonymousCommandSequence) {
     ScriptedServer server([](ScriptedServer& s) {

@@ -2,7 +2,7 @@
 // from success, and the fallbacks keep working sessions working.
 #include "ftp/ftp_error.h"
 #include "ftp/ftp_session.h"
-#include "scripted_server.h"
+#include "integration/ftp/scripted_session.h"
 
 #include <gtest/gtest.h>
 
@@ -19,20 +19,12 @@
 #include <unistd.h>
 
 using namespace tw::ftp;
+using tw::test::contains;
+using tw::test::kTwoLines;
+using tw::test::optionsFor;
 using tw::test::ScriptedServer;
 
 namespace {
-
-const char* kTwoLines = "-rw-r--r-- 1 u g 5 Jan 1 2020 one.txt\r\n"
-                        "drwxr-xr-x 2 u g 4096 Jan 1 2020 two\r\n";
-
-SessionOptions optionsFor(const ScriptedServer& server, int timeoutMs = 1500) {
-    SessionOptions o;
-    o.host = "127.0.0.1";
-    o.port = server.port();
-    o.timeoutMs = timeoutMs;
-    return o;
-}
 
 std::vector<std::string> startingWith(const std::vector<std::string>& lines,
                                       std::string_view prefix) {

@@ -2,7 +2,7 @@
 #include "core/transfer/file_copy.h"
 #include "ftp/ftp_session.h"
 #include "integration/ftp/ftp_test_servers.h"
-#include "integration/ftp/scripted_server.h"
+#include "integration/ftp/scripted_session.h"
 #include "support/recording_transfer_port.h"
 
 #include <gtest/gtest.h>
@@ -13,14 +13,10 @@
 
 using namespace tw;
 namespace fs = std::filesystem;
+using test::contains;
 using test::ScriptedServer;
 
 namespace {
-
-bool contains(const std::vector<std::string>& commands, const std::string& prefix) {
-    return std::any_of(commands.begin(), commands.end(),
-                       [&](const std::string& c) { return c.rfind(prefix, 0) == 0; });
-}
 
 // One file copied against a scripted server that misbehaves.
 struct CopyFixture {
