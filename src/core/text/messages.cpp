@@ -98,8 +98,8 @@ int Messages::ReportApiError(int apiNameId, int code, bool playAlert, const QStr
         // many connections", "530 Must use encryption"): each line of its reply is logged.
         constexpr int kMaxReplyLines = 8;
         int logged = 0;
-        for (const QString& line :
-             lastResponse.split(QRegularExpression(u"[\r\n]+"_qs), Qt::SkipEmptyParts)) {
+        static const QRegularExpression lineBreaks(u"[\r\n]+"_qs);
+        for (const QString& line : lastResponse.split(lineBreaks, Qt::SkipEmptyParts)) {
             if (logged == 0)
                 response = CutText(line, kMessageLimit);
             if (logged++ == kMaxReplyLines)

@@ -3,6 +3,7 @@
 #include "core/state/app_state.h"
 
 #include <QPoint>
+#include <QPushButton>
 #include <QRect>
 #include <QSize>
 #include <QString>
@@ -65,6 +66,33 @@ QRect VirtualScreenBounds();
 // A push button of a dialog, named for tests, that does not become the default on focus (the
 // dialog chooses its default button itself).
 QPushButton* MakeDialogButton(QWidget* parent, const QString& text, const QString& objectName);
+
+// The Yes / Yes to All / No / Cancel buttons of a question about one of several items, each
+// answering `finish` with its own value of `Answer`; Yes to All is enabled only for several.
+struct AnswerButtons {
+    QPushButton* yes;
+    QPushButton* yesToAll;
+    QPushButton* no;
+    QPushButton* cancel;
+};
+template <typename Answer, typename Finish>
+AnswerButtons MakeAnswerButtons(QWidget* parent, bool multiple, Finish finish) {
+    AnswerButtons b{
+        MakeDialogButton(parent, QStringLiteral("&Yes"), QStringLiteral("yesButton")),
+        MakeDialogButton(parent, QStringLiteral("Yes to &All"), QStringLiteral("yesToAllButton")),
+        MakeDialogButton(parent, QStringLiteral("&No"), QStringLiteral("noButton")),
+        MakeDialogButton(parent, QStringLiteral("Cancel"), QStringLiteral("cancelButton"))};
+    b.yesToAll->setEnabled(multiple);
+    const auto wire = [&](QPushButton* button, Answer answer) {
+        QObject::connect(button, &QPushButton::clicked, parent,
+                         [finish, answer] { finish(answer); });
+    };
+    wire(b.yes, Answer::Yes);
+    wire(b.yesToAll, Answer::YesToAll);
+    wire(b.no, Answer::No);
+    wire(b.cancel, Answer::Cancel);
+    return b;
+}
 
 // The OK (default) / Cancel / Help row of a small dialog: OK accepts, Cancel rejects, Help
 // calls `help` and leaves the dialog open.

@@ -39,19 +39,10 @@ DeleteConfirmDialog::DeleteConfirmDialog(const DeleteRequest& request, QWidget* 
     name->setFont(bold);
     auto* warning = new QLabel(QStringLiteral("There is no undo for the Delete command."), this);
 
-    QPushButton* yes = MakeDialogButton(this, QStringLiteral("&Yes"), QStringLiteral("yesButton"));
-    QPushButton* yesToAll =
-        MakeDialogButton(this, QStringLiteral("Yes to &All"), QStringLiteral("yesToAllButton"));
-    QPushButton* no = MakeDialogButton(this, QStringLiteral("&No"), QStringLiteral("noButton"));
-    QPushButton* cancel =
-        MakeDialogButton(this, QStringLiteral("Cancel"), QStringLiteral("cancelButton"));
+    const auto [yes, yesToAll, no, cancel] = MakeAnswerButtons<DeleteAnswer>(
+        this, request.multiple, [this](DeleteAnswer answer) { finish(answer); });
     yes->setDefault(true);
     yes->setFocus();
-    yesToAll->setEnabled(request.multiple);
-    connect(yes, &QPushButton::clicked, this, [this] { finish(DeleteAnswer::Yes); });
-    connect(yesToAll, &QPushButton::clicked, this, [this] { finish(DeleteAnswer::YesToAll); });
-    connect(no, &QPushButton::clicked, this, [this] { finish(DeleteAnswer::No); });
-    connect(cancel, &QPushButton::clicked, this, [this] { finish(DeleteAnswer::Cancel); });
 
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(du.x(6));

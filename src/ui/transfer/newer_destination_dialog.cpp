@@ -62,21 +62,12 @@ NewerDestinationDialog::NewerDestinationDialog(const NewerDestinationRequest& re
     auto* question = MakeLabel(this, QStringLiteral("205"),
                                Text(request.upload ? kUploadQuestion : kDownloadQuestion));
 
-    QPushButton* yes = MakeDialogButton(this, QStringLiteral("&Yes"), QStringLiteral("yesButton"));
-    QPushButton* yesToAll =
-        MakeDialogButton(this, QStringLiteral("Yes to &All"), QStringLiteral("yesToAllButton"));
-    QPushButton* no = MakeDialogButton(this, QStringLiteral("&No"), QStringLiteral("noButton"));
-    QPushButton* cancel =
-        MakeDialogButton(this, QStringLiteral("Cancel"), QStringLiteral("cancelButton"));
+    const auto [yes, yesToAll, no, cancel] = MakeAnswerButtons<NewerAnswer>(
+        this, request.multiple, [this](NewerAnswer answer) { finish(answer); });
     QPushButton* helpButton =
         MakeDialogButton(this, QStringLiteral("&Help"), QStringLiteral("helpButton"));
     no->setDefault(true);
     no->setFocus();
-    yesToAll->setEnabled(request.multiple);
-    connect(yes, &QPushButton::clicked, this, [this] { finish(NewerAnswer::Yes); });
-    connect(yesToAll, &QPushButton::clicked, this, [this] { finish(NewerAnswer::YesToAll); });
-    connect(no, &QPushButton::clicked, this, [this] { finish(NewerAnswer::No); });
-    connect(cancel, &QPushButton::clicked, this, [this] { finish(NewerAnswer::Cancel); });
     connect(helpButton, &QPushButton::clicked, this, [this] {
         if (m_help)
             m_help(kHelpTopic);
