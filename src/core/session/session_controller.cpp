@@ -29,6 +29,9 @@ std::string_view view(const QByteArray& bytes) {
     return {bytes.constData(), std::size_t(bytes.size())};
 }
 
+// Set on the worker thread, so a flow step that the port ran there at once goes on inline.
+thread_local bool t_onWorker = false;
+
 } // namespace
 
 SessionController::SessionController(AppState& state, AppRuntime& runtime, const Messages& messages,
@@ -123,18 +126,13 @@ bool SessionController::startConnect(bool reconnect) {
     m_messages.LogMessage(reconnect ? 4402 : 4400);
     if (!m_session)
         m_session = std::make_unique<ftp::FtpSession>();
-    m_stopRequested = false;
     const int generation = m_generation;
-    int error = 0;
-    if (!startWorker([this, account, server, reconnect,
-                      generation] { connectWorker(account, server, reconnect, generation); },
-                     &error)) {
-        if (error != 0)
-            m_messages.ReportApiError(4504, error, m_state.options.AlertLevel != 0);
+    if (!startFlow([this, account, server, reconnect, generation] {
+            connectWorker(account, server, reconnect, generation);
+        })) {
         connectFailed(reconnect);
         return false;
     }
-    m_port.updateCommandState();
     return true;
 }
 
@@ -142,10 +140,7 @@ void SessionController::connectWorker(AccountRecord account, QString server, boo
                                       int generation) {
     if (reconnect)
         m_session->close();
-    bool connected = false;
-    if (!m_stopRequested) {
-        connected = openSession(account, server);
-    }
+    bool connected = !m_stopRequested && openSession(account, server);
     if (m_stopRequested && connected) {
         m_session->close(false); // stopped just as the server let us in
         connected = false;
@@ -248,30 +243,15 @@ void SessionController::finishConnect(QString server, bool reconnect, int genera
     continueOnWorker([this, startPath] { navigateWorker(startPath, false); });
 }
 
-namespace {
-// Set on the worker thread, so a flow step that the port ran there at once goes on inline.
-thread_local bool t_onWorker = false;
-} // namespace
-
 void SessionController::continueOnWorker(std::function<void()> body) {
     if (t_onWorker) {
         body();
         return;
     }
-    std::lock_guard lock(m_workerMutex);
-    if (m_worker.joinable())
-        m_worker.join(); // the step before has handed over as its last act
-    try {
-        m_worker = std::thread([body = std::move(body)] {
-            t_onWorker = true;
-            body();
-        });
-    } catch (const std::system_error& e) {
-        m_messages.ReportApiError(4504, e.code().value(), m_state.options.AlertLevel != 0);
+    if (const int error = spawnWorker(std::move(body))) {
+        m_messages.ReportApiError(4504, error, m_state.options.AlertLevel != 0);
         finishWorker();
-        return;
     }
-    m_runtime.workerThreadId = m_worker.get_id();
 }
 
 void SessionController::finishWorker() {
@@ -296,9 +276,8 @@ void SessionController::navigateWorker(QByteArray path, bool quietFailure) {
     }
     if (m_session->isConnected() && !m_stopRequested)
         readCurrentDirectory();
-    const ListingJob job = listingJob();
     if (m_session->isConnected() && !m_stopRequested) {
-        listRemote(job);
+        listRemote(listingJob());
     } else if (m_stopRequested) {
         m_messages.LogMessage(4426);
     }
@@ -364,21 +343,40 @@ void SessionController::ClearPaneList(PaneSide side) {
 bool SessionController::startWorker(std::function<void()> body, int* error) {
     if (m_runtime.busy.exchange(true))
         return false;
+    if (const int failed = spawnWorker(std::move(body))) {
+        if (error)
+            *error = failed;
+        m_runtime.busy = false;
+        return false;
+    }
+    return true;
+}
+
+int SessionController::spawnWorker(std::function<void()> body) {
     std::lock_guard lock(m_workerMutex);
     if (m_worker.joinable())
-        m_worker.join(); // the previous worker has finished: it cleared busy
+        m_worker.join(); // the previous worker has finished (or handed over as its last act)
     try {
         m_worker = std::thread([body = std::move(body)] {
             t_onWorker = true;
             body();
         });
     } catch (const std::system_error& e) {
-        if (error)
-            *error = e.code().value();
-        m_runtime.busy = false;
-        return false;
+        return e.code().value();
     }
     m_runtime.workerThreadId = m_worker.get_id();
+    return 0;
+}
+
+bool SessionController::startFlow(std::function<void()> body) {
+    m_stopRequested = false;
+    int error = 0;
+    if (!startWorker(std::move(body), &error)) {
+        if (error != 0)
+            m_messages.ReportApiError(4504, error, m_state.options.AlertLevel != 0);
+        return false;
+    }
+    m_port.updateCommandState();
     return true;
 }
 
@@ -422,23 +420,12 @@ bool SessionController::StartRemoteListing() {
         return false;
     if (CheckSessionAlive())
         return false;
-    m_stopRequested = false;
-    const ListingJob job = listingJob();
-    int error = 0;
-    if (!startWorker(
-            [this, job] {
-                m_messages.SetBusyCursor(true);
-                listRemote(job);
-                noteSessionState();
-                finishWorker();
-            },
-            &error)) {
-        if (error != 0)
-            m_messages.ReportApiError(4504, error, m_state.options.AlertLevel != 0);
-        return false;
-    }
-    m_port.updateCommandState();
-    return true;
+    return startFlow([this, job = listingJob()] {
+        m_messages.SetBusyCursor(true);
+        listRemote(job);
+        noteSessionState();
+        finishWorker();
+    });
 }
 
 SessionController::ListingOutcome SessionController::listRemote(const ListingJob& job) {
@@ -533,22 +520,10 @@ bool SessionController::EnterRemoteFolder(int row) {
     const FileEntry& entry = m_state.remote.entries[std::size_t(row)];
     if (!entry.isFolder && !entry.isLink)
         return false;
-    m_stopRequested = false;
-    const QByteArray path = rowPath(row);
-    const bool quiet = entry.isLink;
-    int error = 0;
-    if (!startWorker(
-            [this, path, quiet] {
-                m_messages.SetBusyCursor(true);
-                navigateWorker(path, quiet);
-            },
-            &error)) {
-        if (error != 0)
-            m_messages.ReportApiError(4504, error, m_state.options.AlertLevel != 0);
-        return false;
-    }
-    m_port.updateCommandState();
-    return true;
+    return startFlow([this, path = rowPath(row), quiet = entry.isLink] {
+        m_messages.SetBusyCursor(true);
+        navigateWorker(path, quiet);
+    });
 }
 
 QByteArray SessionController::rowPath(int row) const {

@@ -130,6 +130,12 @@ private:
     void connectWorker(AccountRecord account, QString server, bool reconnect, int generation);
     void finishConnect(QString server, bool reconnect, int generation);
     void connectFailed(bool reconnect);
+    // Starts a flow's worker (the stop request cleared, busy set, the commands updated); a
+    // thread that cannot be made is reported.
+    bool startFlow(std::function<void()> body);
+    // A new worker thread for `body`; 0, or the errno when none can be made.
+    int spawnWorker(std::function<void()> body);
+    // The next step of a flow on a worker, busy still set (inline when already on one).
     void continueOnWorker(std::function<void()> body);
     void navigateWorker(QByteArray path, bool quietFailure);
     void finishWorker();
