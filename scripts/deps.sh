@@ -12,7 +12,7 @@ run_packages=(
 test_packages=(
     libgtest-dev libgmock-dev
     vsftpd curl lftp
-    clang-format
+    clang-format desktop-file-utils
 )
 
 wanted=("${run_packages[@]}")
