@@ -28,6 +28,8 @@ const QString kLabels = QStringLiteral("DeskTop\\Window\\Labels");
 
 constexpr std::uint32_t kDefaultBlockSize = 2;
 constexpr std::uint32_t kMaxBlockSize = 5;
+constexpr std::uint32_t kDefaultAlertLevel = 1;
+constexpr std::uint32_t kMaxAlertLevel = 2;
 
 // One stored option flag: key, value name, member, default.
 struct OptionFlag {
@@ -243,7 +245,10 @@ void SaveFontSetting(SettingsStore& store, const FontSetting& f) {
 }
 
 void LoadSoundSettings(const SettingsStore& store, AppState& state) {
-    state.options.AlertLevel = store.ReadSettingNumber(kSounds, QStringLiteral("Alert Level"), 1);
+    // 0 Silent, 1 Simple Beeps, 2 Play Wave Files; anything else is the default.
+    const std::uint32_t level =
+        store.ReadSettingNumber(kSounds, QStringLiteral("Alert Level"), kDefaultAlertLevel);
+    state.options.AlertLevel = level > kMaxAlertLevel ? kDefaultAlertLevel : level;
     for (int i = 0; i < kAlertKindCount; ++i) {
         const QString key = kSounds + u'\\' + kSoundEventNames[std::size_t(i)];
         SoundSetting& s = state.sounds[std::size_t(i)];
@@ -278,6 +283,9 @@ void LoadFileTypes(const SettingsStore& store, AppState& state) {
     state.FileTypes.clear();
     for (int row = 1; row <= count; ++row) {
         const QString key = kAssociations + numbered(u"\\File Type-%03d", row);
+        // A count above the rows present (a file edited by hand) gives no empty rows.
+        if (!store.SettingsKeyExists(key))
+            continue;
         state.FileTypes.push_back(
             {store.ReadSettingString(key, QStringLiteral("Ext"), QString(), kExtLimit),
              store.ReadSettingString(key, QStringLiteral("Cmd"), QString(), kCmdLimit)});
@@ -304,7 +312,7 @@ void SaveFileTypes(SettingsStore& store, const AppState& state) {
     deleteRowsAbove(store, kAssociations, QStringLiteral("File Type-"), count);
 }
 
-void RegisterProgramSettings(SettingsStore& store, const AppGlobals& globals) {
+void RegisterProgram(SettingsStore& store, const AppGlobals& globals) {
     const QString title = globals.applicationName;
     const QString version = QString::fromUtf16(kProgramVersionText);
     store.WriteSettingString(
@@ -372,7 +380,7 @@ bool LoadSettings(SettingsStore& store, AppState& state, AppGlobals& globals) {
 
 bool SaveSettings(SettingsStore& store, const AppState& state, const AppGlobals& globals,
                   const Messages* messages) {
-    RegisterProgramSettings(store, globals);
+    RegisterProgram(store, globals);
     RegisterExportFileClass(globals.desktopDataHome, QStringLiteral("twx"),
                             QStringLiteral("Tarnwick 2000 Account Export File"));
 

@@ -52,7 +52,7 @@ void SaveSoundSettings(SettingsStore& store, const AppState& state);
 void LoadFileTypes(const SettingsStore& store, AppState& state);
 void SaveFileTypes(SettingsStore& store, const AppState& state);
 // The program information below the settings branch ("Abstract" and "Application").
-void RegisterProgramSettings(SettingsStore& store, const AppGlobals& globals);
+void RegisterProgram(SettingsStore& store, const AppGlobals& globals);
 
 // Stable sort of file-type rows by extension, without regard to case.
 void SortFileTypes(std::vector<FileTypeAssociation>& rows);
