@@ -78,7 +78,7 @@ const StringEntry kProgram[] = {
     {1022, u"Select a Sound File for this Warning Type"},
     {1023, u"Wave File|*.wav|All Files|*.*|"},
     {1024, u"Select a Program for this File Type"},
-    {1025, u"Programs|*.exe|All Files|*.*|"},
+    {1025, u"Programs|*|All Files|*.*|"},
     {1030, u"Import Tarnwick 2000 Accounts"},
     {1031, u"Tarnwick 2000 Accounts|*.twx|All Files|*.*|"},
     {1032, u"Export Tarnwick 2000 Accounts"},
@@ -145,10 +145,10 @@ const StringEntry kProgram[] = {
            u"period)\rfor this type of file.\r\rExamples: '.html', '.txt', '.gif' or '.c'"},
     {3206, u"\rProgram Name Missing\r\rPlease specify the program to be opened when this file "
            u"type is selected, or use the browse button to the right of the entry field to "
-           u"select one using the MS Windows File Browser."},
+           u"select one using the file browser."},
     {3207, u"\rDefault Editor Missing\r\rPlease specify the program to be used as the default "
            u"editor, or use the browse button to the right of the entry field to select one "
-           u"using the MS Windows File Browser."},
+           u"using the file browser."},
 
     // Accounts sheet.
     {3300, u"Account Login"},
