@@ -25,6 +25,7 @@
 #include "ui/display_font_dialog.h"
 #include "ui/log_pane.h"
 #include "ui/main_toolbar.h"
+#include "ui/options/run_options_sheet.h"
 #include "ui/panes/help_topic.h"
 #include "ui/panes/pane_dialogs.h"
 #include "ui/panes/pane_view.h"
@@ -388,6 +389,23 @@ void MainWindow::registerShellCommands() {
             },
             helpOpener());
     });
+    const std::pair<CommandId, OptionsPage> sheetCommands[] = {
+        {CommandId::Options, OptionsPage::General},
+        {CommandId::SortSettings, OptionsPage::Sorting},
+        {CommandId::Setup, OptionsPage::Setup},
+        {CommandId::Version, OptionsPage::Version}};
+    for (const auto& [id, page] : sheetCommands)
+        d.registerHandler(id, [this, page = page] { OpenOptionsSheet(page); });
+}
+
+void MainWindow::OpenOptionsSheet(OptionsPage page) {
+    OptionsEffects effects = SharedOptionsEffects(m_store, m_globals, m_messages);
+    effects.setTrayIcon = [this](bool) { TaskTrayOptionChanged(); };
+    effects.repaint = [this] {
+        m_toolbar->setTipsEnabled(m_state.options.Tips != 0);
+        update();
+    };
+    RunOptionsSheet(this, m_state, m_globals, m_messages, int(page), effects, helpOpener());
 }
 
 // ---- UI port --------------------------------------------------------------------------------

@@ -3,6 +3,7 @@
 #include "core/commands/command_dispatcher.h"
 #include "core/commands/command_state.h"
 #include "core/commands/menu_help.h"
+#include "core/options/options_sheet.h"
 #include "core/panes/local_system.h"
 #include "core/panes/pane_port.h"
 #include "core/state/app_runtime.h"
@@ -104,6 +105,8 @@ public:
     void RestoreMainWindow();
     // The options changed TaskTray: the tray icon is removed, and added again when it is on.
     void TaskTrayOptionChanged();
+    // The options sheet on `page`; OK applies and saves the options.
+    void OpenOptionsSheet(OptionsPage page);
     void SetTopmost(bool on);
     bool ShowToolbar(bool show);
     bool ShowStatusBar(bool show);

@@ -4,7 +4,11 @@
 #include "core/settings/settings.h"
 #include "core/settings/settings_store.h"
 #include "core/state/app_paths.h"
+#include "core/text/messages.h"
+#include "ui/dialogs/standalone_port.h"
 #include "ui/main_window.h"
+#include "ui/options/run_options_sheet.h"
+#include "ui/panes/help_topic.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -63,10 +67,19 @@ void ShellSession::ApplyDemoProfile() {
         ApplyDemoServer(m_state, host, port);
 }
 
-// The options sheet on its Setup page, with no owner window. The sheet is part of the options
-// dialogs; until it is connected the request is only counted.
+// The options sheet on its Setup page, before any window exists: no owner, and boxes, sounds
+// and cursors through a port of their own.
 void ShellSession::OpenSetupSheet() {
     ++m_setupSheetRequests;
+    StandalonePort port;
+    const Messages messages(port, m_state, m_globals);
+    const OptionsEffects effects = SharedOptionsEffects(m_store, m_globals, messages);
+    if (m_setupSheetRunner) {
+        ShowOptionsSheet(m_state, m_globals, messages, m_setupSheetRunner, effects);
+        return;
+    }
+    RunOptionsSheet(nullptr, m_state, m_globals, messages, int(OptionsPage::Setup), effects,
+                    [&](int topic) { ShowHelpTopic(m_globals, messages, unsigned(topic)); });
 }
 
 int ShellSession::finish(int exitCode) {

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "core/options/options_sheet.h"
 #include "core/state/app_runtime.h"
 #include "core/state/app_state.h"
 
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 namespace tw {
@@ -21,7 +23,7 @@ class MainWindow;
 bool IsSetupCommandLine(const QStringList& arguments);
 
 // The program from start to end, after the single-instance check: settings loaded, the
-// setup request noted, the main window created and shown with its local start folder; after
+// setup sheet shown when asked for, the main window created and shown with its local start folder; after
 // the event loop the settings are saved.
 class ShellSession {
 public:
@@ -42,10 +44,13 @@ public:
     AppGlobals& globals() { return m_globals; }
     AppRuntime& runtime() { return m_runtime; }
 
-    // The options sheet was asked to open on its Setup page before the main window (by the
-    // command line or a first start). The sheet itself belongs to the options dialogs.
-    bool setupSheetRequested() const { return m_setupSheetRequests > 0; }
+    // How often the options sheet opened on its Setup page before the main window (by the
+    // command line or a first start): at most once.
     int setupSheetRequests() const { return m_setupSheetRequests; }
+    // Test hook, before start(): `run` answers the setup sheet instead of the dialog (true: OK).
+    void setSetupSheetRunner(std::function<bool(OptionsSheet&)> run) {
+        m_setupSheetRunner = std::move(run);
+    }
 
 private:
     void ProcessCommandLine(const QStringList& arguments);
@@ -59,6 +64,7 @@ private:
     AppRuntime m_runtime;
     std::unique_ptr<MainWindow> m_window;
     int m_setupSheetRequests = 0;
+    std::function<bool(OptionsSheet&)> m_setupSheetRunner;
 };
 
 } // namespace tw::ui

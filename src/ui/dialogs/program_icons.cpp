@@ -28,6 +28,14 @@ QString ProgramIconPath(int id) {
         return QStringLiteral(":/icons/program.svg");
     case 1001:
         return QStringLiteral(":/icons/program-small.svg");
+    case 1999:
+        return QStringLiteral(":/icons/side-picture.svg");
+    case 2107:
+        return QStringLiteral(":/icons/browse.svg");
+    case 2585:
+        return QStringLiteral(":/icons/autostart.svg");
+    case 2880:
+        return QStringLiteral(":/icons/desktop.svg");
     case 5300:
         return QStringLiteral(":/icons/information.svg");
     case 5400:

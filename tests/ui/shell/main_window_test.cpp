@@ -1,14 +1,19 @@
 #include "shell_fixture.h"
 
+#include "../dialogs/widget_test_support.h"
+
 #include "core/commands/toolbar_layout.h"
 #include "core/settings/settings_store.h"
 #include "ui/client_area.h"
 #include "ui/command_actions.h"
 #include "ui/main_toolbar.h"
+#include "ui/options/flags_page.h"
+#include "ui/options/options_sheet_dialog.h"
 #include "ui/panes/pane_view.h"
 #include "ui/tray_icon.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -102,10 +107,22 @@ TEST_F(MainWindowTest, SetupOnTheCommandLineAsksForTheSheetOnce) {
 
     session().finish(0);
     ui::ShellSession again(store(), folder());
+    // The sheet opens before the main window, with the two creations proposed.
+    SetupChoices proposed;
+    bool windowExisted = true;
+    again.setSetupSheetRunner([&](OptionsSheet& sheet) {
+        proposed = sheet.state().setup;
+        windowExisted = again.mainWindow() != nullptr;
+        return false;
+    });
     again.start({QStringLiteral("-SETUP")}, folder());
     EXPECT_EQ(again.setupSheetRequests(), 1);
-    EXPECT_EQ(again.state().setup.CreateStartMenu, 1u);
-    EXPECT_EQ(again.state().setup.CreateDesktop, 1u);
+    EXPECT_FALSE(windowExisted);
+    EXPECT_EQ(proposed.CreateStartMenu, 1u);
+    EXPECT_EQ(proposed.CreateDesktop, 1u);
+    EXPECT_EQ(proposed.CreateStartup, 0u);
+    // Cancelled: the requests do not outlive the sheet.
+    EXPECT_EQ(again.state().setup, SetupChoices{});
     again.finish(0);
 }
 
@@ -243,6 +260,39 @@ TEST_F(MainWindowTest, TooltipsFollowTheTipsOption) {
     w->state().options.Tips = 0;
     MainWindow* again = restart();
     EXPECT_TRUE(again->toolbar()->tipText(mainAction(again, CommandId::Connect)).isEmpty());
+}
+
+// The four commands open the options sheet on their pages; OK puts a changed option into
+// effect at once.
+TEST_F(MainWindowTest, OptionsCommandsOpenTheSheetOnTheirPages) {
+    MainWindow* w = start();
+    const std::pair<CommandId, OptionsPage> cases[] = {
+        {CommandId::SortSettings, OptionsPage::Sorting},
+        {CommandId::Setup, OptionsPage::Setup},
+        {CommandId::Version, OptionsPage::Version},
+        {CommandId::Options, OptionsPage::General}};
+    for (const auto& [id, page] : cases) {
+        int shown = -1;
+        const bool ok = id == CommandId::Options;
+        ModalWatcher watcher([&, ok = ok](QWidget* modal) {
+            auto* sheet = qobject_cast<ui::OptionsSheetDialog*>(modal);
+            ASSERT_NE(sheet, nullptr);
+            shown = sheet->tabs()->currentIndex();
+            if (!ok) {
+                sheet->reject();
+                return;
+            }
+            static_cast<ui::FlagsPage*>(sheet->page(OptionsPage::General))
+                ->check(150)
+                ->setChecked(false);
+            sheet->tryAccept();
+        });
+        mainAction(w, id)->trigger();
+        EXPECT_TRUE(watcher.fired()) << int(id);
+        EXPECT_EQ(shown, int(page)) << int(id);
+    }
+    EXPECT_EQ(w->state().options.Tips, 0u);
+    EXPECT_TRUE(w->toolbar()->tipText(mainAction(w, CommandId::Connect)).isEmpty());
 }
 
 TEST_F(MainWindowTest, CustomArrangementIsRestoredAndResetBringsTheStandardBack) {

@@ -39,6 +39,9 @@ protected:
 
     ui::MainWindow* start(const QStringList& arguments = {}) {
         m_session = std::make_unique<ui::ShellSession>(*m_store, folder());
+        // The setup sheet of a first start is cancelled unless a test answers it.
+        m_session->setSetupSheetRunner(
+            [this](OptionsSheet& sheet) { return m_setupAnswer ? m_setupAnswer(sheet) : false; });
         EXPECT_TRUE(m_session->start(arguments, folder()));
         return m_session->mainWindow();
     }
@@ -51,6 +54,10 @@ protected:
         return start();
     }
     ui::ShellSession& session() { return *m_session; }
+    // Answers the setup sheet of the next start (true: OK).
+    void answerSetupSheet(std::function<bool(OptionsSheet&)> answer) {
+        m_setupAnswer = std::move(answer);
+    }
     SettingsStore& store() { return *m_store; }
 
     // Runs the event loop until `done` holds or two seconds have passed.
@@ -74,6 +81,7 @@ private:
     QTemporaryDir m_dir;
     std::unique_ptr<SettingsStore> m_store;
     std::unique_ptr<ui::ShellSession> m_session;
+    std::function<bool(OptionsSheet&)> m_setupAnswer;
 };
 
 } // namespace tw::test

@@ -15,6 +15,10 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(m_dir.isValid());
         QFile::setPermissions(m_dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        // Settings that exist already: no first start, whose setup sheet would come first.
+        QFile settings(settingsFile());
+        ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+        settings.write("[Options]\nConfirm=1\n");
     }
 
     QProcessEnvironment environment(const QString& settings) const {
