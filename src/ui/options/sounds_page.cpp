@@ -46,6 +46,7 @@ SoundsPage::SoundsPage(OptionsSheet& sheet, const Messages& messages, QWidget* p
 
     m_level = new QComboBox(this);
     m_level->setObjectName(QStringLiteral("100"));
+    m_level->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     auto* levelLabel = new QLabel(QStringLiteral("&Alert Level"), this);
     levelLabel->setBuddy(m_level);
     auto* levelRow = new QHBoxLayout;

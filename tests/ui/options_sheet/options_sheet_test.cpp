@@ -5,6 +5,7 @@
 #include "core/text/string_table.h"
 #include "support/recording_port.h"
 #include "ui/dialogs/message_box_dialog.h"
+#include "ui/options/edit_file_type_dialog.h"
 #include "ui/options/flags_page.h"
 #include "ui/options/options_sheet_dialog.h"
 #include "ui/options/run_options_sheet.h"
@@ -192,4 +193,33 @@ TEST_F(OptionsSheetTest, EveryPageRenders) {
             picture.save(QDir(QString::fromLocal8Bit(dir))
                              .filePath(QStringLiteral("options_sheet_%1.png").arg(i)));
     }
+}
+
+// The Edit File Type dialog keeps a refused record open with the field selected, then takes
+// the corrected one; the extension is lower case as typed.
+TEST_F(OptionsSheetTest, EditFileTypeRefusesUntilTheRecordIsValid) {
+    ui::EditFileTypeDialog dialog(messages, {u"."_qs, QString()}, false, {});
+    EXPECT_EQ(dialog.windowTitle(), text(3202));
+    dialog.show();
+    dialog.activateWindow();
+    QApplication::processEvents();
+    dialog.typeEdit()->setText(u"TXT"_qs);
+    EXPECT_EQ(dialog.typeEdit()->text(), u"txt"_qs);
+    dialog.accept();
+    EXPECT_TRUE(dialog.isVisible());
+    ASSERT_EQ(port.boxes().size(), 1u);
+    EXPECT_EQ(port.boxes()[0].text, text(3205));
+    EXPECT_EQ(QApplication::focusWidget(), dialog.typeEdit());
+    dialog.typeEdit()->setText(u".txt"_qs);
+    dialog.accept();
+    ASSERT_EQ(port.boxes().size(), 2u);
+    EXPECT_EQ(port.boxes()[1].text, text(3206));
+    EXPECT_EQ(QApplication::focusWidget(), dialog.programEdit());
+    dialog.programEdit()->setText(u"gedit"_qs);
+    const QByteArray dir = qgetenv("TW_SCREENSHOT_DIR");
+    if (!dir.isEmpty())
+        dialog.grab().save(QDir(QString::fromLocal8Bit(dir)).filePath(u"edit_file_type.png"_qs));
+    dialog.accept();
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(dialog.record(), (FileTypeAssociation{u".txt"_qs, u"gedit"_qs}));
 }
