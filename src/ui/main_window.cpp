@@ -21,6 +21,7 @@
 #include "ui/dialogs/customize_toolbar_dialog.h"
 #include "ui/dialogs/exit_confirm_dialog.h"
 #include "ui/dialogs/message_box_dialog.h"
+#include "ui/dialogs/standalone_port.h"
 #include "ui/display_font.h"
 #include "ui/display_font_dialog.h"
 #include "ui/log_pane.h"
@@ -564,10 +565,7 @@ void MainWindow::setCursor(CursorKind kind, bool on) {
 }
 
 void MainWindow::setCursorNow(CursorKind kind, bool on) {
-    if (on)
-        QApplication::setOverrideCursor(kind == CursorKind::Wait ? Qt::WaitCursor : Qt::BusyCursor);
-    else
-        QApplication::restoreOverrideCursor();
+    ApplyOverrideCursor(kind, on);
 }
 
 void MainWindow::updateCommandState() {

@@ -24,11 +24,15 @@ bool StandalonePort::playWave(const QString& path) {
     return m_sound->playWave(path);
 }
 
-void StandalonePort::setCursor(CursorKind kind, bool on) {
+void ApplyOverrideCursor(CursorKind kind, bool on) {
     if (on)
         QApplication::setOverrideCursor(kind == CursorKind::Wait ? Qt::WaitCursor : Qt::BusyCursor);
     else
         QApplication::restoreOverrideCursor();
+}
+
+void StandalonePort::setCursor(CursorKind kind, bool on) {
+    ApplyOverrideCursor(kind, on);
 }
 
 } // namespace tw::ui

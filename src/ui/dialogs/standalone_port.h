@@ -10,6 +10,10 @@ class SoundPlayer;
 
 namespace tw::ui {
 
+// Shows (on) or ends (off) the wait or busy cursor over every window of the program; the calls
+// nest, as the ports' cursor calls do.
+void ApplyOverrideCursor(CursorKind kind, bool on);
+
 // The UI port of the dialogs that run before the main window exists (the options sheet of the
 // setup start): message boxes without an owner, sounds and cursors; there is no log pane,
 // status bar or pane yet, so those calls show nothing.

@@ -4,27 +4,13 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "support/test_files.h"
+
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
 using namespace tw;
-
-namespace {
-
-void Write(const QString& path, const QByteArray& data) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(data);
-}
-
-QByteArray Read(const QString& path) {
-    QFile f(path);
-    f.open(QIODevice::ReadOnly);
-    return f.readAll();
-}
-
-} // namespace
 
 TEST(FormatShortSize, PicksTheUnitAndCutsTheFirstZeroDecimals) {
     EXPECT_EQ(FormatShortSize(0), u"0"_qs);
@@ -79,15 +65,15 @@ TEST(BackupFile, BothNameForms) {
 TEST(BackupFile, CopiesAndReplacesAnEarlierCopy) {
     QTemporaryDir dir;
     const QString path = dir.path() + u"/app.log"_qs;
-    Write(path, "one");
+    test::WriteFile(path, "one");
     ASSERT_TRUE(BackupFile(path, true));
-    EXPECT_EQ(Read(dir.path() + u"/Backup of app.log"_qs), "one");
-    Write(path, "two");
+    EXPECT_EQ(test::ReadFile(dir.path() + u"/Backup of app.log"_qs), "one");
+    test::WriteFile(path, "two");
     ASSERT_TRUE(BackupFile(path, true));
     ASSERT_TRUE(BackupFile(path, false));
-    EXPECT_EQ(Read(dir.path() + u"/Backup of app.log"_qs), "two");
-    EXPECT_EQ(Read(dir.path() + u"/app.bak"_qs), "two");
-    EXPECT_EQ(Read(path), "two");
+    EXPECT_EQ(test::ReadFile(dir.path() + u"/Backup of app.log"_qs), "two");
+    EXPECT_EQ(test::ReadFile(dir.path() + u"/app.bak"_qs), "two");
+    EXPECT_EQ(test::ReadFile(path), "two");
     // No stray staging files are left behind.
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 3);
 }
@@ -97,7 +83,7 @@ TEST(BackupFile, MissingFileIsFineReadOnlyFileIsNot) {
     EXPECT_TRUE(BackupFile(dir.path() + u"/none.log"_qs, false));
     EXPECT_FALSE(QFile::exists(dir.path() + u"/none.bak"_qs));
     const QString path = dir.path() + u"/ro.log"_qs;
-    Write(path, "x");
+    test::WriteFile(path, "x");
     ::chmod(QFile::encodeName(path).constData(), 0444);
     EXPECT_FALSE(BackupFile(path, false));
     EXPECT_FALSE(QFile::exists(dir.path() + u"/ro.bak"_qs));
@@ -106,7 +92,7 @@ TEST(BackupFile, MissingFileIsFineReadOnlyFileIsNot) {
 TEST(BackupFile, ABakFileIsNotCopiedOntoItself) {
     QTemporaryDir dir;
     const QString path = dir.path() + u"/data.bak"_qs;
-    Write(path, "precious");
+    test::WriteFile(path, "precious");
     EXPECT_FALSE(BackupFile(path, false));
-    EXPECT_EQ(Read(path), "precious");
+    EXPECT_EQ(test::ReadFile(path), "precious");
 }

@@ -9,6 +9,8 @@
 
 #include <QThread>
 
+#include "support/test_files.h"
+
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -30,12 +32,6 @@ struct LocalOpsTest : ::testing::Test, test::PaneFixture {
         return out;
     }
 };
-
-QByteArray ReadAll(const QString& path) {
-    QFile f(path);
-    f.open(QIODevice::ReadOnly);
-    return f.readAll();
-}
 
 } // namespace
 
@@ -153,9 +149,9 @@ TEST_F(LocalOpsTest, EditAndPropertiesReachAFileWhoseNameIsNotUtf8) {
 
     DesktopLocalSystem desktop;
     EXPECT_TRUE(EditLocalFile(context, desktop, {row}));
-    for (int i = 0; i < 200 && ReadAll(copy) != "raw"; ++i)
+    for (int i = 0; i < 200 && test::ReadFile(copy) != "raw"; ++i)
         QThread::msleep(10);
-    EXPECT_EQ(ReadAll(copy), "raw");
+    EXPECT_EQ(test::ReadFile(copy), "raw");
 
     EXPECT_TRUE(ShowLocalProperties(context, system, {row}));
     ASSERT_EQ(system.propertiesShown.size(), 1);
@@ -192,9 +188,9 @@ TEST_F(LocalOpsTest, MoveNeverOverwritesAndGoesOnWithTheNextRow) {
     list();
     port.folders = {target.path()};
     EXPECT_EQ(MoveLocalFiles(context, system, rows({u"a.txt"_qs, u"b.txt"_qs})), 1);
-    EXPECT_EQ(ReadAll(target.path() + u"/a.txt"_qs), "theirs");
-    EXPECT_EQ(ReadAll(path(u"a.txt"_qs)), "mine");
-    EXPECT_EQ(ReadAll(target.path() + u"/b.txt"_qs), "bee");
+    EXPECT_EQ(test::ReadFile(target.path() + u"/a.txt"_qs), "theirs");
+    EXPECT_EQ(test::ReadFile(path(u"a.txt"_qs)), "mine");
+    EXPECT_EQ(test::ReadFile(target.path() + u"/b.txt"_qs), "bee");
     ASSERT_EQ(port.boxes().size(), 1u);
     EXPECT_EQ(port.boxes()[0].caption, u" Move File"_qs);
     EXPECT_TRUE(port.boxes()[0].text.startsWith(u"File: a.txt"_qs));
@@ -233,15 +229,15 @@ TEST(MoveLocalPath, AcrossFileSystemsCopiesThenRemoves) {
     const QString to = there.path() + u"/big.bin"_qs;
     EXPECT_EQ(MoveLocalPath(QFile::encodeName(from), QFile::encodeName(to)), 0);
     EXPECT_FALSE(QFile::exists(from));
-    EXPECT_EQ(ReadAll(to), data);
+    EXPECT_EQ(test::ReadFile(to), data);
     // A second move onto the now existing name fails and keeps both files.
     QFile again(from);
     again.open(QIODevice::WriteOnly);
     again.write("new");
     again.close();
     EXPECT_EQ(MoveLocalPath(QFile::encodeName(from), QFile::encodeName(to)), EEXIST);
-    EXPECT_EQ(ReadAll(to), data);
-    EXPECT_EQ(ReadAll(from), "new");
+    EXPECT_EQ(test::ReadFile(to), data);
+    EXPECT_EQ(test::ReadFile(from), "new");
     // Folders do not leave their file system.
     QDir(here.path()).mkdir(u"d"_qs);
     EXPECT_EQ(MoveLocalPath(QFile::encodeName(here.path() + u"/d"_qs),

@@ -1,4 +1,5 @@
 #include "settings_fixture.h"
+#include "support/test_files.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,18 +14,6 @@ using namespace tw;
 using tw::test::SettingsFixture;
 
 namespace {
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeAll(const QString& path, const QByteArray& data) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(data);
-}
 
 // Stored values of a state loaded from a damaged file: every field is either what was stored
 // or its default, so only the shapes are checked.
@@ -60,10 +49,10 @@ TEST_F(SettingsFixture, GarbageAndTruncatedFilesGiveDefaultsWithoutACrash) {
         AppGlobals globals;
         load(globals);
     }
-    const QByteArray whole = readAll(file);
+    const QByteArray whole = test::ReadFile(file);
     ASSERT_GT(whole.size(), 1000);
     for (qsizetype cut : {qsizetype(7), whole.size() / 3, whole.size() / 2, whole.size() - 5}) {
-        writeAll(file, whole.left(cut));
+        test::WriteFile(file, whole.left(cut));
         AppGlobals globals;
         expectSaneState(load(globals));
     }
@@ -74,7 +63,7 @@ TEST_F(SettingsFixture, GarbageAndTruncatedFilesGiveDefaultsWithoutACrash) {
             c = static_cast<char>(rng.bounded(256));
         // Some plausible structure amid the noise.
         junk.replace(100, 30, "\n[Accounts]\nCount=999\nCurrent=77");
-        writeAll(file, junk);
+        test::WriteFile(file, junk);
         AppGlobals globals;
         const AppState state = load(globals);
         expectSaneState(state);
@@ -91,7 +80,7 @@ TEST_F(SettingsFixture, MissingFileIsAFirstStart) {
 }
 
 TEST_F(SettingsFixture, EmptyFileIsAFirstStart) {
-    writeAll(file, QByteArray());
+    test::WriteFile(file, QByteArray());
     AppGlobals globals;
     const AppState state = load(globals);
     EXPECT_TRUE(globals.FirstStart);
@@ -118,15 +107,15 @@ TEST_F(SettingsFixture, UnreadableFileGivesDefaultsAndIsNotOverwrittenAtStart) {
     if (geteuid() == 0)
         GTEST_SKIP() << "file permissions do not bind the super-user";
     // Written without QSettings, which would keep a parsed copy of the file in this process.
-    writeAll(file, "[Options]\nTopMost=1\n");
-    const QByteArray before = readAll(file);
+    test::WriteFile(file, "[Options]\nTopMost=1\n");
+    const QByteArray before = test::ReadFile(file);
     ASSERT_TRUE(QFile::setPermissions(file, QFileDevice::Permissions()));
     AppGlobals globals;
     const AppState state = load(globals);
     EXPECT_FALSE(globals.FirstStart);
     EXPECT_EQ(state.options.TopMost, 0u);
     QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    EXPECT_EQ(readAll(file), before);
+    EXPECT_EQ(test::ReadFile(file), before);
     EXPECT_EQ(QFileInfo(file).dir().entryList(QDir::Files | QDir::Hidden),
               QStringList{QFileInfo(file).fileName()});
 }
@@ -136,7 +125,7 @@ TEST_F(SettingsFixture, UnreadableFileGivesDefaultsAndIsNotOverwrittenAtStart) {
 TEST_F(SettingsFixture, FailedSaveLeavesTheOldFileIntact) {
     AppGlobals globals;
     AppState state = load(globals);
-    const QByteArray before = readAll(file);
+    const QByteArray before = test::ReadFile(file);
     ASSERT_GT(before.size(), 4096);
 
     for (AccountRecord& a : state.Accounts)
@@ -158,7 +147,7 @@ TEST_F(SettingsFixture, FailedSaveLeavesTheOldFileIntact) {
     std::signal(SIGXFSZ, previousHandler);
 
     EXPECT_FALSE(saved);
-    EXPECT_EQ(readAll(file), before);
+    EXPECT_EQ(test::ReadFile(file), before);
     const QStringList leftovers =
         QFileInfo(file).dir().entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
     EXPECT_EQ(leftovers, QStringList{QFileInfo(file).fileName()});

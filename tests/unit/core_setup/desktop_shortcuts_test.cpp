@@ -2,6 +2,7 @@
 #include "core/state/app_state.h"
 #include "core/text/messages.h"
 #include "support/recording_port.h"
+#include "support/test_files.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -21,20 +22,6 @@
 using namespace tw;
 
 namespace {
-
-QByteArray Read(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return "<unreadable>";
-    return f.readAll();
-}
-
-void Write(const QString& path, const QByteArray& data) {
-    QDir().mkpath(QFileInfo(path).path());
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << path.toStdString();
-    f.write(data);
-}
 
 unsigned Mode(const QString& path) {
     struct stat info {};
@@ -83,7 +70,7 @@ protected:
     }
 
     void setUserDirs(const QByteArray& text) {
-        Write(config + QStringLiteral("/user-dirs.dirs"), text);
+        test::WriteFile(config + QStringLiteral("/user-dirs.dirs"), text);
     }
     QString menuEntry() const {
         return data + QStringLiteral("/applications/Quellwork/Tarnwick 2000.desktop");
@@ -144,14 +131,14 @@ TEST_F(DesktopShortcuts, EachPlaceCreatesFindsReplacesAndDeletesItsEntry) {
 
         ASSERT_TRUE(CreateShortcut(messages, target, c.place));
         EXPECT_TRUE(ShortcutExists(c.place));
-        EXPECT_EQ(Read(entry), ours);
+        EXPECT_EQ(test::ReadFile(entry), ours);
         EXPECT_EQ(Mode(entry), 0755u);
 
         // Someone else's entry of that name is replaced by a create request.
-        Write(entry, "[Desktop Entry]\nType=Application\nName=Other\nExec=other\n");
+        test::WriteFile(entry, "[Desktop Entry]\nType=Application\nName=Other\nExec=other\n");
         ::chmod(QFile::encodeName(entry).constData(), 0600);
         ASSERT_TRUE(CreateShortcut(messages, target, c.place));
-        EXPECT_EQ(Read(entry), ours);
+        EXPECT_EQ(test::ReadFile(entry), ours);
         EXPECT_EQ(Mode(entry), 0755u);
 
         ASSERT_TRUE(DeleteShortcut(messages, c.place));
@@ -166,7 +153,7 @@ TEST_F(DesktopShortcuts, EachPlaceCreatesFindsReplacesAndDeletesItsEntry) {
 TEST_F(DesktopShortcuts, RequestsCreateFirstThenDeleteAndAreCleared) {
     // A desktop entry of someone else's is left alone by requests for the other places.
     const QByteArray foreign = "[Desktop Entry]\nType=Application\nName=Other\nExec=other\n";
-    Write(desktopEntry(), foreign);
+    test::WriteFile(desktopEntry(), foreign);
     ASSERT_FALSE(QFileInfo::exists(data + QStringLiteral("/applications")));
 
     SetupChoices requests;
@@ -179,8 +166,8 @@ TEST_F(DesktopShortcuts, RequestsCreateFirstThenDeleteAndAreCleared) {
               QStringList({QStringLiteral("/config/autostart/Tarnwick 2000.desktop"),
                            QStringLiteral("/data/applications/Quellwork/Tarnwick 2000.desktop"),
                            QStringLiteral("/home/Schreibtisch/Tarnwick 2000.desktop")}));
-    EXPECT_EQ(Read(desktopEntry()), foreign);
-    EXPECT_EQ(Read(menuEntry()), DesktopEntryText(target));
+    EXPECT_EQ(test::ReadFile(desktopEntry()), foreign);
+    EXPECT_EQ(test::ReadFile(menuEntry()), DesktopEntryText(target));
 
     // Create and remove of one place: created, then deleted, so nothing of it is left.
     requests.CreateDesktop = 1;
@@ -203,7 +190,7 @@ TEST_F(DesktopShortcuts, DesktopFolderIsReadAsTheUserDirsFileSaysOrSkipped) {
     ASSERT_TRUE(QDir().mkpath(umlaut));
     ASSERT_TRUE(QDir().mkpath(absolute));
     ASSERT_TRUE(QDir().mkpath(customary));
-    Write(plainFile, "not a folder");
+    test::WriteFile(plainFile, "not a folder");
 
     struct Case {
         const char* what;
@@ -246,8 +233,8 @@ TEST_F(DesktopShortcuts, DesktopFolderIsReadAsTheUserDirsFileSaysOrSkipped) {
 
     // A relative XDG_CONFIG_HOME is ignored for ~/.config, and no HOME leaves no desktop.
     qputenv("XDG_CONFIG_HOME", "relative/config");
-    Write(home + QStringLiteral("/.config/user-dirs.dirs"),
-          "XDG_DESKTOP_DIR=\"$HOME/Arbeitsfläche\"\n");
+    test::WriteFile(home + QStringLiteral("/.config/user-dirs.dirs"),
+                    "XDG_DESKTOP_DIR=\"$HOME/Arbeitsfläche\"\n");
     EXPECT_EQ(GetShellFolder(ShortcutPlace::Desktop), umlaut);
     EXPECT_EQ(GetShellFolder(ShortcutPlace::Startup), home + QStringLiteral("/.config/autostart"));
     qunsetenv("HOME");
@@ -259,7 +246,7 @@ TEST_F(DesktopShortcuts, DesktopFolderIsReadAsTheUserDirsFileSaysOrSkipped) {
 
 TEST_F(DesktopShortcuts, NoDesktopFolderCreatesNothingAndShowsNothing) {
     setUserDirs("XDG_DESKTOP_DIR=\"$HOME/\"\n");
-    Write(desktopEntry(), "[Desktop Entry]\n"); // not the desktop any more: left alone
+    test::WriteFile(desktopEntry(), "[Desktop Entry]\n"); // not the desktop any more: left alone
     EXPECT_FALSE(ShortcutExists(ShortcutPlace::Desktop));
     EXPECT_FALSE(CreateShortcut(messages, target, ShortcutPlace::Desktop));
     EXPECT_FALSE(DeleteShortcut(messages, ShortcutPlace::Desktop));
@@ -279,9 +266,9 @@ TEST_F(DesktopShortcuts, FailuresShowTheSetupBoxAndTheOtherRequestsStillRun) {
     // Made with files where folders belong (and the other way round), not with permission
     // bits, which root does not obey.
     const QString quellwork = data + QStringLiteral("/applications/Quellwork");
-    Write(quellwork, "a file where the menu folder belongs");
+    test::WriteFile(quellwork, "a file where the menu folder belongs");
     const QString deskFile = home + QStringLiteral("/desk.txt");
-    Write(deskFile, "a file where the desktop folder belongs");
+    test::WriteFile(deskFile, "a file where the desktop folder belongs");
     setUserDirs("XDG_DESKTOP_DIR=\"$HOME/desk.txt\"\n");
 
     SetupChoices requests;
@@ -297,8 +284,8 @@ TEST_F(DesktopShortcuts, FailuresShowTheSetupBoxAndTheOtherRequestsStillRun) {
             {u"\rFile '%1'\r\rMethod (Save) error detected\rCode %2"_qs.arg(program).arg(ENOTDIR),
              u"\rFile '%1'\r\rMethod (Save) error detected\rCode %2"_qs.arg(program).arg(
                  ENOTDIR)}));
-    EXPECT_EQ(Read(autostartEntry()), DesktopEntryText(target));
-    EXPECT_EQ(Read(quellwork), "a file where the menu folder belongs");
+    EXPECT_EQ(test::ReadFile(autostartEntry()), DesktopEntryText(target));
+    EXPECT_EQ(test::ReadFile(quellwork), "a file where the menu folder belongs");
 
     // Deletes: the autostart entry's name is a folder, the desktop is still a file; the menu
     // entry is created meanwhile.
@@ -318,7 +305,7 @@ TEST_F(DesktopShortcuts, FailuresShowTheSetupBoxAndTheOtherRequestsStillRun) {
                                            .arg(autostartEntry())
                                            .arg(EISDIR)}));
     EXPECT_TRUE(QFileInfo(autostartEntry()).isDir());
-    EXPECT_EQ(Read(menuEntry()), DesktopEntryText(target));
+    EXPECT_EQ(test::ReadFile(menuEntry()), DesktopEntryText(target));
 
     // Creating over a folder of the entry's name, and without a program path.
     port.clear();
@@ -330,7 +317,7 @@ TEST_F(DesktopShortcuts, FailuresShowTheSetupBoxAndTheOtherRequestsStillRun) {
             {u"\rFile '%1'\r\rMethod (Save) error detected\rCode %2"_qs.arg(program).arg(EISDIR),
              u"\rFile ''\r\rMethod (SetPath) error detected\rCode %1"_qs.arg(EINVAL)}));
     EXPECT_TRUE(QFileInfo(autostartEntry()).isDir());
-    EXPECT_EQ(Read(menuEntry()), DesktopEntryText(target));
+    EXPECT_EQ(test::ReadFile(menuEntry()), DesktopEntryText(target));
 }
 
 TEST_F(DesktopShortcuts, EntryTextQuotesTheProgramAndPassesTheValidator) {

@@ -2,6 +2,7 @@
 #include "core/text/messages.h"
 #include "core/transfer/log_viewer.h"
 #include "support/recording_port.h"
+#include "support/test_files.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,19 +17,6 @@ using namespace tw;
 namespace {
 
 const QString kTitle = u"Tarnwick 2000 - Program Message Log"_qs;
-
-QByteArray Read(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return "<unreadable>";
-    return f.readAll();
-}
-
-void Write(const QString& path, const QByteArray& data) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(data);
-}
 
 QString DataFile(const char* name) {
     return QStringLiteral(TW_SOURCE_DIR "/tests/unit/core_transfer_log/data/") +
@@ -109,7 +97,7 @@ TEST(LoadLogLines, NewestFirstOrAsWrittenWithLineEndsStrippedAndLongLinesCut) {
     QTemporaryDir dir;
     const QString path = dir.filePath(u"t.log"_qs);
     const QString longLine(1500, u'x');
-    Write(path, "first\r\n\nthird\r\r\n" + longLine.toUtf8() + "\nlast without end");
+    test::WriteFile(path, "first\r\n\nthird\r\r\n" + longLine.toUtf8() + "\nlast without end");
 
     const QStringList asWritten{u"first"_qs, QString(), u"third\r"_qs, QString(1023, u'x'),
                                 u"last without end"_qs};
@@ -140,7 +128,7 @@ TEST(BuildLogPage, WritesThePageByteForByteWithLinesEscapedAndEmptyRowsAsNbsp) {
     const auto rows = LoadLogLines(messages, DataFile("golden.log"), true);
     ASSERT_TRUE(rows.has_value());
     ASSERT_EQ(rows->size(), 3);
-    EXPECT_EQ(BuildLogPage(kTitle, *rows), Read(DataFile("golden.html")));
+    EXPECT_EQ(BuildLogPage(kTitle, *rows), test::ReadFile(DataFile("golden.html")));
 
     // The title is escaped as well.
     const QByteArray page = BuildLogPage(u"A <b> & \"c\""_qs, {});
@@ -167,7 +155,7 @@ TEST_F(LogViewerTest, MissingLogIsToldThenTheViewerOpensEmpty) {
 }
 
 TEST_F(LogViewerTest, DeleteIsAskedOnlyAfterOkWithTheTickAndYesRemovesTheLog) {
-    Write(logPath, "one\ntwo\n");
+    test::WriteFile(logPath, "one\ntwo\n");
     const QString question = u"Delete Log File | \rFile: "_qs + logPath +
                              u"\r\rAre you sure you want to remove this log file?"_qs;
     struct Case {
@@ -201,7 +189,7 @@ TEST_F(LogViewerTest, DeleteIsAskedOnlyAfterOkWithTheTickAndYesRemovesTheLog) {
 }
 
 TEST_F(LogViewerTest, PrintWritesAndOpensThePageAndKeepsOneEarlierCopy) {
-    Write(logPath, "one\n\ntwo\n");
+    test::WriteFile(logPath, "one\n\ntwo\n");
     viewer.printPresses = 2;
     viewer.pressHelp = true;
     viewer.answer = {true, false};
@@ -209,8 +197,8 @@ TEST_F(LogViewerTest, PrintWritesAndOpensThePageAndKeepsOneEarlierCopy) {
 
     const QString page = dir.filePath(kTitle + u".html"_qs);
     const QByteArray expected = BuildLogPage(kTitle, {u"two"_qs, QString(), u"one"_qs});
-    EXPECT_EQ(Read(page), expected);
-    EXPECT_EQ(Read(dir.filePath(u"Backup of "_qs + kTitle + u".html"_qs)), expected);
+    EXPECT_EQ(test::ReadFile(page), expected);
+    EXPECT_EQ(test::ReadFile(dir.filePath(u"Backup of "_qs + kTitle + u".html"_qs)), expected);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
               (QStringList{u"Backup of "_qs + kTitle + u".html"_qs, kTitle + u".html"_qs,
                            u"tarnwick2000.log"_qs}));

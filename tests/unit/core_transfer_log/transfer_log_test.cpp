@@ -2,6 +2,7 @@
 #include "core/text/messages.h"
 #include "core/transfer/transfer_log.h"
 #include "support/recording_port.h"
+#include "support/test_files.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,13 +15,6 @@
 using namespace tw;
 
 namespace {
-
-QByteArray Read(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return "<unreadable>";
-    return f.readAll();
-}
 
 struct TransferLogTest : ::testing::Test {
     test::RecordingPort port;
@@ -82,13 +76,13 @@ TEST_F(TransferLogTest, AppendsOneLineEachWithBackslashJoinsAndBacksUpTheLogFirs
     const QByteArray line2 = "02-Jan-2027 - 03:04:05 - /pub\\README => /home/ann\\readme\n";
 
     EXPECT_TRUE(WriteTransferLogEntry(messages, globals, upload, first));
-    EXPECT_EQ(Read(logPath), line1);
+    EXPECT_EQ(test::ReadFile(logPath), line1);
     EXPECT_FALSE(QFile::exists(backupPath)); // nothing to back up before the first line
 
     EXPECT_TRUE(WriteTransferLogEntry(messages, globals, download, second));
-    EXPECT_EQ(Read(logPath), line1 + line2);
+    EXPECT_EQ(test::ReadFile(logPath), line1 + line2);
     // The copy is taken before the line is added.
-    EXPECT_EQ(Read(backupPath), line1);
+    EXPECT_EQ(test::ReadFile(backupPath), line1);
     EXPECT_TRUE(port.boxes().empty());
 }
 
@@ -102,10 +96,10 @@ TEST_F(TransferLogTest, LoggingOffWritesNothingAndCopiesNothing) {
     // An existing log stays as it is, without a backup copy.
     globals.transferLogging = true;
     ASSERT_TRUE(WriteTransferLogEntry(messages, globals, entry, first));
-    const QByteArray before = Read(logPath);
+    const QByteArray before = test::ReadFile(logPath);
     globals.transferLogging = false;
     EXPECT_TRUE(WriteTransferLogEntry(messages, globals, entry, second));
-    EXPECT_EQ(Read(logPath), before);
+    EXPECT_EQ(test::ReadFile(logPath), before);
     EXPECT_FALSE(QFile::exists(backupPath));
 }
 
