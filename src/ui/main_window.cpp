@@ -119,9 +119,8 @@ std::function<void(int)> MainWindow::helpOpener() {
 void MainWindow::registerHelpCommands() {
     for (const CommandId id :
          {CommandId::HelpContents, CommandId::HelpSearch, CommandId::HelpHowToUse})
-        m_dispatcher.registerHandler(id, [this, id] {
-            ShowHelp(m_state, m_globals, m_messages, *m_help, toInt(id));
-        });
+        m_dispatcher.registerHandler(
+            id, [this, id] { ShowHelp(m_state, m_globals, m_messages, *m_help, toInt(id)); });
 }
 
 // The children in creation order: title, toolbar (with its saved arrangement), display font,
@@ -821,9 +820,8 @@ void MainWindow::CustomizeToolbar() {
         }
     };
     m_messages.ShowStatus(303);
-    const std::vector<int> result =
-        tw::ui::CustomizeToolbar(this, buttons, m_toolbar->arrangement(), standard, apply,
-                                 [this] { helpOpener()(550); });
+    const std::vector<int> result = tw::ui::CustomizeToolbar(
+        this, buttons, m_toolbar->arrangement(), standard, apply, [this] { helpOpener()(550); });
     apply(result);
     SaveToolbarLayout(true);
     SaveSettings(m_store, m_state, m_globals, &m_messages);

@@ -6,11 +6,11 @@
 #include "core/state/app_paths.h"
 #include "core/text/messages.h"
 #include "ui/dialogs/standalone_port.h"
-#include "ui/main_window.h"
-#include "ui/options/run_options_sheet.h"
 #include "ui/help/f1_help.h"
 #include "ui/help/help_collection_check.h"
 #include "ui/help/help_viewer.h"
+#include "ui/main_window.h"
+#include "ui/options/run_options_sheet.h"
 
 #include <QApplication>
 #include <QCoreApplication>

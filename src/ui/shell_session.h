@@ -24,8 +24,8 @@ class MainWindow;
 bool IsSetupCommandLine(const QStringList& arguments);
 
 // The program from start to end, after the single-instance check: settings loaded, the
-// setup sheet shown when asked for, the main window created and shown with its local start folder; after
-// the event loop the settings are saved.
+// setup sheet shown when asked for, the main window created and shown with its local start folder;
+// after the event loop the settings are saved.
 class ShellSession {
 public:
     // `dataFolder` holds the transfer log (the program's XDG data folder when empty).

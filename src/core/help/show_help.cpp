@@ -29,8 +29,8 @@ QString HelpPathForMessages(const AppGlobals& globals) {
 
 bool ShowHelp(const AppState& state, const AppGlobals& globals, const Messages& messages,
               HelpPort& port, int command, const QString& keyword) {
-    const bool known = command >= toInt(CommandId::HelpContents) &&
-                       command <= toInt(CommandId::HelpHowToUse);
+    const bool known =
+        command >= toInt(CommandId::HelpContents) && command <= toInt(CommandId::HelpHowToUse);
     // An unknown item has no status text of its own; only the fatal box reports it.
     if (known && state.options.Status != 0)
         messages.ShowStatus(command);
@@ -56,8 +56,7 @@ bool ShowHelp(const AppState& state, const AppGlobals& globals, const Messages& 
     }
 }
 
-bool ShowHelpTopic(const AppGlobals& globals, const Messages& messages, HelpPort& port,
-                   int topic) {
+bool ShowHelpTopic(const AppGlobals& globals, const Messages& messages, HelpPort& port, int topic) {
     if (!HelpCollectionPresent(globals.helpPath) || !port.showTopic(topic)) {
         messages.SystemWarningBox(kCaption, kTopicNotFound, {unsigned(topic), ENOENT});
         return false;

@@ -51,8 +51,8 @@ QString FindHelpCollection(const QString& executableDir, const HelpCollectionChe
 QString ExpectedHelpCollectionPath(const QString& executableDir) {
     if (executableDir.isEmpty())
         return collectionName();
-    return QDir::cleanPath(QDir(executableDir).filePath(QStringLiteral("../share/") + kHelpFolder +
-                                                        collectionName()));
+    return QDir::cleanPath(
+        QDir(executableDir).filePath(QStringLiteral("../share/") + kHelpFolder + collectionName()));
 }
 
 void InitApplicationPaths(AppGlobals& globals, const QString& dataFolder,
@@ -64,9 +64,9 @@ void InitApplicationPaths(AppGlobals& globals, const QString& dataFolder,
         base = QStringLiteral("tarnwick2000");
     const QString folder = dataFolder.isEmpty() ? platform::XdgPaths::dataFolder() : dataFolder;
     globals.logPath = QDir(folder).filePath(base + QStringLiteral(".log"));
-    globals.helpPath =
-        haveApp ? FindHelpCollection(QCoreApplication::applicationDirPath(), acceptsHelp)
-                : QString();
+    globals.helpPath = haveApp
+                           ? FindHelpCollection(QCoreApplication::applicationDirPath(), acceptsHelp)
+                           : QString();
     globals.desktopDataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
 }
 

@@ -56,6 +56,7 @@ HelpWindow::HelpWindow(const QString& collection, SettingsStore* store, QWidget*
     m_tabs->setObjectName(QStringLiteral("helpTabs"));
     QHelpContentWidget* contents = m_engine->contentWidget();
     contents->setObjectName(QStringLiteral("helpContents"));
+    contents->setAccessibleName(QStringLiteral("Contents"));
     m_tabs->addTab(contents, QStringLiteral("&Contents"));
     buildIndexTab();
     buildSearchTab();
@@ -134,8 +135,10 @@ void HelpWindow::buildIndexTab() {
     m_tabs->addTab(tab, QStringLiteral("&Index"));
 
     connect(m_keywordEdit, &QLineEdit::textChanged, this, &HelpWindow::applyKeyword);
-    connect(m_keywordEdit, &QLineEdit::returnPressed, index, &QHelpIndexWidget::activateCurrentItem);
-    connect(m_engine->indexModel(), &QHelpIndexModel::indexCreated, this, &HelpWindow::applyKeyword);
+    connect(m_keywordEdit, &QLineEdit::returnPressed, index,
+            &QHelpIndexWidget::activateCurrentItem);
+    connect(m_engine->indexModel(), &QHelpIndexModel::indexCreated, this,
+            &HelpWindow::applyKeyword);
     connect(index, &QHelpIndexWidget::documentActivated, this,
             [this](const QHelpLink& link, const QString&) { open(link.url); });
     connect(index, &QHelpIndexWidget::documentsActivated, this,

@@ -64,8 +64,8 @@ TEST(ShowHelp, TheHelpMenuCommandsWithAndWithoutACollection) {
         bool collection;
         QString keyword;
         QStringList calls;
-        BoxKind box;   // SystemInfo: no box
-        QString text;  // a part of the box text
+        BoxKind box;  // SystemInfo: no box
+        QString text; // a part of the box text
     };
     const QString notFound = u"\r\rFile not found."_s;
     const Case cases[] = {
