@@ -3,6 +3,7 @@
 #include "core/accounts/account_file_commands.h"
 #include "core/commands/command_table.h"
 #include "core/commands/toolbar_layout.h"
+#include "core/help/show_help.h"
 #include "core/panes/local_listing.h"
 #include "core/panes/local_operations.h"
 #include "core/panes/local_system.h"
@@ -24,10 +25,10 @@
 #include "ui/dialogs/standalone_port.h"
 #include "ui/display_font.h"
 #include "ui/display_font_dialog.h"
+#include "ui/help/help_viewer.h"
 #include "ui/log_pane.h"
 #include "ui/main_toolbar.h"
 #include "ui/options/run_options_sheet.h"
-#include "ui/panes/help_topic.h"
 #include "ui/panes/pane_dialogs.h"
 #include "ui/panes/pane_view.h"
 #include "ui/transfer/log_viewer_dialog.h"
@@ -93,9 +94,11 @@ MainWindow::MainWindow(AppState& state, AppGlobals& globals, AppRuntime& runtime
     m_flushTimer->setInterval(kFlushIntervalMs);
     connect(m_flushTimer, &QTimer::timeout, this, &MainWindow::flushDisplay);
 
+    m_help = std::make_unique<HelpViewer>(m_globals, &m_store);
     m_paneDialogs = std::make_unique<PaneDialogs>(this, m_state, m_globals, helpOpener());
     buildChildren();
     registerShellCommands();
+    registerHelpCommands();
     registerPaneCommands();
     registerSessionCommands();
     registerTransferCommands();
@@ -110,7 +113,15 @@ MainWindow::MainWindow(AppState& state, AppGlobals& globals, AppRuntime& runtime
 MainWindow::~MainWindow() = default;
 
 std::function<void(int)> MainWindow::helpOpener() {
-    return [this](int topic) { ShowHelpTopic(m_globals, m_messages, unsigned(topic)); };
+    return m_help->topicOpener(m_messages);
+}
+
+// Help menu: Contents, Search (the keyword index) and How to Use Help, in the help window.
+void MainWindow::registerHelpCommands() {
+    for (const CommandId id :
+         {CommandId::HelpContents, CommandId::HelpSearch, CommandId::HelpHowToUse})
+        m_dispatcher.registerHandler(
+            id, [this, id] { ShowHelp(m_state, m_globals, m_messages, *m_help, toInt(id)); });
 }
 
 // The children in creation order: title, toolbar (with its saved arrangement), display font,
@@ -807,9 +818,8 @@ void MainWindow::CustomizeToolbar() {
         }
     };
     m_messages.ShowStatus(303);
-    const std::vector<int> result =
-        tw::ui::CustomizeToolbar(this, buttons, m_toolbar->arrangement(), standard, apply,
-                                 [this] { ShowHelpTopic(m_globals, m_messages, 550); });
+    const std::vector<int> result = tw::ui::CustomizeToolbar(
+        this, buttons, m_toolbar->arrangement(), standard, apply, [this] { helpOpener()(550); });
     apply(result);
     SaveToolbarLayout(true);
     SaveSettings(m_store, m_state, m_globals, &m_messages);

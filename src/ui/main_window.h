@@ -41,6 +41,7 @@ class SoundPlayer;
 namespace tw::ui {
 
 class ClientArea;
+class HelpViewer;
 class PaneDialogs;
 class CommandActions;
 class MainToolbar;
@@ -178,6 +179,7 @@ private:
     void registerPaneCommands();
     void registerSessionCommands();
     void registerTransferCommands();
+    void registerHelpCommands();
     // Opens a help topic (the Help buttons of the dialogs).
     std::function<void(int)> helpOpener();
     std::vector<int> selection(PaneSide side) const;
@@ -222,6 +224,7 @@ private:
     std::function<bool()> m_disconnect;
     std::function<void(PaneSide)> m_paneRefresh;
     std::function<void(int)> m_enterRemoteFolder;
+    std::unique_ptr<HelpViewer> m_help;
     std::unique_ptr<PaneDialogs> m_paneDialogs;
     DesktopLocalSystem m_localSystem;
     FontChooser m_fontChooser;

@@ -6,9 +6,11 @@
 #include "core/state/app_paths.h"
 #include "core/text/messages.h"
 #include "ui/dialogs/standalone_port.h"
+#include "ui/help/f1_help.h"
+#include "ui/help/help_collection_check.h"
+#include "ui/help/help_viewer.h"
 #include "ui/main_window.h"
 #include "ui/options/run_options_sheet.h"
-#include "ui/panes/help_topic.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -31,7 +33,10 @@ ShellSession::ShellSession(SettingsStore& store, QString dataFolder)
 ShellSession::~ShellSession() = default;
 
 bool ShellSession::start(const QStringList& arguments, const QString& startFolder) {
-    InitApplicationPaths(m_globals, m_dataFolder);
+    InitApplicationPaths(m_globals, m_dataFolder, IsCurrentHelpCollection);
+    // F1 in any dialog with a Help button, from the setup sheet on.
+    m_f1Help = std::make_unique<F1HelpFilter>();
+    qApp->installEventFilter(m_f1Help.get());
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         m_globals.virtualScreen = screen->virtualGeometry();
 
@@ -78,8 +83,9 @@ void ShellSession::OpenSetupSheet() {
         ShowOptionsSheet(m_state, m_globals, messages, m_setupSheetRunner, effects);
         return;
     }
+    HelpViewer help(m_globals, &m_store);
     RunOptionsSheet(nullptr, m_state, m_globals, messages, int(OptionsPage::Setup), effects,
-                    [&](int topic) { ShowHelpTopic(m_globals, messages, unsigned(topic)); });
+                    help.topicOpener(messages));
 }
 
 int ShellSession::finish(int exitCode) {

@@ -16,6 +16,7 @@ class SettingsStore;
 
 namespace tw::ui {
 
+class F1HelpFilter;
 class MainWindow;
 
 // True when the whole command line (the arguments after the program name) is "/setup" or
@@ -23,8 +24,8 @@ class MainWindow;
 bool IsSetupCommandLine(const QStringList& arguments);
 
 // The program from start to end, after the single-instance check: settings loaded, the
-// setup sheet shown when asked for, the main window created and shown with its local start folder; after
-// the event loop the settings are saved.
+// setup sheet shown when asked for, the main window created and shown with its local start folder;
+// after the event loop the settings are saved.
 class ShellSession {
 public:
     // `dataFolder` holds the transfer log (the program's XDG data folder when empty).
@@ -62,6 +63,7 @@ private:
     AppState m_state;
     AppGlobals m_globals;
     AppRuntime m_runtime;
+    std::unique_ptr<F1HelpFilter> m_f1Help;
     std::unique_ptr<MainWindow> m_window;
     int m_setupSheetRequests = 0;
     std::function<bool(OptionsSheet&)> m_setupSheetRunner;

@@ -11,51 +11,62 @@ namespace tw {
 
 namespace {
 
-bool isFile(const QString& path) {
-    const QFileInfo info(path);
-    return info.isFile() && info.isReadable();
+const QString kHelpFolder = QStringLiteral("tarnwick2000/help/");
+
+QString collectionName() {
+    return QString::fromUtf16(kHelpCollectionName);
 }
 
 } // namespace
 
-QString FindHelpDocument(const QString& executableDir) {
-    const QString name = QString::fromUtf16(kHelpDocumentName);
+QStringList HelpCollectionCandidates(const QString& executableDir) {
+    QStringList paths;
+    const auto add = [&paths](const QString& path) {
+        const QString clean = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+        if (!paths.contains(clean))
+            paths << clean;
+    };
     if (!executableDir.isEmpty()) {
-        QDir dir(executableDir);
-        const QString beside = dir.filePath(QStringLiteral("help/") + name);
-        if (isFile(beside))
-            return QFileInfo(beside).absoluteFilePath();
-        for (int level = 0; level <= 4; ++level) {
-            const QString inSource = dir.filePath(QStringLiteral("resources/help/") + name);
-            if (isFile(inSource))
-                return QFileInfo(inSource).absoluteFilePath();
-            if (!dir.cdUp())
-                break;
-        }
-        const QString installed =
-            QDir(executableDir).filePath(QStringLiteral("../share/tarnwick2000/help/") + name);
-        if (isFile(installed))
-            return QFileInfo(installed).absoluteFilePath();
+        const QDir dir(executableDir);
+        add(dir.filePath(QStringLiteral("../../share/") + kHelpFolder + collectionName()));
+        add(dir.filePath(QStringLiteral("../share/") + kHelpFolder + collectionName()));
     }
-    return QStandardPaths::locate(QStandardPaths::GenericDataLocation,
-                                  QStringLiteral("tarnwick2000/help/") + name);
+    for (const QString& data :
+         QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation))
+        add(QDir(data).filePath(kHelpFolder + collectionName()));
+    return paths;
 }
 
-QString FindHelpDocument() {
-    if (!QCoreApplication::instance())
+QString FindHelpCollection(const QString& executableDir, const HelpCollectionCheck& accepts) {
+    if (!accepts)
         return {};
-    return FindHelpDocument(QCoreApplication::applicationDirPath());
+    for (const QString& path : HelpCollectionCandidates(executableDir)) {
+        const QFileInfo info(path);
+        if (info.isFile() && info.isReadable() && accepts(path))
+            return path;
+    }
+    return {};
 }
 
-void InitApplicationPaths(AppGlobals& globals, const QString& dataFolder) {
-    globals.modulePath =
-        QCoreApplication::instance() ? QCoreApplication::applicationFilePath() : QString();
+QString ExpectedHelpCollectionPath(const QString& executableDir) {
+    if (executableDir.isEmpty())
+        return collectionName();
+    return QDir::cleanPath(
+        QDir(executableDir).filePath(QStringLiteral("../share/") + kHelpFolder + collectionName()));
+}
+
+void InitApplicationPaths(AppGlobals& globals, const QString& dataFolder,
+                          const HelpCollectionCheck& acceptsHelp) {
+    const bool haveApp = QCoreApplication::instance() != nullptr;
+    globals.modulePath = haveApp ? QCoreApplication::applicationFilePath() : QString();
     QString base = QFileInfo(globals.modulePath).completeBaseName().toLower();
     if (base.isEmpty())
         base = QStringLiteral("tarnwick2000");
     const QString folder = dataFolder.isEmpty() ? platform::XdgPaths::dataFolder() : dataFolder;
     globals.logPath = QDir(folder).filePath(base + QStringLiteral(".log"));
-    globals.helpPath = FindHelpDocument();
+    globals.helpPath = haveApp
+                           ? FindHelpCollection(QCoreApplication::applicationDirPath(), acceptsHelp)
+                           : QString();
     globals.desktopDataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
 }
 

@@ -157,7 +157,7 @@ struct AppGlobals {
     QString programGuid = QStringLiteral("{5C1E3B7A-9D24-4F6E-8A13-2B7C6D0E4F91}");
     QString applicationName = QStringLiteral("Tarnwick 2000");
     QString modulePath; // the executable
-    QString helpPath;   // the HTML help document; empty when there is none
+    QString helpPath;   // the help collection (.qhc); empty when there is none
     QString logPath;    // the transfer log
     // The user's XDG data folder, where every settings save registers the account export file
     // type with the desktop; empty (tests): nothing is registered outside the settings.

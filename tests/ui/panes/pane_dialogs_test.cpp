@@ -5,7 +5,6 @@
 #include "ui/dialogs/message_box_dialog.h"
 #include "ui/panes/delete_confirm_dialog.h"
 #include "ui/panes/file_dialogs.h"
-#include "ui/panes/help_topic.h"
 #include "ui/panes/name_dialog.h"
 #include "ui/panes/pane_dialogs.h"
 #include "ui/panes/properties_dialog.h"
@@ -300,21 +299,4 @@ TEST(FileDialogs, UnknownFilterIdGivesNoDialog) {
     EXPECT_FALSE(OpenFileDialog(nullptr, path, 59998, 0));
     EXPECT_FALSE(SaveFileDialog(nullptr, path, 59998, 0, 0));
     EXPECT_EQ(path, u"/tmp/x"_qs);
-}
-
-TEST(HelpTopic, MissingDocumentGivesTheTopicWarning) {
-    App();
-    test::RecordingPort port;
-    AppState state;
-    AppGlobals globals;
-    globals.soundsWithDialogs = false;
-    Messages messages(port, state, globals);
-    globals.helpPath = u"/nonexistent/help.html"_qs;
-    EXPECT_FALSE(ShowHelpTopic(globals, messages, 540));
-    ASSERT_EQ(port.boxes().size(), 1u);
-    EXPECT_EQ(port.boxes()[0].kind, BoxKind::SystemWarning);
-    EXPECT_TRUE(port.boxes()[0].text.startsWith(u"Help Topic ID: 540"_qs));
-    EXPECT_TRUE(port.boxes()[0].text.endsWith(u"Code: 2"_qs));
-    EXPECT_EQ(HelpTopicUrl(u"/usr/share/doc/help.html"_qs, 542).toString(),
-              u"file:///usr/share/doc/help.html#topic-542"_qs);
 }

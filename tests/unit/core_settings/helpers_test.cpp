@@ -67,21 +67,6 @@ TEST(DateText, LongDateTwoBlanksAndTimeWithoutSeconds) {
     EXPECT_FALSE(FormatDateTimeText(QDateTime(), de).isEmpty()); // now
 }
 
-TEST(HelpDocument, FoundBesideTheProgramInTheSourceTreeOrNot) {
-    QTemporaryDir dir;
-    const QString exeDir = dir.filePath(u"build/src/app"_qs);
-    QDir().mkpath(exeDir);
-    EXPECT_EQ(FindHelpDocument(exeDir).startsWith(dir.path()), false);
-
-    touch(dir.filePath(u"resources/help/tarnwick2000.html"_qs));
-    EXPECT_EQ(FindHelpDocument(exeDir),
-              QFileInfo(dir.filePath(u"resources/help/tarnwick2000.html"_qs)).absoluteFilePath());
-
-    touch(exeDir + u"/help/tarnwick2000.html"_qs);
-    EXPECT_EQ(FindHelpDocument(exeDir),
-              QFileInfo(exeDir + u"/help/tarnwick2000.html"_qs).absoluteFilePath());
-}
-
 TEST(ApplicationPaths, LogInTheDataFolderNamedAfterTheProgram) {
     QTemporaryDir dir;
     AppGlobals globals;
