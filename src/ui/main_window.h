@@ -178,6 +178,7 @@ private:
     void registerPaneCommands();
     void registerSessionCommands();
     void registerTransferCommands();
+    void registerAboutCommands();
     // Opens a help topic (the Help buttons of the dialogs).
     std::function<void(int)> helpOpener();
     std::vector<int> selection(PaneSide side) const;
