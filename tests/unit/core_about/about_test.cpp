@@ -7,6 +7,10 @@
 #include "platform/launcher.h"
 #include "support/recording_port.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+
 #include <cerrno>
 #include <map>
 #include <optional>
@@ -334,4 +338,44 @@ TEST_F(AboutTest, OpenUrlTriesTheDesktopThenEachBrowserAndReportsWhenAllFail) {
     };
     for (const auto& [address, expected] : addresses)
         EXPECT_EQ(WebUrl(address), expected) << address.toStdString();
+}
+
+// The program's own launcher runs a program without waiting for it and reports how it ended.
+TEST(SystemLauncher, RunReportsTheExitStatusASignalOrTheFailedStart) {
+    int argc = 1;
+    char name[] = "test_core_about";
+    char* argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    struct Case {
+        QString program;
+        QStringList arguments;
+        platform::RunResult expected;
+    };
+    const Case cases[] = {
+        {u"sh"_qs, {u"-c"_qs, u"exit 0"_qs}, {0, 0, false}},
+        {u"sh"_qs, {u"-c"_qs, u"exit 3"_qs}, {0, 3, false}},
+        {u"sh"_qs, {u"-c"_qs, u"kill -9 $$"_qs}, {0, 0, true}},
+        {u"no-such-program-tw2000"_qs, {}, {ENOENT, 0, false}},
+        {dir.path(), {}, {EACCES, 0, false}},
+    };
+    platform::SystemLauncher launcher;
+    EXPECT_TRUE(launcher.hasProgram(u"sh"_qs));
+    EXPECT_FALSE(launcher.hasProgram(u"no-such-program-tw2000"_qs));
+    for (const Case& c : cases) {
+        std::optional<platform::RunResult> result;
+        launcher.run(c.program, c.arguments, [&](const platform::RunResult& r) { result = r; });
+        EXPECT_FALSE(result.has_value()) << c.program.toStdString();
+        QElapsedTimer clock;
+        clock.start();
+        while (!result && clock.elapsed() < 5000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        ASSERT_TRUE(result.has_value()) << c.program.toStdString();
+        EXPECT_EQ(result->error, c.expected.error) << c.program.toStdString();
+        EXPECT_EQ(result->crashed, c.expected.crashed) << c.program.toStdString();
+        if (!c.expected.crashed) {
+            EXPECT_EQ(result->exitCode, c.expected.exitCode) << c.program.toStdString();
+        }
+    }
 }
