@@ -1,16 +1,20 @@
 #include "platform/launcher.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTimer>
 
 #include <array>
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
+#include <memory>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 
 namespace tw::platform {
 
@@ -133,6 +137,55 @@ LaunchResult Launcher::StartDetachedRaw(const QString& program,
     argv.insert(argv.begin(), QFile::encodeName(executable));
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     return {SpawnDetached(argv)};
+}
+
+bool SystemLauncher::openUrl(const QString&) {
+    return false;
+}
+
+LaunchResult SystemLauncher::startDetached(const QString& program, const QStringList& arguments) {
+    return Launcher::StartDetached(program, arguments);
+}
+
+bool SystemLauncher::hasProgram(const QString& program) {
+    int error = 0;
+    return !Launcher::ResolveProgram(program, &error).isEmpty();
+}
+
+void SystemLauncher::run(const QString& program, const QStringList& arguments,
+                         std::function<void(const RunResult&)> finished) {
+    int error = 0;
+    const QString executable = Launcher::ResolveProgram(program, &error);
+    if (executable.isEmpty()) {
+        // Reported from the event loop as well, so callers see one order of events.
+        QTimer::singleShot(0, [finished = std::move(finished), error] { finished({error}); });
+        return;
+    }
+    // The process object deletes itself when the program has ended; one that still runs when
+    // the application goes is left to the desktop (its parent is the application).
+    auto* process = new QProcess(QCoreApplication::instance());
+    process->setProgram(executable);
+    process->setArguments(arguments);
+    process->setStandardInputFile(QProcess::nullDevice());
+    process->setStandardOutputFile(QProcess::nullDevice());
+    process->setStandardErrorFile(QProcess::nullDevice());
+    auto report = std::make_shared<std::function<void(const RunResult&)>>(std::move(finished));
+    QObject::connect(
+        process, &QProcess::finished, process,
+        [process, report](int exitCode, QProcess::ExitStatus status) {
+            if (*report)
+                std::exchange(*report, nullptr)({0, exitCode, status == QProcess::CrashExit});
+            process->deleteLater();
+        });
+    QObject::connect(process, &QProcess::errorOccurred, process,
+                     [process, report](QProcess::ProcessError failure) {
+                         if (failure != QProcess::FailedToStart)
+                             return;
+                         if (*report)
+                             std::exchange(*report, nullptr)({EACCES});
+                         process->deleteLater();
+                     });
+    process->start();
 }
 
 } // namespace tw::platform

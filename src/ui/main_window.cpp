@@ -1,5 +1,7 @@
 #include "ui/main_window.h"
 
+#include "core/about/support_mail.h"
+#include "core/about/web_site.h"
 #include "core/accounts/account_file_commands.h"
 #include "core/commands/command_table.h"
 #include "core/commands/toolbar_layout.h"
@@ -15,6 +17,8 @@
 #include "core/settings/settings_store.h"
 #include "core/transfer/transfer_controller.h"
 #include "platform/sound.h"
+#include "ui/about/about_splash.h"
+#include "ui/about/desktop_launcher.h"
 #include "ui/accounts/account_file_dialogs.h"
 #include "ui/accounts/run_accounts_sheet.h"
 #include "ui/client_area.h"
@@ -102,6 +106,7 @@ MainWindow::MainWindow(AppState& state, AppGlobals& globals, AppRuntime& runtime
     registerPaneCommands();
     registerSessionCommands();
     registerTransferCommands();
+    registerAboutCommands();
 
     // The desktop session ends: shut down as on exit; a refused disconnect keeps it going.
     connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager& manager) {
@@ -311,6 +316,7 @@ void MainWindow::registerSessionCommands() {
     const auto help = helpOpener();
     SessionController::Hooks hooks;
     hooks.showAccountsSheet = [this, save, help] {
+        CloseAboutSplash();
         return RunAccountsSheet(this, m_state, m_messages, true, save, help).has_value();
     };
     hooks.listLocalDirectory = [this] { ListLocalDirectory(m_state, m_messages, m_localSystem); };
@@ -410,7 +416,19 @@ void MainWindow::registerShellCommands() {
         d.registerHandler(id, [this, page = page] { OpenOptionsSheet(page); });
 }
 
+// About (999), the web site (997) and the support mail (996).
+void MainWindow::registerAboutCommands() {
+    auto launcher = std::make_shared<DesktopLauncher>();
+    auto& d = m_dispatcher;
+    d.registerHandler(CommandId::About, [this] { ShowAboutSplash(m_messages); });
+    d.registerHandler(CommandId::WebSite, [this, launcher] { OpenWebSite(m_messages, *launcher); });
+    d.registerHandler(CommandId::SendEmail, [this, launcher] {
+        SendSupportMail(m_messages, *launcher, [this] { showMinimized(); });
+    });
+}
+
 void MainWindow::OpenOptionsSheet(OptionsPage page) {
+    CloseAboutSplash();
     OptionsEffects effects = SharedOptionsEffects(m_store, m_globals, m_messages);
     effects.setTrayIcon = [this](bool) { TaskTrayOptionChanged(); };
     effects.repaint = [this] {
@@ -856,11 +874,13 @@ void MainWindow::ChooseDisplayFont() {
 }
 
 void MainWindow::ShowLocalContextMenu(const QPoint& globalPos) {
+    CloseAboutSplash();
     UpdateCommandState();
     m_actions->localContextMenu()->exec(globalPos);
 }
 
 void MainWindow::ShowRemoteContextMenu(const QPoint& globalPos) {
+    CloseAboutSplash();
     UpdateCommandState();
     m_actions->remoteContextMenu()->exec(globalPos);
 }
@@ -925,6 +945,7 @@ bool MainWindow::ShutdownMainWindow() {
         m_transfers->Stop();
     if (m_session)
         m_session->stopWorker();
+    CloseAboutSplash();
 
     WindowPlacement& p = m_state.placement(Placement::Main);
     // The normal client rectangle, also while maximised: restored by showAtStart unchanged.

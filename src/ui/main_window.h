@@ -180,6 +180,7 @@ private:
     void registerSessionCommands();
     void registerTransferCommands();
     void registerHelpCommands();
+    void registerAboutCommands();
     // Opens a help topic (the Help buttons of the dialogs).
     std::function<void(int)> helpOpener();
     std::vector<int> selection(PaneSide side) const;

@@ -116,7 +116,7 @@ const StringEntry kBuiltin[] = {
     {60099, u"File: %s\r\rError detected deleting this disk file\rCode %d"},
     {60100,
      u"Cmd: %s\r\rPlease specify the complete drive, path\rand file name on the command line"},
-    {60101, u"Module: %s\r\rError detected loading this DLL library Module\rCode %d"},
+    {60101, u"Module: %s\r\rError detected loading this program Module\rCode %d"},
     {60102, u"File: %s\r\rThis document has been modified by another application\rWould you like "
             u"to reload it now?"},
     {60103, u"File: %s\r\rInvalid document access password.\r\rFile Access Denied!"},

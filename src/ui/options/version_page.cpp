@@ -1,40 +1,114 @@
 #include "ui/options/version_page.h"
 
+#include "core/about/version_info.h"
+#include "core/about/web_site.h"
 #include "core/text/messages.h"
+#include "ui/about/desktop_launcher.h"
+#include "ui/dialogs/dialog_units.h"
 #include "ui/dialogs/program_icons.h"
 
-#include <QGridLayout>
+#include <QCoreApplication>
+#include <QFrame>
 #include <QLabel>
+#include <QPushButton>
 
 namespace tw::ui {
 
 namespace {
-constexpr int kProductNameId = 1002;
-constexpr int kFileVersionId = 1019;
+
+constexpr int kWebSiteButton = 107;
+
+struct Item {
+    int x, y, cx, cy;
+};
+
+QLabel* text(QWidget* page, const DialogUnits& du, int id, const QString& initial, Item at) {
+    auto* label = new QLabel(initial, page);
+    label->setObjectName(QString::number(id));
+    // Plain text: an '&' is shown as it is, never taken for a mnemonic.
+    label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(true);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label->setGeometry(du.rect(at.x, at.y, at.cx, at.cy));
+    return label;
+}
+
+void line(QWidget* page, const DialogUnits& du, int y) {
+    auto* rule = new QFrame(page);
+    rule->setFrameStyle(QFrame::HLine | QFrame::Sunken);
+    rule->setGeometry(du.rect(118, y, 195, 1).adjusted(0, -1, 0, 1));
+}
+
+QString initialText(const Messages& messages, int id) {
+    return messages.LoadStringResource(id).value_or(QString());
+}
+
+// A button text without mnemonic processing.
+QString literalButtonText(const QString& text) {
+    return QString(text).replace(u'&', QStringLiteral("&&"));
+}
+
 } // namespace
 
-VersionPage::VersionPage(const Messages& messages, QWidget* parent) : OptionsPageWidget(parent) {
+VersionPage::VersionPage(const Messages& messages, QWidget* parent)
+    : OptionsPageWidget(parent), m_messages(messages),
+      m_programPath(QCoreApplication::applicationFilePath()) {
     setObjectName(QStringLiteral("versionPage"));
+    setFont(DialogUnits::dialogFont());
+    const DialogUnits du(font());
+    setMinimumSize(du.size(320, 172));
+
+    auto* side = new QLabel(this);
+    side->setGeometry(du.rect(7, 7, 104, 159));
+    side->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    side->setAlignment(Qt::AlignCenter);
+    side->setPixmap(ProgramIconPixmap(1999, side->size() - QSize(4, 4), devicePixelRatioF()));
+
     auto* icon = new QLabel(this);
-    icon->setPixmap(ProgramIconPixmap(1000, QSize(32, 32), devicePixelRatioF()));
-    auto* name = new QLabel(messages.LoadStringResource(kProductNameId).value_or(QString()), this);
-    name->setObjectName(QStringLiteral("101"));
+    icon->setGeometry(du.rect(123, 10, 18, 20));
+    icon->setAlignment(Qt::AlignCenter);
+    icon->setPixmap(
+        ProgramIconPixmap(1000, QSize(32, 32).boundedTo(icon->size()), devicePixelRatioF()));
+
+    auto* name = text(this, du, 101, initialText(messages, 1002), {155, 10, 160, 8});
     QFont bold = name->font();
     bold.setBold(true);
     name->setFont(bold);
-    auto* version =
-        new QLabel(messages.LoadStringResource(kFileVersionId).value_or(QString()), this);
-    version->setObjectName(QStringLiteral("104"));
-    for (QLabel* label : {name, version})
-        label->setTextFormat(Qt::PlainText);
+    text(this, du, 102, initialText(messages, 1021), {155, 20, 160, 8});
+    text(this, du, 103, initialText(messages, 1020), {155, 35, 160, 8});
+    text(this, du, 104, initialText(messages, 1019), {155, 45, 160, 8});
+    text(this, du, 108, QStringLiteral("Folder:"), {125, 60, 30, 8});
+    text(this, du, 109, QString(), {155, 60, 160, 16});
+    line(this, du, 80);
+    text(this, du, 105, QString(), {130, 87, 170, 32});
+    line(this, du, 118);
+    text(this, du, 106, QString::fromUtf16(kCommentsFallback), {130, 126, 170, 17});
 
-    auto* layout = new QGridLayout(this);
-    layout->setContentsMargins(24, 18, 24, 18);
-    layout->addWidget(icon, 0, 0, 2, 1, Qt::AlignTop);
-    layout->addWidget(name, 0, 1);
-    layout->addWidget(version, 1, 1);
-    layout->setColumnStretch(1, 1);
-    layout->setRowStretch(2, 1);
+    auto* web = new QPushButton(literalButtonText(QString::fromUtf16(kWebSiteAddress)), this);
+    web->setObjectName(QString::number(kWebSiteButton));
+    web->setAutoDefault(false);
+    web->setGeometry(du.rect(155, 150, 115, 14));
+    connect(web, &QPushButton::clicked, this, [this] {
+        if (m_openWebSite) {
+            m_openWebSite();
+            return;
+        }
+        DesktopLauncher launcher;
+        OpenWebSite(m_messages, launcher);
+    });
+}
+
+QWidget* VersionPage::item(int id) const {
+    return findChild<QWidget*>(QString::number(id), Qt::FindDirectChildrenOnly);
+}
+
+void VersionPage::activate() {
+    for (const VersionItem& shown : VersionPageTexts(ProgramVersionTable(), m_programPath)) {
+        if (auto* label = qobject_cast<QLabel*>(item(shown.id)))
+            label->setText(shown.text);
+        else if (auto* button = qobject_cast<QPushButton*>(item(shown.id)))
+            button->setText(literalButtonText(shown.text));
+    }
 }
 
 } // namespace tw::ui
