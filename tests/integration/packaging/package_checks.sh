@@ -60,13 +60,26 @@ check_control() {
     done
     grep -q sound-theme-freedesktop <<<"$(dpkg-deb -f "$deb" Recommends)" ||
         fail "Recommends lacks the sound theme"
+    # apt accepts the package: every dependency exists on this system's Debian.
+    need apt-get
+    local plan
+    plan=$(apt-get install -s --no-install-recommends "$deb" 2>&1) ||
+        fail "apt-get refuses the package: $plan"
+    grep -q "^Inst tarnwick2000 " <<<"$plan" || fail "apt-get would not install it: $plan"
 }
 
 # Only the program's own files, under the places a Debian package may use.
 check_contents() {
     local deb files bad
     deb=$(deb_file)
-    files=$(dpkg-deb -c "$deb" | awk '{print $6}' | sed 's|^\./|/|' | grep -v '/$')
+    local listing
+    listing=$(dpkg-deb -c "$deb")
+    files=$(awk '{print $6}' <<<"$listing" | sed 's|^\./|/|' | grep -v '/$')
+    ! awk '$2 != "root/root"' <<<"$listing" | grep -q . || fail "files not owned by root"
+    ! awk '$1 ~ /^-/ && $1 != "-rw-r--r--" && $6 !~ /^\.\/usr\/bin\//' <<<"$listing" | grep -q . ||
+        fail "data files that are not 0644"
+    ! awk '$6 ~ /^\.\/usr\/bin\/./ && $1 != "-rwxr-xr-x"' <<<"$listing" | grep -q . ||
+        fail "programs that are not 0755"
     bad=$(grep -Ev '^/usr/(bin/(tarnwick2000|tarnwick-ftp)|share/(applications|metainfo|mime/packages|icons/hicolor|man/man1|doc/tarnwick2000|tarnwick2000)/)' <<<"$files" || true)
     [ -z "$bad" ] || fail "files that are not the program's: $bad"
     ! grep -Eiq 'gtest|gmock|/test_|bench' <<<"$files" || fail "test files in the package"
