@@ -21,6 +21,23 @@ need() {
     command -v "$1" >/dev/null || fail "$1 is not installed (scripts/deps.sh test installs it)"
 }
 
+# xml_get FILE PATH [ATTRIBUTE]: the text (or the attribute) of every element that the
+# ElementTree path matches, one a line; fails on a file that is not well-formed XML.
+xml_get() {
+    python3 - "$@" <<'PY'
+import sys
+import xml.etree.ElementTree as ET
+path, query = sys.argv[1], sys.argv[2]
+attribute = sys.argv[3] if len(sys.argv) > 3 else None
+try:
+    root = ET.parse(path).getroot()
+except (ET.ParseError, OSError) as error:
+    sys.exit(f"{path}: {error}")
+for element in root.iterfind(query, {"m": "http://www.freedesktop.org/standards/shared-mime-info"}):
+    print(element.get(attribute, "") if attribute else (element.text or "").strip())
+PY
+}
+
 deb_file() {
     local debs=("$work"/tarnwick2000_"$version"_*.deb)
     [ -f "${debs[0]}" ] || fail "no package in $work: the build check makes it"
@@ -112,8 +129,7 @@ check_desktop_entry() {
     [ "$(value Categories)" = "Network;FileTransfer;" ] || fail "Categories"
     [ -n "$(value Keywords)" ] || fail "no Keywords"
     local type
-    type=$(xmllint --xpath 'string(//*[local-name()="mime-type"]/@type)' \
-        "$root/usr/share/mime/packages/$app_id.xml")
+    type=$(xml_get "$root/usr/share/mime/packages/$app_id.xml" m:mime-type type)
     [ "$(value MimeType)" = "$type;" ] || fail "MimeType is not the package's type $type"
 }
 
@@ -124,32 +140,32 @@ check_metainfo() {
     local output
     output=$(appstreamcli validate --no-net --pedantic "$info" 2>&1)
     grep -q '^✔ Validation was successful\.$' <<<"$output" || fail "validator remarks: $output"
-    x() { xmllint --xpath "$1" "$info"; }
-    [ "$(x 'string(/component/id)')" = "$app_id" ] || fail "component id"
-    [ "$(x 'string(/component/launchable[@type="desktop-id"])')" = "$app_id.desktop" ] ||
+    [ "$(xml_get "$info" id)" = "$app_id" ] || fail "component id"
+    [ "$(xml_get "$info" "launchable[@type='desktop-id']")" = "$app_id.desktop" ] ||
         fail "launchable"
-    [ -f "$root/usr/share/applications/$(x 'string(/component/launchable)')" ] ||
+    [ -f "$root/usr/share/applications/$app_id.desktop" ] ||
         fail "the launchable desktop entry is not installed"
-    [ "$(x 'string(/component/releases/release[1]/@version)')" = "$version" ] ||
+    [ "$(xml_get "$info" "releases/release[1]" version)" = "$version" ] ||
         fail "the newest release is not $version"
-    for binary in $(x '/component/provides/binary/text()'); do
+    [ "$(xml_get "$info" provides/binary | sort | xargs)" = "tarnwick-ftp tarnwick2000" ] ||
+        fail "the metainfo does not provide both programs"
+    for binary in $(xml_get "$info" provides/binary); do
         [ -x "$root/usr/bin/$binary" ] || fail "provided binary $binary not installed"
     done
 }
 
 # The package's MIME type as the desktop's database sees it: *.twx resolves to it.
 check_mime() {
-    need xmllint
     need update-mime-database
     local package=$root/usr/share/mime/packages/$app_id.xml
-    xmllint --noout "$package" || fail "not well-formed: $package"
     local db=$work/mime-db
     rm -rf "$db"
     mkdir -p "$db/packages"
     cp "$package" "$db/packages/"
     update-mime-database "$db" >/dev/null 2>&1 || fail "update-mime-database refused the package"
     local type
-    type=$(xmllint --xpath 'string(//*[local-name()="mime-type"]/@type)' "$package")
+    type=$(xml_get "$package" m:mime-type type) || fail "not well-formed: $package"
+    [ -n "$type" ] || fail "no MIME type in $package"
     grep -qxF "$type:*.twx" "$db/globs" || fail "*.twx does not resolve to $type"
     grep -qF 'Tarnwick 2000 Account Export File' "$db/${type%%/*}/${type#*/}.xml" ||
         fail "the type's comment"
@@ -198,7 +214,7 @@ check_icons() {
         [ "$width" = "$size" ] && [ "$height" = "$size" ] ||
             fail "$png is ${width}x$height, not ${size}x$size"
     done
-    xmllint --noout "$root/usr/share/icons/hicolor/scalable/apps/$app_id.svg" ||
+    xml_get "$root/usr/share/icons/hicolor/scalable/apps/$app_id.svg" . >/dev/null ||
         fail "the scalable icon is not well-formed"
 }
 
