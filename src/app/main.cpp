@@ -18,7 +18,7 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Quellwork"));
     QApplication::setApplicationName(QStringLiteral("Tarnwick 2000"));
-    QApplication::setDesktopFileName(QStringLiteral("tarnwick2000"));
+    QApplication::setDesktopFileName(QStringLiteral(TW_DESKTOP_ID));
     QApplication::setWindowIcon(tw::ui::ProgramIcon(1000));
     // Ended by the Exit path (or the tray); a hidden window must not end the program.
     QApplication::setQuitOnLastWindowClosed(false);
