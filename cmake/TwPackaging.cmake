@@ -4,7 +4,7 @@
 include(GNUInstallDirs)
 
 # The desktop id names the desktop entry, the metainfo, the icons and the MIME package; main()
-# gives it to Qt (TW_DESKTOP_ID), which hands it to the desktop as the window's application id.
+# gives it to Qt (kDesktopId in core/about/program_version.h), which hands it to the desktop as the window's application id.
 set(TW_APP_ID "org.example.quellwork.tarnwick2000")
 set(TW_PROJECT_LICENSE "LicenseRef-proprietary") # packaging/copyright says the same
 set(TW_RELEASE_DATE "2026-12-09")

@@ -13,7 +13,7 @@ run_packages=(
 test_packages=(
     libgtest-dev libgmock-dev
     vsftpd curl lftp
-    clang-format desktop-file-utils appstream dpkg-dev
+    clang-format desktop-file-utils appstream dpkg-dev man-db
 )
 
 wanted=("${run_packages[@]}")

@@ -1,6 +1,7 @@
 #include "single_instance.h"
 #include "startup_probe.h"
 
+#include "core/about/program_version.h"
 #include "core/settings/settings_store.h"
 #include "platform/start_folder.h"
 #include "platform/xdg_paths.h"
@@ -18,7 +19,7 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Quellwork"));
     QApplication::setApplicationName(QStringLiteral("Tarnwick 2000"));
-    QApplication::setDesktopFileName(QStringLiteral(TW_DESKTOP_ID));
+    QApplication::setDesktopFileName(QString::fromUtf16(tw::kDesktopId));
     QApplication::setWindowIcon(tw::ui::ProgramIcon(1000));
     // Ended by the Exit path (or the tray); a hidden window must not end the program.
     QApplication::setQuitOnLastWindowClosed(false);

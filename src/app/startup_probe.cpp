@@ -33,8 +33,12 @@ long StartupProbe::residentKiB() {
 }
 
 void StartupProbe::windowShown(ui::MainWindow* window) {
-    if (m_trace)
+    if (m_trace) {
         print(QStringLiteral("shown"));
+        // Where the help collection was found; "help none" without one.
+        const QString help = window->globals().helpPath;
+        print(QStringLiteral("help ") + (help.isEmpty() ? QStringLiteral("none") : help));
+    }
     if (m_bench) {
         // After the first paint has been processed.
         QTimer::singleShot(0, this, [this] {

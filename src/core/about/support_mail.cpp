@@ -3,11 +3,15 @@
 #include "core/text/messages.h"
 #include "platform/launcher.h"
 
+#include <QCoreApplication>
+#include <QTimer>
 #include <QUrl>
 #include <QUrlQuery>
 
 #include <array>
 #include <cerrno>
+#include <memory>
+#include <utility>
 
 namespace tw {
 
@@ -124,15 +128,22 @@ QStringList SupportMailArguments(const SupportMessage& message) {
 }
 
 void SendSupportMail(const Messages& messages, platform::ProgramLauncher& launcher,
-                     const std::function<void()>& minimise, std::function<void(bool)> done) {
+                     const std::function<void()>& minimise, std::function<void(bool)> done,
+                     std::chrono::milliseconds cursorLimit) {
     messages.SetWaitCursor(true);
+    // Off once: at the end of the run, or when the limit passes first.
+    const auto cursorOn = std::make_shared<bool>(true);
+    const auto cursorOff = [&messages, cursorOn] {
+        if (std::exchange(*cursorOn, false))
+            messages.SetWaitCursor(false);
+    };
     messages.ShowStatus(kMailCommand);
     const SupportMessage message = SupportMailMessage(messages);
     if (minimise)
         minimise();
     const QString program = QString::fromUtf16(kMailProgram);
-    const auto finish = [&messages, done = std::move(done)](bool sent) {
-        messages.SetWaitCursor(false);
+    const auto finish = [cursorOff, done = std::move(done)](bool sent) {
+        cursorOff();
         if (done)
             done(sent);
     };
@@ -146,6 +157,8 @@ void SendSupportMail(const Messages& messages, platform::ProgramLauncher& launch
         finish(sent);
         return;
     }
+    if (auto* app = QCoreApplication::instance())
+        QTimer::singleShot(cursorLimit, app, cursorOff);
     launcher.run(program, SupportMailArguments(message),
                  [&messages, finish, noMailProgram](const platform::RunResult& run) {
                      bool sent = false;

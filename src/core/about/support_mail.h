@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
 #include <functional>
 
 namespace tw {
@@ -50,9 +51,13 @@ QStringList SupportMailArguments(const SupportMessage& message);
 // the support message through xdg-email, or a mailto: address for the desktop when xdg-email
 // is absent. Returns at once; when the outcome is known it is reported (ReportMailResult, or
 // the 60101 warning when there is no mail program at all), the wait cursor goes off and
-// `done` gets true for a message handed to the mail program. `messages` must outlive the run.
+// `done` gets true for a message handed to the mail program. xdg-email may run as long as the
+// mail program it started, so the wait cursor goes off after `cursorLimit` at the latest.
+// `messages` must outlive the run.
+inline constexpr std::chrono::milliseconds kMailCursorLimit{3000};
 void SendSupportMail(const Messages& messages, platform::ProgramLauncher& launcher,
                      const std::function<void()>& minimise,
-                     std::function<void(bool sent)> done = {});
+                     std::function<void(bool sent)> done = {},
+                     std::chrono::milliseconds cursorLimit = kMailCursorLimit);
 
 } // namespace tw

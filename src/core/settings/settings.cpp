@@ -1,5 +1,6 @@
 #include "core/settings/settings.h"
 
+#include "core/about/version_info.h"
 #include "core/accounts/account_store.h"
 #include "core/settings/date_text.h"
 #include "core/settings/default_programs.h"
@@ -94,7 +95,7 @@ struct Contact {
 const Contact kContacts[] = {
     {u"Author", u"Quellwork"},          {u"Company", u"Quellwork"},
     {u"Address", u"Not Published"},     {u"Post Office", u"Not Published"},
-    {u"Telephone", u"Not Published"},   {u"WebSite", u"www.example.org/quellwork"},
+    {u"Telephone", u"Not Published"},   {u"WebSite", kWebSiteAddress},
     {u"EMail", u"support@example.org"}, {u"CompuServe", u"No Longer Available"},
     {u"AOL", u"No Longer Available"},
 };

@@ -1,5 +1,6 @@
 #include "core/setup/desktop_shortcuts.h"
 
+#include "core/about/program_version.h"
 #include "core/text/messages.h"
 #include "core/text/string_table.h"
 
@@ -224,7 +225,7 @@ QString ShortcutFileName(const QString& folder) {
 
 QByteArray DesktopEntryText(const ShortcutTarget& target) {
     const QString icon =
-        target.iconPath.isEmpty() ? QStringLiteral("tarnwick2000") : target.iconPath;
+        target.iconPath.isEmpty() ? QString::fromUtf16(kDesktopId) : target.iconPath;
     const QString description = LookupString(kDescriptionId).value_or(QString());
     QString text;
     text += QStringLiteral("[Desktop Entry]\n");

@@ -22,7 +22,8 @@ inline constexpr int kShortcutPlaceCount = 3;
 // What the entries start and show.
 struct ShortcutTarget {
     QString programPath; // the program's full path
-    QString iconPath;    // the icon file the entries name; empty: the icon name "tarnwick2000"
+    QString
+        iconPath; // the icon file the entries name; empty: the installed icon, by the desktop id
 };
 
 // The folder of a place, read from the environment each time (XDG_DATA_HOME, XDG_CONFIG_HOME,

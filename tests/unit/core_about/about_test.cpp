@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <map>
 #include <optional>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -279,6 +280,28 @@ TEST_F(AboutTest, SendSupportMailReportsEachOutcomeOfTheMailProgram) {
             EXPECT_EQ(boxes[0].text, c.text) << c.name;
         }
     }
+
+    // A mail program that keeps xdg-email running: the wait cursor goes off at the limit, and
+    // only once when the run ends later.
+    int argc = 1;
+    char name[] = "test_core_about";
+    char* argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
+    port.clear();
+    launcher = FakeLauncher();
+    std::optional<bool> sent;
+    SendSupportMail(
+        messages, launcher, [] {}, [&](bool s) { sent = s; }, std::chrono::milliseconds(20));
+    ASSERT_TRUE(launcher.pending);
+    for (int i = 0; i < 400 && port.count(u"cursor: wait off"_qs) == 0; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        QCoreApplication::processEvents();
+    }
+    EXPECT_EQ(port.count(u"cursor: wait off"_qs), 1);
+    EXPECT_FALSE(sent.has_value());
+    launcher.pending({0, 0, false});
+    EXPECT_EQ(sent, true);
+    EXPECT_EQ(port.count(u"cursor: wait off"_qs), 1);
 }
 
 TEST_F(AboutTest, OpenUrlTriesTheDesktopThenEachBrowserAndReportsWhenAllFail) {

@@ -1,3 +1,4 @@
+#include "core/about/program_version.h"
 #include "core/setup/desktop_shortcuts.h"
 #include "core/state/app_state.h"
 #include "core/text/messages.h"
@@ -328,7 +329,7 @@ TEST_F(DesktopShortcuts, EntryTextQuotesTheProgramAndPassesTheValidator) {
     EXPECT_EQ(EntryValue(text, u"Exec"_qs),
               QStringLiteral("\"/opt/My \\\\\"Tools\\\\\"/100%% \\\\$HOME\\\\\\\\bin/tarn\\\\`wick "
                              "2000\""));
-    EXPECT_EQ(EntryValue(text, u"Icon"_qs), u"tarnwick2000"_qs);
+    EXPECT_EQ(EntryValue(text, u"Icon"_qs), QString::fromUtf16(kDesktopId));
     EXPECT_EQ(EntryValue(text, u"Name"_qs), u"Tarnwick 2000"_qs);
     EXPECT_EQ(EntryValue(text, u"Comment"_qs), u"Tarnwick Internet FTP Client Utility"_qs);
     EXPECT_EQ(EntryValue(text, u"Type"_qs), u"Application"_qs);
