@@ -50,3 +50,8 @@ add_custom_command(OUTPUT ${TW_HELP_FILES}
 add_custom_target(tw_help ALL DEPENDS ${TW_HELP_FILES})
 
 install(FILES ${TW_HELP_FILES} DESTINATION ${CMAKE_INSTALL_DATADIR}/tarnwick2000/help)
+
+# The program is not whole without its help: building it (as run.sh does) builds the collection.
+if(TARGET tarnwick2000)
+    add_dependencies(tarnwick2000 tw_help)
+endif()
