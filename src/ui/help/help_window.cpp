@@ -9,6 +9,7 @@
 
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QHelpContentItem>
 #include <QHelpContentWidget>
 #include <QHelpEngine>
 #include <QHelpIndexWidget>
@@ -92,14 +93,14 @@ HelpWindow::HelpWindow(const QString& collection, SettingsStore* store, QWidget*
     connect(m_forward, &QPushButton::clicked, m_view, &QTextBrowser::forward);
     connect(m_view, &QTextBrowser::backwardAvailable, m_back, &QWidget::setEnabled);
     connect(m_view, &QTextBrowser::forwardAvailable, m_forward, &QWidget::setEnabled);
-    connect(m_view, &QTextBrowser::sourceChanged, this, [this, contents](const QUrl& url) {
-        const QModelIndex item = contents->indexOf(url);
-        if (item.isValid())
-            contents->setCurrentIndex(item);
-    });
+    connect(m_view, &QTextBrowser::sourceChanged, this, &HelpWindow::selectInContents);
     connect(contents, &QHelpContentWidget::linkActivated, this, &HelpWindow::open);
+    // The contents arrive from the engine's thread, often after the first page is shown.
     connect(m_engine->contentModel(), &QHelpContentModel::contentsCreated, contents,
-            [contents] { contents->expandToDepth(0); });
+            [this, contents] {
+                contents->expandToDepth(0);
+                selectInContents(m_view->source());
+            });
 
     // The search index is built (or brought up to date) on the engine's thread.
     QHelpSearchEngine* searchEngine = m_engine->searchEngine();
@@ -187,6 +188,25 @@ void HelpWindow::present(Tab tab) {
         show();
     raise();
     activateWindow();
+}
+
+// The contents entry of a page: the section of its anchor when the contents have one, else the
+// page (the widget's own lookup ignores the anchor).
+void HelpWindow::selectInContents(const QUrl& url) {
+    QHelpContentWidget* contents = m_engine->contentWidget();
+    QModelIndex item = contents->indexOf(url);
+    if (!item.isValid())
+        return;
+    QHelpContentModel* model = m_engine->contentModel();
+    for (int row = 0; url.hasFragment() && row < model->rowCount(item); ++row) {
+        const QModelIndex section = model->index(row, 0, item);
+        if (const QHelpContentItem* entry = model->contentItemAt(section);
+            entry && entry->url() == url) {
+            item = section;
+            break;
+        }
+    }
+    contents->setCurrentIndex(item);
 }
 
 void HelpWindow::open(const QUrl& url) {

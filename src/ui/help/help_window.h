@@ -74,6 +74,7 @@ private:
     void buildSearchTab();
     void present(Tab tab);
     void open(const QUrl& url);
+    void selectInContents(const QUrl& url);
     void applyKeyword();
     void runSearch();
     void showResults(int hits);
