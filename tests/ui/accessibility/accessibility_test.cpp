@@ -1,8 +1,10 @@
 #include "ui/shell/shell_fixture.h"
 
 #include "core/commands/toolbar_layout.h"
+#include "ui/about/about_splash.h"
 #include "ui/dialogs/customize_toolbar_dialog.h"
 #include "ui/dialogs/exit_confirm_dialog.h"
+#include "ui/help/help_window.h"
 #include "ui/log_pane.h"
 #include "ui/main_toolbar.h"
 #include "ui/transfer/destination_name_dialog.h"
@@ -12,7 +14,11 @@
 
 #include <QAbstractButton>
 #include <QAccessible>
+#include <QFile>
 #include <QLabel>
+#include <QTemporaryDir>
+
+#include <functional>
 
 namespace tw::test {
 namespace {
@@ -152,6 +158,32 @@ TEST_F(AccessibilityTest, TransferAndShellDialogsNameEveryControl) {
          std::initializer_list<QWidget*>{&name, &question, &progress, &viewer, &exit, &customize}) {
         dialog->show();
         const QStringList problems = Problems(dialog);
+        EXPECT_TRUE(problems.isEmpty()) << problems.join(u'\n').toStdString();
+    }
+}
+
+// The About splash and the help window, each on every tab.
+TEST_F(AccessibilityTest, SplashAndHelpWindowNameEveryControl) {
+    ui::MainWindow* w = start();
+    ui::ShowAboutSplash(w->messages());
+    ASSERT_NE(ui::CurrentAboutSplash(), nullptr);
+    QAccessibleInterface* splash = QAccessible::queryAccessibleInterface(ui::CurrentAboutSplash());
+    EXPECT_EQ(splash->text(QAccessible::Name), QStringLiteral("Tarnwick 2000 Version 2.6.0"));
+    ui::CloseAboutSplash();
+
+    // The engine writes its search index beside the collection: a copy of the built one.
+    QTemporaryDir dir;
+    for (const char* name : {"tarnwick2000.qhc", "tarnwick2000.qch"})
+        ASSERT_TRUE(QFile::copy(QStringLiteral(TW_BINARY_DIR "/share/tarnwick2000/help/") +
+                                    QLatin1String(name),
+                                dir.filePath(QLatin1String(name))));
+    ui::HelpWindow help(dir.filePath(QStringLiteral("tarnwick2000.qhc")), nullptr);
+    const std::function<void()> tabs[] = {[&] { help.showContents(); },
+                                          [&] { help.showIndex(QStringLiteral("connect")); },
+                                          [&] { help.search(QStringLiteral("passive")); }};
+    for (const auto& show : tabs) {
+        show();
+        const QStringList problems = Problems(&help);
         EXPECT_TRUE(problems.isEmpty()) << problems.join(u'\n').toStdString();
     }
 }
