@@ -3,10 +3,9 @@
 #include "core/options/options_sheet.h"
 #include "core/setup/desktop_shortcuts.h"
 #include "ui/dialogs/dialog_units.h"
-#include "ui/dialogs/program_icons.h"
+#include "ui/options/page_items.h"
 
 #include <QCheckBox>
-#include <QFrame>
 #include <QLabel>
 
 namespace tw::ui {
@@ -15,35 +14,10 @@ namespace {
 
 const QString kProgramName = QStringLiteral("Tarnwick 2000");
 
-struct Item {
-    int x, y, cx, cy;
-};
-
-QLabel* picture(QWidget* page, const DialogUnits& du, int iconId, Item at, bool sunken) {
-    auto* label = new QLabel(page);
-    label->setGeometry(du.rect(at.x, at.y, at.cx, at.cy));
-    const QSize size =
-        sunken ? label->size() - QSize(4, 4) : QSize(32, 32).boundedTo(label->size());
-    label->setPixmap(ProgramIconPixmap(iconId, size, page->devicePixelRatioF()));
-    label->setAlignment(Qt::AlignCenter);
-    if (sunken)
-        label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    return label;
-}
-
-QLabel* text(QWidget* page, const DialogUnits& du, const QString& format, Item at) {
-    auto* label = new QLabel(QString(format).replace(QStringLiteral("%s"), kProgramName), page);
-    label->setTextFormat(Qt::PlainText);
-    label->setWordWrap(true);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    label->setGeometry(du.rect(at.x, at.y, at.cx, at.cy));
-    return label;
-}
-
-void line(QWidget* page, const DialogUnits& du, int y) {
-    auto* rule = new QFrame(page);
-    rule->setFrameStyle(QFrame::HLine | QFrame::Sunken);
-    rule->setGeometry(du.rect(118, y, 195, 1).adjusted(0, -1, 0, 1));
+// A text of the page with the program's name in place of its "%s".
+QLabel* text(QWidget* page, const DialogUnits& du, int id, const QString& format, PageItem at) {
+    return AddStaticText(page, du, id, QString(format).replace(QStringLiteral("%s"), kProgramName),
+                         at);
 }
 
 } // namespace
@@ -55,30 +29,28 @@ SetupPage::SetupPage(OptionsSheet& sheet, QWidget* parent)
     const DialogUnits du(font());
     setMinimumSize(du.size(320, 172));
 
-    picture(this, du, 1999, {7, 7, 104, 159}, true);
-    text(this, du,
+    AddPicture(this, du, 1999, {7, 7, 104, 159}, true);
+    text(this, du, 104,
          QStringLiteral("To include or remove %s from the applications menu check one of the "
                         "boxes below."),
-         {120, 10, 190, 16})
-        ->setObjectName(QStringLiteral("104"));
-    picture(this, du, 1000, {135, 32, 18, 20}, false);
-    line(this, du, 60);
-    text(this, du,
+         {120, 10, 190, 16});
+    AddPicture(this, du, 1000, {135, 32, 18, 20}, false);
+    AddEtchedLine(this, du, 60);
+    text(this, du, 101,
          QStringLiteral("To display or delete the %s program icon on the desktop check the "
                         "boxes below."),
-         {120, 65, 190, 16})
-        ->setObjectName(QStringLiteral("101"));
-    picture(this, du, 2880, {135, 87, 18, 20}, false);
-    line(this, du, 115);
-    text(this, du, QStringLiteral("To run %s automatically when you log in check the box below."),
-         {120, 120, 190, 16})
-        ->setObjectName(QStringLiteral("107"));
-    picture(this, du, 2585, {135, 142, 18, 20}, false);
+         {120, 65, 190, 16});
+    AddPicture(this, du, 2880, {135, 87, 18, 20}, false);
+    AddEtchedLine(this, du, 115);
+    text(this, du, 107,
+         QStringLiteral("To run %s automatically when you log in check the box below."),
+         {120, 120, 190, 16});
+    AddPicture(this, du, 2585, {135, 142, 18, 20}, false);
 
     struct Box {
         int id;
         const char16_t* text;
-        Item at;
+        PageItem at;
     };
     // In the order of the requests: create / remove for the menu, the desktop, autostart.
     const Box boxes[] = {
@@ -92,7 +64,7 @@ SetupPage::SetupPage(OptionsSheet& sheet, QWidget* parent)
     for (std::size_t i = 0; i < m_boxes.size(); ++i) {
         auto* box = new QCheckBox(QString::fromUtf16(boxes[i].text), this);
         box->setObjectName(QString::number(boxes[i].id));
-        const Item at = boxes[i].at;
+        const PageItem at = boxes[i].at;
         box->setGeometry(du.rect(at.x, at.y - 1, at.cx, at.cy + 2));
         m_boxes[i] = box;
     }

@@ -5,10 +5,9 @@
 #include "core/text/messages.h"
 #include "ui/about/desktop_launcher.h"
 #include "ui/dialogs/dialog_units.h"
-#include "ui/dialogs/program_icons.h"
+#include "ui/options/page_items.h"
 
 #include <QCoreApplication>
-#include <QFrame>
 #include <QLabel>
 #include <QPushButton>
 
@@ -17,27 +16,6 @@ namespace tw::ui {
 namespace {
 
 constexpr int kWebSiteButton = 107;
-
-struct Item {
-    int x, y, cx, cy;
-};
-
-QLabel* text(QWidget* page, const DialogUnits& du, int id, const QString& initial, Item at) {
-    auto* label = new QLabel(initial, page);
-    label->setObjectName(QString::number(id));
-    // Plain text: an '&' is shown as it is, never taken for a mnemonic.
-    label->setTextFormat(Qt::PlainText);
-    label->setWordWrap(true);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    label->setGeometry(du.rect(at.x, at.y, at.cx, at.cy));
-    return label;
-}
-
-void line(QWidget* page, const DialogUnits& du, int y) {
-    auto* rule = new QFrame(page);
-    rule->setFrameStyle(QFrame::HLine | QFrame::Sunken);
-    rule->setGeometry(du.rect(118, y, 195, 1).adjusted(0, -1, 0, 1));
-}
 
 QString initialText(const Messages& messages, int id) {
     return messages.LoadStringResource(id).value_or(QString());
@@ -58,31 +36,22 @@ VersionPage::VersionPage(const Messages& messages, QWidget* parent)
     const DialogUnits du(font());
     setMinimumSize(du.size(320, 172));
 
-    auto* side = new QLabel(this);
-    side->setGeometry(du.rect(7, 7, 104, 159));
-    side->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    side->setAlignment(Qt::AlignCenter);
-    side->setPixmap(ProgramIconPixmap(1999, side->size() - QSize(4, 4), devicePixelRatioF()));
+    AddPicture(this, du, 1999, {7, 7, 104, 159}, true);
+    AddPicture(this, du, 1000, {123, 10, 18, 20}, false);
 
-    auto* icon = new QLabel(this);
-    icon->setGeometry(du.rect(123, 10, 18, 20));
-    icon->setAlignment(Qt::AlignCenter);
-    icon->setPixmap(
-        ProgramIconPixmap(1000, QSize(32, 32).boundedTo(icon->size()), devicePixelRatioF()));
-
-    auto* name = text(this, du, 101, initialText(messages, 1002), {155, 10, 160, 8});
+    auto* name = AddStaticText(this, du, 101, initialText(messages, 1002), {155, 10, 160, 8});
     QFont bold = name->font();
     bold.setBold(true);
     name->setFont(bold);
-    text(this, du, 102, initialText(messages, 1021), {155, 20, 160, 8});
-    text(this, du, 103, initialText(messages, 1020), {155, 35, 160, 8});
-    text(this, du, 104, initialText(messages, 1019), {155, 45, 160, 8});
-    text(this, du, 108, QStringLiteral("Folder:"), {125, 60, 30, 8});
-    text(this, du, 109, QString(), {155, 60, 160, 16});
-    line(this, du, 80);
-    text(this, du, 105, QString(), {130, 87, 170, 32});
-    line(this, du, 118);
-    text(this, du, 106, QString::fromUtf16(kCommentsFallback), {130, 126, 170, 17});
+    AddStaticText(this, du, 102, initialText(messages, 1021), {155, 20, 160, 8});
+    AddStaticText(this, du, 103, initialText(messages, 1020), {155, 35, 160, 8});
+    AddStaticText(this, du, 104, initialText(messages, 1019), {155, 45, 160, 8});
+    AddStaticText(this, du, 108, QStringLiteral("Folder:"), {125, 60, 30, 8});
+    AddStaticText(this, du, 109, QString(), {155, 60, 160, 16});
+    AddEtchedLine(this, du, 80);
+    AddStaticText(this, du, 105, QString(), {130, 87, 170, 32});
+    AddEtchedLine(this, du, 118);
+    AddStaticText(this, du, 106, QString::fromUtf16(kCommentsFallback), {130, 126, 170, 17});
 
     auto* web = new QPushButton(literalButtonText(QString::fromUtf16(kWebSiteAddress)), this);
     web->setObjectName(QString::number(kWebSiteButton));
