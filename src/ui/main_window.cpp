@@ -24,6 +24,7 @@
 #include "ui/client_area.h"
 #include "ui/command_actions.h"
 #include "ui/dialogs/customize_toolbar_dialog.h"
+#include "ui/dialogs/dialog_placement.h"
 #include "ui/dialogs/exit_confirm_dialog.h"
 #include "ui/dialogs/message_box_dialog.h"
 #include "ui/dialogs/standalone_port.h"
@@ -721,12 +722,7 @@ void MainWindow::updateTray() {
 }
 
 void MainWindow::RestoreMainWindow() {
-    if (isMinimized())
-        showNormal();
-    else
-        show();
-    raise();
-    activateWindow();
+    BringToFront(this);
     SetTopmost(m_state.options.TopMost != 0);
     update();
 }

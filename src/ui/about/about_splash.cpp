@@ -101,26 +101,21 @@ void AboutSplash::closeEvent(QCloseEvent* event) {
 
 void ShowAboutSplash(const Messages& messages) {
     messages.ShowStatus(kAboutCommand);
-    if (AboutSplash* splash = currentSplash()) {
-        splash->showNormal();
-        splash->raise();
-        splash->activateWindow();
-        splash->setFocus(Qt::ActiveWindowFocusReason);
-        return;
+    AboutSplash* splash = currentSplash();
+    if (!splash) {
+        const QSize size = SplashPictureSize();
+        if (size.isEmpty()) {
+            messages.SystemErrorBox(kPictureLoadError,
+                                    {QStringLiteral("PicSize"), kPictureId, ENOENT});
+            return;
+        }
+        splash = new AboutSplash(size);
+        currentSplash() = splash;
+        // Centred on the whole desktop first, then on the monitor it landed on.
+        splash->move(CenteredPosition(size, VirtualScreenBounds()));
+        CenterWindowOnMonitor(splash);
     }
-    const QSize size = SplashPictureSize();
-    if (size.isEmpty()) {
-        messages.SystemErrorBox(kPictureLoadError, {QStringLiteral("PicSize"), kPictureId, ENOENT});
-        return;
-    }
-    auto* splash = new AboutSplash(size);
-    currentSplash() = splash;
-    // Centred on the whole desktop first, then on the monitor it landed on.
-    splash->move(CenteredPosition(size, VirtualScreenBounds()));
-    CenterWindowOnMonitor(splash);
-    splash->showNormal();
-    splash->raise();
-    splash->activateWindow();
+    BringToFront(splash);
     splash->setFocus(Qt::ActiveWindowFocusReason);
 }
 

@@ -77,6 +77,15 @@ QPoint CenteredPosition(const QSize& frameSize, const QRect& monitor) {
             monitor.y() + (monitor.height() - frameSize.height()) / 2};
 }
 
+void BringToFront(QWidget* window) {
+    if (window->isMinimized())
+        window->showNormal();
+    else
+        window->show();
+    window->raise();
+    window->activateWindow();
+}
+
 void CenterWindowOnMonitor(QWidget* window) {
     if (!window)
         return;

@@ -46,6 +46,9 @@ QPoint CenteredPosition(const QSize& frameSize, const QRect& monitor);
 // been shown yet is centred on the monitor of its parent window.
 void CenterWindowOnMonitor(QWidget* window);
 
+// Shows `window` in front and active: a minimised one at its normal size again.
+void BringToFront(QWidget* window);
+
 // The position a remembered placement opens at: its Left and Top, but no further right or down
 // than kPlacementEdgeMargin inside the virtual screen's right and bottom edges, and not beyond
 // its left or top edges.

@@ -182,12 +182,7 @@ HelpWindow::Tab HelpWindow::currentTab() const {
 
 void HelpWindow::present(Tab tab) {
     m_tabs->setCurrentIndex(int(tab));
-    if (isMinimized())
-        showNormal();
-    else
-        show();
-    raise();
-    activateWindow();
+    BringToFront(this);
 }
 
 // The contents entry of a page: the section of its anchor when the contents have one, else the
