@@ -22,6 +22,7 @@
 #include <QScreen>
 #include <QSplitter>
 #include <QTabWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace tw::ui {
@@ -114,10 +115,16 @@ HelpWindow::HelpWindow(const QString& collection, SettingsStore* store, QWidget*
     searchEngine->reindexDocumentation();
 
     NameControlsByText(this);
+    m_placementTimer = new QTimer(this);
+    m_placementTimer->setSingleShot(true);
+    m_placementTimer->setInterval(500);
+    connect(m_placementTimer, &QTimer::timeout, this, &HelpWindow::savePlacement);
     restorePlacement();
 }
 
 HelpWindow::~HelpWindow() {
+    if (m_placementTimer->isActive())
+        savePlacement();
     m_engine->searchEngine()->cancelIndexing();
     m_engine->searchEngine()->cancelSearching();
 }
@@ -312,11 +319,19 @@ void HelpWindow::savePlacement() {
 
 void HelpWindow::moveEvent(QMoveEvent* event) {
     QWidget::moveEvent(event);
-    savePlacement();
+    if (m_placed)
+        m_placementTimer->start();
 }
 
 void HelpWindow::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
+    if (m_placed)
+        m_placementTimer->start();
+}
+
+void HelpWindow::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    m_placementTimer->stop();
     savePlacement();
 }
 

@@ -4,6 +4,8 @@
 #include <QUrl>
 #include <QWidget>
 
+class QTimer;
+
 class QHelpEngine;
 class QLineEdit;
 class QListWidget;
@@ -68,6 +70,7 @@ signals:
 protected:
     void moveEvent(QMoveEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     void buildIndexTab();
@@ -93,6 +96,8 @@ private:
     HelpBrowser* m_view = nullptr;
     bool m_indexing = false;
     bool m_placed = false;
+    // Saves the place once a move or resize has settled, not at every step of a drag.
+    QTimer* m_placementTimer = nullptr;
     QString m_pendingSearch;
 };
 

@@ -267,6 +267,13 @@ TEST_F(HelpWindowTest, PlaceAndSizeAreRememberedByTheStore) {
     viewer->showContents();
     HelpWindow* help = viewer->existingWindow();
     help->setGeometry(40, 50, 700, 480);
+    // Saved once the move has settled.
+    const auto savedLeft = [&](unsigned left) {
+        return QTest::qWaitFor(
+            [&] { return store->ReadSettingNumber(u"DeskTop\\Help"_s, u"Left"_s, 0) == left; },
+            2000);
+    };
+    ASSERT_TRUE(savedLeft(40));
     EXPECT_EQ(store->ReadSettingNumber(u"DeskTop\\Help"_s, u"Width"_s, 0), 700u);
     viewer.reset();
     HelpViewer again(globals, store.get(), dir.filePath(u"cache"_s));
@@ -274,6 +281,7 @@ TEST_F(HelpWindowTest, PlaceAndSizeAreRememberedByTheStore) {
     EXPECT_EQ(again.existingWindow()->geometry(), QRect(40, 50, 700, 480));
     // A place beyond the screen's edge is pulled back onto it.
     again.existingWindow()->setGeometry(300, 50, 700, 480);
+    ASSERT_TRUE(savedLeft(300));
     HelpViewer third(globals, store.get(), dir.filePath(u"cache"_s));
     third.showContents();
     const QRect screen = VirtualScreenBounds();
