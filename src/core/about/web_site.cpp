@@ -32,20 +32,25 @@ QString WebUrl(const QString& address) {
     return QStringLiteral("https://") + trimmed;
 }
 
+platform::LaunchResult LaunchBrowser(platform::ProgramLauncher& launcher, const QString& url) {
+    if (launcher.openUrl(url))
+        return {};
+    platform::LaunchResult started{ENOENT};
+    for (const QString& browser : kBrowserPrograms) {
+        started = launcher.startDetached(browser, {url});
+        if (started.ok())
+            break;
+    }
+    return started;
+}
+
 bool OpenUrl(const Messages& messages, platform::ProgramLauncher& launcher,
              const QString& address) {
     const QString url = WebUrl(address);
-    if (launcher.openUrl(url))
-        return true;
-    int error = ENOENT;
-    for (const QString& browser : kBrowserPrograms) {
-        const platform::LaunchResult started = launcher.startDetached(browser, {url});
-        if (started.ok())
-            return true;
-        error = started.error;
-    }
-    messages.FatalErrorBox(kCannotLaunch, {url, static_cast<unsigned>(error)});
-    return false;
+    const platform::LaunchResult launched = LaunchBrowser(launcher, url);
+    if (!launched.ok())
+        messages.FatalErrorBox(kCannotLaunch, {url, static_cast<unsigned>(launched.error)});
+    return launched.ok();
 }
 
 bool OpenWebSite(const Messages& messages, platform::ProgramLauncher& launcher) {

@@ -1,14 +1,13 @@
 #pragma once
 
+#include "platform/launcher.h"
+
 #include <QString>
 #include <QStringList>
 
 namespace tw {
 
 class Messages;
-namespace platform {
-class ProgramLauncher;
-}
 
 // The browsers tried, in order, after the desktop's own handler refused an address.
 inline const QStringList kBrowserPrograms = {
@@ -17,6 +16,10 @@ inline const QStringList kBrowserPrograms = {
 // `address` as a browser opens it: unchanged when it names a scheme ("https://...",
 // "mailto:..."), else a host and path that gets "https://" in front.
 QString WebUrl(const QString& address);
+
+// Hands `url` to the desktop's handler, else to each of kBrowserPrograms as its argument; the
+// error of the last program tried when none took it.
+platform::LaunchResult LaunchBrowser(platform::ProgramLauncher& launcher, const QString& url);
 
 // Opens `address` in a browser: the desktop's handler, else each of kBrowserPrograms with the
 // address as its argument. When all of them fail, the fatal "Cannot launch" box names the

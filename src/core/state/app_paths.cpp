@@ -1,5 +1,6 @@
 #include "core/state/app_paths.h"
 
+#include "core/help/help_collection.h"
 #include "platform/xdg_paths.h"
 
 #include <QCoreApplication>
@@ -41,8 +42,7 @@ QString FindHelpCollection(const QString& executableDir, const HelpCollectionChe
     if (!accepts)
         return {};
     for (const QString& path : HelpCollectionCandidates(executableDir)) {
-        const QFileInfo info(path);
-        if (info.isFile() && info.isReadable() && accepts(path))
+        if (HelpCollectionPresent(path) && accepts(path))
             return path;
     }
     return {};

@@ -1,14 +1,14 @@
 #include "ui/transfer/log_viewer_dialog.h"
 
+#include "core/about/web_site.h"
 #include "core/text/messages.h"
 #include "core/transfer/log_viewer.h"
-#include "platform/launcher.h"
+#include "ui/about/desktop_launcher.h"
 #include "ui/dialogs/dialog_placement.h"
 #include "ui/dialogs/dialog_units.h"
 #include "ui/dialogs/program_icons.h"
 
 #include <QCheckBox>
-#include <QDesktopServices>
 #include <QFrame>
 #include <QHeaderView>
 #include <QLabel>
@@ -134,12 +134,8 @@ QPoint LogViewerPosition(const WindowPlacement& placement, const QRect& virtualS
 }
 
 bool OpenWithDesktop(const QString& path) {
-    if (QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
-        return true;
-    for (const char* program : {"xdg-open", "x-www-browser", "firefox"})
-        if (platform::Launcher::StartDetached(QString::fromLatin1(program), {path}).ok())
-            return true;
-    return false;
+    DesktopLauncher launcher;
+    return LaunchBrowser(launcher, QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded)).ok();
 }
 
 TransferLogViewer::TransferLogViewer(QWidget* owner, const AppState& state, AppGlobals& globals)

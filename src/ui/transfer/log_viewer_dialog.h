@@ -38,8 +38,8 @@ private:
 // never left of or above it.
 QPoint LogViewerPosition(const WindowPlacement& placement, const QRect& virtualScreen);
 
-// Opens a file with the desktop's default program for it: the desktop services, then
-// xdg-open, x-www-browser and firefox. False when none could be started.
+// Opens a file with the desktop's default program for it, as the browser launch does (the
+// desktop services, then the browsers). False when none could be started.
 bool OpenWithDesktop(const QString& path);
 
 // LogViewerPort with the viewer dialog, modal over `owner`; its position is kept in the
