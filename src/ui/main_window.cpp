@@ -133,7 +133,7 @@ void MainWindow::registerHelpCommands() {
 // The children in creation order: title, toolbar (with its saved arrangement), display font,
 // tray icon, status bar, the two panes and the log pane.
 void MainWindow::buildChildren() {
-    QMainWindow::setWindowTitle(m_messages.LoadStringResource(1000).value_or(QString()));
+    QMainWindow::setWindowTitle(m_messages.LoadStringText(1000));
 
     m_actions = new CommandActions(this);
     m_actions->build(menuBar());
@@ -181,7 +181,7 @@ void MainWindow::buildChildren() {
             [bar = m_statusBar](const QString& text) {
                 bar->setAccessibleName(text.isEmpty() ? QStringLiteral("Status") : text);
             });
-    m_statusBar->showMessage(m_messages.LoadStringResource(60000).value_or(QString()));
+    m_statusBar->showMessage(m_messages.LoadStringText(60000));
 
     // Both lists start with the plain column labels; a listing adds its sort mark.
     for (PaneState* pane : {&m_state.local, &m_state.remote})
@@ -707,7 +707,7 @@ void MainWindow::UpdateMainWindowTitle() {
     const QString title =
         m_runtime.connected
             ? m_messages.FormatResource(1001, {m_state.remote.site}, 255).value_or(QString())
-            : m_messages.LoadStringResource(1000).value_or(QString());
+            : m_messages.LoadStringText(1000);
     setWindowTitle(title);
 }
 
@@ -780,7 +780,7 @@ void MainWindow::LayoutMainWindow() {
         m_toolbar->setGeometry(layout.toolbar);
     if (m_statusBar->isVisibleTo(this)) {
         m_statusBar->setGeometry(layout.statusBar);
-        showStatus(m_messages.LoadStringResource(60000).value_or(QString()));
+        showStatus(m_messages.LoadStringText(60000));
     }
     m_localLabel->setGeometry(layout.localLabel);
     m_localList->setGeometry(layout.localList);

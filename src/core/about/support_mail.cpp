@@ -56,10 +56,6 @@ const std::array<const char16_t*, kMailResultCount> kMailResults = {
 
 const QString kErrorFormat = QStringLiteral("\rmAPI error detected.\r\r%s.\rError Code: %u");
 
-QString text(const Messages& messages, int id) {
-    return messages.LoadStringResource(id).value_or(QString());
-}
-
 } // namespace
 
 QString MailResultText(unsigned code) {
@@ -69,7 +65,7 @@ QString MailResultText(unsigned code) {
 bool ReportMailResult(const Messages& messages, unsigned code) {
     if (code == 0)
         return true;
-    const QString caption = text(messages, kCaptionId);
+    const QString caption = messages.LoadStringText(kCaptionId);
     if (code == kCancelled)
         messages.SystemInfoBox(caption, MailResultText(kCancelled));
     else
@@ -107,7 +103,8 @@ unsigned MailResultFromXdgEmail(const platform::RunResult& run) {
 SupportMessage SupportMailMessage(const Messages& messages) {
     const QString subject =
         FormatText(QStringLiteral("Help: %s - %s"),
-                   {text(messages, kProductNameId), text(messages, kVersionId)}, kShortFormatLimit);
+                   {messages.LoadStringText(kProductNameId), messages.LoadStringText(kVersionId)},
+                   kShortFormatLimit);
     return {subject, QString::fromUtf16(kSupportName) + QStringLiteral(" <") +
                          QString::fromUtf16(kSupportAddress) + u'>'};
 }

@@ -140,8 +140,8 @@ bool RunExport(AppState& state, const Messages& messages, AccountsPort& port,
     const auto filter = messages.LoadStringResource(kExportFilterId);
     if (!filter)
         return false;
-    const QString title = messages.LoadStringResource(kExportTitleId).value_or(QString());
-    const QString extension = messages.LoadStringResource(kExportExtensionId).value_or(QString());
+    const QString title = messages.LoadStringText(kExportTitleId);
+    const QString extension = messages.LoadStringText(kExportExtensionId);
     const auto chosen = port.askSaveFileName(state.ExportPath, title, *filter, extension);
     if (!chosen || chosen->isEmpty())
         return false;
@@ -169,7 +169,7 @@ bool RunImport(AppState& state, const Messages& messages, AccountsPort& port,
     const auto filter = messages.LoadStringResource(kImportFilterId);
     if (!filter)
         return false;
-    const QString title = messages.LoadStringResource(kImportTitleId).value_or(QString());
+    const QString title = messages.LoadStringText(kImportTitleId);
     const auto chosen = port.askOpenFileName(state.ExportPath, title, *filter);
     if (!chosen || chosen->isEmpty())
         return false;

@@ -119,8 +119,7 @@ OptionsPage OptionsSheet::startPage(int index) {
 }
 
 QString OptionsSheet::caption() const {
-    return m_messages.LoadStringResource(kTitleId).value_or(QString()) +
-           QStringLiteral(" Properties");
+    return m_messages.LoadStringText(kTitleId) + QStringLiteral(" Properties");
 }
 
 int OptionsSheet::helpTopic(OptionsPage page) {

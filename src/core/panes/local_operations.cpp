@@ -35,7 +35,7 @@ const FileEntry* FirstSelected(const PaneContext& context, const std::vector<int
 bool ChangeLocalDirectory(const PaneContext& context, LocalSystem& system) {
     context.messages.ShowStatus(369);
     FolderRequest request;
-    request.title = context.messages.LoadStringResource(3600).value_or(QString());
+    request.title = context.messages.LoadStringText(3600);
     request.startPath = context.state.local.path;
     const std::optional<QString> chosen = context.port.askFolder(request);
     if (!chosen)
@@ -99,7 +99,7 @@ int MoveLocalFiles(const PaneContext& context, LocalSystem& system,
     const QString sourceFolder = pane.path;
     const QByteArray sourceBytes = LocalPathBytes(pane);
     FolderRequest request;
-    request.title = context.messages.LoadStringResource(4101).value_or(QString());
+    request.title = context.messages.LoadStringText(4101);
     request.startPath = sourceFolder;
     const std::optional<QString> chosen = context.port.askFolder(request);
     if (!chosen)

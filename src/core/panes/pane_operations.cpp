@@ -24,10 +24,6 @@ const ModeIds& IdsFor(PaneSide side) {
     return side == PaneSide::Local ? local : remote;
 }
 
-QString Text(const Messages& messages, int id) {
-    return messages.LoadStringResource(id).value_or(QString());
-}
-
 // The texts of one name loop.
 struct NameLoopIds {
     int caption, missing, invalid, failed, api;
@@ -93,7 +89,7 @@ bool MakeDirectory(const PaneContext& context, PaneFileOps& ops) {
     NameRequest request;
     request.kind = NameDialogKind::MakeDirectory;
     request.side = ops.side();
-    request.caption = Text(context.messages, ids.makeCaption);
+    request.caption = context.messages.LoadStringText(ids.makeCaption);
     request.folder = CutText(pane.path, 255);
     return NameLoop(context, ops, request, {ids.makeCaption, 3102, 3103, 3104, ids.makeApi},
                     [&](const QString& name) { return ops.makeDirectory(pane, name); });
@@ -112,7 +108,7 @@ bool RenameEntry(const PaneContext& context, PaneFileOps& ops, const std::vector
     NameRequest request;
     request.kind = NameDialogKind::Rename;
     request.side = ops.side();
-    request.caption = Text(context.messages, ids.renameCaption);
+    request.caption = context.messages.LoadStringText(ids.renameCaption);
     request.currentName = row.name;
     request.isFolder = row.isFolder;
     request.type = row.type;
@@ -125,9 +121,9 @@ DeleteRequest MakeDeleteRequest(const Messages& messages, PaneSide side, const F
     const ModeIds& ids = IdsFor(side);
     DeleteRequest request;
     request.side = side;
-    request.caption = Text(messages, row.isFolder ? ids.folderCaption : ids.fileCaption);
-    request.question = Text(messages, row.isFolder ? 3117 : 3116);
-    request.kindLabel = Text(messages, row.isFolder ? 3115 : 3114);
+    request.caption = messages.LoadStringText(row.isFolder ? ids.folderCaption : ids.fileCaption);
+    request.question = messages.LoadStringText(row.isFolder ? 3117 : 3116);
+    request.kindLabel = messages.LoadStringText(row.isFolder ? 3115 : 3114);
     request.name = row.name;
     request.isFolder = row.isFolder;
     request.type = row.type;

@@ -172,7 +172,7 @@ void SessionController::connectFailed(bool reconnect) {
     if (reconnect || m_runtime.connected) {
         m_runtime.connected = false;
         m_runtime.sessionLost = false;
-        m_port.setWindowTitle(m_messages.LoadStringResource(1000).value_or(QString()));
+        m_port.setWindowTitle(m_messages.LoadStringText(1000));
     }
 }
 
@@ -320,7 +320,7 @@ bool SessionController::Disconnect(bool confirm) {
     m_runtime.connected = false;
     m_runtime.sessionLost = false;
     m_runtime.connectMode = false;
-    m_port.setWindowTitle(m_messages.LoadStringResource(1000).value_or(QString()));
+    m_port.setWindowTitle(m_messages.LoadStringText(1000));
     if (clean) {
         m_messages.LogMessage(4405);
         m_messages.PlayAlert(AlertKind::ConnectionSuccess);

@@ -87,7 +87,7 @@ int Messages::ReportApiError(int apiNameId, int code, bool playAlert, const QStr
     if (code == 0)
         code = errno;
     const QString errorText = TruncateAtLineBreak(ErrorText(code));
-    const QString apiName = LoadStringResource(apiNameId).value_or(QString());
+    const QString apiName = LoadStringText(apiNameId);
     LogMessage(4415, {apiName, code, errorText});
     QString response;
     if (code == 12003) {

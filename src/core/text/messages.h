@@ -23,6 +23,8 @@ public:
     // The text of `id` (at most 255 characters). A missing id shows the fatal
     // "Cannot load string resource" box and gives nullopt.
     std::optional<QString> LoadStringResource(int id) const;
+    // The same, empty when the id does not load.
+    QString LoadStringText(int id) const { return LoadStringResource(id).value_or(QString()); }
     // `id` formatted with `args`, at most 511 characters; nullopt when the id does not load.
     std::optional<QString> FormatStringResource(int id, FmtArgs args = {}) const;
     // `id` formatted with a custom limit (window and control texts use 255).

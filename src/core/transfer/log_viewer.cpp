@@ -106,7 +106,7 @@ QString CapitalizeWords(const QString& text) {
 }
 
 QString LogViewerTitle(const Messages& messages) {
-    const QString program = messages.LoadStringResource(kProgramNameId).value_or(QString());
+    const QString program = messages.LoadStringText(kProgramNameId);
     return FormatText(QStringLiteral("%s - Program Message Log"), {program}, kTitleLimit);
 }
 

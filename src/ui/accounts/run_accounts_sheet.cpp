@@ -14,7 +14,7 @@ std::optional<int> RunAccountsSheet(QWidget* owner, AppState& state, const Messa
                                     bool connectMode,
                                     const std::function<bool(const AppState&)>& saveSettings,
                                     const std::function<void(int)>& showHelp) {
-    const QString browseTitle = messages.LoadStringResource(kBrowseTitleId).value_or(QString());
+    const QString browseTitle = messages.LoadStringText(kBrowseTitleId);
     return ShowAccountsSheet(
         state, connectMode, messages,
         [&](AccountsSheet& sheet) {

@@ -17,10 +17,6 @@ namespace {
 
 constexpr int kWebSiteButton = 107;
 
-QString initialText(const Messages& messages, int id) {
-    return messages.LoadStringResource(id).value_or(QString());
-}
-
 // A button text without mnemonic processing.
 QString literalButtonText(const QString& text) {
     return QString(text).replace(u'&', QStringLiteral("&&"));
@@ -39,13 +35,13 @@ VersionPage::VersionPage(const Messages& messages, QWidget* parent)
     AddPicture(this, du, 1999, {7, 7, 104, 159}, true);
     AddPicture(this, du, 1000, {123, 10, 18, 20}, false);
 
-    auto* name = AddStaticText(this, du, 101, initialText(messages, 1002), {155, 10, 160, 8});
+    auto* name = AddStaticText(this, du, 101, messages.LoadStringText(1002), {155, 10, 160, 8});
     QFont bold = name->font();
     bold.setBold(true);
     name->setFont(bold);
-    AddStaticText(this, du, 102, initialText(messages, 1021), {155, 20, 160, 8});
-    AddStaticText(this, du, 103, initialText(messages, 1020), {155, 35, 160, 8});
-    AddStaticText(this, du, 104, initialText(messages, 1019), {155, 45, 160, 8});
+    AddStaticText(this, du, 102, messages.LoadStringText(1021), {155, 20, 160, 8});
+    AddStaticText(this, du, 103, messages.LoadStringText(1020), {155, 35, 160, 8});
+    AddStaticText(this, du, 104, messages.LoadStringText(1019), {155, 45, 160, 8});
     AddStaticText(this, du, 108, QStringLiteral("Folder:"), {125, 60, 30, 8});
     AddStaticText(this, du, 109, QString(), {155, 60, 160, 16});
     AddEtchedLine(this, du, 80);
