@@ -59,10 +59,10 @@ const VersionTable& ProgramVersionTable() {
 }
 
 QString DistributionNotice() {
+    // The same terms as the package's copyright file: nothing is granted that it does not.
     return kProgramName +
-           QStringLiteral(" is free software: you may use, copy and share it, and pass on "
-                          "changed copies under the same terms. It comes with no warranty of "
-                          "any kind.");
+           QStringLiteral(" is distributed by Quellwork, who keep all rights to it. It comes "
+                          "with no warranty of any kind.");
 }
 
 QString ProgramFolderText(const QString& programPath) {
