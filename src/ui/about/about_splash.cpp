@@ -3,6 +3,7 @@
 #include "core/about/version_info.h"
 #include "core/text/messages.h"
 #include "ui/dialogs/dialog_placement.h"
+#include "ui/dialogs/program_icons.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -62,13 +63,7 @@ AboutSplash::AboutSplash(const QSize& pictureSize)
     setFocusPolicy(Qt::StrongFocus);
     setFixedSize(pictureSize);
 
-    const qreal ratio = devicePixelRatioF();
-    m_picture = QPixmap(pictureSize * ratio);
-    m_picture.setDevicePixelRatio(ratio);
-    m_picture.fill(Qt::transparent);
-    QSvgRenderer renderer(kPicturePath);
-    QPainter painter(&m_picture);
-    renderer.render(&painter, QRectF(QPointF(0, 0), QSizeF(pictureSize)));
+    m_picture = SvgPixmap(kPicturePath, pictureSize, devicePixelRatioF());
 }
 
 AboutSplash::~AboutSplash() {

@@ -49,7 +49,13 @@ QString ProgramIconPath(int id) {
 
 QPixmap ProgramIconPixmap(int id, const QSize& size, qreal devicePixelRatio) {
     const QString path = ProgramIconPath(id);
-    if (path.isEmpty() || size.isEmpty())
+    if (path.isEmpty())
+        return {};
+    return SvgPixmap(path, size, devicePixelRatio);
+}
+
+QPixmap SvgPixmap(const QString& path, const QSize& size, qreal devicePixelRatio) {
+    if (size.isEmpty())
         return {};
     // Drawn with the SVG renderer directly, so the pictures do not depend on the icon-engine
     // plug-in being installed.
