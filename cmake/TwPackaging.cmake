@@ -3,8 +3,9 @@
 # and CPack's DEB generator (`cpack -G DEB` in the build folder, or the `package` target).
 include(GNUInstallDirs)
 
-# The desktop id names the desktop entry, the metainfo, the icons and the MIME package; main()
-# gives it to Qt (kDesktopId in core/about/program_version.h), which hands it to the desktop as the window's application id.
+# The desktop id names the desktop entry, the metainfo, the icons and the MIME package; the
+# program has it as kDesktopId (core/about/program_version.h) and gives it to Qt, which hands
+# it to the desktop as the window's application id.
 set(TW_APP_ID "org.example.quellwork.tarnwick2000")
 set(TW_PROJECT_LICENSE "LicenseRef-proprietary") # packaging/copyright says the same
 set(TW_RELEASE_DATE "2026-12-09")
