@@ -52,6 +52,24 @@ std::string_view ErrorDescription(int code) {
         return "Passive mode is not available on this server.";
     case kErrInvalidServerResponse:
         return "The server response could not be parsed.";
+    case kErrTlsUnavailable:
+        return "The server does not offer FTP over TLS.";
+    case kErrTlsHandshake:
+        return "The secure connection with the server could not be established.";
+    case kErrCertificateUntrusted:
+        return "The server's certificate is not signed by a trusted authority.";
+    case kErrCertificateName:
+        return "The server's certificate was issued for another name.";
+    case kErrCertificateExpired:
+        return "The server's certificate has expired or is not valid yet.";
+    case kErrCertificateInvalid:
+        return "The server's certificate is invalid.";
+    case kErrTlsProtectionRefused:
+        return "The server refused to protect the data connection.";
+    case kErrTlsDataConnection:
+        return "The secure data connection could not be established.";
+    case kErrTlsTruncated:
+        return "The secure connection was closed without its proper end.";
     default:
         return "Unknown error";
     }

@@ -66,6 +66,30 @@ inline constexpr int kErrFtpNoPassiveMode = 12112;
 // "The server response could not be parsed." (a malformed reply, a 257 without its quotes)
 inline constexpr int kErrInvalidServerResponse = 12152;
 
+// FTP over TLS. The Windows Internet API has no numbers for these, so they follow its range.
+// "The server does not offer FTP over TLS." (AUTH refused where encryption is required)
+inline constexpr int kErrTlsUnavailable = 12180;
+// "The secure connection with the server could not be established." (the handshake failed,
+// or the server answered in clear where TLS was expected)
+inline constexpr int kErrTlsHandshake = 12181;
+// "The server's certificate is not signed by a trusted authority." (self-signed, unknown
+// issuer)
+inline constexpr int kErrCertificateUntrusted = 12182;
+// "The server's certificate was issued for another name."
+inline constexpr int kErrCertificateName = 12183;
+// "The server's certificate has expired or is not valid yet."
+inline constexpr int kErrCertificateExpired = 12184;
+// "The server's certificate is invalid." (another failed check, or not the pinned one)
+inline constexpr int kErrCertificateInvalid = 12185;
+// "The server refused to protect the data connection." (PBSZ or PROT P refused)
+inline constexpr int kErrTlsProtectionRefused = 12186;
+// "The secure data connection could not be established." (its handshake failed, or the server
+// refused it, as servers that require the control connection's TLS session to be reused do)
+inline constexpr int kErrTlsDataConnection = 12187;
+// "The secure connection was closed without its proper end." (no close_notify before the end
+// of a transfer whose size cannot be confirmed otherwise)
+inline constexpr int kErrTlsTruncated = 12188;
+
 // The English description of a code above ("Unknown error" for others).
 std::string_view ErrorDescription(int code);
 

@@ -118,6 +118,7 @@
 #include "ftp/dir_entry.h"
 #include "ftp/ftp_reply.h"
 #include "ftp/socket.h"
+#include "ftp/tls_types.h"
 #include "ftp/zero_copy.h"
 
 #include <cstddef>
@@ -149,6 +150,18 @@ struct SessionOptions {
     // want to log: a passive / active fallback, a transfer taken as complete without its final
     // reply. One English sentence each; empty: not told.
     std::function<void(const std::string&)> notice;
+
+    // FTP over TLS. Port 0 means 990 for Implicit, else 21.
+    TlsMode tls = TlsMode::Plain;
+    // A PEM file of certificates trusted besides the system's store (empty: the store only).
+    std::string caFile;
+    // SHA-256 fingerprints (any form NormalizeFingerprint takes) of certificates accepted
+    // whatever the checks say: one the user chose to trust, or a pinned one.
+    std::vector<std::string> trustedFingerprints;
+    // Only a certificate in trustedFingerprints is accepted, valid or not (a pin).
+    bool onlyTrustedFingerprints = false;
+    // False accepts any certificate unchecked (an explicit "insecure" request only).
+    bool verifyCertificate = true;
 };
 
 class FtpSession {
@@ -221,6 +234,12 @@ public:
     const std::string& lastResponse() const { return m_lastResponse; }
     bool usesMlsd() const { return m_hasMlsd; }
     bool usesUtf8() const { return m_utf8; }
+    // The control connection's TLS (version empty while plain, or not connected).
+    const TlsState& tlsState() const { return m_tls; }
+    // The certificate that made the last connect() fail with kErrCertificateUntrusted, Name,
+    // Expired or Invalid; nullopt after any other outcome. A caller may show it, and connect
+    // again with its fingerprint in SessionOptions::trustedFingerprints.
+    const std::optional<CertificateInfo>& rejectedCertificate() const { return m_rejected; }
 
 private:
     enum class FileState { None, Reading, Writing };
@@ -307,6 +326,9 @@ private:
     std::unique_ptr<SplicePipe> m_splice;
     bool m_spliceFailed = false;
     bool m_sendfileFailed = false;
+
+    TlsState m_tls;
+    std::optional<CertificateInfo> m_rejected;
 
     // The matches of the last directory search.
     std::vector<DirEntry> m_found;

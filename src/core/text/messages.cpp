@@ -12,6 +12,9 @@ namespace tw {
 namespace {
 constexpr int kFirstFtpError = 12001;
 constexpr int kLastFtpError = 12174;
+// The engine's FTP over TLS numbers, beside the range above.
+constexpr int kFirstTlsError = 12180;
+constexpr int kLastTlsError = 12188;
 const QString kErrorCaption = QStringLiteral("Error");
 } // namespace
 
@@ -77,7 +80,8 @@ QString Messages::SystemErrorText(int code) {
 }
 
 QString Messages::ErrorText(int code) {
-    if (code >= kFirstFtpError && code <= kLastFtpError)
+    if ((code >= kFirstFtpError && code <= kLastFtpError) ||
+        (code >= kFirstTlsError && code <= kLastTlsError))
         return CutText(LookupString(code).value_or(QString()), kMessageLimit);
     return SystemErrorText(code);
 }

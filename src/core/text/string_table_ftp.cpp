@@ -122,6 +122,16 @@ const StringEntry kFtpErrors[] = {
     {12172, u"The Internet session has not been opened yet."},
     {12173, u" "},
     {12174, u"The server asked for the credentials of this realm to be discarded."},
+    // FTP over TLS, beside the range above.
+    {12180, u"The server does not offer FTP over TLS."},
+    {12181, u"The secure connection with the server could not be established."},
+    {12182, u"The server's certificate is not signed by a trusted authority."},
+    {12183, u"The server's certificate was issued for another name."},
+    {12184, u"The server's certificate has expired or is not valid yet."},
+    {12185, u"The server's certificate is invalid."},
+    {12186, u"The server refused to protect the data connection."},
+    {12187, u"The secure data connection could not be established."},
+    {12188, u"The secure connection was closed without its proper end."},
 };
 } // namespace
 
