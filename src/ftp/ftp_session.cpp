@@ -206,6 +206,8 @@ int FtpSession::command(std::string_view line, FtpReply& reply) {
 }
 
 int FtpSession::replyError(const FtpReply& reply) {
+    if (reply.code == 522 && m_tls.dataProtected && m_fileState != FileState::None)
+        return kErrTlsDataConnection; // the server refused the protected data connection
     return reply.code == 421 ? kErrFtpDropped : kErrExtendedError;
 }
 
@@ -434,8 +436,6 @@ bool FtpSession::connect(const SessionOptions& options) {
             return failConnect(err, m_control.secured() || err == kErrTlsUnavailable);
     }
     err = login(m_options);
-    if (err == kErrNone && m_control.secured())
-        err = protectData();
     if (err == kErrNone)
         err = readFeatures();
     if (err == kErrNone && m_utf8) {
@@ -449,6 +449,8 @@ bool FtpSession::connect(const SessionOptions& options) {
         if (err == kErrNone && !reply.isSuccess())
             err = replyError(reply);
     }
+    if (err == kErrNone && m_control.secured())
+        err = protectData();
     if (err != kErrNone)
         return failConnect(err);
     m_dropped = false;

@@ -398,6 +398,8 @@ int TlsLink::handshake(int fd, TlsContext& context, const std::string& host, boo
 int TlsLink::read(char* buffer, std::size_t size, std::size_t& received, int timeoutMs,
                   const Canceller* cancel) {
     received = 0;
+    if (m_truncated)
+        return kErrNone; // the end, again
     if (m_failed)
         return kErrConnectionAborted;
     SSL* ssl = d->ssl;

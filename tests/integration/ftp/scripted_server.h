@@ -8,6 +8,8 @@
 #include <thread>
 #include <vector>
 
+struct ssl_st;
+
 namespace tw::test {
 
 // An FTP server that plays a script: it binds 127.0.0.1 on a free port, accepts one client and
@@ -34,8 +36,9 @@ public:
     void reply(std::string_view line);
     bool sendRaw(std::string_view bytes);
     void closeControl();
-    // USER/PASS/FEAT/SYST/TYPE I with the given FEAT lines (none: FEAT is refused).
-    void login(const std::vector<std::string>& features = {});
+    // USER/PASS/FEAT/SYST/TYPE I with the given FEAT lines (none: FEAT is refused), after
+    // the greeting unless `greet` is false (the greeting was sent before AUTH TLS).
+    void login(const std::vector<std::string>& features = {}, bool greet = true);
     // The SYST answer login() gives.
     void setSystem(std::string reply) { m_system = std::move(reply); }
     // A data listener on 127.0.0.1; returns its port.
@@ -49,7 +52,23 @@ public:
     // Connects the data connection to the address of an "EPRT |1|h|port|" command.
     bool connectActive(std::string_view eprt);
 
+    // --- FTP over TLS (a certificate made in memory for 127.0.0.1, self-signed) ---
+    // The SHA-256 fingerprint of the certificate every scripted TLS connection shows.
+    static std::string tlsFingerprint();
+    // A TLS handshake on the control connection; later lines go through it.
+    bool startTls();
+    // A TLS handshake on the data connection. `resumable` false serves it from a context that
+    // knows none of the control connection's sessions; with `requireReuse` a handshake that
+    // did not resume one fails (the server closes the data connection).
+    bool startDataTls(bool resumable = true, bool requireReuse = true);
+    // Every TLS byte sent in its own TCP segment.
+    void setSplitWrites(bool on) { m_split = on; }
+    // Closes the data connection without close_notify.
+    void dropDataTls();
+
 private:
+    bool pump(ssl_st* ssl, int fd, int rc);
+    bool flushTls(ssl_st* ssl, int fd);
     void run(Script script);
     std::string readLine(int timeoutMs);
 
@@ -58,6 +77,9 @@ private:
     int m_dataListen = -1;
     int m_data = -1;
     int m_port = 0;
+    ssl_st* m_ssl = nullptr;
+    ssl_st* m_dataSsl = nullptr;
+    bool m_split = false;
     std::string m_buffer;
     std::string m_system = "215 UNIX Type: L8";
     std::atomic<bool> m_stop{false};
