@@ -127,8 +127,9 @@ bool SessionController::connectTrusting(const AccountRecord& account, const QStr
         const CertificateAnswer answer = m_port.askCertificate(request);
         if (answer == CertificateAnswer::Cancel)
             break;
-        m_trust->trustOnce(host, port, certificate.sha256);
-        if (answer == CertificateAnswer::TrustAlways) {
+        if (answer == CertificateAnswer::TrustOnce) {
+            m_trust->trustOnce(host, port, certificate.sha256);
+        } else {
             // The settings belong to the UI thread.
             CertificateTrust* trust = m_trust;
             m_port.runOnUiThread(
