@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ftp/tls_types.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -26,6 +28,17 @@ struct BoxRequest {
     QString text; // already formatted; '\r' is a line break
     bool defaultYes = false;
 };
+
+// A server certificate the checks did not accept, put to the user.
+struct CertificateRequest {
+    ftp::CertificateInfo certificate;
+    QString host;
+    int port = 0;
+    // A certificate was remembered for this server and this one differs from it.
+    bool changed = false;
+};
+
+enum class CertificateAnswer { TrustOnce, TrustAlways, Cancel };
 
 enum class PaneSide { Local, Remote };
 enum class CursorKind { Wait, Busy };
@@ -61,6 +74,11 @@ public:
     virtual void refreshPane(PaneSide side) = 0;
     // The main window's title.
     virtual void setWindowTitle(const QString& title) = 0;
+    // Asks whether to trust a server certificate (a question: blocks until answered). A port
+    // that cannot ask refuses it.
+    virtual CertificateAnswer askCertificate(const CertificateRequest&) {
+        return CertificateAnswer::Cancel;
+    }
     // Runs `task` on the UI thread, after the display calls queued before it. Workers hand
     // finished results (a listing's rows) to the state this way. The default runs it at once,
     // which is right for ports that live on one thread.

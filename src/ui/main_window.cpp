@@ -36,6 +36,7 @@
 #include "ui/options/run_options_sheet.h"
 #include "ui/panes/pane_dialogs.h"
 #include "ui/panes/pane_view.h"
+#include "ui/tls/certificate_dialog.h"
 #include "ui/transfer/log_viewer_dialog.h"
 #include "ui/transfer/transfer_dialogs.h"
 #include "ui/tray_icon.h"
@@ -322,6 +323,8 @@ void MainWindow::registerSessionCommands() {
     };
     hooks.listLocalDirectory = [this] { ListLocalDirectory(m_state, m_messages, m_localSystem); };
     m_session = std::make_unique<SessionController>(m_state, m_runtime, m_messages, *this, hooks);
+    m_certificates = std::make_unique<CertificateTrust>(&m_store);
+    m_session->setCertificateTrust(m_certificates.get());
     setDisconnectHandler([this] { return m_session->Disconnect(true); });
     setRemoteFolderHandler([this](int row) { m_session->EnterRemoteFolder(row); });
 
@@ -546,6 +549,11 @@ Result MainWindow::onUiThreadBlocking(Call call) {
     return result;
 }
 
+CertificateAnswer MainWindow::askCertificate(const CertificateRequest& request) {
+    return onUiThreadBlocking<CertificateAnswer>(
+        [this, &request] { return AskCertificate(this, request); });
+}
+
 std::optional<QString> MainWindow::askName(const NameRequest& request) {
     return onUiThreadBlocking<std::optional<QString>>(
         [this, &request] { return m_paneDialogs->askName(request); });
@@ -706,7 +714,9 @@ void MainWindow::UpdateCommandState() {
 void MainWindow::UpdateMainWindowTitle() {
     const QString title =
         m_runtime.connected
-            ? m_messages.FormatResource(1001, {m_state.remote.site}, 255).value_or(QString())
+            ? (m_session ? m_session->connectedTitle(m_state.remote.site)
+                         : m_messages.FormatResource(1001, {m_state.remote.site}, 255)
+                               .value_or(QString()))
             : m_messages.LoadStringText(1000);
     setWindowTitle(title);
 }

@@ -32,6 +32,7 @@ class QTimer;
 namespace tw {
 class SessionController;
 class SettingsStore;
+class CertificateTrust;
 class TransferController;
 } // namespace tw
 namespace tw::platform {
@@ -74,6 +75,7 @@ public:
     void refreshPane(PaneSide side) override;
     void setWindowTitle(const QString& title) override;
     void runOnUiThread(std::function<void()> task) override;
+    CertificateAnswer askCertificate(const CertificateRequest& request) override;
 
     // PanePort: the pane questions, answered with the pane dialogs over this window.
     std::optional<QString> askName(const NameRequest& request) override;
@@ -227,6 +229,7 @@ private:
     std::function<void(int)> m_enterRemoteFolder;
     std::unique_ptr<HelpViewer> m_help;
     std::unique_ptr<PaneDialogs> m_paneDialogs;
+    std::unique_ptr<CertificateTrust> m_certificates;
     DesktopLocalSystem m_localSystem;
     FontChooser m_fontChooser;
     bool m_exitRequested = false;

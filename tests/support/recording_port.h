@@ -31,6 +31,30 @@ public:
         m_boxAnswers.insert(m_boxAnswers.end(), answers);
     }
     bool defaultAnswer = true;
+
+    // Answers for the next certificate questions, in order; when the script is empty a
+    // question answers `defaultCertificateAnswer`.
+    void answerCertificates(std::initializer_list<CertificateAnswer> answers) {
+        std::lock_guard lock(m_mutex);
+        m_certificateAnswers.insert(m_certificateAnswers.end(), answers);
+    }
+    CertificateAnswer defaultCertificateAnswer = CertificateAnswer::Cancel;
+    CertificateAnswer askCertificate(const CertificateRequest& request) override {
+        std::lock_guard lock(m_mutex);
+        m_certificates.push_back(request);
+        m_events << QStringLiteral("certificate: ") + request.host + u':' +
+                        QString::number(request.port) +
+                        (request.changed ? QStringLiteral(" changed") : QString());
+        if (m_certificateAnswers.empty())
+            return defaultCertificateAnswer;
+        const CertificateAnswer answer = m_certificateAnswers.front();
+        m_certificateAnswers.pop_front();
+        return answer;
+    }
+    std::vector<CertificateRequest> certificateRequests() const {
+        std::lock_guard lock(m_mutex);
+        return m_certificates;
+    }
     bool statusVisible = true;
     bool waveWorks = true;
 
@@ -112,6 +136,7 @@ public:
         m_events.clear();
         m_log.clear();
         m_boxes.clear();
+        m_certificates.clear();
         m_status.clear();
     }
 
@@ -131,6 +156,8 @@ private:
     QString m_status;
     std::vector<Box> m_boxes;
     std::deque<bool> m_boxAnswers;
+    std::vector<CertificateRequest> m_certificates;
+    std::deque<CertificateAnswer> m_certificateAnswers;
 };
 
 } // namespace tw::test

@@ -95,6 +95,14 @@ public:
             return defaultNumber;
         return static_cast<std::uint32_t>(*n);
     }
+    // The whole number of a key; nullopt when the key is missing. A value that is no number
+    // reads as -1 (no mode has it).
+    std::optional<qint64> integer(const QString& section, const QString& key) const {
+        const auto v = m_ini.value(section, key);
+        if (!v)
+            return std::nullopt;
+        return parseInteger(*v).value_or(-1);
+    }
     // A row count: missing gives 0, above `max` gives `max`; not a number, or negative: nullopt.
     std::optional<int> count(const QString& section, int max) const {
         const auto v = m_ini.value(section, QStringLiteral("Count"));
@@ -132,6 +140,9 @@ AccountRecord readAccount(const ImportReader& in, int row) {
     a.Visits = in.number(s, QStringLiteral("Visits"), 0, std::numeric_limits<std::uint32_t>::max());
     a.Comments =
         CutComments(LineToComments(in.text(s, QStringLiteral("Comments"), kCommentsLineLimit)));
+    // Files written before encryption existed have no key: those accounts stay plain.
+    if (const auto mode = in.integer(s, QStringLiteral("Encryption")))
+        a.Encryption = AccountEncryptionFromNumber(*mode);
     return a;
 }
 
@@ -203,6 +214,8 @@ QByteArray BuildExportFile(const AppState& state, const QString& path, const QSt
         ini.writeString(s, QStringLiteral("Remote Sort"), numberText(std::uint32_t(a.RemoteSort)));
         ini.writeString(s, QStringLiteral("Passive"), flagText(a.Passive));
         ini.writeString(s, QStringLiteral("Port"), numberText(a.RemotePort));
+        ini.writeString(s, QStringLiteral("Encryption"),
+                        numberText(static_cast<std::uint32_t>(a.Encryption)));
         ini.writeString(s, QStringLiteral("Visits"), numberText(a.Visits));
         ini.writeString(s, QStringLiteral("Comments"), CommentsToLine(a.Comments));
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ftp/tls_types.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -30,11 +32,26 @@ struct AccountRecord {
     QString RemoteExclude;
     std::uint32_t Visits = 0;
     QString Comments; // lines separated by "\r\n"
+    // Stored as its number. A record made in code is plain; the accounts sheet's New and the
+    // first-start samples choose kNewAccountEncryption.
+    ftp::TlsMode Encryption = ftp::TlsMode::Plain;
 
     bool operator==(const AccountRecord&) const = default;
 };
 
 inline constexpr int kMaxAccounts = 256;
+
+// The encryption of an account the user creates.
+inline constexpr ftp::TlsMode kNewAccountEncryption = ftp::TlsMode::ExplicitIfAvailable;
+
+// The mode of a stored encryption number. A number no mode has (a newer program's mode) reads
+// as ExplicitRequired: never weaker than asked, and the password is never sent in clear.
+inline ftp::TlsMode AccountEncryptionFromNumber(std::int64_t number) {
+    if (number < 0 || number > 255)
+        return ftp::TlsMode::ExplicitRequired;
+    return ftp::TlsModeFromNumber(static_cast<int>(number))
+        .value_or(ftp::TlsMode::ExplicitRequired);
+}
 
 // Field limits in characters (the stored widths less their terminator).
 inline constexpr int kAccountNameLimit = 47;

@@ -53,6 +53,10 @@ AccountRecord readAccount(const SettingsStore& store, int row) {
     a.RemoteExclude =
         store.ReadSettingString(key, QStringLiteral("Remote Exclude"), {}, kAccountExcludeLimit);
     a.Comments = DecodeComments(store.ReadSettingBinary(key, QStringLiteral("Comments")));
+    // Accounts saved before encryption existed have no value: they stay plain.
+    if (store.ValueExists(key, QStringLiteral("Encryption")))
+        a.Encryption = AccountEncryptionFromNumber(
+            store.ReadSettingNumber(key, QStringLiteral("Encryption"), 0));
     if (a.SavePassword)
         a.Password =
             ReadScrambledString(store, key, QStringLiteral("Password"), {}, kAccountPasswordLimit);
@@ -89,6 +93,8 @@ void writeAccount(SettingsStore& store, int row, const AccountRecord& a) {
     store.WriteSettingString(key, QStringLiteral("Remote Exclude"),
                              CutText(a.RemoteExclude, kAccountExcludeLimit));
     store.WriteSettingBinary(key, QStringLiteral("Comments"), EncodeComments(a.Comments));
+    store.WriteSettingNumber(key, QStringLiteral("Encryption"),
+                             static_cast<std::uint32_t>(a.Encryption));
     if (a.SavePassword)
         WriteScrambledString(store, key, QStringLiteral("Password"),
                              CutText(a.Password, kAccountPasswordLimit));
@@ -232,6 +238,7 @@ std::vector<AccountRecord> SampleAccounts() {
         a.Anonymous = true;
         a.RemotePort = 21;
         a.Passive = true;
+        a.Encryption = kNewAccountEncryption;
         samples.push_back(a);
     }
     return samples;

@@ -141,8 +141,8 @@ LoginView AccountsSheet::loginView() const {
     const AccountRecord* a = current();
     v.selected = a ? m_state.CurrentAccount : -1;
     if (a) {
-        v.fields = {a->Name,     a->URL,       a->IP,    a->Login,
-                    a->Password, a->Anonymous, a->UseIP, a->SavePassword};
+        v.fields = {a->Name,      a->URL,   a->IP,           a->Login,     a->Password,
+                    a->Anonymous, a->UseIP, a->SavePassword, a->Encryption};
         v.visitsText = m_messages.FormatResource(kVisitsId, {a->Visits}, kShortFormatLimit)
                            .value_or(QString());
     }
@@ -163,6 +163,7 @@ std::optional<LoginField> AccountsSheet::validateAndStore(const LoginFields& sho
     a->Anonymous = shown.anonymous;
     a->UseIP = shown.useIp;
     a->SavePassword = shown.savePassword;
+    a->Encryption = shown.encryption;
 
     std::optional<LoginField> failed;
     a->Name = CutText(shown.name, kAccountNameLimit);
@@ -223,6 +224,33 @@ void AccountsSheet::setUseIp(bool on) {
         a->UseIP = on;
 }
 
+void AccountsSheet::setEncryption(ftp::TlsMode mode) {
+    AccountRecord* a = current();
+    if (!a)
+        return;
+    a->Encryption = mode;
+    constexpr std::uint32_t kPlainPort = 21;
+    constexpr auto kImplicitPort = static_cast<std::uint32_t>(ftp::kImplicitTlsPort);
+    if (mode == ftp::TlsMode::Implicit && a->RemotePort == kPlainPort)
+        a->RemotePort = kImplicitPort;
+    else if (mode != ftp::TlsMode::Implicit && a->RemotePort == kImplicitPort)
+        a->RemotePort = kPlainPort;
+}
+
+QString EncryptionText(ftp::TlsMode mode) {
+    switch (mode) {
+    case ftp::TlsMode::ExplicitIfAvailable:
+        return QStringLiteral("Use explicit FTP over TLS if available");
+    case ftp::TlsMode::ExplicitRequired:
+        return QStringLiteral("Require explicit FTP over TLS");
+    case ftp::TlsMode::Implicit:
+        return QStringLiteral("Require implicit FTP over TLS");
+    case ftp::TlsMode::Plain:
+        break;
+    }
+    return QStringLiteral("Only use plain FTP (insecure)");
+}
+
 bool AccountsSheet::newAccount(const LoginFields& shown, std::optional<LoginField>* failed) {
     const std::optional<LoginField> invalid = validateAndStore(shown);
     if (failed)
@@ -235,6 +263,7 @@ bool AccountsSheet::newAccount(const LoginFields& shown, std::optional<LoginFiel
     fresh.RemoteSort = 0;
     fresh.Passive = false;
     fresh.Anonymous = false;
+    fresh.Encryption = kNewAccountEncryption;
     m_state.Accounts.push_back(std::move(fresh));
     m_state.CurrentAccount = m_state.AccountCount() - 1;
     return true;

@@ -30,7 +30,14 @@ struct LoginFields {
     bool anonymous = false;
     bool useIp = false;
     bool savePassword = false;
+    ftp::TlsMode encryption = ftp::TlsMode::Plain;
 };
+
+// The encryption choices in the order the Login page lists them, and their texts.
+inline constexpr ftp::TlsMode kEncryptionChoices[] = {ftp::TlsMode::ExplicitIfAvailable,
+                                                      ftp::TlsMode::ExplicitRequired,
+                                                      ftp::TlsMode::Implicit, ftp::TlsMode::Plain};
+QString EncryptionText(ftp::TlsMode mode);
 
 // Everything the Login page shows, with the enabled state of each control.
 struct LoginView {
@@ -119,6 +126,10 @@ public:
     void nameEdited(const QString& text);
     void setAnonymous(bool on);
     void setUseIp(bool on);
+    // The Login page's encryption choice. Implicit TLS listens on its own port: choosing it
+    // moves an account on port 21 to 990, and an explicit or plain choice moves 990 back to 21.
+    // Any other port is the user's and stays.
+    void setEncryption(ftp::TlsMode mode);
     // Appends an empty account (port 21) and makes it current; false when the current account
     // is invalid or the table is full.
     bool newAccount(const LoginFields& shown, std::optional<LoginField>* failed = nullptr);

@@ -64,13 +64,24 @@ void SessionController::reportEngineError(int apiNameId, bool playAlert, QString
 
 int SessionController::EffectivePort(const AccountRecord& account) {
     const int port = static_cast<int>(account.RemotePort & 0xFFFF);
-    return port == 0 ? 21 : port;
+    if (port != 0)
+        return port;
+    return account.Encryption == ftp::TlsMode::Implicit ? ftp::kImplicitTlsPort : 21;
 }
 
-bool SessionController::openSession(const AccountRecord& account, const QString& server) {
+QString SessionController::connectedTitle(const QString& site) const {
+    return m_messages.FormatResource(m_encrypted ? 1004 : 1001, {site}, kShortFormatLimit)
+        .value_or(QString());
+}
+
+bool SessionController::openSession(const AccountRecord& account, const QString& server,
+                                    const std::vector<std::string>& trusted) {
     ftp::SessionOptions options;
     options.host = server.trimmed().toStdString();
     options.port = EffectivePort(account);
+    options.tls = account.Encryption;
+    options.caFile = m_caFile;
+    options.trustedFingerprints = trusted;
     if (!account.Anonymous) {
         options.user = account.Login.toStdString();
         options.password = account.Password.toStdString();
@@ -84,6 +95,50 @@ bool SessionController::openSession(const AccountRecord& account, const QString&
         m_messages.LogMessage(4428, {decode(note)});
     };
     return m_session->connect(options);
+}
+
+namespace {
+
+bool isCertificateError(int code) {
+    return code >= ftp::kErrCertificateUntrusted && code <= ftp::kErrCertificateInvalid;
+}
+
+} // namespace
+
+bool SessionController::connectTrusting(const AccountRecord& account, const QString& server,
+                                        const std::optional<std::string>& remembered) {
+    const QString host = server.trimmed();
+    const int port = EffectivePort(account);
+    std::vector<std::string> trusted = m_trust->trustedOnce(host, port);
+    if (remembered)
+        trusted.push_back(*remembered);
+    bool connected = openSession(account, server, trusted);
+    while (!connected && !m_stopRequested && isCertificateError(m_session->lastError()) &&
+           m_session->rejectedCertificate()) {
+        const ftp::CertificateInfo certificate = *m_session->rejectedCertificate();
+        // A certificate refused although trusted: asking again would loop.
+        if (std::find(trusted.begin(), trusted.end(), certificate.sha256) != trusted.end())
+            break;
+        CertificateRequest request;
+        request.certificate = certificate;
+        request.host = host;
+        request.port = port;
+        request.changed = remembered.has_value();
+        const CertificateAnswer answer = m_port.askCertificate(request);
+        if (answer == CertificateAnswer::Cancel)
+            break;
+        if (answer == CertificateAnswer::TrustOnce) {
+            m_trust->trustOnce(host, port, certificate.sha256);
+        } else {
+            // The settings belong to the UI thread.
+            CertificateTrust* trust = m_trust;
+            m_port.runOnUiThread(
+                [trust, host, port, fp = certificate.sha256] { trust->remember(host, port, fp); });
+        }
+        trusted.push_back(certificate.sha256);
+        connected = !m_stopRequested && openSession(account, server, trusted);
+    }
+    return connected;
 }
 
 bool SessionController::readCurrentDirectory() {
@@ -127,8 +182,13 @@ bool SessionController::startConnect(bool reconnect) {
     if (!m_session)
         m_session = std::make_unique<ftp::FtpSession>();
     const int generation = m_generation;
-    if (!startFlow([this, account, server, reconnect, generation] {
-            connectWorker(account, server, reconnect, generation);
+    // Read here: the settings belong to the UI thread.
+    std::optional<std::string> remembered =
+        account.Encryption == ftp::TlsMode::Plain
+            ? std::nullopt
+            : m_trust->remembered(server.trimmed(), EffectivePort(account));
+    if (!startFlow([this, account, server, reconnect, generation, remembered] {
+            connectWorker(account, server, reconnect, generation, remembered);
         })) {
         connectFailed(reconnect);
         return false;
@@ -137,10 +197,10 @@ bool SessionController::startConnect(bool reconnect) {
 }
 
 void SessionController::connectWorker(AccountRecord account, QString server, bool reconnect,
-                                      int generation) {
+                                      int generation, std::optional<std::string> remembered) {
     if (reconnect)
         m_session->close();
-    bool connected = !m_stopRequested && openSession(account, server);
+    bool connected = !m_stopRequested && connectTrusting(account, server, remembered);
     if (m_stopRequested && connected) {
         m_session->close(false); // stopped just as the server let us in
         connected = false;
@@ -171,6 +231,7 @@ void SessionController::connectFailed(bool reconnect) {
     m_messages.SetBusyCursor(false);
     if (reconnect || m_runtime.connected) {
         m_runtime.connected = false;
+        m_encrypted = false;
         m_runtime.sessionLost = false;
         m_port.setWindowTitle(m_messages.LoadStringText(1000));
     }
@@ -200,11 +261,14 @@ void SessionController::finishConnect(QString server, bool reconnect, int genera
         account->Visits += 1;
         m_state.remote.site = server.left(kPathLimit);
     }
-    m_port.setWindowTitle(m_messages.FormatResource(1001, {m_state.remote.site}, kShortFormatLimit)
-                              .value_or(QString()));
+    const ftp::TlsState tls = m_session->tlsState();
+    m_encrypted = tls.encrypted();
+    m_port.setWindowTitle(connectedTitle(m_state.remote.site));
     if (!reconnect)
         ClearPaneList(PaneSide::Remote);
     m_messages.LogMessage(reconnect ? 4403 : 4401, {m_state.remote.site, port});
+    if (m_encrypted)
+        m_messages.LogMessage(4429, {decode(tls.version), decode(tls.cipher)});
     m_messages.LogMessage(4417, {account->Passive ? u"On"_qs : u"Off"_qs});
     m_messages.PlayAlert(AlertKind::ConnectionSuccess);
 
@@ -318,6 +382,7 @@ bool SessionController::Disconnect(bool confirm) {
     m_session.reset();
     m_remotePathRaw.clear();
     m_runtime.connected = false;
+    m_encrypted = false;
     m_runtime.sessionLost = false;
     m_runtime.connectMode = false;
     m_port.setWindowTitle(m_messages.LoadStringText(1000));

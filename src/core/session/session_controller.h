@@ -2,6 +2,7 @@
 
 #include "core/state/app_runtime.h"
 #include "core/state/app_state.h"
+#include "core/tls/certificate_trust.h"
 #include "core/ui_port.h"
 
 #include <QByteArray>
@@ -50,6 +51,13 @@ public:
     ~SessionController();
     SessionController(const SessionController&) = delete;
     SessionController& operator=(const SessionController&) = delete;
+
+    // The certificates the user trusts; unset, the controller keeps its own in memory. The
+    // object must outlive the controller.
+    void setCertificateTrust(CertificateTrust* trust) { m_trust = trust ? trust : &m_ownTrust; }
+    CertificateTrust& certificateTrust() { return *m_trust; }
+    // A PEM file of authorities trusted besides the system's (tests).
+    void setCaFile(std::string path) { m_caFile = std::move(path); }
 
     // Engine timeout for every single wait, in milliseconds (default 30 s).
     void setTimeoutMs(int ms) { m_timeoutMs = ms; }
@@ -116,8 +124,11 @@ public:
     // The address of the current account: IP when UseIP is set, else URL.
     static QString ServerAddress(const AccountRecord& account);
 
-    // The port a connection uses: the account's, 21 for an empty (0) one.
+    // The port a connection uses: the account's; for an empty (0) one 990 with implicit TLS,
+    // else 21.
     static int EffectivePort(const AccountRecord& account);
+    // The window title while connected to `site`: it says when the connection is encrypted.
+    QString connectedTitle(const QString& site) const;
 
 private:
     struct ListingJob {
@@ -127,7 +138,8 @@ private:
     enum class ListingOutcome { Listed, Failed, Stopped };
 
     bool startConnect(bool reconnect);
-    void connectWorker(AccountRecord account, QString server, bool reconnect, int generation);
+    void connectWorker(AccountRecord account, QString server, bool reconnect, int generation,
+                       std::optional<std::string> remembered);
     void finishConnect(QString server, bool reconnect, int generation);
     void connectFailed(bool reconnect);
     // Starts a flow's worker (the stop request cleared, busy set, the commands updated); a
@@ -139,7 +151,12 @@ private:
     void continueOnWorker(std::function<void()> body);
     void navigateWorker(QByteArray path, bool quietFailure);
     void finishWorker();
-    bool openSession(const AccountRecord& account, const QString& server);
+    bool openSession(const AccountRecord& account, const QString& server,
+                     const std::vector<std::string>& trusted);
+    // Connects, asking the user about a certificate the checks refused and connecting again
+    // with it when the user trusts it.
+    bool connectTrusting(const AccountRecord& account, const QString& server,
+                         const std::optional<std::string>& remembered);
     bool readCurrentDirectory();
     void reportEngineError(int apiNameId, bool playAlert, QString* out = nullptr);
     CallResult call(const std::function<bool(ftp::FtpSession&)>& fn);
@@ -155,6 +172,11 @@ private:
     Hooks m_hooks;
     int m_timeoutMs = 30000;
     std::optional<bool> m_zeroCopy;
+    std::string m_caFile;
+    CertificateTrust m_ownTrust;
+    CertificateTrust* m_trust = &m_ownTrust;
+    // The connection taken over is encrypted (set on the UI thread by the connect's second step).
+    bool m_encrypted = false;
 
     std::unique_ptr<ftp::FtpSession> m_session;
     // Set by Stop; a flow checks it where the engine cannot see the request (before it

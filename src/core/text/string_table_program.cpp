@@ -72,6 +72,7 @@ const StringEntry kProgram[] = {
     {1001, u"Tarnwick 2000 - %s"},
     {1002, u"Tarnwick 2000"},
     {1003, u"Tarnwick 2000 - %s (connection lost)"},
+    {1004, u"Tarnwick 2000 - %s (encrypted)"},
     {1019, u"Version 2.6"},
     {1020, u"Tarnwick Internet FTP Client Utility"},
     {1021, u"Copyright (C) 2000 Quellwork"},
@@ -262,6 +263,8 @@ const StringEntry kProgram[] = {
     {4426, u"Listing stopped"},
     {4427, u"Connect stopped"},
     {4428, u"Note: %s"},
+    // The protocol version and cipher of an encrypted connection.
+    {4429, u"Encrypted connection: %s, %s"},
 
     // Names of the failing calls in error reports.
     {4500, u"InternetOpen"},
@@ -287,7 +290,7 @@ const StringEntry kProgram[] = {
     {4520, u"ShellExecute"},
     {4521, u"FtpOpenFile"},
     {4522, u"InternetWriteFile"},
-    {4523, u"FindFirstFile"}, // the local folder search (an unreadable or vanished folder)
+    {4523, u"FindFirstFile"},    // the local folder search (an unreadable or vanished folder)
     {4524, u"InternetReadFile"}, // a download that failed while or after its data arrived
     {4525, u"ReadFile"},         // an upload whose local file could not be read
     {4526, u"FtpFindFirstFile"}, // the remote folder search (a refused or broken listing)

@@ -55,6 +55,10 @@ LoginPage::LoginPage(AccountsSheet& sheet, QWidget* parent) : QWidget(parent), m
     m_login = makeEdit(this, "loginEdit", kAccountLoginLimit);
     m_password = makeEdit(this, "passwordEdit", kAccountPasswordLimit, QLineEdit::Password);
     m_savePassword = makeCheck(this, "savePasswordCheck", QStringLiteral("&Save Password"));
+    m_encryption = new QComboBox(this);
+    m_encryption->setObjectName(QStringLiteral("encryptionCombo"));
+    for (const ftp::TlsMode mode : kEncryptionChoices)
+        m_encryption->addItem(EncryptionText(mode), static_cast<int>(mode));
     m_visits = new QLabel(this);
     m_visits->setObjectName(QStringLiteral("visitsText"));
 
@@ -79,6 +83,11 @@ LoginPage::LoginPage(AccountsSheet& sheet, QWidget* parent) : QWidget(parent), m
     addRow(QStringLiteral("&IP Address"), m_ip, m_useIp);
     addRow(QStringLiteral("&Login"), m_login, nullptr);
     addRow(QStringLiteral("&Password"), m_password, m_savePassword);
+    auto* encryptionLabel = new QLabel(QStringLiteral("E&ncryption"), this);
+    encryptionLabel->setBuddy(m_encryption);
+    grid->addWidget(encryptionLabel, row, 0);
+    grid->addWidget(m_encryption, row, 1, 1, 2);
+    ++row;
     grid->setColumnStretch(1, 1);
 
     auto* layout = new QVBoxLayout(this);
@@ -98,15 +107,21 @@ LoginPage::LoginPage(AccountsSheet& sheet, QWidget* parent) : QWidget(parent), m
         m_sheet.setUseIp(on);
         applyEnabling(m_sheet.loginView());
     });
+    connect(m_encryption, &QComboBox::activated, this, &LoginPage::onEncryptionChosen);
     connect(m_new, &QPushButton::clicked, this, &LoginPage::onNew);
     connect(m_delete, &QPushButton::clicked, this, &LoginPage::onDelete);
 }
 
 LoginFields LoginPage::fields() const {
-    return {m_name->text(),       m_url->text(),
-            m_ip->text(),         m_login->text(),
-            m_password->text(),   m_anonymous->isChecked(),
-            m_useIp->isChecked(), m_savePassword->isChecked()};
+    return {m_name->text(),
+            m_url->text(),
+            m_ip->text(),
+            m_login->text(),
+            m_password->text(),
+            m_anonymous->isChecked(),
+            m_useIp->isChecked(),
+            m_savePassword->isChecked(),
+            static_cast<ftp::TlsMode>(m_encryption->currentData().toInt())};
 }
 
 QLineEdit* LoginPage::edit(LoginField field) const {
@@ -147,6 +162,7 @@ void LoginPage::applyEnabling(const LoginView& view) {
     m_login->setEnabled(view.loginEnabled);
     m_password->setEnabled(view.loginEnabled);
     m_savePassword->setEnabled(view.loginEnabled);
+    m_encryption->setEnabled(view.nameEnabled);
 }
 
 void LoginPage::refresh() {
@@ -161,6 +177,7 @@ void LoginPage::refresh() {
     m_anonymous->setChecked(view.fields.anonymous);
     m_useIp->setChecked(view.fields.useIp);
     m_savePassword->setChecked(view.fields.savePassword);
+    m_encryption->setCurrentIndex(m_encryption->findData(static_cast<int>(view.fields.encryption)));
     m_visits->setText(view.visitsText);
     m_refreshing = false;
     applyEnabling(view);
@@ -197,6 +214,10 @@ void LoginPage::onNameChanged(const QString& text) {
         m_list->setCurrentIndex(current);
         m_list->setAccessibleName(m_list->currentText());
     }
+}
+
+void LoginPage::onEncryptionChosen(int index) {
+    m_sheet.setEncryption(static_cast<ftp::TlsMode>(m_encryption->itemData(index).toInt()));
 }
 
 void LoginPage::onNew() {

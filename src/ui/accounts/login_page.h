@@ -35,6 +35,7 @@ private:
     void applyEnabling(const LoginView& view);
     void onAccountChosen(int index);
     void onNameChanged(const QString& text);
+    void onEncryptionChosen(int index);
     void onNew();
     void onDelete();
     QLineEdit* edit(LoginField field) const;
@@ -52,6 +53,7 @@ private:
     QLineEdit* m_login = nullptr;
     QLineEdit* m_password = nullptr;
     QCheckBox* m_savePassword = nullptr;
+    QComboBox* m_encryption = nullptr;
     QLabel* m_visits = nullptr;
 };
 

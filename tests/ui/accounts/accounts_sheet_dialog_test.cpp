@@ -26,8 +26,8 @@ namespace tw {
 // Readable records in failure messages.
 void PrintTo(const AccountRecord& a, std::ostream* os) {
     *os << a.Name.toStdString() << " (" << a.LocalPath.toStdString() << ", "
-        << a.RemotePath.toStdString() << ", port " << a.RemotePort << ", "
-        << a.Comments.toStdString() << ")";
+        << a.RemotePath.toStdString() << ", port " << a.RemotePort << ", encryption "
+        << int(a.Encryption) << ", " << a.Comments.toStdString() << ")";
 }
 } // namespace tw
 using tw::test::RecordingPort;
@@ -170,6 +170,41 @@ TEST_F(SheetDialog, SwitchingAccountsKeepsStartupEditsApart) {
     EXPECT_EQ(state.Accounts[1].RemotePort, 21u);
 }
 
+// The combo lists the four modes; choosing implicit TLS moves port 21 to 990 on the Startup
+// page, and what was chosen is each account's when the sheet is accepted.
+TEST_F(SheetDialog, EncryptionIsChosenPerAccountAndMovesTheStandardPort) {
+    state.Accounts[1].Encryption = ftp::TlsMode::ExplicitRequired;
+    const auto result = ShowAccountsSheet(
+        state, false, messages,
+        [&](AccountsSheet& sheet) {
+            AccountsSheetDialog dialog(sheet, text(3200), {});
+            dialog.show();
+            QComboBox* combo = on<QComboBox>(&dialog, "loginPage", "encryptionCombo");
+            QStringList items;
+            for (int i = 0; i < combo->count(); ++i)
+                items << combo->itemText(i);
+            EXPECT_EQ(items, (QStringList{u"Use explicit FTP over TLS if available"_qs,
+                                          u"Require explicit FTP over TLS"_qs,
+                                          u"Require implicit FTP over TLS"_qs,
+                                          u"Only use plain FTP (insecure)"_qs}));
+            EXPECT_EQ(combo->currentText(), u"Only use plain FTP (insecure)"_qs);
+            choose(combo, 2);
+            EXPECT_TRUE(dialog.switchTo(SheetPage::Startup));
+            EXPECT_EQ(on<QLineEdit>(&dialog, "startupPage", "portEdit")->text(), u"990"_qs);
+            EXPECT_TRUE(dialog.switchTo(SheetPage::Login));
+            choose(on<QComboBox>(&dialog, "loginPage", "accountList"), 1);
+            EXPECT_EQ(combo->currentText(), u"Require explicit FTP over TLS"_qs);
+            choose(combo, 0);
+            return dialog.tryAccept();
+        },
+        {});
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(state.Accounts[0].Encryption, ftp::TlsMode::Implicit);
+    EXPECT_EQ(state.Accounts[0].RemotePort, 990u);
+    EXPECT_EQ(state.Accounts[1].Encryption, ftp::TlsMode::ExplicitIfAvailable);
+    EXPECT_EQ(state.Accounts[1].RemotePort, 21u);
+}
+
 // The pages shown before a delete never store what they showed into the account that is
 // current after it: the next account in the table, or a new one in the freed place.
 TEST_F(SheetDialog, PagesNeverStoreADeletedAccountsValuesIntoAnother) {
@@ -187,6 +222,7 @@ TEST_F(SheetDialog, PagesNeverStoreADeletedAccountsValuesIntoAnother) {
     fresh.Name = u"Delta"_qs;
     fresh.URL = u"delta.example.org"_qs;
     fresh.Anonymous = true;
+    fresh.Encryption = ftp::TlsMode::ExplicitIfAvailable; // what New gives
 
     struct Case {
         const char* name;
@@ -260,6 +296,7 @@ TEST_F(SheetDialog, EveryControlIsNamedByItsText) {
         {"loginPage", "accountList", u"Alpha"_qs},
         {"loginPage", "newButton", u"New"_qs},
         {"loginPage", "visitsText", u"Visits: 3"_qs},
+        {"loginPage", "encryptionCombo", u"Encryption"_qs},
         {"startupPage", "localSortList", u"Sort"_qs},
         {"startupPage", "portEdit", u"Port"_qs},
         {"startupPage", "passiveCheck", u"Passive Connection"_qs},

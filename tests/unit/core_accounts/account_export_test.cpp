@@ -33,6 +33,7 @@ AppState goldenState() {
     a.RemoteExclude = u"CVS"_qs;
     a.Passive = true;
     a.RemotePort = 21;
+    a.Encryption = ftp::TlsMode::Implicit;
     a.Visits = 17;
     a.Comments = u"First line\r\nSecond line"_qs;
     AccountRecord b;
@@ -166,6 +167,31 @@ TEST(AccountImport, MissingKeysTakeTheirDefaults) {
     for (const SoundSetting& s : parsed.data->sounds) {
         EXPECT_EQ(s.Active, 1u);
         EXPECT_TRUE(s.WaveFile.isEmpty());
+    }
+}
+
+// A file without the key (every file written before encryption existed) keeps plain FTP; a
+// number no mode has (a newer program's) must not weaken the connection.
+TEST(AccountImport, EncryptionIsReadAsItsModeAndNeverWeaker) {
+    const struct {
+        QByteArray line;
+        ftp::TlsMode mode;
+    } cases[] = {
+        {"", ftp::TlsMode::Plain},
+        {"Encryption=0\r\n", ftp::TlsMode::Plain},
+        {"Encryption=1\r\n", ftp::TlsMode::ExplicitIfAvailable},
+        {"Encryption=2\r\n", ftp::TlsMode::ExplicitRequired},
+        {"Encryption= 3 \r\n", ftp::TlsMode::Implicit},
+        {"Encryption=4\r\n", ftp::TlsMode::ExplicitRequired},
+        {"Encryption=-1\r\n", ftp::TlsMode::ExplicitRequired},
+        {"Encryption=99999999999\r\n", ftp::TlsMode::ExplicitRequired},
+        {"Encryption=tls\r\n", ftp::TlsMode::ExplicitRequired},
+    };
+    for (const auto& c : cases) {
+        const ImportParse parsed =
+            ParseImportFile(fileWith("1", "[Account-001]\r\nName=Only\r\n" + c.line));
+        ASSERT_TRUE(parsed.data) << c.line.constData();
+        EXPECT_EQ(parsed.data->accounts.at(0).Encryption, c.mode) << c.line.constData();
     }
 }
 

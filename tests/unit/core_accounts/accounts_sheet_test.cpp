@@ -161,6 +161,7 @@ TEST_F(Sheet, NewAccountIsEmptyWithPortTwentyOne) {
     AccountRecord expected;
     expected.RemotePort = 21;
     expected.Passive = false;
+    expected.Encryption = ftp::TlsMode::ExplicitIfAvailable;
     EXPECT_EQ(sheet.state().Accounts[3], expected);
     // It cannot be left empty.
     EXPECT_FALSE(sheet.selectAccount(0, shown(sheet)));
@@ -382,4 +383,42 @@ TEST_F(Sheet, PositionIsCentredOrKeptInsideTheScreen) {
     state.placement(Placement::Accounts) = WindowPlacement{100, 120, 300, 400, 1};
     EXPECT_EQ(AccountsSheet(state, false, messages).position(QRect(0, 0, 1024, 768)),
               QPoint(120, 100));
+}
+
+// Implicit TLS has its own port: the choice moves 21 to 990 and back, and leaves any other port
+// as the user set it. The choice is the account's once the page's fields are stored.
+TEST_F(Sheet, EncryptionChoiceMovesOnlyTheStandardPorts) {
+    using ftp::TlsMode;
+    const struct {
+        std::uint32_t port;
+        TlsMode mode;
+        std::uint32_t expected;
+    } cases[] = {
+        {21, TlsMode::Implicit, 990},
+        {990, TlsMode::ExplicitRequired, 21},
+        {990, TlsMode::ExplicitIfAvailable, 21},
+        {990, TlsMode::Plain, 21},
+        {990, TlsMode::Implicit, 990},
+        {21, TlsMode::ExplicitRequired, 21},
+        {2121, TlsMode::Implicit, 2121},
+        {0, TlsMode::Implicit, 0},
+        {10990, TlsMode::Plain, 10990},
+    };
+    for (const auto& c : cases) {
+        state.Accounts[0].RemotePort = c.port;
+        AccountsSheet sheet(state, false, messages);
+        sheet.activateLogin();
+        sheet.setEncryption(c.mode);
+        LoginFields f = shown(sheet);
+        EXPECT_EQ(f.encryption, c.mode);
+        ASSERT_TRUE(sheet.selectAccount(1, f));
+        const AccountRecord& a = sheet.state().Accounts[0];
+        EXPECT_EQ(a.RemotePort, c.expected) << c.port << " " << int(c.mode);
+        EXPECT_EQ(a.Encryption, c.mode) << c.port;
+    }
+    EXPECT_EQ(EncryptionText(TlsMode::ExplicitIfAvailable),
+              u"Use explicit FTP over TLS if available"_qs);
+    EXPECT_EQ(EncryptionText(TlsMode::ExplicitRequired), u"Require explicit FTP over TLS"_qs);
+    EXPECT_EQ(EncryptionText(TlsMode::Implicit), u"Require implicit FTP over TLS"_qs);
+    EXPECT_EQ(EncryptionText(TlsMode::Plain), u"Only use plain FTP (insecure)"_qs);
 }

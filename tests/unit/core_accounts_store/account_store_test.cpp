@@ -120,6 +120,43 @@ TEST_F(AccountStoreTest, SavedPasswordsRoundTripThroughTheFileIncludingWrappedBy
     EXPECT_EQ(loaded.Accounts[0].Login, u"kept"_qs);
 }
 
+// Every mode round-trips as its number; a row saved before encryption existed (no value) stays
+// plain, and a number no mode has reads as the strict explicit mode, never weaker.
+TEST_F(AccountStoreTest, EncryptionIsStoredAsItsNumberAndNeverReadWeaker) {
+    using ftp::TlsMode;
+    for (const TlsMode mode : {TlsMode::Plain, TlsMode::ExplicitIfAvailable,
+                               TlsMode::ExplicitRequired, TlsMode::Implicit}) {
+        AccountRecord a = account(u"Site"_qs);
+        a.Encryption = mode;
+        save(table({a}));
+        EXPECT_EQ(raw(u"Accounts/Account-001/Encryption"_qs).toString(),
+                  QString::number(int(mode)));
+        EXPECT_EQ(load().Accounts.at(0), a);
+    }
+    const struct {
+        QVariant stored; // invalid: no value
+        TlsMode mode;
+    } cases[] = {
+        {QVariant(), TlsMode::Plain},
+        {QVariant(u"4"_qs), TlsMode::ExplicitRequired},
+        {QVariant(u"4294967295"_qs), TlsMode::ExplicitRequired},
+        {QVariant(u"1"_qs), TlsMode::ExplicitIfAvailable},
+    };
+    for (const auto& c : cases) {
+        save(table({account(u"Site"_qs)}));
+        {
+            QSettings s(file, QSettings::IniFormat);
+            s.remove(u"Accounts/Account-001/Encryption"_qs);
+            if (c.stored.isValid())
+                s.setValue(u"Accounts/Account-001/Encryption"_qs, c.stored);
+        }
+        EXPECT_EQ(load().Accounts.at(0).Encryption, c.mode) << c.stored.toString().toStdString();
+    }
+    // The first start's samples are new accounts.
+    for (const AccountRecord& sample : SampleAccounts())
+        EXPECT_EQ(sample.Encryption, TlsMode::ExplicitIfAvailable);
+}
+
 TEST_F(AccountStoreTest, CommentsAlwaysOccupy1024BytesOfBinary) {
     AccountRecord shortNote = account(u"a"_qs);
     shortNote.Comments = u"first line\r\nsecond line"_qs;

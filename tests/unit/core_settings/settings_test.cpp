@@ -49,7 +49,8 @@ QSet<QString> expectedKeys(int accounts, int fileTypes) {
             {"Anonymous",   "Use IP",      "Save Password",  "Passive",    "Remote Port",
              "Remote Sort", "Local Sort",  "Visits",         "Name",       "URL",
              "IP",          "Login",       "Local Path",     "Local Mask", "Local Exclude",
-             "Remote Path", "Remote Mask", "Remote Exclude", "Comments",   "Password"});
+             "Remote Path", "Remote Mask", "Remote Exclude", "Comments",   "Password",
+             "Encryption"});
     add(u"Abstract"_qs, {"Warning"});
     add(u"Application"_qs,
         {"Program Init", "Program", "Program GUID", "Version", "Author", "Company", "Address",
