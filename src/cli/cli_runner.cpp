@@ -143,7 +143,8 @@ int CliRunner::ftpFailure(const std::string& what) {
     const bool fromServer =
         code == tw::ftp::kErrExtendedError || code == tw::ftp::kErrFtpDropped ||
         code == tw::ftp::kErrIncorrectUserName || code == tw::ftp::kErrIncorrectPassword ||
-        code == tw::ftp::kErrLoginFailure || code == tw::ftp::kErrFtpNoPassiveMode;
+        code == tw::ftp::kErrLoginFailure || code == tw::ftp::kErrFtpNoPassiveMode ||
+        code == tw::ftp::kErrTlsUnavailable || code == tw::ftp::kErrTlsProtectionRefused;
     if (fromServer && !m_session.lastResponse().empty())
         std::fprintf(stderr, "%s\n", m_session.lastResponse().c_str());
     if (isCertificateError(code)) {
