@@ -7,12 +7,12 @@ run_packages=(
     cmake g++ make pkg-config
     qt6-base-dev qt6-base-dev-tools libqt6svg6-dev qt6-qpa-plugins libgl-dev
     qt6-tools-dev qt6-tools-dev-tools libqt6sql6-sqlite
-    libcanberra-dev libcanberra0 xdg-utils
+    libcanberra-dev libcanberra0 xdg-utils libssl-dev
     python3 python3-pyftpdlib
 )
 test_packages=(
     libgtest-dev libgmock-dev
-    vsftpd curl lftp
+    vsftpd curl lftp openssl python3-openssl
     clang-format desktop-file-utils appstream dpkg-dev man-db
 )
 

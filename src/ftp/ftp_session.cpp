@@ -3,6 +3,7 @@
 #include "ftp/ftp_error.h"
 #include "ftp/listing_parser.h"
 #include "ftp/name_safety.h"
+#include "ftp/tls_socket.h"
 #include "ftp/wildcard.h"
 
 #include <algorithm>
@@ -69,6 +70,8 @@ public:
 private:
     FtpSession& m_session;
 };
+
+FtpSession::FtpSession() = default;
 
 FtpSession::~FtpSession() {
     close();
@@ -191,7 +194,8 @@ bool FtpSession::controlHasData(int timeoutMs) {
     if (m_controlPos < m_controlBuffer.size())
         return true;
     return m_control.valid() &&
-           WaitForSocket(m_control.fd(), POLLIN, timeoutMs, nullptr) == kErrNone;
+           (m_control.hasPending() ||
+            WaitForSocket(m_control.fd(), POLLIN, timeoutMs, nullptr) == kErrNone);
 }
 
 int FtpSession::command(std::string_view line, FtpReply& reply) {
@@ -380,7 +384,10 @@ bool FtpSession::connect(const SessionOptions& options) {
     if (m_options.timeoutMs <= 0)
         m_options.timeoutMs = 30000;
     if (m_options.port == 0)
-        m_options.port = 21;
+        m_options.port = m_options.tls == TlsMode::Implicit ? kImplicitTlsPort : 21;
+    m_tls = {};
+    m_rejected.reset();
+    m_tlsContext.reset();
     m_dropped = false;
     m_hasMlsd = m_hasMlst = m_utf8 = m_hasSize = m_epsvFailed = m_eprtFailed = false;
     m_windowsServer = false;
@@ -388,6 +395,19 @@ bool FtpSession::connect(const SessionOptions& options) {
     m_lastResponse.clear();
     if (options.host.empty() || !IsSendableArgument(options.host))
         return fail(kErrNameNotResolved);
+    if (m_options.tls != TlsMode::Plain) {
+        TlsConfig config;
+        config.caFile = m_options.caFile;
+        for (const std::string& text : m_options.trustedFingerprints)
+            if (const auto fingerprint = NormalizeFingerprint(text))
+                config.trustedFingerprints.push_back(*fingerprint);
+        config.onlyTrustedFingerprints = m_options.onlyTrustedFingerprints;
+        config.verifyCertificate = m_options.verifyCertificate;
+        config.maxVersion = m_options.tlsMaxVersion;
+        m_tlsContext = std::make_unique<TlsContext>();
+        if (m_tlsContext->init(config) != kErrNone)
+            return fail(kErrInternalError);
+    }
 
     int err = connectControl();
     if (err != kErrNone)
@@ -396,6 +416,8 @@ bool FtpSession::connect(const SessionOptions& options) {
     m_control.setKeepAlive(30, 10, 6);
     m_control.peerAddress(m_peer);
     m_control.localAddress(m_local);
+    if (m_options.tls == TlsMode::Implicit && (err = secureControl()) != kErrNone)
+        return failConnect(err, m_control.secured());
 
     FtpReply reply;
     err = readReply(reply);
@@ -405,7 +427,15 @@ bool FtpSession::connect(const SessionOptions& options) {
         return failConnect(err);
     if (!reply.isSuccess())
         return failConnect(kErrLoginFailure, false); // a refusing greeting: nothing to end
+    if (m_options.tls == TlsMode::ExplicitIfAvailable ||
+        m_options.tls == TlsMode::ExplicitRequired) {
+        err = negotiateTls();
+        if (err != kErrNone)
+            return failConnect(err, m_control.secured() || err == kErrTlsUnavailable);
+    }
     err = login(m_options);
+    if (err == kErrNone && m_control.secured())
+        err = protectData();
     if (err == kErrNone)
         err = readFeatures();
     if (err == kErrNone && m_utf8) {
@@ -450,6 +480,82 @@ int FtpSession::login(const SessionOptions& options) {
     if (reply.code == 530)
         return kErrIncorrectPassword;
     return kErrLoginFailure;
+}
+
+// The control connection's TLS handshake: the certificate checked, the state kept.
+int FtpSession::secureControl() {
+    m_controlBuffer.clear(); // nothing sent in clear before the handshake counts after it
+    m_controlPos = 0;
+    TlsHandshakeResult result;
+    const int err = m_control.startTls(*m_tlsContext, m_options.host, true, m_options.timeoutMs,
+                                       &m_cancel, result);
+    if (err >= kErrCertificateUntrusted && err <= kErrCertificateInvalid)
+        m_rejected = result.certificate;
+    if (err != kErrNone)
+        return err;
+    m_tls.version = result.version;
+    m_tls.cipher = result.cipher;
+    m_tls.certificate = result.certificate;
+    return kErrNone;
+}
+
+// AUTH TLS after the greeting. Plain FTP goes on only in the if-available mode and only when
+// the server says it does not know the command; nothing else is taken for a "no".
+int FtpSession::negotiateTls() {
+    FtpReply reply;
+    int err = command("AUTH TLS", reply);
+    if (err != kErrNone)
+        return err;
+    if (reply.code == 234)
+        return secureControl();
+    const bool unknown =
+        reply.code == 500 || reply.code == 502 || reply.code == 504 || reply.code == 534;
+    if (unknown && m_options.tls == TlsMode::ExplicitIfAvailable) {
+        tell("The server does not offer FTP over TLS; the session continues in plain FTP.");
+        return kErrNone;
+    }
+    if (reply.code == 421)
+        return kErrFtpDropped;
+    return kErrTlsUnavailable;
+}
+
+// PBSZ 0 and PROT P: every data connection protected, or the session stops (in every mode: a
+// secured login that would then move files in clear is not what was asked for).
+int FtpSession::protectData() {
+    FtpReply reply;
+    int err = command("PBSZ 0", reply);
+    if (err == kErrNone && !reply.isSuccess())
+        err = reply.code == 421 ? kErrFtpDropped : kErrTlsProtectionRefused;
+    if (err == kErrNone)
+        err = command("PROT P", reply);
+    if (err == kErrNone && !reply.isSuccess())
+        err = reply.code == 421 ? kErrFtpDropped : kErrTlsProtectionRefused;
+    if (err == kErrNone)
+        m_tls.dataProtected = true;
+    return err;
+}
+
+// The data connection's TLS handshake, resuming the control connection's session. A failure
+// leaves the transfer's reply to be read here, so no later command takes it for its own.
+int FtpSession::secureData() {
+    TlsHandshakeResult result;
+    int err = m_data.startTls(*m_tlsContext, m_options.host, false, m_options.timeoutMs, &m_cancel,
+                              result);
+    if (err == kErrNone)
+        return kErrNone;
+    m_data.close();
+    m_listener.close();
+    if (err == kErrOperationCancelled) {
+        m_cancel.reset();
+        return err;
+    }
+    const std::string keep = m_lastResponse;
+    FtpReply reply;
+    if (readReply(reply, std::min(m_options.timeoutMs, 5000)) != kErrNone)
+        dropSession(); // out of step with the server: nothing later could be trusted
+    else if (reply.isPreliminary() || reply.isSuccess())
+        m_lastResponse = keep;
+    return err == kErrTimeout ? err : kErrTlsDataConnection;
 }
 
 int FtpSession::readFeatures() {
@@ -514,6 +620,8 @@ bool FtpSession::close(bool waitForGoodbye) {
     }
     m_data.close();
     m_listener.close();
+    m_tls = {};
+    m_tlsContext.reset();
     m_controlBuffer.clear();
     m_controlPos = 0;
     m_dropped = false;
@@ -632,7 +740,7 @@ int FtpSession::openPassive() {
         int err = sendLine("EPSV");
         if (err != kErrNone)
             return err;
-        const bool buffered = m_controlPos < m_controlBuffer.size();
+        const bool buffered = m_controlPos < m_controlBuffer.size() || m_control.hasPending();
         const int waited = buffered ? kErrNone
                                     : WaitForSocket(m_control.fd(), POLLIN,
                                                     std::min(m_options.timeoutMs, 5000), &m_cancel);
@@ -742,7 +850,7 @@ int FtpSession::awaitServerConnection(FtpReply& reply) {
         const auto left = std::max<long long>(
             0,
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count());
-        const bool buffered = m_controlPos < m_controlBuffer.size();
+        const bool buffered = m_controlPos < m_controlBuffer.size() || m_control.hasPending();
         pollfd fds[3] = {
             {m_listener.fd(), POLLIN, 0}, {m_control.fd(), POLLIN, 0}, {m_cancel.fd(), POLLIN, 0}};
         const int n = ::poll(fds, m_cancel.fd() >= 0 ? 3 : 2, buffered ? 0 : int(left));
@@ -783,6 +891,7 @@ int FtpSession::openDataConnection(std::string_view commandLine, FtpReply& first
     m_transferResult = kErrNone;
     m_bufferPos = m_bufferLen = 0;
     m_transferred = 0;
+    m_dataTruncated = false;
     bool passive = m_options.passive;
     // The other mode is tried once, when this one's data connection could not be made.
     auto switchMode = [&](bool canSwitch) {
@@ -847,6 +956,8 @@ int FtpSession::openDataConnection(std::string_view commandLine, FtpReply& first
                 return err;
         }
         m_options.passive = passive; // the mode that worked stays for the session
+        if (m_tls.dataProtected && m_data.valid() && !m_finalReplyRead)
+            return secureData();
         return kErrNone;
     }
 }
@@ -866,6 +977,7 @@ int FtpSession::fillReadBuffer() {
         return err;
     if (got == 0) {
         m_dataEof = true;
+        m_dataTruncated = m_data.tlsTruncated();
         m_data.close();
     }
     m_bufferLen = got;
@@ -911,7 +1023,8 @@ int FtpSession::finishTransfer() {
             return replyError(reply);
     }
     if (m_fileState == FileState::Reading && m_expectedSize && m_transferred != *m_expectedSize)
-        return kErrConnectionAborted; // the data connection ended early
+        return m_dataTruncated ? kErrTlsTruncated
+                               : kErrConnectionAborted; // the data connection ended early
     return kErrNone;
 }
 
@@ -1150,8 +1263,12 @@ bool FtpSession::closeFile() {
             if (result == kErrOperationCancelled) {
                 abortTransfer();
             } else if (result == kErrNone) {
+                result = m_data.endTls(m_options.timeoutMs, &m_cancel); // close_notify
                 m_data.close(); // end of file for the server
-                result = finishTransfer();
+                if (result == kErrNone)
+                    result = finishTransfer();
+                else
+                    abortTransfer();
             } else {
                 m_data.close();
                 FtpReply reply;
@@ -1227,7 +1344,7 @@ bool FtpSession::readFileTo(int fd, std::size_t size, std::size_t& bytesMoved) {
         }
         if (m_dataEof)
             break;
-        if (m_options.spliceDownloads && !m_spliceFailed && m_data.valid()) {
+        if (m_options.spliceDownloads && !m_spliceFailed && m_data.valid() && !m_data.secured()) {
             if (!m_splice)
                 m_splice = std::make_unique<SplicePipe>();
             const CopyResult r = m_splice->socketToFile(m_data.fd(), fd, size - bytesMoved,
@@ -1266,7 +1383,7 @@ bool FtpSession::writeFileFrom(int fd, std::size_t size, std::size_t& bytesMoved
     m_localErrno = 0;
     if (const auto done = transferGate(FileState::Writing))
         return *done;
-    if (m_options.sendfileUploads && !m_sendfileFailed && m_data.valid()) {
+    if (m_options.sendfileUploads && !m_sendfileFailed && m_data.valid() && !m_data.secured()) {
         const int flushed = flushWriteBuffer(); // bytes an earlier writeFile() left
         if (flushed == kErrOperationCancelled)
             return cancelTransfer(FileState::Writing);

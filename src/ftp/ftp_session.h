@@ -108,6 +108,29 @@
 // connection, one already dropped) is a clean close: true with kErrNone. It fails only when a
 // live server does not say goodbye in time (kErrTimeout) or refuses QUIT (kErrExtendedError).
 //
+// FTP over TLS (SessionOptions::tls): Explicit modes send AUTH TLS after the greeting and
+// do the handshake before USER / PASS; Implicit starts TLS on the first byte (port 0: 990).
+// ExplicitIfAvailable goes on in plain FTP only when AUTH is answered 500, 502, 504 or 534
+// (told through notice); any other answer gives kErrTlsUnavailable, as every refusal does in
+// ExplicitRequired. No mode but Plain sends USER or PASS before the handshake succeeded: a
+// handshake that fails, or a plain reply where TLS was expected, is kErrTlsHandshake. After
+// the login PBSZ 0 and PROT P protect every data connection; a refusal is
+// kErrTlsProtectionRefused in every mode, ExplicitIfAvailable included (the server took TLS,
+// so files must not then move in clear). The certificate is checked against the system's
+// trust store and caFile, the host name or address, and its dates: kErrCertificateUntrusted,
+// Name, Expired or Invalid, with rejectedCertificate() describing it. A fingerprint in
+// trustedFingerprints is accepted whatever the checks say; onlyTrustedFingerprints accepts
+// nothing else; verifyCertificate false accepts anything. tlsState() then tells version,
+// cipher and protection (cleared by close() and connect()).
+// Data connections (listings and files, passive or active) are TLS clients resuming the
+// control connection's session (TLS 1.3 tickets are kept as they arrive, one per data
+// connection, since servers may take a ticket once); the handshake follows the transfer
+// command's 150 reply. A data connection that fails its handshake or shows another
+// certificate is kErrTlsDataConnection (the transfer's reply is read, the session stays).
+// Uploads end with close_notify; a download may end with the server's close_notify or a bare
+// close: a bare close short of the announced size is kErrTlsTruncated, otherwise the final
+// reply decides, as in plain FTP. splice / sendfile are not used under TLS.
+//
 // Records: DirEntry (ftp/dir_entry.h) maps field by field onto a directory-search record:
 // attributes (0x10 directory, 0x01 read-only, 0x02 hidden for dot names, 0x20 archive for
 // files), creationTime / lastAccessTime / lastWriteTime in seconds since 1970 UTC (0 when the
@@ -162,6 +185,9 @@ struct SessionOptions {
     bool onlyTrustedFingerprints = false;
     // False accepts any certificate unchecked (an explicit "insecure" request only).
     bool verifyCertificate = true;
+    // The newest TLS version used, for tests and interoperability: 0 the newest both sides
+    // know, 12 at most TLS 1.2, 13 TLS 1.3 only. TLS 1.2 is the oldest ever used.
+    int tlsMaxVersion = 0;
 };
 
 class FtpSession {
@@ -171,7 +197,7 @@ public:
     static constexpr std::size_t kMaxLineLength = 8192;
     static constexpr const char* kAnonymousPassword = "anonymous@";
 
-    FtpSession() = default;
+    FtpSession();
     ~FtpSession();
     FtpSession(const FtpSession&) = delete;
     FtpSession& operator=(const FtpSession&) = delete;
@@ -263,6 +289,10 @@ private:
     int resolve(std::vector<SocketAddress>& addresses);
     int connectControl();
     int login(const SessionOptions& options);
+    int secureControl();
+    int negotiateTls();
+    int protectData();
+    int secureData();
     int readFeatures();
     int readSystem();
     void tell(const std::string& text) const;
@@ -329,6 +359,8 @@ private:
 
     TlsState m_tls;
     std::optional<CertificateInfo> m_rejected;
+    std::unique_ptr<TlsContext> m_tlsContext;
+    bool m_dataTruncated = false; // the data connection ended without close_notify
 
     // The matches of the last directory search.
     std::vector<DirEntry> m_found;

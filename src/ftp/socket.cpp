@@ -2,6 +2,7 @@
 
 #include "ftp/canceller.h"
 #include "ftp/ftp_error.h"
+#include "ftp/tls_socket.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -131,11 +132,14 @@ int ErrorFromErrno(int error, bool connecting) {
     }
 }
 
+Socket::Socket() = default;
+Socket::Socket(int fd) : m_fd(fd) {}
+
 Socket::~Socket() {
     close();
 }
 
-Socket::Socket(Socket&& other) noexcept : m_fd(other.m_fd) {
+Socket::Socket(Socket&& other) noexcept : m_fd(other.m_fd), m_tls(std::move(other.m_tls)) {
     other.m_fd = -1;
 }
 
@@ -143,12 +147,17 @@ Socket& Socket::operator=(Socket&& other) noexcept {
     if (this != &other) {
         close();
         m_fd = other.m_fd;
+        m_tls = std::move(other.m_tls);
         other.m_fd = -1;
     }
     return *this;
 }
 
 void Socket::close() {
+    if (m_tls) {
+        m_tls->quickShutdown();
+        m_tls.reset();
+    }
     if (m_fd >= 0) {
         ::close(m_fd);
         m_fd = -1;
@@ -156,6 +165,7 @@ void Socket::close() {
 }
 
 void Socket::closeWithReset() {
+    m_tls.reset(); // no close_notify: the cut must not look like an end
     if (m_fd >= 0) {
         const linger hard{1, 0};
         ::setsockopt(m_fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
@@ -256,6 +266,8 @@ int Socket::acceptFrom(const SocketAddress& peerHost, int timeoutMs, const Cance
 int Socket::readSome(char* buffer, std::size_t size, std::size_t& received, int timeoutMs,
                      const Canceller* cancel) {
     received = 0;
+    if (m_tls)
+        return m_tls->read(buffer, size, received, timeoutMs, cancel);
     for (;;) {
         const ssize_t n = ::recv(m_fd, buffer, size, 0);
         if (n >= 0) {
@@ -273,6 +285,8 @@ int Socket::readSome(char* buffer, std::size_t size, std::size_t& received, int 
 }
 
 int Socket::writeAll(const char* data, std::size_t size, int timeoutMs, const Canceller* cancel) {
+    if (m_tls)
+        return m_tls->write(data, size, timeoutMs, cancel);
     std::size_t sent = 0;
     while (sent < size) {
         const ssize_t n = ::send(m_fd, data + sent, size - sent, MSG_NOSIGNAL);
@@ -289,6 +303,30 @@ int Socket::writeAll(const char* data, std::size_t size, int timeoutMs, const Ca
             return waited;
     }
     return kErrNone;
+}
+
+int Socket::startTls(TlsContext& context, const std::string& host, bool control, int timeoutMs,
+                     const Canceller* cancel, TlsHandshakeResult& result) {
+    std::unique_ptr<TlsLink> link;
+    const int err =
+        TlsLink::handshake(m_fd, context, host, control, timeoutMs, cancel, link, result);
+    if (err == kErrNone)
+        m_tls = std::move(link);
+    else if (link)
+        link->quickShutdown(); // a refused certificate: end the TLS session in order
+    return err;
+}
+
+int Socket::endTls(int timeoutMs, const Canceller* cancel) {
+    return m_tls ? m_tls->shutdown(timeoutMs, cancel) : kErrNone;
+}
+
+bool Socket::tlsTruncated() const {
+    return m_tls && m_tls->truncated();
+}
+
+bool Socket::hasPending() const {
+    return m_tls && m_tls->hasPending();
 }
 
 bool Socket::localAddress(SocketAddress& address) const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 
 #include <sys/socket.h>
@@ -8,6 +9,9 @@
 namespace tw::ftp {
 
 class Canceller;
+class TlsContext;
+class TlsLink;
+struct TlsHandshakeResult;
 
 // A socket address with its length.
 struct SocketAddress {
@@ -24,11 +28,12 @@ struct SocketAddress {
 };
 
 // A TCP socket whose every wait is bounded by a timeout and can be cut short by a Canceller.
-// Functions return an engine error number (kErrNone on success).
+// Functions return an engine error number (kErrNone on success). After startTls() reads and
+// writes go through TLS (ftp/tls_socket.h), with the same bounds.
 class Socket {
 public:
-    Socket() = default;
-    explicit Socket(int fd) : m_fd(fd) {}
+    Socket();
+    explicit Socket(int fd);
     ~Socket();
     Socket(Socket&& other) noexcept;
     Socket& operator=(Socket&& other) noexcept;
@@ -62,11 +67,24 @@ public:
                  const Canceller* cancel);
     int writeAll(const char* data, std::size_t size, int timeoutMs, const Canceller* cancel);
 
+    // A TLS client handshake over this connection (see TlsLink::handshake). On failure the
+    // socket stays plain (the caller closes it).
+    int startTls(TlsContext& context, const std::string& host, bool control, int timeoutMs,
+                 const Canceller* cancel, TlsHandshakeResult& result);
+    bool secured() const { return m_tls != nullptr; }
+    // Sends close_notify (bounded by timeoutMs); the socket stays open.
+    int endTls(int timeoutMs, const Canceller* cancel);
+    // The peer ended the TLS stream without close_notify.
+    bool tlsTruncated() const;
+    // Decrypted bytes already buffered (a poll on the descriptor does not see them).
+    bool hasPending() const;
+
     bool localAddress(SocketAddress& address) const;
     bool peerAddress(SocketAddress& address) const;
 
 private:
     int m_fd = -1;
+    std::unique_ptr<TlsLink> m_tls;
 };
 
 // Waits until `fd` is ready for `events` (poll flags): kErrNone, kErrTimeout or

@@ -100,6 +100,106 @@ pid_t spawn(const std::vector<std::string>& argv, int stdoutFd) {
     return pid;
 }
 
+int runQuiet(const std::string& commandLine) {
+    return std::system((commandLine + " >/dev/null 2>&1").c_str());
+}
+
+std::string quoted(const fs::path& path) {
+    std::string text(1, '\'');
+    text += path.string();
+    text += '\'';
+    return text;
+}
+
+// The certificates of every TLS server of this test binary, made once.
+struct Certificates {
+    TempDir dir;
+    bool ok = false;
+    std::string why;
+
+    fs::path ca() const { return dir.path() / "ca.pem"; }
+    fs::path cert(const std::string& name) const { return dir.path() / (name + ".pem"); }
+    fs::path key(const std::string& name) const { return dir.path() / (name + ".key"); }
+
+    Certificates() {
+        const fs::path d = dir.path();
+        const std::string ec = " -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes";
+        std::ofstream(d / "good.ext") << "subjectAltName=DNS:localhost,IP:127.0.0.1\n";
+        std::ofstream(d / "other.ext") << "subjectAltName=DNS:other.example\n";
+        std::ofstream(d / "ca.cnf")
+            << "[ca]\ndefault_ca=d\n[d]\ndatabase=" << (d / "index.txt").string()
+            << "\nnew_certs_dir=" << d.string() << "\nserial=" << (d / "serial").string()
+            << "\ndefault_md=sha256\npolicy=p\nunique_subject=no\n[p]\ncommonName=supplied\n";
+        std::ofstream(d / "index.txt");
+        std::ofstream(d / "serial") << "1000\n";
+        auto request = [&](const std::string& name, const std::string& cn) {
+            return runQuiet("openssl req" + ec + " -keyout " + quoted(key(name)) + " -out " +
+                            quoted(d / (name + ".csr")) + " -subj '/CN=" + cn + "'") == 0;
+        };
+        auto sign = [&](const std::string& name, const std::string& ext) {
+            return runQuiet("openssl x509 -req -in " + quoted(d / (name + ".csr")) + " -CA " +
+                            quoted(ca()) + " -CAkey " + quoted(key("ca")) +
+                            " -CAcreateserial -days 3650 -sha256 -extfile " + quoted(d / ext) +
+                            " -out " + quoted(cert(name))) == 0;
+        };
+        ok = runQuiet("openssl req -x509" + ec + " -keyout " + quoted(key("ca")) + " -out " +
+                      quoted(ca()) + " -days 3650 -subj '/CN=Tarnwick Test CA'") == 0 &&
+             request("trusted", "localhost") && sign("trusted", "good.ext") &&
+             request("wrongname", "other.example") && sign("wrongname", "other.ext") &&
+             runQuiet("openssl req -x509" + ec + " -keyout " + quoted(key("selfsigned")) +
+                      " -out " + quoted(cert("selfsigned")) +
+                      " -days 3650 -subj '/CN=localhost' -addext "
+                      "'subjectAltName=DNS:localhost,IP:127.0.0.1'") == 0 &&
+             request("expired", "localhost") &&
+             runQuiet("openssl ca -batch -notext -config " + quoted(d / "ca.cnf") + " -cert " +
+                      quoted(ca()) + " -keyfile " + quoted(key("ca")) + " -in " +
+                      quoted(d / "expired.csr") + " -out " + quoted(cert("expired")) +
+                      " -startdate 20200101000000Z -enddate 20210101000000Z -extfile " +
+                      quoted(d / "good.ext")) == 0;
+        if (!ok)
+            why = "openssl could not make the test certificates";
+    }
+};
+
+const Certificates& certificates() {
+    static const Certificates made;
+    return made;
+}
+
+std::string certificateName(FtpTestServer::TlsSetup::Certificate which) {
+    using C = FtpTestServer::TlsSetup::Certificate;
+    switch (which) {
+    case C::Trusted:
+        return "trusted";
+    case C::SelfSigned:
+        return "selfsigned";
+    case C::WrongName:
+        return "wrongname";
+    case C::Expired:
+        return "expired";
+    }
+    return "trusted";
+}
+
+std::string fingerprintOf(const fs::path& cert) {
+    const std::string command = "openssl x509 -noout -fingerprint -sha256 -in " + quoted(cert);
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe)
+        return {};
+    std::string out;
+    char buf[256];
+    while (std::fgets(buf, sizeof buf, pipe))
+        out += buf;
+    ::pclose(pipe);
+    const auto eq = out.find('=');
+    if (eq == std::string::npos)
+        return {};
+    std::string fp = out.substr(eq + 1);
+    while (!fp.empty() && (fp.back() == '\n' || fp.back() == '\r'))
+        fp.pop_back();
+    return fp;
+}
+
 } // namespace
 
 bool HasIPv6Loopback() {
@@ -116,12 +216,46 @@ bool HasIPv6Loopback() {
 
 std::unique_ptr<FtpTestServer> FtpTestServer::start(Kind kind, const std::string& host,
                                                     std::string& why) {
+    return launch(kind, host, nullptr, why);
+}
+
+std::unique_ptr<FtpTestServer> FtpTestServer::startTls(Kind kind, const std::string& host,
+                                                       const TlsSetup& setup, std::string& why) {
+    return launch(kind, host, &setup, why);
+}
+
+fs::path FtpTestServer::caFile() const {
+    return certificates().ca();
+}
+
+std::string FtpTestServer::fingerprint() const {
+    return m_fingerprint;
+}
+
+std::string FtpTestServer::serverLog() const {
+    return ReadWholeFile(m_log);
+}
+
+std::unique_ptr<FtpTestServer> FtpTestServer::launch(Kind kind, const std::string& host,
+                                                     const TlsSetup* tls, std::string& why) {
+    std::string certName;
+    if (tls) {
+        const Certificates& certs = certificates();
+        if (!certs.ok) {
+            why = certs.why;
+            return nullptr;
+        }
+        certName = certificateName(tls->certificate);
+    }
     std::unique_ptr<FtpTestServer> server(new FtpTestServer());
+    if (tls)
+        server->m_fingerprint = fingerprintOf(certificates().cert(certName));
     server->m_kind = kind;
     server->m_host = host;
     const fs::path dir = server->m_dir.path();
     server->m_root = dir / "root";
     fs::create_directories(server->m_root);
+    server->m_log = dir / "server.log";
     if (kind == Kind::Vsftpd) {
         const char* binary = "/usr/sbin/vsftpd";
         if (::access(binary, X_OK) != 0) {
@@ -140,9 +274,21 @@ std::unique_ptr<FtpTestServer> FtpTestServer::start(Kind kind, const std::string
              << "anon_other_write_enable=YES\nanon_world_readable_only=NO\nanon_umask=022\n"
              << "connect_from_port_20=NO\nport_enable=YES\npasv_enable=YES\n"
              << "seccomp_sandbox=NO\nsecure_chroot_dir=" << (dir / "empty").string() << "\n"
-             << "run_as_launching_user=YES\nxferlog_enable=NO\nsyslog_enable=NO\n"
-             << "vsftpd_log_file=" << (dir / "vsftpd.log").string() << "\n"
+             << "run_as_launching_user=YES\nsyslog_enable=NO\n"
+             << "xferlog_enable=YES\nxferlog_std_format=NO\nlog_ftp_protocol=YES\n"
+             << "vsftpd_log_file=" << server->m_log.string() << "\n"
              << "idle_session_timeout=60\ndata_connection_timeout=30\n";
+        if (tls) {
+            const Certificates& certs = certificates();
+            const char* force = tls->requireTls ? "YES" : "NO";
+            conf << "ssl_enable=YES\nallow_anon_ssl=YES\nrequire_ssl_reuse=YES\n"
+                 << "ssl_ciphers=HIGH\nssl_request_cert=NO\n"
+                 << "rsa_cert_file=" << certs.cert(certName).string() << "\n"
+                 << "rsa_private_key_file=" << certs.key(certName).string() << "\n"
+                 << "force_anon_logins_ssl=" << force << "\nforce_anon_data_ssl=" << force
+                 << "\nforce_local_logins_ssl=" << force << "\nforce_local_data_ssl=" << force
+                 << "\nimplicit_ssl=" << (tls->implicit ? "YES" : "NO") << "\n";
+        }
         conf.close();
         // vsftpd runs with run_as_launching_user and so cannot chroot: where the test runs as
         // root and mount namespaces are available, every file system but the server's own
@@ -179,9 +325,23 @@ std::unique_ptr<FtpTestServer> FtpTestServer::start(Kind kind, const std::string
         why = "python3 is not available";
         return nullptr;
     }
-    server->m_pid = spawn({python, script, server->m_root.string(), "--host", host, "--user",
-                           "alice", "--password", "secret"},
-                          fds[1]);
+    std::vector<std::string> argv = {
+        python,   script,  server->m_root.string(), "--host", host, "--user", "alice", "--password",
+        "secret", "--log", server->m_log.string()};
+    if (tls && tls->implicit) {
+        why = "pyftpdlib has no implicit TLS";
+        return nullptr;
+    }
+    if (tls) {
+        const Certificates& certs = certificates();
+        argv.insert(argv.end(), {"--tls-cert", certs.cert(certName).string(), "--tls-key",
+                                 certs.key(certName).string()});
+        if (tls->implicit)
+            argv.push_back("--tls-implicit");
+        if (tls->requireTls)
+            argv.push_back("--tls-require");
+    }
+    server->m_pid = spawn(argv, fds[1]);
     ::close(fds[1]);
     std::string out;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);

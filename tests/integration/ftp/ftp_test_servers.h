@@ -27,9 +27,21 @@ class FtpTestServer {
 public:
     enum class Kind { Vsftpd, Pyftpdlib };
 
+    // An FTPS server: explicit (AUTH TLS) unless `implicit`; vsftpd requires data connections
+    // to resume the control connection's TLS session (require_ssl_reuse=YES).
+    struct TlsSetup {
+        enum class Certificate { Trusted, SelfSigned, WrongName, Expired };
+        Certificate certificate = Certificate::Trusted; // Trusted: signed by the fixture's CA,
+                                                        // for "localhost" and 127.0.0.1
+        bool implicit = false;  // TLS from the first byte (vsftpd implicit_ssl=YES)
+        bool requireTls = true; // the server refuses logins in clear
+    };
+
     // Null (with a reason in `why`) when the server cannot be started here.
     static std::unique_ptr<FtpTestServer> start(Kind kind, const std::string& host,
                                                 std::string& why);
+    static std::unique_ptr<FtpTestServer> startTls(Kind kind, const std::string& host,
+                                                   const TlsSetup& setup, std::string& why);
     ~FtpTestServer();
 
     Kind kind() const { return m_kind; }
@@ -41,8 +53,19 @@ public:
     std::string user() const;
     std::string password() const;
 
+    // The fixture CA's PEM (for SessionOptions::caFile); its certificates are made once per
+    // test binary, with openssl, in a temporary folder.
+    std::filesystem::path caFile() const;
+    // The server certificate's SHA-256 fingerprint, "AB:CD:.." (empty for a plain server).
+    std::string fingerprint() const;
+    // The server's own log text: the commands it received (vsftpd log_ftp_protocol, pyftpdlib
+    // debug log). PASS appears as sent only by vsftpd; pyftpdlib masks it.
+    std::string serverLog() const;
+
 private:
     FtpTestServer() = default;
+    static std::unique_ptr<FtpTestServer> launch(Kind kind, const std::string& host,
+                                                 const TlsSetup* tls, std::string& why);
 
     Kind m_kind = Kind::Vsftpd;
     std::string m_host;
@@ -50,6 +73,8 @@ private:
     pid_t m_pid = -1;
     TempDir m_dir;
     std::filesystem::path m_root;
+    std::filesystem::path m_log;
+    std::string m_fingerprint;
 };
 
 // Whether the machine can listen on ::1.
