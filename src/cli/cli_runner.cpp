@@ -97,6 +97,34 @@ const char* typeName(tw::ftp::EntryType type) {
     }
 }
 
+bool isCertificateError(int code) {
+    return code >= tw::ftp::kErrCertificateUntrusted && code <= tw::ftp::kErrCertificateInvalid;
+}
+
+bool isTlsError(int code) {
+    return code == tw::ftp::kErrTlsUnavailable || code == tw::ftp::kErrTlsHandshake ||
+           (code >= tw::ftp::kErrTlsProtectionRefused && code <= tw::ftp::kErrTlsTruncated);
+}
+
+// The certificate as a person judges it, and how to accept it when it is trusted anyway.
+void printRejectedCertificate(const tw::ftp::CertificateInfo& c) {
+    std::string names;
+    for (const auto& n : c.names)
+        names += (names.empty() ? "" : ", ") + n;
+    std::fprintf(stderr,
+                 "  subject:  %s\n"
+                 "  issuer:   %s%s\n"
+                 "  names:    %s\n"
+                 "  valid:    %s to %s\n"
+                 "  SHA-256:  %s\n"
+                 "  reason:   %s\n"
+                 "If you trust this certificate, connect again with --pin-sha256 %s,\n"
+                 "or give the certificate of the authority that signed it with --ca-file PATH.\n",
+                 c.subject.c_str(), c.issuer.c_str(), c.selfSigned ? " (self-signed)" : "",
+                 names.empty() ? "-" : names.c_str(), IsoTime(c.notBefore).c_str(),
+                 IsoTime(c.notAfter).c_str(), c.sha256.c_str(), c.reason.c_str(), c.sha256.c_str());
+}
+
 } // namespace
 
 CliRunner::CliRunner(const CommandLine& commandLine) : m_commandLine(commandLine) {
@@ -105,7 +133,7 @@ CliRunner::CliRunner(const CommandLine& commandLine) : m_commandLine(commandLine
 
 int CliRunner::usage(const std::string& message) {
     std::fprintf(stderr, "tarnwick-ftp: %s\nTry 'tarnwick-ftp --help'.\n", message.c_str());
-    return 2;
+    return kExitUsage;
 }
 
 int CliRunner::ftpFailure(const std::string& what) {
@@ -115,16 +143,39 @@ int CliRunner::ftpFailure(const std::string& what) {
     const bool fromServer =
         code == tw::ftp::kErrExtendedError || code == tw::ftp::kErrFtpDropped ||
         code == tw::ftp::kErrIncorrectUserName || code == tw::ftp::kErrIncorrectPassword ||
-        code == tw::ftp::kErrLoginFailure || code == tw::ftp::kErrFtpNoPassiveMode;
+        code == tw::ftp::kErrLoginFailure || code == tw::ftp::kErrFtpNoPassiveMode ||
+        code == tw::ftp::kErrTlsUnavailable || code == tw::ftp::kErrTlsProtectionRefused;
     if (fromServer && !m_session.lastResponse().empty())
         std::fprintf(stderr, "%s\n", m_session.lastResponse().c_str());
-    return 1;
+    if (isCertificateError(code)) {
+        if (const auto& rejected = m_session.rejectedCertificate())
+            printRejectedCertificate(*rejected);
+        return kExitCertificate;
+    }
+    return isTlsError(code) ? kExitTls : kExitFailure;
 }
 
 int CliRunner::connect(const FtpUrl& url) {
     tw::ftp::SessionOptions options;
+    std::string error;
+    if (!ResolveTlsMode(m_commandLine, url.tls, options.tls, error))
+        return usage(error);
     options.host = url.host;
-    options.port = url.port;
+    options.port = ConnectPort(url, options.tls);
+    if (!m_commandLine.caFile.empty()) {
+        if (::access(m_commandLine.caFile.c_str(), R_OK) != 0)
+            return usage("cannot read " + m_commandLine.caFile + ": " + std::strerror(errno));
+        options.caFile = m_commandLine.caFile;
+    }
+    if (!m_commandLine.pinSha256.empty()) {
+        options.trustedFingerprints = {m_commandLine.pinSha256};
+        options.onlyTrustedFingerprints = true;
+    }
+    if (m_commandLine.insecure && options.tls != tw::ftp::TlsMode::Plain) {
+        options.verifyCertificate = false;
+        std::fputs("tarnwick-ftp: warning: --insecure: the server's certificate is not checked\n",
+                   stderr);
+    }
     options.user = url.user;
     options.passive = !m_commandLine.active;
     options.timeoutMs = m_commandLine.timeoutSeconds * 1000;
@@ -434,7 +485,7 @@ int CliRunner::put(const FtpUrl& url) {
 int CliRunner::rename(const FtpUrl& url) {
     const std::string& target = m_commandLine.arguments[1];
     std::string to;
-    if (target.rfind("ftp://", 0) == 0) {
+    if (HasFtpScheme(target)) {
         FtpUrl other;
         std::string error;
         if (!ParseFtpUrl(target, other, error))

@@ -10,7 +10,7 @@
 namespace tw::cli {
 
 // Runs one tarnwick-ftp command over an FtpSession and returns the exit status:
-// 0 success, 1 FTP or file failure (message on stderr), 2 usage error.
+// the kExit* values of command_line.h (the reason on stderr).
 class CliRunner {
 public:
     explicit CliRunner(const CommandLine& commandLine);

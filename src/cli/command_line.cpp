@@ -1,5 +1,6 @@
 #include "cli/command_line.h"
 
+#include <algorithm>
 #include <array>
 #include <string_view>
 
@@ -34,7 +35,65 @@ constexpr std::array<CommandArity, 8> kCommands = {{{"ls", 1, 1},
                                                     {"mv", 2, 2},
                                                     {"pwd", 1, 1}}};
 
+struct TlsModeName {
+    std::string_view name;
+    tw::ftp::TlsMode mode;
+};
+
+constexpr std::array<TlsModeName, 4> kTlsModes = {{{"auto", tw::ftp::TlsMode::ExplicitIfAvailable},
+                                                   {"explicit", tw::ftp::TlsMode::ExplicitRequired},
+                                                   {"implicit", tw::ftp::TlsMode::Implicit},
+                                                   {"off", tw::ftp::TlsMode::Plain}}};
+
+std::string_view tlsModeName(tw::ftp::TlsMode mode) {
+    for (const auto& m : kTlsModes)
+        if (m.mode == mode)
+            return m.name;
+    return {};
+}
+
+// The value of an option given as "--name value" or "--name=value"; false when missing.
+bool optionValue(const std::vector<std::string>& args, std::size_t& i, std::string& value) {
+    const std::string& a = args[i];
+    const auto eq = a.find('=');
+    if (eq != std::string::npos) {
+        value = a.substr(eq + 1);
+        return true;
+    }
+    if (i + 1 >= args.size())
+        return false;
+    value = args[++i];
+    return true;
+}
+
+bool isOption(const std::string& arg, std::string_view name) {
+    return arg == name || (arg.size() > name.size() && arg.compare(0, name.size(), name) == 0 &&
+                           arg[name.size()] == '=');
+}
+
 } // namespace
+
+bool ResolveTlsMode(const CommandLine& commandLine, std::optional<tw::ftp::TlsMode> urlTls,
+                    tw::ftp::TlsMode& mode, std::string& error) {
+    if (urlTls && commandLine.tls && *commandLine.tls != *urlTls) {
+        error = "--tls " + std::string(tlsModeName(*commandLine.tls)) + " conflicts with the " +
+                (*urlTls == tw::ftp::TlsMode::Implicit ? "ftps://" : "ftpes://") + " URL";
+        return false;
+    }
+    mode = urlTls ? *urlTls : commandLine.tls.value_or(tw::ftp::TlsMode::Plain);
+    if (mode == tw::ftp::TlsMode::Plain) {
+        const char* option = !commandLine.caFile.empty()      ? "--ca-file"
+                             : !commandLine.pinSha256.empty() ? "--pin-sha256"
+                             : commandLine.insecure           ? "--insecure"
+                                                              : nullptr;
+        if (option) {
+            error =
+                std::string(option) + " needs an encrypted connection (ftpes://, ftps:// or --tls)";
+            return false;
+        }
+    }
+    return true;
+}
 
 std::string UsageText() {
     return "Usage: tarnwick-ftp [options] COMMAND ARGUMENTS\n"
@@ -53,16 +112,30 @@ std::string UsageText() {
            "directory; start it with %2F (or a second /) for an absolute path. Without a user\n"
            "name the login is anonymous. The password comes from the URL, else from\n"
            "TARNWICK_FTP_PASSWORD, else it is asked for on the terminal.\n"
+           "ftpes:// URLs require explicit FTP over TLS (port 21 by default), ftps:// URLs\n"
+           "implicit FTP over TLS (port 990 by default); ftp:// is plain FTP unless --tls\n"
+           "says otherwise.\n"
            "\n"
            "Options:\n"
            "  --active               active data connections (EPRT/PORT) instead of passive\n"
            "  --block-size N         bytes per read or write call (default 4096)\n"
            "  --timeout S            seconds any single wait may take (default 30)\n"
            "  --json                 ls output as a JSON array\n"
+           "  --tls MODE             encryption of an ftp:// URL:\n"
+           "                           auto      Use explicit FTP over TLS if available\n"
+           "                           explicit  Require explicit FTP over TLS\n"
+           "                           implicit  Require implicit FTP over TLS\n"
+           "                           off       Only use plain FTP (insecure); the default\n"
+           "  --ca-file PATH         also trust the certificate authorities in this PEM file\n"
+           "  --pin-sha256 FP        accept only the server certificate with this SHA-256\n"
+           "                         fingerprint (hex, with or without colons), valid or not\n"
+           "  --insecure             do not check the server's certificate at all\n"
            "  --help                 show this text\n"
            "  --version              show the version\n"
            "\n"
-           "Exit status: 0 success, 1 FTP or file failure, 2 usage error.\n";
+           "Exit status: 0 success, 1 FTP or file failure, 2 usage error, 3 TLS failure\n"
+           "(not offered, handshake, protection refused or broken), 4 the server's certificate\n"
+           "was not accepted (its details and fingerprint go to standard error).\n";
 }
 
 bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& out, std::string& error) {
@@ -85,6 +158,39 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& out, st
             out.active = true;
         } else if (a == "--json") {
             out.json = true;
+        } else if (a == "--insecure") {
+            out.insecure = true;
+        } else if (isOption(a, "--tls") || isOption(a, "--ca-file") ||
+                   isOption(a, "--pin-sha256")) {
+            const std::string name = a.substr(0, a.find('='));
+            std::string value;
+            if (!optionValue(args, i, value)) {
+                error = name + " needs a value";
+                return false;
+            }
+            if (name == "--tls") {
+                const auto m = std::find_if(kTlsModes.begin(), kTlsModes.end(),
+                                            [&](const TlsModeName& t) { return t.name == value; });
+                if (m == kTlsModes.end()) {
+                    error =
+                        "invalid value for --tls: " + value + " (auto, explicit, implicit or off)";
+                    return false;
+                }
+                out.tls = m->mode;
+            } else if (name == "--ca-file") {
+                if (value.empty()) {
+                    error = "--ca-file needs a file name";
+                    return false;
+                }
+                out.caFile = value;
+            } else {
+                const auto fp = tw::ftp::NormalizeFingerprint(value);
+                if (!fp) {
+                    error = "invalid SHA-256 fingerprint for --pin-sha256: " + value;
+                    return false;
+                }
+                out.pinSha256 = *fp;
+            }
         } else if (a == "--block-size" || a == "--timeout" || a.rfind("--block-size=", 0) == 0 ||
                    a.rfind("--timeout=", 0) == 0) {
             const bool isBlock = a.rfind("--block-size", 0) == 0;
@@ -114,6 +220,10 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& out, st
     }
     if (out.help || out.version)
         return true;
+    if (out.insecure && !out.pinSha256.empty()) {
+        error = "--insecure and --pin-sha256 contradict each other";
+        return false;
+    }
     if (positional.empty()) {
         error = "no command given";
         return false;

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "ftp/tls_types.h"
+
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,10 +19,27 @@ struct CommandLine {
     bool version = false;
     std::size_t blockSize = 4096;
     int timeoutSeconds = 30;
+    std::optional<tw::ftp::TlsMode> tls; // --tls; none leaves it to the URL's scheme
+    std::string caFile;                  // --ca-file
+    std::string pinSha256;               // --pin-sha256, normalised ("AB:CD:..")
+    bool insecure = false;               // --insecure
 };
+
+// Exit statuses of tarnwick-ftp.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailure = 1;     // an FTP or local file failure
+inline constexpr int kExitUsage = 2;       // a usage error
+inline constexpr int kExitTls = 3;         // TLS could not be set up or broke
+inline constexpr int kExitCertificate = 4; // the server's certificate was not accepted
 
 // False with a message for a usage error.
 bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& out, std::string& error);
+
+// The encryption of a connection to a URL with that scheme (nullopt for ftp://): the URL's
+// scheme, else --tls, else plain. False with a message when they conflict, or when a
+// certificate option is given for plain FTP.
+bool ResolveTlsMode(const CommandLine& commandLine, std::optional<tw::ftp::TlsMode> urlTls,
+                    tw::ftp::TlsMode& mode, std::string& error);
 
 // The --help text.
 std::string UsageText();

@@ -16,7 +16,39 @@ int hexValue(char c) {
     return -1;
 }
 
+bool startsWithNoCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() &&
+           std::equal(prefix.begin(), prefix.end(), text.begin(),
+                      [](char a, char b) { return a == (b >= 'A' && b <= 'Z' ? b + 32 : b); });
+}
+
+struct Scheme {
+    std::string_view prefix;
+    std::optional<tw::ftp::TlsMode> tls;
+    int port;
+};
+
+const Scheme kSchemes[] = {{"ftp://", std::nullopt, 21},
+                           {"ftps://", tw::ftp::TlsMode::Implicit, tw::ftp::kImplicitTlsPort},
+                           {"ftpes://", tw::ftp::TlsMode::ExplicitRequired, 21}};
+
+const Scheme* schemeOf(std::string_view text) {
+    for (const Scheme& s : kSchemes)
+        if (startsWithNoCase(text, s.prefix))
+            return &s;
+    return nullptr;
+}
+
 } // namespace
+
+bool HasFtpScheme(std::string_view text) {
+    return schemeOf(text) != nullptr;
+}
+
+int ConnectPort(const FtpUrl& url, tw::ftp::TlsMode mode) {
+    return url.portGiven || mode != tw::ftp::TlsMode::Implicit ? url.port
+                                                               : tw::ftp::kImplicitTlsPort;
+}
 
 bool PercentDecode(std::string_view text, std::string& out) {
     out.clear();
@@ -39,14 +71,14 @@ bool PercentDecode(std::string_view text, std::string& out) {
 
 bool ParseFtpUrl(std::string_view text, FtpUrl& url, std::string& error) {
     url = FtpUrl{};
-    constexpr std::string_view kScheme = "ftp://";
-    if (text.size() < kScheme.size() ||
-        !std::equal(kScheme.begin(), kScheme.end(), text.begin(),
-                    [](char a, char b) { return a == (b >= 'A' && b <= 'Z' ? b + 32 : b); })) {
-        error = "not an ftp:// URL";
+    const Scheme* scheme = schemeOf(text);
+    if (!scheme) {
+        error = "not an ftp://, ftps:// or ftpes:// URL";
         return false;
     }
-    std::string_view rest = text.substr(kScheme.size());
+    url.tls = scheme->tls;
+    url.port = scheme->port;
+    std::string_view rest = text.substr(scheme->prefix.size());
     const auto slash = rest.find('/');
     std::string_view authority = rest.substr(0, slash);
     std::string_view path =
@@ -114,6 +146,7 @@ bool ParseFtpUrl(std::string_view text, FtpUrl& url, std::string& error) {
             return false;
         }
         url.port = port;
+        url.portGiven = true;
     }
     // "/pub/x" is relative to the login directory; "//srv" and "/%2Fsrv" are absolute.
     if (!path.empty())

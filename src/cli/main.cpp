@@ -24,7 +24,7 @@ int main(int argc, char** argv) {
     std::string error;
     if (!tw::cli::ParseCommandLine(args, commandLine, error)) {
         std::fprintf(stderr, "tarnwick-ftp: %s\nTry 'tarnwick-ftp --help'.\n", error.c_str());
-        return 2;
+        return tw::cli::kExitUsage;
     }
     if (commandLine.help) {
         std::fputs(tw::cli::UsageText().c_str(), stdout);
