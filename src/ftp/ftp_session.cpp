@@ -502,7 +502,9 @@ int FtpSession::secureControl() {
 }
 
 // AUTH TLS after the greeting. Plain FTP goes on only in the if-available mode and only when
-// the server says it does not know the command; nothing else is taken for a "no".
+// the server says it does not know the command; nothing else is taken for a "no". A 530 counts
+// as not knowing it: servers without TLS (vsftpd among them) refuse every command but USER and
+// PASS before the login that way.
 int FtpSession::negotiateTls() {
     FtpReply reply;
     int err = command("AUTH TLS", reply);
@@ -510,8 +512,8 @@ int FtpSession::negotiateTls() {
         return err;
     if (reply.code == 234)
         return secureControl();
-    const bool unknown =
-        reply.code == 500 || reply.code == 502 || reply.code == 504 || reply.code == 534;
+    const bool unknown = reply.code == 500 || reply.code == 502 || reply.code == 504 ||
+                         reply.code == 530 || reply.code == 534;
     if (unknown && m_options.tls == TlsMode::ExplicitIfAvailable) {
         tell("The server does not offer FTP over TLS; the session continues in plain FTP.");
         return kErrNone;

@@ -110,8 +110,9 @@
 //
 // FTP over TLS (SessionOptions::tls): Explicit modes send AUTH TLS after the greeting and
 // do the handshake before USER / PASS; Implicit starts TLS on the first byte (port 0: 990).
-// ExplicitIfAvailable goes on in plain FTP only when AUTH is answered 500, 502, 504 or 534
-// (told through notice); any other answer gives kErrTlsUnavailable, as every refusal does in
+// ExplicitIfAvailable goes on in plain FTP only when AUTH is answered 500, 502, 504, 530 (a
+// server without TLS refusing all before the login) or 534 (told through notice); any other
+// answer gives kErrTlsUnavailable, as every refusal does in
 // ExplicitRequired. No mode but Plain sends USER or PASS before the handshake succeeded: a
 // handshake that fails, or a plain reply where TLS was expected, is kErrTlsHandshake. After
 // the login PBSZ 0 and PROT P protect every data connection; a refusal is

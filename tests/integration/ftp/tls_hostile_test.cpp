@@ -76,7 +76,7 @@ TEST(FtpTlsHostile, ConnectFailuresNeverSendThePasswordInClear) {
              s.drain();
          },
          kErrTlsHandshake},
-        {"AUTH refused with 530 in if-available mode", TlsMode::ExplicitIfAvailable,
+        {"AUTH refused with 530 when required", TlsMode::ExplicitRequired,
          [](ScriptedServer& s) {
              s.reply("220 ready");
              s.command();

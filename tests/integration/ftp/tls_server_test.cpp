@@ -184,6 +184,9 @@ TEST(FtpTlsServers, ModesDecideWhatIsSentInClear) {
          kErrTlsHandshake, false},
         {"if available vs plain pyftpdlib", Kind::Pyftpdlib, false, false,
          TlsMode::ExplicitIfAvailable, kErrNone, false},
+        // Plain vsftpd refuses AUTH with 530, as it refuses anything before the login.
+        {"if available vs plain vsftpd", Kind::Vsftpd, false, false, TlsMode::ExplicitIfAvailable,
+         kErrNone, false},
         {"if available vs TLS vsftpd", Kind::Vsftpd, true, false, TlsMode::ExplicitIfAvailable,
          kErrNone, true},
         {"plain vs TLS-only vsftpd", Kind::Vsftpd, true, false, TlsMode::Plain, -1, false},
