@@ -15,6 +15,8 @@ free_port() {
     /usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'
 }
 
+# VSFTPD_EXTRA: further configuration lines (TLS); VSFTPD_PROBE: curl's options for the
+# readiness probe.
 start_vsftpd() {
     mkdir -p "$BENCH_DIR/root" "$BENCH_DIR/empty"
     chmod 777 "$BENCH_DIR/root"
@@ -41,12 +43,13 @@ run_as_launching_user=YES
 xferlog_enable=NO
 syslog_enable=NO
 vsftpd_log_file=$BENCH_DIR/vsftpd.log
+${VSFTPD_EXTRA:-}
 CONF
     setsid /usr/sbin/vsftpd "$BENCH_DIR/vsftpd.conf" &
     VSFTPD_PID=$!
     trap stop_vsftpd EXIT INT TERM
     for _ in $(seq 1 100); do
-        curl -s --max-time 1 "ftp://127.0.0.1:$PORT/" -o /dev/null && return 0
+        curl -s --max-time 1 ${VSFTPD_PROBE:-} "ftp://127.0.0.1:$PORT/" -o /dev/null && return 0
         sleep 0.05
     done
     echo "vsftpd did not start"

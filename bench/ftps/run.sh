@@ -16,37 +16,14 @@ need curl curl; need lftp lftp; need openssl openssl; need bc bc; need /usr/sbin
 [ -x "$TW" ] || cmake --build "$BUILD" --target tarnwick-ftp -j2 >/dev/null
 
 # A certificate for 127.0.0.1 and localhost, made fresh in the bench folder.
-mkdir -p "$BENCH_DIR/root" "$BENCH_DIR/empty"
-chmod 777 "$BENCH_DIR/root"
+mkdir -p "$BENCH_DIR"
 CERT="$BENCH_DIR/cert.pem"
 KEY="$BENCH_DIR/key.pem"
 openssl req -x509 -newkey rsa:2048 -nodes -keyout "$KEY" -out "$CERT" -days 2 \
     -subj /CN=localhost -addext subjectAltName=IP:127.0.0.1,DNS:localhost 2>/dev/null
 FP=$(openssl x509 -in "$CERT" -noout -fingerprint -sha256 | cut -d= -f2)
 
-PORT=$(free_port)
-cat >"$BENCH_DIR/vsftpd.conf" <<CONF
-listen=YES
-listen_ipv6=NO
-listen_address=127.0.0.1
-listen_port=$PORT
-background=NO
-anonymous_enable=YES
-local_enable=NO
-no_anon_password=YES
-anon_root=$BENCH_DIR/root
-write_enable=YES
-anon_upload_enable=YES
-anon_other_write_enable=YES
-anon_world_readable_only=NO
-connect_from_port_20=NO
-seccomp_sandbox=NO
-secure_chroot_dir=$BENCH_DIR/empty
-run_as_launching_user=YES
-xferlog_enable=NO
-syslog_enable=NO
-vsftpd_log_file=$BENCH_DIR/vsftpd.log
-ssl_enable=YES
+VSFTPD_EXTRA="ssl_enable=YES
 allow_anon_ssl=YES
 force_anon_logins_ssl=YES
 force_anon_data_ssl=YES
@@ -56,15 +33,9 @@ ssl_tlsv1=NO
 ssl_sslv2=NO
 ssl_sslv3=NO
 rsa_cert_file=$CERT
-rsa_private_key_file=$KEY
-CONF
-setsid /usr/sbin/vsftpd "$BENCH_DIR/vsftpd.conf" &
-VSFTPD_PID=$!
-trap stop_vsftpd EXIT INT TERM
-for _ in $(seq 1 100); do
-    curl -s --max-time 1 --ssl-reqd --cacert "$CERT" "ftp://127.0.0.1:$PORT/" -o /dev/null && break
-    sleep 0.05
-done
+rsa_private_key_file=$KEY"
+VSFTPD_PROBE="--ssl-reqd --cacert $CERT"
+start_vsftpd
 
 SIZE=${TW_BENCH_SIZE:-1073741824}
 if [ "$SIZE" = 1073741824 ]; then BIG=/tmp/tarnwick-ftp-bench-1GiB.bin; else BIG=$BENCH_DIR/file-$SIZE.bin; fi

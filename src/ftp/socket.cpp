@@ -20,12 +20,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-int remainingMs(Clock::time_point deadline) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return left < 0 ? 0 : static_cast<int>(left);
-}
-
 void setNonBlocking(int fd) {
     const int flags = ::fcntl(fd, F_GETFL, 0);
     ::fcntl(fd, F_SETFL, flags | O_NONBLOCK);
@@ -89,13 +83,20 @@ bool SocketAddress::sameHost(const SocketAddress& other) const {
                        sizeof(in6_addr)) == 0;
 }
 
+int RemainingMs(std::chrono::steady_clock::time_point deadline) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                          deadline - std::chrono::steady_clock::now())
+                          .count();
+    return left < 0 ? 0 : static_cast<int>(left);
+}
+
 int WaitForSocket(int fd, short events, int timeoutMs, const Canceller* cancel) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
         if (cancel && cancel->isCancelled())
             return kErrOperationCancelled;
         pollfd fds[2] = {{fd, events, 0}, {cancel ? cancel->fd() : -1, POLLIN, 0}};
-        const int n = ::poll(fds, cancel && cancel->fd() >= 0 ? 2 : 1, remainingMs(deadline));
+        const int n = ::poll(fds, cancel && cancel->fd() >= 0 ? 2 : 1, RemainingMs(deadline));
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -103,7 +104,7 @@ int WaitForSocket(int fd, short events, int timeoutMs, const Canceller* cancel) 
         }
         if (cancel && cancel->isCancelled())
             return kErrOperationCancelled;
-        if (n == 0 || (fds[0].revents == 0 && remainingMs(deadline) == 0))
+        if (n == 0 || (fds[0].revents == 0 && RemainingMs(deadline) == 0))
             return kErrTimeout;
         if (fds[0].revents != 0)
             return kErrNone;
@@ -243,7 +244,7 @@ int Socket::acceptFrom(const SocketAddress& peerHost, int timeoutMs, const Cance
                        Socket& accepted) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
-        const int waited = WaitForSocket(m_fd, POLLIN, remainingMs(deadline), cancel);
+        const int waited = WaitForSocket(m_fd, POLLIN, RemainingMs(deadline), cancel);
         if (waited != kErrNone)
             return waited;
         SocketAddress from;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -86,6 +87,9 @@ private:
     int m_fd = -1;
     std::unique_ptr<TlsLink> m_tls;
 };
+
+// Milliseconds left until `deadline` (0 when it has passed).
+int RemainingMs(std::chrono::steady_clock::time_point deadline);
 
 // Waits until `fd` is ready for `events` (poll flags): kErrNone, kErrTimeout or
 // kErrOperationCancelled.

@@ -25,12 +25,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-int remainingMs(Clock::time_point deadline) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return left < 0 ? 0 : static_cast<int>(left);
-}
-
 // A socket BIO that sends with MSG_NOSIGNAL: a peer that has gone must give an error, never
 // SIGPIPE.
 int bioWrite(BIO* bio, const char* data, int size) {
@@ -349,7 +343,7 @@ int TlsLink::handshake(int fd, TlsContext& context, const std::string& host, boo
         const int rc = SSL_connect(ssl);
         if (rc == 1)
             break;
-        const int err = waitFor(ssl, rc, remainingMs(deadline), cancel, kErrTlsHandshake);
+        const int err = waitFor(ssl, rc, RemainingMs(deadline), cancel, kErrTlsHandshake);
         if (err != kErrNone) {
             ERR_clear_error();
             return control || err == kErrTimeout || err == kErrOperationCancelled
@@ -486,7 +480,7 @@ int TlsLink::shutdown(int timeoutMs, const Canceller* cancel) {
             m_failed = true;
             return kErrNone; // the peer has gone: nothing to tell it
         }
-        const int err = waitFor(ssl, rc, remainingMs(deadline), cancel, kErrConnectionAborted);
+        const int err = waitFor(ssl, rc, RemainingMs(deadline), cancel, kErrConnectionAborted);
         if (err != kErrNone) {
             ERR_clear_error();
             m_failed = true;
