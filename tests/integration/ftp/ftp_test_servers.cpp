@@ -336,8 +336,6 @@ std::unique_ptr<FtpTestServer> FtpTestServer::launch(Kind kind, const std::strin
         const Certificates& certs = certificates();
         argv.insert(argv.end(), {"--tls-cert", certs.cert(certName).string(), "--tls-key",
                                  certs.key(certName).string()});
-        if (tls->implicit)
-            argv.push_back("--tls-implicit");
         if (tls->requireTls)
             argv.push_back("--tls-require");
     }
