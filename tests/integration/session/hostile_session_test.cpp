@@ -2,6 +2,7 @@
 #include "core/session/session_controller.h"
 #include "core/text/messages.h"
 #include "integration/ftp/scripted_server.h"
+#include "support/loopback_account.h"
 #include "support/recording_port.h"
 #include "unit/core_panes/pane_test_support.h"
 
@@ -120,14 +121,8 @@ protected:
     void startServer(ServerPlay play) {
         server = std::make_unique<ScriptedServer>(
             [play = std::move(play)](ScriptedServer& s) { Serve(s, play); });
-        AccountRecord account;
-        account.Name = u"Scripted"_qs;
-        account.URL = u"127.0.0.1"_qs;
-        account.Anonymous = true;
-        account.Passive = true;
-        account.RemotePort = std::uint32_t(server->port());
-        account.LocalPath = QDir::currentPath();
-        state.Accounts = {account};
+        state.Accounts = {
+            test::LoopbackAccount(u"Scripted"_qs, server->port(), QDir::currentPath())};
         state.CurrentAccount = 0;
         state.ColumnLabels = {u"File Name"_qs, u"Date"_qs, u"Size"_qs};
         state.options.AlertLevel = 1;

@@ -2,6 +2,7 @@
 #include "core/session/session_controller.h"
 #include "core/text/messages.h"
 #include "integration/ftp/ftp_test_servers.h"
+#include "support/loopback_account.h"
 #include "support/recording_port.h"
 #include "unit/core_panes/pane_test_support.h"
 
@@ -36,15 +37,10 @@ protected:
         std::ofstream(root / "pub" / "bak") << "no extension";
         std::ofstream(root / "top.txt") << "top";
 
-        AccountRecord account;
-        account.Name = u"Local"_qs;
-        account.URL = u"127.0.0.1"_qs;
-        account.Anonymous = true;
+        AccountRecord account =
+            test::LoopbackAccount(u"Local"_qs, server->port(), QDir::currentPath());
         account.Login = u"nobody"_qs;
         account.Password = u"wrong"_qs;
-        account.Passive = true;
-        account.RemotePort = std::uint32_t(server->port());
-        account.LocalPath = QDir::currentPath();
         state.Accounts.push_back(account);
         state.CurrentAccount = 0;
         state.ColumnLabels = {u"File Name"_qs, u"Date"_qs, u"Size"_qs};

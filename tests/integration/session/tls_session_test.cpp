@@ -3,6 +3,7 @@
 #include "core/text/messages.h"
 #include "ftp/ftp_error.h"
 #include "integration/ftp/ftp_test_servers.h"
+#include "support/loopback_account.h"
 #include "support/recording_port.h"
 
 #include <QDir>
@@ -43,13 +44,8 @@ TEST(TlsSession, ASelfSignedCertificateIsAskedRememberedAndAskedAgainWhenChanged
     globals.soundsWithDialogs = false;
     AppRuntime runtime;
     Messages messages{port, state, globals};
-    AccountRecord account;
-    account.Name = u"Secure"_qs;
-    account.URL = u"127.0.0.1"_qs;
-    account.Anonymous = true;
-    account.Passive = true;
-    account.RemotePort = std::uint32_t(server->port());
-    account.LocalPath = QDir::currentPath();
+    AccountRecord account =
+        test::LoopbackAccount(u"Secure"_qs, server->port(), QDir::currentPath());
     account.Encryption = ftp::TlsMode::ExplicitRequired;
     state.Accounts.push_back(account);
     state.CurrentAccount = 0;

@@ -4,6 +4,7 @@
 #include "core/transfer/transfer_controller.h"
 #include "ftp/ftp_session.h"
 #include "integration/ftp/ftp_test_servers.h"
+#include "support/loopback_account.h"
 #include "support/recording_transfer_port.h"
 #include "unit/core_panes/pane_test_support.h"
 
@@ -49,14 +50,7 @@ public:
         std::ofstream(root / "empty.bin");
         test::WritePatternFile(root / "big.bin", kBig, 7);
 
-        AccountRecord account;
-        account.Name = u"Local"_qs;
-        account.URL = u"127.0.0.1"_qs;
-        account.Anonymous = true;
-        account.Passive = true;
-        account.RemotePort = std::uint32_t(server->port());
-        account.LocalPath = local.path();
-        state.Accounts.push_back(account);
+        state.Accounts.push_back(test::LoopbackAccount(u"Local"_qs, server->port(), local.path()));
         state.CurrentAccount = 0;
         state.ColumnLabels = {u"File Name"_qs, u"Date"_qs, u"Size"_qs};
         state.options.AlertLevel = 2; // wave files, so each alert is told apart
