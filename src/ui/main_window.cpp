@@ -712,12 +712,10 @@ void MainWindow::UpdateCommandState() {
 }
 
 void MainWindow::UpdateMainWindowTitle() {
-    const QString title =
-        m_runtime.connected
-            ? (m_session ? m_session->connectedTitle(m_state.remote.site)
-                         : m_messages.FormatResource(1001, {m_state.remote.site}, 255)
-                               .value_or(QString()))
-            : m_messages.LoadStringText(1000);
+    // Connected means there is a session controller.
+    const QString title = m_runtime.connected && m_session
+                              ? m_session->connectedTitle(m_state.remote.site)
+                              : m_messages.LoadStringText(1000);
     setWindowTitle(title);
 }
 

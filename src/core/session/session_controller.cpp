@@ -80,7 +80,6 @@ bool SessionController::openSession(const AccountRecord& account, const QString&
     options.host = server.trimmed().toStdString();
     options.port = EffectivePort(account);
     options.tls = account.Encryption;
-    options.caFile = m_caFile;
     options.trustedFingerprints = trusted;
     if (!account.Anonymous) {
         options.user = account.Login.toStdString();

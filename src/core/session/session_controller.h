@@ -55,9 +55,6 @@ public:
     // The certificates the user trusts; unset, the controller keeps its own in memory. The
     // object must outlive the controller.
     void setCertificateTrust(CertificateTrust* trust) { m_trust = trust ? trust : &m_ownTrust; }
-    CertificateTrust& certificateTrust() { return *m_trust; }
-    // A PEM file of authorities trusted besides the system's (tests).
-    void setCaFile(std::string path) { m_caFile = std::move(path); }
 
     // Engine timeout for every single wait, in milliseconds (default 30 s).
     void setTimeoutMs(int ms) { m_timeoutMs = ms; }
@@ -172,7 +169,6 @@ private:
     Hooks m_hooks;
     int m_timeoutMs = 30000;
     std::optional<bool> m_zeroCopy;
-    std::string m_caFile;
     CertificateTrust m_ownTrust;
     CertificateTrust* m_trust = &m_ownTrust;
     // The connection taken over is encrypted (set on the UI thread by the connect's second step).
