@@ -97,10 +97,6 @@ const char* typeName(tw::ftp::EntryType type) {
     }
 }
 
-bool isCertificateError(int code) {
-    return code >= tw::ftp::kErrCertificateUntrusted && code <= tw::ftp::kErrCertificateInvalid;
-}
-
 bool isTlsError(int code) {
     return code == tw::ftp::kErrTlsUnavailable || code == tw::ftp::kErrTlsHandshake ||
            (code >= tw::ftp::kErrTlsProtectionRefused && code <= tw::ftp::kErrTlsTruncated);
@@ -147,7 +143,7 @@ int CliRunner::ftpFailure(const std::string& what) {
         code == tw::ftp::kErrTlsUnavailable || code == tw::ftp::kErrTlsProtectionRefused;
     if (fromServer && !m_session.lastResponse().empty())
         std::fprintf(stderr, "%s\n", m_session.lastResponse().c_str());
-    if (isCertificateError(code)) {
+    if (tw::ftp::IsCertificateError(code)) {
         if (const auto& rejected = m_session.rejectedCertificate())
             printRejectedCertificate(*rejected);
         return kExitCertificate;

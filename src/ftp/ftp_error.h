@@ -90,6 +90,12 @@ inline constexpr int kErrTlsDataConnection = 12187;
 // of a transfer whose size cannot be confirmed otherwise)
 inline constexpr int kErrTlsTruncated = 12188;
 
+// Whether `code` is a refused certificate (kErrCertificateUntrusted through Invalid), for which
+// FtpSession::rejectedCertificate() describes the certificate.
+constexpr bool IsCertificateError(int code) {
+    return code >= kErrCertificateUntrusted && code <= kErrCertificateInvalid;
+}
+
 // The English description of a code above ("Unknown error" for others).
 std::string_view ErrorDescription(int code);
 

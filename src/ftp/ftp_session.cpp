@@ -491,7 +491,7 @@ int FtpSession::secureControl() {
     TlsHandshakeResult result;
     const int err = m_control.startTls(*m_tlsContext, m_options.host, true, m_options.timeoutMs,
                                        &m_cancel, result);
-    if (err >= kErrCertificateUntrusted && err <= kErrCertificateInvalid)
+    if (IsCertificateError(err))
         m_rejected = result.certificate;
     if (err != kErrNone)
         return err;

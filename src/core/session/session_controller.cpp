@@ -96,14 +96,6 @@ bool SessionController::openSession(const AccountRecord& account, const QString&
     return m_session->connect(options);
 }
 
-namespace {
-
-bool isCertificateError(int code) {
-    return code >= ftp::kErrCertificateUntrusted && code <= ftp::kErrCertificateInvalid;
-}
-
-} // namespace
-
 bool SessionController::connectTrusting(const AccountRecord& account, const QString& server,
                                         const std::optional<std::string>& remembered) {
     const QString host = server.trimmed();
@@ -112,7 +104,7 @@ bool SessionController::connectTrusting(const AccountRecord& account, const QStr
     if (remembered)
         trusted.push_back(*remembered);
     bool connected = openSession(account, server, trusted);
-    while (!connected && !m_stopRequested && isCertificateError(m_session->lastError()) &&
+    while (!connected && !m_stopRequested && ftp::IsCertificateError(m_session->lastError()) &&
            m_session->rejectedCertificate()) {
         const ftp::CertificateInfo certificate = *m_session->rejectedCertificate();
         // A certificate refused although trusted: asking again would loop.
