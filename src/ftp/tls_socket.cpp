@@ -122,13 +122,7 @@ CertificateInfo describe(X509* cert) {
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int len = 0;
     X509_digest(cert, EVP_sha256(), digest, &len);
-    static const char hex[] = "0123456789ABCDEF";
-    for (unsigned int i = 0; i < len; ++i) {
-        if (i > 0)
-            info.sha256 += ':';
-        info.sha256 += hex[digest[i] >> 4];
-        info.sha256 += hex[digest[i] & 15];
-    }
+    info.sha256 = FingerprintText(digest, len);
     return info;
 }
 

@@ -1,6 +1,7 @@
 #include "ftp/tls_types.h"
 
 #include <cctype>
+#include <vector>
 
 namespace tw::ftp {
 
@@ -16,26 +17,40 @@ std::optional<TlsMode> TlsModeFromNumber(int number) {
     }
 }
 
+std::string FingerprintText(const unsigned char* bytes, std::size_t size) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(size * 3);
+    for (std::size_t i = 0; i < size; ++i) {
+        if (i > 0)
+            out += ':';
+        out += kHex[bytes[i] >> 4];
+        out += kHex[bytes[i] & 15];
+    }
+    return out;
+}
+
 std::optional<std::string> NormalizeFingerprint(std::string_view text) {
-    std::string digits;
+    std::vector<unsigned char> bytes;
+    int high = -1; // the first digit of a byte, while its second is awaited
     for (const char c : text) {
         if (c == ':' || c == ' ')
             continue;
         if (!std::isxdigit(static_cast<unsigned char>(c)))
             return std::nullopt;
-        digits += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        const int digit = std::isdigit(static_cast<unsigned char>(c))
+                              ? c - '0'
+                              : std::toupper(static_cast<unsigned char>(c)) - 'A' + 10;
+        if (high < 0) {
+            high = digit;
+        } else {
+            bytes.push_back(static_cast<unsigned char>(high * 16 + digit));
+            high = -1;
+        }
     }
-    if (digits.size() != 64)
+    if (high >= 0 || bytes.size() != 32)
         return std::nullopt;
-    std::string out;
-    out.reserve(95);
-    for (std::size_t i = 0; i < digits.size(); i += 2) {
-        if (i)
-            out += ':';
-        out += digits[i];
-        out += digits[i + 1];
-    }
-    return out;
+    return FingerprintText(bytes.data(), bytes.size());
 }
 
 } // namespace tw::ftp

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -67,6 +68,9 @@ struct TlsState {
 
     bool encrypted() const { return !version.empty(); }
 };
+
+// The form above of a digest's bytes ("AB:CD:...").
+std::string FingerprintText(const unsigned char* bytes, std::size_t size);
 
 // A SHA-256 fingerprint in the form above, from any case, with or without colons (or
 // spaces); nullopt when it is not 32 bytes of hex.

@@ -1,5 +1,7 @@
 #include "scripted_server.h"
 
+#include "ftp/tls_types.h"
+
 #include <openssl/err.h>
 #include <openssl/evp.h>
 #include <openssl/ssl.h>
@@ -92,15 +94,7 @@ std::string ScriptedServer::tlsFingerprint() {
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int len = 0;
     X509_digest(tlsMaterial().cert, EVP_sha256(), digest, &len);
-    static const char hex[] = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned int i = 0; i < len; ++i) {
-        if (i > 0)
-            out += ':';
-        out += hex[digest[i] >> 4];
-        out += hex[digest[i] & 15];
-    }
-    return out;
+    return tw::ftp::FingerprintText(digest, len);
 }
 
 // Sends what the TLS engine wrote (byte by byte when split).
