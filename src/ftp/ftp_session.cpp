@@ -393,6 +393,7 @@ bool FtpSession::connect(const SessionOptions& options) {
     m_dropped = false;
     m_hasMlsd = m_hasMlst = m_utf8 = m_hasSize = m_epsvFailed = m_eprtFailed = false;
     m_windowsServer = false;
+    m_system = ListingFamily::Unknown;
     m_listAll = ListAll::Unknown;
     m_lastResponse.clear();
     if (options.host.empty() || !IsSendableArgument(options.host))
@@ -593,6 +594,7 @@ int FtpSession::readSystem() {
         return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
     });
     m_windowsServer = text.find("windows") != std::string::npos;
+    m_system = SystemFamily(text);
     return kErrNone;
 }
 
@@ -1486,17 +1488,14 @@ int FtpSession::runListing(std::string_view commandLine, bool mlsd, std::string_
     }
     m_fileState = FileState::Reading;
     const std::int64_t now = static_cast<std::int64_t>(std::time(nullptr));
+    ListingParser parser = mlsd ? ListingParser::forMlsd(now) : ListingParser(now, m_system);
     std::string pending;
     bool skipping = false; // inside an overlong line, dropped up to its end
     std::size_t lineCount = 0;
     auto takeLine = [&](std::string_view line) {
         ++lineCount;
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
-        if (line.empty())
-            return;
         DirEntry entry;
-        const bool ok = mlsd ? ParseMlsdLine(line, entry) : ParseListLine(line, now, entry);
+        const bool ok = parser.parseLine(line, entry);
         parsed += ok ? 1 : 0;
         // "." and ".." come with "-a" only: a plain listing would not have shown them.
         const bool added = listAll && (entry.name == "." || entry.name == "..");
@@ -1553,6 +1552,11 @@ int FtpSession::runListing(std::string_view commandLine, bool mlsd, std::string_
     }
     if (!pending.empty() && !skipping)
         takeLine(pending);
+    parser.finish();
+    // Lines no parser read still show that the listing gave something (see readListing).
+    parsed += parser.unreadable();
+    m_unreadable = parser.unreadable();
+    m_firstUnreadable = parser.firstUnreadable();
     err = finishTransfer();
     m_fileState = FileState::None;
     m_bufferPos = m_bufferLen = 0;
@@ -1568,10 +1572,14 @@ bool FtpSession::findFirstFile(std::string_view pattern, DirEntry& entry) {
     const SearchPattern split = SplitSearchPattern(pattern);
     const int err = readListing(split.directory, split.mask);
     if (err != kErrNone) {
+        m_unreadable = 0;
+        m_firstUnreadable.clear();
         if (err == kErrOperationCancelled)
             m_cancel.reset();
         return fail(err);
     }
+    if (m_unreadable > 0)
+        tell(UnreadableEntriesText(m_unreadable, m_firstUnreadable));
     return findNextFile(entry);
 }
 

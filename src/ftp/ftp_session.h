@@ -141,6 +141,7 @@
 #include "ftp/canceller.h"
 #include "ftp/dir_entry.h"
 #include "ftp/ftp_reply.h"
+#include "ftp/listing_parser.h"
 #include "ftp/socket.h"
 #include "ftp/tls_types.h"
 #include "ftp/zero_copy.h"
@@ -248,6 +249,13 @@ public:
     // Whether the server compares names without regard to case: its SYST reply (asked at
     // login) names a Windows system, as "215 Windows_NT" does.
     bool namesIgnoreCase() const { return m_windowsServer; }
+    // The listing dialect the SYST reply named (Unknown when it named none in particular).
+    ListingFamily systemFamily() const { return m_system; }
+    // Lines of the last listing that could not be read as entries (totals and blank lines
+    // aside), and the first of them. A listing with such lines also tells SessionOptions::notice
+    // how many there were.
+    std::size_t unreadableEntries() const { return m_unreadable; }
+    const std::string& firstUnreadableEntry() const { return m_firstUnreadable; }
     // The control connection's descriptor (-1 when closed), for inspecting its socket options
     // only: never read, write or close it.
     int controlDescriptor() const { return m_control.fd(); }
@@ -332,6 +340,9 @@ private:
     bool m_utf8 = false;
     bool m_hasSize = false;
     bool m_windowsServer = false;
+    ListingFamily m_system = ListingFamily::Unknown;
+    std::size_t m_unreadable = 0;
+    std::string m_firstUnreadable;
     // "LIST -a": not yet known, gave entries, or refused / taken for a path.
     enum class ListAll { Unknown, Works, Refused };
     ListAll m_listAll = ListAll::Unknown;

@@ -242,7 +242,7 @@ TEST(Listing, LinesThatAreNotEntriesAreDropped) {
          {"total 12", "", "ls: cannot access 'x': No such file or directory", "550 No files found",
           "drwxr-xr-x 2 u g 4096 Foo 12 10:00 badmonth", "-rw-r--r-- 1 u g 12 Jan 32 10:00 badday",
           "-rw-r--r-- 1 u g 12 Jan 12 25:00 badtime", "-rw-r--r-- 1 u g 12 Jan 12 10:00",
-          "-rw-r--r-- 1 u g x12 Jan 12 10:00 badsize",
+          "-rw-r--r-- 1 u g 12x Jan 12 10:00 badsize",
           "13-45-00  09:09PM       <DIR>          badmonth", "04-27-00  13:09PM  1 badampm",
           "04-27-00  09:09PM       <DIR>", "-rw-r--r-- 1 u g 99999999999999999999999 Jan 1 2000 x",
           "Directory of C:\\"}) {
