@@ -291,6 +291,11 @@ int CliRunner::list(const FtpUrl& url) {
     if (m_commandLine.json)
         out += first ? "]\n" : "\n]\n";
     std::fwrite(out.data(), 1, out.size(), stdout);
+    if (m_session.unreadableEntries() > 0)
+        std::fprintf(stderr, "tarnwick-ftp: ls %s: %s\n", url.path.empty() ? "." : url.path.c_str(),
+                     tw::ftp::UnreadableEntriesText(m_session.unreadableEntries(),
+                                                    m_session.firstUnreadableEntry())
+                         .c_str());
     if (std::fflush(stdout) != 0) {
         std::fprintf(stderr, "tarnwick-ftp: cannot write the listing: %s\n", std::strerror(errno));
         return 1;

@@ -1,4 +1,5 @@
 #include "ftp_test_servers.h"
+#include "integration/ftp/scripted_server.h"
 
 #include <gtest/gtest.h>
 
@@ -134,6 +135,28 @@ TEST_F(CliAgainstServer, JsonListing) {
     const auto empty = runCli({"ls", "--json", m_base + "dir/"});
     EXPECT_EQ(empty.status, 0);
     EXPECT_EQ(empty.out, "[]\n");
+}
+
+// Entries of a listing that could not be read are said on standard error, the rest listed.
+TEST(CliAgainstScriptedServer, LsSaysWhatCouldNotBeRead) {
+    tw::test::ScriptedServer server([](tw::test::ScriptedServer& s) {
+        s.login();
+        s.command(); // CWD
+        s.reply("250 OK.");
+        s.passive();
+        s.command(); // LIST
+        s.reply("150 Here it comes.");
+        s.sendData("-rw-r--r-- 1 u g 5 Jan 1 2020 one.txt\r\n#odd line#\r\n??\r\n");
+        s.closeData();
+        s.reply("226 Done.");
+        s.drain();
+    });
+    const auto o = runCli({"ls", "ftp://127.0.0.1:" + std::to_string(server.port()) + "/pub/"});
+    server.finish();
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_NE(o.out.find(" one.txt\n"), std::string::npos) << o.out;
+    EXPECT_EQ(o.err, "tarnwick-ftp: ls pub: 2 entries of the listing could not be read; the "
+                     "first: #odd line#\n");
 }
 
 TEST_F(CliAgainstServer, PutAndGetWithSmallBlocksBothModes) {

@@ -479,6 +479,70 @@ TEST(ScriptedListing, MlsdFactsReachTheRecords) {
     EXPECT_EQ(entries[1].attributes, kAttributeDirectory);
 }
 
+// Each server's dialect, found from its SYST reply and its lines, gives every entry; lines no
+// parser reads are counted and told once per listing, and a clean listing tells nothing.
+TEST(ScriptedListing, DialectsAreReadAndUnreadableLinesAreTold) {
+    struct Row {
+        const char* system;
+        std::vector<std::string> chunks; // the listing, as the data connection delivers it
+        std::vector<std::string> names;
+        std::size_t unreadable;
+        ListingFamily family;
+    };
+    const std::vector<Row> rows = {
+        {"215 UNIX Type: L8",
+         {"total 3\r\n-rw-r--r-- 1 u g 5 Jan 1 2020 one.txt\r\nsomething odd\r\n",
+          "drwxr-xr-x 2 u g 4096 Jan 1 2020 two\r\n\r\n"},
+         {"one.txt", "two"},
+         1,
+         ListingFamily::Unix},
+        {"215 Windows_NT",
+         {"01-15-24  10:00AM       <DIR>          Folder\r\n2024-01-15  17:38   1,048,576 "
+          "a b.bin\r\n"},
+         {"Folder", "a b.bin"},
+         0,
+         ListingFamily::Dos},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.system);
+        ScriptedServer server([&row](ScriptedServer& s) {
+            s.setSystem(row.system);
+            s.login();
+            s.passive();
+            s.command(); // LIST
+            s.reply("150 Here it comes.");
+            for (const std::string& chunk : row.chunks) {
+                s.sendData(chunk);
+                s.sleepMs(20);
+            }
+            s.closeData();
+            s.reply("226 Done.");
+            s.drain();
+        });
+        std::vector<std::string> notices;
+        SessionOptions o = optionsFor(server);
+        o.notice = [&notices](const std::string& n) { notices.push_back(n); };
+        FtpSession session;
+        ASSERT_TRUE(session.connect(o));
+        EXPECT_EQ(session.systemFamily(), row.family);
+        std::vector<std::string> names;
+        DirEntry e;
+        for (bool ok = session.findFirstFile("*.*", e); ok; ok = session.findNextFile(e))
+            names.push_back(e.name);
+        EXPECT_EQ(names, row.names);
+        EXPECT_EQ(session.unreadableEntries(), row.unreadable);
+        if (row.unreadable) {
+            ASSERT_EQ(notices.size(), 1u);
+            EXPECT_EQ(notices[0], UnreadableEntriesText(row.unreadable, "something odd"));
+            EXPECT_EQ(session.firstUnreadableEntry(), "something odd");
+        } else {
+            EXPECT_TRUE(notices.empty());
+        }
+        session.close();
+        server.finish();
+    }
+}
+
 // A stop that lands between two calls is forgotten; one during a transfer aborts it, and when
 // the only answer to ABOR is a success the session resynchronises with NOOP, so the next
 // command reads its own reply.

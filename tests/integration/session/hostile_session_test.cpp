@@ -31,6 +31,7 @@ struct ServerPlay {
     ListingPlay listing;
     std::vector<std::string> folders = {"/"}; // CWD succeeds for these
     std::vector<std::string> existing;        // MLST finds these paths
+    std::string system = "215 UNIX Type: L8";
 };
 
 bool SendListing(ScriptedServer& s, const std::string& lines) {
@@ -73,7 +74,7 @@ void Serve(ScriptedServer& s, const ServerPlay& play) {
                 s.reply(" " + f);
             s.reply("211 End");
         } else if (verb == "SYST") {
-            s.reply("215 UNIX Type: L8");
+            s.reply(play.system);
         } else if (verb == "PWD") {
             s.reply("257 \"" + cwd + "\" is the current directory");
         } else if (verb == "CWD") {
@@ -370,6 +371,28 @@ TEST_F(HostileSessionTest, LinksAreEnteredWhenTheyLeadToAFolder) {
         controller.reset();
         server->finish();
     }
+}
+
+// A listing with lines no parser reads shows the rest and says in the log how many are
+// hidden, once per listing.
+TEST_F(HostileSessionTest, UnreadableListingLinesAreToldInTheLog) {
+    ServerPlay play;
+    play.system = "215 NETWARE  Type: L8";
+    play.listing = [](ScriptedServer& s, const std::string&) {
+        return SendListing(s,
+                           "total 2\r\n"
+                           "d [R----F--] supervisor            512       Jan 16 18:53    login\r\n"
+                           "- [RWCEAFMS] rhesus             214059       Oct 20  2001    cx.exe\r\n"
+                           "?? broken entry\r\n");
+    };
+    startServer(play);
+    ASSERT_TRUE(connect());
+    EXPECT_EQ(remoteNames(), (QStringList{u".."_qs, u"login"_qs, u"cx.exe"_qs}));
+    const QString note = u"Note: 1 entry of the listing could not be read: ?? broken entry"_qs;
+    EXPECT_TRUE(waitForLog(note));
+    EXPECT_EQ(port.log().filter(note).size(), 1);
+    controller.reset();
+    server->finish();
 }
 
 // A rename onto a name the listing shows or the server knows is refused with the local side's

@@ -108,6 +108,77 @@ TEST(UnixListing, RealWorldLines) {
         false);
 }
 
+// Dates, sizes and fields as servers other than GNU ls print them. The ambiguous cases:
+//  - The size is the number right before the date, so a numeric owner or group ("1000") is
+//    never taken for it, and owners or groups may be missing or hold spaces.
+//  - A year followed by a clock and a name ("Mar 4 2021 05:06 x") takes the clock as the
+//    time: a name "05:06 x" in a dated line reads as "x". The first date wins, so a name that
+//    looks like a date ("Feb 2 2021 y") is kept whole.
+//  - A line without a written date: "perm links owner group size epoch name" carries seconds
+//    since 1970; with numeric owners and one number fewer ("1 1000 1000 1705321234 name") the
+//    number is taken for the size, since the group is more often there than the date.
+TEST(UnixListing, OtherDateOrdersSizesAndFields) {
+    expectAll(
+        {
+            {"-rw-r--r--   1 user  group   1234 15. Jan 12:34 Datei.txt", "Datei.txt",
+             EntryType::File, 1234, utc(2024, 1, 15, 12, 34)},
+            {"-rw-r--r-- 1 user group 2048 2021/03/04 05:06 slashed", "slashed", EntryType::File,
+             2048, utc(2021, 3, 4, 5, 6)},
+            {"-rw-r--r-- 1 user group 2048 04.03.2021 05:06 dotted", "dotted", EntryType::File,
+             2048, utc(2021, 3, 4, 5, 6)},
+            {"-rw-r--r-- 1 user group 2048 03/04/21 05:06 us", "us", EntryType::File, 2048,
+             utc(2021, 3, 4, 5, 6)},
+            {"-rw-r--r-- 1 user group 2048 Mar 4, 2021 05:06 comma", "comma", EntryType::File, 2048,
+             utc(2021, 3, 4, 5, 6)},
+            {"-rw-r--r-- 1 user group 2048 Mar 4 2021 05:06 yeartime", "yeartime", EntryType::File,
+             2048, utc(2021, 3, 4, 5, 6)},
+            {"-rw-r--r-- 1 user group 2048 Mar  4 05:06:07 2021 bsd", "bsd", EntryType::File, 2048,
+             utc(2021, 3, 4, 5, 6, 7)},
+            {"-rw-r--r-- 1 user group 2048 2021-03-04 05:06:07.123456789 +0100 full time",
+             "full time", EntryType::File, 2048, utc(2021, 3, 4, 4, 6, 7)},
+            {"-rw-r--r-- 1 user group 5 Jan 1 2020 Feb 2 2021 y", "Feb 2 2021 y", EntryType::File,
+             5, utc(2020, 1, 1)},
+            {"-rw-r--r-- 1 user group 1.5K Jan 1 2020 units", "units", EntryType::File, 1536,
+             utc(2020, 1, 1)},
+            {"drwxr-xr-x 2 user group 4.0K Jan 1 2020 udir", "udir", EntryType::Directory, 4096,
+             utc(2020, 1, 1)},
+            {"-rw-r--r-- 1 user group 20M Jan 1 2020 big", "big", EntryType::File, 20971520,
+             utc(2020, 1, 1)},
+            {"-rw-r--r-- 1 user group 1,234,567 Jan 1 2020 grouped", "grouped", EntryType::File,
+             1234567, utc(2020, 1, 1)},
+            {"-rw-r--r--   1 longowner longgroup123456789 Jan  1  2020 glued", "glued",
+             EntryType::File, 123456789, utc(2020, 1, 1)},
+            {"-rw-r--r-- 1234 Jan 1 2020 no owner", "no owner", EntryType::File, 1234,
+             utc(2020, 1, 1)},
+            {"-rw-r--r-- 1 1000 12 Jan 1 2020 numeric owner", "numeric owner", EntryType::File, 12,
+             utc(2020, 1, 1)},
+            {"-rw-r--r-- 1 DOMAIN\\user DOMAIN\\Domain Users 4321 Jan 1 2020 domain.txt",
+             "domain.txt", EntryType::File, 4321, utc(2020, 1, 1)},
+            {"-rw-r--r--@ 1 user staff 77 Jan 1 2020 mac", "mac", EntryType::File, 77,
+             utc(2020, 1, 1)},
+            {"-rw-r--r-- 1 user group 1234 1 15 12:34 numeric", "numeric", EntryType::File, 1234,
+             utc(2024, 1, 15, 12, 34)},
+            {"-rw-r--r-- 1 user group 1234 12 21 2009 oldnum", "oldnum", EntryType::File, 1234,
+             utc(2009, 12, 21)},
+            {"-rw-r--r-- 1 user group 1234 1705321234 epoch.txt", "epoch.txt", EntryType::File,
+             1234, 1705321234},
+            {"-rw-r--r-- 1 user 1234 1705321234 epoch2", "epoch2", EntryType::File, 1234,
+             1705321234},
+            {"-rw-r--r-- 1 1000 1000 1705321234 ambiguous", "ambiguous", EntryType::File,
+             1705321234, 0},
+            {"-rw-r--r-- 1 user group 1234 dateless.txt", "dateless.txt", EntryType::File, 1234, 0},
+            {"lrwxrwxrwx 1 user group 11 2021-03-04 05:06 www -> public_html", "www",
+             EntryType::Link, 11, utc(2021, 3, 4, 5, 6)},
+            // NetPresenz (Mac): resource and data fork sizes, then the total; folders count
+            // their items.
+            {"-------r--         326  1391972  1392298 Nov 22  1995 MegaPhone.sit", "MegaPhone.sit",
+             EntryType::File, 1392298, utc(1995, 11, 22)},
+            {"drwxrwxr-x               folder        2 May 10  1996 network", "network",
+             EntryType::Directory, 2, utc(1996, 5, 10)},
+        },
+        false);
+}
+
 TEST(UnixListing, Attributes) {
     DirEntry e;
     ASSERT_TRUE(ParseListLine("-r--r--r--   1 ftp ftp 42 Apr  1  2001 ro.txt", kNow, e));
@@ -192,6 +263,94 @@ TEST(DosListing, RealWorldLines) {
              EntryType::File, 6442450944ULL, utc(2024, 2, 29, 13, 2)},
         },
         false);
+}
+
+// Two-digit years: 70-99 are 1970-1999, 00-69 are 2000-2069 (as Windows reads them).
+TEST(DosListing, OtherDatesSizesAndLinks) {
+    expectAll(
+        {
+            {"2019-12-05  17:38             1,048,576 iso.bin", "iso.bin", EntryType::File, 1048576,
+             utc(2019, 12, 5, 17, 38)},
+            {"05.12.2019  17:38    <DIR>          europe", "europe", EntryType::Directory, 0,
+             utc(2019, 12, 5, 17, 38)},
+            {"12-05-2019  05:38:09 PM   100 secs.txt", "secs.txt", EntryType::File, 100,
+             utc(2019, 12, 5, 17, 38, 9)},
+            {"01-15-24  10:00  1.234.567 dots.txt", "dots.txt", EntryType::File, 1234567,
+             utc(2024, 1, 15, 10, 0)},
+            {"01-01-69  10:00  1 sixty-nine", "sixty-nine", EntryType::File, 1,
+             utc(2069, 1, 1, 10, 0)},
+            {"01-01-70  10:00  1 seventy", "seventy", EntryType::File, 1, utc(1970, 1, 1, 10, 0)},
+            {"25-12-2020  10:00  1 day first", "day first", EntryType::File, 1,
+             utc(2020, 12, 25, 10, 0)},
+        },
+        false);
+    DirEntry e;
+    ASSERT_TRUE(
+        ParseListLine("01-15-24  10:00AM    <JUNCTION>     Docs [C:\\Users\\Docs]", kNow, e));
+    EXPECT_EQ(e.type, EntryType::Link);
+    EXPECT_EQ(e.name, "Docs");
+    EXPECT_EQ(e.linkTarget, "C:\\Users\\Docs");
+}
+
+// EPLF, NetWare and MLSD-style facts sent in answer to LIST.
+TEST(OtherListings, EplfNetWareAndFacts) {
+    expectAll(
+        {
+            {"+i8388621.29609,m824255902,/,\tdev", "dev", EntryType::Directory, 0, 824255902},
+            {"+i8388621.44468,m839956783,r,s10376,\tRFCEPLF", "RFCEPLF", EntryType::File, 10376,
+             839956783},
+            {"+m839956783,r,s0,up644,\tname with spaces", "name with spaces", EntryType::File, 0,
+             839956783},
+            {"d [R----F--] supervisor            512       Jan 16 18:53    login", "login",
+             EntryType::Directory, 512, utc(2024, 1, 16, 18, 53)},
+            {"- [RWCEAFMS] rhesus             214059       Oct 20  2001    cx.exe", "cx.exe",
+             EntryType::File, 214059, utc(2001, 10, 20)},
+            {"type=file;size=10;modify=20200101000000; facts.txt", "facts.txt", EntryType::File, 10,
+             utc(2020, 1, 1)},
+        },
+        false);
+}
+
+// A whole listing: entries, lines that are none (totals, blanks, "." and "..") and lines no
+// family reads, which are counted with the first of them kept for the message.
+TEST(Listing, UnreadableLinesAreCountedNotHidden) {
+    ListingParser parser(kNow);
+    std::vector<std::string> names;
+    for (const char* line :
+         {"total 12\r", "", "   ", "drwxr-xr-x 2 u g 4096 Jan 1 2020 .",
+          "-rw-r--r-- 1 u g 1 Jan 1 2020 ok", "garbage line\r\n",
+          "drwxr-xr-x 2 u g 4096 Foo 12 10:00 badmonth", "-rw-r--r-- 1 u g 2 Jan 1 2020 also ok"}) {
+        DirEntry e;
+        if (parser.parseLine(line, e))
+            names.push_back(e.name);
+    }
+    parser.finish();
+    EXPECT_EQ(names, (std::vector<std::string>{".", "ok", "also ok"}));
+    EXPECT_EQ(parser.unreadable(), 2u);
+    EXPECT_EQ(parser.firstUnreadable(), "garbage line");
+    EXPECT_EQ(parser.family(), ListingFamily::Unix);
+    EXPECT_EQ(UnreadableEntriesText(2, "garbage line"),
+              "2 entries of the listing could not be read; the first: garbage line");
+    EXPECT_EQ(UnreadableEntriesText(1, "x"), "1 entry of the listing could not be read: x");
+
+    ListingParser mlsd = ListingParser::forMlsd(kNow);
+    DirEntry e;
+    EXPECT_FALSE(mlsd.parseLine("type=cdir;modify=20200101000000; /pub", e));
+    EXPECT_TRUE(mlsd.parseLine(" no facts", e));
+    EXPECT_FALSE(mlsd.parseLine("nospace", e));
+    EXPECT_EQ(mlsd.unreadable(), 1u);
+}
+
+TEST(Listing, SystemRepliesNameTheirFamily) {
+    EXPECT_EQ(SystemFamily("UNIX Type: L8"), ListingFamily::Unix);
+    EXPECT_EQ(SystemFamily("Windows_NT"), ListingFamily::Dos);
+    EXPECT_EQ(SystemFamily("VMS V7.3 is the operating system of this server."), ListingFamily::Vms);
+    EXPECT_EQ(
+        SystemFamily("MVS is the operating system of this server. FTP Server is running on z/OS."),
+        ListingFamily::Mvs);
+    EXPECT_EQ(SystemFamily("OS/400 is the remote operating system."), ListingFamily::As400);
+    EXPECT_EQ(SystemFamily("NETWARE  Type: L8"), ListingFamily::NetWare);
+    EXPECT_EQ(SystemFamily("Something else"), ListingFamily::Unknown);
 }
 
 TEST(MlsdListing, RealWorldLines) {
