@@ -1,4 +1,5 @@
-// Listing parser throughput: 1 000 000 lines of mixed Unix, DOS and MLSD forms.
+// Listing parser throughput: 1 000 000 lines each of Unix (English and ISO dates), DOS and MLSD
+// forms, read as the session reads a listing: one ListingParser for all lines of a kind.
 #include "ftp/listing_parser.h"
 
 #include <chrono>
@@ -9,7 +10,7 @@
 int main(int argc, char** argv) {
     const std::size_t count = argc > 1 ? std::stoul(argv[1]) : 1000000;
     const std::int64_t now = 1718452800; // 2024-06-15 12:00 UTC
-    std::vector<std::string> unixLines, dosLines, mlsdLines;
+    std::vector<std::string> unixLines, isoLines, dosLines, mlsdLines;
     static const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                     "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
     for (std::size_t i = 0; i < count; ++i) {
@@ -18,6 +19,11 @@ int main(int argc, char** argv) {
                       "-rw-r--r--    1 1000     1000     %10zu %s %2zu %s file-%07zu.dat", i * 37,
                       kMonths[i % 12], i % 28 + 1, i % 2 ? "12:34" : " 2019", i);
         unixLines.emplace_back(buf);
+        std::snprintf(
+            buf, sizeof buf,
+            "drwxr-xr-x 2 user group %zu 20%02zu-%02zu-%02zu 12:%02zu name with spaces %zu", i * 37,
+            i % 30, i % 12 + 1, i % 28 + 1, i % 60, i);
+        isoLines.emplace_back(buf);
         std::snprintf(buf, sizeof buf, "%02zu-%02zu-19  %02zu:%02zuPM       %14zu file-%07zu.dat",
                       i % 12 + 1, i % 28 + 1, i % 12 + 1, i % 60, i * 37, i);
         dosLines.emplace_back(buf);
@@ -31,9 +37,10 @@ int main(int argc, char** argv) {
         std::size_t parsed = 0;
         std::uint64_t checksum = 0;
         tw::ftp::DirEntry e;
+        tw::ftp::ListingParser parser =
+            mlsd ? tw::ftp::ListingParser::forMlsd(now) : tw::ftp::ListingParser(now);
         for (const auto& line : lines) {
-            const bool ok =
-                mlsd ? tw::ftp::ParseMlsdLine(line, e) : tw::ftp::ParseListLine(line, now, e);
+            const bool ok = parser.parseLine(line, e);
             if (ok) {
                 ++parsed;
                 checksum += e.size + static_cast<std::uint64_t>(e.lastWriteTime);
@@ -46,6 +53,7 @@ int main(int argc, char** argv) {
                     static_cast<unsigned long long>(checksum));
     };
     run("unix", unixLines, false);
+    run("iso", isoLines, false);
     run("dos", dosLines, false);
     run("mlsd", mlsdLines, true);
     return 0;
