@@ -1553,8 +1553,6 @@ int FtpSession::runListing(std::string_view commandLine, bool mlsd, std::string_
     if (!pending.empty() && !skipping)
         takeLine(pending);
     parser.finish();
-    // Lines no parser read still show that the listing gave something (see readListing).
-    parsed += parser.unreadable();
     m_unreadable = parser.unreadable();
     m_firstUnreadable = parser.firstUnreadable();
     err = finishTransfer();
