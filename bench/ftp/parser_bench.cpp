@@ -1,4 +1,5 @@
-// Listing parser throughput: 1 000 000 lines of mixed Unix, DOS and MLSD forms.
+// Listing parser throughput: 1 000 000 lines of mixed Unix, DOS and MLSD forms, and of Unix
+// lines with German month names, day first.
 #include "ftp/listing_parser.h"
 
 #include <chrono>
@@ -9,15 +10,21 @@
 int main(int argc, char** argv) {
     const std::size_t count = argc > 1 ? std::stoul(argv[1]) : 1000000;
     const std::int64_t now = 1718452800; // 2024-06-15 12:00 UTC
-    std::vector<std::string> unixLines, dosLines, mlsdLines;
+    std::vector<std::string> unixLines, dosLines, mlsdLines, germanLines;
     static const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                     "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    static const char* kGermanMonths[] = {"Jan", "Feb", "M\xc3\xa4r", "Apr", "Mai", "Jun",
+                                          "Jul", "Aug", "Sep",        "Okt", "Nov", "Dez"};
     for (std::size_t i = 0; i < count; ++i) {
         char buf[200];
         std::snprintf(buf, sizeof buf,
                       "-rw-r--r--    1 1000     1000     %10zu %s %2zu %s file-%07zu.dat", i * 37,
                       kMonths[i % 12], i % 28 + 1, i % 2 ? "12:34" : " 2019", i);
         unixLines.emplace_back(buf);
+        std::snprintf(buf, sizeof buf,
+                      "-rw-r--r--    1 1000     1000     %10zu %2zu. %s %s Datei-%07zu.dat", i * 37,
+                      i % 28 + 1, kGermanMonths[i % 12], i % 2 ? "12:34" : " 2019", i);
+        germanLines.emplace_back(buf);
         std::snprintf(buf, sizeof buf, "%02zu-%02zu-19  %02zu:%02zuPM       %14zu file-%07zu.dat",
                       i % 12 + 1, i % 28 + 1, i % 12 + 1, i % 60, i * 37, i);
         dosLines.emplace_back(buf);
@@ -48,5 +55,6 @@ int main(int argc, char** argv) {
     run("unix", unixLines, false);
     run("dos", dosLines, false);
     run("mlsd", mlsdLines, true);
+    run("de", germanLines, false);
     return 0;
 }
