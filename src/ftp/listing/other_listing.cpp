@@ -109,9 +109,11 @@ LineKind ParseOs2Line(std::string_view line, ListingState&, DirEntry& out) {
     if (w.count < 4 || !isAllDigits(w.text[0]))
         return LineKind::Unreadable;
     std::size_t d = 1;
-    bool folder = false;
+    bool folder = false, readOnly = false;
     while (d < w.count && d <= 2 && isOs2Attribute(w.text[d])) {
         folder = folder || w.text[d] == "DIR";
+        readOnly =
+            readOnly || (w.text[d] != "DIR" && w.text[d].find('R') != std::string_view::npos);
         ++d;
     }
     std::int64_t when = 0;
@@ -120,8 +122,12 @@ LineKind ParseOs2Line(std::string_view line, ListingState&, DirEntry& out) {
         return LineKind::Unreadable;
     std::uint64_t size = 0;
     ParseUnsigned(w.text[0], size);
-    return finish(trimBlanks(RestAfter(line, w.end[d + 1])),
-                  folder ? EntryType::Directory : EntryType::File, folder ? 0 : size, when, out);
+    const LineKind kind =
+        finish(trimBlanks(RestAfter(line, w.end[d + 1])),
+               folder ? EntryType::Directory : EntryType::File, folder ? 0 : size, when, out);
+    if (kind == LineKind::Entry && readOnly)
+        out.attributes |= kAttributeReadOnly;
+    return kind;
 }
 
 // The older VShell listing, "size  Mon DD, YYYY HH:MM name", folders marked by a trailing "/":

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace tw::ftp;
@@ -186,6 +187,14 @@ TEST(OtherListings, Os2) {
                     {"  345      R     07-14-99   12:37  readme", "readme", O, F, 345,
                      utc(1999, 7, 14, 12, 37)},
                 });
+    // "R" marks a read-only file.
+    for (const auto& [line, readOnly] :
+         {std::pair{"  345      R     07-14-99   12:37  readme", true},
+          std::pair{" 36611      A          04-23-103  10:57  OS2 test1.file", false}}) {
+        DirEntry e;
+        ASSERT_TRUE(ParseListLine(line, kNow, e));
+        EXPECT_EQ((e.attributes & kAttributeReadOnly) != 0, readOnly) << line;
+    }
     expectUnreadable(ListingFamily::Os2, {" 36611      A          13-45-103  10:57  bad date",
                                           " 36611      X          04-23-103  10:57  bad attribute",
                                           " 36611      A          04-23-103  10:57"});
