@@ -108,6 +108,10 @@ TEST(LocalizedListing, MonthNamesOfEveryLanguageAndEncoding) {
     std::vector<Case> cases;
     for (const auto& d : dates)
         cases.push_back({unixLine(d.date, "report 1.txt"), "report 1.txt", U, F, 1234, d.modified});
+    // An owner and a group named like months ("mai", "mars") are no date: what follows them is
+    // no day with a time or year, and the date is the first one after the size.
+    cases.push_back({"-rw-r--r--   1 mai      mars           12 Jan 15 12:34 x", "x", U, F, 12,
+                     utc(2024, 1, 15, 12, 34)});
     expectLines(ListingFamily::Unknown, cases);
     // French "jui" could be June or July and is no month; a word that only starts like a
     // month is none either.
