@@ -1,5 +1,6 @@
-// Listing parser throughput: 1 000 000 lines each of Unix (English and ISO dates), DOS and MLSD
-// forms, read as the session reads a listing: one ListingParser for all lines of a kind.
+// Listing parser throughput: 1 000 000 lines each of Unix (English, ISO and German day-first
+// dates), DOS and MLSD forms, read as the session reads a listing: one ListingParser for all
+// lines of a kind.
 #include "ftp/listing_parser.h"
 
 #include <chrono>
@@ -10,9 +11,11 @@
 int main(int argc, char** argv) {
     const std::size_t count = argc > 1 ? std::stoul(argv[1]) : 1000000;
     const std::int64_t now = 1718452800; // 2024-06-15 12:00 UTC
-    std::vector<std::string> unixLines, isoLines, dosLines, mlsdLines;
+    std::vector<std::string> unixLines, isoLines, dosLines, mlsdLines, germanLines;
     static const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                     "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    static const char* kGermanMonths[] = {"Jan", "Feb", "M\xc3\xa4r", "Apr", "Mai", "Jun",
+                                          "Jul", "Aug", "Sep",        "Okt", "Nov", "Dez"};
     for (std::size_t i = 0; i < count; ++i) {
         char buf[200];
         std::snprintf(buf, sizeof buf,
@@ -24,6 +27,10 @@ int main(int argc, char** argv) {
             "drwxr-xr-x 2 user group %zu 20%02zu-%02zu-%02zu 12:%02zu name with spaces %zu", i * 37,
             i % 30, i % 12 + 1, i % 28 + 1, i % 60, i);
         isoLines.emplace_back(buf);
+        std::snprintf(buf, sizeof buf,
+                      "-rw-r--r--    1 1000     1000     %10zu %2zu. %s %s Datei-%07zu.dat", i * 37,
+                      i % 28 + 1, kGermanMonths[i % 12], i % 2 ? "12:34" : " 2019", i);
+        germanLines.emplace_back(buf);
         std::snprintf(buf, sizeof buf, "%02zu-%02zu-19  %02zu:%02zuPM       %14zu file-%07zu.dat",
                       i % 12 + 1, i % 28 + 1, i % 12 + 1, i % 60, i * 37, i);
         dosLines.emplace_back(buf);
@@ -56,5 +63,6 @@ int main(int argc, char** argv) {
     run("iso", isoLines, false);
     run("dos", dosLines, false);
     run("mlsd", mlsdLines, true);
+    run("de", germanLines, false);
     return 0;
 }
