@@ -47,6 +47,12 @@ bool isVmsMessage(std::string_view s) {
     if (first == std::string_view::npos || first == 0 || first + 3 >= code.size() ||
         code[first + 2] != '-')
         return false;
+    for (std::size_t i = 0; i < code.size(); ++i) {
+        const char c = code[i];
+        const bool upper = (c >= 'A' && c <= 'Z') || IsDigit(c) || c == '$' || c == '_';
+        if (!upper && !(c == '-' && (i == first || i == first + 2)))
+            return false;
+    }
     switch (code[first + 1]) {
     case 'S':
     case 'I':
