@@ -4,6 +4,8 @@
 #include "ftp/listing/listing_text.h"
 
 #include <array>
+#include <string>
+#include <utility>
 
 namespace tw::ftp {
 
@@ -125,8 +127,15 @@ bool ListingParser::parseLine(std::string_view line, DirEntry& out) {
         return kind;
     };
     LineKind kind = LineKind::Unreadable;
-    if (first)
+    if (first) {
         kind = attempt(first, m_state.last);
+        // Half an entry that its family could not join with this line is unreadable; the line
+        // itself is read afresh.
+        if (kind == LineKind::Unreadable && !m_state.held.empty()) {
+            countUnreadable(std::exchange(m_state.held, std::string()));
+            kind = attempt(first, m_state.last);
+        }
+    }
     if (kind == LineKind::Unreadable && second && second != first)
         kind = attempt(second, m_state.system);
     for (std::size_t i = 0; kind == LineKind::Unreadable && i < kFamilies.size(); ++i)

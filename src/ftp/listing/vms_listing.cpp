@@ -1,9 +1,247 @@
+// OpenVMS listings (the servers of VMS itself, MultiNet, TCPware, UCX / TCP/IP Services):
+//   "Directory DISK$USER:[JOHN]"
+//   "README.TXT;4       12/16     18-APR-2000 10:40:39.90  [STAFF,JOHN]  (RWED,RWED,RE,)"
+//   "CORE.DIR;1          1  8-SEP-1996 16:09 [SYSTEM] (RWE,RWE,RE,RE)"
+//   "A_VERY_LONG_NAME_THAT_FILLS_ITS_COLUMN.TXT;1"
+//   "                   2/4    14-JAN-2009 11:03:56  [STAFF,JOHN]  (RWED,RWED,RE,)"
+//   "SECRET.DAT;1      %RMS-E-PRV, insufficient privilege or file protection violation"
+//   "Total of 4 files, 230/246 blocks."
 #include "ftp/listing/families.h"
+#include "ftp/listing/listing_text.h"
 
 namespace tw::ftp::listing {
 
-LineKind ParseVmsLine(std::string_view, ListingState&, DirEntry&) {
-    return LineKind::Unreadable;
+namespace {
+
+constexpr std::uint64_t kBlockSize = 512;
+
+std::string_view trim(std::string_view s) {
+    while (!s.empty() && IsBlank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && IsBlank(s.back()))
+        s.remove_suffix(1);
+    return s;
+}
+
+// "NAME.EXT;VERSION": a '.' before the ';', and the version in digits after it. Unix, DOS and
+// every other family's first word lack this ending.
+bool isVmsName(std::string_view s) {
+    const auto semi = s.rfind(';');
+    if (semi == std::string_view::npos || semi == 0 || s.size() - semi - 1 > 5)
+        return false;
+    int version = 0;
+    return ParseInt(s.substr(semi + 1), version) &&
+           s.substr(0, semi).find('.') != std::string_view::npos;
+}
+
+// "%RMS-E-PRV, text" or its continuation "-RMS-E-PRV, text": a system message in place of an
+// entry's details (facility, severity letter, identifier).
+bool isVmsMessage(std::string_view s) {
+    if (s.size() < 8 || (s[0] != '%' && s[0] != '-'))
+        return false;
+    const auto comma = s.find(',');
+    if (comma == std::string_view::npos)
+        return false;
+    const std::string_view code = s.substr(1, comma - 1);
+    const auto first = code.find('-');
+    if (first == std::string_view::npos || first == 0 || first + 3 >= code.size() ||
+        code[first + 2] != '-')
+        return false;
+    for (std::size_t i = 0; i < code.size(); ++i) {
+        const char c = code[i];
+        const bool upper = (c >= 'A' && c <= 'Z') || IsDigit(c) || c == '$' || c == '_';
+        if (!upper && !(c == '-' && (i == first || i == first + 2)))
+            return false;
+    }
+    switch (code[first + 1]) {
+    case 'S':
+    case 'I':
+    case 'W':
+    case 'E':
+    case 'F':
+        return true;
+    default:
+        return false;
+    }
+}
+
+// "Directory DISK$USER:[NAME]" before a folder's entries.
+bool isDirectoryHeader(std::string_view line) {
+    const Words<3> w(line);
+    if (w.count != 2 || w.more || !EqualsNoCase(w.text[0], "Directory"))
+        return false;
+    const std::string_view spec = w.text[1];
+    return spec.size() > 2 && (spec.back() == ']' || spec.back() == '>') &&
+           spec.find_first_of("[<") != std::string_view::npos;
+}
+
+// "Total of 4 files, 230/246 blocks." and "Grand total of 2 directories, 7 files, ...".
+bool isTotal(std::string_view line) {
+    for (const std::string_view lead :
+         {std::string_view("Total of "), std::string_view("Grand total of ")})
+        if (StartsWithNoCase(line, lead) && line.size() > lead.size() && IsDigit(line[lead.size()]))
+            return true;
+    return false;
+}
+
+// "12", "12/16" (blocks used / allocated), "2.00KB" or "12KB/16KB" (bytes in units of 1024),
+// "******" (too large for its column: unknown).
+bool parseVmsSize(std::string_view s, std::uint64_t& bytes) {
+    if (s.find_first_not_of('*') == std::string_view::npos) {
+        bytes = 0;
+        return true;
+    }
+    const auto slash = s.find('/');
+    const std::string_view used = s.substr(0, slash);
+    if (used.empty())
+        return false;
+    if (slash != std::string_view::npos) {
+        std::uint64_t allocated = 0;
+        if (!ParseSize(s.substr(slash + 1), allocated))
+            return false;
+    }
+    std::uint64_t blocks = 0;
+    if (ParseUnsigned(used, blocks)) {
+        if (blocks > UINT64_MAX / kBlockSize)
+            return false;
+        bytes = blocks * kBlockSize;
+        return true;
+    }
+    return IsDigit(used.back()) ? false : ParseSize(used, bytes);
+}
+
+// "(RWED,RWED,RE,)": system, owner, group and world access.
+bool parseProtection(std::string_view s, bool& ownerWrites) {
+    if (s.size() < 5 || s.front() != '(' || s.back() != ')')
+        return false;
+    s = s.substr(1, s.size() - 2);
+    int group = 0;
+    ownerWrites = false;
+    for (const char c : s) {
+        if (c == ',') {
+            ++group;
+            continue;
+        }
+        if (c != 'R' && c != 'W' && c != 'E' && c != 'D')
+            return false;
+        if (group == 1 && c == 'W')
+            ownerWrites = true;
+    }
+    return group == 3;
+}
+
+// The details after a name: a size, a date and time, an owner "[GROUP,OWNER]" and a
+// protection, in whichever order the server writes them and each possibly left out (a size or
+// a date must be there). A line with anything else is no VMS entry.
+bool parseDetails(std::string_view text, DirEntry& e) {
+    const Words<8> w(text);
+    if (w.more || w.count == 0)
+        return false;
+    bool haveSize = false, haveDate = false, haveOwner = false, haveProtection = false;
+    bool ownerWrites = true;
+    for (std::size_t i = 0; i < w.count; ++i) {
+        const std::string_view word = w.text[i];
+        CivilTime t;
+        if (!haveOwner && word.size() > 2 && word.front() == '[' && word.back() == ']') {
+            haveOwner = true;
+        } else if (!haveProtection && word.front() == '(') {
+            if (!parseProtection(word, ownerWrites))
+                return false;
+            haveProtection = true;
+        } else if (!haveDate && word.find('-') != std::string_view::npos && ParseDate(word, t)) {
+            if (i + 1 < w.count && ParseClock(w.text[i + 1], t.hour, t.minute, t.second))
+                ++i;
+            e.lastWriteTime = TimeOf(t);
+            haveDate = true;
+        } else if (!haveSize && parseVmsSize(word, e.size)) {
+            haveSize = true;
+        } else {
+            return false;
+        }
+    }
+    if (!haveSize && !haveDate)
+        return false;
+    if (!ownerWrites && e.type == EntryType::File)
+        e.attributes |= kAttributeReadOnly;
+    return true;
+}
+
+// A folder is listed as "NAME.DIR;1" and named "NAME", the name CWD takes. A file keeps its
+// version: VMS keeps "A.TXT;1" and "A.TXT;2" side by side as distinct files, and RETR of the
+// full name fetches exactly that version (the bare name would fetch the newest).
+void setName(std::string_view name, DirEntry& e) {
+    const auto semi = name.rfind(';');
+    const std::string_view base = name.substr(0, semi);
+    if (base.size() > 4 && EqualsNoCase(base.substr(base.size() - 4), ".DIR")) {
+        e.type = EntryType::Directory;
+        e.name = std::string(base.substr(0, base.size() - 4));
+    } else {
+        e.type = EntryType::File;
+        e.name = std::string(name);
+    }
+}
+
+// A name whose details could not be read in place of them (the server's message says why):
+// the file is there, so it is an entry, with its size and date unknown.
+LineKind entryWithoutDetails(std::string_view name, DirEntry& out) {
+    DirEntry e;
+    setName(name, e);
+    FinishEntry(e);
+    out = std::move(e);
+    return LineKind::Entry;
+}
+
+LineKind entryWithDetails(std::string_view name, std::string_view details, DirEntry& out) {
+    DirEntry e;
+    setName(name, e);
+    if (!parseDetails(details, e))
+        return LineKind::Unreadable;
+    FinishEntry(e);
+    out = std::move(e);
+    return LineKind::Entry;
+}
+
+bool inVmsListing(const ListingState& state) {
+    return state.last == ListingFamily::Vms || state.system == ListingFamily::Vms;
+}
+
+} // namespace
+
+LineKind ParseVmsLine(std::string_view line, ListingState& state, DirEntry& out) {
+    const std::string_view text = trim(line);
+    if (!state.held.empty()) {
+        // The second line of an entry whose long name filled the first; a line that is not
+        // leaves the held name to be counted unreadable by the caller.
+        const std::string_view name = state.held;
+        LineKind kind = LineKind::Unreadable;
+        if (isVmsMessage(text))
+            kind = entryWithoutDetails(name, out);
+        else if (!text.empty() && !isVmsName(Words<1>(text).text[0]))
+            kind = entryWithDetails(name, text, out);
+        if (kind == LineKind::Entry)
+            state.held.clear();
+        return kind;
+    }
+    if (text.empty())
+        return LineKind::Unreadable;
+    if (isDirectoryHeader(text) || isTotal(text))
+        return LineKind::NotEntry;
+    if (isVmsMessage(text))
+        return inVmsListing(state) ? LineKind::NotEntry : LineKind::Unreadable;
+    const Words<1> first(text);
+    const std::string_view name = first.text[0];
+    if (!isVmsName(name))
+        return LineKind::Unreadable;
+    if (!first.more) {
+        state.held = std::string(name);
+        return LineKind::Held;
+    }
+    std::string_view details = RestAfter(text, first.end[0]);
+    while (!details.empty() && IsBlank(details.front()))
+        details.remove_prefix(1);
+    if (isVmsMessage(details))
+        return entryWithoutDetails(name, out);
+    return entryWithDetails(name, details, out);
 }
 
 } // namespace tw::ftp::listing
