@@ -502,6 +502,24 @@ TEST(ScriptedListing, DialectsAreReadAndUnreadableLinesAreTold) {
          {"Folder", "a b.bin"},
          0,
          ListingFamily::Dos},
+        // A long VMS name alone on its line, its details on the next, split across two reads.
+        {"215 VMS V7.3-2 is the operating system of this server.",
+         {"\r\nDirectory DKA0:[ANONYMOUS]\r\n\r\nA-RATHER-LONG-FILE-NAME.TXT;3\r\n     "
+          "  12/15   ",
+          " 1-JAN-2020 10:00:00  [GROUP,OWNER]  (RWED,RWED,RE,)\r\nSUB.DIR;1  1/3  "
+          "2-JAN-2020 11:00  [GROUP,OWNER]  (RWE,RWE,RE,)\r\n\r\nTotal of 2 files, 13/18 "
+          "blocks.\r\n"},
+         {"A-RATHER-LONG-FILE-NAME.TXT;3", "SUB"},
+         0,
+         ListingFamily::Vms},
+        {"215 MVS is the operating system of this server. FTP Server is running on z/OS.",
+         {"Volume Unit    Referred Ext Used Recfm Lrecl BlkSz Dsorg Dsname\r\n"
+          "WYOSPT 3420   2003/03/11  1    1  FB      80  3120  PS  ADUG.NCD\r\n"
+          "B10142 3390   2006/03/20  2   31  F       80    80  PO  MACLIB\r\n"
+          "Migrated                                                OLD.DATA\r\n"},
+         {"ADUG.NCD", "MACLIB", "OLD.DATA"},
+         0,
+         ListingFamily::Mvs},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.system);
