@@ -56,11 +56,6 @@ bool isMvsName(std::string_view s) {
     return true;
 }
 
-bool isNumber(std::string_view s) {
-    std::uint64_t v = 0;
-    return ParseUnsigned(s, v);
-}
-
 // "2003/03/11"; the "**NONE**" of a dataset never referred to is a known, empty date.
 bool parseMvsDate(std::string_view s, CivilTime& t, bool& none) {
     none = s == "**NONE**";
@@ -117,7 +112,7 @@ LineKind parseDataset(const Words<12>& w, DirEntry& out) {
     if (!parseMvsDate(w.text[2], t, none) || !isCode(dsorg) || !isMvsName(name))
         return LineKind::Unreadable;
     for (std::size_t i = 3; i + 2 < w.count; ++i)
-        if (!isNumber(w.text[i]) && !isCode(w.text[i]))
+        if (!IsNumber(w.text[i]) && !isCode(w.text[i]))
             return LineKind::Unreadable;
     DirEntry e;
     // A partitioned dataset (PDS, or PDSE shown as "PO-E") holds members: a folder.
@@ -154,13 +149,13 @@ LineKind parseMember(const Words<12>& w, DirEntry& out) {
     const std::string_view version = w.text[1];
     CivilTime created, changed;
     bool none = false;
-    if (version.size() != 5 || version[2] != '.' || !isNumber(version.substr(0, 2)) ||
-        !isNumber(version.substr(3)) || !parseMvsDate(w.text[2], created, none) || none ||
+    if (version.size() != 5 || version[2] != '.' || !IsNumber(version.substr(0, 2)) ||
+        !IsNumber(version.substr(3)) || !parseMvsDate(w.text[2], created, none) || none ||
         !parseMvsDate(w.text[3], changed, none) || none ||
         !ParseClock(w.text[4], changed.hour, changed.minute, changed.second))
         return LineKind::Unreadable;
     for (std::size_t i = 5; i < 8; ++i)
-        if (!isNumber(w.text[i]))
+        if (!IsNumber(w.text[i]))
             return LineKind::Unreadable;
     DirEntry e;
     e.creationTime = TimeOf(created);

@@ -354,14 +354,14 @@ int MonthFromName(std::string_view s) {
     if (s.size() < kMinName || s.size() > kMaxName ||
         !kFirstBytes[static_cast<unsigned char>(s[0])])
         return 0;
-    char buffer[kMaxName] = {};
-    fold(s, buffer);
+    std::array<char, kMaxName> buffer{};
+    fold(s, buffer.data());
     PackedName key;
     if constexpr (std::endian::native == std::endian::little) {
-        std::memcpy(&key.high, buffer, 8);
-        std::memcpy(&key.low, buffer + 8, 8);
+        std::memcpy(&key.high, buffer.data(), 8);
+        std::memcpy(&key.low, buffer.data() + 8, 8);
     } else {
-        key = pack(std::string_view(buffer, kMaxName));
+        key = pack(std::string_view(buffer.data(), kMaxName));
     }
     for (std::size_t i = slotOf(key); kSlotTable[i].month != 0; i = (i + 1) % kSlots)
         if (kSlotTable[i].name.high == key.high && kSlotTable[i].name.low == key.low)

@@ -33,6 +33,19 @@ bool ParseUnsigned(std::string_view s, std::uint64_t& value) {
     return true;
 }
 
+bool IsNumber(std::string_view s) {
+    std::uint64_t v = 0;
+    return ParseUnsigned(s, v);
+}
+
+std::string_view TrimBlanks(std::string_view s) {
+    while (!s.empty() && IsBlank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && IsBlank(s.back()))
+        s.remove_suffix(1);
+    return s;
+}
+
 bool ParseInt(std::string_view s, int& value) {
     std::uint64_t v = 0;
     if (s.size() > 9 || !ParseUnsigned(s, v))

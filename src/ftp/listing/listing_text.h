@@ -24,11 +24,20 @@ inline bool IsBlank(char c) {
     return c == ' ' || c == '\t';
 }
 
+inline bool IsLetter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+// Text without the blanks at its start and end.
+std::string_view TrimBlanks(std::string_view s);
+
 bool EqualsNoCase(std::string_view a, std::string_view b);
 bool StartsWithNoCase(std::string_view text, std::string_view prefix);
 
 // All-digit text as a number; false on overflow, on an empty text or any other character.
 bool ParseUnsigned(std::string_view s, std::uint64_t& value);
+// Whether the text is all digits and fits 64 bits.
+bool IsNumber(std::string_view s);
 // The same for small numbers (at most 9 digits).
 bool ParseInt(std::string_view s, int& value);
 // A size as servers write it: "1234", "1,234,567" / "1.234.567" (thousands separators), or

@@ -8,24 +8,11 @@ namespace tw::ftp::listing {
 
 namespace {
 
-bool isAllDigits(std::string_view s) {
-    std::uint64_t v = 0;
-    return ParseUnsigned(s, v);
-}
-
 bool hasLetter(std::string_view s) {
     for (const char c : s)
-        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'))
+        if (IsLetter(c))
             return true;
     return false;
-}
-
-std::string_view trimBlanks(std::string_view s) {
-    while (!s.empty() && IsBlank(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && IsBlank(s.back()))
-        s.remove_suffix(1);
-    return s;
 }
 
 LineKind finish(std::string_view name, EntryType type, std::uint64_t size, std::int64_t when,
@@ -64,7 +51,7 @@ bool isOs2Attribute(std::string_view s) {
 // "MM-DD-YY" with a two- or three-digit year counting from 1900 ("04-23-103" is 2003).
 bool isOs2Date(std::string_view s) {
     return s.size() >= 8 && s.size() <= 9 && IsDigit(s[0]) && IsDigit(s[1]) && s[2] == '-' &&
-           IsDigit(s[3]) && IsDigit(s[4]) && s[5] == '-' && isAllDigits(s.substr(6));
+           IsDigit(s[3]) && IsDigit(s[4]) && s[5] == '-' && IsNumber(s.substr(6));
 }
 
 // Nortel-style routers write the weekday between the date and the time.
@@ -80,10 +67,10 @@ bool isWeekday(std::string_view s) {
 
 // A Guardian file name: a letter, then letters and digits, at most 8 of them.
 bool isGuardianName(std::string_view s) {
-    if (s.empty() || s.size() > 8 || !hasLetter(s.substr(0, 1)))
+    if (s.empty() || s.size() > 8 || !IsLetter(s[0]))
         return false;
     for (const char c : s)
-        if (!IsDigit(c) && !hasLetter(std::string_view(&c, 1)))
+        if (!IsDigit(c) && !IsLetter(c))
             return false;
     return true;
 }
@@ -93,7 +80,7 @@ bool isGuardianSecurity(std::string_view s) {
     if (s.size() != 6 || s.front() != '"' || s.back() != '"')
         return false;
     for (const char c : s.substr(1, 4))
-        if (c != '-' && !hasLetter(std::string_view(&c, 1)))
+        if (c != '-' && !IsLetter(c))
             return false;
     return true;
 }
@@ -106,7 +93,7 @@ bool isGuardianSecurity(std::string_view s) {
 // which may hold spaces.
 LineKind ParseOs2Line(std::string_view line, ListingState&, DirEntry& out) {
     const Words<6> w(line);
-    if (w.count < 4 || !isAllDigits(w.text[0]))
+    if (w.count < 4 || !IsNumber(w.text[0]))
         return LineKind::Unreadable;
     std::size_t d = 1;
     bool folder = false, readOnly = false;
@@ -123,7 +110,7 @@ LineKind ParseOs2Line(std::string_view line, ListingState&, DirEntry& out) {
     std::uint64_t size = 0;
     ParseUnsigned(w.text[0], size);
     const LineKind kind =
-        finish(trimBlanks(RestAfter(line, w.end[d + 1])),
+        finish(TrimBlanks(RestAfter(line, w.end[d + 1])),
                folder ? EntryType::Directory : EntryType::File, folder ? 0 : size, when, out);
     if (kind == LineKind::Entry && readOnly)
         out.attributes |= kAttributeReadOnly;
@@ -136,7 +123,7 @@ LineKind ParseOs2Line(std::string_view line, ListingState&, DirEntry& out) {
 // Current VShell servers list in the "ls -l" form, which the Unix parser reads (tested).
 LineKind ParseVShellLine(std::string_view line, ListingState&, DirEntry& out) {
     const Words<6> w(line);
-    if (w.count < 6 || !isAllDigits(w.text[0]))
+    if (w.count < 6 || !IsNumber(w.text[0]))
         return LineKind::Unreadable;
     const int month = MonthFromName(w.text[1]);
     const std::string_view dayWord = w.text[2];
@@ -151,7 +138,7 @@ LineKind ParseVShellLine(std::string_view line, ListingState&, DirEntry& out) {
     t.day = day;
     if (!IsValid(t))
         return LineKind::Unreadable;
-    std::string_view name = trimBlanks(RestAfter(line, w.end[4]));
+    std::string_view name = TrimBlanks(RestAfter(line, w.end[4]));
     const bool folder = name.size() > 1 && name.back() == '/';
     if (folder)
         name.remove_suffix(1);
@@ -182,20 +169,20 @@ LineKind ParseVxWorksLine(std::string_view line, ListingState&, DirEntry& out) {
     }
     std::int64_t when = 0;
     std::uint64_t size = 0;
-    if (w.count >= 4 && isAllDigits(w.text[0]) && hasLetter(w.text[1]) && w.text[2].size() == 8 &&
+    if (w.count >= 4 && IsNumber(w.text[0]) && hasLetter(w.text[1]) && w.text[2].size() == 8 &&
         dateAndClock(w.text[1], w.text[2], when)) {
-        std::string_view name = trimBlanks(RestAfter(line, w.end[2]));
+        std::string_view name = TrimBlanks(RestAfter(line, w.end[2]));
         bool folder = false;
         if (name.size() > 5 && EqualsNoCase(name.substr(name.size() - 5), "<DIR>") &&
             IsBlank(name[name.size() - 6])) {
             folder = true;
-            name = trimBlanks(name.substr(0, name.size() - 5));
+            name = TrimBlanks(name.substr(0, name.size() - 5));
         }
         ParseUnsigned(w.text[0], size);
         return finish(name, folder ? EntryType::Directory : EntryType::File, folder ? 0 : size,
                       when, out);
     }
-    if (w.count == 5 && !w.more && isAllDigits(w.text[1]) && !hasLetter(w.text[2]) &&
+    if (w.count == 5 && !w.more && IsNumber(w.text[1]) && !hasLetter(w.text[2]) &&
         isWeekday(w.text[3]) && dateAndClock(w.text[2], w.text[4], when)) {
         ParseUnsigned(w.text[1], size);
         return finish(w.text[0], EntryType::File, size, when, out);
@@ -217,7 +204,7 @@ LineKind ParseNonStopLine(std::string_view line, ListingState&, DirEntry& out) {
         line.find("RWEP") != std::string_view::npos)
         return LineKind::NotEntry;
     if (w.count < 7 || w.count > 8 || w.more || !isGuardianName(w.text[0]) ||
-        !isAllDigits(w.text[1]) || !isAllDigits(w.text[2]))
+        !IsNumber(w.text[1]) || !IsNumber(w.text[2]))
         return LineKind::Unreadable;
     std::int64_t when = 0;
     if (!hasLetter(w.text[3]) || !dateAndClock(w.text[3], w.text[4], when))
@@ -236,8 +223,8 @@ LineKind ParseNonStopLine(std::string_view line, ListingState&, DirEntry& out) {
     const auto comma = group.find(',');
     const std::string_view user = owner == 2 ? w.text[at + 1] : group.substr(comma + 1);
     if (!security || owner < 1 || owner > 2 || comma == std::string_view::npos ||
-        !isAllDigits(group.substr(0, comma)) || (owner == 2 && comma + 1 != group.size()) ||
-        !isAllDigits(user))
+        !IsNumber(group.substr(0, comma)) || (owner == 2 && comma + 1 != group.size()) ||
+        !IsNumber(user))
         return LineKind::Unreadable;
     std::uint64_t size = 0;
     ParseUnsigned(w.text[2], size);

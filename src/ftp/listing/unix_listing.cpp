@@ -51,11 +51,6 @@ bool isPermissionField(std::string_view s) {
     return s.size() == 10 || (s.size() == 11 && (s[10] == '+' || s[10] == '@' || s[10] == '.'));
 }
 
-bool isNumber(std::string_view s) {
-    std::uint64_t v = 0;
-    return ParseUnsigned(s, v);
-}
-
 // The size in the word before a date: a number, a number with a unit, or (when a long owner
 // or group name filled its column) a name with the size glued to its end, as "staff1234".
 bool sizeBefore(std::string_view word, std::uint64_t& size) {
@@ -263,15 +258,15 @@ LineKind parseWithoutDate(std::string_view line, const LineWords& w, std::int64_
     }
     for (const std::size_t m : {std::size_t{5}, std::size_t{4}}) {
         std::int64_t when = 0;
-        if (m + 1 < w.count && isNumber(w.text[m - 1]) && matchEpoch(w.text[m], now, when) &&
-            (m == 5 || !isNumber(w.text[2]))) {
+        if (m + 1 < w.count && IsNumber(w.text[m - 1]) && matchEpoch(w.text[m], now, when) &&
+            (m == 5 || !IsNumber(w.text[2]))) {
             ParseUnsigned(w.text[m - 1], e.size);
             e.lastWriteTime = when;
             return finishUnixEntry(RestAfter(line, w.end[m]), perm, e);
         }
     }
     for (const std::size_t s : {std::size_t{4}, std::size_t{3}}) {
-        if (s + 1 >= w.count || !isNumber(w.text[s]) || devices)
+        if (s + 1 >= w.count || !IsNumber(w.text[s]) || devices)
             continue;
         for (std::size_t k = s + 1; k < w.count && k <= s + 3; ++k)
             if (looksLikeDatePart(w.text[k]))

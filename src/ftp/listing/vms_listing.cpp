@@ -15,14 +15,6 @@ namespace {
 
 constexpr std::uint64_t kBlockSize = 512;
 
-std::string_view trim(std::string_view s) {
-    while (!s.empty() && IsBlank(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && IsBlank(s.back()))
-        s.remove_suffix(1);
-    return s;
-}
-
 // "NAME.EXT;VERSION": a '.' before the ';', and the version in digits after it. Unix, DOS and
 // every other family's first word lack this ending.
 bool isVmsName(std::string_view s) {
@@ -208,7 +200,7 @@ bool inVmsListing(const ListingState& state) {
 } // namespace
 
 LineKind ParseVmsLine(std::string_view line, ListingState& state, DirEntry& out) {
-    const std::string_view text = trim(line);
+    const std::string_view text = TrimBlanks(line);
     if (!state.held.empty()) {
         // The second line of an entry whose long name filled the first; a line that is not
         // leaves the held name to be counted unreadable by the caller.

@@ -1,6 +1,6 @@
 // Localized and Asian dates, OS/2, VShell, VxWorks and HP NonStop listings.
-#include "ftp/civil_time.h"
 #include "ftp/listing_parser.h"
+#include "unit/ftp/listing_cases.h"
 
 #include <gtest/gtest.h>
 
@@ -9,15 +9,10 @@
 #include <vector>
 
 using namespace tw::ftp;
+using tw::ftp::test::kNow;
+using tw::ftp::test::utc;
 
 namespace {
-
-std::int64_t utc(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
-    return ToUnixTime(CivilTime{y, mo, d, h, mi, s});
-}
-
-// Dates without a year fall in the year before when they would be after 2024-06-15.
-const std::int64_t kNow = utc(2024, 6, 15, 12, 0, 0);
 
 struct Case {
     std::string line;

@@ -1,7 +1,7 @@
 // Listing lines of OpenVMS, MVS and AS/400, read whole listings at a time (headers, totals
 // and two-line entries included) through the public ListingParser.
-#include "ftp/civil_time.h"
 #include "ftp/listing_parser.h"
+#include "unit/ftp/listing_cases.h"
 
 #include <gtest/gtest.h>
 
@@ -9,14 +9,10 @@
 #include <vector>
 
 using namespace tw::ftp;
+using tw::ftp::test::kNow;
+using tw::ftp::test::utc;
 
 namespace {
-
-std::int64_t utc(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
-    return ToUnixTime(CivilTime{y, mo, d, h, mi, s});
-}
-
-const std::int64_t kNow = utc(2024, 6, 15, 12, 0, 0);
 
 struct Row {
     const char* name;

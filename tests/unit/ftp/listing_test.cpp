@@ -1,5 +1,6 @@
 #include "ftp/civil_time.h"
 #include "ftp/listing_parser.h"
+#include "unit/ftp/listing_cases.h"
 
 #include <gtest/gtest.h>
 
@@ -7,15 +8,10 @@
 #include <vector>
 
 using namespace tw::ftp;
+using tw::ftp::test::kNow;
+using tw::ftp::test::utc;
 
 namespace {
-
-std::int64_t utc(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
-    return ToUnixTime(CivilTime{y, mo, d, h, mi, s});
-}
-
-// The fixed "now" of the year-less dates: 2024-06-15 12:00 UTC.
-const std::int64_t kNow = utc(2024, 6, 15, 12, 0, 0);
 
 struct Expected {
     const char* line;
