@@ -36,6 +36,11 @@ void expectLines(ListingFamily system, const std::vector<Case>& cases) {
         }
         ASSERT_TRUE(entry) << c.line;
         EXPECT_EQ(parser.family(), c.family) << c.line;
+        // Nor does another family take the line when the system is not known.
+        ListingParser unknown(kNow);
+        DirEntry same;
+        EXPECT_TRUE(unknown.parseLine(c.line, same)) << c.line;
+        EXPECT_EQ(unknown.family(), c.family) << c.line;
         EXPECT_EQ(e.name, c.name) << c.line;
         EXPECT_EQ(e.type, c.type) << c.line;
         EXPECT_EQ(e.size, c.size) << c.line;
