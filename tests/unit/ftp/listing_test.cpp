@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 using namespace tw::ftp;
@@ -391,7 +392,8 @@ TEST(MlsdListing, ReadOnlyAndCreationTimes) {
     EXPECT_TRUE(e.unsafeName);
 }
 
-TEST(Listing, LinesThatAreNotEntriesAreDropped) {
+// Malformed lines of every family are no entries, and are counted (a total or blank is not).
+TEST(Listing, LinesThatAreNotEntriesAreCounted) {
     DirEntry e;
     for (const char* line :
          {"total 12", "", "ls: cannot access 'x': No such file or directory", "550 No files found",
@@ -401,7 +403,10 @@ TEST(Listing, LinesThatAreNotEntriesAreDropped) {
           "13-45-00  09:09PM       <DIR>          badmonth", "04-27-00  13:09PM  1 badampm",
           "04-27-00  09:09PM       <DIR>", "-rw-r--r-- 1 u g 99999999999999999999999 Jan 1 2000 x",
           "Directory of C:\\"}) {
-        EXPECT_FALSE(ParseListLine(line, kNow, e)) << line;
+        ListingParser parser(kNow);
+        EXPECT_FALSE(parser.parseLine(line, e)) << line;
+        const bool counted = std::string_view(line) != "total 12" && *line != '\0';
+        EXPECT_EQ(parser.unreadable(), counted ? 1u : 0u) << line;
     }
 }
 
