@@ -163,7 +163,19 @@ std::string UnreadableEntriesText(std::size_t count, std::string_view firstLine)
     std::string text = count == 1 ? std::string("1 entry of the listing could not be read: ")
                                   : std::to_string(count) +
                                         " entries of the listing could not be read; the first: ";
-    text += firstLine;
+    // The server's line is quoted within one log line and a terminal's width: long lines are
+    // cut (not inside a UTF-8 sequence) and control characters shown as "?".
+    constexpr std::size_t kMaxQuoted = 160;
+    std::size_t length = firstLine.size();
+    if (length > kMaxQuoted) {
+        length = kMaxQuoted;
+        while (length > 0 && (static_cast<unsigned char>(firstLine[length]) & 0xC0) == 0x80)
+            --length;
+    }
+    for (const char c : firstLine.substr(0, length))
+        text += (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) ? '?' : c;
+    if (length < firstLine.size())
+        text += "...";
     return text;
 }
 

@@ -74,7 +74,8 @@ private:
     std::string m_firstUnreadable;
 };
 
-// The message that a listing held `count` lines that could not be read, quoting the first.
+// The message that a listing held `count` lines that could not be read, quoting the first
+// (its start when long, control characters as "?").
 std::string UnreadableEntriesText(std::size_t count, std::string_view firstLine);
 
 // One MLSD line: "fact=value;fact=value; name". Facts are case-insensitive; the current and
