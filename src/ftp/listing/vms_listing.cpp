@@ -62,9 +62,9 @@ bool isDirectoryHeader(std::string_view line) {
     const Words<3> w(line);
     if (w.count != 2 || w.more || !EqualsNoCase(w.text[0], "Directory"))
         return false;
-    const std::string_view spec = w.text[1];
-    return spec.size() > 2 && (spec.back() == ']' || spec.back() == '>') &&
-           spec.find_first_of("[<") != std::string_view::npos;
+    const std::string_view directory = w.text[1];
+    return directory.size() > 2 && (directory.back() == ']' || directory.back() == '>') &&
+           directory.find_first_of("[<") != std::string_view::npos;
 }
 
 // "Total of 4 files, 230/246 blocks." and "Grand total of 2 directories, 7 files, ...".
