@@ -81,3 +81,15 @@ cpu_of() { printf '%s\n' "$@" | cut -d: -f2; }
 median() {
     printf '%s\n' "$@" | sort -g | awk '{a[NR]=$1} END {if (NR%2) print a[(NR+1)/2]; else print (a[NR/2]+a[NR/2+1])/2}'
 }
+
+# The medians of one direction's rounds, from T[<dir>_tw], T[<dir>_curl] and T[<dir>_lftp]:
+# wall times tw, cu, lf; CPU times twc, cuc, lfc; the fastest peer's wall (best) and CPU
+# (bestc) time.
+peer_medians() {
+    tw=$(median $(wall_of ${T[${1}_tw]})); cu=$(median $(wall_of ${T[${1}_curl]}))
+    lf=$(median $(wall_of ${T[${1}_lftp]}))
+    twc=$(median $(cpu_of ${T[${1}_tw]})); cuc=$(median $(cpu_of ${T[${1}_curl]}))
+    lfc=$(median $(cpu_of ${T[${1}_lftp]}))
+    best=$(printf '%s\n%s\n' "$cu" "$lf" | sort -g | head -1)
+    bestc=$(printf '%s\n%s\n' "$cuc" "$lfc" | sort -g | head -1)
+}

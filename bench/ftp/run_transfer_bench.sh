@@ -26,12 +26,7 @@ for round in $(seq 1 "$ROUNDS"); do
     echo "round $round done" >&2
 done
 for dir in get put; do
-    tw=$(median $(wall_of ${T[${dir}_tw]})); cu=$(median $(wall_of ${T[${dir}_curl]}))
-    lf=$(median $(wall_of ${T[${dir}_lftp]}))
-    twc=$(median $(cpu_of ${T[${dir}_tw]})); cuc=$(median $(cpu_of ${T[${dir}_curl]}))
-    lfc=$(median $(cpu_of ${T[${dir}_lftp]}))
-    best=$(printf '%s\n%s\n' "$cu" "$lf" | sort -g | head -1)
-    bestc=$(printf '%s\n%s\n' "$cuc" "$lfc" | sort -g | head -1)
+    peer_medians "$dir"
     printf '%s 1 GiB, median of %s: wall tarnwick-ftp %.2f s (%.0f MiB/s), curl %.2f s, lftp %.2f s, ratio tarnwick/fastest %.2f; client CPU tarnwick-ftp %.2f s, curl %.2f s, lftp %.2f s, ratio %.2f\n' \
         "$dir" "$ROUNDS" "$tw" "$(echo "1024 / $tw" | bc -l)" "$cu" "$lf" "$(echo "$tw / $best" | bc -l)" \
         "$twc" "$cuc" "$lfc" "$(echo "$twc / $bestc" | bc -l)"

@@ -70,11 +70,7 @@ done
 mbps() { echo "$SIZE / 1000000 / $1" | bc -l; }
 echo "$SIZE bytes over explicit FTPS (vsftpd, require_ssl_reuse=YES), median of $ROUNDS rounds:"
 for dir in get put; do
-    tw=$(median $(wall_of ${T[${dir}_tw]})); cu=$(median $(wall_of ${T[${dir}_curl]}))
-    lf=$(median $(wall_of ${T[${dir}_lftp]}))
-    twc=$(median $(cpu_of ${T[${dir}_tw]})); cuc=$(median $(cpu_of ${T[${dir}_curl]}))
-    lfc=$(median $(cpu_of ${T[${dir}_lftp]}))
-    best=$(printf '%s\n%s\n' "$cu" "$lf" | sort -g | head -1)
+    peer_medians "$dir"
     printf '%s: tarnwick-ftp %.0f MB/s (%.2f s, CPU %.2f s), curl %.0f MB/s (%.2f s, CPU %.2f s), lftp %.0f MB/s (%.2f s, CPU %.2f s); time tarnwick-ftp / fastest peer %.2f\n' \
         "$dir" "$(mbps "$tw")" "$tw" "$twc" "$(mbps "$cu")" "$cu" "$cuc" "$(mbps "$lf")" "$lf" "$lfc" \
         "$(echo "$tw / $best" | bc -l)"
