@@ -147,11 +147,8 @@ bool ListingParser::parseLine(std::string_view line, DirEntry& out) {
 }
 
 void ListingParser::finish() {
-    if (!m_state.held.empty()) {
-        const std::string held = std::move(m_state.held);
-        m_state.held.clear();
-        countUnreadable(held);
-    }
+    if (!m_state.held.empty())
+        countUnreadable(std::exchange(m_state.held, std::string()));
 }
 
 void ListingParser::countUnreadable(std::string_view line) {

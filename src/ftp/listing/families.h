@@ -20,6 +20,7 @@ enum class LineKind {
 };
 
 // Lines reach the parsers without their line end and never blank.
+
 // One MLSD line (the current and parent folder are no entries).
 LineKind ParseMlsdFacts(std::string_view line, DirEntry& out);
 
