@@ -392,7 +392,6 @@ bool FtpSession::connect(const SessionOptions& options) {
     m_tlsContext.reset();
     m_dropped = false;
     m_hasMlsd = m_hasMlst = m_utf8 = m_hasSize = m_epsvFailed = m_eprtFailed = false;
-    m_windowsServer = false;
     m_system = ListingFamily::Unknown;
     m_listAll = ListAll::Unknown;
     m_lastResponse.clear();
@@ -589,12 +588,7 @@ int FtpSession::readSystem() {
     const int err = command("SYST", reply);
     if (err != kErrNone || reply.code != 215)
         return err;
-    std::string text = reply.lines.front();
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) {
-        return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    });
-    m_windowsServer = text.find("windows") != std::string::npos;
-    m_system = SystemFamily(text);
+    m_system = SystemFamily(reply.lines.front());
     return kErrNone;
 }
 

@@ -248,7 +248,7 @@ public:
     std::optional<bool> pathExists(std::string_view path);
     // Whether the server compares names without regard to case: its SYST reply (asked at
     // login) names a Windows system, as "215 Windows_NT" does.
-    bool namesIgnoreCase() const { return m_windowsServer; }
+    bool namesIgnoreCase() const { return m_system == ListingFamily::Dos; }
     // The listing dialect the SYST reply named (Unknown when it named none in particular).
     ListingFamily systemFamily() const { return m_system; }
     // Lines of the last listing that could not be read as entries (totals and blank lines
@@ -339,7 +339,6 @@ private:
     bool m_hasMlst = false;
     bool m_utf8 = false;
     bool m_hasSize = false;
-    bool m_windowsServer = false;
     ListingFamily m_system = ListingFamily::Unknown;
     std::size_t m_unreadable = 0;
     std::string m_firstUnreadable;

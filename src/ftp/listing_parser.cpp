@@ -176,8 +176,8 @@ std::string UnreadableEntriesText(std::size_t count, std::string_view firstLine)
     return text;
 }
 
-bool ParseListLine(std::string_view line, std::int64_t now, DirEntry& out, ListingFamily system) {
-    ListingParser parser(now, system);
+bool ParseListLine(std::string_view line, std::int64_t now, DirEntry& out) {
+    ListingParser parser(now);
     return parser.parseLine(line, out);
 }
 

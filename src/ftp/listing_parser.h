@@ -84,7 +84,6 @@ bool ParseMlsdLine(std::string_view line, DirEntry& out);
 
 // One LIST line of any family that needs no other line to be read, as a fresh ListingParser
 // reads it.
-bool ParseListLine(std::string_view line, std::int64_t now, DirEntry& out,
-                   ListingFamily system = ListingFamily::Unknown);
+bool ParseListLine(std::string_view line, std::int64_t now, DirEntry& out);
 
 } // namespace tw::ftp
