@@ -14,6 +14,7 @@ test_packages=(
     libgtest-dev libgmock-dev
     vsftpd curl lftp openssl python3-openssl
     clang-format desktop-file-utils appstream dpkg-dev man-db
+    xvfb openbox xdotool x11-utils util-linux
 )
 
 wanted=("${run_packages[@]}")
