@@ -425,7 +425,7 @@ void MainWindow::registerAboutCommands() {
     auto launcher = std::make_shared<DesktopLauncher>();
     auto& d = m_dispatcher;
     d.registerHandler(CommandId::About, [this] { ShowAboutSplash(m_messages); });
-    d.registerHandler(CommandId::WebSite, [this, launcher] { OpenWebSite(m_messages, *launcher); });
+    d.registerHandler(CommandId::WebSite, [this, launcher] { OpenWebSite(m_messages, launcher); });
     d.registerHandler(CommandId::SendEmail, [this, launcher] {
         SendSupportMail(m_messages, *launcher, [this] { showMinimized(); });
     });

@@ -23,6 +23,8 @@ constexpr int kProductNameId = 1002;
 constexpr int kVersionId = 1019;
 constexpr int kNoMailProgramId = 60101;
 constexpr unsigned kCancelled = 1;
+// xdg-email's status when the desktop has no mail program for it to start.
+constexpr int kXdgToolMissing = 3;
 
 const std::array<const char16_t*, kMailResultCount> kMailResults = {
     u"mAPI operation completed successfully",
@@ -78,7 +80,8 @@ bool ReportMailResult(const Messages& messages, unsigned code) {
 // from it. Its failures map to the mail results that say the same:
 //   1 error in the command line         -> 17 invalid message
 //   2 a file on the command line absent -> 11 attachment not found
-//   3 a required tool not found         -> 26 function not supported (no mail program set up)
+//   3 a required tool not found         -> 26 function not supported (SendSupportMail gives the
+//                                          no-mail-program warning instead)
 //   4 the action failed                 ->  2 request failed
 // Any other status, or a run ended by a signal, is the undefined error (7).
 unsigned MailResultFromXdgEmail(const platform::RunResult& run) {
@@ -161,6 +164,8 @@ void SendSupportMail(const Messages& messages, platform::ProgramLauncher& launch
                      bool sent = false;
                      if (run.error)
                          noMailProgram(run.error);
+                     else if (!run.crashed && run.exitCode == kXdgToolMissing)
+                         noMailProgram(ENOENT); // xdg-email found no mail program to hand to
                      else
                          sent = ReportMailResult(messages, MailResultFromXdgEmail(run));
                      finish(sent);

@@ -2,7 +2,6 @@
 
 #include "core/about/program_version.h"
 #include "core/text/string_table.h"
-#include "core/transfer/log_viewer.h"
 
 namespace tw {
 
@@ -39,7 +38,7 @@ QString fallback(const KeyItem& item) {
 
 const VersionTable& ProgramVersionTable() {
     static const VersionTable table = [] {
-        const QString version = QString::fromUtf16(kProgramVersionText);
+        const QString version = QString::fromUtf16(kProjectVersionText);
         return VersionTable{
             {QStringLiteral("ProductName"), kProgramName},
             {QStringLiteral("LegalCopyright"), QStringLiteral("Copyright (C) 2000-2026 Quellwork")},
@@ -69,7 +68,7 @@ QString ProgramFolderText(const QString& programPath) {
     const qsizetype slash = programPath.lastIndexOf(u'/');
     if (slash < 0)
         return {};
-    return CapitalizeWords(programPath.left(slash + 1));
+    return programPath.left(slash + 1);
 }
 
 std::vector<VersionItem> VersionPageTexts(const VersionTable& table, const QString& programPath) {

@@ -26,9 +26,7 @@ const VersionTable& ProgramVersionTable();
 QString DistributionNotice();
 
 // The program's folder as item 109 shows it: the directory part of `programPath` through its
-// last '/', with the first letter of each word in capitals (CapitalizeWords: a word starts
-// after a blank or a punctuation character, and '/' is punctuation, so "/usr/local/bin/"
-// shows as "/Usr/Local/Bin/"). Empty when the path has no '/'.
+// last '/', as it is (case is part of a name here). Empty when the path has no '/'.
 QString ProgramFolderText(const QString& programPath);
 
 // One text of the Version page: the item id and what it shows.

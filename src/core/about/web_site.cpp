@@ -4,9 +4,11 @@
 #include "core/text/messages.h"
 #include "platform/launcher.h"
 
+#include <QCoreApplication>
 #include <QRegularExpression>
+#include <QTimer>
 
-#include <cerrno>
+#include <utility>
 
 namespace tw {
 
@@ -32,30 +34,53 @@ QString WebUrl(const QString& address) {
     return QStringLiteral("https://") + trimmed;
 }
 
-platform::LaunchResult LaunchBrowser(platform::ProgramLauncher& launcher, const QString& url) {
-    if (launcher.openUrl(url))
-        return {};
-    platform::LaunchResult started{ENOENT};
-    for (const QString& browser : kBrowserPrograms) {
-        started = launcher.startDetached(browser, {url});
-        if (started.ok())
-            break;
-    }
-    return started;
-}
-
-bool OpenUrl(const Messages& messages, platform::ProgramLauncher& launcher,
-             const QString& address) {
+void OpenUrl(const Messages& messages, std::shared_ptr<platform::ProgramLauncher> launcher,
+             const QString& address, std::function<void(bool)> done,
+             std::chrono::milliseconds grace) {
     const QString url = WebUrl(address);
-    const platform::LaunchResult launched = LaunchBrowser(launcher, url);
-    if (!launched.ok())
-        messages.FatalErrorBox(kCannotLaunch, {url, static_cast<unsigned>(launched.error)});
-    return launched.ok();
+    // Settled once: by the handler's end, or by the grace period while it still runs.
+    struct Attempt {
+        bool settled = false;
+        std::function<void(bool)> done;
+    };
+    const auto attempt = std::make_shared<Attempt>();
+    attempt->done = std::move(done);
+    const auto finish = [attempt](bool opened) {
+        if (attempt->done)
+            std::exchange(attempt->done, nullptr)(opened);
+    };
+    const auto handlerEnded = [&messages, launcher, url, attempt,
+                               finish](const platform::RunResult& run) {
+        if (std::exchange(attempt->settled, true))
+            return;
+        if (run.error == 0 && run.exitCode == 0 && !run.crashed) {
+            finish(true);
+            return;
+        }
+        unsigned code = run.error != 0 ? unsigned(run.error) : unsigned(run.exitCode);
+        for (const QString& browser : kBrowserPrograms) {
+            const platform::LaunchResult started = launcher->startDetached(browser, {url});
+            if (started.ok()) {
+                finish(true);
+                return;
+            }
+            code = unsigned(started.error);
+        }
+        messages.FatalErrorBox(kCannotLaunch, {url, code});
+        finish(false);
+    };
+    if (auto* app = QCoreApplication::instance())
+        QTimer::singleShot(grace, app, [attempt, finish] {
+            if (!std::exchange(attempt->settled, true))
+                finish(true);
+        });
+    launcher->run(kDesktopOpener, {url}, handlerEnded);
 }
 
-bool OpenWebSite(const Messages& messages, platform::ProgramLauncher& launcher) {
+void OpenWebSite(const Messages& messages, std::shared_ptr<platform::ProgramLauncher> launcher,
+                 std::function<void(bool)> done) {
     messages.ShowStatus(kWebSiteCommand);
-    return OpenUrl(messages, launcher, QString::fromUtf16(kWebSiteAddress));
+    OpenUrl(messages, std::move(launcher), QString::fromUtf16(kWebSiteAddress), std::move(done));
 }
 
 } // namespace tw

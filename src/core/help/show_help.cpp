@@ -47,6 +47,11 @@ bool ShowHelp(const AppState& state, const AppGlobals& globals, const Messages& 
             port.showIndex(keyword);
         return true;
     case toInt(CommandId::HelpHowToUse):
+        // The page that explains the help window is part of the collection.
+        if (!HelpCollectionPresent(globals.helpPath)) {
+            messages.SystemErrorBox(kFileNotFound, {HelpPathForMessages(globals)});
+            return false;
+        }
         port.showHowToUse();
         return true;
     default:

@@ -315,7 +315,7 @@ void SaveFileTypes(SettingsStore& store, const AppState& state) {
 
 void RegisterProgram(SettingsStore& store, const AppGlobals& globals) {
     const QString title = globals.applicationName;
-    const QString version = QString::fromUtf16(kProgramVersionText);
+    const QString version = QString::fromUtf16(kRegisteredVersionText);
     store.WriteSettingString(
         QStringLiteral("Abstract"), QStringLiteral("Warning"),
         FormatText(QStringLiteral("These settings are used by %s %s. Do NOT modify these "

@@ -265,6 +265,8 @@ const StringEntry kProgram[] = {
     {4428, u"Note: %s"},
     // The protocol version and cipher of an encrypted connection.
     {4429, u"Encrypted connection: %s, %s"},
+    // Where the transfer log viewer's Print wrote its page.
+    {4440, u"Transfer log page written: %s"},
 
     // Names of the failing calls in error reports.
     {4500, u"InternetOpen"},

@@ -28,6 +28,7 @@ constexpr int kProgramNameId = 1000;
 constexpr int kFileOpenErrorId = 60027;
 constexpr int kViewLogCommand = 391;
 constexpr int kTitleLimit = 255;
+constexpr int kPageWrittenId = 4440;
 
 struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
@@ -36,16 +37,6 @@ using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 FilePtr OpenFile(const QString& path, const char* mode) {
     return FilePtr(std::fopen(QFile::encodeName(path).constData(), mode));
-}
-
-// White space, and punctuation as the C library's ispunct() sees the ASCII range.
-bool StartsWord(QChar previous) {
-    const char16_t c = previous.unicode();
-    if (previous.isSpace())
-        return true;
-    if (c < 0x80)
-        return c > 0x20 && c < 0x7F && !previous.isLetterOrNumber();
-    return previous.isPunct();
 }
 
 QString EscapeHtml(const QString& text) {
@@ -93,17 +84,6 @@ const QString kLeft = QStringLiteral("Left");
 constexpr int kPageWidth = 900;
 
 } // namespace
-
-QString CapitalizeWords(const QString& text) {
-    QString out = text;
-    bool atStart = true;
-    for (QChar& c : out) {
-        if (atStart)
-            c = c.toUpper();
-        atStart = StartsWord(c);
-    }
-    return out;
-}
 
 QString LogViewerTitle(const Messages& messages) {
     const QString program = messages.LoadStringText(kProgramNameId);
@@ -209,7 +189,13 @@ bool ExportLogAsHtml(const Messages& messages, const QString& logPath, const QSt
         written = std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), file.get()) ==
                   std::size_t(bytes.size());
     }
-    return written && open && open(page);
+    if (!written)
+        return false;
+    messages.LogMessage(kPageWrittenId, {page});
+    messages.ShowStatus(kPageWrittenId, {page});
+    if (open)
+        open(page);
+    return true;
 }
 
 bool ViewTransferLog(const Messages& messages, const AppGlobals& globals, LogViewerPort& port,
@@ -219,7 +205,7 @@ bool ViewTransferLog(const Messages& messages, const AppGlobals& globals, LogVie
     const QString logPath = globals.logPath;
     LogViewerRequest request;
     request.title = LogViewerTitle(messages);
-    request.pathLabel = CapitalizeWords(logPath);
+    request.pathLabel = logPath; // case is part of a Linux name: shown as it is
     request.lines = LoadLogLines(messages, logPath, newestFirst).value_or(QStringList());
     request.print = [&messages, logPath, title = request.title, rows = request.lines, open] {
         ExportLogAsHtml(messages, logPath, title, rows, open);

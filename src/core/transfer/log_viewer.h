@@ -14,16 +14,13 @@ namespace tw {
 class Messages;
 struct AppGlobals;
 
-// Hands a file to the desktop's default program for it; false when nothing could open it.
-using PageOpener = std::function<bool(const QString& path)>;
+// Hands a file to the desktop's default program for it; a failure to open it is the opener's
+// to report (the browser-launch box).
+using PageOpener = std::function<void(const QString& path)>;
 
 inline constexpr int kLogViewerHelpTopic = 350;
 // Longest log line kept, in characters.
 inline constexpr int kLogLineLimit = 1023;
-
-// The log path as the viewer's label shows it: the first letter of every word in upper case,
-// a word starting at the beginning and after each white-space or punctuation character.
-QString CapitalizeWords(const QString& text);
 
 // The title of the viewer: "Tarnwick 2000 - Program Message Log".
 QString LogViewerTitle(const Messages& messages);
@@ -43,8 +40,8 @@ QByteArray BuildLogPage(const QString& title, const QStringList& rows);
 QString LogPagePath(const QString& logPath, const QString& title);
 
 // Print: writes the page beside the log (an earlier page is kept as its "Backup of" copy) and
-// hands it to `open`. A page that cannot be created is reported; a page that does not open is
-// not. True when the page was written and opened.
+// hands it to `open`. A page that cannot be created is reported; a page that was written is
+// named in the log and the status bar. True when the page was written.
 bool ExportLogAsHtml(const Messages& messages, const QString& logPath, const QString& title,
                      const QStringList& rows, const PageOpener& open);
 

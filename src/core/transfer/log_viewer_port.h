@@ -10,7 +10,7 @@ namespace tw {
 // What the transfer log viewer shows, every text ready to display.
 struct LogViewerRequest {
     QString title;               // the window title ("Tarnwick 2000 - Program Message Log")
-    QString pathLabel;           // control 100: the log path, every word capitalised
+    QString pathLabel;           // control 100: the log path, as it is
     QStringList lines;           // the list rows, top row first
     std::function<void()> print; // the Print button: writes and opens the HTML page
     std::function<void()> help;  // the Help button

@@ -58,8 +58,7 @@ VersionPage::VersionPage(const Messages& messages, QWidget* parent)
             m_openWebSite();
             return;
         }
-        DesktopLauncher launcher;
-        OpenWebSite(m_messages, launcher);
+        OpenWebSite(m_messages, std::make_shared<DesktopLauncher>());
     });
 }
 

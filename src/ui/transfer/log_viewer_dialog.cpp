@@ -133,9 +133,9 @@ QPoint LogViewerPosition(const WindowPlacement& placement, const QRect& virtualS
             fit(placement.Top, placement.Height, virtualScreen.y(), virtualScreen.height())};
 }
 
-bool OpenWithDesktop(const QString& path) {
-    DesktopLauncher launcher;
-    return LaunchBrowser(launcher, QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded)).ok();
+void OpenWithDesktop(const Messages& messages, const QString& path) {
+    OpenUrl(messages, std::make_shared<DesktopLauncher>(),
+            QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded));
 }
 
 TransferLogViewer::TransferLogViewer(QWidget* owner, const AppState& state, AppGlobals& globals)
@@ -160,7 +160,9 @@ LogViewerResult TransferLogViewer::showLogViewer(const LogViewerRequest& request
 bool RunTransferLogViewer(QWidget* owner, AppState& state, AppGlobals& globals,
                           const Messages& messages, std::function<void(int)> help) {
     TransferLogViewer viewer(owner, state, globals);
-    return ViewTransferLog(messages, globals, viewer, OpenWithDesktop, help);
+    return ViewTransferLog(
+        messages, globals, viewer,
+        [&messages](const QString& path) { OpenWithDesktop(messages, path); }, help);
 }
 
 } // namespace tw::ui

@@ -39,8 +39,8 @@ private:
 QPoint LogViewerPosition(const WindowPlacement& placement, const QRect& virtualScreen);
 
 // Opens a file with the desktop's default program for it, as the browser launch does (the
-// desktop services, then the browsers). False when none could be started.
-bool OpenWithDesktop(const QString& path);
+// desktop's handler, then the browsers); the launch-failure box when none took it.
+void OpenWithDesktop(const Messages& messages, const QString& path);
 
 // LogViewerPort with the viewer dialog, modal over `owner`; its position is kept in the
 // LogViewer placement and remembered whichever way it closes.

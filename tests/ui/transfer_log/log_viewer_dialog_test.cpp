@@ -103,7 +103,7 @@ TEST(LogViewerDialog, ShowsTheLogNewestFirstAtItsPlaceAndAsksBeforeDeleting) {
                                      [&](int topic) { topics.push_back(topic); }));
 
     EXPECT_EQ(title, u"Tarnwick 2000 - Program Message Log"_qs);
-    EXPECT_TRUE(pathLabel.endsWith(u"/Tarnwick2000.Log"_qs)) << pathLabel.toStdString();
+    EXPECT_TRUE(pathLabel.endsWith(u"/tarnwick2000.log"_qs)) << pathLabel.toStdString();
     EXPECT_EQ(
         rows,
         (QStringList{u"08-Dec-2026 - 08:02:11 - /home/ann\\100% done.txt => /pub\\100% done.txt"_qs,

@@ -70,7 +70,7 @@ protected:
 
 TEST(VersionInfo, PageTextsFromTheProgramsTableAFallbackTableAndNoTable) {
     const QString program = u"/usr/local/bin/tarnwick2000"_qs;
-    const QString version = QString::fromUtf16(kProgramVersionText);
+    const QString version = QString::fromUtf16(kProjectVersionText);
     const VersionTable& full = ProgramVersionTable();
     EXPECT_EQ(full.at(u"FileVersion"_qs), u"Version "_qs + version);
     EXPECT_EQ(full.at(u"Release"_qs), u"Release "_qs + version);
@@ -97,7 +97,7 @@ TEST(VersionInfo, PageTextsFromTheProgramsTableAFallbackTableAndNoTable) {
           {105, DistributionNotice()},
           {106, QString::fromUtf16(kCommentsFallback)},
           {107, u"www.example.org/quellwork"_qs},
-          {109, u"/Usr/Local/Bin/"_qs}}},
+          {109, u"/usr/local/bin/"_qs}}},
         {"without WebSite and Comments",
          partial,
          {{101, u"Tarnwick 2000 Test"_qs},
@@ -108,7 +108,7 @@ TEST(VersionInfo, PageTextsFromTheProgramsTableAFallbackTableAndNoTable) {
           {106, u"Visit the Quellwork Web Site on the Internet to download the latest releases "
                 u"of all of my software."_qs},
           {107, u"www.example.org/quellwork"_qs},
-          {109, u"/Usr/Local/Bin/"_qs}}},
+          {109, u"/usr/local/bin/"_qs}}},
         {"only a WebSite and Comments",
          {{u"WebSite"_qs, u"https://example.net/tw"_qs}, {u"Comments"_qs, u"Hi"_qs}},
          {{101, text(1002)},
@@ -118,7 +118,7 @@ TEST(VersionInfo, PageTextsFromTheProgramsTableAFallbackTableAndNoTable) {
           {105, DistributionNotice()},
           {106, u"Hi"_qs},
           {107, u"https://example.net/tw"_qs},
-          {109, u"/Usr/Local/Bin/"_qs}}},
+          {109, u"/usr/local/bin/"_qs}}},
         {"no version values",
          {},
          {{101, text(1002)},
@@ -135,13 +135,13 @@ TEST(VersionInfo, PageTextsFromTheProgramsTableAFallbackTableAndNoTable) {
     EXPECT_FALSE(DistributionNotice().isEmpty());
 }
 
-TEST(VersionInfo, ProgramFolderCapitalisesEveryWord) {
+TEST(VersionInfo, ProgramFolderIsShownAsItIs) {
     const std::pair<QString, QString> cases[] = {
-        {u"/usr/local/bin/tarnwick2000"_qs, u"/Usr/Local/Bin/"_qs},
-        {u"/home/anna/my tools/tarnwick2000"_qs, u"/Home/Anna/My Tools/"_qs},
-        {u"/opt/quell-work/x.y/a_b/tw"_qs, u"/Opt/Quell-Work/X.Y/A_B/"_qs},
-        {u"/srv/2000s/Mixed CASE/tw"_qs, u"/Srv/2000s/Mixed CASE/"_qs},
-        {u"/home/ünal/(test)bin/tw"_qs, u"/Home/Ünal/(Test)Bin/"_qs},
+        {u"/usr/local/bin/tarnwick2000"_qs, u"/usr/local/bin/"_qs},
+        {u"/home/anna/my tools/tarnwick2000"_qs, u"/home/anna/my tools/"_qs},
+        {u"/opt/quell-work/x.y/a_b/tw"_qs, u"/opt/quell-work/x.y/a_b/"_qs},
+        {u"/srv/2000s/Mixed CASE/tw"_qs, u"/srv/2000s/Mixed CASE/"_qs},
+        {u"/home/ünal/(test)bin/tw"_qs, u"/home/ünal/(test)bin/"_qs},
         {u"/tarnwick2000"_qs, u"/"_qs},
         {u"tarnwick2000"_qs, QString()},
         {QString(), QString()},
@@ -208,13 +208,14 @@ TEST_F(AboutTest, SendSupportMailReportsEachOutcomeOfTheMailProgram) {
          false,
          BoxKind::SystemInfo,
          u"\rmAPI error detected.\r\rInvalid mAPI message detected.\rError Code: 17"_qs},
+        // xdg-utils without a mail program: the no-mail-program warning, not a mAPI code.
         {"no mail tool",
          true,
          {0, 3, false},
          false,
          false,
-         BoxKind::SystemInfo,
-         u"\rmAPI error detected.\r\rmAPI function NOT supported.\rError Code: 26"_qs},
+         BoxKind::SystemWarning,
+         noProgram.arg(ENOENT)},
         {"action failed",
          true,
          {0, 4, false},
@@ -304,43 +305,48 @@ TEST_F(AboutTest, SendSupportMailReportsEachOutcomeOfTheMailProgram) {
     EXPECT_EQ(port.count(u"cursor: wait off"_qs), 1);
 }
 
-TEST_F(AboutTest, OpenUrlTriesTheDesktopThenEachBrowserAndReportsWhenAllFail) {
+TEST_F(AboutTest, OpenUrlWaitsForTheDesktopsHandlerThenTriesEachBrowser) {
+    int argc = 1;
+    char name[] = "test_core_about";
+    char* argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
     struct Case {
         const char* name;
-        bool desktopTakes;
+        platform::RunResult handler; // how xdg-open ended
         std::map<QString, int> startErrors;
         bool opened;
-        QStringList calls;
+        QStringList browsers; // started after the handler
+        unsigned code;        // in the box when nothing opened
     };
     const QString url = u"https://www.example.org/quellwork"_qs;
+    const QStringList both{u"x-www-browser "_qs + url, u"firefox "_qs + url};
     const Case cases[] = {
-        {"desktop", true, {}, true, {u"desktop "_qs + url}},
-        {"xdg-open",
-         false,
-         {{u"xdg-open"_qs, 0}},
+        {"handler opens", {0, 0, false}, {}, true, {}, 0},
+        // xdg-open exits 3 where the desktop has no browser: the next program is tried.
+        {"handler has none, firefox", {0, 3, false}, {{u"firefox"_qs, 0}}, true, both, 0},
+        {"no xdg-open, x-www-browser",
+         {ENOENT, 0, false},
+         {{u"x-www-browser"_qs, 0}},
          true,
-         {u"desktop "_qs + url, u"xdg-open "_qs + url}},
-        {"firefox",
-         false,
-         {{u"xdg-open"_qs, EACCES}, {u"firefox"_qs, 0}},
-         true,
-         {u"desktop "_qs + url, u"xdg-open "_qs + url, u"x-www-browser "_qs + url,
-          u"firefox "_qs + url}},
-        {"none",
-         false,
-         {{u"firefox"_qs, EACCES}},
-         false,
-         {u"desktop "_qs + url, u"xdg-open "_qs + url, u"x-www-browser "_qs + url,
-          u"firefox "_qs + url}},
+         {both[0]},
+         0},
+        {"handler crashed, none", {0, 0, true}, {{u"firefox"_qs, EACCES}}, false, both, EACCES},
+        {"handler has none, none", {0, 3, false}, {}, false, both, ENOENT},
     };
     for (const Case& c : cases) {
         port.clear();
-        launcher = FakeLauncher();
-        launcher.desktopTakes = c.desktopTakes;
-        launcher.startErrors = c.startErrors;
-        EXPECT_EQ(OpenWebSite(messages, launcher), c.opened) << c.name;
-        EXPECT_EQ(launcher.calls, c.calls) << c.name;
+        auto fake = std::make_shared<FakeLauncher>();
+        fake->startErrors = c.startErrors;
+        std::optional<bool> opened;
+        OpenWebSite(messages, fake, [&](bool o) { opened = o; });
         EXPECT_EQ(port.events().value(0), u"status: "_qs + text(997)) << c.name;
+        // Nothing is decided, and no browser started, before the handler has ended.
+        EXPECT_EQ(fake->calls, QStringList{u"run xdg-open | "_qs + url}) << c.name;
+        ASSERT_TRUE(fake->pending) << c.name;
+        EXPECT_FALSE(opened.has_value()) << c.name;
+        fake->pending(c.handler);
+        EXPECT_EQ(opened, c.opened) << c.name;
+        EXPECT_EQ(fake->calls.mid(1), c.browsers) << c.name;
         const auto boxes = port.boxes();
         ASSERT_EQ(boxes.size(), c.opened ? 0u : 1u) << c.name;
         if (!c.opened) {
@@ -348,9 +354,25 @@ TEST_F(AboutTest, OpenUrlTriesTheDesktopThenEachBrowserAndReportsWhenAllFail) {
             EXPECT_EQ(boxes[0].text,
                       u"URL: %1\r\rCannot launch the desktop's web browser or\rthe Firefox web "
                       u"browser application.\r\rError Code: %2"_qs.arg(url)
-                          .arg(EACCES));
+                          .arg(c.code));
         }
     }
+
+    // A handler that keeps running (the browser in its foreground) has taken the address once
+    // the grace period is over; its later end changes nothing.
+    port.clear();
+    auto fake = std::make_shared<FakeLauncher>();
+    std::optional<bool> opened;
+    OpenUrl(
+        messages, fake, url, [&](bool o) { opened = o; }, std::chrono::milliseconds(10));
+    for (int i = 0; i < 400 && !opened; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        QCoreApplication::processEvents();
+    }
+    EXPECT_EQ(opened, true);
+    fake->pending({0, 3, false});
+    EXPECT_EQ(fake->calls.size(), 1);
+    EXPECT_TRUE(port.boxes().empty());
 
     const std::pair<QString, QString> addresses[] = {
         {u"www.example.org/quellwork"_qs, u"https://www.example.org/quellwork"_qs},

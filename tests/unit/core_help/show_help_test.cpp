@@ -75,7 +75,7 @@ TEST(ShowHelp, TheHelpMenuCommandsWithAndWithoutACollection) {
         {903, true, {}, {u"how-to-use"_s}, BoxKind::SystemInfo, {}},
         {901, false, {}, {}, BoxKind::SystemError, notFound},
         {902, false, u"Rename"_s, {}, BoxKind::SystemError, notFound},
-        {903, false, {}, {u"how-to-use"_s}, BoxKind::SystemInfo, {}},
+        {903, false, {}, {}, BoxKind::SystemError, notFound},
         {904, true, {}, {}, BoxKind::Fatal, u"Invalid help item specified (item:904)"_s},
         {0, false, {}, {}, BoxKind::Fatal, u"Invalid help item specified (item:0)"_s},
     };

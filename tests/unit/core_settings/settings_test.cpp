@@ -1,5 +1,6 @@
 #include "settings_fixture.h"
 
+#include "core/about/version_info.h"
 #include "core/accounts/account_store.h"
 #include "core/settings/default_programs.h"
 #include "core/text/messages.h"
@@ -350,6 +351,10 @@ TEST_F(SettingsFixture, SaveShowsOptionsSavedAndKeepsTheFirstInitTime) {
               u"manually!"_qs);
     EXPECT_EQ(raw("Application/Program GUID").toString(), globals.programGuid);
     EXPECT_EQ(raw("Application/AOL").toString(), u"No Longer Available"_qs);
+    // The registered version is the short one even where the Version page's table (linked in
+    // here) carries the build's full version.
+    EXPECT_EQ(raw("Application/Version").toString(), u"v2.6"_qs);
+    EXPECT_TRUE(ProgramVersionTable().at(u"FileVersion"_qs).startsWith(u"Version 2.6"_qs));
 }
 
 TEST_F(SettingsFixture, FirstSaveStampsProgramInitWithTheVersion) {
