@@ -2,6 +2,7 @@
 
 #include "core/accounts/accounts_sheet.h"
 #include "core/text/messages.h"
+#include "ui/about/about_splash.h"
 #include "ui/accounts/accounts_sheet_dialog.h"
 
 namespace tw::ui {
@@ -14,6 +15,7 @@ std::optional<int> RunAccountsSheet(QWidget* owner, AppState& state, const Messa
                                     bool connectMode,
                                     const std::function<bool(const AppState&)>& saveSettings,
                                     const std::function<void(int)>& showHelp) {
+    CloseAboutSplash(); // the topmost splash would cover the sheet, in either role
     const QString browseTitle = messages.LoadStringText(kBrowseTitleId);
     return ShowAccountsSheet(
         state, connectMode, messages,

@@ -19,8 +19,8 @@ protected:
     }
 };
 
-// The About command shows the splash; the options sheet, the Connect sheet, a context menu
-// and the shutdown each close it before they go on.
+// The About command shows the splash; the options sheet, the accounts sheet in either role, a
+// context menu and the shutdown each close it before they go on.
 TEST_F(AboutShellTest, TheShellClosesTheSplashBeforeSheetsMenusAndShutdown) {
     ui::MainWindow* w = start();
     const auto about = [w] {
@@ -35,7 +35,8 @@ TEST_F(AboutShellTest, TheShellClosesTheSplashBeforeSheetsMenusAndShutdown) {
         CommandId command;
     };
     for (const Case& c :
-         {Case{"options sheet", CommandId::Version}, Case{"connect sheet", CommandId::Connect}}) {
+         {Case{"options sheet", CommandId::Version}, Case{"connect sheet", CommandId::Connect},
+          Case{"accounts sheet", CommandId::Accounts}}) {
         ASSERT_TRUE(about()) << c.name;
         bool splashWhileOpen = true;
         ModalWatcher watcher([&](QWidget* modal) {
