@@ -18,6 +18,7 @@
 #include <system_error>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 
 namespace tw::ftp {
 
@@ -892,6 +893,7 @@ int FtpSession::openDataConnection(std::string_view commandLine, FtpReply& first
     m_bufferPos = m_bufferLen = 0;
     m_transferred = 0;
     m_dataTruncated = false;
+    m_grewTold = false;
     bool passive = m_options.passive;
     // The other mode is tried once, when this one's data connection could not be made.
     auto switchMode = [&](bool canSwitch) {
@@ -1022,9 +1024,15 @@ int FtpSession::finishTransfer() {
         if (!reply.isSuccess())
             return replyError(reply);
     }
-    if (m_fileState == FileState::Reading && m_expectedSize && m_transferred != *m_expectedSize)
-        return m_dataTruncated ? kErrTlsTruncated
-                               : kErrConnectionAborted; // the data connection ended early
+    // Fewer bytes than announced: the data connection ended early, whatever the reply says.
+    // More: the file grew while it was sent (a log being written), and what came is the file
+    // as it was when sent.
+    if (m_fileState == FileState::Reading && m_expectedSize && m_transferred < *m_expectedSize)
+        return m_dataTruncated ? kErrTlsTruncated : kErrShortTransfer;
+    if (m_fileState == FileState::Reading && m_expectedSize && m_transferred > *m_expectedSize &&
+        !std::exchange(m_grewTold, true))
+        tell("The file grew while it was sent: " + std::to_string(m_transferred) +
+             " bytes arrived, " + std::to_string(*m_expectedSize) + " were announced.");
     return kErrNone;
 }
 

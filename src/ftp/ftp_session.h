@@ -52,10 +52,13 @@
 //
 // Files: while a file is open (openFile until closeFile) any other command fails with
 // kErrFtpTransferInProgress. readFile() fills the whole buffer unless the file ends; at the end
-// it returns true with 0 bytes after checking the server's final reply (a failed or short
-// transfer makes readFile and closeFile fail). Reads and writes are buffered below the block
-// size, so small blocks do not cost a system call each. closeFile() on a download that has not
-// reached its end aborts it (ABOR).
+// it returns true with 0 bytes after checking the server's final reply (a failed transfer makes
+// readFile and closeFile fail). A download that ended short of the size the server announced
+// fails with kErrShortTransfer even when its final reply is a success; one longer than
+// announced is a file that grew while it was sent (a log being written): it is what the file
+// was when sent, so it succeeds on a success reply, told through SessionOptions::notice.
+// Reads and writes are buffered below the block size, so small blocks do not cost a system
+// call each. closeFile() on a download that has not reached its end aborts it (ABOR).
 //
 // Files into and from descriptors: readFileTo() / writeFileFrom() move the data of an open
 // transfer straight between the data connection and a local file (splice / sendfile on Linux,
@@ -173,7 +176,7 @@ struct SessionOptions {
     bool spliceDownloads = false;
     // Told, on the calling thread and during the call, of a change of course the caller may
     // want to log: a passive / active fallback, a transfer taken as complete without its final
-    // reply. One English sentence each; empty: not told.
+    // reply, a download longer than announced. One English sentence each; empty: not told.
     std::function<void(const std::string&)> notice;
 
     // FTP over TLS. Port 0 means 990 for Implicit, else 21.
@@ -372,6 +375,7 @@ private:
     std::optional<CertificateInfo> m_rejected;
     std::unique_ptr<TlsContext> m_tlsContext;
     bool m_dataTruncated = false; // the data connection ended without close_notify
+    bool m_grewTold = false;      // the download's growth was told through notice
 
     // The matches of the last directory search.
     std::vector<DirEntry> m_found;
