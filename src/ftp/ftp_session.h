@@ -68,15 +68,22 @@
 //
 // Cancellation: abort() (any thread) makes the call in progress fail with
 // kErrOperationCancelled, and an open transfer fails at its next read or write, even when the
-// abort came between two of them. The transfer is then aborted with ABOR; the session waits
-// for the answer to ABOR (resynchronising with NOOP when it cannot tell the transfer's reply
-// from ABOR's) and stays usable, or, when the server does not answer, is closed. An abort()
-// while no call is in progress and no file is open is ignored: it never cancels a later call.
+// abort came between two of them. The session stays usable: a reply the call was waiting for
+// (SIZE, a transfer's 150 or final 226, a listing's, CWD, DELE, RNFR / RNTO, ...) is still read;
+// a transfer that had started (its 150 came, or data was flowing) is aborted with ABOR and the
+// answers to ABOR are read (resynchronising with NOOP when the transfer's reply cannot be told
+// from ABOR's); after any other reply, NOOP and its 200 mark the end of what was due. Each of
+// these waits ends after min(timeoutMs, 3 s); only when the server does not answer in that time
+// is the session closed. A further abort() while a stop is settled changes nothing; one while
+// closeFile() aborts a transfer bounds its waits the same way. An abort() while no call is in
+// progress and no file is open is ignored: it never cancels a later call.
 // A stopped upload sends ABOR before it resets its data connection, so the server does not
-// take the cut for the end of the file (what it keeps of it is the caller's to remove).
+// take the cut for the end of the file (what it keeps of it is the caller's to remove, with the
+// same session). A stop during connect() or close() leaves the session closed.
 //
 // A 421 reply at any point, or a lost control connection, closes the session: that call and
-// every later one fail with kErrFtpDropped (lastResponse() keeps the 421 text). A reply that
+// every later one fail with kErrFtpDropped (a call being stopped still fails with
+// kErrOperationCancelled; lastResponse() keeps the 421 text). A reply that
 // does not come in time (kErrTimeout), or an overlong or malformed one, also closes it, since
 // a late reply would be taken for the answer to the next command.
 //
@@ -282,6 +289,7 @@ public:
 private:
     enum class FileState { None, Reading, Writing };
     class CallScope;
+    class ReplyShield;
 
     bool fail(int error);
     bool succeed();
@@ -290,6 +298,10 @@ private:
     int sendLine(std::string_view line);
     int readLine(std::string& line, int timeoutMs);
     int readReply(FtpReply& reply, int timeoutMs = -1);
+    int readReplyLines(FtpReplyReader& reader, FtpReply& reply, int timeoutMs);
+    int settleStoppedReply(FtpReplyReader& reader, int timeoutMs);
+    int resynchronise();
+    int waitBound(int timeoutMs) const;
     int command(std::string_view line, FtpReply& reply);
     bool simpleCommand(std::string_view verb, std::string_view argument);
     void dropSession();
@@ -318,6 +330,8 @@ private:
     int flushWriteBuffer();
     int finishTransfer();
     void abortTransfer();
+    void sendAbort(bool stopped);
+    int abortStartedTransfer();
     void resetFile();
     int awaitAbortAnswer();
     std::optional<bool> transferGate(FileState state);
@@ -351,6 +365,9 @@ private:
     bool m_epsvFailed = false;
     bool m_eprtFailed = false;
     bool m_dropped = false;
+    bool m_ready = false;    // logged in: a stop during a reply wait keeps the session
+    bool m_shielded = false; // replies still due are being read: abort() only bounds waits
+    bool m_stopping = false; // a stop is being settled: waits end after kStopWaitMs
 
     // The data connection of the transfer in progress.
     FileState m_fileState = FileState::None;
