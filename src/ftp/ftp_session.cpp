@@ -460,7 +460,8 @@ bool FtpSession::connect(const SessionOptions& options) {
     m_rejected.reset();
     m_tlsContext.reset();
     m_dropped = false;
-    m_hasMlsd = m_hasMlst = m_utf8 = m_hasSize = m_epsvFailed = m_eprtFailed = false;
+    m_hasMlsd = m_hasMlst = m_utf8 = m_hasSize = m_hasMdtm = m_hasMfmt = false;
+    m_epsvFailed = m_eprtFailed = false;
     m_system = ListingFamily::Unknown;
     m_listAll = ListAll::Unknown;
     m_lastResponse.clear();
@@ -647,6 +648,10 @@ int FtpSession::readFeatures() {
             m_utf8 = true;
         else if (startsWithNoCase(feature, "SIZE"))
             m_hasSize = true;
+        else if (startsWithNoCase(feature, "MDTM"))
+            m_hasMdtm = true;
+        else if (startsWithNoCase(feature, "MFMT"))
+            m_hasMfmt = true;
     }
     return kErrNone;
 }
@@ -734,6 +739,47 @@ std::optional<bool> FtpSession::pathExists(std::string_view path) {
     if (reply.code == 213)
         return true;
     return std::nullopt; // a 550 could be a folder as well as a missing name
+}
+
+std::optional<std::int64_t> FtpSession::modificationTime(std::string_view path) {
+    CallScope scope(*this);
+    if (!checkReady(path))
+        return std::nullopt;
+    if (path.empty() || !m_hasMdtm) {
+        fail(kErrInvalidOperation);
+        return std::nullopt;
+    }
+    FtpReply reply;
+    const int err = command(joinCommand("MDTM", path), reply);
+    if (err != kErrNone) {
+        fail(err);
+        return std::nullopt;
+    }
+    if (!reply.isSuccess()) {
+        fail(replyError(reply));
+        return std::nullopt;
+    }
+    const auto time = reply.lines.size() == 1 ? ParseMdtmReply(reply.lines.front()) : std::nullopt;
+    if (!time) {
+        fail(kErrInvalidServerResponse);
+        return std::nullopt;
+    }
+    succeed();
+    return time;
+}
+
+bool FtpSession::setModificationTime(std::string_view path, std::int64_t secondsUtc) {
+    CallScope scope(*this);
+    if (!checkReady(path))
+        return false;
+    const std::optional<std::string> time = FormatTimeVal(secondsUtc);
+    if (path.empty() || !m_hasMfmt || !time)
+        return fail(kErrInvalidOperation);
+    FtpReply reply;
+    const int err = command("MFMT " + *time + " " + std::string(path), reply);
+    if (err != kErrNone)
+        return fail(err);
+    return reply.isSuccess() ? succeed() : fail(replyError(reply));
 }
 
 bool FtpSession::sendCommand(std::string_view line, FtpReply& reply) {

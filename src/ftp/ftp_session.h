@@ -142,6 +142,10 @@
 // close: a bare close short of the announced size is kErrTlsTruncated, otherwise the final
 // reply decides, as in plain FTP. splice / sendfile are not used under TLS.
 //
+// Modification times: modificationTime() asks MDTM and setModificationTime() sends MFMT, each
+// only where the server's FEAT listed it (a server whose FEAT leaves them out, or that refuses
+// FEAT, is never asked). Times are seconds since 1970 UTC both ways, as RFC 3659 has them.
+//
 // Records: DirEntry (ftp/dir_entry.h) maps field by field onto a directory-search record:
 // attributes (0x10 directory, 0x01 read-only, 0x02 hidden for dot names, 0x20 archive for
 // files), creationTime / lastAccessTime / lastWriteTime in seconds since 1970 UTC (0 when the
@@ -256,6 +260,16 @@ public:
     // says nothing, since SIZE fails on folders too). nullopt when the server cannot tell;
     // lastError() is kErrNone when the server answered, else the failure's number.
     std::optional<bool> pathExists(std::string_view path);
+    // MDTM (RFC 3659): the file's modification time in seconds since 1970 UTC; nullopt when the
+    // server does not offer MDTM in FEAT, refuses it, or answers something unreadable
+    // (lastError tells: kErrInvalidOperation, kErrExtendedError, kErrInvalidServerResponse).
+    std::optional<std::int64_t> modificationTime(std::string_view path);
+    // Whether FEAT offered MFMT.
+    bool canSetModificationTime() const { return m_hasMfmt; }
+    // MFMT YYYYMMDDHHMMSS path: sets the file's modification time (UTC); false with
+    // kErrInvalidOperation when MFMT is not offered (or the time is outside the years
+    // 1000-9999), else the server's refusal.
+    bool setModificationTime(std::string_view path, std::int64_t secondsUtc);
     // Whether the server compares names without regard to case: its SYST reply (asked at
     // login) names a Windows system, as "215 Windows_NT" does.
     bool namesIgnoreCase() const { return m_system == ListingFamily::Dos; }
@@ -356,6 +370,8 @@ private:
     bool m_hasMlst = false;
     bool m_utf8 = false;
     bool m_hasSize = false;
+    bool m_hasMdtm = false;
+    bool m_hasMfmt = false;
     ListingFamily m_system = ListingFamily::Unknown;
     std::size_t m_unreadable = 0;
     std::string m_firstUnreadable;

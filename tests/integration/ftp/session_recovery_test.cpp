@@ -606,3 +606,42 @@ TEST(PathExists, MlstThenSizeAndTheServersCase) {
     EXPECT_EQ(session.pathExists("dir"), std::nullopt);
     EXPECT_EQ(session.lastError(), kErrNone);
 }
+
+// MDTM is asked only where FEAT listed it; an answer that is no time-val is told apart from a
+// refusal.
+TEST(ModificationTime, OnlyWhereOfferedAndOnlyReadableAnswers) {
+    struct Row {
+        std::vector<std::string> features;
+        std::string answer; // to MDTM; empty: not asked
+        int error;
+    };
+    for (const Row& row : std::vector<Row>{
+             {{"MDTM"}, "213 20210304050607", kErrNone},
+             {{"MDTM"}, "213 20210304050607 UTC", kErrInvalidServerResponse},
+             {{"MDTM"}, "213 2021-03-04 05:06:07", kErrInvalidServerResponse},
+             {{"MDTM"}, "550 Not a plain file.", kErrExtendedError},
+             {{"SIZE"}, "", kErrInvalidOperation},
+             {{}, "", kErrInvalidOperation},
+         }) {
+        SCOPED_TRACE(row.answer);
+        ScriptedServer server([&row](ScriptedServer& s) {
+            s.login(row.features);
+            if (!row.answer.empty() && s.command().rfind("MDTM ", 0) == 0)
+                s.reply(row.answer);
+            s.drain();
+        });
+        FtpSession session;
+        ASSERT_TRUE(session.connect(optionsFor(server)));
+        const auto time = session.modificationTime("/a file.txt");
+        EXPECT_EQ(session.lastError(), row.error);
+        EXPECT_EQ(time,
+                  row.error == kErrNone ? std::optional<std::int64_t>(1614834367) : std::nullopt);
+        EXPECT_FALSE(session.canSetModificationTime());
+        EXPECT_FALSE(session.setModificationTime("/a file.txt", 0));
+        EXPECT_EQ(session.lastError(), kErrInvalidOperation);
+        session.close();
+        const auto commands = server.finish();
+        EXPECT_EQ(contains(commands, "MDTM /a file.txt"), !row.answer.empty());
+        EXPECT_FALSE(contains(commands, "MFMT"));
+    }
+}
