@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <ctime>
 #include <fstream>
@@ -318,8 +319,8 @@ TEST_P(RealServer, ModificationTimes) {
     constexpr std::int64_t kThen = 1614834367; // 2021-03-04 05:06:07 UTC
     constexpr std::int64_t kLater = 1234567890;
     tw::test::WritePatternFile(local("dated.txt"), 10, 8);
-    const timespec times[2] = {{kThen, 0}, {kThen, 0}};
-    ASSERT_EQ(::utimensat(AT_FDCWD, local("dated.txt").c_str(), times, 0), 0);
+    const std::array<timespec, 2> times = {{{kThen, 0}, {kThen, 0}}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, local("dated.txt").c_str(), times.data(), 0), 0);
     EXPECT_EQ(m_session.modificationTime(remote("dated.txt")), std::optional(kThen));
     EXPECT_EQ(m_session.lastError(), kErrNone);
     EXPECT_EQ(m_session.modificationTime(remote("missing.txt")), std::nullopt);
