@@ -243,9 +243,9 @@ const StringEntry kProgram[] = {
     {4411, u"GET: %s ..."},
     {4412, u"%s transferred (%s bytes) %s"},
     {4413, u"%d file%s transfered"},
-    // The transfer log line joins folder and name with a backslash on both sides, whatever
-    // the platform: the file's format stays the same everywhere.
-    {4414, u"%s - %s\\%s => %s\\%s"},
+    // The transfer log line: time, source folder and name, destination folder and name, each
+    // path joined with '/' (a folder is passed without its trailing '/').
+    {4414, u"%s - %s/%s => %s/%s"},
     {4415, u"Error: %s (%d) %s"},
     {4416, u"%s %s"},
     {4417, u"Passive Mode (%s)"},
