@@ -265,6 +265,10 @@ const StringEntry kProgram[] = {
     {4428, u"Note: %s"},
     // The protocol version and cipher of an encrypted connection.
     {4429, u"Encrypted connection: %s, %s"},
+    // An upload goes to a hidden temporary name and is renamed over the destination at its
+    // end; a server that renames onto no existing name gets the old file deleted first.
+    {4440, u"The server does not rename onto an existing file: %s was deleted first"},
+    {4441, u"The uploaded file was kept on the server as %s"},
 
     // Names of the failing calls in error reports.
     {4500, u"InternetOpen"},
