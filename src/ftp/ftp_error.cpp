@@ -70,6 +70,8 @@ std::string_view ErrorDescription(int code) {
         return "The secure data connection could not be established.";
     case kErrTlsTruncated:
         return "The secure connection was closed without its proper end.";
+    case kErrShortTransfer:
+        return "The server sent fewer bytes than the file's size: the transfer was cut short.";
     default:
         return "Unknown error";
     }

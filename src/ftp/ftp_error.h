@@ -90,6 +90,10 @@ inline constexpr int kErrTlsDataConnection = 12187;
 // of a transfer whose size cannot be confirmed otherwise)
 inline constexpr int kErrTlsTruncated = 12188;
 
+// "The server sent fewer bytes than the file's size: the transfer was cut short." (a download
+// that ended before the size the server announced, whatever its final reply said)
+inline constexpr int kErrShortTransfer = 12189;
+
 // Whether `code` is a refused certificate (kErrCertificateUntrusted through Invalid), for which
 // FtpSession::rejectedCertificate() describes the certificate.
 constexpr bool IsCertificateError(int code) {

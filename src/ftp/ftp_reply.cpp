@@ -1,5 +1,10 @@
 #include "ftp/ftp_reply.h"
 
+#include "ftp/civil_time.h"
+
+#include <algorithm>
+#include <utility>
+
 namespace tw::ftp {
 
 std::string FtpReply::text() const {
@@ -140,6 +145,60 @@ int ParsePasvReply(std::string_view line) {
         i = j > i ? j : i + 1;
     }
     return -1;
+}
+
+std::optional<std::int64_t> ParseMdtmReply(std::string_view line) {
+    constexpr std::string_view kPrefix = "213 ";
+    constexpr std::size_t kDigits = 14;
+    if (line.substr(0, kPrefix.size()) != kPrefix)
+        return std::nullopt;
+    const std::string_view value = line.substr(kPrefix.size());
+    const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+    if (value.size() < kDigits || !std::all_of(value.begin(), value.begin() + kDigits, isDigit))
+        return std::nullopt;
+    const std::string_view fraction = value.substr(kDigits);
+    if (!fraction.empty() && (fraction.size() < 2 || fraction.front() != '.' ||
+                              !std::all_of(fraction.begin() + 1, fraction.end(), isDigit)))
+        return std::nullopt;
+    const auto field = [value](std::size_t at, std::size_t width) {
+        int n = 0;
+        for (std::size_t i = at; i < at + width; ++i)
+            n = n * 10 + (value[i] - '0');
+        return n;
+    };
+    CivilTime t;
+    t.year = field(0, 4);
+    t.month = field(4, 2);
+    t.day = field(6, 2);
+    t.hour = field(8, 2);
+    t.minute = field(10, 2);
+    t.second = field(12, 2);
+    if (t.year < 1000 || t.month < 1 || t.month > 12 || t.day < 1 ||
+        t.day > DaysInMonth(t.year, t.month) || t.hour > 23 || t.minute > 59 || t.second > 60)
+        return std::nullopt;
+    return ToUnixTime(t);
+}
+
+std::optional<std::string> FormatTimeVal(std::int64_t secondsUtc) {
+    // Far outside the years 1000-9999, the calendar arithmetic would overflow.
+    constexpr std::int64_t kLimit = std::int64_t{400'000} * 366 * 86400;
+    if (secondsUtc < -kLimit || secondsUtc > kLimit)
+        return std::nullopt;
+    const CivilTime t = FromUnixTime(secondsUtc);
+    if (t.year < 1000 || t.year > 9999)
+        return std::nullopt;
+    std::string text;
+    for (const auto& [value, width] : {std::pair{t.year, 4},
+                                       {t.month, 2},
+                                       {t.day, 2},
+                                       {t.hour, 2},
+                                       {t.minute, 2},
+                                       {t.second, 2}}) {
+        const std::string digits = std::to_string(value);
+        text.append(static_cast<std::size_t>(width) - digits.size(), '0');
+        text += digits;
+    }
+    return text;
 }
 
 } // namespace tw::ftp

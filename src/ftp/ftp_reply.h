@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -56,5 +58,14 @@ int ParseEpsvReply(std::string_view line);
 // The port of a 227 reply ("Entering Passive Mode (h1,h2,h3,h4,p1,p2)"), or -1. The host part
 // is read for validity but never used: data connections go to the control connection's peer.
 int ParsePasvReply(std::string_view line);
+
+// The time of an MDTM reply ("213 YYYYMMDDHHMMSS[.sss]", an RFC 3659 time-val, always UTC) in
+// seconds since 1970; a fraction is read and ignored. nullopt for any other reply, any other
+// form (no more and no fewer than 14 digits, nothing after them but the fraction) or a field
+// out of its range (years 1000-9999, days of that month, seconds up to a leap second's 60).
+std::optional<std::int64_t> ParseMdtmReply(std::string_view line);
+
+// A time as the time-val of MFMT ("YYYYMMDDHHMMSS", UTC); nullopt outside the years 1000-9999.
+std::optional<std::string> FormatTimeVal(std::int64_t secondsUtc);
 
 } // namespace tw::ftp

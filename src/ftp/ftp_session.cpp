@@ -18,12 +18,15 @@
 #include <system_error>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 
 namespace tw::ftp {
 
 namespace {
 
 constexpr std::size_t kBufferSize = 256 * 1024;
+// The longest a stop waits for a reply still due, so the session stays in step with the server.
+constexpr int kStopWaitMs = 3000;
 constexpr std::size_t kMaxListingLine = 64 * 1024;
 // A listing longer than this is taken for a server that never stops.
 constexpr std::size_t kMaxListingLines = 4'000'000;
@@ -71,6 +74,29 @@ private:
     FtpSession& m_session;
 };
 
+// While a stop is settled or a transfer is being ended, the replies still due must be read, or
+// a later command would take them for its own: abort() then no longer cuts a wait short, it
+// bounds it (and every later wait of the scope) to kStopWaitMs.
+class FtpSession::ReplyShield {
+public:
+    ReplyShield(FtpSession& session, bool stopping)
+        : m_session(session), m_shielded(session.m_shielded), m_stopping(session.m_stopping) {
+        m_session.m_shielded = true;
+        m_session.m_stopping = m_stopping || stopping;
+    }
+    ~ReplyShield() {
+        m_session.m_shielded = m_shielded;
+        m_session.m_stopping = m_stopping;
+    }
+    ReplyShield(const ReplyShield&) = delete;
+    ReplyShield& operator=(const ReplyShield&) = delete;
+
+private:
+    FtpSession& m_session;
+    bool m_shielded;
+    bool m_stopping;
+};
+
 FtpSession::FtpSession() = default;
 
 FtpSession::~FtpSession() {
@@ -95,6 +121,11 @@ void FtpSession::dropSession() {
     m_controlPos = 0;
     m_fileState = FileState::None;
     m_dropped = true;
+    m_ready = false;
+}
+
+int FtpSession::waitBound(int timeoutMs) const {
+    return m_stopping ? std::min(timeoutMs, kStopWaitMs) : timeoutMs;
 }
 
 bool FtpSession::checkReady(std::string_view argument) {
@@ -116,7 +147,8 @@ bool FtpSession::checkReady(std::string_view a, std::string_view b) {
 int FtpSession::sendLine(std::string_view line) {
     std::string out(line);
     out += "\r\n";
-    const int err = m_control.writeAll(out.data(), out.size(), m_options.timeoutMs, &m_cancel);
+    const int err = m_control.writeAll(out.data(), out.size(), waitBound(m_options.timeoutMs),
+                                       m_shielded ? nullptr : &m_cancel);
     if (err != kErrNone) {
         if (err == kErrOperationCancelled)
             m_cancel.reset();
@@ -149,7 +181,13 @@ int FtpSession::readLine(std::string& line, int timeoutMs) {
         }
         char chunk[4096];
         std::size_t got = 0;
-        const int err = m_control.readSome(chunk, sizeof chunk, got, timeoutMs, &m_cancel);
+        const int err =
+            m_control.readSome(chunk, sizeof chunk, got, waitBound(timeoutMs), &m_cancel);
+        if (err == kErrOperationCancelled && m_shielded) {
+            m_cancel.reset();
+            m_stopping = true;
+            continue;
+        }
         if (err != kErrNone)
             return err == kErrConnectionReset ? kErrFtpDropped : err;
         if (got == 0)
@@ -162,13 +200,26 @@ int FtpSession::readReply(FtpReply& reply, int timeoutMs) {
     if (timeoutMs < 0)
         timeoutMs = m_options.timeoutMs;
     FtpReplyReader reader;
+    const int err = readReplyLines(reader, reply, timeoutMs);
+    if (err != kErrOperationCancelled)
+        return err;
+    if (m_ready)
+        return settleStoppedReply(reader, timeoutMs);
+    m_cancel.reset(); // connecting or closing: a stop ends the session
+    dropSession();
+    return err;
+}
+
+// The lines of one reply, added to `reader` (which may hold the first lines already). Only an
+// unshielded wait returns kErrOperationCancelled, with the session left as it was.
+int FtpSession::readReplyLines(FtpReplyReader& reader, FtpReply& reply, int timeoutMs) {
     std::string line;
     for (;;) {
         const int err = readLine(line, timeoutMs);
+        if (err == kErrOperationCancelled)
+            return err;
         if (err != kErrNone) {
             // The reply stream is out of step (or gone): nothing later can be trusted.
-            if (err == kErrOperationCancelled)
-                m_cancel.reset();
             dropSession();
             return err;
         }
@@ -188,6 +239,24 @@ int FtpSession::readReply(FtpReply& reply, int timeoutMs) {
         }
         return kErrNone;
     }
+}
+
+// A stop while a reply is on its way: the reply is still read (within kStopWaitMs), a transfer
+// it started (1xx) is aborted, and otherwise NOOP marks the end of anything else still due, so
+// the next command reads its own reply. The session is closed only when the server does not
+// answer in time. The call fails with kErrOperationCancelled either way.
+int FtpSession::settleStoppedReply(FtpReplyReader& reader, int timeoutMs) {
+    m_cancel.reset();
+    ReplyShield shield(*this, true);
+    FtpReply reply;
+    if (readReplyLines(reader, reply, timeoutMs) != kErrNone)
+        return kErrOperationCancelled;
+    if (reply.isPreliminary())
+        return abortStartedTransfer();
+    const std::string keep = m_lastResponse;
+    if (resynchronise() == kErrNone)
+        m_lastResponse = keep;
+    return kErrOperationCancelled;
 }
 
 bool FtpSession::controlHasData(int timeoutMs) {
@@ -391,7 +460,8 @@ bool FtpSession::connect(const SessionOptions& options) {
     m_rejected.reset();
     m_tlsContext.reset();
     m_dropped = false;
-    m_hasMlsd = m_hasMlst = m_utf8 = m_hasSize = m_epsvFailed = m_eprtFailed = false;
+    m_hasMlsd = m_hasMlst = m_utf8 = m_hasSize = m_hasMdtm = m_hasMfmt = false;
+    m_epsvFailed = m_eprtFailed = false;
     m_system = ListingFamily::Unknown;
     m_listAll = ListAll::Unknown;
     m_lastResponse.clear();
@@ -454,6 +524,7 @@ bool FtpSession::connect(const SessionOptions& options) {
     if (err != kErrNone)
         return failConnect(err);
     m_dropped = false;
+    m_ready = true;
     return succeed();
 }
 
@@ -549,10 +620,8 @@ int FtpSession::secureData() {
         return kErrNone;
     m_data.close();
     m_listener.close();
-    if (err == kErrOperationCancelled) {
-        m_cancel.reset();
-        return err;
-    }
+    if (err == kErrOperationCancelled)
+        return abortStartedTransfer();
     const std::string keep = m_lastResponse;
     FtpReply reply;
     if (readReply(reply, std::min(m_options.timeoutMs, 5000)) != kErrNone)
@@ -579,6 +648,10 @@ int FtpSession::readFeatures() {
             m_utf8 = true;
         else if (startsWithNoCase(feature, "SIZE"))
             m_hasSize = true;
+        else if (startsWithNoCase(feature, "MDTM"))
+            m_hasMdtm = true;
+        else if (startsWithNoCase(feature, "MFMT"))
+            m_hasMfmt = true;
     }
     return kErrNone;
 }
@@ -602,6 +675,7 @@ bool FtpSession::close(bool waitForGoodbye) {
     if (m_fileState != FileState::None)
         abortTransfer();
     m_found.clear();
+    m_ready = false; // a stop while saying goodbye just closes
     int result = kErrNone;
     if (m_control.valid()) {
         result = sendLine("QUIT");
@@ -665,6 +739,47 @@ std::optional<bool> FtpSession::pathExists(std::string_view path) {
     if (reply.code == 213)
         return true;
     return std::nullopt; // a 550 could be a folder as well as a missing name
+}
+
+std::optional<std::int64_t> FtpSession::modificationTime(std::string_view path) {
+    CallScope scope(*this);
+    if (!checkReady(path))
+        return std::nullopt;
+    if (path.empty() || !m_hasMdtm) {
+        fail(kErrInvalidOperation);
+        return std::nullopt;
+    }
+    FtpReply reply;
+    const int err = command(joinCommand("MDTM", path), reply);
+    if (err != kErrNone) {
+        fail(err);
+        return std::nullopt;
+    }
+    if (!reply.isSuccess()) {
+        fail(replyError(reply));
+        return std::nullopt;
+    }
+    const auto time = reply.lines.size() == 1 ? ParseMdtmReply(reply.lines.front()) : std::nullopt;
+    if (!time) {
+        fail(kErrInvalidServerResponse);
+        return std::nullopt;
+    }
+    succeed();
+    return time;
+}
+
+bool FtpSession::setModificationTime(std::string_view path, std::int64_t secondsUtc) {
+    CallScope scope(*this);
+    if (!checkReady(path))
+        return false;
+    const std::optional<std::string> time = FormatTimeVal(secondsUtc);
+    if (path.empty() || !m_hasMfmt || !time)
+        return fail(kErrInvalidOperation);
+    FtpReply reply;
+    const int err = command("MFMT " + *time + " " + std::string(path), reply);
+    if (err != kErrNone)
+        return fail(err);
+    return reply.isSuccess() ? succeed() : fail(replyError(reply));
 }
 
 bool FtpSession::sendCommand(std::string_view line, FtpReply& reply) {
@@ -744,8 +859,10 @@ int FtpSession::openPassive() {
         const int waited = buffered ? kErrNone
                                     : WaitForSocket(m_control.fd(), POLLIN,
                                                     std::min(m_options.timeoutMs, 5000), &m_cancel);
-        if (waited == kErrOperationCancelled)
-            return waited;
+        if (waited == kErrOperationCancelled) {
+            FtpReplyReader reader; // EPSV's answer is still due
+            return settleStoppedReply(reader, m_options.timeoutMs);
+        }
         if (waited == kErrNone) {
             err = readReply(reply);
             if (err != kErrNone)
@@ -846,7 +963,7 @@ int FtpSession::awaitServerConnection(FtpReply& reply) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(m_options.timeoutMs);
     for (;;) {
         if (m_cancel.isCancelled())
-            return kErrOperationCancelled;
+            return abortStartedTransfer();
         const auto left = std::max<long long>(
             0,
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count());
@@ -859,9 +976,11 @@ int FtpSession::awaitServerConnection(FtpReply& reply) {
         if (n < 0)
             return kErrInternalError;
         if (m_cancel.isCancelled())
-            return kErrOperationCancelled;
+            return abortStartedTransfer();
         if (fds[0].revents != 0) {
             const int err = m_listener.acceptFrom(m_peer, 0, &m_cancel, m_data);
+            if (err == kErrOperationCancelled)
+                return abortStartedTransfer();
             if (err != kErrTimeout)
                 return err; // accepted, or the listener failed
             continue;       // a stranger was turned away
@@ -892,6 +1011,7 @@ int FtpSession::openDataConnection(std::string_view commandLine, FtpReply& first
     m_bufferPos = m_bufferLen = 0;
     m_transferred = 0;
     m_dataTruncated = false;
+    m_grewTold = false;
     bool passive = m_options.passive;
     // The other mode is tried once, when this one's data connection could not be made.
     auto switchMode = [&](bool canSwitch) {
@@ -1022,14 +1142,21 @@ int FtpSession::finishTransfer() {
         if (!reply.isSuccess())
             return replyError(reply);
     }
-    if (m_fileState == FileState::Reading && m_expectedSize && m_transferred != *m_expectedSize)
-        return m_dataTruncated ? kErrTlsTruncated
-                               : kErrConnectionAborted; // the data connection ended early
+    // Fewer bytes than announced: the data connection ended early, whatever the reply says.
+    // More: the file grew while it was sent (a log being written), and what came is the file
+    // as it was when sent.
+    if (m_fileState == FileState::Reading && m_expectedSize && m_transferred < *m_expectedSize)
+        return m_dataTruncated ? kErrTlsTruncated : kErrShortTransfer;
+    if (m_fileState == FileState::Reading && m_expectedSize && m_transferred > *m_expectedSize &&
+        !std::exchange(m_grewTold, true))
+        tell("The file grew while it was sent: " + std::to_string(m_transferred) +
+             " bytes arrived, " + std::to_string(*m_expectedSize) + " were announced.");
     return kErrNone;
 }
 
 void FtpSession::abortTransfer() {
     const bool writing = m_fileState == FileState::Writing;
+    const bool stopped = m_cancel.isCancelled();
     m_cancel.reset();
     if (!writing)
         m_data.close();
@@ -1040,15 +1167,33 @@ void FtpSession::abortTransfer() {
         m_data.close();
         return;
     }
+    sendAbort(stopped);
+}
+
+// ABOR for the transfer in progress, and every reply it causes read (within kStopWaitMs each
+// when `stopped`). An upload's data connection goes only after ABOR, and with a reset: an
+// orderly close would tell the server that the file is complete.
+void FtpSession::sendAbort(bool stopped) {
+    ReplyShield shield(*this, stopped);
     const std::string keep = m_lastResponse;
     const int sent = sendLine("ABOR");
-    // An upload's data connection goes only after ABOR, and with a reset: an orderly close
-    // would tell the server that the file is complete.
     m_data.closeWithReset();
+    m_finalReplyRead = true;
     if (sent != kErrNone || awaitAbortAnswer() != kErrNone)
         return;
     if (m_lastResponse.empty())
         m_lastResponse = keep;
+}
+
+// A stop after the transfer command's 1xx and before the transfer was handed to the caller:
+// the transfer is aborted as abortTransfer() does.
+int FtpSession::abortStartedTransfer() {
+    m_cancel.reset();
+    m_listener.close();
+    if (m_control.valid())
+        sendAbort(true);
+    m_data.close();
+    return kErrOperationCancelled;
 }
 
 // Reads the replies that an ABOR causes, up to and including ABOR's own: "426" (or another
@@ -1062,7 +1207,13 @@ int FtpSession::awaitAbortAnswer() {
         return err;
     if (reply.isError())
         return readReply(reply);
-    err = sendLine("NOOP");
+    return resynchronise();
+}
+
+// NOOP, and every reply up to its "200": whatever was still on its way is read and set aside.
+int FtpSession::resynchronise() {
+    FtpReply reply;
+    int err = sendLine("NOOP");
     for (int i = 0; err == kErrNone && i < 4; ++i) {
         err = readReply(reply);
         if (err == kErrNone && reply.code == 200)
@@ -1113,11 +1264,8 @@ bool FtpSession::openFile(std::string_view path, OpenMode mode) {
         openDataConnection(joinCommand(mode == OpenMode::Read ? "RETR" : "STOR", path), reply);
     if (err != kErrNone) {
         m_expectedSize.reset();
-        if (err == kErrOperationCancelled) {
-            m_fileState = FileState::Reading;
-            handleCancel();
-            return false;
-        }
+        if (err == kErrOperationCancelled)
+            return fail(err); // the session is in step again, a started transfer aborted
         if (err == kErrTimeout && m_control.valid()) {
             // A 150 without a data connection: tell the server to stop waiting as well.
             m_fileState = FileState::Reading;

@@ -52,10 +52,13 @@
 //
 // Files: while a file is open (openFile until closeFile) any other command fails with
 // kErrFtpTransferInProgress. readFile() fills the whole buffer unless the file ends; at the end
-// it returns true with 0 bytes after checking the server's final reply (a failed or short
-// transfer makes readFile and closeFile fail). Reads and writes are buffered below the block
-// size, so small blocks do not cost a system call each. closeFile() on a download that has not
-// reached its end aborts it (ABOR).
+// it returns true with 0 bytes after checking the server's final reply (a failed transfer makes
+// readFile and closeFile fail). A download that ended short of the size the server announced
+// fails with kErrShortTransfer even when its final reply is a success; one longer than
+// announced is a file that grew while it was sent (a log being written): it is what the file
+// was when sent, so it succeeds on a success reply, told through SessionOptions::notice.
+// Reads and writes are buffered below the block size, so small blocks do not cost a system
+// call each. closeFile() on a download that has not reached its end aborts it (ABOR).
 //
 // Files into and from descriptors: readFileTo() / writeFileFrom() move the data of an open
 // transfer straight between the data connection and a local file (splice / sendfile on Linux,
@@ -65,15 +68,22 @@
 //
 // Cancellation: abort() (any thread) makes the call in progress fail with
 // kErrOperationCancelled, and an open transfer fails at its next read or write, even when the
-// abort came between two of them. The transfer is then aborted with ABOR; the session waits
-// for the answer to ABOR (resynchronising with NOOP when it cannot tell the transfer's reply
-// from ABOR's) and stays usable, or, when the server does not answer, is closed. An abort()
-// while no call is in progress and no file is open is ignored: it never cancels a later call.
+// abort came between two of them. The session stays usable: a reply the call was waiting for
+// (SIZE, a transfer's 150 or final 226, a listing's, CWD, DELE, RNFR / RNTO, ...) is still read;
+// a transfer that had started (its 150 came, or data was flowing) is aborted with ABOR and the
+// answers to ABOR are read (resynchronising with NOOP when the transfer's reply cannot be told
+// from ABOR's); after any other reply, NOOP and its 200 mark the end of what was due. Each of
+// these waits ends after min(timeoutMs, 3 s); only when the server does not answer in that time
+// is the session closed. A further abort() while a stop is settled changes nothing; one while
+// closeFile() aborts a transfer bounds its waits the same way. An abort() while no call is in
+// progress and no file is open is ignored: it never cancels a later call.
 // A stopped upload sends ABOR before it resets its data connection, so the server does not
-// take the cut for the end of the file (what it keeps of it is the caller's to remove).
+// take the cut for the end of the file (what it keeps of it is the caller's to remove, with the
+// same session). A stop during connect() or close() leaves the session closed.
 //
 // A 421 reply at any point, or a lost control connection, closes the session: that call and
-// every later one fail with kErrFtpDropped (lastResponse() keeps the 421 text). A reply that
+// every later one fail with kErrFtpDropped (a call being stopped still fails with
+// kErrOperationCancelled; lastResponse() keeps the 421 text). A reply that
 // does not come in time (kErrTimeout), or an overlong or malformed one, also closes it, since
 // a late reply would be taken for the answer to the next command.
 //
@@ -132,6 +142,10 @@
 // close: a bare close short of the announced size is kErrTlsTruncated, otherwise the final
 // reply decides, as in plain FTP. splice / sendfile are not used under TLS.
 //
+// Modification times: modificationTime() asks MDTM and setModificationTime() sends MFMT, each
+// only where the server's FEAT listed it (a server whose FEAT leaves them out, or that refuses
+// FEAT, is never asked). Times are seconds since 1970 UTC both ways, as RFC 3659 has them.
+//
 // Records: DirEntry (ftp/dir_entry.h) maps field by field onto a directory-search record:
 // attributes (0x10 directory, 0x01 read-only, 0x02 hidden for dot names, 0x20 archive for
 // files), creationTime / lastAccessTime / lastWriteTime in seconds since 1970 UTC (0 when the
@@ -173,7 +187,7 @@ struct SessionOptions {
     bool spliceDownloads = false;
     // Told, on the calling thread and during the call, of a change of course the caller may
     // want to log: a passive / active fallback, a transfer taken as complete without its final
-    // reply. One English sentence each; empty: not told.
+    // reply, a download longer than announced. One English sentence each; empty: not told.
     std::function<void(const std::string&)> notice;
 
     // FTP over TLS. Port 0 means 990 for Implicit, else 21.
@@ -246,6 +260,16 @@ public:
     // says nothing, since SIZE fails on folders too). nullopt when the server cannot tell;
     // lastError() is kErrNone when the server answered, else the failure's number.
     std::optional<bool> pathExists(std::string_view path);
+    // MDTM (RFC 3659): the file's modification time in seconds since 1970 UTC; nullopt when the
+    // server does not offer MDTM in FEAT, refuses it, or answers something unreadable
+    // (lastError tells: kErrInvalidOperation, kErrExtendedError, kErrInvalidServerResponse).
+    std::optional<std::int64_t> modificationTime(std::string_view path);
+    // Whether FEAT offered MFMT.
+    bool canSetModificationTime() const { return m_hasMfmt; }
+    // MFMT YYYYMMDDHHMMSS path: sets the file's modification time (UTC); false with
+    // kErrInvalidOperation when MFMT is not offered (or the time is outside the years
+    // 1000-9999), else the server's refusal.
+    bool setModificationTime(std::string_view path, std::int64_t secondsUtc);
     // Whether the server compares names without regard to case: its SYST reply (asked at
     // login) names a Windows system, as "215 Windows_NT" does.
     bool namesIgnoreCase() const { return m_system == ListingFamily::Dos; }
@@ -279,6 +303,7 @@ public:
 private:
     enum class FileState { None, Reading, Writing };
     class CallScope;
+    class ReplyShield;
 
     bool fail(int error);
     bool succeed();
@@ -287,6 +312,10 @@ private:
     int sendLine(std::string_view line);
     int readLine(std::string& line, int timeoutMs);
     int readReply(FtpReply& reply, int timeoutMs = -1);
+    int readReplyLines(FtpReplyReader& reader, FtpReply& reply, int timeoutMs);
+    int settleStoppedReply(FtpReplyReader& reader, int timeoutMs);
+    int resynchronise();
+    int waitBound(int timeoutMs) const;
     int command(std::string_view line, FtpReply& reply);
     bool simpleCommand(std::string_view verb, std::string_view argument);
     void dropSession();
@@ -315,6 +344,8 @@ private:
     int flushWriteBuffer();
     int finishTransfer();
     void abortTransfer();
+    void sendAbort(bool stopped);
+    int abortStartedTransfer();
     void resetFile();
     int awaitAbortAnswer();
     std::optional<bool> transferGate(FileState state);
@@ -339,6 +370,8 @@ private:
     bool m_hasMlst = false;
     bool m_utf8 = false;
     bool m_hasSize = false;
+    bool m_hasMdtm = false;
+    bool m_hasMfmt = false;
     ListingFamily m_system = ListingFamily::Unknown;
     std::size_t m_unreadable = 0;
     std::string m_firstUnreadable;
@@ -348,6 +381,9 @@ private:
     bool m_epsvFailed = false;
     bool m_eprtFailed = false;
     bool m_dropped = false;
+    bool m_ready = false;    // logged in: a stop during a reply wait keeps the session
+    bool m_shielded = false; // replies still due are being read: abort() only bounds waits
+    bool m_stopping = false; // a stop is being settled: waits end after kStopWaitMs
 
     // The data connection of the transfer in progress.
     FileState m_fileState = FileState::None;
@@ -372,6 +408,7 @@ private:
     std::optional<CertificateInfo> m_rejected;
     std::unique_ptr<TlsContext> m_tlsContext;
     bool m_dataTruncated = false; // the data connection ended without close_notify
+    bool m_grewTold = false;      // the download's growth was told through notice
 
     // The matches of the last directory search.
     std::vector<DirEntry> m_found;

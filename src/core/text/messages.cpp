@@ -12,9 +12,9 @@ namespace tw {
 namespace {
 constexpr int kFirstFtpError = 12001;
 constexpr int kLastFtpError = 12174;
-// The engine's FTP over TLS numbers, beside the range above.
-constexpr int kFirstTlsError = 12180;
-constexpr int kLastTlsError = 12188;
+// The engine's own numbers (FTP over TLS, a short download), beside the range above.
+constexpr int kFirstEngineError = 12180;
+constexpr int kLastEngineError = 12189;
 const QString kErrorCaption = QStringLiteral("Error");
 } // namespace
 
@@ -81,7 +81,7 @@ QString Messages::SystemErrorText(int code) {
 
 QString Messages::ErrorText(int code) {
     if ((code >= kFirstFtpError && code <= kLastFtpError) ||
-        (code >= kFirstTlsError && code <= kLastTlsError))
+        (code >= kFirstEngineError && code <= kLastEngineError))
         return CutText(LookupString(code).value_or(QString()), kMessageLimit);
     return SystemErrorText(code);
 }

@@ -132,6 +132,8 @@ const StringEntry kFtpErrors[] = {
     {12186, u"The server refused to protect the data connection."},
     {12187, u"The secure data connection could not be established."},
     {12188, u"The secure connection was closed without its proper end."},
+    // A download that ended before the size the server announced.
+    {12189, u"The server sent fewer bytes than the file's size: the transfer was cut short."},
 };
 } // namespace
 

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -308,6 +310,40 @@ TEST_P(RealServer, NamesThatAreNotUtf8RoundTrip) {
     EXPECT_TRUE(fs::exists(local(renamed)));
     ASSERT_TRUE(m_session.deleteFile(remote(renamed)));
     EXPECT_FALSE(fs::exists(local(renamed)));
+}
+
+// vsftpd offers MDTM only; pyftpdlib offers MDTM and MFMT, and lets only its named account
+// (not the anonymous one) change a file's time.
+TEST_P(RealServer, ModificationTimes) {
+    constexpr std::int64_t kThen = 1614834367; // 2021-03-04 05:06:07 UTC
+    constexpr std::int64_t kLater = 1234567890;
+    tw::test::WritePatternFile(local("dated.txt"), 10, 8);
+    const timespec times[2] = {{kThen, 0}, {kThen, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, local("dated.txt").c_str(), times, 0), 0);
+    EXPECT_EQ(m_session.modificationTime(remote("dated.txt")), std::optional(kThen));
+    EXPECT_EQ(m_session.lastError(), kErrNone);
+    EXPECT_EQ(m_session.modificationTime(remote("missing.txt")), std::nullopt);
+    EXPECT_EQ(m_session.lastError(), kErrExtendedError);
+    EXPECT_EQ(m_session.lastResponse().substr(0, 3), "550");
+
+    const bool mfmt = GetParam().kind == FtpTestServer::Kind::Pyftpdlib;
+    EXPECT_EQ(m_session.canSetModificationTime(), mfmt);
+    EXPECT_FALSE(m_session.setModificationTime(remote("dated.txt"), kLater));
+    EXPECT_EQ(m_session.lastError(), mfmt ? kErrExtendedError : kErrInvalidOperation);
+    if (!mfmt)
+        return;
+    FtpSession named;
+    SessionOptions o = options();
+    o.user = m_server->user();
+    o.password = m_server->password();
+    ASSERT_TRUE(named.connect(o)) << named.lastResponse();
+    ASSERT_TRUE(named.setModificationTime("/dated.txt", kLater)) << named.lastResponse();
+    struct stat st {};
+    ASSERT_EQ(::stat(local("dated.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mtime, kLater);
+    EXPECT_EQ(named.modificationTime("/dated.txt"), std::optional(kLater));
+    EXPECT_FALSE(named.setModificationTime("/dated.txt", std::int64_t{253402300800}));
+    EXPECT_EQ(named.lastError(), kErrInvalidOperation);
 }
 
 TEST_P(RealServer, AbortFromAnotherThreadLeavesTheSessionUsable) {

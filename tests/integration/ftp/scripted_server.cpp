@@ -376,6 +376,25 @@ bool ScriptedServer::sendData(std::string_view bytes) {
     return true;
 }
 
+bool ScriptedServer::receiveData(std::string* bytes) {
+    for (int waited = 0; m_data >= 0 && waited < 5000 && !m_stop;) {
+        pollfd p{m_data, POLLIN, 0};
+        if (::poll(&p, 1, 50) <= 0) {
+            waited += 50;
+            continue;
+        }
+        char buf[16384];
+        const ssize_t n = ::recv(m_data, buf, sizeof buf, 0);
+        if (n == 0)
+            return true;
+        if (n < 0)
+            return false;
+        if (bytes)
+            bytes->append(buf, static_cast<std::size_t>(n));
+    }
+    return false;
+}
+
 void ScriptedServer::closeData() {
     if (m_dataSsl) {
         SSL_shutdown(m_dataSsl); // close_notify

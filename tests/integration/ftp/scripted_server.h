@@ -45,6 +45,9 @@ public:
     int listenData();
     bool acceptData();
     bool sendData(std::string_view bytes);
+    // Reads a plain data connection to its end: true for an orderly end, false for a reset or
+    // 5 s of silence.
+    bool receiveData(std::string* bytes = nullptr);
     void closeData();
     // Answers an EPSV with a data listener (the client connects before its transfer command).
     void passive();

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <functional>
 #include <future>
 #include <net/if.h>
 #include <netinet/in.h>
@@ -16,6 +17,7 @@
 #include <sched.h>
 #include <sys/ioctl.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace tw::ftp;
@@ -342,6 +344,135 @@ TEST(Transfer, CompleteDataWithoutTheFinalReplyIsComplete) {
     EXPECT_EQ(session.lastError(), kErrFtpDropped);
 }
 
+// A stop while the engine waits for a reply leaves a working session: the reply is still read,
+// a transfer it started is aborted, and the next command reads its own reply. The server holds
+// back the reply named by `stall` until the client has been stopped; when it holds it back for
+// longer than the stop waits, the session is closed instead.
+TEST(Stop, DuringEveryReplyWaitKeepsTheSession) {
+    using Action = std::function<bool(FtpSession&)>;
+    const Action download = [](FtpSession& s) {
+        if (!s.openFile("f.bin", FtpSession::OpenMode::Read))
+            return false;
+        char buf[64];
+        std::size_t n = 0;
+        bool ok = true;
+        while ((ok = s.readFile(buf, sizeof buf, n)) && n > 0) {
+        }
+        const int error = s.lastError();
+        const bool closed = s.closeFile();
+        EXPECT_EQ(s.lastError(), error);
+        return ok && closed;
+    };
+    const Action upload = [](FtpSession& s) {
+        if (!s.openFile("up.bin", FtpSession::OpenMode::Write))
+            return false;
+        std::size_t n = 0;
+        const bool ok = s.writeFile("hello", 5, n);
+        return s.closeFile() && ok;
+    };
+    const Action list = [](FtpSession& s) {
+        DirEntry e;
+        return s.findFirstFile("*.*", e);
+    };
+    struct Row {
+        std::string stall; // the reply held back: a command, or a command and the reply's code
+        Action action;
+        bool keepsSession = true;
+        int holdMs = 500;
+    };
+    const std::vector<Row> rows = {
+        {"SIZE", download},
+        {"RETR 150", download},
+        {"RETR 226", download},
+        {"STOR 150", upload},
+        {"STOR 226", upload},
+        {"LIST 150", list},
+        {"LIST 226", list},
+        {"CWD", [](FtpSession& s) { return s.setCurrentDirectory("/sub"); }},
+        {"DELE", [](FtpSession& s) { return s.deleteFile("old.bin"); }},
+        {"RNFR", [](FtpSession& s) { return s.renameFile("a", "b"); }},
+        {"RNTO", [](FtpSession& s) { return s.renameFile("a", "b"); }},
+        {"CWD", [](FtpSession& s) { return s.setCurrentDirectory("/sub"); }, false, 5000},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.stall + (row.keepsSession ? "" : ", never answered in time"));
+        std::atomic<bool> reached{false};
+        ScriptedServer server([&row, &reached](ScriptedServer& s) {
+            s.login({"SIZE"});
+            const auto answer = [&](const std::string& key, const std::string& line) {
+                if (key == row.stall) {
+                    reached = true;
+                    s.sleepMs(row.holdMs);
+                }
+                s.reply(line);
+            };
+            for (std::string c = s.command(); !c.empty(); c = s.command()) {
+                const std::string verb = c.substr(0, c.find(' '));
+                if (verb == "EPSV") {
+                    const int port = s.listenData();
+                    s.reply("229 Entering Extended Passive Mode (|||" + std::to_string(port) +
+                            "|)");
+                    s.acceptData();
+                } else if (verb == "SIZE") {
+                    answer("SIZE", "213 5");
+                } else if (verb == "RETR") {
+                    answer("RETR 150", "150 Opening BINARY mode data connection (5 bytes).");
+                    s.sendData("hello");
+                    s.closeData();
+                    answer("RETR 226", "226 Transfer complete.");
+                } else if (verb == "STOR") {
+                    answer("STOR 150", "150 Ok to send data.");
+                    const bool whole = s.receiveData();
+                    s.closeData();
+                    answer("STOR 226", whole ? "226 Transfer complete." : "426 Connection lost.");
+                } else if (verb == "LIST") {
+                    answer("LIST 150", "150 Here comes the directory listing.");
+                    s.sendData(kTwoLines);
+                    s.closeData();
+                    answer("LIST 226", "226 Directory send OK.");
+                } else if (verb == "CWD" || verb == "DELE" || verb == "RNTO") {
+                    answer(verb, "250 Done.");
+                } else if (verb == "RNFR") {
+                    answer(verb, "350 Ready for RNTO.");
+                } else if (verb == "ABOR") {
+                    s.reply("225 No transfer to ABOR.");
+                } else if (verb == "NOOP") {
+                    s.reply("200 NOOP ok.");
+                } else if (verb == "PWD") {
+                    s.reply("257 \"/still here\"");
+                } else if (verb == "QUIT") {
+                    s.reply("221 Goodbye.");
+                    return;
+                } else {
+                    s.reply("502 Not here.");
+                }
+            }
+        });
+        FtpSession session;
+        ASSERT_TRUE(session.connect(optionsFor(server, 20000)));
+        std::thread stopper([&] {
+            while (!reached)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            session.abort();
+        });
+        const bool ok = row.action(session);
+        stopper.join();
+        EXPECT_FALSE(ok);
+        EXPECT_EQ(session.lastError(), kErrOperationCancelled);
+        EXPECT_EQ(session.isConnected(), row.keepsSession);
+        if (row.keepsSession) {
+            std::string cwd;
+            EXPECT_TRUE(session.getCurrentDirectory(cwd)) << session.lastError();
+            EXPECT_EQ(cwd, "/still here");
+            DirEntry e;
+            EXPECT_TRUE(session.findFirstFile("*.*", e)) << session.lastError();
+        }
+        session.close();
+        server.finish();
+    }
+}
+
 TEST(PassiveFallback, SwallowedEpsvIsRetriedWithPasvAndALateAnswerIsSetAside) {
     for (const std::string late : {"", "229 Entering Extended Passive Mode (|||1|)", "500 No."}) {
         ScriptedServer server([&late](ScriptedServer& s) {
@@ -474,4 +605,43 @@ TEST(PathExists, MlstThenSizeAndTheServersCase) {
     EXPECT_EQ(session.pathExists("a.txt"), std::optional<bool>(true));
     EXPECT_EQ(session.pathExists("dir"), std::nullopt);
     EXPECT_EQ(session.lastError(), kErrNone);
+}
+
+// MDTM is asked only where FEAT listed it; an answer that is no time-val is told apart from a
+// refusal.
+TEST(ModificationTime, OnlyWhereOfferedAndOnlyReadableAnswers) {
+    struct Row {
+        std::vector<std::string> features;
+        std::string answer; // to MDTM; empty: not asked
+        int error;
+    };
+    for (const Row& row : std::vector<Row>{
+             {{"MDTM"}, "213 20210304050607", kErrNone},
+             {{"MDTM"}, "213 20210304050607 UTC", kErrInvalidServerResponse},
+             {{"MDTM"}, "213 2021-03-04 05:06:07", kErrInvalidServerResponse},
+             {{"MDTM"}, "550 Not a plain file.", kErrExtendedError},
+             {{"SIZE"}, "", kErrInvalidOperation},
+             {{}, "", kErrInvalidOperation},
+         }) {
+        SCOPED_TRACE(row.answer);
+        ScriptedServer server([&row](ScriptedServer& s) {
+            s.login(row.features);
+            if (!row.answer.empty() && s.command().rfind("MDTM ", 0) == 0)
+                s.reply(row.answer);
+            s.drain();
+        });
+        FtpSession session;
+        ASSERT_TRUE(session.connect(optionsFor(server)));
+        const auto time = session.modificationTime("/a file.txt");
+        EXPECT_EQ(session.lastError(), row.error);
+        EXPECT_EQ(time,
+                  row.error == kErrNone ? std::optional<std::int64_t>(1614834367) : std::nullopt);
+        EXPECT_FALSE(session.canSetModificationTime());
+        EXPECT_FALSE(session.setModificationTime("/a file.txt", 0));
+        EXPECT_EQ(session.lastError(), kErrInvalidOperation);
+        session.close();
+        const auto commands = server.finish();
+        EXPECT_EQ(contains(commands, "MDTM /a file.txt"), !row.answer.empty());
+        EXPECT_FALSE(contains(commands, "MFMT"));
+    }
 }

@@ -21,9 +21,9 @@ constexpr int kBuiltinFirst = 60000;
 constexpr int kBuiltinLast = 60135;
 constexpr int kFtpFirst = 12001;
 constexpr int kFtpLast = 12174;
-// The engine's FTP over TLS numbers follow the range.
+// The engine's own numbers (FTP over TLS, a short download) follow the range.
 constexpr int kTlsFirst = 12180;
-constexpr int kTlsLast = 12188;
+constexpr int kTlsLast = 12189;
 bool isEngineId(int id) {
     return (id >= kFtpFirst && id <= kFtpLast) || (id >= kTlsFirst && id <= kTlsLast);
 }

@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <limits>
+#include <optional>
 #include <string>
+#include <string_view>
 
 using namespace tw::ftp;
 
@@ -104,4 +108,55 @@ TEST(FtpReply, PassiveReplies) {
     EXPECT_EQ(ParsePasvReply("227 Entering Passive Mode (127,0,0,1,300,1)"), -1);
     EXPECT_EQ(ParsePasvReply("227 Entering Passive Mode (127,0,0,1)"), -1);
     EXPECT_EQ(ParsePasvReply("227 Entering Passive Mode (1,2,3,4,0,0)"), -1);
+}
+
+// MDTM answers are RFC 3659 time-vals in UTC: 14 digits and an optional fraction, nothing else.
+TEST(FtpReply, ModificationTimes) {
+    struct Row {
+        const char* line;
+        std::optional<std::int64_t> seconds;
+    };
+    const Row rows[] = {
+        {"213 19980615100045", 897904845},
+        {"213 19980615100045.014", 897904845},
+        {"213 19700101000000", 0},
+        {"213 20000229123000", 951827400},
+        {"213 20240229235960", 1709251200}, // a leap second is the next minute's first
+        {"213 10000101000000", -30610224000},
+        {"213 99991231235959", 253402300799},
+        {"213 1998061510004", std::nullopt},   // 13 digits
+        {"213 199806151000450", std::nullopt}, // 15 digits
+        {"213 191000615100045", std::nullopt}, // the year 19100 of a broken server
+        {"213 09990101000000", std::nullopt},  // before the year 1000
+        {"213 19981315100045", std::nullopt},  // month 13
+        {"213 19980015100045", std::nullopt},  // month 0
+        {"213 19980600100045", std::nullopt},  // day 0
+        {"213 19980230100045", std::nullopt},  // 30 February
+        {"213 20230229000000", std::nullopt},  // 29 February of a common year
+        {"213 19980615240000", std::nullopt},  // hour 24
+        {"213 19980615106000", std::nullopt},  // minute 60
+        {"213 19980615100061", std::nullopt},  // second 61
+        {"213 19980615100045.", std::nullopt}, // a point without a fraction
+        {"213 19980615100045.0a", std::nullopt},
+        {"213 19980615100045 ", std::nullopt},
+        {"213  19980615100045", std::nullopt},
+        {"213 +1998061510004", std::nullopt},
+        {"213-19980615100045", std::nullopt},
+        {"250 19980615100045", std::nullopt},
+        {"550 No such file.", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(ParseMdtmReply(row.line), row.seconds) << row.line;
+
+    for (const Row& row : rows) {
+        if (!row.seconds || std::string_view(row.line).find('.') != std::string_view::npos ||
+            std::string_view(row.line).substr(16, 2) == "60")
+            continue;
+        EXPECT_EQ(FormatTimeVal(*row.seconds), std::string(row.line + 4)) << row.line;
+    }
+    for (const std::int64_t outside :
+         {std::int64_t{-30610224001}, std::int64_t{253402300800},
+          std::numeric_limits<std::int64_t>::min(), std::numeric_limits<std::int64_t>::max()})
+        EXPECT_EQ(FormatTimeVal(outside), std::nullopt) << outside;
 }
