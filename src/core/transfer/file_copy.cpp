@@ -9,8 +9,6 @@
 #include "ftp/ftp_reply.h"
 #include "ftp/ftp_session.h"
 #include "ftp/replacing_file.h"
-#include <QDateTime>
-#include <QTimeZone>
 
 #include <cerrno>
 #include <chrono>
@@ -103,33 +101,6 @@ int replyCode(const std::string& response) {
     return std::max(ftp::ReplyCode(response), 0);
 }
 
-// TEMPORARY until the engine's MDTM / MFMT calls are merged.
-std::optional<std::int64_t> shimModificationTime(ftp::FtpSession& s, std::string_view path) {
-    ftp::FtpReply reply;
-    if (!s.sendCommand("MDTM " + std::string(path), reply) || reply.code != 213)
-        return std::nullopt;
-    const std::string t = reply.lines.front().substr(4, 14);
-    QDateTime d = QDateTime::fromString(QString::fromStdString(t), u"yyyyMMddHHmmss"_qs);
-    d.setTimeSpec(Qt::UTC);
-    if (!d.isValid())
-        return std::nullopt;
-    return d.toSecsSinceEpoch();
-}
-bool shimCanSet(ftp::FtpSession& s) {
-    ftp::FtpReply reply;
-    if (!s.sendCommand("FEAT", reply))
-        return false;
-    for (const auto& l : reply.lines)
-        if (l.find("MFMT") != std::string::npos)
-            return true;
-    return false;
-}
-bool shimSet(ftp::FtpSession& s, std::string_view path, std::int64_t t) {
-    const QString text = QDateTime::fromSecsSinceEpoch(t, Qt::UTC).toString(u"yyyyMMddHHmmss"_qs);
-    ftp::FtpReply reply;
-    return s.sendCommand("MFMT " + text.toStdString() + " " + std::string(path), reply);
-}
-
 // The server answered the command with a permanent refusal (5xx).
 bool refusedByServer(const CopyEnvironment& env) {
     return env.session.lastError() == ftp::kErrExtendedError &&
@@ -184,7 +155,7 @@ namespace {
 // The downloaded file's date: the server's (MDTM) where it tells it, else the listing's.
 std::optional<std::int64_t> remoteDate(const CopyEnvironment& env, const CopyRequest& request) {
     if (env.session.isConnected())
-        if (const auto time = shimModificationTime(env.session, view(request.remotePath)))
+        if (const auto time = env.session.modificationTime(view(request.remotePath)))
             return time;
     if (request.listedTime != 0)
         return request.listedTime;
@@ -402,8 +373,8 @@ CopyOutcome UploadFile(const CopyEnvironment& env, const CopyRequest& request) {
         if (const CopyOutcome renamed = commitUpload(env, temporary, request.remotePath);
             !renamed.copied)
             return renamed;
-    if (env.options.KeepFileDates && shimCanSet(env.session))
-        shimSet(env.session, view(request.remotePath), std::int64_t(local.st_mtime));
+    if (env.options.KeepFileDates && env.session.canSetModificationTime())
+        env.session.setModificationTime(view(request.remotePath), std::int64_t(local.st_mtime));
     env.messages.LogText(FormatTransferSpeed(env.messages, elapsed, total));
     return CopyOutcome{true, false, false};
 }

@@ -308,8 +308,10 @@ TEST(FileCopy, AStopBeforeTheServerAnsweredStorRemovesTheTemporaryFile) {
     ScriptedServer server([](ScriptedServer& s) {
         s.login();
         s.passive();
-        s.command(); // STOR
-        s.command(); // ABOR, once the client stopped
+        s.command(); // STOR, answered only after the client stopped
+        s.sleepMs(600);
+        s.reply("150 Ok to send data.");
+        s.command(); // ABOR
         s.reply("426 Transfer aborted.");
         s.reply("226 Abort successful.");
         for (std::string c = s.command(); !c.empty() && c != "QUIT"; c = s.command())
@@ -336,6 +338,30 @@ TEST(FileCopy, AStopBeforeTheServerAnsweredStorRemovesTheTemporaryFile) {
         sent += c + "\n";
     EXPECT_TRUE(contains(commands, "DELE /.up.bin.tw-up")) << sent;
     EXPECT_FALSE(contains(commands, "DELE /up.bin")) << sent;
+}
+
+// A file that grew after the server told its size is fetched whole: the core counts what
+// arrived, not what the row or SIZE said.
+TEST(FileCopy, AFileThatGrewWhileSentIsCopiedWhole) {
+    ScriptedServer server([](ScriptedServer& s) {
+        s.login({"SIZE"});
+        s.command(); // SIZE
+        s.reply("213 500");
+        s.passive();
+        s.command(); // RETR
+        s.reply("150 Opening BINARY mode data connection (500 bytes).");
+        s.sendData(std::string(1200, 'g'));
+        s.closeData();
+        s.reply("226 Transfer complete.");
+        s.drain();
+    });
+    CopyFixture f;
+    ASSERT_TRUE(f.connect(server));
+    CopyRequest request = f.request("grown.log");
+    request.expectedSize = 500;
+    ASSERT_TRUE(DownloadFile(f.env(), request).copied) << f.port.log().join(u'\n').toStdString();
+    EXPECT_EQ(test::ReadWholeFile(f.dir.path() / "grown.log"), std::string(1200, 'g'));
+    f.session.close(false);
 }
 
 // Without MDTM the downloaded file takes the date its listing row showed.
