@@ -302,42 +302,48 @@ TEST(FileCopy, UploadsTakeTheirNameOnlyWhenStoredWhole) {
     }
 }
 
-// A Stop while the server has not yet answered STOR: the temporary file it may have made is
-// removed, and the Stop is no error.
-TEST(FileCopy, AStopBeforeTheServerAnsweredStorRemovesTheTemporaryFile) {
-    ScriptedServer server([](ScriptedServer& s) {
-        s.login();
-        s.passive();
-        s.command(); // STOR, answered only after the client stopped
-        s.sleepMs(600);
-        s.reply("150 Ok to send data.");
-        s.command(); // ABOR
-        s.reply("426 Transfer aborted.");
-        s.reply("226 Abort successful.");
-        for (std::string c = s.command(); !c.empty() && c != "QUIT"; c = s.command())
-            s.reply(c.rfind("DELE", 0) == 0 ? "250 Deleted." : "200 Ok.");
-    });
-    CopyFixture f;
-    ASSERT_TRUE(f.connect(server));
-    std::ofstream(f.dir.path() / "up.bin") << std::string(700, 'u');
-    std::thread stopper([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        f.stop = true;
-        f.session.abort();
-    });
-    const CopyOutcome result = UploadFile(f.env(), f.request("up.bin"));
-    stopper.join();
-    EXPECT_FALSE(result.copied);
-    EXPECT_TRUE(result.stopped);
-    EXPECT_TRUE(result.endsBatch);
-    EXPECT_FALSE(f.logStarts(u"Error: "_qs)) << f.port.log().join(u'\n').toStdString();
-    f.session.close(false);
-    const auto commands = server.finish();
-    std::string sent;
-    for (const std::string& c : commands)
-        sent += c + "\n";
-    EXPECT_TRUE(contains(commands, "DELE /.up.bin.tw-up")) << sent;
-    EXPECT_FALSE(contains(commands, "DELE /up.bin")) << sent;
+// A Stop while the server has not yet answered RETR or STOR is no error; an upload's temporary
+// file, which the server may have made, is removed, and an existing local file stays.
+TEST(FileCopy, AStopBeforeTheServersAnswerIsNoError) {
+    for (const bool upload : {false, true}) {
+        SCOPED_TRACE(upload ? "upload" : "download");
+        ScriptedServer server([](ScriptedServer& s) {
+            s.login();
+            s.passive();
+            s.command(); // RETR / STOR, answered only after the client stopped
+            s.sleepMs(600);
+            s.reply("150 Ok to send data.");
+            s.command(); // ABOR
+            s.reply("426 Transfer aborted.");
+            s.reply("226 Abort successful.");
+            for (std::string c = s.command(); !c.empty() && c != "QUIT"; c = s.command())
+                s.reply(c.rfind("DELE", 0) == 0 ? "250 Deleted." : "200 Ok.");
+        });
+        CopyFixture f;
+        ASSERT_TRUE(f.connect(server));
+        std::ofstream(f.dir.path() / "up.bin") << "old";
+        std::thread stopper([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            f.stop = true;
+            f.session.abort();
+        });
+        const CopyOutcome result = upload ? UploadFile(f.env(), f.request("up.bin"))
+                                          : DownloadFile(f.env(), f.request("up.bin"));
+        stopper.join();
+        EXPECT_FALSE(result.copied);
+        EXPECT_TRUE(result.stopped);
+        EXPECT_TRUE(result.endsBatch);
+        EXPECT_FALSE(f.logStarts(u"Error: "_qs)) << f.port.log().join(u'\n').toStdString();
+        EXPECT_EQ(test::ReadWholeFile(f.dir.path() / "up.bin"), "old");
+        EXPECT_EQ(f.localNames(), std::vector<std::string>{"up.bin"});
+        f.session.close(false);
+        const auto commands = server.finish();
+        std::string sent;
+        for (const std::string& c : commands)
+            sent += c + "\n";
+        EXPECT_EQ(contains(commands, "DELE /.up.bin.tw-up"), upload) << sent;
+        EXPECT_FALSE(contains(commands, "DELE /up.bin")) << sent;
+    }
 }
 
 // A file that grew after the server told its size is fetched whole: the core counts what
