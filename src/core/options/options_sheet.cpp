@@ -44,6 +44,7 @@ constexpr OptionCheck kTransferChecks[] = {
     {105, u"&Prompt for Destination File Names", &Options::Prompt},
     {106, u"&Force Lowercase Remote File Names", &Options::Lowercase},
     {103, u"&Log All File Transfers", &Options::LogTransfers},
+    {108, u"&Keep File Dates", &Options::KeepFileDates},
 };
 
 constexpr OptionCheck kSortingChecks[] = {

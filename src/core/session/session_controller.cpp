@@ -3,6 +3,7 @@
 #include "core/panes/entry_format.h"
 #include "core/panes/pane_sort.h"
 #include "core/text/messages.h"
+#include "core/transfer/file_copy.h"
 #include "ftp/ftp_error.h"
 #include "ftp/ftp_session.h"
 
@@ -508,7 +509,8 @@ SessionController::ListingOutcome SessionController::listRemote(const ListingJob
     for (bool ok = m_session->findFirstFile(view(job.pattern), record); ok;
          ok = m_session->findNextFile(record)) {
         const bool isFolder = (record.attributes & ftp::kAttributeDirectory) != 0;
-        if (record.name.empty() || (isFolder && record.name == "."))
+        if (record.name.empty() || (isFolder && record.name == ".") ||
+            IsUploadTemporaryName(record.name)) // an upload not yet complete
             continue;
         const QString name = decode(record.name).left(kPathLimit);
         if (IsExcluded(exclude, name))

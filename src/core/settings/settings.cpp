@@ -64,6 +64,7 @@ const OptionFlag kOptionFlags[] = {
     {&kTransfer, u"Progress", &Options::Progress, 1},
     {&kTransfer, u"Prompt", &Options::Prompt, 0},
     {&kTransfer, u"Lowercase", &Options::Lowercase, 0},
+    {&kTransfer, u"Keep File Dates", &Options::KeepFileDates, 1},
 };
 
 QString str(const char16_t* s) {

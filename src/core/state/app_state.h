@@ -83,7 +83,7 @@ struct FileTypeAssociation {
 };
 inline constexpr int kMaxFileTypes = 256;
 
-// The 23 option words, in their stored order, with their first-start defaults.
+// The option words, in their stored order, with their first-start defaults.
 struct Options {
     std::uint32_t ToolBar = 1;
     std::uint32_t Status = 1;
@@ -108,6 +108,7 @@ struct Options {
     std::uint32_t FoldersLast = 0;
     std::uint32_t DrivesLast = 0;
     std::uint32_t Frequency = 0;
+    std::uint32_t KeepFileDates = 1; // a copied file keeps its source's modification time
     bool operator==(const Options&) const = default;
 };
 

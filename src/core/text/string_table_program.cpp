@@ -243,9 +243,9 @@ const StringEntry kProgram[] = {
     {4411, u"GET: %s ..."},
     {4412, u"%s transferred (%s bytes) %s"},
     {4413, u"%d file%s transfered"},
-    // The transfer log line joins folder and name with a backslash on both sides, whatever
-    // the platform: the file's format stays the same everywhere.
-    {4414, u"%s - %s\\%s => %s\\%s"},
+    // The transfer log line: time, source folder and name, destination folder and name, each
+    // path joined with '/' (a folder is passed without its trailing '/').
+    {4414, u"%s - %s/%s => %s/%s"},
     {4415, u"Error: %s (%d) %s"},
     {4416, u"%s %s"},
     {4417, u"Passive Mode (%s)"},
@@ -265,8 +265,12 @@ const StringEntry kProgram[] = {
     {4428, u"Note: %s"},
     // The protocol version and cipher of an encrypted connection.
     {4429, u"Encrypted connection: %s, %s"},
+    // An upload goes to a hidden temporary name and is renamed over the destination at its
+    // end; a server that renames onto no existing name gets the old file deleted first.
+    {4440, u"The server does not rename onto an existing file: %s was deleted first"},
+    {4441, u"The uploaded file was kept on the server as %s"},
     // Where the transfer log viewer's Print wrote its page.
-    {4440, u"Transfer log page written: %s"},
+    {4442, u"Transfer log page written: %s"},
 
     // Names of the failing calls in error reports.
     {4500, u"InternetOpen"},

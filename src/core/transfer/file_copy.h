@@ -8,6 +8,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <string_view>
 
 namespace tw {
 
@@ -52,21 +53,47 @@ struct CopyRequest {
     QByteArray remotePath; // the full remote path
     QString label;         // the name shown in the progress window and the status line
     std::uint64_t expectedSize = 0;
+    // Download: the user confirmed replacing this file (Yes to the newer-destination
+    // question), so a read-only local file is replaced as well.
+    bool replaceReadOnly = false;
+    // Download: the source row's last-write time (seconds since 1970 UTC, 0 unknown), used
+    // for the file's date when the server cannot tell it (MDTM).
+    std::int64_t listedTime = 0;
 };
 
-// The outcome of one copy: copied, or failed (already reported); and whether the batch ends
-// here (the user stopped it, or the connection is gone).
+// The outcome of one copy: copied, or failed (already reported, unless it was the user's
+// Stop); and whether the batch ends here (the user stopped it, or the connection is gone).
 struct CopyOutcome {
     bool copied = false;
     bool endsBatch = false;
+    bool stopped = false; // the user's Stop ended it: nothing was reported
 };
 
 // Fetches the remote file into a temporary file beside the destination, which replaces the
 // destination only when every byte arrived and the server confirmed the transfer: a failed,
-// cut or stopped download leaves an existing local file as it was.
+// cut or stopped download leaves an existing local file as it was. A read-only destination is
+// refused as CreateFile refuses it, unless `replaceReadOnly`. With the KeepFileDates option
+// the file takes the server's date (MDTM, else the listed time).
 CopyOutcome DownloadFile(const CopyEnvironment& env, const CopyRequest& request);
-// Stores the local file on the server. A failed or stopped upload removes what the server
-// kept of it (or logs that a partial file was left), so a cut file never looks complete.
+// Stores the local file on the server under a hidden temporary name in the destination's
+// folder (UploadTemporaryPath) and renames it over the destination only after the server
+// confirmed the transfer: a failed or stopped upload removes the temporary file and leaves an
+// existing file as it was. Where the server refuses the temporary name, the file is stored
+// under its own name, and a failed or stopped upload removes what the server kept of it (or
+// logs that a partial file was left). With KeepFileDates the server's copy takes the local
+// file's date where the server can set it (MFMT).
 CopyOutcome UploadFile(const CopyEnvironment& env, const CopyRequest& request);
+
+// The temporary name an upload to `remotePath` is stored under: ".<name>.tw-up" in the same
+// folder.
+QByteArray UploadTemporaryPath(const QByteArray& remotePath);
+// Whether a remote name is such a temporary upload name (never shown as a finished file).
+bool IsUploadTemporaryName(std::string_view name);
+
+// Why a download must not replace the local file `path`: EACCES when the user could not open
+// it for writing, or when it is the user's own file without its owner's write bit (so root,
+// who may write anything, still keeps its own read-only files, as cp and curl do); EROFS on a
+// read-only file system; 0 when it may be replaced or does not exist.
+int ReadOnlyDestination(const QByteArray& path);
 
 } // namespace tw

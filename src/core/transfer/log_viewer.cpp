@@ -28,7 +28,7 @@ constexpr int kProgramNameId = 1000;
 constexpr int kFileOpenErrorId = 60027;
 constexpr int kViewLogCommand = 391;
 constexpr int kTitleLimit = 255;
-constexpr int kPageWrittenId = 4440;
+constexpr int kPageWrittenId = 4442;
 
 struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }

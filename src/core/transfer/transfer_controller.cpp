@@ -27,7 +27,32 @@ QByteArray joinRemote(const QByteArray& folder, const QByteArray& name) {
     return folder.endsWith('/') ? folder + name : folder + '/' + name;
 }
 
+// Lowercase turns the ASCII capitals of a name's bytes, and nothing else, into small letters:
+// a name that is not UTF-8 keeps every other byte.
+QByteArray asciiLower(QByteArray bytes) {
+    for (char& c : bytes)
+        if (c >= 'A' && c <= 'Z')
+            c = char(c - 'A' + 'a');
+    return bytes;
+}
+
+QString asciiLower(QString text) {
+    for (QChar& c : text)
+        if (c >= u'A' && c <= u'Z')
+            c = QChar(c.unicode() - u'A' + u'a');
+    return text;
+}
+
 } // namespace
+
+const FileEntry* FindDestinationRow(const std::vector<FileEntry>& rows, const QString& name,
+                                    const QByteArray& bytes, bool ignoreCase) {
+    const auto found = std::find_if(rows.begin(), rows.end(), [&](const FileEntry& row) {
+        return ignoreCase ? row.name.compare(name, Qt::CaseInsensitive) == 0
+                          : EntryNameBytes(row) == bytes;
+    });
+    return found == rows.end() ? nullptr : &*found;
+}
 
 // Everything a batch reads, copied on the UI thread when it starts.
 struct TransferController::Batch {
@@ -36,6 +61,7 @@ struct TransferController::Batch {
     std::vector<FileEntry> rows; // the selected rows of the source list, in list order
     bool multiple = false;
     std::vector<FileEntry> destinationRows;
+    bool remoteIgnoresCase = false; // the server compares names without regard to case
     QString localPath;
     QByteArray localBytes;
     QString remotePath;
@@ -99,6 +125,7 @@ bool TransferController::start(bool upload, const std::vector<int>& selectedRows
     batch->localBytes = LocalPathBytes(m_state.local);
     batch->remotePath = m_state.remote.path;
     batch->remoteBytes = m_session.remotePathBytes();
+    batch->remoteIgnoresCase = m_session.engine()->namesIgnoreCase();
     batch->localMask = m_state.local.mask;
     batch->localExclude = m_state.local.exclude;
     batch->localSort = m_state.local.sortKey;
@@ -150,17 +177,18 @@ std::optional<QString> TransferController::askDestinationName(const Batch& batch
 }
 
 bool TransferController::checkTimestamp(const Batch& batch, const FileEntry& source,
-                                        const QString& destination, bool& yesToAll, bool& skip) {
-    skip = false;
+                                        const QString& destination,
+                                        const QByteArray& destinationBytes, bool& yesToAll,
+                                        TimestampAnswer& answer) {
+    answer = TimestampAnswer::NotAsked;
     if (yesToAll || !batch.options.Timestamp)
         return true;
-    const Qt::CaseSensitivity cs =
-        batch.upload && batch.options.Lowercase ? Qt::CaseSensitive : Qt::CaseInsensitive;
-    const auto found =
-        std::find_if(batch.destinationRows.begin(), batch.destinationRows.end(),
-                     [&](const FileEntry& row) { return row.name.compare(destination, cs) == 0; });
-    if (found == batch.destinationRows.end() ||
-        CompareDateText(source.dateText(), found->dateText()) >= 0)
+    // The local file system tells names apart by case; a server only where it says so, and
+    // Lowercase compares exactly.
+    const bool ignoreCase = batch.upload && batch.remoteIgnoresCase && !batch.options.Lowercase;
+    const FileEntry* found =
+        FindDestinationRow(batch.destinationRows, destination, destinationBytes, ignoreCase);
+    if (!found || CompareDateText(source.dateText(), found->dateText()) >= 0)
         return true;
     NewerDestinationRequest request;
     request.upload = batch.upload;
@@ -169,12 +197,14 @@ bool TransferController::checkTimestamp(const Batch& batch, const FileEntry& sou
     request.multiple = batch.multiple;
     switch (m_port.askNewerDestination(request)) {
     case NewerAnswer::Yes:
+        answer = TimestampAnswer::Replace;
         return true;
     case NewerAnswer::No:
-        skip = true;
+        answer = TimestampAnswer::Skip;
         return true;
     case NewerAnswer::YesToAll:
         yesToAll = true;
+        answer = TimestampAnswer::Replace;
         return true;
     case NewerAnswer::Cancel:
         break;
@@ -217,29 +247,34 @@ void TransferController::runBatch(const Batch& batch) {
             continue; // the parent row, drives and folders are never transferred
         if (!batch.upload && row.isLink && isFolderLink(session, batch, row))
             continue; // a link to a folder is skipped as folders are
+        const QByteArray sourceBytes =
+            batch.upload ? EntryNameBytes(row) : SessionController::RemoteNameBytes(row);
         QString destination = row.name;
-        if (batch.upload && batch.options.Lowercase)
-            destination = destination.toLower();
+        QByteArray destinationBytes = sourceBytes;
+        if (batch.upload && batch.options.Lowercase) {
+            destination = asciiLower(destination);
+            destinationBytes = asciiLower(destinationBytes);
+        }
         if (batch.options.Prompt) {
             const std::optional<QString> typed = askDestinationName(batch, destination);
             if (!typed)
                 continue;
+            if (*typed != destination) // a name the user typed is theirs, in UTF-8
+                destinationBytes = typed->toUtf8();
             destination = *typed;
         }
         const bool renamed = destination.compare(row.name, Qt::CaseInsensitive) != 0;
-        bool skip = false;
-        if (!checkTimestamp(batch, row, destination, yesToAll, skip))
+        TimestampAnswer answer = TimestampAnswer::NotAsked;
+        if (!checkTimestamp(batch, row, destination, destinationBytes, yesToAll, answer))
             break;
-        if (skip)
+        if (answer == TimestampAnswer::Skip)
             continue;
 
-        const QByteArray sourceBytes =
-            batch.upload ? EntryNameBytes(row) : SessionController::RemoteNameBytes(row);
-        const QByteArray destinationBytes =
-            destination == row.name ? sourceBytes : destination.toUtf8();
         CopyRequest request;
         request.localFolder = batch.localBytes;
         request.expectedSize = row.findData.size;
+        request.replaceReadOnly = answer == TimestampAnswer::Replace;
+        request.listedTime = row.findData.lastWriteTime;
         if (batch.upload) {
             request.localName = sourceBytes;
             request.remotePath = joinRemote(batch.remoteBytes, destinationBytes);
@@ -269,7 +304,8 @@ void TransferController::runBatch(const Batch& batch) {
             ++transferred;
             writeLogEntry(batch, row, destination);
         } else {
-            m_messages.PlayAlert(AlertKind::TransferFailure);
+            if (!result.stopped) // a Stop is told once, at the end of the batch
+                m_messages.PlayAlert(AlertKind::TransferFailure);
             if (result.endsBatch)
                 break;
         }
@@ -302,7 +338,9 @@ void TransferController::relistLocal(const Batch& batch) {
 }
 
 void TransferController::finishBatch(const Batch& batch, int transferred, bool stopped) {
-    const bool refresh = transferred > 0 && batch.options.Refresh;
+    // After a Stop the destination is listed again whatever was copied, so the pane never
+    // shows a file that is gone or a state that changed.
+    const bool refresh = (transferred > 0 && batch.options.Refresh) || stopped;
     if (refresh && !batch.upload)
         relistLocal(batch); // read here, handed to the UI thread in one step
     m_messages.SetBusyCursor(false);
@@ -314,9 +352,9 @@ void TransferController::finishBatch(const Batch& batch, int transferred, bool s
     if (transferred > 0) {
         m_messages.LogMessage(4413, {transferred, transferred == 1 ? QString() : u"s"_qs});
         m_messages.PlayAlert(AlertKind::TransferSuccess);
-        if (refresh && batch.upload)
-            m_messages.port().runOnUiThread([this] { m_session.StartRemoteListing(); });
     }
+    if (refresh && batch.upload)
+        m_messages.port().runOnUiThread([this] { m_session.StartRemoteListing(); });
     m_messages.port().updateCommandState();
 }
 

@@ -21,6 +21,12 @@ class Messages;
 class SessionController;
 class TransferPort;
 
+// The row of a destination listing that a file's destination name meets (the first match):
+// `ignoreCase` compares the names without regard to case, else the name's bytes must equal
+// the row's. Null when there is none.
+const FileEntry* FindDestinationRow(const std::vector<FileEntry>& rows, const QString& name,
+                                    const QByteArray& bytes, bool ignoreCase);
+
 // The transfer commands: Transfer (Download) 562 and Transfer (Upload) 552 copy the selected
 // files of one pane to the current folder of the other on the worker thread, one after another,
 // with the name prompt, the newer-destination question, the progress window, the log lines,
@@ -54,9 +60,12 @@ private:
     static bool isFolderLink(ftp::FtpSession& session, const Batch& batch, const FileEntry& row);
     void runBatch(const Batch& batch);
     std::optional<QString> askDestinationName(const Batch& batch, const QString& offered);
+    // What the newer-destination question decided for one file.
+    enum class TimestampAnswer { NotAsked, Replace, Skip };
     // False when the batch is to stop (Cancel in the question).
     bool checkTimestamp(const Batch& batch, const FileEntry& source, const QString& destination,
-                        bool& yesToAll, bool& skip);
+                        const QByteArray& destinationBytes, bool& yesToAll,
+                        TimestampAnswer& answer);
     void writeLogEntry(const Batch& batch, const FileEntry& source, const QString& destination);
     void finishBatch(const Batch& batch, int transferred, bool stopped);
     void relistLocal(const Batch& batch);

@@ -53,11 +53,16 @@ QString FormatLogTimeStamp(const QDateTime& when) {
 
 QString FormatTransferLogLine(const Messages& messages, const TransferLogEntry& entry,
                               const QDateTime& when) {
+    // The format puts the '/' between folder and name, so a folder ending in one (the root)
+    // gives it up.
+    const auto folder = [](const QString& path) {
+        return path.endsWith(u'/') ? path.chopped(1) : path;
+    };
     // Not cut to a message length: the line records whole paths.
     return messages
         .FormatResource(4414,
-                        {FormatLogTimeStamp(when), entry.sourceFolder, entry.sourceName,
-                         entry.destinationFolder, entry.destinationName},
+                        {FormatLogTimeStamp(when), folder(entry.sourceFolder), entry.sourceName,
+                         folder(entry.destinationFolder), entry.destinationName},
                         -1)
         .value_or(QString());
 }

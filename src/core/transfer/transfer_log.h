@@ -28,7 +28,8 @@ struct TransferLogEntry {
     QString destinationName;
 };
 
-// The transfer log line of `entry` written at `when` (text 4414, no line end).
+// The transfer log line of `entry` written at `when` (text 4414, no line end): each folder
+// and its name joined with one '/'.
 QString FormatTransferLogLine(const Messages& messages, const TransferLogEntry& entry,
                               const QDateTime& when);
 

@@ -1,6 +1,8 @@
 #include "core/panes/local_listing.h"
+#include "core/panes/local_paths.h"
 #include "core/session/session_controller.h"
 #include "core/text/messages.h"
+#include "core/transfer/file_copy.h"
 #include "core/transfer/transfer_controller.h"
 #include "ftp/ftp_session.h"
 #include "integration/ftp/ftp_test_servers.h"
@@ -16,6 +18,11 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace tw;
 namespace fs = std::filesystem;
@@ -40,7 +47,8 @@ std::string paramName(const testing::TestParamInfo<Param>& info) {
 // controller, all through the recording port.
 class TransferFixture {
 public:
-    bool setUp(FtpTestServer::Kind kind, bool zeroCopy, std::string& why) {
+    // `named`: log in with the server's named account (pyftpdlib's may set file dates).
+    bool setUp(FtpTestServer::Kind kind, bool zeroCopy, std::string& why, bool named = false) {
         server = FtpTestServer::start(kind, "127.0.0.1", why);
         if (!server)
             return false;
@@ -49,8 +57,14 @@ public:
         std::ofstream(root / "a.txt") << "alpha";
         std::ofstream(root / "empty.bin");
         test::WritePatternFile(root / "big.bin", kBig, 7);
+        std::ofstream(root / ".left.bin.tw-up") << "an upload cut short"; // never listed
 
         state.Accounts.push_back(test::LoopbackAccount(u"Local"_qs, server->port(), local.path()));
+        if (named && !server->user().empty()) {
+            state.Accounts[0].Anonymous = false;
+            state.Accounts[0].Login = QString::fromStdString(server->user());
+            state.Accounts[0].Password = QString::fromStdString(server->password());
+        }
         state.CurrentAccount = 0;
         state.ColumnLabels = {u"File Name"_qs, u"Date"_qs, u"Size"_qs};
         state.options.AlertLevel = 2; // wave files, so each alert is told apart
@@ -129,6 +143,23 @@ public:
                 return false;
         return true;
     }
+    // The names of the server's folder ending in ".tw-up" (temporary uploads).
+    std::vector<std::string> remoteTemporaryFiles() const {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(server->root()))
+            if (const std::string n = e.path().filename().string();
+                n.size() > 6 && n.compare(n.size() - 6, 6, ".tw-up") == 0 && n != ".left.bin.tw-up")
+                names.push_back(n);
+        return names;
+    }
+    // The local rows whose name has these bytes.
+    std::vector<int> localRowsByBytes(const QByteArray& bytes) const {
+        std::vector<int> out;
+        for (int i = 0; i < state.local.count(); ++i)
+            if (EntryNameBytes(state.local.entries[std::size_t(i)]) == bytes)
+                out.push_back(i);
+        return out;
+    }
 
     std::unique_ptr<FtpTestServer> server;
     QTemporaryDir local;
@@ -154,8 +185,24 @@ protected:
 };
 
 TEST_P(Transfers, DownloadAndUploadCopyFilesOnlyWithTheirLogLines) {
+    // A temporary upload is never shown as a file.
+    EXPECT_TRUE(f.rows(f.state.remote, {u".left.bin.tw-up"_qs}).empty());
+    EXPECT_FALSE(f.rows(f.state.remote, {u"a.txt"_qs}).empty());
+    const QTemporaryDir logDir;
+    f.globals.transferLogging = true;
+    f.globals.logPath = logDir.filePath(u"tarnwick2000.log"_qs);
     ASSERT_TRUE(f.download({u".."_qs, u"sub"_qs, u"a.txt"_qs, u"empty.bin"_qs, u"big.bin"_qs}));
+    f.globals.transferLogging = false;
     const fs::path root = f.server->root();
+    // The transfer log joins folders and names with one '/', also at the server's root.
+    QString remoteFolder = f.state.remote.path;
+    if (remoteFolder.endsWith(u'/'))
+        remoteFolder.chop(1);
+    const std::string logText = test::ReadWholeFile(f.globals.logPath.toStdString());
+    EXPECT_NE(logText.find(" - " + remoteFolder.toStdString() + "/a.txt => " +
+                           f.local.path().toStdString() + "/a.txt\n"),
+              std::string::npos)
+        << logText;
     EXPECT_EQ(test::ReadWholeFile(f.localFile("a.txt")), "alpha");
     EXPECT_TRUE(fs::exists(f.localFile("empty.bin")));
     EXPECT_EQ(fs::file_size(f.localFile("empty.bin")), 0u);
@@ -175,12 +222,22 @@ TEST_P(Transfers, DownloadAndUploadCopyFilesOnlyWithTheirLogLines) {
     EXPECT_TRUE(f.noTemporaryFiles());
     EXPECT_FALSE(f.runtime.busy);
 
-    // Upload with Lowercase: stored as readme.txt, no "AS:" line, an empty third field.
+    // Upload with Lowercase: stored as readme.txt, no "AS:" line, an empty third field. A name
+    // that is not UTF-8 has only its ASCII capitals lowered, every other byte kept.
     f.port.clear();
     f.state.options.Lowercase = 1;
     test::WritePatternFile(f.localFile("ReadMe.TXT"), kBig + 17, 3);
     std::ofstream(f.localFile("zero.dat"));
-    ASSERT_TRUE(f.upload({u"ReadMe.TXT"_qs, u"zero.dat"_qs}));
+    std::ofstream(f.localFile("Caf\xe9.TXT")) << "latin-1";
+    ListLocalDirectory(f.state, f.messages, f.system);
+    std::vector<int> selected = f.rows(f.state.local, {u"ReadMe.TXT"_qs, u"zero.dat"_qs});
+    const std::vector<int> latin1 = f.localRowsByBytes("Caf\xe9.TXT");
+    ASSERT_EQ(latin1.size(), 1u);
+    selected.push_back(latin1.front());
+    ASSERT_TRUE(f.transfers->StartUpload(selected));
+    f.settle();
+    EXPECT_EQ(test::ReadWholeFile(root / "caf\xe9.txt"), "latin-1");
+    EXPECT_TRUE(f.logHas(u"3 files transfered"_qs));
     EXPECT_EQ(test::ReadWholeFile(root / "readme.txt"),
               test::ReadWholeFile(f.localFile("ReadMe.TXT")));
     EXPECT_TRUE(fs::exists(root / "zero.dat"));
@@ -188,13 +245,14 @@ TEST_P(Transfers, DownloadAndUploadCopyFilesOnlyWithTheirLogLines) {
     EXPECT_TRUE(f.logHas(u"PUT: ReadMe.TXT ..."_qs));
     EXPECT_EQ(f.logCount(u"AS: "_qs), 0);
     EXPECT_TRUE(f.logHas(u"ReadMe.TXT transferred (%1 bytes) "_qs.arg(kBig + 17)));
-    EXPECT_TRUE(f.logHas(u"2 files transfered"_qs));
+    EXPECT_TRUE(f.remoteTemporaryFiles().empty());
     // The refresh after an upload listed the remote folder again.
     EXPECT_FALSE(f.rows(f.state.remote, {u"readme.txt"_qs}).empty());
 }
 
 // A stop in the middle of a file: that file counts as failed, the existing local file is
-// untouched, a partial upload is removed, and the session goes on working.
+// untouched, an existing remote file is untouched and the temporary upload removed, the Stop
+// is told once and as no error, the destination is listed again, and the session goes on.
 TEST_P(Transfers, StopEndsTheBatchAndLosesNothing) {
     test::WritePatternFile(f.server->root() / "huge.bin", kHuge, 5);
     std::ofstream(f.localFile("huge.bin")) << "old";
@@ -205,10 +263,14 @@ TEST_P(Transfers, StopEndsTheBatchAndLosesNothing) {
         if (position > 100)
             f.transfers->Stop();
     };
+    f.port.clear();
     ASSERT_TRUE(f.download({u"huge.bin"_qs, u"zz.txt"_qs}));
     EXPECT_EQ(test::ReadWholeFile(f.localFile("huge.bin")), "old");
     EXPECT_FALSE(fs::exists(f.localFile("zz.txt"))) << "no file is started after a stop";
-    EXPECT_TRUE(f.logHas(u"Transfer stopped"_qs));
+    EXPECT_EQ(f.logCount(u"Transfer stopped"_qs), 1);
+    EXPECT_EQ(f.logCount(u"Error"_qs), 0) << f.port.log().join(u'\n').toStdString();
+    EXPECT_EQ(f.port.count(u"wave: failure.wav"_qs), 0);
+    EXPECT_EQ(f.port.count(u"refresh: local"_qs), 1);
     EXPECT_EQ(f.logCount(u"1 file"_qs), 0);
     EXPECT_TRUE(f.noTemporaryFiles());
     std::string cwd;
@@ -216,10 +278,15 @@ TEST_P(Transfers, StopEndsTheBatchAndLosesNothing) {
 
     f.port.clear();
     test::WritePatternFile(f.localFile("up.bin"), kHuge, 9);
+    std::ofstream(f.server->root() / "up.bin") << "the original";
     ASSERT_TRUE(f.upload({u"up.bin"_qs}));
-    EXPECT_TRUE(f.logHas(u"Transfer stopped"_qs));
-    const bool removed = !fs::exists(f.server->root() / "up.bin");
-    EXPECT_TRUE(removed || f.logCount(u"A partial file was left on the server: "_qs) == 1);
+    EXPECT_EQ(f.logCount(u"Transfer stopped"_qs), 1);
+    EXPECT_EQ(f.logCount(u"Error"_qs), 0) << f.port.log().join(u'\n').toStdString();
+    EXPECT_EQ(f.logCount(u"A partial file was left on the server: "_qs), 0);
+    EXPECT_EQ(f.port.count(u"wave: failure.wav"_qs), 0);
+    EXPECT_EQ(test::ReadWholeFile(f.server->root() / "up.bin"), "the original");
+    EXPECT_TRUE(f.remoteTemporaryFiles().empty());
+    EXPECT_EQ(f.logCount(u"LIST "_qs), 1) << "the remote folder is listed again";
     EXPECT_TRUE(f.session->engine()->getCurrentDirectory(cwd))
         << f.session->engine()->lastError() << f.port.log().join(u'\n').toStdString();
     f.port.onProgress = nullptr;
@@ -361,6 +428,189 @@ TEST_F(TransferQuestions, UnsafeServerNamesAreRefused) {
     EXPECT_EQ(f.logCount(u"GET: "_qs), 0);
     EXPECT_EQ(f.port.count(u"wave: failure.wav"_qs), 4);
     EXPECT_FALSE(fs::exists(fs::path(f.local.path().toStdString()).parent_path() / "escape.txt"));
+}
+
+// A read-only local file is not replaced by a download (as CreateFile refuses it), unless the
+// user answered the newer-destination question with Yes.
+TEST_F(TransferQuestions, AReadOnlyLocalFileIsReplacedOnlyAfterYes) {
+    fs::permissions(f.localFile("older.txt"), fs::perms::owner_read | fs::perms::group_read);
+    fs::permissions(f.localFile("newer1.txt"), fs::perms::owner_read | fs::perms::group_read);
+    f.port.newer = {NewerAnswer::Yes};
+    ASSERT_TRUE(f.download({u"older.txt"_qs, u"newer1.txt"_qs}));
+    EXPECT_EQ(f.port.count(u"askNewer: older.txt (multiple)"_qs), 0);
+    EXPECT_EQ(test::ReadWholeFile(f.localFile("older.txt")), "local");
+    EXPECT_EQ(f.logCount(u"Error: CreateFile (13) "_qs), 1)
+        << f.port.log().join(u'\n').toStdString();
+    EXPECT_EQ(f.port.count(u"wave: failure.wav"_qs), 1);
+    EXPECT_EQ(test::ReadWholeFile(f.localFile("newer1.txt")), "remote newer1.txt");
+    EXPECT_TRUE(f.logHas(u"1 file transfered"_qs));
+    // The replacing file keeps the permissions of the one it replaced.
+    EXPECT_EQ(fs::status(f.localFile("newer1.txt")).permissions() & fs::perms::owner_write,
+              fs::perms::none);
+}
+
+// On a server that tells names apart by case, and on the local disk, a name that differs only
+// in case is another file: no question, and both files exist afterwards.
+TEST_F(TransferQuestions, ACaseOnlyMatchIsAnotherFileWhereNamesHaveCase) {
+    const fs::path root = f.server->root();
+    const auto old = fs::file_time_type::clock::now() - std::chrono::hours(24 * 60);
+    std::ofstream(root / "report.txt") << "remote report";
+    std::ofstream(f.localFile("REPORT.TXT")) << "local report";
+    fs::last_write_time(f.localFile("REPORT.TXT"), old);
+    std::ofstream(root / "README") << "remote readme";
+    fs::last_write_time(root / "README", old);
+    std::ofstream(f.localFile("readme")) << "local readme";
+    f.session->StartRemoteListing();
+    f.settle();
+    ASSERT_TRUE(f.upload({u"REPORT.TXT"_qs}));
+    ASSERT_TRUE(f.download({u"README"_qs}));
+    EXPECT_EQ(f.port.count(u"askNewer: REPORT.TXT"_qs), 0);
+    EXPECT_EQ(f.port.count(u"askNewer: README"_qs), 0);
+    EXPECT_EQ(test::ReadWholeFile(root / "report.txt"), "remote report");
+    EXPECT_EQ(test::ReadWholeFile(root / "REPORT.TXT"), "local report");
+    EXPECT_EQ(test::ReadWholeFile(f.localFile("readme")), "local readme");
+    EXPECT_EQ(test::ReadWholeFile(f.localFile("README")), "remote readme");
+}
+
+// The destination row a name meets: ignoring case only where the destination does, else byte
+// for byte (a name that is not UTF-8 meets only its own bytes).
+TEST(DestinationLookup, ComparesAsTheDestinationDoes) {
+    std::vector<FileEntry> rows;
+    for (const char* raw : {"report.txt", "Caf\xe9.txt", "Caf\xe8.txt"}) {
+        FileEntry e;
+        e.findData.rawName = raw;
+        e.name = QString::fromUtf8(raw);
+        rows.push_back(e);
+    }
+    struct Case {
+        QString name;
+        QByteArray bytes;
+        bool ignoreCase;
+        int want; // index into rows, -1 none
+    };
+    const Case cases[] = {
+        {u"REPORT.TXT"_qs, "REPORT.TXT", false, -1},
+        {u"REPORT.TXT"_qs, "REPORT.TXT", true, 0},
+        {u"report.txt"_qs, "report.txt", false, 0},
+        {QString::fromUtf8("Caf\xe8.txt"), "Caf\xe8.txt", false, 2},
+        {QString::fromUtf8("Caf\xe8.txt"), "caf\xe8.txt", false, -1},
+    };
+    for (const Case& c : cases) {
+        const FileEntry* found = FindDestinationRow(rows, c.name, c.bytes, c.ignoreCase);
+        EXPECT_EQ(found ? int(found - rows.data()) : -1, c.want)
+            << c.bytes.toStdString() << " " << c.ignoreCase;
+    }
+}
+
+// Whether a download may replace a local file, asked as the test's user and, where the test
+// runs as root, as an ordinary user (nobody) in a child process: a file the user cannot write
+// is refused, and so is the user's own file without its owner's write bit, even for root.
+TEST(ReadOnlyDestination, RefusesWhatTheUserCannotOrWillNotWrite) {
+    test::TempDir dir;
+    fs::permissions(dir.path(), fs::perms(0755));
+    constexpr uid_t kNobody = 65534;
+    struct Case {
+        const char* name;
+        unsigned mode; // 0: no such file
+        bool ownedByNobody;
+        int asTestUser; // the answer for the test's user (root, for nobody's files)
+        int asNobody;
+    };
+    const Case cases[] = {
+        {"own-rw", 0644, false, 0, EACCES}, {"own-ro", 0444, false, EACCES, EACCES},
+        {"nobodys-rw", 0644, true, 0, 0},   {"nobodys-ro", 0444, true, 0, EACCES},
+        {"missing", 0, false, 0, 0},
+    };
+    const bool root = ::geteuid() == 0;
+    const auto pathOf = [&](const Case& c) {
+        return QByteArray::fromStdString((dir.path() / c.name).string());
+    };
+    for (const Case& c : cases) {
+        if (c.mode == 0 || (c.ownedByNobody && !root))
+            continue;
+        const fs::path path = dir.path() / c.name;
+        std::ofstream(path) << "x";
+        fs::permissions(path, fs::perms(c.mode));
+        if (c.ownedByNobody) {
+            ASSERT_EQ(::chown(path.c_str(), kNobody, kNobody), 0);
+        }
+    }
+    for (const Case& c : cases) {
+        if (!c.ownedByNobody || root) {
+            EXPECT_EQ(ReadOnlyDestination(pathOf(c)), c.asTestUser) << c.name;
+        }
+    }
+    if (!root)
+        return;
+    // As nobody, in a child, so that the test itself keeps its privileges.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)
+            ::_exit(100);
+        int failures = 0;
+        for (std::size_t i = 0; i < std::size(cases); ++i)
+            if (ReadOnlyDestination(pathOf(cases[i])) != cases[i].asNobody)
+                failures |= 1 << i;
+        ::_exit(failures);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "bit n set: case n answered otherwise as nobody";
+}
+
+// With Keep File Dates a downloaded file takes the server's date and an uploaded one the local
+// file's, where the server can set it (MFMT); without it the copy is dated when it was made.
+TEST(KeepFileDates, CopiesTakeTheSourcesDateWhereTheOptionAndTheServerAllow) {
+    struct Case {
+        FtpTestServer::Kind kind;
+        bool upload;
+        bool keep;
+        bool kept;
+    };
+    using K = FtpTestServer::Kind;
+    const Case cases[] = {
+        {K::Vsftpd, false, true, true},     {K::Vsftpd, false, false, false},
+        {K::Pyftpdlib, false, true, true},  {K::Pyftpdlib, true, true, true},
+        {K::Pyftpdlib, true, false, false}, {K::Vsftpd, true, true, false}, // no MFMT
+    };
+    constexpr std::time_t kThen = 981173106; // 3 Feb 2001, 04:05:06 UTC
+    const auto mtime = [](const fs::path& path) {
+        struct stat st {};
+        return ::stat(path.c_str(), &st) == 0 ? st.st_mtime : std::time_t(-1);
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message()
+                     << (c.kind == K::Vsftpd ? "vsftpd" : "pyftpdlib")
+                     << (c.upload ? " upload" : " download") << (c.keep ? " keep" : ""));
+        TransferFixture f;
+        std::string why;
+        if (!f.setUp(c.kind, true, why, true)) {
+            ADD_FAILURE() << why;
+            continue;
+        }
+        f.state.options.KeepFileDates = c.keep ? 1 : 0;
+        f.state.options.Timestamp = 0;
+        const fs::path source =
+            c.upload ? f.localFile("dated.txt") : f.server->root() / "dated.txt";
+        const fs::path copy = c.upload ? f.server->root() / "dated.txt" : f.localFile("dated.txt");
+        std::ofstream(source) << "dated";
+        const timespec times[2] = {{kThen, 0}, {kThen, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, source.c_str(), times, 0), 0);
+        if (c.upload) {
+            ASSERT_TRUE(f.upload({u"dated.txt"_qs}));
+        } else {
+            f.session->StartRemoteListing();
+            f.settle();
+            ASSERT_TRUE(f.download({u"dated.txt"_qs}));
+        }
+        ASSERT_EQ(test::ReadWholeFile(copy), "dated") << f.port.log().join(u'\n').toStdString();
+        if (c.kept)
+            EXPECT_EQ(mtime(copy), kThen);
+        else
+            EXPECT_LT(std::time(nullptr) - mtime(copy), 3600);
+    }
 }
 
 } // namespace

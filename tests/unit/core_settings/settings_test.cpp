@@ -26,8 +26,8 @@ QSet<QString> expectedKeys(int accounts, int fileTypes) {
                         "Confirm", "Save Windows", "Sounds"});
     add(u"Options/Sort"_qs,
         {"Folders Last", "Drives Last", "Oldest First", "Largest First", "Frequency"});
-    add(u"Options/Transfer"_qs,
-        {"Refresh", "Timestamp", "Log Transfers", "Progress", "Prompt", "Lowercase", "Block Size"});
+    add(u"Options/Transfer"_qs, {"Refresh", "Timestamp", "Log Transfers", "Progress", "Prompt",
+                                 "Lowercase", "Keep File Dates", "Block Size"});
     add(u"Options/Sounds"_qs, {"Alert Level"});
     for (const QString& event : kSoundEventNames)
         add(u"Options/Sounds/"_qs + event, {"Active", "Wave File"});
@@ -67,7 +67,7 @@ AppState unusualState() {
     o.AlertLevel = 2, o.TaskTray = 1, o.Minimize = 1, o.Confirm = 0, o.FlatStyle = 0;
     o.LogTransfers = 0, o.Refresh = 0, o.Timestamp = 0, o.Progress = 0, o.Prompt = 1;
     o.Lowercase = 1, o.BlockSize = 5, o.OldestFirst = 1, o.LargestFirst = 1, o.FoldersLast = 1;
-    o.DrivesLast = 1, o.Frequency = 1;
+    o.DrivesLast = 1, o.Frequency = 1, o.KeepFileDates = 0;
     for (int i = 0; i < int(Placement::Count); ++i)
         s.placements[std::size_t(i)] = {10 + i, 20 + i, 300 + i, 400 + i, 3};
     s.LocalColumnWidths = {11, 22, 33};

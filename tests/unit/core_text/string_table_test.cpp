@@ -280,9 +280,9 @@ TEST(StringTable, PathFormatsJoinAsThePlatformDoes) {
               u"\"/home/ann/my file.txt\""_qs);
     // Remote paths always join with '/', even at the root.
     EXPECT_EQ(FormatText(text(3704), {u"/"_qs, u"pub"_qs}), u"//pub"_qs);
-    // The transfer log line keeps its backslash joins on every platform.
+    // The transfer log line joins folder and name with '/'.
     EXPECT_EQ(FormatText(text(4414), {u"T"_qs, u"/l"_qs, u"a"_qs, u"/r"_qs, u"b"_qs}),
-              u"T - /l\\a => /r\\b"_qs);
+              u"T - /l/a => /r/b"_qs);
 }
 
 TEST(StringTable, EveryCommandHasHelpAndEveryButtonHasText) {

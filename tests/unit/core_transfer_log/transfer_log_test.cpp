@@ -64,16 +64,17 @@ TEST(FormatTransferSpeed, PicksTheFormByDurationWithPluralsAndTrueSixtyFourBitFi
     EXPECT_TRUE(port.boxes().empty());
 }
 
-TEST_F(TransferLogTest, AppendsOneLineEachWithBackslashJoinsAndBacksUpTheLogFirst) {
+TEST_F(TransferLogTest, AppendsOneLineEachWithSlashJoinsAndBacksUpTheLogFirst) {
     // A percent sign and a printf directive in a name are written as they are; the time stamp
-    // has two-digit fields and an English month.
+    // has two-digit fields and an English month; a folder ending in '/' (the root) gets no
+    // second one.
     const TransferLogEntry upload{u"/home/ann/docs"_qs, u"100% done %s.txt"_qs, u"/pub/incoming"_qs,
                                   u"100% done %s.txt"_qs};
-    const TransferLogEntry download{u"/pub"_qs, u"README"_qs, u"/home/ann"_qs, u"readme"_qs};
+    const TransferLogEntry download{u"/"_qs, u"README"_qs, u"/home/ann/"_qs, u"readme"_qs};
     const QByteArray line1 =
-        "07-Dec-2026 - 23:15:56 - /home/ann/docs\\100% done %s.txt => /pub/incoming\\100% done "
+        "07-Dec-2026 - 23:15:56 - /home/ann/docs/100% done %s.txt => /pub/incoming/100% done "
         "%s.txt\n";
-    const QByteArray line2 = "02-Jan-2027 - 03:04:05 - /pub\\README => /home/ann\\readme\n";
+    const QByteArray line2 = "02-Jan-2027 - 03:04:05 - /README => /home/ann/readme\n";
 
     EXPECT_TRUE(WriteTransferLogEntry(messages, globals, upload, first));
     EXPECT_EQ(test::ReadFile(logPath), line1);
