@@ -119,7 +119,7 @@ TEST_F(AboutUiTest, VersionPageShowsTheProgramsVersionValues) {
         EXPECT_FALSE(showing.isEmpty()) << shown.id;
         EXPECT_TRUE(page.rect().contains(item->geometry())) << shown.id;
     }
-    EXPECT_EQ(qobject_cast<QLabel*>(page.item(109))->text(), u"/Opt/Quellwork/Bin/"_qs);
+    EXPECT_EQ(qobject_cast<QLabel*>(page.item(109))->text(), u"/opt/quellwork/bin/"_qs);
     EXPECT_EQ(qobject_cast<QLabel*>(page.item(108))->text(), u"Folder:"_qs);
     auto* web = qobject_cast<QPushButton*>(page.item(107));
     ASSERT_NE(web, nullptr);
