@@ -10,6 +10,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QTimer>
@@ -91,6 +92,81 @@ TEST_F(ConnectBrowseTest, ConnectListBrowseAndDisconnect) {
     EXPECT_EQ(w->windowTitle(), QStringLiteral("Tarnwick 2000"));
     EXPECT_TRUE(ui::MessageBoxTestHook::takeAnsweredRequests().empty());
 }
+
+// Links on a real server, entered by a real double-click on their rows: a link to a folder
+// lists the folder; a link to a file is reported and leaves the pane as it is. Disconnect then
+// leaves no listing that reads as current.
+class LinkBrowseTest : public ShellFixture,
+                       public ::testing::WithParamInterface<FtpTestServer::Kind> {};
+
+TEST_P(LinkBrowseTest, DoubleClickEntersAFolderLinkAndReportsAFileLink) {
+    // The server inherits the working folder; an earlier test's may be gone already, which
+    // pyftpdlib's CWD does not survive.
+    ASSERT_TRUE(QDir::setCurrent(folder()));
+    std::string why;
+    auto server = FtpTestServer::start(GetParam(), "127.0.0.1", why);
+    if (!server)
+        GTEST_SKIP() << why;
+    fs::create_directories(server->root() / "pub" / "docs");
+    std::ofstream(server->root() / "pub" / "docs" / "inside.txt") << "inside";
+    std::ofstream(server->root() / "readme.txt") << "hello";
+    fs::create_directory_symlink("pub/docs", server->root() / "docs-link");
+    fs::create_symlink("readme.txt", server->root() / "note-link");
+    qputenv("TARNWICK2000_DEMO_SERVER",
+            QByteArray("127.0.0.1:") + QByteArray::number(server->port()));
+    ui::MainWindow* w = start();
+    qunsetenv("TARNWICK2000_DEMO_SERVER");
+    ASSERT_NE(w, nullptr);
+    const PaneState& remote = w->state().remote;
+    const auto rowOf = [&remote](const QString& name) {
+        for (std::size_t i = 0; i < remote.entries.size(); ++i)
+            if (remote.entries[i].name == name)
+                return int(i);
+        return -1;
+    };
+    // vsftpd cannot chroot here: its login folder is the served one, "/" is the machine's.
+    w->state().Accounts[std::size_t(w->state().CurrentAccount)].RemotePath.clear();
+    PressConnectWhenAsked();
+    w->dispatcher().dispatch(int(CommandId::Connect));
+    ASSERT_TRUE(waitFor([&] { return !w->runtime().busy && rowOf(u"docs-link"_qs) >= 0; }))
+        << ::testing::PrintToString(w->logLines());
+    auto* view = qobject_cast<ui::PaneView*>(w->remoteList());
+    ASSERT_NE(view, nullptr);
+    const QString start = remote.path;
+
+    // LIST shows the links as links (vsftpd); MLSD shows what they lead to (pyftpdlib).
+    const int note = rowOf(u"note-link"_qs);
+    ASSERT_GE(note, 0);
+    const bool shownAsLink = remote.entries[std::size_t(note)].isLink;
+    EXPECT_EQ(shownAsLink, GetParam() == FtpTestServer::Kind::Vsftpd);
+    const int rows = remote.count();
+    doubleClickRow(view, note);
+    spin(100);
+    ASSERT_TRUE(waitFor([&] { return !w->runtime().busy; }));
+    EXPECT_EQ(w->logLines().filter(u"Error: FtpSetCurrentDirectory"_qs).size(), shownAsLink ? 1 : 0)
+        << ::testing::PrintToString(w->logLines());
+    EXPECT_EQ(remote.path, start);
+    EXPECT_EQ(remote.count(), rows);
+
+    doubleClickRow(view, rowOf(u"docs-link"_qs));
+    ASSERT_TRUE(waitFor([&] { return !w->runtime().busy && rowOf(u"inside.txt"_qs) >= 0; }))
+        << ::testing::PrintToString(w->logLines());
+    EXPECT_TRUE(remote.path.endsWith(u"docs-link"_qs) || remote.path.endsWith(u"pub/docs"_qs))
+        << remote.path.toStdString();
+    EXPECT_EQ(w->remoteLabel()->text(), u"Remote: "_qs + remote.path);
+
+    w->dispatcher().dispatch(int(CommandId::Disconnect));
+    EXPECT_EQ(view->model()->rowCount(), 0);
+    EXPECT_EQ(w->remoteLabel()->text(), u"Remote: not connected"_qs);
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, LinkBrowseTest,
+                         ::testing::Values(FtpTestServer::Kind::Vsftpd,
+                                           FtpTestServer::Kind::Pyftpdlib),
+                         [](const auto& info) {
+                             return info.param == FtpTestServer::Kind::Vsftpd ? "vsftpd"
+                                                                              : "pyftpdlib";
+                         });
 
 TEST_F(ConnectBrowseTest, ExitWhileAListingRunsStopsTheWorker) {
     ui::MainWindow* w = start();
