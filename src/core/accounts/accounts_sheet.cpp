@@ -261,7 +261,7 @@ bool AccountsSheet::newAccount(const LoginFields& shown, std::optional<LoginFiel
     fresh.RemotePort = 21;
     fresh.LocalSort = 0;
     fresh.RemoteSort = 0;
-    fresh.Passive = false;
+    fresh.Passive = true; // active mode fails behind NAT and most firewalls
     fresh.Anonymous = false;
     fresh.Encryption = kNewAccountEncryption;
     m_state.Accounts.push_back(std::move(fresh));
