@@ -63,6 +63,9 @@ namespace {
 
 const QString kToolbarKey = QStringLiteral("DeskTop\\Window\\ToolBar");
 constexpr int kFlushIntervalMs = 15;
+// The show command a placement keeps: shown normally or maximised.
+constexpr std::int32_t kShowNormal = 1;
+constexpr std::int32_t kShowMaximized = 3;
 
 QString arrangementText(const std::vector<int>& ids) {
     QStringList parts;
@@ -688,6 +691,9 @@ void MainWindow::showAtStart() {
         setGeometry(QRect(QPoint(p.Left, p.Top), size));
     if (m_state.options.TopMost)
         setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    // Maximised as it was left; the rectangle above stays the one un-maximising returns to.
+    if (!m_globals.fixedPositionOff && p.Show == kShowMaximized)
+        setWindowState(windowState() | Qt::WindowMaximized);
     if (m_state.options.Minimize) {
         showMinimized();
     } else {
@@ -967,6 +973,7 @@ bool MainWindow::ShutdownMainWindow() {
     p.Top = normal.y();
     p.Width = normal.width();
     p.Height = normal.height();
+    p.Show = isMaximized() ? kShowMaximized : kShowNormal;
 
     const auto columns = [](QWidget* view, std::array<std::int32_t, 3>& widths) {
         if (const auto* pane = qobject_cast<const PaneView*>(view)) {

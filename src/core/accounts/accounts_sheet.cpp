@@ -116,12 +116,12 @@ std::optional<QPoint> AccountsSheet::position(const QRect& screen) const {
     return at;
 }
 
-void AccountsSheet::rememberPosition(const QRect& frame) {
+void AccountsSheet::rememberPosition(const QRect& client) {
     WindowPlacement& p = m_state.placement(Placement::Accounts);
-    p.Top = frame.y();
-    p.Left = frame.x();
-    p.Height = frame.height();
-    p.Width = frame.width();
+    p.Top = client.y();
+    p.Left = client.x();
+    p.Height = client.height();
+    p.Width = client.width();
 }
 
 void AccountsSheet::activateLogin() {
