@@ -5,6 +5,7 @@
 #include "integration/ftp/scripted_server.h"
 #include "support/connect_sheet.h"
 #include "support/qt_printers.h"
+#include "ui/command_actions.h"
 #include "ui/panes/pane_view.h"
 
 #include <QAbstractButton>
@@ -13,6 +14,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QStatusBar>
+#include <QTest>
 #include <QTimer>
 
 #include <filesystem>
@@ -220,6 +223,60 @@ TEST_F(ConnectStopTest, StopEndsAConnectThatHangsWithoutFreezingTheWindow) {
     EXPECT_TRUE(w->logLines().contains(QStringLiteral("Connect stopped")))
         << ::testing::PrintToString(w->logLines());
     EXPECT_EQ(w->windowTitle(), QStringLiteral("Tarnwick 2000"));
+}
+
+// While a connect runs, the commands that change the accounts or start another connection
+// are greyed; their keys and the dispatcher refuse them with the reason, and nothing opens.
+TEST_F(ConnectStopTest, AccountCommandsWaitForARunningConnectAndSayWhy) {
+    ScriptedServer silent([](ScriptedServer& s) { s.sleepMs(30000); });
+    qputenv("TARNWICK2000_DEMO_SERVER",
+            QByteArray("127.0.0.1:") + QByteArray::number(silent.port()));
+    ui::MainWindow* w = start();
+    qunsetenv("TARNWICK2000_DEMO_SERVER");
+    ASSERT_NE(w, nullptr);
+    PressConnectWhenAsked();
+    w->dispatcher().dispatch(int(CommandId::Connect));
+    ASSERT_TRUE(w->runtime().busy);
+    const int current = w->state().CurrentAccount;
+
+    int opened = 0; // any dialog that comes up now is a command that ran
+    QTimer rejecter;
+    QObject::connect(&rejecter, &QTimer::timeout, [&] {
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            ++opened;
+            dialog->reject();
+        }
+    });
+    rejecter.start(20);
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+    const std::pair<CommandId, QKeySequence> commands[] = {
+        {CommandId::Accounts, QKeySequence(u"Ctrl+A"_qs)},
+        {CommandId::Connect, QKeySequence(u"Ctrl+O"_qs)},
+        {CommandId::Export, QKeySequence(u"Ctrl+X"_qs)},
+        {CommandId::Import, QKeySequence()},
+    };
+    for (const auto& [id, key] : commands) {
+        SCOPED_TRACE(toInt(id));
+        EXPECT_FALSE(w->commandActions()->mainAction(id)->isEnabled());
+        w->statusLine()->clearMessage();
+        if (!key.isEmpty()) {
+            QTest::keyClick(w, key[0].key(), key[0].keyboardModifiers());
+            spin(50);
+            EXPECT_EQ(w->statusText(), u"Not available while the connection is busy"_qs);
+        }
+        w->statusLine()->clearMessage();
+        EXPECT_FALSE(w->dispatcher().dispatch(id));
+        spin(50);
+        EXPECT_EQ(w->statusText(), u"Not available while the connection is busy"_qs);
+    }
+    EXPECT_EQ(opened, 0);
+    EXPECT_EQ(w->state().CurrentAccount, current);
+
+    w->dispatcher().dispatch(int(CommandId::StopTransfer));
+    ASSERT_TRUE(waitFor([&] { return !w->runtime().busy; }));
+    for (const auto& [id, key] : commands)
+        EXPECT_TRUE(w->commandActions()->mainAction(id)->isEnabled()) << toInt(id);
 }
 
 } // namespace
