@@ -4,11 +4,14 @@
 #include "core/text/string_table.h"
 
 #include <QAction>
+#include <QEvent>
 #include <QFile>
 #include <QIcon>
 #include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
+#include <QShortcut>
 
 // The pictures are compiled into this static library; make them known before first use.
 static void initToolbarResources() {
@@ -84,7 +87,26 @@ void CommandActions::watch(QMenu* menu) {
         if (!action->isSeparator())
             emit menuSelected(selection);
     });
-    connect(menu, &QMenu::aboutToHide, this, [this] { emit menuSelected(MenuSelection{}); });
+    connect(menu, &QMenu::aboutToHide, this, [this] {
+        m_greyedUnderPointer = nullptr;
+        emit menuSelected(MenuSelection{});
+    });
+    // A greyed item is never "hovered": the pointer over it shows its help all the same.
+    menu->installEventFilter(this);
+}
+
+bool CommandActions::eventFilter(QObject* watched, QEvent* event) {
+    auto* menu = qobject_cast<QMenu*>(watched);
+    if (menu && event->type() == QEvent::MouseMove) {
+        const auto* move = static_cast<QMouseEvent*>(event);
+        const QAction* action = menu->actionAt(move->position().toPoint());
+        const bool greyed =
+            action && !action->isEnabled() && !action->isSeparator() && !action->menu();
+        if (greyed && action != m_greyedUnderPointer)
+            emit menuSelected(MenuSelection{action->data().toInt(), false, false});
+        m_greyedUnderPointer = greyed ? action : nullptr;
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void CommandActions::fill(QMenu* menu, const std::vector<MenuItem>& items, MenuKind kind) {
@@ -137,14 +159,24 @@ void CommandActions::build(QMenuBar* bar) {
     watch(m_localMenu);
     watch(m_remoteMenu);
 
-    // Accelerators: window-wide shortcuts of the main-menu actions. A greyed item takes no key.
+    // Accelerators: window-wide shortcuts of the main-menu actions. A greyed action takes no
+    // key; a shortcut of its own, enabled only meanwhile, reports the command instead.
     for (const AcceleratorEntry& entry : AcceleratorTable()) {
         QAction* action = mainAction(entry.command);
         if (!action)
             continue;
         QList<QKeySequence> keys = action->shortcuts();
-        for (const QString& key : entry.qtKeys)
-            keys << QKeySequence::fromString(key, QKeySequence::PortableText);
+        for (const QString& key : entry.qtKeys) {
+            const QKeySequence sequence = QKeySequence::fromString(key, QKeySequence::PortableText);
+            keys << sequence;
+            auto* refused =
+                new QShortcut(sequence, bar->parentWidget(), nullptr, nullptr, Qt::WindowShortcut);
+            refused->setEnabled(false);
+            const int id = toInt(entry.command);
+            connect(refused, &QShortcut::activated, this,
+                    [this, id] { emit commandTriggered(id); });
+            m_refusedKeys.emplace(entry.command, refused);
+        }
         action->setShortcuts(keys);
         action->setShortcutContext(Qt::WindowShortcut);
     }
@@ -175,6 +207,8 @@ void CommandActions::apply(const CommandStates& states) {
     applyTo(m_main, CommandSurface::Main);
     applyTo(m_local, CommandSurface::LocalContext);
     applyTo(m_remote, CommandSurface::RemoteContext);
+    for (auto& [id, shortcut] : m_refusedKeys)
+        shortcut->setEnabled(!states.main(id).enabled);
 }
 
 } // namespace tw::ui

@@ -11,6 +11,7 @@
 class QAction;
 class QMenu;
 class QMenuBar;
+class QShortcut;
 
 namespace tw::ui {
 
@@ -23,7 +24,9 @@ public:
     explicit CommandActions(QObject* parent = nullptr);
 
     // Fills `bar` with the main menu and makes the two context menus. The accelerators become
-    // shortcuts of the main-menu actions, active anywhere in `shortcutWindow`'s window.
+    // shortcuts of the main-menu actions, active anywhere in the bar's window. The key of a
+    // greyed command is not lost: it still reports the command, so that the dispatcher can
+    // say why it is refused.
     void build(QMenuBar* bar);
     QMenu* localContextMenu() const { return m_localMenu; }
     QMenu* remoteContextMenu() const { return m_remoteMenu; }
@@ -38,9 +41,14 @@ public:
     void apply(const CommandStates& states);
 
 signals:
+    // A command was chosen: a menu item, a toolbar button or an accelerator (also one of a
+    // greyed command).
     void commandTriggered(int id);
     // A menu item was highlighted, or the menu closed (item id 0).
     void menuSelected(tw::MenuSelection selection);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QAction* makeAction(const MenuItem& item, QObject* owner, bool withPicture);
@@ -50,6 +58,10 @@ private:
     std::map<CommandId, QAction*> m_main;
     std::map<CommandId, QAction*> m_local;
     std::map<CommandId, QAction*> m_remote;
+    // The keys of each main-menu command, active only while the command is greyed.
+    std::multimap<CommandId, QShortcut*> m_refusedKeys;
+    // The greyed item the pointer is over, whose help the status bar shows.
+    const QAction* m_greyedUnderPointer = nullptr;
     QMenu* m_localMenu = nullptr;
     QMenu* m_remoteMenu = nullptr;
     QList<QMenu*> m_mainMenus;

@@ -63,6 +63,9 @@ namespace {
 
 const QString kToolbarKey = QStringLiteral("DeskTop\\Window\\ToolBar");
 constexpr int kFlushIntervalMs = 15;
+// The show command a placement keeps: shown normally or maximised.
+constexpr std::int32_t kShowNormal = 1;
+constexpr std::int32_t kShowMaximized = 3;
 
 QString arrangementText(const std::vector<int>& ids) {
     QStringList parts;
@@ -103,6 +106,9 @@ MainWindow::MainWindow(AppState& state, AppGlobals& globals, AppRuntime& runtime
     m_help = std::make_unique<HelpViewer>(m_globals, &m_store);
     m_paneDialogs = std::make_unique<PaneDialogs>(this, m_state, m_globals, helpOpener());
     buildChildren();
+    // A command the rule greys (reached by its key, say) is refused with the reason.
+    m_dispatcher.setGate(
+        [this](CommandId id) { return RefusalTextId(currentCommandInputs(), id); });
     registerShellCommands();
     registerHelpCommands();
     registerPaneCommands();
@@ -254,9 +260,8 @@ void MainWindow::connectPaneView(QWidget* view, PaneSide side) {
 void MainWindow::onRowDoubleClicked(PaneSide side, int row) {
     if (side == PaneSide::Local) {
         ActivateLocalRow(PaneContext{m_state, m_messages, *this}, m_localSystem, row);
-    } else if (row >= 0 && m_runtime.connected && !m_runtime.busy &&
-               std::size_t(row) < m_state.remote.entries.size() &&
-               m_state.remote.entries[std::size_t(row)].isFolder && m_enterRemoteFolder) {
+    } else if (row >= 0 && m_enterRemoteFolder) {
+        // The session decides: a folder or a link is entered while connected and not busy.
         m_enterRemoteFolder(row);
     }
     UpdateCommandState();
@@ -327,6 +332,7 @@ void MainWindow::registerSessionCommands() {
     m_session->setCertificateTrust(m_certificates.get());
     setDisconnectHandler([this] { return m_session->Disconnect(true); });
     setRemoteFolderHandler([this](int row) { m_session->EnterRemoteFolder(row); });
+    m_session->showNotConnected();
 
     auto& d = m_dispatcher;
     d.registerHandler(CommandId::Connect, [this] {
@@ -628,9 +634,11 @@ void MainWindow::refreshPaneNow(PaneSide side) {
     if (side == PaneSide::Local)
         m_localLabel->setText(
             m_messages.FormatResource(9002, {m_state.local.path}, 255).value_or(QString()));
-    else
+    else // the session writes the remote label: the listing's folder, or why there is none
         m_remoteLabel->setText(
-            m_messages.FormatResource(9004, {m_state.remote.path}, 255).value_or(QString()));
+            !m_state.remote.label.isEmpty()
+                ? m_state.remote.label
+                : m_messages.FormatResource(9004, {m_state.remote.path}, 255).value_or(QString()));
     if (auto* pane = qobject_cast<PaneView*>(side == PaneSide::Local ? m_localList : m_remoteList))
         pane->reload();
     if (m_paneRefresh)
@@ -683,6 +691,9 @@ void MainWindow::showAtStart() {
         setGeometry(QRect(QPoint(p.Left, p.Top), size));
     if (m_state.options.TopMost)
         setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    // Maximised as it was left; the rectangle above stays the one un-maximising returns to.
+    if (!m_globals.fixedPositionOff && p.Show == kShowMaximized)
+        setWindowState(windowState() | Qt::WindowMaximized);
     if (m_state.options.Minimize) {
         showMinimized();
     } else {
@@ -702,9 +713,13 @@ int MainWindow::selectedRows(QWidget* view) const {
     return pane ? pane->selectedCount() : 0;
 }
 
+CommandInputs MainWindow::currentCommandInputs() const {
+    return CommandInputs::From(m_state, m_runtime, m_globals, selectedRows(m_localList),
+                               selectedRows(m_remoteList));
+}
+
 CommandStates MainWindow::currentCommandStates() const {
-    return tw::UpdateCommandState(CommandInputs::From(
-        m_state, m_runtime, m_globals, selectedRows(m_localList), selectedRows(m_remoteList)));
+    return tw::UpdateCommandState(currentCommandInputs());
 }
 
 void MainWindow::UpdateCommandState() {
@@ -958,6 +973,7 @@ bool MainWindow::ShutdownMainWindow() {
     p.Top = normal.y();
     p.Width = normal.width();
     p.Height = normal.height();
+    p.Show = isMaximized() ? kShowMaximized : kShowNormal;
 
     const auto columns = [](QWidget* view, std::array<std::int32_t, 3>& widths) {
         if (const auto* pane = qobject_cast<const PaneView*>(view)) {

@@ -103,6 +103,7 @@ public:
     // The enabling rule applied now to menus, toolbar and context menus.
     void UpdateCommandState();
     CommandStates currentCommandStates() const;
+    CommandInputs currentCommandInputs() const;
     // "Tarnwick 2000", or "Tarnwick 2000 - <site>" while connected; also the tray tip.
     void UpdateMainWindowTitle();
     void RestoreMainWindow();

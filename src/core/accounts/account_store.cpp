@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <numeric>
+#include <utility>
 
 namespace tw {
 
@@ -229,12 +230,20 @@ bool SaveAccounts(SettingsStore& store, const AppState& state) {
 }
 
 std::vector<AccountRecord> SampleAccounts() {
-    const char* const names[] = {"Lucas Arts", "Microsoft Corporation", "NASA Images",
-                                 "Wiley & Sons Publishing"};
+    // Each with the host name of its site's public anonymous FTP server, so that a sample is a
+    // complete account: the sheet lets the user leave it (New, another account, OK) untouched.
+    // The IP addresses stay empty; a host's address changes, its name less often.
+    const std::pair<const char*, const char*> sites[] = {
+        {"Lucas Arts", "ftp.lucasarts.com"},
+        {"Microsoft Corporation", "ftp.microsoft.com"},
+        {"NASA Images", "nssdcftp.gsfc.nasa.gov"},
+        {"Wiley & Sons Publishing", "ftp.wiley.com"},
+    };
     std::vector<AccountRecord> samples;
-    for (const char* name : names) {
+    for (const auto& [name, host] : sites) {
         AccountRecord a;
         a.Name = QString::fromUtf8(name);
+        a.URL = QString::fromUtf8(host);
         a.Anonymous = true;
         a.RemotePort = 21;
         a.Passive = true;

@@ -116,12 +116,12 @@ std::optional<QPoint> AccountsSheet::position(const QRect& screen) const {
     return at;
 }
 
-void AccountsSheet::rememberPosition(const QRect& frame) {
+void AccountsSheet::rememberPosition(const QRect& client) {
     WindowPlacement& p = m_state.placement(Placement::Accounts);
-    p.Top = frame.y();
-    p.Left = frame.x();
-    p.Height = frame.height();
-    p.Width = frame.width();
+    p.Top = client.y();
+    p.Left = client.x();
+    p.Height = client.height();
+    p.Width = client.width();
 }
 
 void AccountsSheet::activateLogin() {
@@ -261,7 +261,7 @@ bool AccountsSheet::newAccount(const LoginFields& shown, std::optional<LoginFiel
     fresh.RemotePort = 21;
     fresh.LocalSort = 0;
     fresh.RemoteSort = 0;
-    fresh.Passive = false;
+    fresh.Passive = true; // active mode fails behind NAT and most firewalls
     fresh.Anonymous = false;
     fresh.Encryption = kNewAccountEncryption;
     m_state.Accounts.push_back(std::move(fresh));

@@ -108,8 +108,9 @@ public:
     // Where the sheet opens: nullopt to centre it (SaveWindows off), else the remembered corner,
     // at most 70 pixels short of the right and bottom edges of `screen`.
     std::optional<QPoint> position(const QRect& screen) const;
-    // The sheet's frame when a page stores its fields.
-    void rememberPosition(const QRect& frame);
+    // The sheet's client rectangle (without the window manager's frame) when a page stores its
+    // fields.
+    void rememberPosition(const QRect& client);
 
     // Login page. The first activation fills the list and makes a current account of a table
     // that has one (a stored index outside the table becomes the first account).

@@ -40,6 +40,11 @@ bool CommandDispatcher::dispatch(int id) {
     const auto it = m_handlers.find(id);
     if (it == m_handlers.end())
         return false;
+    if (const std::optional<int> refusal = m_gate ? m_gate(CommandId(id)) : std::nullopt) {
+        m_messages.Beep();
+        m_messages.ShowStatus(*refusal);
+        return false;
+    }
     // A copy, so that a handler may replace its own registration while it runs.
     const Handler handler = it->second;
     m_messages.ShowStatus(id);

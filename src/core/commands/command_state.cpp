@@ -71,11 +71,13 @@ CommandStates UpdateCommandState(const CommandInputs& in) {
             out.set(CommandSurface::Main, id, {enabled, checked});
     };
 
-    main({C::Connect, C::Accounts}, !connected);
+    // A connect in progress runs with `busy` set before `connected`: the commands that would
+    // change the account table or the current account wait for it.
+    main({C::Connect, C::Accounts}, !connected && !B);
     main({C::ReConnect, C::Disconnect}, connected && !B);
     main({C::Options}, !B);
     main({C::StopTransfer}, B);
-    main({C::Import, C::Export}, !connected);
+    main({C::Import, C::Export}, !connected && !B);
     main({C::Exit, C::Minimize, C::Font, C::ClearLog, C::TransferLog, C::LocalRefresh,
           C::LocalMakeDirectory, C::LocalChangeDirectory, C::SortSettings, C::HelpHowToUse,
           C::Setup, C::Version, C::WebSite, C::SendEmail, C::About},
@@ -119,6 +121,48 @@ CommandStates UpdateCommandState(const CommandInputs& in) {
     remote({C::RemoteDelete, C::Download}, online && R >= 1);
     remote({C::CancelMenu}, true);
     return out;
+}
+
+std::optional<int> RefusalTextId(const CommandInputs& in, CommandId id) {
+    const auto enabledWith = [id](const CommandInputs& inputs) {
+        const auto state = UpdateCommandState(inputs).find(CommandSurface::Main, id);
+        return !state || state->enabled;
+    };
+    if (enabledWith(in))
+        return std::nullopt;
+    using Change = void (*)(CommandInputs&);
+    const Change none = [](CommandInputs&) {};
+    const Change busy = [](CommandInputs& c) { c.busy = !c.busy; };
+    const Change found = [](CommandInputs& c) { c.sessionLost = false; };
+    const Change connection = [](CommandInputs& c) {
+        c.connected = !c.connected;
+        c.sessionLost = false;
+    };
+    // The change of the inputs that would enable the command names the reason: one input
+    // alone first, then the same with rows selected on both sides.
+    const std::pair<Change, int> reasons[] = {
+        {busy, in.busy ? kRefusedBusy : kRefusedIdle},
+        {found, in.sessionLost ? kRefusedOffline : kRefusedOther},
+        {connection, in.connected ? kRefusedConnected : kRefusedOffline},
+    };
+    const auto enabledAfter = [&](Change change, int rows) {
+        CommandInputs changed = in;
+        change(changed);
+        if (rows > 0)
+            changed.localSelected = changed.remoteSelected = rows;
+        return enabledWith(changed);
+    };
+    for (const auto& [change, reason] : reasons)
+        if (enabledAfter(change, 0))
+            return reason;
+    for (const int rows : {1, 2})
+        if (enabledAfter(none, rows))
+            return kRefusedSelection;
+    for (const int rows : {1, 2})
+        for (const auto& [change, reason] : reasons)
+            if (enabledAfter(change, rows))
+                return reason;
+    return kRefusedOther;
 }
 
 } // namespace tw

@@ -69,4 +69,17 @@ private:
 // change, when a worker starts and when it ends).
 CommandStates UpdateCommandState(const CommandInputs& in);
 
+// The status texts of a refused command: why the rule keeps it disabled.
+inline constexpr int kRefusedBusy = 4700;      // "Not available while the connection is busy"
+inline constexpr int kRefusedConnected = 4701; // "Not available while connected"
+inline constexpr int kRefusedOffline = 4702;   // "Not available without a connection"
+inline constexpr int kRefusedSelection = 4703; // "Not available for the selected rows"
+inline constexpr int kRefusedIdle = 4704;      // "Not available: nothing is running"
+inline constexpr int kRefusedOther = 4705;     // "Not available now"
+
+// Why the enabling rule refuses `id` on the main menu and toolbar under `in`: the text id of
+// the reason, or nullopt when the command is enabled there (or is not there at all). Context
+// menus never enable more than the main menu, so the same answer serves them.
+std::optional<int> RefusalTextId(const CommandInputs& in, CommandId id);
+
 } // namespace tw

@@ -8,6 +8,7 @@
 #include "ftp/ftp_session.h"
 
 #include <QDir>
+#include <QRegularExpression>
 
 #include <cerrno>
 #include <unistd.h>
@@ -28,6 +29,23 @@ QString decode(const QByteArray& bytes) {
 
 std::string_view view(const QByteArray& bytes) {
     return {bytes.constData(), std::size_t(bytes.size())};
+}
+
+constexpr int kNotConnectedLabelId = 4706;   // "Remote: not connected"
+constexpr int kConnectionLostLabelId = 4707; // "Remote: %s (connection lost)"
+constexpr int kLoginRefusedTextId = 4708;    // "\rLogin refused by %s\r\r%s"
+
+bool IsLoginRefusal(int error) {
+    return error == ftp::kErrIncorrectUserName || error == ftp::kErrIncorrectPassword ||
+           error == ftp::kErrLoginFailure;
+}
+
+// The lines of a server's reply for a message box, or the error's own text without one.
+QString ServerReplyText(const QString& reply, int error) {
+    constexpr int kMaxLines = 8;
+    static const QRegularExpression lineBreaks(u"[\r\n]+"_qs);
+    const QStringList lines = reply.split(lineBreaks, Qt::SkipEmptyParts).mid(0, kMaxLines);
+    return lines.isEmpty() ? Messages::ErrorText(error) : lines.join(u'\r');
 }
 
 // Set on the worker thread, so a flow step that the port ran there at once goes on inline.
@@ -198,17 +216,24 @@ void SessionController::connectWorker(AccountRecord account, QString server, boo
         connected = false;
     }
     if (!connected) {
+        std::optional<QString> refusedLogin;
         if (m_stopRequested) {
             m_messages.LogMessage(4427);
         } else {
             reportEngineError(4501, false);
             m_messages.PlayAlert(AlertKind::ConnectionFailure);
+            if (IsLoginRefusal(m_session->lastError()))
+                refusedLogin =
+                    ServerReplyText(decode(m_session->lastResponse()), m_session->lastError());
         }
-        m_port.runOnUiThread([this, reconnect, generation] {
+        m_port.runOnUiThread([this, reconnect, generation, server, refusedLogin] {
             if (generation != m_generation)
                 return; // stopped from outside: nothing is left to undo
             connectFailed(reconnect);
             finishWorker();
+            // A refused login needs the user's attention: the server's own words in a box.
+            if (refusedLogin)
+                m_messages.ErrorBox(kLoginRefusedTextId, {server.trimmed(), *refusedLogin});
         });
         return;
     }
@@ -227,6 +252,7 @@ void SessionController::connectFailed(bool reconnect) {
         m_runtime.sessionLost = false;
         m_port.setWindowTitle(m_messages.LoadStringText(1000));
     }
+    clearRemoteListing(kNotConnectedLabelId);
 }
 
 // The second step, on the UI thread: the session is the program's now.
@@ -317,15 +343,13 @@ void SessionController::finishWorker() {
 }
 
 // Changes to `path` (when given), reads where the server put us and lists it. With
-// `quietFailure` a refused change only beeps and leaves the pane as it is (a link that turned
-// out not to be a folder).
-void SessionController::navigateWorker(QByteArray path, bool quietFailure) {
+// `keepPaneOnFailure` a refused change is reported and leaves the pane as it is (a link that
+// turned out not to be a folder).
+void SessionController::navigateWorker(QByteArray path, bool keepPaneOnFailure) {
     const bool playAlert = m_state.options.AlertLevel != 0;
     if (!path.isEmpty() && !m_session->setCurrentDirectory(view(path))) {
-        if (!m_session->isConnected() || !quietFailure) {
-            reportEngineError(4507, playAlert);
-        } else if (m_session->lastError() != ftp::kErrOperationCancelled) {
-            m_port.beep();
+        reportEngineError(4507, playAlert);
+        if (keepPaneOnFailure && m_session->isConnected() && !m_stopRequested) {
             finishWorker();
             return;
         }
@@ -335,7 +359,11 @@ void SessionController::navigateWorker(QByteArray path, bool quietFailure) {
     if (m_session->isConnected() && !m_stopRequested) {
         listRemote(listingJob());
     } else if (m_stopRequested) {
+        // Where the server stands is not known now: the old rows are not shown as current.
         m_messages.LogMessage(4426);
+        handOverRows(ParentRowOnly(),
+                     m_messages.FormatResource(9004, {m_state.remote.path}, kShortFormatLimit)
+                         .value_or(QString()));
     }
     noteSessionState();
     finishWorker();
@@ -378,12 +406,33 @@ bool SessionController::Disconnect(bool confirm) {
     m_runtime.sessionLost = false;
     m_runtime.connectMode = false;
     m_port.setWindowTitle(m_messages.LoadStringText(1000));
+    clearRemoteListing(kNotConnectedLabelId);
     if (clean) {
         m_messages.LogMessage(4405);
         m_messages.PlayAlert(AlertKind::ConnectionSuccess);
     }
     m_port.updateCommandState();
     return true;
+}
+
+void SessionController::showNotConnected() {
+    clearRemoteListing(kNotConnectedLabelId);
+}
+
+void SessionController::clearRemoteListing(int labelId) {
+    PaneState& remote = m_state.remote;
+    std::vector<FileEntry> rows;
+    rows.swap(remote.entries);
+    {
+        // Released by the next worker, not here on the UI thread.
+        std::lock_guard lock(m_retiredMutex);
+        if (m_retiredRows.empty())
+            m_retiredRows.swap(rows);
+    }
+    remote.hasListing = false;
+    remote.label =
+        m_messages.FormatResource(labelId, {remote.path}, kShortFormatLimit).value_or(QString());
+    m_port.refreshPane(PaneSide::Remote);
 }
 
 void SessionController::ClearPaneList(PaneSide side) {
@@ -457,6 +506,8 @@ void SessionController::markSessionLost() {
     m_messages.LogMessage(4425);
     m_port.setWindowTitle(m_messages.FormatResource(1003, {m_state.remote.site}, kShortFormatLimit)
                               .value_or(QString()));
+    // Re-Connect returns to the folder: the label keeps it, the rows are no longer current.
+    clearRemoteListing(kConnectionLostLabelId);
     m_port.updateCommandState();
 }
 
@@ -496,13 +547,7 @@ SessionController::ListingOutcome SessionController::listRemote(const ListingJob
     } // the previous listing's rows are released here, off the UI thread
     m_messages.LogMessage(4408, {job.patternText});
 
-    std::vector<FileEntry> rows;
-    FileEntry parent;
-    parent.name = u".."_qs;
-    parent.isParent = true;
-    parent.isFolder = true;
-    parent.icon = 0;
-    rows.push_back(std::move(parent));
+    std::vector<FileEntry> rows = ParentRowOnly();
 
     const QString exclude = m_state.remote.exclude;
     ftp::DirEntry record;
@@ -542,12 +587,34 @@ SessionController::ListingOutcome SessionController::listRemote(const ListingJob
     if (outcome != ListingOutcome::Listed)
         rows.resize(1); // a failed listing never passes for a folder's contents: ".." only
 
+    const int count = static_cast<int>(rows.size());
+    handOverRows(std::move(rows),
+                 m_messages.FormatResource(9004, {m_state.remote.path}, kShortFormatLimit)
+                     .value_or(QString()));
+    if (outcome == ListingOutcome::Listed) {
+        m_port.beep();
+        m_messages.LogMessage(4409, {count, count == 1 ? QString() : u"s"_qs});
+    } else if (outcome == ListingOutcome::Stopped) {
+        m_messages.LogMessage(4426);
+    }
+    return outcome;
+}
+
+std::vector<FileEntry> SessionController::ParentRowOnly() {
+    FileEntry parent;
+    parent.name = u".."_qs;
+    parent.isParent = true;
+    parent.isFolder = true;
+    parent.icon = 0;
+    std::vector<FileEntry> rows;
+    rows.push_back(std::move(parent));
+    return rows;
+}
+
+void SessionController::handOverRows(std::vector<FileEntry> rows, QString label) {
     // Sorted here so the UI thread only swaps the rows in.
     const SortKey key = m_state.remote.sortKey;
     SortEntries(rows, key, SortOptions::From(m_state.options));
-    const int count = static_cast<int>(rows.size());
-    const QString label = m_messages.FormatResource(9004, {m_state.remote.path}, kShortFormatLimit)
-                              .value_or(QString());
     const auto headers = HeaderTexts(m_messages, m_state.ColumnLabels, key);
     m_port.runOnUiThread([this, rows = std::move(rows), label, headers]() mutable {
         PaneState& remote = m_state.remote;
@@ -561,13 +628,6 @@ SessionController::ListingOutcome SessionController::listRemote(const ListingJob
         remote.headers = headers;
         m_port.refreshPane(PaneSide::Remote);
     });
-    if (outcome == ListingOutcome::Listed) {
-        m_port.beep();
-        m_messages.LogMessage(4409, {count, count == 1 ? QString() : u"s"_qs});
-    } else if (outcome == ListingOutcome::Stopped) {
-        m_messages.LogMessage(4426);
-    }
-    return outcome;
 }
 
 bool SessionController::EnterRemoteFolder(int row) {
@@ -578,9 +638,9 @@ bool SessionController::EnterRemoteFolder(int row) {
     const FileEntry& entry = m_state.remote.entries[std::size_t(row)];
     if (!entry.isFolder && !entry.isLink)
         return false;
-    return startFlow([this, path = rowPath(row), quiet = entry.isLink] {
+    return startFlow([this, path = rowPath(row), keepPane = entry.isLink] {
         m_messages.SetBusyCursor(true);
-        navigateWorker(path, quiet);
+        navigateWorker(path, keepPane);
     });
 }
 

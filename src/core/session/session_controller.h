@@ -70,11 +70,14 @@ public:
     bool Disconnect(bool confirm);
     // Empties a pane's rows and sets its label to the empty "Local: " / "Remote: " text.
     void ClearPaneList(PaneSide side);
+    // The remote pane's label until a listing writes one: "Remote: not connected".
+    void showNotConnected();
 
     // Starts the remote listing worker; false (and busy cleared) when it cannot start.
     bool StartRemoteListing();
     // Double-click on a remote row: a folder row (the parent row included) is entered; a link
-    // is tried as a folder (CWD decides; a link to a file only beeps).
+    // is tried as a folder (CWD decides; a link to a file is reported with the server's reply
+    // and leaves the pane as it is). Nothing happens while not connected or busy.
     bool EnterRemoteFolder(int row);
     // Marks the session lost when the engine has lost its connection (UI thread): the log
     // says so and points to Re-Connect, the title and the commands follow. True when lost.
@@ -146,7 +149,13 @@ private:
     int spawnWorker(std::function<void()> body);
     // The next step of a flow on a worker, busy still set (inline when already on one).
     void continueOnWorker(std::function<void()> body);
-    void navigateWorker(QByteArray path, bool quietFailure);
+    void navigateWorker(QByteArray path, bool keepPaneOnFailure);
+    // Hands rows to the UI thread as the remote pane's listing (sorted first) with `label`.
+    void handOverRows(std::vector<FileEntry> rows, QString label);
+    static std::vector<FileEntry> ParentRowOnly();
+    // The remote pane without a current listing (UI thread): no rows, the label `labelId`
+    // formatted with the remote path.
+    void clearRemoteListing(int labelId);
     void finishWorker();
     bool openSession(const AccountRecord& account, const QString& server,
                      const std::vector<std::string>& trusted);

@@ -310,6 +310,18 @@ const StringEntry kProgram[] = {
     {4605, u".obj.lib.res.idb.dat"},
     {4606, u".wav.mid.midi.mov.mp3.avi.rmi.asx.mpg.mpeg.mpe.mpa.wmv.asf.qt.pk.wma.wvv.aiff.au"},
 
+    // Why a command was refused (status line), the remote pane's label without a current
+    // listing, and a refused login.
+    {4700, u"Not available while the connection is busy"},
+    {4701, u"Not available while connected"},
+    {4702, u"Not available without a connection"},
+    {4703, u"Not available for the selected rows"},
+    {4704, u"Not available: nothing is running"},
+    {4705, u"Not available now"},
+    {4706, u"Remote: not connected"},
+    {4707, u"Remote: %s (connection lost)"},
+    {4708, u"\rLogin refused by %s\r\r%s"},
+
     // Path labels above the two panes.
     {9002, u"Local: %s"},
     {9004, u"Remote: %s"},

@@ -65,7 +65,7 @@ void AccountsSheetDialog::showEvent(QShowEvent* event) {
     if (const QScreen* primary = QGuiApplication::primaryScreen())
         screen = primary->virtualGeometry();
     if (const auto at = m_sheet.position(screen))
-        move(*at);
+        MoveClientTo(this, *at);
     else
         CenterWindowOnMonitor(this);
 }
@@ -98,7 +98,7 @@ void AccountsSheetDialog::activate(SheetPage page) {
 }
 
 bool AccountsSheetDialog::store(SheetPage page) {
-    m_sheet.rememberPosition(frameGeometry());
+    m_sheet.rememberPosition(geometry()); // the client area, as MoveClientTo restores it
     switch (page) {
     case SheetPage::Login:
         m_failed = m_sheet.validateAndStore(m_login->fields());

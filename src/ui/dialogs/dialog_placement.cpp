@@ -122,17 +122,25 @@ void PlaceDialog(QWidget* dialog, const WindowPlacement& placement, bool saveWin
         return;
     }
     const QRect bounds = virtualScreen.isValid() ? virtualScreen : VirtualScreenBounds();
-    dialog->move(ClampRememberedPosition(placement, bounds));
+    MoveClientTo(dialog, ClampRememberedPosition(placement, bounds));
+}
+
+void MoveClientTo(QWidget* window, const QPoint& position) {
+    if (!window)
+        return;
+    if (!window->testAttribute(Qt::WA_Resized))
+        window->adjustSize(); // what the first show would do; the geometry below keeps it
+    window->setGeometry(QRect(position, window->size()));
 }
 
 void RememberDialogPosition(const QWidget* dialog, WindowPlacement& placement) {
     if (!dialog)
         return;
-    const QRect frame = dialog->frameGeometry();
-    placement.Left = frame.x();
-    placement.Top = frame.y();
-    placement.Width = frame.width();
-    placement.Height = frame.height();
+    const QRect client = dialog->geometry();
+    placement.Left = client.x();
+    placement.Top = client.y();
+    placement.Width = client.width();
+    placement.Height = client.height();
 }
 
 void SetDialogIcon(QWidget* dialog, int iconId) {

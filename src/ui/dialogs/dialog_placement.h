@@ -28,7 +28,10 @@ namespace tw::ui {
 // and when the dialog closes with one of its remembering buttons:
 //   RememberDialogPosition(&dialog, state.placement(Placement::RenameFile));
 //
-// Positions are those of the window frame in global (virtual desktop) coordinates.
+// A remembered position is that of the window's client area (the window without the frame
+// the window manager adds) in global (virtual desktop) coordinates, as the main window's is:
+// saved and restored as the same thing, so a dialog opens where it was closed. A frame is not
+// known before the window manager has decorated the window, so it cannot be restored.
 
 // Distance from the right and bottom edges of the virtual screen that a remembered position
 // keeps at least, so a dialog never opens out of reach.
@@ -55,13 +58,18 @@ void BringToFront(QWidget* window);
 QPoint ClampRememberedPosition(const WindowPlacement& placement, const QRect& virtualScreen);
 
 // The placement rule of the small dialogs: centred on its monitor when `saveWindows` is off,
-// else moved (never resized) to the remembered position. An empty `virtualScreen` means the
-// bounds of all screens.
+// else moved (never resized) to the remembered position (MoveClientTo). An empty `virtualScreen`
+// means the bounds of all screens.
 void PlaceDialog(QWidget* dialog, const WindowPlacement& placement, bool saveWindows,
                  const QRect& virtualScreen = QRect());
 
-// Stores the dialog's frame rectangle into Left, Top, Width and Height (Show is kept).
+// Stores the dialog's client rectangle into Left, Top, Width and Height (Show is kept).
 void RememberDialogPosition(const QWidget* dialog, WindowPlacement& placement);
+
+// Moves a top-level window, without resizing it, so that its client area starts at `position`:
+// the place RememberDialogPosition took. Before the first show the window first takes the size
+// it would open with.
+void MoveClientTo(QWidget* window, const QPoint& position);
 
 // The bounds of all screens together.
 QRect VirtualScreenBounds();

@@ -20,6 +20,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTimer>
@@ -45,10 +46,15 @@ QLabel* buddyLabel(const QString& text, QWidget* buddy, QWidget* parent) {
 } // namespace
 
 HelpWindow::HelpWindow(const QString& collection, SettingsStore* store, QWidget* parent)
-    : QWidget(parent, Qt::Window), m_store(store) {
+    : QMainWindow(parent, Qt::Window), m_store(store) {
     setObjectName(QStringLiteral("HelpWindow"));
     setWindowTitle(QStringLiteral("Tarnwick 2000 Help"));
     setAttribute(Qt::WA_QuitOnClose, false);
+    auto* central = new QWidget(this);
+    setCentralWidget(central);
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    escape->setContext(Qt::WindowShortcut);
+    connect(escape, &QShortcut::activated, this, &QWidget::close);
 
     m_engine = new QHelpEngine(collection, this);
     m_engine->setReadOnly(true);
@@ -82,12 +88,12 @@ HelpWindow::HelpWindow(const QString& collection, SettingsStore* store, QWidget*
     pageLayout->addLayout(buttons);
     pageLayout->addWidget(m_view, 1);
 
-    auto* splitter = new QSplitter(Qt::Horizontal, this);
+    auto* splitter = new QSplitter(Qt::Horizontal, central);
     splitter->addWidget(m_tabs);
     splitter->addWidget(page);
     splitter->setStretchFactor(1, 1);
     splitter->setSizes({260, kDefaultWidth - 260});
-    auto* layout = new QVBoxLayout(this);
+    auto* layout = new QVBoxLayout(central);
     layout->addWidget(splitter);
 
     connect(m_back, &QPushButton::clicked, m_view, &QTextBrowser::backward);
@@ -96,6 +102,11 @@ HelpWindow::HelpWindow(const QString& collection, SettingsStore* store, QWidget*
     connect(m_view, &QTextBrowser::forwardAvailable, m_forward, &QWidget::setEnabled);
     connect(m_view, &QTextBrowser::sourceChanged, this, &HelpWindow::selectInContents);
     connect(contents, &QHelpContentWidget::linkActivated, this, &HelpWindow::open);
+    // One click on an entry opens its page, as in the index's and the search's lists.
+    connect(contents, &QTreeView::clicked, this, [this](const QModelIndex& item) {
+        if (const QHelpContentItem* entry = m_engine->contentModel()->contentItemAt(item))
+            open(entry->url());
+    });
     // The contents arrive from the engine's thread, often after the first page is shown.
     connect(m_engine->contentModel(), &QHelpContentModel::contentsCreated, contents,
             [this, contents] {
@@ -318,19 +329,19 @@ void HelpWindow::savePlacement() {
 }
 
 void HelpWindow::moveEvent(QMoveEvent* event) {
-    QWidget::moveEvent(event);
+    QMainWindow::moveEvent(event);
     if (m_placed)
         m_placementTimer->start();
 }
 
 void HelpWindow::resizeEvent(QResizeEvent* event) {
-    QWidget::resizeEvent(event);
+    QMainWindow::resizeEvent(event);
     if (m_placed)
         m_placementTimer->start();
 }
 
 void HelpWindow::hideEvent(QHideEvent* event) {
-    QWidget::hideEvent(event);
+    QMainWindow::hideEvent(event);
     m_placementTimer->stop();
     savePlacement();
 }

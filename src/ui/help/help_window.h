@@ -1,8 +1,8 @@
 #pragma once
 
+#include <QMainWindow>
 #include <QString>
 #include <QUrl>
-#include <QWidget>
 
 class QTimer;
 
@@ -24,8 +24,9 @@ class HelpBrowser;
 // keyword typed above it, the full-text search with its results, and the page view with Back
 // and Forward. Its place and size are kept in the settings store under "DeskTop\Help". The
 // contents, the index and the search index are built on the help engine's own threads; a
-// request made before they are ready is carried out when they are.
-class HelpWindow : public QWidget {
+// request made before they are ready is carried out when they are. A main window of its own,
+// so assistive technology sees a window; Escape closes it.
+class HelpWindow : public QMainWindow {
     Q_OBJECT
 public:
     enum class Tab { Contents = 0, Index = 1, Search = 2 };

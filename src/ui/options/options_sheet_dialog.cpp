@@ -76,7 +76,7 @@ void OptionsSheetDialog::showEvent(QShowEvent* event) {
         return;
     m_placed = true;
     if (const auto at = m_sheet.position(VirtualScreenBounds()))
-        move(*at);
+        MoveClientTo(this, *at);
     else
         CenterWindowOnMonitor(this);
 }
@@ -93,7 +93,7 @@ void OptionsSheetDialog::activate(int index) {
 bool OptionsSheetDialog::leave(int index) {
     if (!m_pages[std::size_t(index)]->store())
         return false;
-    m_sheet.rememberPosition(frameGeometry());
+    m_sheet.rememberPosition(geometry()); // the client area, as MoveClientTo restores it
     return true;
 }
 

@@ -150,7 +150,7 @@ LogViewerResult TransferLogViewer::showLogViewer(const LogViewerRequest& request
     } else {
         const QRect bounds =
             m_globals.virtualScreen.isValid() ? m_globals.virtualScreen : VirtualScreenBounds();
-        dialog.move(LogViewerPosition(placement, bounds));
+        MoveClientTo(&dialog, LogViewerPosition(placement, bounds));
     }
     const bool accepted = dialog.exec() == QDialog::Accepted;
     RememberDialogPosition(&dialog, placement);

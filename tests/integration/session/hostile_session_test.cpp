@@ -223,7 +223,9 @@ TEST_F(HostileSessionTest, FailedListingsAreReportedAndALostSessionPointsToReCon
             EXPECT_TRUE(logHas(c.serverWords));
         }
         EXPECT_FALSE(logHas(u"listed"_qs));
-        EXPECT_EQ(remoteNames(), QStringList{u".."_qs});
+        // A failed listing leaves the parent row; a lost session no rows that look current.
+        EXPECT_EQ(remoteNames(), c.lost ? QStringList() : QStringList{u".."_qs});
+        EXPECT_EQ(state.remote.label, c.lost ? u"Remote: / (connection lost)"_qs : u"Remote: /"_qs);
         // The connection's and the FTP Errors alerts; no end-of-listing beep.
         EXPECT_EQ(port.count(u"beep"_qs), 2);
         EXPECT_FALSE(runtime.busy);
@@ -237,6 +239,7 @@ TEST_F(HostileSessionTest, FailedListingsAreReportedAndALostSessionPointsToReCon
             EXPECT_TRUE(controller->Disconnect(false));
             EXPECT_EQ(port.log(), QStringList({u"Disconnecting ..."_qs, u"Connection closed"_qs}));
             EXPECT_FALSE(runtime.sessionLost);
+            EXPECT_EQ(state.remote.label, u"Remote: not connected"_qs);
         }
         controller.reset();
         server->finish();
@@ -292,6 +295,7 @@ TEST_F(HostileSessionTest, StopEndsAHangingConnectAndAHangingListing) {
     controller->abortEngine();
     controller->waitForWorker();
     EXPECT_EQ(port.log(), QStringList({u"Connecting ..."_qs, u"Connect stopped"_qs}));
+    EXPECT_EQ(state.remote.label, u"Remote: not connected"_qs);
     EXPECT_FALSE(runtime.connected);
     EXPECT_FALSE(runtime.busy);
     EXPECT_FALSE(runtime.connectMode);
@@ -321,12 +325,13 @@ TEST_F(HostileSessionTest, StopEndsAHangingConnectAndAHangingListing) {
     controller->waitForWorker();
     EXPECT_TRUE(logHas(u"Listing stopped"_qs)) << port.log().join(u'\n').toStdString();
     EXPECT_FALSE(logHas(u"listed"_qs));
+    EXPECT_EQ(remoteNames(), QStringList{u".."_qs}); // nothing that reads as the folder's rows
     EXPECT_FALSE(runtime.busy);
     EXPECT_TRUE(runtime.connected);
 }
 
 // Links are shown as links; entering one is the server's CWD to decide: a link to a folder is
-// listed, a link to a file only beeps.
+// listed, a link to a file is reported with the server's reply and the pane stays as it is.
 TEST_F(HostileSessionTest, LinksAreEnteredWhenTheyLeadToAFolder) {
     const std::string listLines = "lrwxrwxrwx 1 u g 11 Jan 01 12:00 www -> public_html\r\n"
                                   "lrwxrwxrwx 1 u g  5 Jan 01 12:00 note -> a.txt\r\n"
@@ -357,12 +362,19 @@ TEST_F(HostileSessionTest, LinksAreEnteredWhenTheyLeadToAFolder) {
         EXPECT_FALSE(state.remote.entries[std::size_t(www)].isFolder);
         EXPECT_FALSE(state.remote.entries[std::size_t(names.indexOf(u"a.txt"_qs))].isLink);
 
-        const int beeps = port.count(u"beep"_qs);
         ASSERT_TRUE(controller->EnterRemoteFolder(note));
         controller->waitForWorker();
-        EXPECT_EQ(port.count(u"beep"_qs), beeps + 1);
-        EXPECT_FALSE(logHas(u"Error:"_qs));
+        const QStringList log = port.log();
+        const auto error = std::find_if(log.begin(), log.end(), [](const QString& line) {
+            return line.startsWith(u"Error: FtpSetCurrentDirectory (12003)"_qs);
+        });
+        ASSERT_NE(error, log.end()) << log.join(u'\n').toStdString();
+        ASSERT_NE(error + 1, log.end());
+        EXPECT_TRUE((error + 1)->startsWith(u"550"_qs)) << (error + 1)->toStdString();
+        EXPECT_FALSE(logHas(u"LIST /note/*.* ..."_qs));
         EXPECT_EQ(state.remote.path, u"/"_qs);
+        EXPECT_EQ(remoteNames(), names);
+        EXPECT_FALSE(runtime.busy);
 
         ASSERT_TRUE(controller->EnterRemoteFolder(www));
         controller->waitForWorker();

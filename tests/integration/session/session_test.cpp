@@ -121,18 +121,30 @@ TEST_F(SessionTest, RefusedLoginAndRefusedPortReportAndStayDisconnected) {
     state.Accounts[0].Anonymous = false;
     state.Accounts[0].Login = QString::fromStdString(server->user());
     state.Accounts[0].Password = u"not-the-password"_qs;
+    // Rows of an earlier session are no listing of this one.
+    state.remote.entries.resize(3);
     EXPECT_FALSE(connectAndWait());
     EXPECT_FALSE(runtime.connected);
     EXPECT_FALSE(runtime.connectMode);
     ASSERT_GE(port.log().size(), 2);
     EXPECT_TRUE(port.log()[1].startsWith(u"Error: InternetConnect (1201"_qs))
         << port.log()[1].toStdString();
+    // The refused login is also a message box with the server's words.
+    ASSERT_EQ(port.boxes().size(), 1u);
+    EXPECT_EQ(port.boxes()[0].kind, BoxKind::Error);
+    EXPECT_TRUE(port.boxes()[0].text.contains(u"Login refused by 127.0.0.1"_qs))
+        << port.boxes()[0].text.toStdString();
+    EXPECT_TRUE(port.boxes()[0].text.contains(u"530"_qs)) << port.boxes()[0].text.toStdString();
+    EXPECT_TRUE(state.remote.entries.empty());
+    EXPECT_EQ(state.remote.label, u"Remote: not connected"_qs);
 
+    // A server that cannot be reached is only logged.
     port.clear();
     state.Accounts[0].RemotePort = 1; // nothing listens there
     EXPECT_FALSE(connectAndWait());
     EXPECT_TRUE(port.log().last().startsWith(u"Error: InternetConnect (12029)"_qs))
         << port.log().last().toStdString();
+    EXPECT_TRUE(port.boxes().empty());
     EXPECT_EQ(state.Accounts[0].Visits, 0u);
 }
 
@@ -227,7 +239,10 @@ TEST_F(SessionTest, DisconnectAsksOnlyWithConfirmFlagAndOption) {
     EXPECT_EQ(port.log().mid(port.log().size() - 2),
               QStringList({u"Disconnecting ..."_qs, u"Connection closed"_qs}));
     EXPECT_TRUE(port.events().contains(u"title: Tarnwick 2000"_qs));
-    EXPECT_FALSE(state.remote.entries.empty()); // the rows stay after Disconnect
+    // The rows of the closed session go; the label says there is no connection.
+    EXPECT_TRUE(state.remote.entries.empty());
+    EXPECT_EQ(state.remote.label, u"Remote: not connected"_qs);
+    EXPECT_TRUE(port.events().contains(u"refresh: remote"_qs));
 }
 
 TEST_F(SessionTest, ReconnectAfterServerDropReturnsToSameDirectory) {

@@ -222,6 +222,7 @@ TEST_F(SheetDialog, PagesNeverStoreADeletedAccountsValuesIntoAnother) {
     fresh.Name = u"Delta"_qs;
     fresh.URL = u"delta.example.org"_qs;
     fresh.Anonymous = true;
+    fresh.Passive = true;                                 // what New gives
     fresh.Encryption = ftp::TlsMode::ExplicitIfAvailable; // what New gives
 
     struct Case {

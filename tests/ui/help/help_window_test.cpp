@@ -12,10 +12,12 @@
 #include "ui/help/help_viewer.h"
 #include "ui/help/help_window.h"
 
+#include <QAccessible>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
+#include <QHelpContentItem>
 #include <QHelpContentWidget>
 #include <QHelpEngine>
 #include <QHelpIndexWidget>
@@ -319,4 +321,35 @@ TEST_F(HelpWindowTest, HelpFromAModalDialogAndF1) {
     viewer->showContents();
     EXPECT_EQ(viewer->existingWindow()->windowHandle()->transientParent(), nullptr);
     EXPECT_TRUE(port.boxes().empty());
+}
+
+// Assistive technology sees the help window as a window; Escape closes it; one click on a
+// contents entry opens its page.
+TEST_F(HelpWindowTest, AWindowThatEscapeClosesAndOneClickOnTheContentsOpens) {
+    viewer->showContents();
+    HelpWindow* help = viewer->existingWindow();
+    ASSERT_NE(help, nullptr);
+    ASSERT_TRUE(help->isVisible());
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(help);
+    ASSERT_NE(accessible, nullptr);
+    EXPECT_EQ(accessible->role(), QAccessible::Window);
+    EXPECT_EQ(accessible->text(QAccessible::Name), u"Tarnwick 2000 Help"_s);
+
+    QHelpContentWidget* tree = help->engine()->contentWidget();
+    QHelpContentModel* contents = help->engine()->contentModel();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return contents->rowCount() == 1; }, 20000));
+    tree->expandAll();
+    const QModelIndex root = contents->index(0, 0);
+    ASSERT_GT(contents->rowCount(root), 2);
+    const QModelIndex entry = contents->index(2, 0, root);
+    const QUrl target = contents->contentItemAt(entry)->url();
+    ASSERT_NE(help->view()->source(), target);
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualRect(entry).center());
+    EXPECT_EQ(help->view()->source(), target);
+
+    tree->setFocus();
+    QTest::keyClick(tree, Qt::Key_Escape);
+    EXPECT_FALSE(help->isVisible());
+    viewer->showContents(); // it comes back on the next request
+    EXPECT_TRUE(help->isVisible());
 }

@@ -75,7 +75,7 @@ TEST_F(MainWindowTest, FirstStartBuildsTheWholeWindow) {
     EXPECT_EQ(w->toolbar()->actions().size(), 34);
 
     EXPECT_EQ(w->localLabel()->text(), QStringLiteral("Local: ") + folder());
-    EXPECT_EQ(w->remoteLabel()->text(), QStringLiteral("Remote: "));
+    EXPECT_EQ(w->remoteLabel()->text(), QStringLiteral("Remote: not connected"));
     EXPECT_EQ(w->statusText(), QStringLiteral("Ready ..."));
 
     // Both lists show the column labels, the remote one before any listing.

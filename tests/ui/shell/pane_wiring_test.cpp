@@ -79,30 +79,30 @@ TEST_F(PaneWiringTest, DoubleClickOnAFolderRowOpensIt) {
     EXPECT_EQ(w->state().local.path, before);
 }
 
-TEST_F(PaneWiringTest, RemoteDoubleClickNeedsAConnectedIdleFolderRow) {
+// The window hands every double-clicked remote row to the session, which decides what a
+// folder, a link and a file row do (tests/integration/session).
+TEST_F(PaneWiringTest, RemoteDoubleClickHandsTheRowToTheSession) {
     MainWindow* w = start();
-    int entered = -1;
-    w->setRemoteFolderHandler([&](int row) { entered = row; });
+    std::vector<int> entered;
+    w->setRemoteFolderHandler([&](int row) { entered.push_back(row); });
     FileEntry folderRow;
     folderRow.name = QStringLiteral("pub");
     folderRow.isFolder = true;
+    FileEntry linkRow;
+    linkRow.name = QStringLiteral("www");
+    linkRow.isLink = true;
     FileEntry fileRow;
     fileRow.name = QStringLiteral("readme");
-    w->state().remote.entries = {folderRow, fileRow};
+    w->state().remote.entries = {folderRow, linkRow, fileRow};
+    w->refreshPane(PaneSide::Remote);
     auto* remote = qobject_cast<PaneView*>(w->remoteList());
+    ASSERT_EQ(remote->model()->rowCount(), 3);
 
-    emit remote->rowDoubleClicked(0); // not connected
-    EXPECT_EQ(entered, -1);
-    w->runtime().connected = true;
-    emit remote->rowDoubleClicked(1); // a file
-    EXPECT_EQ(entered, -1);
-    w->runtime().busy = true;
-    emit remote->rowDoubleClicked(0); // a transfer runs
-    EXPECT_EQ(entered, -1);
-    w->runtime().busy = false;
-    emit remote->rowDoubleClicked(0);
-    EXPECT_EQ(entered, 0);
-    w->runtime().connected = false;
+    for (int row = 0; row < 3; ++row)
+        doubleClickRow(remote, row);
+    EXPECT_EQ(entered, (std::vector<int>{0, 1, 2}));
+    emit remote->rowDoubleClicked(-1); // below the rows
+    EXPECT_EQ(entered.size(), 3u);
 }
 
 } // namespace

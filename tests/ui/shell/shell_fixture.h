@@ -5,10 +5,12 @@
 #include "core/settings/settings_store.h"
 #include "ui/dialogs/message_box_dialog.h"
 #include "ui/main_window.h"
+#include "ui/panes/pane_view.h"
 #include "ui/shell_session.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QMouseEvent>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -67,6 +69,14 @@ protected:
         while (!done() && clock.elapsed() < 2000)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         return done();
+    }
+
+    // A left-button double-click on `row` of a pane, as the mouse makes it on the list.
+    static void doubleClickRow(ui::PaneView* view, int row) {
+        const QPoint at = view->visualRect(view->model()->index(row, 0)).center();
+        QMouseEvent click(QEvent::MouseButtonDblClick, at, view->viewport()->mapToGlobal(at),
+                          Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(view->viewport(), &click);
     }
 
     // Runs the event loop for `ms` milliseconds.

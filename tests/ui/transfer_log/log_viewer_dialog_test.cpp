@@ -72,7 +72,7 @@ TEST(LogViewerDialog, ShowsTheLogNewestFirstAtItsPlaceAndAsksBeforeDeleting) {
     bool listAtTop = false;
     OnNextModal([&](QWidget* dialog) {
         title = dialog->windowTitle();
-        position = dialog->frameGeometry().topLeft();
+        position = dialog->geometry().topLeft(); // the client area, as placements keep it
         pathLabel = dialog->findChild<QLabel*>(u"100"_qs)->text();
         auto* list = dialog->findChild<QTreeView*>(u"101"_qs);
         for (int r = 0; r < list->model()->rowCount(); ++r)

@@ -1,3 +1,4 @@
+#include "core/accounts/account_store.h"
 #include "core/accounts/accounts_sheet.h"
 #include "core/text/messages.h"
 #include "core/text/string_table.h"
@@ -151,21 +152,39 @@ TEST_F(Sheet, TheNameIsEditedLiveInTheList) {
     EXPECT_EQ(v.selected, 1);
 }
 
-TEST_F(Sheet, NewAccountIsEmptyWithPortTwentyOne) {
-    state.Accounts[0].Passive = true;
+TEST_F(Sheet, NewAccountIsEmptyPassiveWithPortTwentyOne) {
+    state.Accounts[0].Passive = false; // a stored account keeps its mode
     AccountsSheet sheet(state, false, messages);
     sheet.activateLogin();
     ASSERT_TRUE(sheet.newAccount(shown(sheet)));
     ASSERT_EQ(sheet.state().AccountCount(), 4);
     EXPECT_EQ(sheet.currentAccount(), 3);
+    EXPECT_FALSE(sheet.state().Accounts[0].Passive);
     AccountRecord expected;
     expected.RemotePort = 21;
-    expected.Passive = false;
+    expected.Passive = true; // active mode fails behind NAT and most firewalls
     expected.Encryption = ftp::TlsMode::ExplicitIfAvailable;
     EXPECT_EQ(sheet.state().Accounts[3], expected);
     // It cannot be left empty.
     EXPECT_FALSE(sheet.selectAccount(0, shown(sheet)));
     EXPECT_EQ(port.boxes().back().text, text(3301));
+}
+
+// The first-start samples are complete accounts: New, another account and OK leave each of
+// them untouched without a word.
+TEST_F(Sheet, TheFirstStartSamplesLetNewSwitchingAndOkThrough) {
+    state.Accounts = SampleAccounts();
+    for (int index = 0; index < 4; ++index) {
+        state.CurrentAccount = index;
+        AccountsSheet sheet(state, index % 2 == 0, messages);
+        sheet.activateLogin();
+        EXPECT_EQ(sheet.validateAndStore(shown(sheet)), std::nullopt) << index;
+        EXPECT_TRUE(sheet.selectAccount((index + 1) % 4, shown(sheet))) << index;
+        ASSERT_TRUE(sheet.newAccount(shown(sheet))) << index;
+        EXPECT_EQ(sheet.state().AccountCount(), 5);
+        EXPECT_TRUE(sheet.state().Accounts[4].Passive);
+    }
+    EXPECT_TRUE(port.boxes().empty());
 }
 
 TEST_F(Sheet, NewThenDeleteRestoresTheTable) {

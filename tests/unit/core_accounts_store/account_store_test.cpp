@@ -5,6 +5,8 @@
 #include <QSettings>
 #include <QTemporaryDir>
 
+#include <QRegularExpression>
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -311,7 +313,7 @@ TEST_F(AccountStoreTest, EveryFieldRoundTripsAndOverlongTextsAreCut) {
     EXPECT_EQ(back.Password.size(), kAccountPasswordLimit);
 }
 
-TEST(SampleAccounts, FourAnonymousPassiveAccounts) {
+TEST(SampleAccounts, FourAnonymousPassiveAccountsWithTheirSitesAddresses) {
     const auto samples = SampleAccounts();
     ASSERT_EQ(samples.size(), 4u);
     EXPECT_EQ(samples[0].Name, u"Lucas Arts"_qs);
@@ -319,6 +321,10 @@ TEST(SampleAccounts, FourAnonymousPassiveAccounts) {
     EXPECT_EQ(samples[2].Name, u"NASA Images"_qs);
     EXPECT_EQ(samples[3].Name, u"Wiley & Sons Publishing"_qs);
     for (const AccountRecord& a : samples) {
+        // A bare host name: what Connect passes on as it is.
+        static const QRegularExpression hostName(u"^[a-z0-9-]+(\\.[a-z0-9-]+)+$"_qs);
+        EXPECT_TRUE(hostName.match(a.URL).hasMatch()) << a.URL.toStdString();
+        EXPECT_FALSE(a.UseIP);
         EXPECT_TRUE(a.Anonymous);
         EXPECT_TRUE(a.Passive);
         EXPECT_EQ(a.RemotePort, 21u);

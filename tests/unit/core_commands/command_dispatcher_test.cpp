@@ -70,6 +70,28 @@ TEST_F(DispatcherTest, CommandWithoutHandlerOnlyRecomputesState) {
     EXPECT_TRUE(port.boxes().empty());
 }
 
+TEST_F(DispatcherTest, ARefusedCommandBeepsAndSaysWhyInsteadOfRunning) {
+    dispatcher.registerHandler(CommandId::Accounts, marker(u"accounts"_qs));
+    dispatcher.registerHandler(CommandId::Connect, marker(u"connect"_qs));
+    CommandInputs in;
+    in.busy = true; // a connect runs
+    dispatcher.setGate([&in](CommandId id) { return RefusalTextId(in, id); });
+    EXPECT_FALSE(dispatcher.dispatch(CommandId::Accounts));
+    EXPECT_EQ(port.events(),
+              (QStringList{u"beep"_qs, u"status: Not available while the connection is busy"_qs,
+                           u"updateCommandState"_qs}));
+    port.clear();
+    in.busy = false;
+    EXPECT_TRUE(dispatcher.dispatch(CommandId::Accounts));
+    EXPECT_EQ(port.events(),
+              (QStringList{status(130), u"log: accounts"_qs, u"updateCommandState"_qs}));
+    port.clear();
+    in.connected = true;
+    EXPECT_FALSE(dispatcher.dispatch(CommandId::Connect));
+    EXPECT_EQ(port.status(), u"Not available while connected"_qs);
+    EXPECT_TRUE(port.log().isEmpty());
+}
+
 TEST_F(DispatcherTest, HiddenStatusBarStillRunsTheCommand) {
     port.statusVisible = false;
     dispatcher.registerHandler(CommandId::Connect, marker(u"connect"_qs));

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <set>
 
 using namespace tw;
@@ -248,8 +249,11 @@ TEST_F(CommandStateSweep, BusyGreysEveryConnectionCommandAndSparesTheLocalPane) 
                         EXPECT_FALSE(c->enabled) << toInt(id);
                     }
             }
+            // Also the commands that change the accounts or start a connection: a connect in
+            // progress is busy before it is connected.
             for (CommandId id : {C::Options, C::RemoteProperties, C::RemoteSortName,
-                                 C::RemoteSortDate, C::RemoteSortSize, C::RemoteSortType})
+                                 C::RemoteSortDate, C::RemoteSortSize, C::RemoteSortType,
+                                 C::Connect, C::Accounts, C::Import, C::Export})
                 EXPECT_FALSE(s.main(id).enabled) << toInt(id);
         }
         if (!in.connected) {
@@ -366,4 +370,68 @@ TEST(CommandState, ALostSessionLeavesOnlyReConnectAndDisconnect) {
     EXPECT_FALSE(s.find(CommandSurface::RemoteContext, C::Download)->enabled);
     EXPECT_FALSE(s.find(CommandSurface::LocalContext, C::Upload)->enabled);
     EXPECT_FALSE(enabled(s, C::Connect)); // still connected: Re-Connect is the way back
+}
+
+// --- Why a disabled command is refused ---
+
+TEST(CommandRefusal, EachDisabledCommandNamesTheInputThatGreysIt) {
+    const auto lost = [] {
+        CommandInputs in = inputs(true, false, 1, 1);
+        in.sessionLost = true;
+        return in;
+    };
+    const auto noToolbar = [] {
+        CommandInputs in = inputs(false, false, 0, 0);
+        in.options.ToolBar = 0;
+        return in;
+    };
+    struct Case {
+        const char* what;
+        CommandInputs in;
+        CommandId id;
+        std::optional<int> reason;
+    };
+    const Case cases[] = {
+        {"connecting: Accounts", inputs(false, true, 0, 0), C::Accounts, kRefusedBusy},
+        {"connecting: Connect", inputs(false, true, 0, 0), C::Connect, kRefusedBusy},
+        {"connecting: Import", inputs(false, true, 0, 0), C::Import, kRefusedBusy},
+        {"connecting: Export", inputs(false, true, 0, 0), C::Export, kRefusedBusy},
+        {"listing: Download", inputs(true, true, 0, 1), C::Download, kRefusedBusy},
+        {"listing: Disconnect", inputs(true, true, 0, 0), C::Disconnect, kRefusedBusy},
+        {"connected: Accounts", inputs(true, false, 0, 0), C::Accounts, kRefusedConnected},
+        {"connected: Export", inputs(true, false, 0, 0), C::Export, kRefusedConnected},
+        {"offline: Download", inputs(false, false, 0, 1), C::Download, kRefusedOffline},
+        {"offline, no rows: Download", inputs(false, false, 0, 0), C::Download, kRefusedOffline},
+        {"offline: Refresh", inputs(false, false, 0, 0), C::RemoteRefresh, kRefusedOffline},
+        {"lost: Refresh", lost(), C::RemoteRefresh, kRefusedOffline},
+        {"lost: Connect", lost(), C::Connect, kRefusedConnected},
+        {"connected, no rows: Download", inputs(true, false, 0, 0), C::Download, kRefusedSelection},
+        {"two rows: Edit", inputs(false, false, 2, 0), C::LocalEdit, kRefusedSelection},
+        {"idle: Stop Transfer", inputs(true, false, 0, 0), C::StopTransfer, kRefusedIdle},
+        {"no help: Contents", inputs(false, false, 0, 0, false), C::HelpContents, kRefusedOther},
+        {"toolbar off: Customize", noToolbar(), C::CustomizeToolbar, kRefusedOther},
+        {"offline: Connect", inputs(false, false, 0, 0), C::Connect, std::nullopt},
+        {"one row: Edit", inputs(false, false, 1, 0), C::LocalEdit, std::nullopt},
+        {"listing: Stop Transfer", inputs(true, true, 0, 0), C::StopTransfer, std::nullopt},
+        {"context menu only: Cancel", inputs(false, true, 0, 0), C::CancelMenu, std::nullopt},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(RefusalTextId(c.in, c.id), c.reason) << c.what;
+}
+
+TEST(CommandRefusal, RefusedExactlyWhenTheMainMenuGreysTheCommand) {
+    for (int bits = 0; bits < 16; ++bits)
+        for (int rows = 0; rows <= 4; ++rows) {
+            CommandInputs in = inputs(bits & 1, bits & 2, rows % 3, rows / 2, bits & 4);
+            in.sessionLost = (bits & 8) && in.connected;
+            const CommandStates s = UpdateCommandState(in);
+            for (const auto& [id, state] : s.surface(CommandSurface::Main)) {
+                const std::optional<int> reason = RefusalTextId(in, id);
+                EXPECT_EQ(reason.has_value(), !state.enabled) << toInt(id) << " bits " << bits;
+                if (reason) {
+                    EXPECT_GE(*reason, kRefusedBusy);
+                    EXPECT_LE(*reason, kRefusedOther);
+                }
+            }
+        }
 }
