@@ -18,6 +18,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 using namespace tw;
 using tw::test::RecordingPort;
 
@@ -344,7 +346,8 @@ TEST_F(AboutTest, OpenUrlWaitsForTheDesktopsHandlerThenTriesEachBrowser) {
         EXPECT_EQ(fake->calls, QStringList{u"run xdg-open | "_qs + url}) << c.name;
         ASSERT_TRUE(fake->pending) << c.name;
         EXPECT_FALSE(opened.has_value()) << c.name;
-        fake->pending(c.handler);
+        std::exchange(fake->pending,
+                      nullptr)(c.handler); // as the real launcher, it keeps no callback
         EXPECT_EQ(opened, c.opened) << c.name;
         EXPECT_EQ(fake->calls.mid(1), c.browsers) << c.name;
         const auto boxes = port.boxes();
@@ -370,7 +373,7 @@ TEST_F(AboutTest, OpenUrlWaitsForTheDesktopsHandlerThenTriesEachBrowser) {
         QCoreApplication::processEvents();
     }
     EXPECT_EQ(opened, true);
-    fake->pending({0, 3, false});
+    std::exchange(fake->pending, nullptr)({0, 3, false});
     EXPECT_EQ(fake->calls.size(), 1);
     EXPECT_TRUE(port.boxes().empty());
 
