@@ -15,10 +15,9 @@
 #include <map>
 #include <optional>
 #include <thread>
+#include <utility>
 
 #include <gtest/gtest.h>
-
-#include <utility>
 
 using namespace tw;
 using tw::test::RecordingPort;
