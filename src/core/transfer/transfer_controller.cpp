@@ -27,15 +27,9 @@ QByteArray joinRemote(const QByteArray& folder, const QByteArray& name) {
     return folder.endsWith('/') ? folder + name : folder + '/' + name;
 }
 
-// Lowercase turns the ASCII capitals of a name's bytes, and nothing else, into small letters:
-// a name that is not UTF-8 keeps every other byte.
-QByteArray asciiLower(QByteArray bytes) {
-    for (char& c : bytes)
-        if (c >= 'A' && c <= 'Z')
-            c = char(c - 'A' + 'a');
-    return bytes;
-}
-
+// Lowercase turns the ASCII capitals of a name, and nothing else, into small letters, as
+// QByteArray::toLower() does with the name's bytes: a name that is not UTF-8 keeps every
+// other byte.
 QString asciiLower(QString text) {
     for (QChar& c : text)
         if (c >= u'A' && c <= u'Z')
@@ -253,7 +247,7 @@ void TransferController::runBatch(const Batch& batch) {
         QByteArray destinationBytes = sourceBytes;
         if (batch.upload && batch.options.Lowercase) {
             destination = asciiLower(destination);
-            destinationBytes = asciiLower(destinationBytes);
+            destinationBytes = destinationBytes.toLower(); // ASCII only
         }
         if (batch.options.Prompt) {
             const std::optional<QString> typed = askDestinationName(batch, destination);
