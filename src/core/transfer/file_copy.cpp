@@ -152,8 +152,11 @@ int ReadOnlyDestination(const QByteArray& path) {
 
 namespace {
 
-// The downloaded file's date: the server's (MDTM) where it tells it, else the listing's.
+// The downloaded file's date: an MLSD listing's (exact, in UTC, so no MDTM round trip per
+// file), else the server's MDTM where it tells it, else the listing's.
 std::optional<std::int64_t> remoteDate(const CopyEnvironment& env, const CopyRequest& request) {
+    if (request.listedTime != 0 && env.session.usesMlsd())
+        return request.listedTime;
     if (env.session.isConnected())
         if (const auto time = env.session.modificationTime(view(request.remotePath)))
             return time;
@@ -327,21 +330,23 @@ CopyOutcome UploadFile(const CopyEnvironment& env, const CopyRequest& request) {
         }
     }
     progress.set(2);
-    if (::lseek(file.get(), 0, SEEK_SET) != 0) {
-        env.messages.ReportApiError(4519, errno, alertFlag(env));
+    // Ends the open transfer and removes what the server kept of it; the outcome is taken
+    // afterwards, when it is known whether the session survived.
+    const auto abandon = [&](bool byUser) {
         env.session.abortFile();
         removePartialUpload(env, target);
-        return failed(env);
+        return byUser ? stopped() : failed(env);
+    };
+    if (::lseek(file.get(), 0, SEEK_SET) != 0) {
+        env.messages.ReportApiError(4519, errno, alertFlag(env));
+        return abandon(false);
     }
     std::uint64_t step = 3;
     progress.set(step);
     std::uint64_t total = 0;
     for (;;) {
-        if (env.stopRequested) {
-            env.session.abortFile();
-            removePartialUpload(env, target);
-            return stopped();
-        }
+        if (env.stopRequested)
+            return abandon(true);
         std::size_t moved = 0;
         if (!env.session.writeFileFrom(file.get(), std::size_t(chunk), moved)) {
             const int localError = env.session.localError();
@@ -350,9 +355,7 @@ CopyOutcome UploadFile(const CopyEnvironment& env, const CopyRequest& request) {
                 env.messages.ReportApiError(4525, localError, alertFlag(env));
             else if (!byUser)
                 reportEngine(env, 4522);
-            env.session.abortFile();
-            removePartialUpload(env, target);
-            return byUser ? stopped() : failed(env);
+            return abandon(byUser);
         }
         if (moved == 0)
             break;
