@@ -283,6 +283,13 @@ void ScriptedServer::drain() {
     }
 }
 
+void ScriptedServer::answer(std::initializer_list<std::string_view> replies) {
+    for (const std::string_view line : replies) {
+        command();
+        reply(line);
+    }
+}
+
 void ScriptedServer::reply(std::string_view line) {
     std::string out(line);
     out += "\r\n";

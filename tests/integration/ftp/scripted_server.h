@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <functional>
+#include <initializer_list>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -34,6 +35,8 @@ public:
     // Reads commands until QUIT (answered) or until the client closes (or 5 s pass).
     void drain();
     void reply(std::string_view line);
+    // Reads one command for each of `replies` and answers it with that reply, in order.
+    void answer(std::initializer_list<std::string_view> replies);
     bool sendRaw(std::string_view bytes);
     void closeControl();
     // USER/PASS/FEAT/SYST/TYPE I with the given FEAT lines (none: FEAT is refused), after

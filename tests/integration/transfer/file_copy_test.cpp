@@ -173,10 +173,7 @@ TEST(FileCopy, UploadsTakeTheirNameOnlyWhenStoredWhole) {
          [](ScriptedServer& s) {
              s.login();
              storeData(s, "226 Transfer complete.");
-             s.command();
-             s.reply("350 Ready for RNTO.");
-             s.command();
-             s.reply("250 Rename successful.");
+             s.answer({"350 Ready for RNTO.", "250 Rename successful."});
              s.drain();
          },
          true,
@@ -188,16 +185,9 @@ TEST(FileCopy, UploadsTakeTheirNameOnlyWhenStoredWhole) {
              s.setSystem("215 Windows_NT");
              s.login();
              storeData(s, "226 Transfer complete.");
-             s.command();
-             s.reply("350 Ready for RNTO.");
-             s.command();
-             s.reply("553 Cannot rename onto an existing file.");
-             s.command();
-             s.reply("250 DELE command successful.");
-             s.command();
-             s.reply("350 Ready for RNTO.");
-             s.command();
-             s.reply("250 Rename successful.");
+             s.answer({"350 Ready for RNTO.", "553 Cannot rename onto an existing file.",
+                       "250 DELE command successful.", "350 Ready for RNTO.",
+                       "250 Rename successful."});
              s.drain();
          },
          true,
@@ -246,14 +236,8 @@ TEST(FileCopy, UploadsTakeTheirNameOnlyWhenStoredWhole) {
          [](ScriptedServer& s) {
              s.login();
              storeData(s, "226 Transfer complete.");
-             s.command();
-             s.reply("350 Ready for RNTO.");
-             s.command();
-             s.reply("553 Name not allowed.");
-             s.command(); // DELE of the destination
-             s.reply("550 No such file.");
-             s.command(); // DELE of the temporary file
-             s.reply("250 Deleted.");
+             s.answer({"350 Ready for RNTO.", "553 Name not allowed.", "550 No such file.",
+                       "250 Deleted."});
              s.drain();
          },
          false,
@@ -264,16 +248,8 @@ TEST(FileCopy, UploadsTakeTheirNameOnlyWhenStoredWhole) {
          [](ScriptedServer& s) {
              s.login();
              storeData(s, "226 Transfer complete.");
-             s.command();
-             s.reply("350 Ready for RNTO.");
-             s.command();
-             s.reply("553 Cannot rename onto an existing file.");
-             s.command();
-             s.reply("250 DELE command successful.");
-             s.command();
-             s.reply("350 Ready for RNTO.");
-             s.command();
-             s.reply("553 Still no.");
+             s.answer({"350 Ready for RNTO.", "553 Cannot rename onto an existing file.",
+                       "250 DELE command successful.", "350 Ready for RNTO.", "553 Still no."});
              s.drain();
          },
          false,
