@@ -279,6 +279,15 @@ TEST_P(Transfers, StopEndsTheBatchAndLosesNothing) {
     f.port.clear();
     test::WritePatternFile(f.localFile("up.bin"), kHuge, 9);
     std::ofstream(f.server->root() / "up.bin") << "the original";
+    // The upload is stopped once the server has stored some of it: pyftpdlib 1.5.7 mishandles
+    // an ABOR that comes before its first byte (it keeps the data channel and offers it to the
+    // next listing, which then fails), a race of its own that no client can avoid.
+    const fs::path temporary = f.server->root() / ".up.bin.tw-up";
+    f.port.onProgress = [this, temporary](int) {
+        std::error_code ec;
+        if (fs::file_size(temporary, ec) > 0 && !ec)
+            f.transfers->Stop();
+    };
     ASSERT_TRUE(f.upload({u"up.bin"_qs}));
     EXPECT_EQ(f.logCount(u"Transfer stopped"_qs), 1);
     EXPECT_EQ(f.logCount(u"Error"_qs), 0) << f.port.log().join(u'\n').toStdString();
