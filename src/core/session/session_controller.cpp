@@ -8,7 +8,6 @@
 #include "ftp/ftp_session.h"
 
 #include <QDir>
-#include <QRegularExpression>
 
 #include <cerrno>
 #include <unistd.h>
@@ -42,9 +41,7 @@ bool IsLoginRefusal(int error) {
 
 // The lines of a server's reply for a message box, or the error's own text without one.
 QString ServerReplyText(const QString& reply, int error) {
-    constexpr int kMaxLines = 8;
-    static const QRegularExpression lineBreaks(u"[\r\n]+"_qs);
-    const QStringList lines = reply.split(lineBreaks, Qt::SkipEmptyParts).mid(0, kMaxLines);
+    const QStringList lines = Messages::ServerReplyLines(reply);
     return lines.isEmpty() ? Messages::ErrorText(error) : lines.join(u'\r');
 }
 

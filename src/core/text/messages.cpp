@@ -100,22 +100,23 @@ int Messages::ReportApiError(int apiNameId, int code, bool playAlert, const QStr
     } else if (code >= 12000 && code < 12200 && code != 12017) {
         // The server's own words explain a failed login or a dropped session best ("421 Too
         // many connections", "530 Must use encryption"): each line of its reply is logged.
-        constexpr int kMaxReplyLines = 8;
-        int logged = 0;
-        static const QRegularExpression lineBreaks(u"[\r\n]+"_qs);
-        for (const QString& line : lastResponse.split(lineBreaks, Qt::SkipEmptyParts)) {
-            if (logged == 0)
-                response = CutText(line, kMessageLimit);
-            if (logged++ == kMaxReplyLines)
-                break;
+        const QStringList lines = ServerReplyLines(lastResponse);
+        if (!lines.isEmpty())
+            response = CutText(lines.front(), kMessageLimit);
+        for (const QString& line : lines)
             LogText(CutText(line, kMessageLimit));
-        }
     }
     if (playAlert)
         PlayAlert(AlertKind::FtpErrors);
     if (out)
         *out = FormatStringResource(4416, {errorText, response}).value_or(QString());
     return code;
+}
+
+QStringList Messages::ServerReplyLines(const QString& response) {
+    constexpr int kMaxReplyLines = 8;
+    static const QRegularExpression lineBreaks(u"[\r\n]+"_qs);
+    return response.split(lineBreaks, Qt::SkipEmptyParts).mid(0, kMaxReplyLines);
 }
 
 bool Messages::box(BoxKind kind, const QString& caption, const QString& text, bool defaultYes,

@@ -5,6 +5,7 @@
 #include "core/ui_port.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <atomic>
 #include <optional>
@@ -49,6 +50,8 @@ public:
     static QString ErrorText(int code);
     // The operating system's message for an errno value (at most 255 characters).
     static QString SystemErrorText(int code);
+    // The non-empty lines of a server's reply, at most the first eight of them.
+    static QStringList ServerReplyLines(const QString& response);
 
     void ErrorBox(int textId, FmtArgs args = {}) const;
     void InfoBox(int captionId, int textId, FmtArgs args = {}) const;
