@@ -188,17 +188,26 @@ TEST_F(ConnectBrowseTest, ExitWhileAListingRunsStopsTheWorker) {
 
 // Connect to a server that accepts and never answers: the window keeps running while the
 // worker waits, and Stop ends the connect at once, leaving the program disconnected.
-class ConnectStopTest : public ShellFixture {};
+class ConnectStopTest : public ShellFixture {
+protected:
+    // The program, started with the demo account pointing at `server`, connecting to it.
+    ui::MainWindow* connectTo(const ScriptedServer& server) {
+        qputenv("TARNWICK2000_DEMO_SERVER",
+                QByteArray("127.0.0.1:") + QByteArray::number(server.port()));
+        ui::MainWindow* w = start();
+        qunsetenv("TARNWICK2000_DEMO_SERVER");
+        if (w) {
+            PressConnectWhenAsked();
+            w->dispatcher().dispatch(int(CommandId::Connect));
+        }
+        return w;
+    }
+};
 
 TEST_F(ConnectStopTest, StopEndsAConnectThatHangsWithoutFreezingTheWindow) {
     ScriptedServer silent([](ScriptedServer& s) { s.sleepMs(30000); });
-    qputenv("TARNWICK2000_DEMO_SERVER",
-            QByteArray("127.0.0.1:") + QByteArray::number(silent.port()));
-    ui::MainWindow* w = start();
-    qunsetenv("TARNWICK2000_DEMO_SERVER");
+    ui::MainWindow* w = connectTo(silent);
     ASSERT_NE(w, nullptr);
-    PressConnectWhenAsked();
-    w->dispatcher().dispatch(int(CommandId::Connect));
     ASSERT_TRUE(w->runtime().busy);
 
     // The longest time the UI thread went without running its event loop while connecting.
@@ -229,13 +238,8 @@ TEST_F(ConnectStopTest, StopEndsAConnectThatHangsWithoutFreezingTheWindow) {
 // are greyed; their keys and the dispatcher refuse them with the reason, and nothing opens.
 TEST_F(ConnectStopTest, AccountCommandsWaitForARunningConnectAndSayWhy) {
     ScriptedServer silent([](ScriptedServer& s) { s.sleepMs(30000); });
-    qputenv("TARNWICK2000_DEMO_SERVER",
-            QByteArray("127.0.0.1:") + QByteArray::number(silent.port()));
-    ui::MainWindow* w = start();
-    qunsetenv("TARNWICK2000_DEMO_SERVER");
+    ui::MainWindow* w = connectTo(silent);
     ASSERT_NE(w, nullptr);
-    PressConnectWhenAsked();
-    w->dispatcher().dispatch(int(CommandId::Connect));
     ASSERT_TRUE(w->runtime().busy);
     const int current = w->state().CurrentAccount;
 
