@@ -1,0 +1,1 @@
+#include "queue/transfer_item.h"
