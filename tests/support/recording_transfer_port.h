@@ -16,7 +16,21 @@ class RecordingTransferPort : public RecordingPort, public TransferPort {
 public:
     std::deque<std::optional<QString>> names; // askDestinationName answers (nullopt = Cancel)
     std::deque<NewerAnswer> newer;            // askNewerDestination answers (empty: No)
+    std::deque<ResumeAnswer> resumes;         // askResume answers (empty: Resume)
     std::function<void(int)> onProgress;
+
+    ResumeAnswer askResume(const ResumeRequest& request) override {
+        record(QStringLiteral("askResume: %1 %2 of %3")
+                   .arg(request.name)
+                   .arg(request.partial)
+                   .arg(request.size));
+        std::lock_guard lock(m_mutex);
+        if (resumes.empty())
+            return ResumeAnswer::Resume;
+        const ResumeAnswer answer = resumes.front();
+        resumes.pop_front();
+        return answer;
+    }
 
     std::optional<QString> askDestinationName(const DestinationNameRequest& request) override {
         record(QStringLiteral("askName: ") + request.fileName +

@@ -35,6 +35,8 @@ struct AccountRecord {
     // Stored as its number. A record made in code is plain; the accounts sheet's New and the
     // first-start samples choose kNewAccountEncryption.
     ftp::TlsMode Encryption = ftp::TlsMode::Plain;
+    // The transfer queue's connections to this server, 0 for the Transfer page's number.
+    std::uint32_t Connections = 0;
 
     bool operator==(const AccountRecord&) const = default;
 };

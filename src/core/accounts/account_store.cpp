@@ -58,6 +58,9 @@ AccountRecord readAccount(const SettingsStore& store, int row) {
     if (store.ValueExists(key, QStringLiteral("Encryption")))
         a.Encryption = AccountEncryptionFromNumber(
             store.ReadSettingNumber(key, QStringLiteral("Encryption"), 0));
+    if (const std::uint32_t n = store.ReadSettingNumber(key, QStringLiteral("Connections"), 0);
+        n <= kMaxConnections)
+        a.Connections = n;
     if (a.SavePassword)
         a.Password =
             ReadScrambledString(store, key, QStringLiteral("Password"), {}, kAccountPasswordLimit);
@@ -96,6 +99,7 @@ void writeAccount(SettingsStore& store, int row, const AccountRecord& a) {
     store.WriteSettingBinary(key, QStringLiteral("Comments"), EncodeComments(a.Comments));
     store.WriteSettingNumber(key, QStringLiteral("Encryption"),
                              static_cast<std::uint32_t>(a.Encryption));
+    store.WriteSettingNumber(key, QStringLiteral("Connections"), a.Connections);
     if (a.SavePassword)
         WriteScrambledString(store, key, QStringLiteral("Password"),
                              CutText(a.Password, kAccountPasswordLimit));

@@ -175,6 +175,16 @@ void OptionsSheet::storeBlockSizeIndex(int index) {
         m_state.options.BlockSize = std::uint32_t(index);
 }
 
+int OptionsSheet::connections() const {
+    const std::uint32_t count = m_state.options.Connections;
+    return int(count >= 1 && count <= kMaxConnections ? count : kDefaultConnections);
+}
+
+void OptionsSheet::storeConnections(int count) {
+    if (count >= 1 && std::uint32_t(count) <= kMaxConnections)
+        m_state.options.Connections = std::uint32_t(count);
+}
+
 SoundsFields OptionsSheet::soundsFields() const {
     SoundsFields f;
     f.level = alertLevelOf(m_state.options);

@@ -96,8 +96,11 @@ public:
     // General, Transfer and Sorting: the boxes of OptionChecks(page), in order.
     std::vector<bool> flags(OptionsPage page) const;
     void storeFlags(OptionsPage page, const std::vector<bool>& checked);
-    int blockSizeIndex() const;           // 0-5
+    int blockSizeIndex() const;          // 0-5
     void storeBlockSizeIndex(int index); // out of range: ignored
+    // The transfer queue's connections per server, 1 to kMaxConnections.
+    int connections() const;
+    void storeConnections(int count); // out of range: ignored
 
     // Sounds.
     SoundsFields soundsFields() const;

@@ -109,7 +109,17 @@ bool SessionController::openSession(const AccountRecord& account, const QString&
     options.notice = [this](const std::string& note) {
         m_messages.LogMessage(4428, {decode(note)});
     };
-    return m_session->connect(options);
+    if (!m_session->connect(options))
+        return false;
+    options.notice = nullptr;
+    const std::lock_guard lock(m_optionsMutex);
+    m_connectedOptions = std::make_unique<ftp::SessionOptions>(std::move(options));
+    return true;
+}
+
+ftp::SessionOptions SessionController::connectionOptions() const {
+    const std::lock_guard lock(m_optionsMutex);
+    return m_connectedOptions ? *m_connectedOptions : ftp::SessionOptions{};
 }
 
 bool SessionController::connectTrusting(const AccountRecord& account, const QString& server,

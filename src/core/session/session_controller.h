@@ -19,7 +19,8 @@ namespace tw {
 
 namespace ftp {
 class FtpSession;
-}
+struct SessionOptions;
+} // namespace ftp
 class Messages;
 
 // The FTP connection of the program and the flows bound to it: Connect, Re-Connect,
@@ -112,6 +113,11 @@ public:
     // The engine session of the connection, or null when there is none. Only the worker (or
     // the UI thread while no worker runs) calls it; abortEngine() may be called from any thread.
     ftp::FtpSession* engine() { return m_session.get(); }
+    // The options the current connection was made with, the certificate the user accepted
+    // among the trusted fingerprints, so that more connections to the server (the transfer
+    // queue's) log in the same way and ask nothing again. Without `notice`. Empty before the
+    // first connect.
+    ftp::SessionOptions connectionOptions() const;
     // Cancels the engine call in progress (the Stop command), a connect included.
     void abortEngine();
 
@@ -184,6 +190,8 @@ private:
     bool m_encrypted = false;
 
     std::unique_ptr<ftp::FtpSession> m_session;
+    std::unique_ptr<ftp::SessionOptions> m_connectedOptions; // of the last connect that worked
+    mutable std::mutex m_optionsMutex;
     // Set by Stop; a flow checks it where the engine cannot see the request (before it
     // connects, between the two steps of a connect).
     std::atomic<bool> m_stopRequested{false};

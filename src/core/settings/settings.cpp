@@ -350,6 +350,10 @@ bool LoadSettings(SettingsStore& store, AppState& state, AppGlobals& globals) {
     const std::uint32_t block =
         store.ReadSettingNumber(kTransfer, QStringLiteral("Block Size"), kDefaultBlockSize);
     state.options.BlockSize = block > kMaxBlockSize ? kDefaultBlockSize : block;
+    const std::uint32_t connections =
+        store.ReadSettingNumber(kTransfer, QStringLiteral("Connections"), kDefaultConnections);
+    state.options.Connections =
+        connections < 1 || connections > kMaxConnections ? kDefaultConnections : connections;
 
     // 3.-6. Font, columns, placements, labels.
     globals.paneFont = LoadFontSetting(store);
@@ -389,6 +393,7 @@ bool SaveSettings(SettingsStore& store, const AppState& state, const AppGlobals&
     for (const OptionFlag& f : kOptionFlags)
         store.WriteSettingFlag(*f.key, str(f.value), state.options.*f.field);
     store.WriteSettingNumber(kTransfer, QStringLiteral("Block Size"), state.options.BlockSize);
+    store.WriteSettingNumber(kTransfer, QStringLiteral("Connections"), state.options.Connections);
 
     SaveFontSetting(store, globals.paneFont);
     SaveColumnWidths(store, kLocalColumns, state.LocalColumnWidths);

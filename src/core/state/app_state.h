@@ -84,6 +84,10 @@ struct FileTypeAssociation {
 inline constexpr int kMaxFileTypes = 256;
 
 // The option words, in their stored order, with their first-start defaults.
+// The transfer queue's parallel connections: the default and the most a server is asked for.
+inline constexpr std::uint32_t kDefaultConnections = 2;
+inline constexpr std::uint32_t kMaxConnections = 10;
+
 struct Options {
     std::uint32_t ToolBar = 1;
     std::uint32_t Status = 1;
@@ -109,6 +113,8 @@ struct Options {
     std::uint32_t DrivesLast = 0;
     std::uint32_t Frequency = 0;
     std::uint32_t KeepFileDates = 1; // a copied file keeps its source's modification time
+    // Connections the transfer queue opens to a server beside the browsing session.
+    std::uint32_t Connections = kDefaultConnections;
     bool operator==(const Options&) const = default;
 };
 

@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <cstdint>
 #include <optional>
 
 namespace tw {
@@ -27,6 +28,16 @@ struct NewerDestinationRequest {
 };
 
 enum class NewerAnswer { Yes, No, YesToAll, Cancel };
+
+// The question about a file that an earlier, unfinished transfer has partly copied already.
+struct ResumeRequest {
+    bool upload = false;
+    QString name;              // the destination's name
+    std::uint64_t partial = 0; // bytes there already
+    std::uint64_t size = 0;    // the whole file's
+};
+
+enum class ResumeAnswer { Resume, StartAgain, Cancel };
 
 // The progress window (5600). Positions and the range are already scaled to fit a 32-bit bar.
 struct ProgressRequest {
@@ -53,6 +64,9 @@ public:
     // The newer-destination question; every answer but Help closes it and remembers its
     // position.
     virtual NewerAnswer askNewerDestination(const NewerDestinationRequest& request) = 0;
+
+    // Whether to continue a partial copy or copy the whole file again; Cancel skips the file.
+    virtual ResumeAnswer askResume(const ResumeRequest& request) = 0;
 
     // Opens the progress window; false (nothing changes) when one is already open.
     virtual bool openProgress(const ProgressRequest& request) = 0;

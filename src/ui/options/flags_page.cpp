@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 namespace tw::ui {
@@ -38,6 +39,19 @@ FlagsPage::FlagsPage(OptionsSheet& sheet, OptionsPage page, QWidget* parent)
         layout->addWidget(box);
         m_checks.push_back(box);
     }
+    if (page == OptionsPage::Transfer) {
+        m_connections = new QSpinBox(this);
+        m_connections->setObjectName(QStringLiteral("109"));
+        m_connections->setRange(1, int(kMaxConnections));
+        auto* label = new QLabel(QStringLiteral("Parallel Transfer &Connections"), this);
+        label->setBuddy(m_connections);
+        m_connections->setAccessibleName(label->text().remove(u'&'));
+        auto* row = new QHBoxLayout;
+        row->addWidget(label);
+        row->addWidget(m_connections);
+        row->addStretch();
+        layout->addLayout(row);
+    }
     layout->addStretch();
 }
 
@@ -59,6 +73,8 @@ void FlagsPage::activate() {
             m_blockSizes->addItem(QString::number(size));
         m_blockSizes->setCurrentIndex(m_sheet.blockSizeIndex());
     }
+    if (m_connections)
+        m_connections->setValue(m_sheet.connections());
 }
 
 bool FlagsPage::store() {
@@ -69,6 +85,8 @@ bool FlagsPage::store() {
     m_sheet.storeFlags(m_page, flags);
     if (m_blockSizes)
         m_sheet.storeBlockSizeIndex(m_blockSizes->currentIndex());
+    if (m_connections)
+        m_sheet.storeConnections(m_connections->value());
     return true;
 }
 

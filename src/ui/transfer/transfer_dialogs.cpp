@@ -6,6 +6,9 @@
 #include "ui/transfer/progress_window.h"
 
 #include <QLabel>
+#include <QLocale>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QThread>
 
 namespace tw::ui {
@@ -78,6 +81,29 @@ NewerAnswer TransferDialogs::askNewerDestination(const NewerDestinationRequest& 
         dialog.exec();
         RememberDialogPosition(&dialog, placement);
         return dialog.answer();
+    });
+}
+
+ResumeAnswer TransferDialogs::askResume(const ResumeRequest& request) {
+    return onUiThread<ResumeAnswer>(ResumeAnswer::Cancel, [this, &request] {
+        QMessageBox box(QMessageBox::Question, QStringLiteral("Tarnwick 2000 Transfer"),
+                        QStringLiteral("Part of %1 was copied by an earlier transfer (%2 of %3 "
+                                       "bytes).\n\nResume the copy, or start it again?")
+                            .arg(request.name, QLocale().toString(qulonglong(request.partial)),
+                                 QLocale().toString(qulonglong(request.size))),
+                        QMessageBox::NoButton, m_owner);
+        QPushButton* resume = box.addButton(QStringLiteral("&Resume"), QMessageBox::AcceptRole);
+        QPushButton* again = box.addButton(QStringLiteral("&Start Again"), QMessageBox::ActionRole);
+        box.addButton(QMessageBox::Cancel);
+        box.setDefaultButton(resume);
+        for (QAbstractButton* button : box.buttons())
+            button->setAccessibleName(button->text().remove(u'&'));
+        box.exec();
+        if (box.clickedButton() == resume)
+            return ResumeAnswer::Resume;
+        if (box.clickedButton() == again)
+            return ResumeAnswer::StartAgain;
+        return ResumeAnswer::Cancel;
     });
 }
 

@@ -45,6 +45,7 @@ public:
     std::optional<QString> askDestinationName(const DestinationNameRequest& request) override;
     void endDestinationName(bool accepted) override;
     NewerAnswer askNewerDestination(const NewerDestinationRequest& request) override;
+    ResumeAnswer askResume(const ResumeRequest& request) override;
 
     bool openProgress(const ProgressRequest& request) override;
     bool setProgress(int position, const std::optional<QString>& text = std::nullopt) override;
