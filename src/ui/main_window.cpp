@@ -352,8 +352,7 @@ void MainWindow::registerSessionCommands() {
         RenameEntry(context(), ops, selection(PaneSide::Remote));
     });
     d.registerHandler(CommandId::RemoteDelete, [this, context] {
-        RemoteFileOps ops(*m_session);
-        DeleteEntries(context(), ops, selection(PaneSide::Remote));
+        RemoteDelete(context(), *m_session, selection(PaneSide::Remote));
     });
     d.registerHandler(CommandId::RemoteProperties, [this, context] {
         ShowRemoteProperties(context(), selection(PaneSide::Remote));

@@ -37,7 +37,7 @@ struct FileEntry {
     bool isDrive = false;
     bool isFolder = false;
     bool isLink = false; // a symbolic link the listing reported (the target may be a folder)
-    int icon = 0; // 0-10, index into the panes' icon list
+    int icon = 0;        // 0-10, index into the panes' icon list
     // Last-write time in local time packed as YYYYMMDDhhmmss; 0 when unknown. Orders exactly
     // as CompareDateText orders the date texts.
     std::int64_t dateKey = 0;

@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -170,6 +171,93 @@ OpResult LocalFileOps::removeFolder(const PaneState& pane, const FileEntry& row)
     if (::rmdir(path.constData()) != 0)
         return {errno, {}};
     return {};
+}
+
+namespace {
+
+bool isLink(const QByteArray& path) {
+    struct stat st {};
+    return ::lstat(path.constData(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+// Walks a folder's entries depth first without following links; `visit(path, isFolder)` is
+// called for every entry, a folder's after its contents. Returns the first failure to open a
+// folder (0 none); the walk goes on with the rest.
+template <typename Visit>
+int walkLocal(const QByteArray& folder, dev_t device, Visit&& visit) {
+    DIR* dir = ::opendir(folder.constData());
+    if (!dir)
+        return errno;
+    std::vector<std::pair<QByteArray, bool>> entries;
+    while (const dirent* e = ::readdir(dir)) {
+        const QByteArray name(e->d_name);
+        if (name == "." || name == "..")
+            continue;
+        const QByteArray path = folder + '/' + name;
+        struct stat st {};
+        const bool folderEntry = ::lstat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode);
+        entries.emplace_back(path, folderEntry && st.st_dev == device);
+    }
+    ::closedir(dir);
+    int first = 0;
+    for (const auto& [path, sub] : entries) {
+        if (sub)
+            if (const int err = walkLocal(path, device, visit); err != 0 && first == 0)
+                first = err;
+        if (!visit(path, sub))
+            break;
+    }
+    return first;
+}
+
+dev_t deviceOf(const QByteArray& path) {
+    struct stat st {};
+    return ::lstat(path.constData(), &st) == 0 ? st.st_dev : 0;
+}
+
+} // namespace
+
+TreeCount CountLocalTree(const QByteArray& path) {
+    TreeCount count;
+    if (isLink(path))
+        return count;
+    count.result.code = walkLocal(path, deviceOf(path), [&](const QByteArray&, bool folder) {
+        ++(folder ? count.folders : count.files);
+        return true;
+    });
+    return count;
+}
+
+TreeRemoval RemoveLocalTree(const QByteArray& path) {
+    TreeRemoval removal;
+    std::vector<TreeFailure>& failures = removal.failures;
+    const auto remove = [&](const QByteArray& entry, bool folder) {
+        if ((folder ? ::rmdir(entry.constData()) : ::unlink(entry.constData())) != 0)
+            failures.push_back({QString::fromLocal8Bit(entry), {errno, {}}});
+        else
+            ++(folder ? removal.folders : removal.files);
+        return true;
+    };
+    if (!isLink(path))
+        if (const int err = walkLocal(path, deviceOf(path), remove); err != 0)
+            failures.push_back({QString::fromLocal8Bit(path), {err, {}}});
+    if (isLink(path) ? ::unlink(path.constData()) != 0 : ::rmdir(path.constData()) != 0)
+        failures.push_back({QString::fromLocal8Bit(path), {errno, {}}});
+    else
+        ++removal.folders;
+    return removal;
+}
+
+TreeCount LocalFileOps::countFolder(const PaneState& pane, const FileEntry& row) {
+    if (row.isDrive)
+        return {0, 0, {ENOENT, {}}};
+    return CountLocalTree(LocalEntryBytes(pane, row));
+}
+
+TreeRemoval LocalFileOps::removeTree(const PaneState& pane, const FileEntry& row) {
+    if (row.isDrive)
+        return {0, 0, {{row.name, {ENOENT, {}}}}};
+    return RemoveLocalTree(LocalEntryBytes(pane, row));
 }
 
 void LocalFileOps::relist() {

@@ -15,6 +15,12 @@ struct AppState;
 // complete; a folder cannot leave its file system (EXDEV). Returns 0 or the errno value.
 int MoveLocalPath(const QByteArray& from, const QByteArray& to);
 
+// Counts what the local folder `path` holds, without following links.
+TreeCount CountLocalTree(const QByteArray& path);
+// Removes the local folder `path` with everything in it, deepest first; links are unlinked,
+// never followed, and no other file system is entered.
+TreeRemoval RemoveLocalTree(const QByteArray& path);
+
 // The local pane's file-system calls.
 class LocalFileOps : public PaneFileOps {
 public:
@@ -26,6 +32,8 @@ public:
     OpResult rename(const PaneState& pane, const FileEntry& row, const QString& newName) override;
     OpResult removeFile(const PaneState& pane, const FileEntry& row) override;
     OpResult removeFolder(const PaneState& pane, const FileEntry& row) override;
+    TreeCount countFolder(const PaneState& pane, const FileEntry& row) override;
+    TreeRemoval removeTree(const PaneState& pane, const FileEntry& row) override;
     void relist() override;
 
 private:

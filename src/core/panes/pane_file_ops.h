@@ -5,6 +5,9 @@
 
 #include <QString>
 
+#include <cstdint>
+#include <vector>
+
 namespace tw {
 
 // The outcome of one file-system call: 0 or the error number (errno locally, the FTP
@@ -13,6 +16,27 @@ struct OpResult {
     int code = 0;
     QString response;
     bool ok() const { return code == 0; }
+};
+
+// What a folder holds, all the way down (the folder itself not counted); `result` is the
+// first failure to read it.
+struct TreeCount {
+    std::uint64_t files = 0;   // files and links (a link is removed, never followed)
+    std::uint64_t folders = 0; // folders below it
+    OpResult result;
+};
+
+// One entry a recursive delete could not remove.
+struct TreeFailure {
+    QString path;
+    OpResult result;
+};
+
+// What a recursive delete removed (the folder itself among the folders) and what it could not.
+struct TreeRemoval {
+    std::uint64_t files = 0;
+    std::uint64_t folders = 0;
+    std::vector<TreeFailure> failures;
 };
 
 // The calls one pane makes on its file system, so that Make Directory, Rename and Delete are
@@ -31,6 +55,14 @@ public:
     virtual OpResult removeFile(const PaneState& pane, const FileEntry& row) = 0;
     // Removes an empty folder; never recursive.
     virtual OpResult removeFolder(const PaneState& pane, const FileEntry& row) = 0;
+    // Counts what a folder row holds. A link to a folder holds nothing: it is removed as a link.
+    virtual TreeCount countFolder(const PaneState& pane, const FileEntry& row) = 0;
+    // Removes a folder row with everything in it, deepest first. Links are removed, never
+    // followed, so nothing outside the folder is touched. A failure is kept and the rest goes
+    // on; a stop (stopRequested) ends it between two entries.
+    virtual TreeRemoval removeTree(const PaneState& pane, const FileEntry& row) = 0;
+    // The user's Stop during a recursive delete.
+    virtual bool stopRequested() const { return false; }
     // Lists the pane's folder again after a change.
     virtual void relist() = 0;
 };

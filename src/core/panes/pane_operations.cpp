@@ -131,6 +131,70 @@ DeleteRequest MakeDeleteRequest(const Messages& messages, PaneSide side, const F
     return request;
 }
 
+namespace {
+
+QString plural(std::uint64_t n) {
+    return n == 1 ? QString() : QStringLiteral("s");
+}
+
+enum class TreeOutcome { Empty, Deleted, Declined, Failed, Stopped };
+
+// A folder that holds something: one question with its counts, then everything in it is
+// removed, deepest first. Every entry that cannot be removed is logged and the rest goes on;
+// the first failure is also shown. Empty: the caller removes the empty folder as before.
+TreeOutcome deleteFolderTree(const PaneContext& context, PaneFileOps& ops, const PaneState& pane,
+                             const FileEntry& row) {
+    const ModeIds& ids = IdsFor(ops.side());
+    const Messages& messages = context.messages;
+    const bool alert = context.state.options.AlertLevel != 0;
+    const TreeCount count = ops.countFolder(pane, row);
+    if (ops.stopRequested()) {
+        messages.LogMessage(4802);
+        return TreeOutcome::Stopped;
+    }
+    if (!count.result.ok()) {
+        QString error;
+        messages.ReportApiError(ids.folderApi, count.result.code, alert, count.result.response,
+                                &error);
+        messages.InfoBox(ids.folderCaption, 3119, {row.name, error});
+        return TreeOutcome::Failed;
+    }
+    if (count.files + count.folders == 0)
+        return TreeOutcome::Empty;
+    if (!messages.YesNoBox(
+            false, ids.folderCaption, 4800,
+            {row.name, count.files, plural(count.files), count.folders, plural(count.folders)}))
+        return TreeOutcome::Declined;
+    messages.LogMessage(4803, {ops.joinPath(pane, row.name)});
+    const TreeRemoval removal = ops.removeTree(pane, row);
+    const std::vector<TreeFailure>& failures = removal.failures;
+    QString firstError;
+    for (const TreeFailure& failure : failures) {
+        const QStringList reply = Messages::ServerReplyLines(failure.result.response);
+        QString error = Messages::ErrorText(failure.result.code);
+        if (!reply.isEmpty())
+            error += u' ' + reply.front();
+        messages.LogMessage(4801, {failure.path, error});
+        if (firstError.isEmpty())
+            firstError = error;
+    }
+    if (ops.stopRequested()) {
+        messages.LogMessage(4802);
+        return TreeOutcome::Stopped;
+    }
+    if (!failures.empty()) {
+        if (alert)
+            messages.PlayAlert(AlertKind::FtpErrors);
+        messages.InfoBox(ids.folderCaption, 3119, {failures.front().path, firstError});
+        return TreeOutcome::Failed;
+    }
+    messages.LogMessage(
+        4804, {removal.files, plural(removal.files), removal.folders, plural(removal.folders)});
+    return TreeOutcome::Deleted;
+}
+
+} // namespace
+
 int DeleteEntries(const PaneContext& context, PaneFileOps& ops, const std::vector<int>& selection) {
     const ModeIds& ids = IdsFor(ops.side());
     const Messages& messages = context.messages;
@@ -158,6 +222,15 @@ int DeleteEntries(const PaneContext& context, PaneFileOps& ops, const std::vecto
             if (answer == DeleteAnswer::No)
                 continue;
             yesToAll = answer == DeleteAnswer::YesToAll;
+        }
+        if (row.isFolder) {
+            const TreeOutcome tree = deleteFolderTree(context, ops, pane, row);
+            if (tree == TreeOutcome::Deleted)
+                ++deleted;
+            if (tree == TreeOutcome::Stopped)
+                break;
+            if (tree != TreeOutcome::Empty)
+                continue;
         }
         const OpResult result =
             row.isFolder ? ops.removeFolder(pane, row) : ops.removeFile(pane, row);

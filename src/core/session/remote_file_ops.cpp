@@ -1,9 +1,11 @@
 #include "core/session/remote_file_ops.h"
 
 #include "core/panes/pane_sort.h"
+#include "core/session/remote_tree.h"
 #include "core/session/session_controller.h"
 #include "core/state/app_state.h"
 #include "core/text/messages.h"
+#include "ftp/ftp_error.h"
 
 #include <cerrno>
 
@@ -51,8 +53,52 @@ OpResult RemoteFileOps::removeFolder(const PaneState&, const FileEntry& row) {
         m_session.remotePathBytes(), SessionController::RemoteNameBytes(row))));
 }
 
+TreeCount RemoteFileOps::countFolder(const PaneState&, const FileEntry& row) {
+    ftp::FtpSession* engine = m_session.engine();
+    if (!engine)
+        return {0, 0, {ftp::kErrIncorrectHandleState, {}}};
+    return CountRemoteTree(*engine,
+                           SessionController::JoinPath(m_session.remotePathBytes(),
+                                                       SessionController::RemoteNameBytes(row)),
+                           m_session.stopFlag());
+}
+
+TreeRemoval RemoteFileOps::removeTree(const PaneState&, const FileEntry& row) {
+    ftp::FtpSession* engine = m_session.engine();
+    const QByteArray path = SessionController::JoinPath(m_session.remotePathBytes(),
+                                                        SessionController::RemoteNameBytes(row));
+    if (!engine)
+        return {0, 0, {{QString::fromUtf8(path), {ftp::kErrIncorrectHandleState, {}}}}};
+    return RemoveRemoteTree(*engine, path, m_session.stopFlag());
+}
+
+bool RemoteFileOps::stopRequested() const {
+    return m_session.stopFlag().load();
+}
+
 void RemoteFileOps::relist() {
     m_session.StartRemoteListing();
+}
+
+namespace {
+
+// The remote calls of a flow on the worker: the listing at its end is the flow's own.
+class WorkerRemoteOps : public RemoteFileOps {
+public:
+    using RemoteFileOps::RemoteFileOps;
+    void relist() override { changed = true; }
+    bool changed = false;
+};
+
+} // namespace
+
+bool RemoteDelete(const PaneContext& context, SessionController& session,
+                  const std::vector<int>& selection) {
+    return session.RunRemoteFlow([context, &session, selection] {
+        WorkerRemoteOps ops(session);
+        DeleteEntries(context, ops, selection);
+        return ops.changed;
+    });
 }
 
 bool ShowRemoteProperties(const PaneContext& context, const std::vector<int>& selection) {

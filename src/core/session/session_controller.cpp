@@ -543,6 +543,20 @@ bool SessionController::StartRemoteListing() {
     });
 }
 
+bool SessionController::RunRemoteFlow(std::function<bool()> body) {
+    if (!m_session || m_runtime.busy)
+        return false;
+    if (CheckSessionAlive())
+        return false;
+    return startFlow([this, body = std::move(body), job = listingJob()] {
+        m_messages.SetBusyCursor(true);
+        if (body() && m_session->isConnected() && !m_stopRequested)
+            listRemote(job);
+        noteSessionState();
+        finishWorker();
+    });
+}
+
 SessionController::ListingOutcome SessionController::listRemote(const ListingJob& job) {
     m_messages.SetBusyCursor(true);
     {
@@ -678,7 +692,7 @@ SessionController::call(const std::function<bool(ftp::FtpSession&)>& fn) {
     result.ok = fn(*m_session);
     result.error = result.ok ? 0 : m_session->lastError();
     result.response = decode(m_session->lastResponse());
-    if (!result.ok)
+    if (!result.ok && !t_onWorker) // a worker's flow tells a lost session at its end
         CheckSessionAlive();
     return result;
 }

@@ -107,6 +107,13 @@ public:
     // A remote folder and a name joined with one "/" (the root ends with one already).
     static QByteArray JoinPath(const QByteArray& folder, const QByteArray& name);
 
+    // Runs a remote flow on the worker (busy set, the Stop flag cleared first); when `body`
+    // returns true the remote folder is listed again before the worker ends. False when the
+    // session is busy, lost or gone.
+    bool RunRemoteFlow(std::function<bool()> body);
+    // Set by Stop while a flow runs.
+    const std::atomic<bool>& stopFlag() const { return m_stopRequested; }
+
     // Runs `body` on the worker thread. `busy` is set first; false when a worker runs already,
     // or (with the errno in `error` and busy cleared) when the thread cannot be created.
     bool startWorker(std::function<void()> body, int* error = nullptr);

@@ -322,6 +322,13 @@ const StringEntry kProgram[] = {
     {4707, u"Remote: %s (connection lost)"},
     {4708, u"\rLogin refused by %s\r\r%s"},
 
+    // A folder deleted with everything in it.
+    {4800, u"Delete '%s' with %I64u file%s in %I64u folder%s?"},
+    {4801, u"Could not delete %s: %s"},
+    {4802, u"Delete stopped"},
+    {4803, u"Deleting %s ..."},
+    {4804, u"%I64u file%s and %I64u folder%s deleted"},
+
     // Path labels above the two panes.
     {9002, u"Local: %s"},
     {9004, u"Remote: %s"},

@@ -356,18 +356,41 @@ TEST_F(RemoteOperationsTest, DeleteYesToAllCancelAndFailuresGoOn) {
     EXPECT_FALSE(fs::exists(server->root() / "pub" / "bak"));
     EXPECT_TRUE(fs::exists(server->root() / "pub" / "old.BAK"));
     EXPECT_TRUE(port.log().contains(u"LIST /pub/*.* ..."_qs));
+}
 
-    // A folder that is not empty is refused; the next row is still deleted.
-    std::ofstream(server->root() / "pub" / "sub" / "inside.txt") << "x";
-    port.deletes = {DeleteAnswer::Yes, DeleteAnswer::Yes};
-    port.clear();
-    EXPECT_EQ(DeleteEntries(context, ops, {row(u"sub"_qs), row(u"old.BAK"_qs)}), 1);
+// A folder with files in it is deleted after one question with its counts, on the worker;
+// links inside are removed, never followed, so their targets outside survive.
+TEST_F(RemoteOperationsTest, AFullFolderIsDeletedWithEverythingInItAndNothingOutside) {
+    const fs::path sub = server->root() / "pub" / "sub";
+    fs::create_directories(sub / "deeper" / "deepest");
+    std::ofstream(sub / "inside.txt") << "x";
+    std::ofstream(sub / "deeper" / "two.txt") << "y";
+    std::ofstream(server->root() / "empty" / "keep.txt") << "keep";
+    fs::create_symlink(server->root() / "top.txt", sub / "file-link");
+    fs::create_symlink(server->root() / "empty", sub / "deeper" / "folder-link");
+
+    // No to the count question keeps everything.
+    port.deletes = {DeleteAnswer::Yes};
+    port.answerBoxes({false});
+    ASSERT_TRUE(RemoteDelete(context, *controller, {row(u"sub"_qs)}));
     controller->waitForWorker();
-    EXPECT_TRUE(fs::exists(server->root() / "pub" / "sub" / "inside.txt"));
-    EXPECT_FALSE(fs::exists(server->root() / "pub" / "old.BAK"));
     ASSERT_EQ(port.boxes().size(), 1u);
-    EXPECT_EQ(port.boxes()[0].caption, u" Delete Remote Folder"_qs);
-    EXPECT_TRUE(port.boxes()[0].text.contains(u"Folder: sub"_qs));
+    // A server that lists the link to a folder as a folder counts what the link leads to.
+    EXPECT_TRUE(port.boxes()[0].text.startsWith(u"Delete 'sub' with 4 files in "_qs));
+    EXPECT_TRUE(fs::exists(sub / "deeper" / "two.txt"));
+
+    port.clear();
+    port.deletes = {DeleteAnswer::Yes};
+    port.answerBoxes({true});
+    ASSERT_TRUE(RemoteDelete(context, *controller, {row(u"sub"_qs)}));
+    controller->waitForWorker();
+    EXPECT_FALSE(fs::exists(sub));
+    EXPECT_EQ(test::ReadWholeFile(server->root() / "top.txt"), "top");
+    EXPECT_EQ(test::ReadWholeFile(server->root() / "empty" / "keep.txt"), "keep");
+    EXPECT_TRUE(logHas(u"4 files and 3 folders deleted"_qs))
+        << port.log().join(u'\n').toStdString();
+    EXPECT_FALSE(remoteNames().contains(u"sub"_qs)); // listed again by the flow
+    EXPECT_FALSE(runtime.busy);
 }
 
 TEST_F(RemoteOperationsTest, PropertiesShowSiteAndLocationOrOnlyBeep) {

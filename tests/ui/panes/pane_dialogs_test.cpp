@@ -88,6 +88,8 @@ struct UnusedOps : PaneFileOps {
     OpResult rename(const PaneState&, const FileEntry&, const QString&) override { return {}; }
     OpResult removeFile(const PaneState&, const FileEntry&) override { return {}; }
     OpResult removeFolder(const PaneState&, const FileEntry&) override { return {}; }
+    TreeCount countFolder(const PaneState&, const FileEntry&) override { return {}; }
+    TreeRemoval removeTree(const PaneState&, const FileEntry&) override { return {}; }
     void relist() override {}
 };
 

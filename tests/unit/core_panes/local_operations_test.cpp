@@ -245,3 +245,41 @@ TEST(MoveLocalPath, AcrossFileSystemsCopiesThenRemoves) {
               EXDEV);
     EXPECT_TRUE(QFileInfo(here.path() + u"/d"_qs).isDir());
 }
+
+// A folder with files in it is deleted after one question with its counts; links inside are
+// unlinked, never followed, so what they point to outside survives. An empty folder needs no
+// second question.
+TEST_F(LocalOpsTest, AFullFolderIsDeletedAfterOneQuestionAndLinksAreNeverFollowed) {
+    const QString tree = path(u"site"_qs);
+    QDir().mkpath(tree + u"/css/deep"_qs);
+    QDir().mkpath(path(u"empty"_qs));
+    touch(u"site/index.html"_qs, "i");
+    touch(u"site/css/deep/a.css"_qs, "a");
+    QDir().mkpath(target.path() + u"/outside"_qs);
+    QFile keep(target.path() + u"/outside/keep.txt"_qs);
+    ASSERT_TRUE(keep.open(QIODevice::WriteOnly));
+    keep.write("keep");
+    keep.close();
+    ASSERT_EQ(::symlink(QFile::encodeName(target.path() + u"/outside"_qs).constData(),
+                        QFile::encodeName(tree + u"/css/outside-link"_qs).constData()),
+              0);
+    list();
+
+    for (const bool yes : {false, true}) {
+        port.clear();
+        port.deletes = {DeleteAnswer::Yes};
+        port.answerBoxes({yes});
+        EXPECT_EQ(DeleteLocalFiles(context, system, rows({u"site"_qs})), yes ? 1 : 0);
+        ASSERT_EQ(port.boxes().size(), 1u);
+        EXPECT_EQ(port.boxes()[0].text, u"Delete 'site' with 3 files in 2 folders?"_qs);
+        EXPECT_EQ(QFileInfo::exists(tree), !yes);
+    }
+    EXPECT_TRUE(port.log().contains(u"3 files and 3 folders deleted"_qs));
+    EXPECT_EQ(test::ReadFile(target.path() + u"/outside/keep.txt"_qs), "keep");
+
+    port.clear();
+    port.deletes = {DeleteAnswer::Yes};
+    EXPECT_EQ(DeleteLocalFiles(context, system, rows({u"empty"_qs})), 1);
+    EXPECT_TRUE(port.boxes().empty());
+    EXPECT_FALSE(QFileInfo::exists(path(u"empty"_qs)));
+}
