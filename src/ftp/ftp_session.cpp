@@ -371,6 +371,19 @@ std::optional<std::uint64_t> announcedSize(const FtpReply& reply) {
     return size;
 }
 
+// The size of a 213 reply to SIZE ("213 1234"), or nullopt.
+std::optional<std::uint64_t> sizeOfReply(const FtpReply& reply) {
+    if (reply.code != 213 || reply.lines.size() != 1 || reply.lines.front().size() <= 4)
+        return std::nullopt;
+    std::uint64_t size = 0;
+    for (const char c : std::string_view(reply.lines.front()).substr(4)) {
+        if (c < '0' || c > '9' || size > (UINT64_MAX - 9) / 10)
+            return std::nullopt;
+        size = size * 10 + static_cast<std::uint64_t>(c - '0');
+    }
+    return size;
+}
+
 } // namespace
 
 int FtpSession::resolve(std::vector<SocketAddress>& addresses) {
@@ -741,6 +754,38 @@ std::optional<bool> FtpSession::pathExists(std::string_view path) {
     return std::nullopt; // a 550 could be a folder as well as a missing name
 }
 
+// SIZE: kErrNone with `size` set, or unset after a refusal (kErrExtendedError, or the session's
+// loss) or an unreadable answer (kErrInvalidServerResponse).
+int FtpSession::askSize(std::string_view path, std::optional<std::uint64_t>& size) {
+    size.reset();
+    FtpReply reply;
+    const int err = command(joinCommand("SIZE", path), reply);
+    if (err != kErrNone)
+        return err;
+    if (!reply.isSuccess())
+        return replyError(reply);
+    size = sizeOfReply(reply);
+    return size ? kErrNone : kErrInvalidServerResponse;
+}
+
+std::optional<std::uint64_t> FtpSession::fileSize(std::string_view path) {
+    CallScope scope(*this);
+    if (!checkReady(path))
+        return std::nullopt;
+    if (path.empty() || !m_hasSize) {
+        fail(kErrInvalidOperation);
+        return std::nullopt;
+    }
+    std::optional<std::uint64_t> size;
+    const int err = askSize(path, size);
+    if (err != kErrNone) {
+        fail(err);
+        return std::nullopt;
+    }
+    succeed();
+    return size;
+}
+
 std::optional<std::int64_t> FtpSession::modificationTime(std::string_view path) {
     CallScope scope(*this);
     if (!checkReady(path))
@@ -1003,7 +1048,11 @@ int FtpSession::awaitServerConnection(FtpReply& reply) {
     }
 }
 
-int FtpSession::openDataConnection(std::string_view commandLine, FtpReply& firstReply) {
+// The data connection for `commandLine`, and its first reply. A REST for `restartAt` goes right
+// before the transfer command (RFC 959 wants nothing between them), after EPSV / PASV / EPRT /
+// PORT; anything but 350 fails with the server's words.
+int FtpSession::openDataConnection(std::string_view commandLine, FtpReply& firstReply,
+                                   std::uint64_t restartAt) {
     m_dataEof = false;
     m_finalReplyRead = false;
     m_completeWithoutReply = false;
@@ -1038,6 +1087,16 @@ int FtpSession::openDataConnection(std::string_view commandLine, FtpReply& first
             if (err == kErrOperationCancelled)
                 m_cancel.reset();
             return err;
+        }
+        if (restartAt > 0) {
+            err = command("REST " + std::to_string(restartAt), firstReply);
+            if (err == kErrNone && firstReply.code != 350)
+                err = replyError(firstReply);
+            if (err != kErrNone) {
+                m_data.close();
+                m_listener.close();
+                return err;
+            }
         }
         err = command(commandLine, firstReply);
         if (err != kErrNone) {
@@ -1100,9 +1159,24 @@ int FtpSession::fillReadBuffer() {
         m_dataTruncated = m_data.tlsTruncated();
         m_data.close();
     }
+    const auto allowed = restartAllowance();
+    if (allowed && got > *allowed)
+        return kErrRestartIgnored; // none of these bytes is handed on
     m_bufferLen = got;
     m_transferred += got;
     return kErrNone;
+}
+
+// How many more bytes a resumed download of known size may bring; nullopt when not limited. A
+// server that took REST with 350 and then sent the file from its start brings more than the
+// rest of the file (so does a file that grew since its size was known: starting again from
+// zero is right for both).
+std::optional<std::uint64_t> FtpSession::restartAllowance() const {
+    if (m_restartOffset == 0 || !m_expectedSize || m_fileState != FileState::Reading)
+        return std::nullopt;
+    const std::uint64_t rest =
+        *m_expectedSize > m_restartOffset ? *m_expectedSize - m_restartOffset : 0;
+    return rest > m_transferred ? rest - m_transferred : 0;
 }
 
 int FtpSession::flushWriteBuffer() {
@@ -1125,7 +1199,7 @@ int FtpSession::finishTransfer() {
         // A download whose data connection ended in order with every announced byte is
         // complete even when the control connection went silent or was lost after it.
         const bool dataComplete = state == FileState::Reading && m_dataEof && m_expectedSize &&
-                                  m_transferred == *m_expectedSize;
+                                  m_restartOffset + m_transferred == *m_expectedSize;
         if (err != kErrNone && dataComplete &&
             (err == kErrFtpDropped || err == kErrTimeout || err == kErrConnectionReset ||
              err == kErrConnectionAborted)) {
@@ -1145,10 +1219,11 @@ int FtpSession::finishTransfer() {
     // Fewer bytes than announced: the data connection ended early, whatever the reply says.
     // More: the file grew while it was sent (a log being written), and what came is the file
     // as it was when sent.
-    if (m_fileState == FileState::Reading && m_expectedSize && m_transferred < *m_expectedSize)
+    if (m_fileState == FileState::Reading && m_expectedSize &&
+        m_restartOffset + m_transferred < *m_expectedSize)
         return m_dataTruncated ? kErrTlsTruncated : kErrShortTransfer;
-    if (m_fileState == FileState::Reading && m_expectedSize && m_transferred > *m_expectedSize &&
-        !std::exchange(m_grewTold, true))
+    if (m_fileState == FileState::Reading && m_expectedSize && m_restartOffset == 0 &&
+        m_transferred > *m_expectedSize && !std::exchange(m_grewTold, true))
         tell("The file grew while it was sent: " + std::to_string(m_transferred) +
              " bytes arrived, " + std::to_string(*m_expectedSize) + " were announced.");
     return kErrNone;
@@ -1234,34 +1309,33 @@ void FtpSession::handleCancel() {
 // --- Files -------------------------------------------------------------------------------
 
 bool FtpSession::openFile(std::string_view path, OpenMode mode) {
+    return openFile(path, mode, OpenOptions{});
+}
+
+bool FtpSession::openFile(std::string_view path, OpenMode mode, const OpenOptions& options) {
     CallScope scope(*this);
     if (!checkReady(path))
         return false;
     if (path.empty())
         return fail(kErrInvalidOperation);
     m_expectedSize.reset();
-    FtpReply reply;
-    if (mode == OpenMode::Read && m_hasSize) {
-        const int err = command(joinCommand("SIZE", path), reply);
-        if (err != kErrNone)
-            return fail(err);
-        std::uint64_t size = 0;
-        bool ok = reply.code == 213 && reply.lines.front().size() > 4;
-        if (ok) {
-            const std::string_view digits = std::string_view(reply.lines.front()).substr(4);
-            for (const char c : digits) {
-                if (c < '0' || c > '9' || size > UINT64_MAX / 10) {
-                    ok = false;
-                    break;
-                }
-                size = size * 10 + static_cast<std::uint64_t>(c - '0');
-            }
-        }
-        if (ok)
-            m_expectedSize = size;
+    m_restartOffset = 0;
+    const bool reading = mode == OpenMode::Read;
+    const std::uint64_t offset = mode == OpenMode::Append ? 0 : options.offset;
+    if (reading && options.knownSize) {
+        m_expectedSize = options.knownSize;
+    } else if (reading && m_hasSize) {
+        const int err = askSize(path, m_expectedSize);
+        if (err != kErrNone && err != kErrExtendedError && err != kErrInvalidServerResponse)
+            return fail(err); // the session's loss or a stop; a refused SIZE says nothing
     }
-    const int err =
-        openDataConnection(joinCommand(mode == OpenMode::Read ? "RETR" : "STOR", path), reply);
+    if (reading && offset > 0 && m_expectedSize && offset > *m_expectedSize) {
+        m_expectedSize.reset();
+        return fail(kErrInvalidOperation); // past the end: the file is not what was started
+    }
+    const char* verb = reading ? "RETR" : mode == OpenMode::Write ? "STOR" : "APPE";
+    FtpReply reply;
+    const int err = openDataConnection(joinCommand(verb, path), reply, offset);
     if (err != kErrNone) {
         m_expectedSize.reset();
         if (err == kErrOperationCancelled)
@@ -1273,8 +1347,12 @@ bool FtpSession::openFile(std::string_view path, OpenMode mode) {
         }
         return fail(err);
     }
-    m_fileState = mode == OpenMode::Read ? FileState::Reading : FileState::Writing;
-    if (mode == OpenMode::Read && !m_expectedSize && reply.isPreliminary())
+    m_fileState = reading ? FileState::Reading : FileState::Writing;
+    if (reading)
+        m_restartOffset = offset;
+    // A resumed download's 150 may name the whole file or what is left of it (servers differ),
+    // so only a fresh one takes its size from there.
+    if (reading && offset == 0 && !m_expectedSize && reply.isPreliminary())
         m_expectedSize = announcedSize(reply);
     if (m_buffer.size() < kBufferSize)
         m_buffer.resize(kBufferSize);
@@ -1333,6 +1411,14 @@ bool FtpSession::readFile(void* buffer, std::size_t size, std::size_t& bytesRead
 }
 
 bool FtpSession::failRead(int err) {
+    if (err == kErrRestartIgnored) {
+        // The server goes on sending the whole file: stop it now, closeFile() only reports.
+        abortTransfer();
+        m_fileState = FileState::Reading;
+        m_finalReplyRead = true;
+        m_transferResult = err;
+        return fail(err);
+    }
     m_data.close();
     m_transferResult = err;
     return fail(err);
@@ -1451,6 +1537,7 @@ void FtpSession::resetFile() {
     m_transferResult = kErrNone;
     m_bufferPos = m_bufferLen = 0;
     m_expectedSize.reset();
+    m_restartOffset = 0;
 }
 
 namespace {
@@ -1495,8 +1582,19 @@ bool FtpSession::readFileTo(int fd, std::size_t size, std::size_t& bytesMoved) {
         if (m_options.spliceDownloads && !m_spliceFailed && m_data.valid() && !m_data.secured()) {
             if (!m_splice)
                 m_splice = std::make_unique<SplicePipe>();
-            const CopyResult r = m_splice->socketToFile(m_data.fd(), fd, size - bytesMoved,
-                                                        m_options.timeoutMs, &m_cancel);
+            std::size_t want = size - bytesMoved;
+            if (const auto allowed = restartAllowance())
+                want = static_cast<std::size_t>(std::min<std::uint64_t>(want, *allowed));
+            if (want == 0) { // the rest arrived: a plain read tells the end from more
+                const int err = fillReadBuffer();
+                if (err == kErrOperationCancelled)
+                    return cancelTransfer(FileState::Reading);
+                if (err != kErrNone)
+                    return failRead(err);
+                continue;
+            }
+            const CopyResult r =
+                m_splice->socketToFile(m_data.fd(), fd, want, m_options.timeoutMs, &m_cancel);
             bytesMoved += r.moved;
             m_transferred += r.moved;
             m_spliceFailed = m_spliceFailed || r.unsupported;
@@ -1582,6 +1680,7 @@ bool FtpSession::writeFileFrom(int fd, std::size_t size, std::size_t& bytesMoved
 
 int FtpSession::readListing(std::string_view directory, std::string_view mask) {
     m_expectedSize.reset();
+    m_restartOffset = 0;
     FtpReply reply;
     std::size_t parsed = 0;
     if (m_hasMlsd) {

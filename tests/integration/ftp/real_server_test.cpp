@@ -367,6 +367,42 @@ TEST_P(RealServer, AbortFromAnotherThreadLeavesTheSessionUsable) {
         << m_session.lastError() << " " << m_session.lastResponse();
 }
 
+// A download resumed past 4 GiB of a sparse file starts at the exact byte, in both modes; a
+// stop leaves the session usable and SIZE gives the exact 64-bit size.
+TEST_P(RealServer, RestartPastFourGibibytes) {
+    constexpr std::uint64_t kSize = 5ULL << 30;
+    constexpr std::uint64_t kOffset = 4294967396; // 4 GiB + 100
+    const std::string marked = [] {
+        std::string m(12000, '\0');
+        for (std::size_t i = 0; i < m.size(); ++i)
+            m[i] = static_cast<char>(i * 131 % 251);
+        return m;
+    }();
+    {
+        const int fd = ::open(local("sparse.bin").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::ftruncate(fd, static_cast<off_t>(kSize)), 0);
+        ASSERT_EQ(::pwrite(fd, marked.data(), marked.size(), static_cast<off_t>(kOffset)),
+                  static_cast<ssize_t>(marked.size()));
+        ::close(fd);
+    }
+    ASSERT_TRUE(m_session.openFile(remote("sparse.bin"), FtpSession::OpenMode::Read,
+                                   {kOffset, std::nullopt}))
+        << m_session.lastError() << " " << m_session.lastResponse();
+    EXPECT_EQ(m_session.openFileSize(), kSize);
+    std::string got(8192, '\0');
+    std::size_t n = 0;
+    ASSERT_TRUE(m_session.readFile(got.data(), got.size(), n)) << m_session.lastError();
+    ASSERT_EQ(n, got.size());
+    EXPECT_TRUE(got == marked.substr(0, got.size()));
+    EXPECT_FALSE(m_session.abortFile());
+    EXPECT_EQ(m_session.lastError(), kErrOperationCancelled);
+    EXPECT_EQ(m_session.fileSize(remote("sparse.bin")), kSize) << m_session.lastResponse();
+    std::string cwd;
+    EXPECT_TRUE(m_session.getCurrentDirectory(cwd))
+        << m_session.lastError() << " " << m_session.lastResponse();
+}
+
 INSTANTIATE_TEST_SUITE_P(Servers, RealServer,
                          testing::Values(Param{FtpTestServer::Kind::Vsftpd, true},
                                          Param{FtpTestServer::Kind::Vsftpd, false},
