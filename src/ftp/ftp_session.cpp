@@ -1,4 +1,5 @@
 #include "ftp/ftp_session.h"
+#include "ftp/ftp_session_internal.h"
 
 #include "ftp/ftp_error.h"
 #include "ftp/listing_parser.h"
@@ -44,58 +45,7 @@ bool startsWithNoCase(std::string_view text, std::string_view prefix) {
     return true;
 }
 
-std::string joinCommand(std::string_view verb, std::string_view argument) {
-    std::string line(verb);
-    if (!argument.empty()) {
-        line += ' ';
-        line += argument;
-    }
-    return line;
-}
-
 } // namespace
-
-// Arms the canceller for one public call, so that abort() reaches it; a call that leaves a file
-// open keeps it armed until closeFile(), so an abort between two reads stops the transfer.
-class FtpSession::CallScope {
-public:
-    explicit CallScope(FtpSession& session) : m_session(session) {
-        if (m_session.m_fileState == FileState::None)
-            m_session.m_cancel.arm();
-    }
-    ~CallScope() {
-        if (m_session.m_fileState == FileState::None)
-            m_session.m_cancel.disarm();
-    }
-    CallScope(const CallScope&) = delete;
-    CallScope& operator=(const CallScope&) = delete;
-
-private:
-    FtpSession& m_session;
-};
-
-// While a stop is settled or a transfer is being ended, the replies still due must be read, or
-// a later command would take them for its own: abort() then no longer cuts a wait short, it
-// bounds it (and every later wait of the scope) to kStopWaitMs.
-class FtpSession::ReplyShield {
-public:
-    ReplyShield(FtpSession& session, bool stopping)
-        : m_session(session), m_shielded(session.m_shielded), m_stopping(session.m_stopping) {
-        m_session.m_shielded = true;
-        m_session.m_stopping = m_stopping || stopping;
-    }
-    ~ReplyShield() {
-        m_session.m_shielded = m_shielded;
-        m_session.m_stopping = m_stopping;
-    }
-    ReplyShield(const ReplyShield&) = delete;
-    ReplyShield& operator=(const ReplyShield&) = delete;
-
-private:
-    FtpSession& m_session;
-    bool m_shielded;
-    bool m_stopping;
-};
 
 FtpSession::FtpSession() = default;
 
@@ -566,82 +516,6 @@ int FtpSession::login(const SessionOptions& options) {
     if (reply.code == 530)
         return kErrIncorrectPassword;
     return kErrLoginFailure;
-}
-
-// The control connection's TLS handshake: the certificate checked, the state kept.
-int FtpSession::secureControl() {
-    m_controlBuffer.clear(); // nothing sent in clear before the handshake counts after it
-    m_controlPos = 0;
-    TlsHandshakeResult result;
-    const int err = m_control.startTls(*m_tlsContext, m_options.host, true, m_options.timeoutMs,
-                                       &m_cancel, result);
-    if (IsCertificateError(err))
-        m_rejected = result.certificate;
-    if (err != kErrNone)
-        return err;
-    m_tls.version = result.version;
-    m_tls.cipher = result.cipher;
-    m_tls.certificate = result.certificate;
-    return kErrNone;
-}
-
-// AUTH TLS after the greeting. Plain FTP goes on only in the if-available mode and only when
-// the server says it does not know the command; nothing else is taken for a "no". A 530 counts
-// as not knowing it: servers without TLS (vsftpd among them) refuse every command but USER and
-// PASS before the login that way.
-int FtpSession::negotiateTls() {
-    FtpReply reply;
-    int err = command("AUTH TLS", reply);
-    if (err != kErrNone)
-        return err;
-    if (reply.code == 234)
-        return secureControl();
-    const bool unknown = reply.code == 500 || reply.code == 502 || reply.code == 504 ||
-                         reply.code == 530 || reply.code == 534;
-    if (unknown && m_options.tls == TlsMode::ExplicitIfAvailable) {
-        tell("The server does not offer FTP over TLS; the session continues in plain FTP.");
-        return kErrNone;
-    }
-    if (reply.code == 421)
-        return kErrFtpDropped;
-    return kErrTlsUnavailable;
-}
-
-// PBSZ 0 and PROT P: every data connection protected, or the session stops (in every mode: a
-// secured login that would then move files in clear is not what was asked for).
-int FtpSession::protectData() {
-    FtpReply reply;
-    int err = command("PBSZ 0", reply);
-    if (err == kErrNone && !reply.isSuccess())
-        err = reply.code == 421 ? kErrFtpDropped : kErrTlsProtectionRefused;
-    if (err == kErrNone)
-        err = command("PROT P", reply);
-    if (err == kErrNone && !reply.isSuccess())
-        err = reply.code == 421 ? kErrFtpDropped : kErrTlsProtectionRefused;
-    if (err == kErrNone)
-        m_tls.dataProtected = true;
-    return err;
-}
-
-// The data connection's TLS handshake, resuming the control connection's session. A failure
-// leaves the transfer's reply to be read here, so no later command takes it for its own.
-int FtpSession::secureData() {
-    TlsHandshakeResult result;
-    int err = m_data.startTls(*m_tlsContext, m_options.host, false, m_options.timeoutMs, &m_cancel,
-                              result);
-    if (err == kErrNone)
-        return kErrNone;
-    m_data.close();
-    m_listener.close();
-    if (err == kErrOperationCancelled)
-        return abortStartedTransfer();
-    const std::string keep = m_lastResponse;
-    FtpReply reply;
-    if (readReply(reply, std::min(m_options.timeoutMs, 5000)) != kErrNone)
-        dropSession(); // out of step with the server: nothing later could be trusted
-    else if (reply.isPreliminary() || reply.isSuccess())
-        m_lastResponse = keep;
-    return err == kErrTimeout ? err : kErrTlsDataConnection;
 }
 
 int FtpSession::readFeatures() {
