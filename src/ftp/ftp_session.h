@@ -76,6 +76,13 @@
 // readFile / readFileTo and closeFile fail with kErrRestartIgnored; the session stays usable.
 // An offset past the known size fails with kErrInvalidOperation before anything is sent.
 //
+// What a file costs: TYPE I is sent once, at the login. A download is SIZE (unless knownSize is
+// given), the data connection's command (EPSV / PASV / EPRT / PORT), the connection itself in
+// passive mode, REST when resumed, and RETR; an upload the same without SIZE. MDTM and MFMT are
+// sent only when asked. The transfer command waits for the data connection: sent ahead, it
+// would leave a server whose data connection cannot be made waiting for it, where the
+// fallbacks below need it free.
+//
 // Files into and from descriptors: readFileTo() / writeFileFrom() move the data of an open
 // transfer straight between the data connection and a local file (splice / sendfile on Linux,
 // a plain read / write loop where the kernel cannot, or where SessionOptions turns them off).
