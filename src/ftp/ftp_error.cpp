@@ -72,6 +72,8 @@ std::string_view ErrorDescription(int code) {
         return "The secure connection was closed without its proper end.";
     case kErrShortTransfer:
         return "The server sent fewer bytes than the file's size: the transfer was cut short.";
+    case kErrRestartIgnored:
+        return "The server ignored the restart offset and sent the file from its start.";
     default:
         return "Unknown error";
     }

@@ -93,6 +93,10 @@ inline constexpr int kErrTlsTruncated = 12188;
 // "The server sent fewer bytes than the file's size: the transfer was cut short." (a download
 // that ended before the size the server announced, whatever its final reply said)
 inline constexpr int kErrShortTransfer = 12189;
+// "The server ignored the restart offset and sent the file from its start." (a download resumed
+// with REST that brought more than the rest of the file: the transfer is aborted before any byte
+// beyond it is handed on)
+inline constexpr int kErrRestartIgnored = 12190;
 
 // Whether `code` is a refused certificate (kErrCertificateUntrusted through Invalid), for which
 // FtpSession::rejectedCertificate() describes the certificate.

@@ -18,6 +18,8 @@
 //   std::size_t n = 0; while (s.readFile(buf, 4096, n) && n > 0) ...  // InternetReadFile
 //   if (!s.closeFile()) report(...);                // the transfer's final reply decides
 //   s.openFile("b.bin", FtpSession::OpenMode::Write); s.writeFile(p, len, n); s.closeFile();
+//   s.openFile("/pub/a.txt", FtpSession::OpenMode::Read, {partSize, listedSize}); // resume
+//   s.fileSize("/pub/a.txt");                       // SIZE
 //   s.createDirectory(p); s.removeDirectory(p); s.deleteFile(p); s.renameFile(from, to);
 //   s.close();                                      // QUIT, InternetCloseHandle
 //
@@ -59,6 +61,27 @@
 // was when sent, so it succeeds on a success reply, told through SessionOptions::notice.
 // Reads and writes are buffered below the block size, so small blocks do not cost a system
 // call each. closeFile() on a download that has not reached its end aborts it (ABOR).
+//
+// Resuming: openFile() with OpenOptions::offset sends REST <offset> (decimal, 64-bit) right
+// before RETR or STOR, after the data connection's EPSV / PASV / EPRT / PORT; an answer other
+// than 350 fails openFile (kErrExtendedError, the server's words in lastResponse()) and the
+// session stays usable, so the caller can start again from zero. Append sends APPE and never
+// REST. A download's size is OpenOptions::knownSize when given (no SIZE is sent), else SIZE
+// where FEAT offered it, else a fresh download's "(n bytes)" in its 150 reply (a resumed one's
+// may name the whole file or what is left of it, so it is not used); openFileSize() is always
+// the whole file's. With a size known, a resumed download counts from the offset: fewer bytes
+// than the rest of the file is kErrShortTransfer, and more is a server that answered REST with
+// 350 and sent the file from its start (or a file that grew since its size was known): the
+// transfer is aborted with ABOR before a byte past the rest of the file is handed on, and
+// readFile / readFileTo and closeFile fail with kErrRestartIgnored; the session stays usable.
+// An offset past the known size fails with kErrInvalidOperation before anything is sent.
+//
+// What a file costs: TYPE I is sent once, at the login. A download is SIZE (unless knownSize is
+// given), the data connection's command (EPSV / PASV / EPRT / PORT), the connection itself in
+// passive mode, REST when resumed, and RETR; an upload the same without SIZE. MDTM and MFMT are
+// sent only when asked. The transfer command waits for the data connection: sent ahead, it
+// would leave a server whose data connection cannot be made waiting for it, where the
+// fallbacks below need it free.
 //
 // Files into and from descriptors: readFileTo() / writeFileFrom() move the data of an open
 // transfer straight between the data connection and a local file (splice / sendfile on Linux,
@@ -208,7 +231,16 @@ struct SessionOptions {
 
 class FtpSession {
 public:
-    enum class OpenMode { Read, Write };
+    // Read: RETR. Write: STOR (the file replaced, or from options.offset with REST). Append:
+    // APPE, the data added at the server's end of the file (no REST is sent for it).
+    enum class OpenMode { Read, Write, Append };
+    struct OpenOptions {
+        // Where the transfer starts: REST <offset> just before RETR / STOR (0: no REST).
+        std::uint64_t offset = 0;
+        // The file's size as the caller knows it (from its listing): no SIZE is asked for a
+        // download, and the announced-size checks use this one.
+        std::optional<std::uint64_t> knownSize;
+    };
 
     static constexpr std::size_t kMaxLineLength = 8192;
     static constexpr const char* kAnonymousPassword = "anonymous@";
@@ -237,6 +269,7 @@ public:
     void findClose();
 
     bool openFile(std::string_view path, OpenMode mode);
+    bool openFile(std::string_view path, OpenMode mode, const OpenOptions& options);
     bool readFile(void* buffer, std::size_t size, std::size_t& bytesRead);
     bool writeFile(const void* buffer, std::size_t size, std::size_t& bytesWritten);
     bool closeFile();
@@ -252,8 +285,13 @@ public:
     bool writeFileFrom(int fd, std::size_t size, std::size_t& bytesMoved);
     // The errno of the local file when the last readFileTo / writeFileFrom failed on it, else 0.
     int localError() const { return m_localErrno; }
-    // The size the server reported for the file being read, when it did.
+    // The size of the whole file being read (from SIZE, OpenOptions::knownSize or the 150
+    // reply), when known; a resumed download's bytes start at OpenOptions::offset of it.
     std::optional<std::uint64_t> openFileSize() const { return m_expectedSize; }
+    // SIZE (RFC 3659): the file's size in bytes; nullopt when FEAT did not offer SIZE
+    // (kErrInvalidOperation), the server refused (kErrExtendedError, its words in
+    // lastResponse()) or answered something unreadable (kErrInvalidServerResponse).
+    std::optional<std::uint64_t> fileSize(std::string_view path);
 
     // Whether `path` names an existing file or folder, asked without changing any state: MLST
     // where FEAT offered it (2xx: true, 550: false), else SIZE where offered (213: true; a 550
@@ -334,7 +372,10 @@ private:
     int readFeatures();
     int readSystem();
     void tell(const std::string& text) const;
-    int openDataConnection(std::string_view commandLine, FtpReply& firstReply);
+    int openDataConnection(std::string_view commandLine, FtpReply& firstReply,
+                           std::uint64_t restartAt = 0);
+    int askSize(std::string_view path, std::optional<std::uint64_t>& size);
+    std::optional<std::uint64_t> restartAllowance() const;
     int openPassive();
     int openActiveListener();
     int awaitServerConnection(FtpReply& reply);
@@ -399,6 +440,7 @@ private:
     std::size_t m_bufferLen = 0;
     std::uint64_t m_transferred = 0;
     std::optional<std::uint64_t> m_expectedSize;
+    std::uint64_t m_restartOffset = 0; // the open download started there (REST)
     int m_localErrno = 0;
     std::unique_ptr<SplicePipe> m_splice;
     bool m_spliceFailed = false;

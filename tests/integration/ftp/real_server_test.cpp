@@ -367,6 +367,97 @@ TEST_P(RealServer, AbortFromAnotherThreadLeavesTheSessionUsable) {
         << m_session.lastError() << " " << m_session.lastResponse();
 }
 
+// A download resumed past 4 GiB of a sparse file starts at the exact byte, in both modes; a
+// stop leaves the session usable and SIZE gives the exact 64-bit size.
+TEST_P(RealServer, RestartPastFourGibibytes) {
+    constexpr std::uint64_t kSize = 5ULL << 30;
+    constexpr std::uint64_t kOffset = 4294967396; // 4 GiB + 100
+    const std::string marked = [] {
+        std::string m(12000, '\0');
+        for (std::size_t i = 0; i < m.size(); ++i)
+            m[i] = static_cast<char>(i * 131 % 251);
+        return m;
+    }();
+    {
+        const int fd = ::open(local("sparse.bin").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::ftruncate(fd, static_cast<off_t>(kSize)), 0);
+        ASSERT_EQ(::pwrite(fd, marked.data(), marked.size(), static_cast<off_t>(kOffset)),
+                  static_cast<ssize_t>(marked.size()));
+        ::close(fd);
+    }
+    ASSERT_TRUE(m_session.openFile(remote("sparse.bin"), FtpSession::OpenMode::Read,
+                                   {kOffset, std::nullopt}))
+        << m_session.lastError() << " " << m_session.lastResponse();
+    EXPECT_EQ(m_session.openFileSize(), kSize);
+    std::string got(8192, '\0');
+    std::size_t n = 0;
+    ASSERT_TRUE(m_session.readFile(got.data(), got.size(), n)) << m_session.lastError();
+    ASSERT_EQ(n, got.size());
+    EXPECT_TRUE(got == marked.substr(0, got.size()));
+    EXPECT_FALSE(m_session.abortFile());
+    EXPECT_EQ(m_session.lastError(), kErrOperationCancelled);
+    EXPECT_EQ(m_session.fileSize(remote("sparse.bin")), kSize) << m_session.lastResponse();
+    std::string cwd;
+    EXPECT_TRUE(m_session.getCurrentDirectory(cwd))
+        << m_session.lastError() << " " << m_session.lastResponse();
+}
+
+// The commands the server received, in order, from its log (pyftpdlib "<- CMD", vsftpd
+// "FTP command: Client "addr", "CMD"").
+std::vector<std::string> receivedCommands(const std::string& log) {
+    std::vector<std::string> commands;
+    std::size_t start = 0;
+    for (std::size_t end; (end = log.find('\n', start)) != std::string::npos; start = end + 1) {
+        const std::string_view line(log.data() + start, end - start);
+        if (const auto at = line.find("] <- "); at != std::string_view::npos) {
+            commands.emplace_back(line.substr(at + 5));
+        } else if (line.find("FTP command: Client") != std::string_view::npos &&
+                   line.back() == '"') {
+            const auto open = line.rfind('"', line.size() - 2);
+            commands.emplace_back(line.substr(open + 1, line.size() - open - 2));
+        }
+    }
+    return commands;
+}
+
+// A queue's files cost one data connection command and the transfer command each: with the
+// sizes from the listing no SIZE is asked, TYPE I was sent once at the login, and nothing is
+// retried.
+TEST_P(RealServer, EachFileCostsOnlyItsDataConnectionAndItsTransferCommand) {
+    const std::vector<std::string> names = {"q1.bin", "q2.bin", "q3.bin"};
+    for (std::size_t i = 0; i < names.size(); ++i)
+        tw::test::WritePatternFile(local(names[i]), 10000 + i, static_cast<unsigned>(i));
+    const auto listed = findAll(m_session, remote("q*.bin"));
+    ASSERT_EQ(listed.size(), names.size());
+    const std::size_t before = receivedCommands(m_server->serverLog()).size();
+    for (const std::string& name : names) {
+        ASSERT_TRUE(m_session.openFile(remote(name), FtpSession::OpenMode::Read,
+                                       {0, listed.at(name).size}));
+        std::string data(20000, '\0');
+        std::size_t n = 0, total = 0;
+        while (m_session.readFile(data.data() + total, data.size() - total, n) && n > 0)
+            total += n;
+        ASSERT_TRUE(m_session.closeFile()) << m_session.lastResponse();
+        data.resize(total);
+        EXPECT_EQ(data, tw::test::ReadWholeFile(local(name)));
+        ASSERT_TRUE(upload(m_session, remote("up-" + name), data)) << m_session.lastResponse();
+    }
+    m_session.close();
+    std::vector<std::string> expected;
+    const std::string mode = GetParam().passive ? "EPSV" : "EPRT";
+    for (const std::string& name : names)
+        for (const std::string& command : {"RETR " + remote(name), "STOR " + remote("up-" + name)})
+            expected.insert(expected.end(), {mode, command});
+    expected.push_back("QUIT");
+    std::vector<std::string> got = receivedCommands(m_server->serverLog());
+    ASSERT_GE(got.size(), before);
+    got.erase(got.begin(), got.begin() + static_cast<std::ptrdiff_t>(before));
+    for (std::string& command : got) // the port of EPRT differs every time
+        command = command.substr(0, command.rfind("EPRT", 0) == 0 ? 4 : std::string::npos);
+    EXPECT_EQ(got, expected) << m_server->serverLog();
+}
+
 INSTANTIATE_TEST_SUITE_P(Servers, RealServer,
                          testing::Values(Param{FtpTestServer::Kind::Vsftpd, true},
                                          Param{FtpTestServer::Kind::Vsftpd, false},

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <future>
@@ -643,5 +644,189 @@ TEST(ModificationTime, OnlyWhereOfferedAndOnlyReadableAnswers) {
         const auto commands = server.finish();
         EXPECT_EQ(contains(commands, "MDTM /a file.txt"), !row.answer.empty());
         EXPECT_FALSE(contains(commands, "MFMT"));
+    }
+}
+
+// Resuming: REST goes right before RETR / STOR with the exact 64-bit offset; a refused REST
+// fails openFile with the server's words; a server that answers 350 and then sends the file
+// from its start is stopped before a byte past the rest of the file is handed on (through
+// readFile and through the spliced readFileTo alike); APPE sends no REST. A listed size
+// spares SIZE. The session serves the next command every time.
+TEST(Resume, RestartOffsetsAndAppendAgainstTheServersAnswers) {
+    using Mode = FtpSession::OpenMode;
+    constexpr std::uint64_t kSize = 5'000'000'000; // past 4 GiB
+    constexpr std::uint64_t kOffset = kSize - 400;
+    const std::string tail = [] {
+        std::string t(1000, '\0');
+        for (std::size_t i = 0; i < t.size(); ++i)
+            t[i] = static_cast<char>('a' + i * 7 % 26);
+        return t;
+    }();
+    const std::string rest = tail.substr(600); // the file's last 400 bytes
+    struct Row {
+        const char* name;
+        Mode mode;
+        FtpSession::OpenOptions options;
+        const char* restReply;
+        bool ignoresRest; // 350, then the file from its start
+        bool splice;      // readFileTo with splicing, else readFile
+        int error;        // of openFile after a refused REST, else of the transfer
+        std::vector<std::string> commands;
+    };
+    const std::string restLine = "REST " + std::to_string(kOffset);
+    const std::vector<Row> rows = {
+        {"honoured, SIZE asked",
+         Mode::Read,
+         {kOffset, std::nullopt},
+         "350 Restarting.",
+         false,
+         false,
+         kErrNone,
+         {"SIZE f.bin", "EPSV", restLine, "RETR f.bin", "PWD"}},
+        {"honoured, size listed, spliced",
+         Mode::Read,
+         {kOffset, kSize},
+         "350 Restarting.",
+         false,
+         true,
+         kErrNone,
+         {"EPSV", restLine, "RETR f.bin", "PWD"}},
+        {"refused",
+         Mode::Read,
+         {kOffset, kSize},
+         "502 REST not implemented.",
+         false,
+         false,
+         kErrExtendedError,
+         {"EPSV", restLine, "PWD"}},
+        {"ignored",
+         Mode::Read,
+         {kOffset, std::nullopt},
+         "350 Restarting.",
+         true,
+         false,
+         kErrRestartIgnored,
+         {"SIZE f.bin", "EPSV", restLine, "RETR f.bin", "ABOR", "PWD"}},
+        {"ignored, spliced",
+         Mode::Read,
+         {kOffset, kSize},
+         "350 Restarting.",
+         true,
+         true,
+         kErrRestartIgnored,
+         {"EPSV", restLine, "RETR f.bin", "ABOR", "PWD"}},
+        {"upload from an offset",
+         Mode::Write,
+         {kOffset, std::nullopt},
+         "350 Restarting.",
+         false,
+         false,
+         kErrNone,
+         {"EPSV", restLine, "STOR f.bin", "PWD"}},
+        {"append",
+         Mode::Append,
+         {kOffset, std::nullopt},
+         nullptr,
+         false,
+         false,
+         kErrNone,
+         {"EPSV", "APPE f.bin", "PWD"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::string received;
+        ScriptedServer server([&](ScriptedServer& s) {
+            s.login({"SIZE"});
+            for (std::string c = s.command(); !c.empty(); c = s.command()) {
+                const std::string verb = c.substr(0, 4);
+                if (verb == "SIZE") {
+                    s.reply("213 " + std::to_string(kSize));
+                } else if (verb == "EPSV") {
+                    const int port = s.listenData();
+                    s.reply("229 Entering Extended Passive Mode (|||" + std::to_string(port) +
+                            "|)");
+                    s.acceptData();
+                } else if (verb == "REST") {
+                    s.reply(row.restReply);
+                } else if (verb == "RETR") {
+                    s.reply("150 Opening BINARY mode data connection (" + std::to_string(kSize) +
+                            " bytes).");
+                    s.sendData(row.ignoresRest ? tail : rest);
+                    if (row.ignoresRest && s.command() == "ABOR") { // more would follow
+                        s.closeData();
+                        s.reply("426 Transfer aborted.");
+                    } else {
+                        s.closeData();
+                    }
+                    s.reply("226 Done.");
+                } else if (verb == "STOR" || verb == "APPE") {
+                    s.reply("150 Ok to send data.");
+                    s.receiveData(&received);
+                    s.closeData();
+                    s.reply("226 Stored.");
+                } else if (verb == "PWD") {
+                    s.reply("257 \"/after\"");
+                } else if (verb == "QUIT") {
+                    s.reply("221 Bye.");
+                    return;
+                } else {
+                    s.reply("502 Not here.");
+                }
+            }
+        });
+        FtpSession session;
+        SessionOptions o = optionsFor(server);
+        o.spliceDownloads = row.splice;
+        ASSERT_TRUE(session.connect(o));
+        const bool opened = session.openFile("f.bin", row.mode, row.options);
+        if (!row.restReply || std::string_view(row.restReply).substr(0, 3) == "350") {
+            ASSERT_TRUE(opened) << session.lastError();
+            std::string got;
+            bool ok = true;
+            if (row.mode != Mode::Read) {
+                std::size_t n = 0;
+                ok = session.writeFile(rest.data(), rest.size(), n) && n == rest.size();
+            } else if (row.splice) {
+                std::string path = "/tmp/tw-resume-XXXXXX";
+                const int fd = ::mkstemp(path.data());
+                ASSERT_GE(fd, 0);
+                ::unlink(path.c_str());
+                std::size_t n = 0;
+                while ((ok = session.readFileTo(fd, 256, n)) && n > 0) {
+                }
+                got.resize(2000);
+                const ssize_t kept = ::pread(fd, got.data(), got.size(), 0);
+                got.resize(kept > 0 ? std::size_t(kept) : 0);
+                ::close(fd);
+            } else {
+                char buf[100];
+                std::size_t n = 0;
+                while ((ok = session.readFile(buf, sizeof buf, n)) && n > 0)
+                    got.append(buf, n);
+            }
+            EXPECT_EQ(ok, row.error == kErrNone);
+            EXPECT_EQ(session.lastError(), row.error);
+            EXPECT_EQ(session.closeFile(), row.error == kErrNone);
+            EXPECT_EQ(session.lastError(), row.error);
+            if (row.mode != Mode::Read)
+                EXPECT_EQ(received, rest);
+            else if (row.error == kErrNone)
+                EXPECT_EQ(got, rest);
+            else // never a byte past the rest of the file
+                EXPECT_LE(got.size(), rest.size());
+        } else {
+            EXPECT_FALSE(opened);
+            EXPECT_EQ(session.lastError(), row.error);
+            EXPECT_EQ(session.lastResponse(), row.restReply);
+        }
+        std::string cwd;
+        ASSERT_TRUE(session.getCurrentDirectory(cwd)) << session.lastError();
+        EXPECT_EQ(cwd, "/after");
+        session.close();
+        auto commands = server.finish();
+        ASSERT_GE(commands.size(), 6u);
+        commands.erase(commands.begin(), commands.begin() + 5); // the login
+        commands.pop_back();                                    // QUIT
+        EXPECT_EQ(commands, row.commands);
     }
 }

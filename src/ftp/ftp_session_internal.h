@@ -1,0 +1,64 @@
+#pragma once
+
+// What the files of FtpSession share and no caller needs: the scopes every public call and
+// every stop work in, and the command line of a verb and its argument.
+
+#include "ftp/ftp_session.h"
+
+#include <string>
+#include <string_view>
+
+namespace tw::ftp {
+
+inline std::string joinCommand(std::string_view verb, std::string_view argument) {
+    std::string line(verb);
+    if (!argument.empty()) {
+        line += ' ';
+        line += argument;
+    }
+    return line;
+}
+
+// Arms the canceller for one public call, so that abort() reaches it; a call that leaves a file
+// open keeps it armed until closeFile(), so an abort between two reads stops the transfer.
+class FtpSession::CallScope {
+public:
+    explicit CallScope(FtpSession& session) : m_session(session) {
+        if (m_session.m_fileState == FileState::None)
+            m_session.m_cancel.arm();
+    }
+    ~CallScope() {
+        if (m_session.m_fileState == FileState::None)
+            m_session.m_cancel.disarm();
+    }
+    CallScope(const CallScope&) = delete;
+    CallScope& operator=(const CallScope&) = delete;
+
+private:
+    FtpSession& m_session;
+};
+
+// While a stop is settled or a transfer is being ended, the replies still due must be read, or
+// a later command would take them for its own: abort() then no longer cuts a wait short, it
+// bounds it (and every later wait of the scope) to kStopWaitMs.
+class FtpSession::ReplyShield {
+public:
+    ReplyShield(FtpSession& session, bool stopping)
+        : m_session(session), m_shielded(session.m_shielded), m_stopping(session.m_stopping) {
+        m_session.m_shielded = true;
+        m_session.m_stopping = m_stopping || stopping;
+    }
+    ~ReplyShield() {
+        m_session.m_shielded = m_shielded;
+        m_session.m_stopping = m_stopping;
+    }
+    ReplyShield(const ReplyShield&) = delete;
+    ReplyShield& operator=(const ReplyShield&) = delete;
+
+private:
+    FtpSession& m_session;
+    bool m_shielded;
+    bool m_stopping;
+};
+
+} // namespace tw::ftp
