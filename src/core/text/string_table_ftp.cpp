@@ -134,6 +134,7 @@ const StringEntry kFtpErrors[] = {
     {12188, u"The secure connection was closed without its proper end."},
     // A download that ended before the size the server announced.
     {12189, u"The server sent fewer bytes than the file's size: the transfer was cut short."},
+    {12190, u"The server ignored the restart offset and sent the file from its start."},
 };
 } // namespace
 
