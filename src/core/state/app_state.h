@@ -109,6 +109,7 @@ struct Options {
     std::uint32_t DrivesLast = 0;
     std::uint32_t Frequency = 0;
     std::uint32_t KeepFileDates = 1; // a copied file keeps its source's modification time
+    std::uint32_t TransferQueue = 1; // the transfer queue pane is shown
     bool operator==(const Options&) const = default;
 };
 
