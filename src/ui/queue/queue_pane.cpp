@@ -36,6 +36,12 @@ void QueueProgressDelegate::paint(QPainter* painter, const QStyleOptionViewItem&
     style->drawControl(QStyle::CE_ProgressBar, &bar, painter, widget);
 }
 
+void QueuePathDelegate::initStyleOption(QStyleOptionViewItem* option,
+                                        const QModelIndex& index) const {
+    QStyledItemDelegate::initStyleOption(option, index);
+    option->textElideMode = Qt::ElideMiddle;
+}
+
 QueuePane::QueuePane(QueueRows* rows, QWidget* parent)
     : QTreeView(parent), m_rows(rows), m_model(new QueueModel(rows, this)),
       m_menu(new QMenu(this)) {
@@ -43,6 +49,9 @@ QueuePane::QueuePane(QueueRows* rows, QWidget* parent)
     setAccessibleName(name);
     setModel(m_model);
     setItemDelegateForColumn(QueueModel::Progress, new QueueProgressDelegate(this));
+    auto* paths = new QueuePathDelegate(this);
+    setItemDelegateForColumn(QueueModel::LocalPath, paths);
+    setItemDelegateForColumn(QueueModel::RemotePath, paths);
     setRootIsDecorated(false);
     setItemsExpandable(false);
     setUniformRowHeights(true); // keeps 100 000 rows fast
@@ -50,12 +59,13 @@ QueuePane::QueuePane(QueueRows* rows, QWidget* parent)
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
-    setTextElideMode(Qt::ElideMiddle); // both ends of a path say most
+    setTextElideMode(Qt::ElideRight);
     setContextMenuPolicy(Qt::CustomContextMenu);
     header()->setSectionsMovable(false);
     header()->setStretchLastSection(true);
-    const int widths[QueueModel::ColumnCount] = {100, 240, 240, 90, 110, 90, 160};
-    for (int column = 0; column < QueueModel::ColumnCount; ++column)
+    // The state takes what is left of the width.
+    const int widths[QueueModel::State] = {100, 200, 200, 80, 110, 90};
+    for (int column = 0; column < QueueModel::State; ++column)
         setColumnWidth(column, widths[column]);
 
     m_menu->setObjectName(QStringLiteral("queue-menu"));

@@ -26,6 +26,16 @@ public:
                const QModelIndex& index) const override;
 };
 
+// A path cell: a path too long for its column loses its middle, where it says least.
+class QueuePathDelegate : public QStyledItemDelegate {
+    Q_OBJECT
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
+};
+
 // The transfer queue pane under the file panes: the queue's rows through a QueueModel, one
 // line each (uniform heights, no widget per row, so 100 000 rows scroll smoothly). Its
 // commands work on the selected rows, from the context menu or from keys (Delete removes,
