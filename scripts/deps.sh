@@ -6,7 +6,7 @@ set -euo pipefail
 run_packages=(
     cmake g++ make pkg-config
     qt6-base-dev qt6-base-dev-tools libqt6svg6-dev qt6-qpa-plugins libgl-dev
-    qt6-tools-dev qt6-tools-dev-tools libqt6sql6-sqlite
+    qt6-tools-dev qt6-tools-dev-tools libqt6sql6-sqlite libsqlite3-dev
     libcanberra-dev libcanberra0 xdg-utils libssl-dev
     python3 python3-pyftpdlib
 )

@@ -27,9 +27,8 @@ QString iconPath(int pictureId) {
 }
 
 bool isCheckable(CommandId id) {
-    const int v = toInt(id);
-    return id == CommandId::ViewToolbar || id == CommandId::ViewStatus ||
-           id == CommandId::AlwaysOnTop || (v >= 530 && v <= 537);
+    const CommandInfo* info = FindCommand(id);
+    return info && info->checkable;
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 #include "core/panes/local_system.h"
 #include "core/panes/pane_operations.h"
 #include "core/panes/pane_sort.h"
+#include "core/queue/queue_rows.h"
 #include "core/session/remote_file_ops.h"
 #include "core/session/session_controller.h"
 #include "core/settings/settings.h"
@@ -36,6 +37,7 @@
 #include "ui/options/run_options_sheet.h"
 #include "ui/panes/pane_dialogs.h"
 #include "ui/panes/pane_view.h"
+#include "ui/queue/queue_pane.h"
 #include "ui/tls/certificate_dialog.h"
 #include "ui/transfer/log_viewer_dialog.h"
 #include "ui/transfer/transfer_dialogs.h"
@@ -138,7 +140,7 @@ void MainWindow::registerHelpCommands() {
 }
 
 // The children in creation order: title, toolbar (with its saved arrangement), display font,
-// tray icon, status bar, the two panes and the log pane.
+// tray icon, status bar, the two panes, the transfer queue pane and the log pane.
 void MainWindow::buildChildren() {
     QMainWindow::setWindowTitle(m_messages.LoadStringText(1000));
 
@@ -214,6 +216,11 @@ void MainWindow::buildChildren() {
     remote->setNameLabel(m_remoteLabel);
     connectPaneView(m_localList, PaneSide::Local);
     connectPaneView(m_remoteList, PaneSide::Remote);
+
+    m_queueRows = new QueueRows(this);
+    m_queuePane = new QueuePane(m_queueRows, m_client);
+    m_queuePane->setObjectName(QStringLiteral("queue"));
+    m_queuePane->setVisible(m_state.options.TransferQueue != 0);
 
     auto* log = new LogPane(m_client);
     log->setObjectName(QStringLiteral("9005"));
@@ -396,6 +403,10 @@ void MainWindow::registerShellCommands() {
     d.registerHandler(CommandId::ViewStatus, [this] {
         m_state.options.Status = m_state.options.Status ? 0 : 1;
         ShowStatusBar(m_state.options.Status != 0);
+    });
+    d.registerHandler(CommandId::ViewQueue, [this] {
+        m_state.options.TransferQueue = m_state.options.TransferQueue ? 0 : 1;
+        ShowTransferQueue(m_state.options.TransferQueue != 0);
     });
     d.registerHandler(CommandId::CustomizeToolbar, [this] { CustomizeToolbar(); });
     d.registerHandler(CommandId::Minimize, [this] { showMinimized(); });
@@ -781,6 +792,14 @@ bool MainWindow::ShowStatusBar(bool show) {
     return true;
 }
 
+bool MainWindow::ShowTransferQueue(bool show) {
+    if (!m_queuePane)
+        return false;
+    m_queuePane->setVisible(show);
+    LayoutMainWindow();
+    return true;
+}
+
 MainWindowLayoutInput MainWindow::layoutInput() const {
     MainWindowLayoutInput in;
     in.clientWidth = m_client->width();
@@ -791,6 +810,7 @@ MainWindowLayoutInput MainWindow::layoutInput() const {
     in.statusHeight = m_statusBar->sizeHint().height();
     in.hasMenu = menuBar() != nullptr;
     in.toolbarOption = m_state.options.ToolBar != 0;
+    in.queueVisible = m_queuePane->isVisibleTo(this);
     return in;
 }
 
@@ -808,6 +828,8 @@ void MainWindow::LayoutMainWindow() {
     m_localList->setGeometry(layout.localList);
     m_remoteLabel->setGeometry(layout.remoteLabel);
     m_remoteList->setGeometry(layout.remoteList);
+    if (m_queuePane->isVisibleTo(this))
+        m_queuePane->setGeometry(layout.queuePane);
     m_logPane->setGeometry(layout.logPane);
     m_client->setSeparator(layout.separator);
 }
@@ -865,8 +887,8 @@ void MainWindow::CustomizeToolbar() {
 void MainWindow::applyDisplayFont() {
     const QFont font = FontFromSetting(m_globals.paneFont);
     const QColor colour = ColourFromSetting(m_globals.paneFont);
-    const std::initializer_list<QWidget*> targets = {m_localList, m_localLabel, m_remoteLabel,
-                                                     m_remoteList, m_logPane};
+    const std::initializer_list<QWidget*> targets = {m_localList,  m_localLabel, m_remoteLabel,
+                                                     m_remoteList, m_queuePane,  m_logPane};
     for (QWidget* w : targets)
         ApplyDisplayFont(w, font, colour);
     m_client->update();

@@ -33,6 +33,7 @@ namespace tw {
 class SessionController;
 class SettingsStore;
 class CertificateTrust;
+class QueueRows;
 class TransferController;
 } // namespace tw
 namespace tw::platform {
@@ -44,14 +45,16 @@ namespace tw::ui {
 class ClientArea;
 class HelpViewer;
 class PaneDialogs;
+class QueuePane;
 class CommandActions;
 class MainToolbar;
 class TrayIcon;
 class TransferDialogs;
 
 // The program's single main window ("TarnwickAppClass"): menus, toolbar (1002), the local and
-// remote panes (path labels 9002 / 9004 above the lists 9001 / 9003), the message log pane
-// (9005) and the status bar (1003), laid out by LayoutMainWindow. It is the UI port through
+// remote panes (path labels 9002 / 9004 above the lists 9001 / 9003), the transfer queue pane
+// ("queue", shown by View > Transfer Queue), the message log pane (9005) and the status bar
+// (1003), laid out by LayoutMainWindow. It is the UI port through
 // which the core shows and asks: any port method may be called from a worker thread; display
 // calls are queued to the user-interface thread and coalesced, questions block the caller
 // until they are answered.
@@ -114,6 +117,7 @@ public:
     void SetTopmost(bool on);
     bool ShowToolbar(bool show);
     bool ShowStatusBar(bool show);
+    bool ShowTransferQueue(bool show);
     void LayoutMainWindow();
     MainWindowLayoutInput layoutInput() const;
     // Toolbar arrangement as "Standard" (built-in) or "Custom" (the user's).
@@ -156,6 +160,9 @@ public:
     QLabel* localLabel() const { return m_localLabel; }
     QLabel* remoteLabel() const { return m_remoteLabel; }
     QWidget* logPane() const { return m_logPane; }
+    // The transfer queue pane and the rows it shows (the queue's controller feeds them).
+    QueuePane* queuePane() const { return m_queuePane; }
+    QueueRows* queueRows() const { return m_queueRows; }
     ClientArea* clientArea() const { return m_client; }
     CommandActions* commandActions() const { return m_actions; }
     TrayIcon* trayIcon() const { return m_tray; }
@@ -220,6 +227,8 @@ private:
     QLabel* m_localLabel = nullptr;
     QLabel* m_remoteLabel = nullptr;
     QWidget* m_logPane = nullptr;
+    QueueRows* m_queueRows = nullptr;
+    QueuePane* m_queuePane = nullptr;
     TrayIcon* m_tray = nullptr;
     QTimer* m_flushTimer = nullptr;
 

@@ -1,6 +1,12 @@
 #include "ui/main_window_layout.h"
 
+#include <algorithm>
+
 namespace tw::ui {
+
+namespace {
+constexpr int kMinQueueHeight = 60;
+}
 
 MainWindowLayout LayoutMainWindow(const MainWindowLayoutInput& in) {
     MainWindowLayout out;
@@ -19,10 +25,17 @@ MainWindowLayout LayoutMainWindow(const MainWindowLayoutInput& in) {
 
     const int h = bottom - top;
     const int half = w / 2;
+    int lists = h - 100;
+    if (in.queueVisible) {
+        const int queue = std::max(kMinQueueHeight, lists * 2 / 5);
+        lists -= queue + 1;
+        // One pixel apart from the lists above and, as they were, from the log pane below.
+        out.queuePane = QRect(1, top + 25 + lists + 1, w - 2, queue);
+    }
     out.localLabel = QRect(5, top + 8, half - 5, 15);
-    out.localList = QRect(0, top + 25, half, h - 100);
+    out.localList = QRect(0, top + 25, half, lists);
     out.remoteLabel = QRect(half + 5, top + 8, half - 5, 15);
-    out.remoteList = QRect(half, top + 25, half, h - 100);
+    out.remoteList = QRect(half, top + 25, half, lists);
     out.logPane = QRect(1, bottom - 74, w - 2, 74);
 
     // Under the toolbar when it shows; under the menu bar when the toolbar is switched off; no

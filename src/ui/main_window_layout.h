@@ -14,6 +14,7 @@ struct MainWindowLayoutInput {
     int statusHeight = 0;
     bool hasMenu = true;       // the etched line goes under the menu bar when the toolbar is off
     bool toolbarOption = true; // the ToolBar option (the toolbar may exist but be hidden)
+    bool queueVisible = false; // the transfer queue pane shows between the panes and the log
 };
 
 // The etched separator line: from (left, y) to (right, y); invalid when none is drawn.
@@ -34,11 +35,14 @@ struct MainWindowLayout {
     QRect remoteLabel; // 9004
     QRect remoteList;  // 9003
     QRect logPane;     // 9005
+    QRect queuePane;   // empty while hidden
     SeparatorLine separator;
 };
 
 // The geometry of the client area: toolbar on top, two panes side by side (a path label above
-// a list each), the log pane 74 pixels high across the bottom, the status bar below it.
+// a list each), the log pane 74 pixels high across the bottom, the status bar below it. The
+// transfer queue pane, when shown, takes two fifths of the lists' height (at least 60 pixels)
+// from under them, across the window above the log pane.
 MainWindowLayout LayoutMainWindow(const MainWindowLayoutInput& input);
 
 } // namespace tw::ui

@@ -22,6 +22,7 @@ enum class CommandId : int {
     // View menu
     ViewToolbar = 302,
     ViewStatus = 301,
+    ViewQueue = 392,
     CustomizeToolbar = 303,
     Minimize = 398,
     AlwaysOnTop = 399,

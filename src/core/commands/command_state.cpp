@@ -84,6 +84,7 @@ CommandStates UpdateCommandState(const CommandInputs& in) {
          true);
     main({C::ViewToolbar}, true, in.options.ToolBar != 0);
     main({C::ViewStatus}, true, in.options.Status != 0);
+    main({C::ViewQueue}, true, in.options.TransferQueue != 0);
     main({C::CustomizeToolbar}, in.options.ToolBar != 0);
     main({C::AlwaysOnTop}, true, in.options.TopMost != 0);
     main({C::LocalEdit, C::LocalProperties, C::LocalRename}, L == 1);

@@ -19,7 +19,7 @@ struct CommandInputs {
     int localSelected = 0;    // L: selected rows in the local file list
     int remoteSelected = 0;   // R: selected rows in the remote file list
     bool helpPresent = false; // H: the help document exists
-    Options options;          // reads ToolBar, Status, TopMost
+    Options options;          // reads ToolBar, Status, TransferQueue, TopMost
     SortKey localSort = SortKey::Name;
     SortKey remoteSort = SortKey::Name;
 

@@ -31,6 +31,7 @@ constexpr Row kRows[] = {
 
     {C::ViewToolbar, u"&Toolbar", nullptr, -1, false},
     {C::ViewStatus, u"&Status", nullptr, -1, false},
+    {C::ViewQueue, u"Transfer &Queue", nullptr, -1, false},
     {C::CustomizeToolbar, u"&Customize Toolbar...", nullptr, -1, false},
     {C::Minimize, u"&Minimize\tCtrl+Y", nullptr, -1, true},
     {C::AlwaysOnTop, u"&Always on Top\tCtrl+T", nullptr, 18, true},
@@ -131,7 +132,8 @@ std::vector<CommandInfo> buildCommands() {
         if (info.id == C::AlwaysOnTop)
             info.checkedPictureId = 1399;
         info.checkable = info.id == C::ViewToolbar || info.id == C::ViewStatus ||
-                         info.id == C::AlwaysOnTop || SortCommandOf(info.id).has_value();
+                         info.id == C::ViewQueue || info.id == C::AlwaysOnTop ||
+                         SortCommandOf(info.id).has_value();
     }
     return commands;
 }

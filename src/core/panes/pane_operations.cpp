@@ -149,7 +149,7 @@ TreeOutcome deleteFolderTree(const PaneContext& context, PaneFileOps& ops, const
     const bool alert = context.state.options.AlertLevel != 0;
     const TreeCount count = ops.countFolder(pane, row);
     if (ops.stopRequested()) {
-        messages.LogMessage(4802);
+        messages.LogMessage(4902);
         return TreeOutcome::Stopped;
     }
     if (!count.result.ok()) {
@@ -162,10 +162,10 @@ TreeOutcome deleteFolderTree(const PaneContext& context, PaneFileOps& ops, const
     if (count.files + count.folders == 0)
         return TreeOutcome::Empty;
     if (!messages.YesNoBox(
-            false, ids.folderCaption, 4800,
+            false, ids.folderCaption, 4900,
             {row.name, count.files, plural(count.files), count.folders, plural(count.folders)}))
         return TreeOutcome::Declined;
-    messages.LogMessage(4803, {ops.joinPath(pane, row.name)});
+    messages.LogMessage(4903, {ops.joinPath(pane, row.name)});
     const TreeRemoval removal = ops.removeTree(pane, row);
     const std::vector<TreeFailure>& failures = removal.failures;
     QString firstError;
@@ -174,12 +174,12 @@ TreeOutcome deleteFolderTree(const PaneContext& context, PaneFileOps& ops, const
         QString error = Messages::ErrorText(failure.result.code);
         if (!reply.isEmpty())
             error += u' ' + reply.front();
-        messages.LogMessage(4801, {failure.path, error});
+        messages.LogMessage(4901, {failure.path, error});
         if (firstError.isEmpty())
             firstError = error;
     }
     if (ops.stopRequested()) {
-        messages.LogMessage(4802);
+        messages.LogMessage(4902);
         return TreeOutcome::Stopped;
     }
     if (!failures.empty()) {
@@ -189,7 +189,7 @@ TreeOutcome deleteFolderTree(const PaneContext& context, PaneFileOps& ops, const
         return TreeOutcome::Failed;
     }
     messages.LogMessage(
-        4804, {removal.files, plural(removal.files), removal.folders, plural(removal.folders)});
+        4904, {removal.files, plural(removal.files), removal.folders, plural(removal.folders)});
     return TreeOutcome::Deleted;
 }
 

@@ -45,6 +45,7 @@ struct OptionFlag {
 const OptionFlag kOptionFlags[] = {
     {&kOptions, u"ToolBar", &Options::ToolBar, 1},
     {&kOptions, u"Status", &Options::Status, 1},
+    {&kOptions, u"Transfer Queue", &Options::TransferQueue, 1},
     {&kOptions, u"Tips", &Options::Tips, 1},
     {&kOptions, u"FlatStyle", &Options::FlatStyle, 1},
     {&kOptions, u"TaskTray", &Options::TaskTray, 0},

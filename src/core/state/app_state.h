@@ -115,6 +115,7 @@ struct Options {
     std::uint32_t KeepFileDates = 1; // a copied file keeps its source's modification time
     // Connections the transfer queue opens to a server beside the browsing session.
     std::uint32_t Connections = kDefaultConnections;
+    std::uint32_t TransferQueue = 1; // the transfer queue pane is shown
     bool operator==(const Options&) const = default;
 };
 

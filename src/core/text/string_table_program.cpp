@@ -25,6 +25,7 @@ const StringEntry kProgram[] = {
     {303, u"Customize the toolbar ribbon"},
     {369, u"Change the current local directory"},
     {391, u"Open and display the program transfer log"},
+    {392, u"Show or hide the transfer queue"},
     {398, u"Minimize the window to an icon"},
     {399, u"Make the application window topmost"},
     {420, u"Configure site startup folders"},
@@ -322,12 +323,55 @@ const StringEntry kProgram[] = {
     {4707, u"Remote: %s (connection lost)"},
     {4708, u"\rLogin refused by %s\r\r%s"},
 
+    // The transfer queue: why its file could not be used (the queue then starts empty), and
+    // the queue pane's name, column labels, row texts and commands.
+    {4800, u"The transfer queue %s could not be read (%s). It was kept as %s; the queue starts "
+           u"empty."},
+    {4801, u"The transfer queue %s cannot be written. The queue starts empty and is kept only "
+           u"until the program ends."},
+    {4802, u"The transfer queue %s was written by a newer version of Tarnwick 2000. The queue "
+           u"starts empty and is kept only until the program ends."},
+    {4803, u"The transfer queue %s could not be opened (%s). The queue starts empty and is kept "
+           u"only until the program ends."},
+    {4810, u"Transfer Queue"},
+    {4811, u"Direction"},
+    {4812, u"Local File"},
+    {4813, u"Remote File"},
+    {4814, u"Size"},
+    {4815, u"Progress"},
+    {4816, u"Speed"},
+    {4817, u"State"},
+    {4820, u"Download"},
+    {4821, u"Upload"},
+    {4822, u"Queued"},
+    {4823, u"Running"},
+    {4824, u"Done"},
+    {4825, u"Failed"},
+    {4826, u"Failed: %s"},
+    {4827, u"Stopped"},
+    {4828, u"Skipped"},
+    {4829, u"Skipped: %s"},
+    {4830, u"%d %%"},
+    {4831, u"%u B/s"},
+    {4832, u"%.1f KB/s"},
+    {4833, u"%.1f MB/s"},
+    {4834, u"%.1f GB/s"},
+    {4835, u"Download %s to %s, %s, %s"},
+    {4836, u"Upload %s to %s, %s, %s"},
+    {4840, u"&Stop"},
+    {4841, u"Start &Again"},
+    {4842, u"&Retry Failed"},
+    {4843, u"Re&move\tDel"},
+    {4844, u"&Clear Finished"},
+    {4845, u"Move &Up\tCtrl+Up"},
+    {4846, u"Move &Down\tCtrl+Down"},
+
     // A folder deleted with everything in it.
-    {4800, u"Delete '%s' with %I64u file%s in %I64u folder%s?"},
-    {4801, u"Could not delete %s: %s"},
-    {4802, u"Delete stopped"},
-    {4803, u"Deleting %s ..."},
-    {4804, u"%I64u file%s and %I64u folder%s deleted"},
+    {4900, u"Delete '%s' with %I64u file%s in %I64u folder%s?"},
+    {4901, u"Could not delete %s: %s"},
+    {4902, u"Delete stopped"},
+    {4903, u"Deleting %s ..."},
+    {4904, u"%I64u file%s and %I64u folder%s deleted"},
 
     // Path labels above the two panes.
     {9002, u"Local: %s"},

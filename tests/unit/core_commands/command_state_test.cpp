@@ -55,6 +55,7 @@ const std::vector<CommandId> kAlwaysEnabled = {C::Exit,
                                                C::About,
                                                C::ViewToolbar,
                                                C::ViewStatus,
+                                               C::ViewQueue,
                                                C::AlwaysOnTop,
                                                C::LocalSortName,
                                                C::LocalSortDate,
@@ -211,7 +212,7 @@ class CommandStateSweep : public ::testing::Test {
 protected:
     template <typename Check>
     void forAll(Check check) {
-        for (int bits = 0; bits < (1 << 6); ++bits)
+        for (int bits = 0; bits < (1 << 7); ++bits)
             for (int l = 0; l <= 2; ++l)
                 for (int r = 0; r <= 2; ++r)
                     for (int sorts = 0; sorts < 16; ++sorts) {
@@ -219,6 +220,7 @@ protected:
                         in.options.ToolBar = (bits >> 3) & 1;
                         in.options.Status = (bits >> 4) & 1;
                         in.options.TopMost = (bits >> 5) & 1;
+                        in.options.TransferQueue = (bits >> 6) & 1;
                         in.localSort = static_cast<SortKey>(sorts & 3);
                         in.remoteSort = static_cast<SortKey>(sorts >> 2);
                         check(in, UpdateCommandState(in));
@@ -332,6 +334,8 @@ TEST_F(CommandStateSweep, CheckMarksOnlyWhereTheRuleSetsThem) {
                 EXPECT_EQ(state.checked, in.options.ToolBar != 0);
             } else if (id == C::ViewStatus) {
                 EXPECT_EQ(state.checked, in.options.Status != 0);
+            } else if (id == C::ViewQueue) {
+                EXPECT_EQ(state.checked, in.options.TransferQueue != 0);
             } else if (id == C::AlwaysOnTop) {
                 EXPECT_EQ(state.checked, in.options.TopMost != 0);
             } else {

@@ -22,8 +22,8 @@ QSet<QString> expectedKeys(int accounts, int fileTypes) {
         for (const char* n : names)
             keys.insert(group + u'/' + QString::fromUtf8(n));
     };
-    add(u"Options"_qs, {"ToolBar", "Status", "Tips", "FlatStyle", "TaskTray", "TopMost", "Minimize",
-                        "Confirm", "Save Windows", "Sounds"});
+    add(u"Options"_qs, {"ToolBar", "Status", "Transfer Queue", "Tips", "FlatStyle", "TaskTray",
+                        "TopMost", "Minimize", "Confirm", "Save Windows", "Sounds"});
     add(u"Options/Sort"_qs,
         {"Folders Last", "Drives Last", "Oldest First", "Largest First", "Frequency"});
     add(u"Options/Transfer"_qs, {"Refresh", "Timestamp", "Log Transfers", "Progress", "Prompt",
@@ -67,7 +67,7 @@ AppState unusualState() {
     o.AlertLevel = 2, o.TaskTray = 1, o.Minimize = 1, o.Confirm = 0, o.FlatStyle = 0;
     o.LogTransfers = 0, o.Refresh = 0, o.Timestamp = 0, o.Progress = 0, o.Prompt = 1;
     o.Lowercase = 1, o.BlockSize = 5, o.OldestFirst = 1, o.LargestFirst = 1, o.FoldersLast = 1;
-    o.DrivesLast = 1, o.Frequency = 1, o.KeepFileDates = 0;
+    o.DrivesLast = 1, o.Frequency = 1, o.KeepFileDates = 0, o.TransferQueue = 0;
     for (int i = 0; i < int(Placement::Count); ++i)
         s.placements[std::size_t(i)] = {10 + i, 20 + i, 300 + i, 400 + i, 3};
     s.LocalColumnWidths = {11, 22, 33};
