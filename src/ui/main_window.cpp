@@ -11,6 +11,7 @@
 #include "core/panes/local_system.h"
 #include "core/panes/pane_operations.h"
 #include "core/panes/pane_sort.h"
+#include "core/queue/queue_controller.h"
 #include "core/queue/queue_rows.h"
 #include "core/session/remote_file_ops.h"
 #include "core/session/session_controller.h"
@@ -347,7 +348,10 @@ void MainWindow::registerSessionCommands() {
         m_session->Connect();
     });
     d.registerHandler(CommandId::ReConnect, [this] { m_session->Reconnect(); });
-    d.registerHandler(CommandId::Disconnect, [this] { m_session->Disconnect(false); });
+    d.registerHandler(CommandId::Disconnect, [this] {
+        if (m_session->Disconnect(false))
+            m_transferQueue->disconnected();
+    });
     d.registerHandler(CommandId::RemoteRefresh, [this] { m_session->StartRemoteListing(); });
     const auto context = [this] { return PaneContext{m_state, m_messages, *this}; };
     d.registerHandler(CommandId::RemoteMakeDirectory, [this, context] {
@@ -380,8 +384,50 @@ void MainWindow::registerTransferCommands() {
     m_transferDialogs = std::make_unique<TransferDialogs>(
         this, m_state, m_globals, helpOpener(), [this] { beep(); },
         [this] { m_transfers->Stop(); });
-    m_transfers = std::make_unique<TransferController>(
-        m_state, m_globals, m_runtime, m_messages, *m_transferDialogs, *m_session, m_localSystem);
+    QueueController::Hooks queueHooks;
+    queueHooks.relist = [this](PaneSide side) {
+        if (side == PaneSide::Remote)
+            m_session->StartRemoteListing(); // skipped while the user's own listing runs
+        else
+            ListLocalDirectory(m_state, m_messages, m_localSystem);
+    };
+    queueHooks.runningChanged = [this](bool running) {
+        m_runtime.transfersRunning = running;
+        updateCommandState();
+    };
+    m_transferQueue = std::make_unique<QueueController>(
+        m_state, m_globals, m_messages, *m_transferDialogs, *m_session, *m_queueRows, queueHooks);
+    connect(m_queuePane, &QueuePane::commandRequested, this,
+            [this](QueueCommand command, const std::vector<std::int64_t>& ids) {
+                switch (command) {
+                case QueueCommand::Stop:
+                    m_transferQueue->stop(ids);
+                    break;
+                case QueueCommand::StartAgain:
+                    m_transferQueue->startAgain(ids);
+                    break;
+                case QueueCommand::RetryFailed:
+                    m_transferQueue->retryFailed();
+                    break;
+                case QueueCommand::Remove:
+                    m_transferQueue->remove(ids);
+                    break;
+                case QueueCommand::ClearFinished:
+                    m_transferQueue->clearFinished();
+                    break;
+                case QueueCommand::MoveUp:
+                    m_transferQueue->moveUp(ids);
+                    break;
+                case QueueCommand::MoveDown:
+                    m_transferQueue->moveDown(ids);
+                    break;
+                }
+            });
+    if (!m_globals.logPath.isEmpty())
+        m_transferQueue->openStore(QueueStore::FolderOf(m_globals.logPath));
+    m_transfers =
+        std::make_unique<TransferController>(m_state, m_globals, m_runtime, m_messages,
+                                             *m_transferDialogs, *m_session, *m_transferQueue);
     auto& d = m_dispatcher;
     d.registerHandler(CommandId::Download,
                       [this] { m_transfers->StartDownload(selection(PaneSide::Remote)); });
@@ -981,8 +1027,9 @@ bool MainWindow::ShutdownMainWindow() {
     if (m_runtime.connected && m_disconnect && !m_disconnect())
         return false;
     // A worker still running is stopped and joined before the window goes.
-    if (m_transfers)
-        m_transfers->Stop();
+    if (m_transferQueue)
+        m_transferQueue
+            ->disconnected(); // the queue's rows stop, kept to be started again next time
     if (m_session)
         m_session->stopWorker();
     CloseAboutSplash();

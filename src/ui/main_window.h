@@ -34,6 +34,7 @@ class SessionController;
 class SettingsStore;
 class CertificateTrust;
 class QueueRows;
+class QueueController;
 class TransferController;
 } // namespace tw
 namespace tw::platform {
@@ -90,6 +91,7 @@ public:
     const Messages& messages() const { return m_messages; }
     SessionController& session() { return *m_session; }
     TransferController& transfers() { return *m_transfers; }
+    QueueController& transferQueue() { return *m_transferQueue; }
     TransferDialogs& transferDialogs() { return *m_transferDialogs; }
     CommandDispatcher& dispatcher() { return m_dispatcher; }
     AppState& state() { return m_state; }
@@ -248,6 +250,7 @@ private:
     // it reports to still exists (the transfers before the session whose thread they use).
     std::unique_ptr<SessionController> m_session;
     std::unique_ptr<TransferDialogs> m_transferDialogs;
+    std::unique_ptr<QueueController> m_transferQueue;
     std::unique_ptr<TransferController> m_transfers;
 };
 

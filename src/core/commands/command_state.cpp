@@ -12,6 +12,7 @@ CommandInputs CommandInputs::From(const AppState& state, const AppRuntime& runti
     CommandInputs in;
     in.connected = runtime.connected.load();
     in.busy = runtime.busy.load();
+    in.transfers = runtime.transfersRunning.load();
     in.sessionLost = runtime.sessionLost.load();
     in.localSelected = localSelected;
     in.remoteSelected = remoteSelected;
@@ -76,7 +77,7 @@ CommandStates UpdateCommandState(const CommandInputs& in) {
     main({C::Connect, C::Accounts}, !connected && !B);
     main({C::ReConnect, C::Disconnect}, connected && !B);
     main({C::Options}, !B);
-    main({C::StopTransfer}, B);
+    main({C::StopTransfer}, B || in.transfers);
     main({C::Import, C::Export}, !connected && !B);
     main({C::Exit, C::Minimize, C::Font, C::ClearLog, C::TransferLog, C::LocalRefresh,
           C::LocalMakeDirectory, C::LocalChangeDirectory, C::SortSettings, C::HelpHowToUse,

@@ -15,6 +15,7 @@ struct AppRuntime;
 struct CommandInputs {
     bool connected = false;   // C
     bool busy = false;        // B: a worker thread runs
+    bool transfers = false;   // the transfer queue runs
     bool sessionLost = false; // the connection is gone; Re-Connect can restore it
     int localSelected = 0;    // L: selected rows in the local file list
     int remoteSelected = 0;   // R: selected rows in the remote file list

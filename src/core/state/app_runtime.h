@@ -12,6 +12,8 @@ struct AppRuntime {
     std::atomic<bool> connectMode{false};
     std::atomic<bool> connected{false};
     std::atomic<bool> busy{false};
+    // The transfer queue has rows queued or running (on connections of its own).
+    std::atomic<bool> transfersRunning{false};
     // The server or the network ended the session while `connected`: only Re-Connect and
     // Disconnect remain possible.
     std::atomic<bool> sessionLost{false};

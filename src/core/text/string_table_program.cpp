@@ -373,6 +373,11 @@ const StringEntry kProgram[] = {
     {4903, u"Deleting %s ..."},
     {4904, u"%I64u file%s and %I64u folder%s deleted"},
 
+    // The transfer queue.
+    {4921, u"Skipped: %s (%s)"},
+    {4922, u"Error: %s was not copied: %s"},
+    {4923, u"File %I64d of %I64d: %s of %s, %s/s, %s left"},
+
     // Path labels above the two panes.
     {9002, u"Local: %s"},
     {9004, u"Remote: %s"},

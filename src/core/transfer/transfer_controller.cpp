@@ -1,15 +1,12 @@
 #include "core/transfer/transfer_controller.h"
 
 #include "core/panes/entry_format.h"
-#include "core/panes/local_listing.h"
 #include "core/panes/local_paths.h"
-#include "core/panes/local_system.h"
 #include "core/panes/pane_operations.h"
-#include "core/panes/pane_sort.h"
+#include "core/queue/queue_controller.h"
 #include "core/session/session_controller.h"
 #include "core/text/messages.h"
 #include "core/transfer/file_copy.h"
-#include "core/transfer/transfer_log.h"
 #include "core/transfer/transfer_port.h"
 #include "ftp/ftp_session.h"
 #include "ftp/name_safety.h"
@@ -48,11 +45,10 @@ const FileEntry* FindDestinationRow(const std::vector<FileEntry>& rows, const QS
     return found == rows.end() ? nullptr : &*found;
 }
 
-// Everything a batch reads, copied on the UI thread when it starts.
+// Everything a batch reads, copied when it starts.
 struct TransferController::Batch {
     bool upload = false;
     Options options;
-    std::vector<FileEntry> rows; // the selected rows of the source list, in list order
     bool multiple = false;
     std::vector<FileEntry> destinationRows;
     bool remoteIgnoresCase = false; // the server compares names without regard to case
@@ -60,10 +56,6 @@ struct TransferController::Batch {
     QByteArray localBytes;
     QString remotePath;
     QByteArray remoteBytes;
-    QString localMask;
-    QString localExclude;
-    SortKey localSort = SortKey::Name;
-    std::array<QString, 3> columnLabels;
 
     const QString& sourcePath() const { return upload ? localPath : remotePath; }
     const QString& destinationPath() const { return upload ? remotePath : localPath; }
@@ -72,14 +64,9 @@ struct TransferController::Batch {
 TransferController::TransferController(AppState& state, const AppGlobals& globals,
                                        AppRuntime& runtime, const Messages& messages,
                                        TransferPort& port, SessionController& session,
-                                       LocalSystem& system)
+                                       QueueController& queue)
     : m_state(state), m_globals(globals), m_runtime(runtime), m_messages(messages), m_port(port),
-      m_session(session), m_system(system) {}
-
-TransferController::~TransferController() {
-    Stop();
-    m_session.waitForWorker();
-}
+      m_session(session), m_queue(queue) {}
 
 bool TransferController::StartDownload(const std::vector<int>& selectedRows) {
     return start(false, selectedRows);
@@ -90,55 +77,118 @@ bool TransferController::StartUpload(const std::vector<int>& selectedRows) {
 }
 
 bool TransferController::Stop() {
-    if (!m_running)
-        return false;
-    if (!m_stopRequested.exchange(true))
-        m_session.abortEngine();
-    return true;
+    return m_queue.stopAll();
 }
+
+bool TransferController::running() const {
+    return m_queue.running();
+}
+
+namespace {
+
+std::string bytes(const QByteArray& b) {
+    return {b.constData(), std::size_t(b.size())};
+}
+
+} // namespace
 
 bool TransferController::start(bool upload, const std::vector<int>& selectedRows) {
     m_messages.ShowStatus(upload ? 552 : 562);
-    if (!m_runtime.connected || !m_session.engine() || m_runtime.busy)
+    if (!m_runtime.connected || !m_session.engine() || m_runtime.busy || m_runtime.sessionLost)
         return false;
     const PaneState& source = upload ? m_state.local : m_state.remote;
     const PaneState& destination = upload ? m_state.remote : m_state.local;
-    auto batch = std::make_shared<Batch>();
-    batch->upload = upload;
-    batch->options = m_state.options;
+    Batch batch;
+    batch.upload = upload;
+    batch.options = m_state.options;
     std::vector<int> rows = selectedRows;
     std::sort(rows.begin(), rows.end());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
-    for (int row : rows)
-        if (row >= 0 && row < source.count())
-            batch->rows.push_back(source.entries[std::size_t(row)]);
-    batch->multiple = rows.size() > 1;
-    if (batch->options.Timestamp) // only the timestamp check reads the destination's rows
-        batch->destinationRows = destination.entries;
-    batch->localPath = m_state.local.path;
-    batch->localBytes = LocalPathBytes(m_state.local);
-    batch->remotePath = m_state.remote.path;
-    batch->remoteBytes = m_session.remotePathBytes();
-    batch->remoteIgnoresCase = m_session.engine()->namesIgnoreCase();
-    batch->localMask = m_state.local.mask;
-    batch->localExclude = m_state.local.exclude;
-    batch->localSort = m_state.local.sortKey;
-    batch->columnLabels = m_state.ColumnLabels;
+    std::erase_if(rows, [&](int row) { return row < 0 || row >= source.count(); });
+    batch.multiple = rows.size() > 1;
+    if (batch.options.Timestamp) // only the timestamp check reads the destination's rows
+        batch.destinationRows = destination.entries;
+    batch.localPath = m_state.local.path;
+    batch.localBytes = LocalPathBytes(m_state.local);
+    batch.remotePath = m_state.remote.path;
+    batch.remoteBytes = m_session.remotePathBytes();
+    batch.remoteIgnoresCase = m_session.engine()->namesIgnoreCase();
 
-    m_stopRequested = false;
-    m_running = true;
-    int error = 0;
-    if (!m_session.startWorker([this, batch] { runBatch(*batch); }, &error)) {
-        m_running = false;
-        if (error != 0) {
-            m_messages.ReportApiError(4504, error, false);
-            m_messages.PlayAlert(AlertKind::TransferFailure);
+    std::vector<queue::TransferItem> items;
+    bool yesToAll = false;
+    for (const int index : rows) {
+        const FileEntry& row = source.entries[std::size_t(index)];
+        if (row.isParent || row.isDrive)
+            continue;
+        const QByteArray sourceBytes =
+            upload ? EntryNameBytes(row) : SessionController::RemoteNameBytes(row);
+        queue::TransferItem item;
+        item.direction = upload ? queue::Direction::Upload : queue::Direction::Download;
+        item.size = row.isFolder ? 0 : row.findData.size;
+        item.listedTime = row.findData.lastWriteTime;
+        // A folder, or a remote link that may lead to one, goes with everything in it; the
+        // walk on a queue connection tells a link to a file from one to a folder.
+        const bool tree = row.isFolder || (!upload && row.isLink);
+        if (tree) {
+            if (!upload && !ftp::IsSafeLocalName(
+                               {sourceBytes.constData(), std::size_t(sourceBytes.size())})) {
+                m_messages.LogMessage(4423, {row.name});
+                m_messages.PlayAlert(AlertKind::TransferFailure);
+                continue;
+            }
+            item.kind = queue::ItemKind::Tree;
+            item.localPath = bytes(JoinLocalPath(batch.localBytes, sourceBytes));
+            item.remotePath = bytes(joinRemote(batch.remoteBytes, sourceBytes));
+            items.push_back(std::move(item));
+            continue;
         }
-        m_messages.port().updateCommandState();
-        return false;
+        QString name = row.name;
+        QByteArray destinationBytes = sourceBytes;
+        if (upload && batch.options.Lowercase) {
+            name = asciiLower(name);
+            destinationBytes = destinationBytes.toLower(); // ASCII only
+        }
+        if (batch.options.Prompt) {
+            const std::optional<QString> typed = askDestinationName(batch, name);
+            if (!typed)
+                continue;
+            if (*typed != name) // a name the user typed is theirs, in UTF-8
+                destinationBytes = typed->toUtf8();
+            name = *typed;
+        }
+        TimestampAnswer answer = TimestampAnswer::NotAsked;
+        if (!checkTimestamp(batch, row, name, destinationBytes, yesToAll, answer))
+            break;
+        if (answer == TimestampAnswer::Skip)
+            continue;
+        if (upload) {
+            item.localPath = bytes(JoinLocalPath(batch.localBytes, sourceBytes));
+            item.remotePath = bytes(joinRemote(batch.remoteBytes, destinationBytes));
+        } else {
+            // A name the server chose is never used locally when it could leave the folder or
+            // name something else ("..", "a/b", control characters).
+            if (!ftp::IsSafeLocalName(
+                    {destinationBytes.constData(), std::size_t(destinationBytes.size())})) {
+                m_messages.LogMessage(4423, {name});
+                m_messages.PlayAlert(AlertKind::TransferFailure);
+                continue;
+            }
+            const QByteArray localPath = JoinLocalPath(batch.localBytes, destinationBytes);
+            // A read-only file is replaced only after the user said Yes to replacing it.
+            if (answer != TimestampAnswer::Replace)
+                if (const int err = ReadOnlyDestination(localPath); err != 0) {
+                    m_messages.ReportApiError(4515, err, batch.options.AlertLevel != 0);
+                    m_messages.PlayAlert(AlertKind::TransferFailure);
+                    continue;
+                }
+            item.localPath = bytes(localPath);
+            item.remotePath = bytes(joinRemote(batch.remoteBytes, sourceBytes));
+        }
+        items.push_back(std::move(item));
     }
+    const bool queued = m_queue.enqueue(std::move(items));
     m_messages.port().updateCommandState();
-    return true;
+    return queued;
 }
 
 std::optional<QString> TransferController::askDestinationName(const Batch& batch,
@@ -204,152 +254,6 @@ bool TransferController::checkTimestamp(const Batch& batch, const FileEntry& sou
         break;
     }
     return false;
-}
-
-void TransferController::writeLogEntry(const Batch& batch, const FileEntry& source,
-                                       const QString& destination) {
-    TransferLogEntry entry;
-    entry.sourceFolder = batch.sourcePath();
-    entry.sourceName = source.name;
-    entry.destinationFolder = batch.destinationPath();
-    entry.destinationName = destination;
-    WriteTransferLogEntry(m_messages, m_globals, entry);
-}
-
-// Whether a remote link leads to a folder: the server's CWD decides, and the batch's folder
-// is entered again afterwards.
-bool TransferController::isFolderLink(ftp::FtpSession& session, const Batch& batch,
-                                      const FileEntry& row) {
-    const QByteArray path = joinRemote(batch.remoteBytes, SessionController::RemoteNameBytes(row));
-    if (!session.setCurrentDirectory({path.constData(), std::size_t(path.size())}))
-        return false;
-    session.setCurrentDirectory(
-        {batch.remoteBytes.constData(), std::size_t(batch.remoteBytes.size())});
-    return true;
-}
-
-void TransferController::runBatch(const Batch& batch) {
-    m_messages.SetBusyCursor(true);
-    ftp::FtpSession& session = *m_session.engine();
-    const CopyEnvironment env{m_messages, m_port, session, batch.options, m_stopRequested};
-    bool yesToAll = false;
-    int transferred = 0;
-    for (const FileEntry& row : batch.rows) {
-        if (m_stopRequested)
-            break;
-        if (row.icon <= 2)
-            continue; // the parent row, drives and folders are never transferred
-        if (!batch.upload && row.isLink && isFolderLink(session, batch, row))
-            continue; // a link to a folder is skipped as folders are
-        const QByteArray sourceBytes =
-            batch.upload ? EntryNameBytes(row) : SessionController::RemoteNameBytes(row);
-        QString destination = row.name;
-        QByteArray destinationBytes = sourceBytes;
-        if (batch.upload && batch.options.Lowercase) {
-            destination = asciiLower(destination);
-            destinationBytes = destinationBytes.toLower(); // ASCII only
-        }
-        if (batch.options.Prompt) {
-            const std::optional<QString> typed = askDestinationName(batch, destination);
-            if (!typed)
-                continue;
-            if (*typed != destination) // a name the user typed is theirs, in UTF-8
-                destinationBytes = typed->toUtf8();
-            destination = *typed;
-        }
-        const bool renamed = destination.compare(row.name, Qt::CaseInsensitive) != 0;
-        TimestampAnswer answer = TimestampAnswer::NotAsked;
-        if (!checkTimestamp(batch, row, destination, destinationBytes, yesToAll, answer))
-            break;
-        if (answer == TimestampAnswer::Skip)
-            continue;
-
-        CopyRequest request;
-        request.localFolder = batch.localBytes;
-        request.expectedSize = row.findData.size;
-        request.replaceReadOnly = answer == TimestampAnswer::Replace;
-        request.listedTime = row.findData.lastWriteTime;
-        if (batch.upload) {
-            request.localName = sourceBytes;
-            request.remotePath = joinRemote(batch.remoteBytes, destinationBytes);
-            request.label = row.name;
-        } else {
-            // A name the server chose is never used locally when it could leave the folder or
-            // name something else ("..", "a/b", control characters).
-            if (!ftp::IsSafeLocalName(
-                    {destinationBytes.constData(), std::size_t(destinationBytes.size())})) {
-                m_messages.LogMessage(4423, {destination});
-                m_messages.PlayAlert(AlertKind::TransferFailure);
-                continue;
-            }
-            request.localName = destinationBytes;
-            request.remotePath = joinRemote(batch.remoteBytes, sourceBytes);
-            request.label = destination;
-        }
-
-        m_messages.LogMessage(batch.upload ? 4410 : 4411, {row.name});
-        if (renamed)
-            m_messages.LogMessage(4418, {destination});
-        const CopyOutcome result =
-            batch.upload ? UploadFile(env, request) : DownloadFile(env, request);
-        if (result.copied) {
-            m_messages.LogMessage(4412,
-                                  {row.name, row.sizeText(), renamed ? destination : QString()});
-            ++transferred;
-            writeLogEntry(batch, row, destination);
-        } else {
-            if (!result.stopped) // a Stop is told once, at the end of the batch
-                m_messages.PlayAlert(AlertKind::TransferFailure);
-            if (result.endsBatch)
-                break;
-        }
-    }
-    finishBatch(batch, transferred, m_stopRequested);
-}
-
-void TransferController::relistLocal(const Batch& batch) {
-    const QStringList drives = batch.localBytes == "/" ? m_system.mountPoints() : QStringList();
-    LocalFolderRead read =
-        ReadLocalFolder(batch.localBytes, batch.localMask, batch.localExclude, drives);
-    if (read.error != 0)
-        m_messages.ReportApiError(4523, read.error, false);
-    SortEntries(read.rows, batch.localSort, SortOptions::From(batch.options));
-    const QString label =
-        m_messages.FormatResource(9002, {batch.localPath}, kShortFormatLimit).value_or(QString());
-    const auto headers = HeaderTexts(m_messages, batch.columnLabels, batch.localSort);
-    UiPort& port = m_messages.port();
-    port.runOnUiThread([this, &port, rows = std::move(read.rows), label, headers,
-                        path = batch.localPath]() mutable {
-        PaneState& local = m_state.local;
-        if (local.path != path)
-            return; // the user has gone to another folder meanwhile
-        local.entries.swap(rows);
-        local.hasListing = !local.entries.empty();
-        local.label = label;
-        local.headers = headers;
-        port.refreshPane(PaneSide::Local);
-    });
-}
-
-void TransferController::finishBatch(const Batch& batch, int transferred, bool stopped) {
-    // After a Stop the destination is listed again whatever was copied, so the pane never
-    // shows a file that is gone or a state that changed.
-    const bool refresh = (transferred > 0 && batch.options.Refresh) || stopped;
-    if (refresh && !batch.upload)
-        relistLocal(batch); // read here, handed to the UI thread in one step
-    m_messages.SetBusyCursor(false);
-    if (stopped)
-        m_messages.LogMessage(4422);
-    m_session.noteSessionState(); // a session the server ended meanwhile is shown as lost
-    m_running = false;
-    m_runtime.busy = false;
-    if (transferred > 0) {
-        m_messages.LogMessage(4413, {transferred, transferred == 1 ? QString() : u"s"_qs});
-        m_messages.PlayAlert(AlertKind::TransferSuccess);
-    }
-    if (refresh && batch.upload)
-        m_messages.port().runOnUiThread([this] { m_session.StartRemoteListing(); });
-    m_messages.port().updateCommandState();
 }
 
 } // namespace tw

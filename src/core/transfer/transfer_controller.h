@@ -7,7 +7,6 @@
 #include <QByteArray>
 #include <QString>
 
-#include <atomic>
 #include <optional>
 #include <vector>
 
@@ -16,8 +15,8 @@ namespace tw {
 namespace ftp {
 class FtpSession;
 }
-class LocalSystem;
 class Messages;
+class QueueController;
 class SessionController;
 class TransferPort;
 
@@ -27,38 +26,33 @@ class TransferPort;
 const FileEntry* FindDestinationRow(const std::vector<FileEntry>& rows, const QString& name,
                                     const QByteArray& bytes, bool ignoreCase);
 
-// The transfer commands: Transfer (Download) 562 and Transfer (Upload) 552 copy the selected
-// files of one pane to the current folder of the other on the worker thread, one after another,
-// with the name prompt, the newer-destination question, the progress window, the log lines,
-// the transfer log and the refresh of the destination pane at the end; Stop ends a batch.
-//
-// The selected rows, both folders and the destination listing are copied when a batch starts,
-// so the panes may be relisted while it runs.
+// The transfer commands: Transfer (Download) 562 and Transfer (Upload) 552 queue the selected
+// rows of one pane for the current folder of the other: files, and folders (a remote link too)
+// with everything in them. The questions of a batch are asked as its files are queued, in
+// row order: the name prompt, then the newer-destination question (Cancel queues nothing
+// more); Lowercase, the log lines, the transfer log and the sounds follow each file as it is
+// copied on the queue's own connections (QueueController), so the browsing session stays free.
 class TransferController {
 public:
     TransferController(AppState& state, const AppGlobals& globals, AppRuntime& runtime,
                        const Messages& messages, TransferPort& port, SessionController& session,
-                       LocalSystem& system);
-    ~TransferController();
+                       QueueController& queue);
     TransferController(const TransferController&) = delete;
     TransferController& operator=(const TransferController&) = delete;
 
-    // `selectedRows`: the source list's selected rows (indices into the pane's rows).
+    // `selectedRows`: the source list's selected rows (indices into the pane's rows). True when
+    // something was queued.
     bool StartDownload(const std::vector<int>& selectedRows);
     bool StartUpload(const std::vector<int>& selectedRows);
-    // Stops the running batch: the file in progress is aborted (and counts as failed), no
-    // further file is started, and the end-of-batch steps run for the files copied so far.
-    // False when no batch runs.
+    // Stops every queued and running transfer (their partial data kept for a resume). False
+    // when none runs.
     bool Stop();
-    bool running() const { return m_running; }
+    bool running() const;
 
 private:
     struct Batch;
-    struct Row;
 
     bool start(bool upload, const std::vector<int>& selectedRows);
-    static bool isFolderLink(ftp::FtpSession& session, const Batch& batch, const FileEntry& row);
-    void runBatch(const Batch& batch);
     std::optional<QString> askDestinationName(const Batch& batch, const QString& offered);
     // What the newer-destination question decided for one file.
     enum class TimestampAnswer { NotAsked, Replace, Skip };
@@ -66,9 +60,6 @@ private:
     bool checkTimestamp(const Batch& batch, const FileEntry& source, const QString& destination,
                         const QByteArray& destinationBytes, bool& yesToAll,
                         TimestampAnswer& answer);
-    void writeLogEntry(const Batch& batch, const FileEntry& source, const QString& destination);
-    void finishBatch(const Batch& batch, int transferred, bool stopped);
-    void relistLocal(const Batch& batch);
 
     AppState& m_state;
     const AppGlobals& m_globals;
@@ -76,9 +67,7 @@ private:
     const Messages& m_messages;
     TransferPort& m_port;
     SessionController& m_session;
-    LocalSystem& m_system;
-    std::atomic<bool> m_running{false};
-    std::atomic<bool> m_stopRequested{false};
+    QueueController& m_queue;
 };
 
 } // namespace tw
