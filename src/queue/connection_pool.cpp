@@ -134,6 +134,17 @@ void ConnectionPool::give(std::unique_ptr<tw::ftp::FtpSession> session) {
     session->close(false);
 }
 
+void ConnectionPool::adopt(std::unique_ptr<tw::ftp::FtpSession> session) {
+    if (!session || !session->isConnected())
+        return;
+    {
+        std::lock_guard lock(m_mutex);
+        ++m_open;
+        m_loggedIn.insert(session.get());
+    }
+    give(std::move(session));
+}
+
 std::optional<ConnectionPool::Clock::time_point> ConnectionPool::closeExpired() {
     std::vector<std::unique_ptr<tw::ftp::FtpSession>> expired;
     std::optional<Clock::time_point> next;

@@ -73,6 +73,8 @@ public:
     ConnectOutcome connect(tw::ftp::FtpSession& session);
     // A session back from its user: kept idle while it is connected, else dropped.
     void give(std::unique_ptr<tw::ftp::FtpSession> session);
+    // A session logged in elsewhere with the same options, kept idle from now on.
+    void adopt(std::unique_ptr<tw::ftp::FtpSession> session);
     // Closes (QUIT) the idle sessions unused for idleTimeout; returns when the next one is due.
     std::optional<Clock::time_point> closeExpired();
     // Sessions open (idle and in use) and idle.

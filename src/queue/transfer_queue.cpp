@@ -503,6 +503,17 @@ void TransferQueue::waitIdle() {
     });
 }
 
+bool TransferQueue::waitIdle(std::chrono::milliseconds timeout) {
+    std::unique_lock lock(m_mutex);
+    return m_idleWake.wait_for(lock, timeout, [this] {
+        return m_totals.queued == 0 && m_totals.running == 0 && !m_delivering && m_events.empty();
+    });
+}
+
+void TransferQueue::adoptSession(std::unique_ptr<tw::ftp::FtpSession> session) {
+    m_pool.adopt(std::move(session));
+}
+
 // ----- workers -----
 
 TransferQueue::Rows::iterator TransferQueue::pick(Clock::time_point now,

@@ -129,14 +129,19 @@ public:
     void moveDown(const std::vector<std::int64_t>& ids);
     // 1..10; also lifts a limit the server's refusals lowered.
     void setMaxConnections(int maxConnections);
+    // A session already logged in with the same options joins the pool as an idle one (so a
+    // caller that connected to look around spares the queue a login).
+    void adoptSession(std::unique_ptr<tw::ftp::FtpSession> session);
 
     std::vector<TransferItem> snapshot() const;
     std::optional<TransferItem> item(std::int64_t id) const;
     QueueTotals totals() const;
     int connectionLimit() const { return m_pool.limit(); }
     bool isIdle() const;
-    // Blocks until nothing is Queued or Running.
+    // Blocks until nothing is Queued or Running (and the observer heard of it all).
     void waitIdle();
+    // The same for at most `timeout`; false when the queue is still busy.
+    bool waitIdle(std::chrono::milliseconds timeout);
 
 private:
     using Clock = std::chrono::steady_clock;
