@@ -123,8 +123,16 @@ void printRejectedCertificate(const tw::ftp::CertificateInfo& c) {
 
 } // namespace
 
-CliRunner::CliRunner(const CommandLine& commandLine) : m_commandLine(commandLine) {
+CliRunner::CliRunner(const CommandLine& commandLine)
+    : m_commandLine(commandLine), m_session(std::make_unique<tw::ftp::FtpSession>()) {
     m_showProgress = ::isatty(STDERR_FILENO) == 1;
+    m_live = m_session.get();
+}
+
+void CliRunner::abort() {
+    m_interrupted = true;
+    if (tw::ftp::FtpSession* session = m_live.load())
+        session->abort();
 }
 
 int CliRunner::usage(const std::string& message) {
@@ -133,7 +141,7 @@ int CliRunner::usage(const std::string& message) {
 }
 
 int CliRunner::ftpFailure(const std::string& what) {
-    const int code = m_session.lastError();
+    const int code = m_session->lastError();
     std::fprintf(stderr, "tarnwick-ftp: %s: %s (error %d)\n", what.c_str(),
                  std::string(tw::ftp::ErrorDescription(code)).c_str(), code);
     const bool fromServer =
@@ -141,10 +149,10 @@ int CliRunner::ftpFailure(const std::string& what) {
         code == tw::ftp::kErrIncorrectUserName || code == tw::ftp::kErrIncorrectPassword ||
         code == tw::ftp::kErrLoginFailure || code == tw::ftp::kErrFtpNoPassiveMode ||
         code == tw::ftp::kErrTlsUnavailable || code == tw::ftp::kErrTlsProtectionRefused;
-    if (fromServer && !m_session.lastResponse().empty())
-        std::fprintf(stderr, "%s\n", m_session.lastResponse().c_str());
+    if (fromServer && !m_session->lastResponse().empty())
+        std::fprintf(stderr, "%s\n", m_session->lastResponse().c_str());
     if (tw::ftp::IsCertificateError(code)) {
-        if (const auto& rejected = m_session.rejectedCertificate())
+        if (const auto& rejected = m_session->rejectedCertificate())
             printRejectedCertificate(*rejected);
         return kExitCertificate;
     }
@@ -185,21 +193,21 @@ int CliRunner::connect(const FtpUrl& url) {
     } else if (url.password) {
         options.password = *url.password;
     }
-    if (!m_session.connect(options))
+    if (!m_session->connect(options))
         return ftpFailure("cannot log in to " + url.host);
+    m_options = options;
     return 0;
 }
 
 int CliRunner::run() {
     FtpUrl url;
     std::string error;
-    const std::string& urlText =
-        m_commandLine.command == "put" ? m_commandLine.arguments[1] : m_commandLine.arguments[0];
+    const std::string& urlText = m_commandLine.arguments[urlArgument()];
     if (!ParseFtpUrl(urlText, url, error))
         return usage(urlText + ": " + error);
     const std::string& cmd = m_commandLine.command;
-    const bool needsPath =
-        cmd == "get" || cmd == "mkdir" || cmd == "rmdir" || cmd == "rm" || cmd == "mv";
+    const bool needsPath = (cmd == "get" && !m_commandLine.recursive) || cmd == "mkdir" ||
+                           cmd == "rmdir" || cmd == "rm" || cmd == "mv";
     if (needsPath && url.path.empty())
         return usage(urlText + ": the URL names no file or directory");
     if (!tw::ftp::IsSendableArgument(url.path))
@@ -209,22 +217,26 @@ int CliRunner::run() {
     int rc = 0;
     if (cmd == "ls") {
         rc = list(url);
-    } else if (cmd == "get") {
+    } else if (cmd == "get" && singleSpecialGet()) {
         rc = get(url);
-    } else if (cmd == "put") {
+    } else if (cmd == "put" && singleSpecialPut()) {
         rc = put(url);
+    } else if (cmd == "get" || cmd == "put" || cmd == "mirror") {
+        rc = transfer(url);
+        if (!m_session)
+            return rc; // the queue closed its connections
     } else if (cmd == "mkdir") {
-        rc = m_session.createDirectory(url.path) ? 0 : ftpFailure("mkdir " + url.path);
+        rc = m_session->createDirectory(url.path) ? 0 : ftpFailure("mkdir " + url.path);
     } else if (cmd == "rmdir") {
-        rc = m_session.removeDirectory(url.path) ? 0 : ftpFailure("rmdir " + url.path);
+        rc = m_session->removeDirectory(url.path) ? 0 : ftpFailure("rmdir " + url.path);
     } else if (cmd == "rm") {
-        rc = m_session.deleteFile(url.path) ? 0 : ftpFailure("rm " + url.path);
+        rc = m_session->deleteFile(url.path) ? 0 : ftpFailure("rm " + url.path);
     } else if (cmd == "mv") {
         rc = rename(url);
     } else if (cmd == "pwd") {
         rc = printDirectory(url);
     }
-    m_session.close(false); // every result is known; the goodbye would only cost time
+    m_session->close(false); // every result is known; the goodbye would only cost time
     return rc;
 }
 
@@ -238,19 +250,19 @@ int CliRunner::list(const FtpUrl& url) {
     const auto split = tw::ftp::SplitSearchPattern(pattern);
     std::string refusal; // the server's answer when the path is not a directory
     if (!split.directory.empty()) {
-        if (m_session.setCurrentDirectory(split.directory)) {
+        if (m_session->setCurrentDirectory(split.directory)) {
             pattern = split.mask.empty() ? std::string("*") : std::string(split.mask);
-        } else if (namesOne && m_session.lastError() == tw::ftp::kErrExtendedError) {
+        } else if (namesOne && m_session->lastError() == tw::ftp::kErrExtendedError) {
             // Not a directory: list the one entry of that name in its parent.
-            refusal = m_session.lastResponse();
+            refusal = m_session->lastResponse();
             pattern = url.path;
         } else {
             return ftpFailure("ls " + url.path);
         }
     }
     tw::ftp::DirEntry e;
-    bool ok = m_session.findFirstFile(pattern, e);
-    if (!ok && m_session.lastError() != tw::ftp::kErrNoMoreFiles)
+    bool ok = m_session->findFirstFile(pattern, e);
+    if (!ok && m_session->lastError() != tw::ftp::kErrNoMoreFiles)
         return ftpFailure("ls " + (url.path.empty() ? std::string(".") : url.path));
     if (!ok && !refusal.empty()) {
         std::fprintf(stderr, "tarnwick-ftp: ls %s: %s (error %d)\n%s\n", url.path.c_str(),
@@ -263,7 +275,7 @@ int CliRunner::list(const FtpUrl& url) {
     bool first = true;
     if (m_commandLine.json)
         out += "[";
-    for (; ok; ok = m_session.findNextFile(e)) {
+    for (; ok; ok = m_session->findNextFile(e)) {
         if (m_commandLine.json) {
             out += first ? "\n  " : ",\n  ";
             out += "{\"name\": " + JsonString(e.name) + ", \"type\": \"" + typeName(e.type) +
@@ -291,10 +303,10 @@ int CliRunner::list(const FtpUrl& url) {
     if (m_commandLine.json)
         out += first ? "]\n" : "\n]\n";
     std::fwrite(out.data(), 1, out.size(), stdout);
-    if (m_session.unreadableEntries() > 0)
+    if (m_session->unreadableEntries() > 0)
         std::fprintf(stderr, "tarnwick-ftp: ls %s: %s\n", url.path.empty() ? "." : url.path.c_str(),
-                     tw::ftp::UnreadableEntriesText(m_session.unreadableEntries(),
-                                                    m_session.firstUnreadableEntry())
+                     tw::ftp::UnreadableEntriesText(m_session->unreadableEntries(),
+                                                    m_session->firstUnreadableEntry())
                          .c_str());
     if (std::fflush(stdout) != 0) {
         std::fprintf(stderr, "tarnwick-ftp: cannot write the listing: %s\n", std::strerror(errno));
@@ -341,7 +353,7 @@ int CliRunner::get(const FtpUrl& url) {
     const bool toStdout = local == "-";
     struct stat st {};
     const bool special = toStdout || (::stat(local.c_str(), &st) == 0 && !S_ISREG(st.st_mode));
-    if (!m_session.openFile(url.path, tw::ftp::FtpSession::OpenMode::Read))
+    if (!m_session->openFile(url.path, tw::ftp::FtpSession::OpenMode::Read))
         return ftpFailure("get " + url.path);
     tw::ftp::ReplacingFile replacing;
     int fd = STDOUT_FILENO;
@@ -354,10 +366,10 @@ int CliRunner::get(const FtpUrl& url) {
     if (fd < 0) {
         std::fprintf(stderr, "tarnwick-ftp: cannot create %s: %s\n", local.c_str(),
                      std::strerror(errno));
-        m_session.closeFile();
+        m_session->closeFile();
         return 1;
     }
-    const std::uint64_t total = m_session.openFileSize().value_or(0);
+    const std::uint64_t total = m_session->openFileSize().value_or(0);
     // Blocks are read straight into a staging area that is written out when full: one local
     // write per chunk, no copy per block.
     const std::size_t blockSize = m_commandLine.blockSize;
@@ -386,7 +398,7 @@ int CliRunner::get(const FtpUrl& url) {
             break;
         }
         std::size_t n = 0;
-        if (!m_session.readFile(staging.data() + used, blockSize, n)) {
+        if (!m_session->readFile(staging.data() + used, blockSize, n)) {
             ok = false;
             break;
         }
@@ -404,12 +416,12 @@ int CliRunner::get(const FtpUrl& url) {
         writeFailed = true;
     }
     if (writeFailed) {
-        m_session.closeFile();
+        m_session->closeFile();
         std::fprintf(stderr, "tarnwick-ftp: cannot write %s: %s\n", local.c_str(),
                      std::strerror(writeErrno));
         return 1;
     }
-    const bool closed = m_session.closeFile();
+    const bool closed = m_session->closeFile();
     if (!ok || !closed) {
         if (m_showProgress)
             std::fputs("\n", stderr);
@@ -440,7 +452,7 @@ int CliRunner::put(const FtpUrl& url) {
     struct stat st {};
     const std::uint64_t total =
         ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
-    if (!m_session.openFile(remote, tw::ftp::FtpSession::OpenMode::Write)) {
+    if (!m_session->openFile(remote, tw::ftp::FtpSession::OpenMode::Write)) {
         ::close(fd);
         return ftpFailure("put " + remote);
     }
@@ -457,7 +469,7 @@ int CliRunner::put(const FtpUrl& url) {
             std::fprintf(stderr, "tarnwick-ftp: cannot read %s: %s\n", local.c_str(),
                          std::strerror(errno));
             ::close(fd);
-            m_session.closeFile();
+            m_session->closeFile();
             return 1;
         }
         if (got == 0)
@@ -465,7 +477,7 @@ int CliRunner::put(const FtpUrl& url) {
         for (std::size_t off = 0; off < static_cast<std::size_t>(got) && ok; off += blockSize) {
             const std::size_t n = std::min(blockSize, static_cast<std::size_t>(got) - off);
             std::size_t written = 0;
-            ok = m_session.writeFile(chunk.data() + off, n, written) && written == n;
+            ok = m_session->writeFile(chunk.data() + off, n, written) && written == n;
             done += written;
         }
         if (!ok)
@@ -473,7 +485,7 @@ int CliRunner::put(const FtpUrl& url) {
         progress(baseName(remote), done, total, false);
     }
     ::close(fd);
-    const bool closed = m_session.closeFile();
+    const bool closed = m_session->closeFile();
     if (!ok || !closed) {
         if (m_showProgress)
             std::fputs("\n", stderr);
@@ -501,14 +513,14 @@ int CliRunner::rename(const FtpUrl& url) {
     }
     if (to.empty() || !tw::ftp::IsSendableArgument(to))
         return usage("invalid new name");
-    return m_session.renameFile(url.path, to) ? 0 : ftpFailure("mv " + url.path);
+    return m_session->renameFile(url.path, to) ? 0 : ftpFailure("mv " + url.path);
 }
 
 int CliRunner::printDirectory(const FtpUrl& url) {
-    if (!url.path.empty() && !m_session.setCurrentDirectory(url.path))
+    if (!url.path.empty() && !m_session->setCurrentDirectory(url.path))
         return ftpFailure("cd " + url.path);
     std::string path;
-    if (!m_session.getCurrentDirectory(path))
+    if (!m_session->getCurrentDirectory(path))
         return ftpFailure("pwd");
     std::printf("%s\n", path.c_str());
     return 0;

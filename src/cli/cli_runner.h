@@ -4,7 +4,9 @@
 #include "cli/ftp_url.h"
 #include "ftp/ftp_session.h"
 
+#include <atomic>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 namespace tw::cli {
@@ -16,13 +18,21 @@ public:
     explicit CliRunner(const CommandLine& commandLine);
     int run();
     // Cancels the transfer in progress (safe from a signal handler).
-    void abort() { m_session.abort(); }
+    void abort();
 
 private:
     int connect(const FtpUrl& url);
     int list(const FtpUrl& url);
     int get(const FtpUrl& url);
     int put(const FtpUrl& url);
+    // get, put and mirror of files and folders through the transfer queue (cli_transfers.cpp).
+    int transfer(const FtpUrl& url);
+    // The argument that holds the URL the connection goes to.
+    std::size_t urlArgument() const;
+    // A single download to standard output or a device, or a single upload from a pipe or a
+    // device: these go straight through the session, without partial files.
+    bool singleSpecialGet() const;
+    bool singleSpecialPut() const;
     int rename(const FtpUrl& url);
     int printDirectory(const FtpUrl& url);
     int ftpFailure(const std::string& what);
@@ -30,7 +40,10 @@ private:
     void progress(const std::string& name, std::uint64_t done, std::uint64_t total, bool last);
 
     CommandLine m_commandLine;
-    tw::ftp::FtpSession m_session;
+    std::unique_ptr<tw::ftp::FtpSession> m_session;
+    tw::ftp::SessionOptions m_options; // as connected, for the queue's own connections
+    std::atomic<tw::ftp::FtpSession*> m_live{nullptr}; // what abort() reaches
+    std::atomic<bool> m_interrupted{false};
     bool m_showProgress = false;
     std::int64_t m_startMs = 0;
     std::int64_t m_lastProgressMs = 0;

@@ -26,9 +26,12 @@ struct CommandArity {
     std::size_t max;
 };
 
-constexpr std::array<CommandArity, 8> kCommands = {{{"ls", 1, 1},
-                                                    {"get", 1, 2},
-                                                    {"put", 2, 2},
+constexpr std::size_t kMany = 100000;
+
+constexpr std::array<CommandArity, 9> kCommands = {{{"ls", 1, 1},
+                                                    {"get", 1, kMany},
+                                                    {"put", 2, kMany},
+                                                    {"mirror", 2, 2},
                                                     {"mkdir", 1, 1},
                                                     {"rmdir", 1, 1},
                                                     {"rm", 1, 1},
@@ -100,8 +103,13 @@ std::string UsageText() {
            "\n"
            "Commands:\n"
            "  ls URL                 list a directory (or the names a wildcard pattern matches)\n"
-           "  get URL [LOCAL]        download a file (LOCAL defaults to the remote name)\n"
-           "  put LOCAL URL          upload a file (a URL ending in / keeps the local name)\n"
+           "  get URL... [LOCAL]     download files (LOCAL defaults to the remote name; with\n"
+           "                         several URLs, or an existing folder, into that folder)\n"
+           "  put LOCAL... URL       upload files (a URL ending in / keeps the local name;\n"
+           "                         with several files the URL is a folder)\n"
+           "  mirror URL LOCALDIR    copy a remote folder with everything in it into LOCALDIR\n"
+           "  mirror --reverse LOCALDIR URL\n"
+           "                         copy a local folder with everything in it to the URL\n"
            "  mkdir URL              create a directory\n"
            "  rmdir URL              remove a directory\n"
            "  rm URL                 delete a file\n"
@@ -117,6 +125,11 @@ std::string UsageText() {
            "says otherwise.\n"
            "\n"
            "Options:\n"
+           "  -r, --recursive        get / put folders with everything in them\n"
+           "  -P, --parallel N       connections of get, put and mirror, 1 to 10 (default 2)\n"
+           "  -c, --continue         resume partial files an earlier run left (without it\n"
+           "                         they are started again)\n"
+           "  --reverse              mirror from the local folder to the server\n"
            "  --active               active data connections (EPRT/PORT) instead of passive\n"
            "  --block-size N         bytes per read or write call (default 4096)\n"
            "  --timeout S            seconds any single wait may take (default 30)\n"
@@ -133,7 +146,15 @@ std::string UsageText() {
            "  --help                 show this text\n"
            "  --version              show the version\n"
            "\n"
-           "Exit status: 0 success, 1 FTP or file failure, 2 usage error, 3 TLS failure\n"
+           "Downloads are written to a hidden \".NAME.tw-part\" file and uploads to\n"
+           "\".NAME.tw-up\" on the server until they are complete; a cut connection is\n"
+           "retried twice, resuming where it stopped. Dates are kept both ways where the server\n"
+           "can tell and set them. Names that cannot be copied as they are, and links back to a\n"
+           "folder being copied, are left out and listed on standard error. On a terminal a\n"
+           "line on standard error shows the progress.\n"
+           "\n"
+           "Exit status: 0 success, 1 FTP or file failure (any file that failed), 2 usage\n"
+           "error, 3 TLS failure\n"
            "(not offered, handshake, protection refused or broken), 4 the server's certificate\n"
            "was not accepted (its details and fingerprint go to standard error).\n";
 }
@@ -141,6 +162,7 @@ std::string UsageText() {
 bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& out, std::string& error) {
     out = CommandLine{};
     std::vector<std::string> positional;
+    bool parallelGiven = false;
     bool optionsEnded = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -160,6 +182,25 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& out, st
             out.json = true;
         } else if (a == "--insecure") {
             out.insecure = true;
+        } else if (a == "-r" || a == "--recursive") {
+            out.recursive = true;
+        } else if (a == "-c" || a == "--continue") {
+            out.resume = true;
+        } else if (a == "--reverse") {
+            out.reverse = true;
+        } else if (a == "-P" || isOption(a, "--parallel")) {
+            std::string value;
+            long long n = 0;
+            if (!optionValue(args, i, value)) {
+                error = "-P needs a number of connections";
+                return false;
+            }
+            if (!parseNumber(value, 10, n)) {
+                error = "invalid value for -P: " + value + " (1 to 10 connections)";
+                return false;
+            }
+            out.parallel = static_cast<int>(n);
+            parallelGiven = true;
         } else if (isOption(a, "--tls") || isOption(a, "--ca-file") ||
                    isOption(a, "--pin-sha256")) {
             const std::string name = a.substr(0, a.find('='));
@@ -209,9 +250,10 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& out, st
                 error = "invalid value for " + a.substr(0, eq) + ": " + value;
                 return false;
             }
-            if (isBlock)
+            if (isBlock) {
                 out.blockSize = static_cast<std::size_t>(n);
-            else
+                out.blockSizeGiven = true;
+            } else
                 out.timeoutSeconds = static_cast<int>(n);
         } else {
             error = "unknown option " + a;
@@ -239,6 +281,20 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& out, st
         }
         if (out.json && out.command != "ls") {
             error = "--json applies to ls only";
+            return false;
+        }
+        const bool copies = out.command == "get" || out.command == "put" || out.command == "mirror";
+        if (out.recursive && out.command != "get" && out.command != "put") {
+            error = "-r applies to get and put";
+            return false;
+        }
+        if (out.reverse && out.command != "mirror") {
+            error = "--reverse applies to mirror only";
+            return false;
+        }
+        if (!copies && (out.resume || parallelGiven)) {
+            error =
+                std::string(out.resume ? "--continue" : "-P") + " applies to get, put and mirror";
             return false;
         }
         return true;

@@ -11,13 +11,18 @@ namespace tw::cli {
 
 // The parsed command line of tarnwick-ftp.
 struct CommandLine {
-    std::string command; // ls get put mkdir rmdir rm mv pwd
+    std::string command; // ls get put mirror mkdir rmdir rm mv pwd
     std::vector<std::string> arguments;
     bool active = false;
     bool json = false;
     bool help = false;
     bool version = false;
     std::size_t blockSize = 4096;
+    bool blockSizeGiven = false;
+    bool recursive = false; // -r: get / put folders with everything in them
+    int parallel = 2;       // -P: connections of get, put and mirror (1..10)
+    bool resume = false;    // --continue: partial files of an earlier run are resumed
+    bool reverse = false;   // mirror --reverse: a local folder up to the server
     int timeoutSeconds = 30;
     std::optional<tw::ftp::TlsMode> tls; // --tls; none leaves it to the URL's scheme
     std::string caFile;                  // --ca-file

@@ -27,6 +27,10 @@ struct TransferItem {
     std::string localPath;  // full local path of the source or destination
     std::string remotePath; // full remote path of the source or destination
     std::uint64_t size = 0; // the source's size as listed (0: not known)
+    // The source's modification time as listed (seconds since 1970 UTC, 0: not known). A
+    // download takes it as its date when the listing's times are exact (MLSD), so no MDTM is
+    // asked for it.
+    std::int64_t listedTime = 0;
     std::uint64_t transferred = 0;
     std::uint64_t bytesPerSecond = 0; // while running
     ItemState state = ItemState::Queued;

@@ -1,5 +1,6 @@
 #include "ftp_test_servers.h"
 #include "integration/ftp/scripted_server.h"
+#include "integration/queue/scripted_servers.h"
 
 #include <gtest/gtest.h>
 
@@ -7,8 +8,12 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
+#include <map>
 #include <poll.h>
+#include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 using tw::test::FtpTestServer;
@@ -71,6 +76,54 @@ Outcome runCli(const std::vector<std::string>& args, const char* password = null
     ::waitpid(pid, &status, 0);
     o.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return o;
+}
+
+// Starts tarnwick-ftp with its output thrown away, for a run that is killed.
+pid_t startCli(const std::vector<std::string>& args) {
+    const std::string binary = std::string(TW_BINARY_DIR) + "/src/cli/tarnwick-ftp";
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int devnull = ::open("/dev/null", O_RDWR);
+        ::dup2(devnull, STDIN_FILENO);
+        ::dup2(devnull, STDOUT_FILENO);
+        ::dup2(devnull, STDERR_FILENO);
+        std::vector<char*> argv{const_cast<char*>(binary.c_str())};
+        for (const auto& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        ::execv(binary.c_str(), argv.data());
+        ::_exit(127);
+    }
+    return pid;
+}
+
+std::int64_t mtimeOf(const fs::path& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? std::int64_t(st.st_mtime) : -1;
+}
+
+void writeDated(const fs::path& path, const std::string& data, std::int64_t mtime) {
+    std::ofstream(path, std::ios::binary) << data;
+    const timespec times[2] = {{time_t(mtime), 0}, {time_t(mtime), 0}};
+    ::utimensat(AT_FDCWD, path.c_str(), times, 0);
+}
+
+// A tree as "relative path" -> "d" for a folder, else size, a hash of the bytes and the date.
+std::map<std::string, std::string> treeOf(const fs::path& root) {
+    std::map<std::string, std::string> out;
+    for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator();
+         ++it) {
+        const std::string rel = it->path().lexically_relative(root).string();
+        if (it->is_directory() && !it->is_symlink()) {
+            out[rel] = "d";
+            continue;
+        }
+        const std::string data = tw::test::ReadWholeFile(it->path());
+        out[rel] = std::to_string(data.size()) + ":" +
+                   std::to_string(std::hash<std::string>{}(data)) + "@" +
+                   std::to_string(mtimeOf(it->path()));
+    }
+    return out;
 }
 
 class CliAgainstServer : public testing::Test {
@@ -292,3 +345,111 @@ TEST(CliAgainstTlsServers, CertificatesModesAndExitCodes) {
         }
     }
 }
+
+// Folders both ways with everything in them on three connections, byte for byte and date for
+// date: a link to a file and one to a folder outside arrive as a file and a folder, a name that
+// cannot be copied as it is is left out and said, and the exit status is 0. Several sources
+// go into one folder.
+TEST_F(CliAgainstServer, FoldersBothWaysByteAndDateExact) {
+    const fs::path site = m_local.path() / "site";
+    fs::create_directories(site / "a" / "b");
+    fs::create_directories(m_local.path() / "elsewhere");
+    writeDated(site / "top.bin", std::string(200000, 't'), 1600000000);
+    writeDated(site / "a" / "b" / "deep.bin", std::string(70000, 'd'), 1600000100);
+    writeDated(site / "a" / "small.txt", "small", 1600000200);
+    writeDated(m_local.path() / "elsewhere" / "far.txt", "far", 1600000300);
+    fs::create_symlink("top.bin", site / "file-link");
+    fs::create_symlink("../elsewhere", site / "dir-link");
+    writeDated(site / "new\nline", "x", 1600000400);
+
+    auto o = runCli({"put", "-r", "-P", "3", site.string(), m_named}, "secret");
+    ASSERT_EQ(o.status, 0) << o.err;
+    EXPECT_NE(o.err.find("skipped " + (site / "new\nline").string() +
+                         ": the name cannot be sent to the server"),
+              std::string::npos)
+        << o.err;
+    EXPECT_EQ(o.err.find('\r'), std::string::npos) << "no progress line off a terminal";
+    auto expected = treeOf(site);
+    expected.erase("new\nline");
+    expected["file-link"] = expected["top.bin"];
+    expected["dir-link"] = "d";
+    expected["dir-link/far.txt"] = treeOf(m_local.path() / "elsewhere")["far.txt"];
+    EXPECT_EQ(treeOf(m_server->root() / "site"), expected);
+
+    writeDated(m_server->root() / "site" / "back\\slash", "unsafe", 1600000500);
+    const fs::path copy = m_local.path() / "copy";
+    o = runCli({"mirror", "-P", "3", m_named + "site", copy.string()}, "secret");
+    ASSERT_EQ(o.status, 0) << o.err;
+    EXPECT_NE(o.err.find("skipped /site/back\\slash: the name cannot be used for a local file"),
+              std::string::npos)
+        << o.err;
+    EXPECT_EQ(treeOf(copy), expected);
+
+    const fs::path two = m_local.path() / "two";
+    fs::create_directory(two);
+    o = runCli({"get", m_base + "site/top.bin", m_base + "site/a/small.txt", two.string()});
+    ASSERT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(treeOf(two),
+              (std::map<std::string, std::string>{{"top.bin", expected["top.bin"]},
+                                                  {"small.txt", expected["a/small.txt"]}}));
+    o = runCli({"get", m_base + "site/nothing", m_base + "site/top.bin", two.string()});
+    EXPECT_EQ(o.status, 1) << "a file that failed fails the run";
+    EXPECT_NE(o.err.find("/site/nothing: 550"), std::string::npos) << o.err;
+}
+
+struct ContinueCase {
+    const char* name;
+    bool resume;
+};
+
+class CliContinue : public testing::TestWithParam<ContinueCase> {};
+
+// A download killed half-way leaves its partial file; the next run resumes it with REST only
+// when asked to (--continue), and either way ends with the exact file and its date.
+TEST_P(CliContinue, AfterAKilledDownload) {
+    tw::test::FakeFtp::Behaviour behaviour;
+    behaviour.stalling = {0};
+    behaviour.dropAfter = 300 * 1024;
+    tw::test::FakeFtp fake(behaviour);
+    fake.folder("/pub");
+    std::string data(1024 * 1024, '\0');
+    for (std::size_t i = 0; i < data.size(); ++i)
+        data[i] = char((i * 7919) >> 3);
+    fake.put("/pub/big.bin", data, 1650000000);
+    tw::test::ScriptedServers servers(
+        [&](tw::test::ScriptedServer& s, int n) { fake.serve(s, n); });
+    tw::test::TempDir local;
+    const fs::path target = local.path() / "big.bin";
+    const fs::path partial = local.path() / ".big.bin.tw-part";
+    const std::string url = "ftp://127.0.0.1:" + std::to_string(servers.port()) + "/pub/big.bin";
+
+    const pid_t killed = startCli({"get", url, target.string()});
+    for (int i = 0; i < 2000 && !(fs::exists(partial) && fs::file_size(partial) > 0); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_TRUE(fs::exists(partial));
+    ::kill(killed, SIGKILL);
+    ::waitpid(killed, nullptr, 0);
+    const auto kept = fs::file_size(partial);
+    ASSERT_GT(kept, 0u);
+    EXPECT_FALSE(fs::exists(target));
+
+    std::vector<std::string> args = {"get", url, target.string()};
+    if (GetParam().resume)
+        args.insert(args.begin(), "--continue");
+    const auto o = runCli(args);
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_TRUE(tw::test::ReadWholeFile(target) == data);
+    EXPECT_EQ(mtimeOf(target), 1650000000);
+    EXPECT_FALSE(fs::exists(partial));
+    const auto commands = servers.finish();
+    const bool resumed = std::find(commands.begin(), commands.end(),
+                                   "REST " + std::to_string(kept)) != commands.end();
+    EXPECT_EQ(resumed, GetParam().resume) << testing::PrintToString(commands);
+}
+
+INSTANTIATE_TEST_SUITE_P(Runs, CliContinue,
+                         testing::Values(ContinueCase{"WithContinue", true},
+                                         ContinueCase{"WithoutContinue", false}),
+                         [](const testing::TestParamInfo<ContinueCase>& info) {
+                             return std::string(info.param.name);
+                         });

@@ -215,8 +215,9 @@ bool HasIPv6Loopback() {
 }
 
 std::unique_ptr<FtpTestServer> FtpTestServer::start(Kind kind, const std::string& host,
-                                                    std::string& why) {
-    return launch(kind, host, nullptr, why);
+                                                    std::string& why,
+                                                    const std::string& vsftpdLines) {
+    return launch(kind, host, nullptr, why, vsftpdLines);
 }
 
 std::unique_ptr<FtpTestServer> FtpTestServer::startTls(Kind kind, const std::string& host,
@@ -237,7 +238,8 @@ std::string FtpTestServer::serverLog() const {
 }
 
 std::unique_ptr<FtpTestServer> FtpTestServer::launch(Kind kind, const std::string& host,
-                                                     const TlsSetup* tls, std::string& why) {
+                                                     const TlsSetup* tls, std::string& why,
+                                                     const std::string& vsftpdLines) {
     std::string certName;
     if (tls) {
         const Certificates& certs = certificates();
@@ -277,7 +279,8 @@ std::unique_ptr<FtpTestServer> FtpTestServer::launch(Kind kind, const std::strin
              << "run_as_launching_user=YES\nsyslog_enable=NO\n"
              << "xferlog_enable=YES\nxferlog_std_format=NO\nlog_ftp_protocol=YES\n"
              << "vsftpd_log_file=" << server->m_log.string() << "\n"
-             << "idle_session_timeout=60\ndata_connection_timeout=30\n";
+             << "idle_session_timeout=60\ndata_connection_timeout=30\n"
+             << vsftpdLines;
         if (tls) {
             const Certificates& certs = certificates();
             const char* force = tls->requireTls ? "YES" : "NO";

@@ -37,9 +37,11 @@ public:
         bool requireTls = true; // the server refuses logins in clear
     };
 
-    // Null (with a reason in `why`) when the server cannot be started here.
+    // Null (with a reason in `why`) when the server cannot be started here. `vsftpdLines` are
+    // added to vsftpd's configuration ("max_per_ip=2\n"); pyftpdlib ignores them.
     static std::unique_ptr<FtpTestServer> start(Kind kind, const std::string& host,
-                                                std::string& why);
+                                                std::string& why,
+                                                const std::string& vsftpdLines = {});
     static std::unique_ptr<FtpTestServer> startTls(Kind kind, const std::string& host,
                                                    const TlsSetup& setup, std::string& why);
     ~FtpTestServer();
@@ -65,7 +67,8 @@ public:
 private:
     FtpTestServer() = default;
     static std::unique_ptr<FtpTestServer> launch(Kind kind, const std::string& host,
-                                                 const TlsSetup* tls, std::string& why);
+                                                 const TlsSetup* tls, std::string& why,
+                                                 const std::string& vsftpdLines = {});
 
     Kind m_kind = Kind::Vsftpd;
     std::string m_host;
