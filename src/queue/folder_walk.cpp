@@ -159,8 +159,17 @@ WalkResult WalkRemoteTree(FtpSession& session, const TransferItem& tree, const W
                           const std::atomic<bool>& stop) {
     Rows rows(tree);
     std::string rootReal;
-    if (!session.setCurrentDirectory(tree.remotePath) || !session.getCurrentDirectory(rootReal))
+    if (!session.setCurrentDirectory(tree.remotePath) || !session.getCurrentDirectory(rootReal)) {
+        // A link the user chose that CWD does not enter leads to a file: it is copied as one.
+        if (tree.link && !connectionGone(session) && !stop.load()) {
+            rows.file(tree.remotePath, tree.localPath, 0, 0);
+            WalkResult r;
+            r.ok = true;
+            r.items = rows.take();
+            return r;
+        }
         return engineFailure(session, stop, "cannot open the folder " + tree.remotePath);
+    }
     std::set<std::string> visited{rootReal};
     rows.folder(tree.remotePath, tree.localPath);
     std::vector<Pending> pending{{tree.remotePath, tree.localPath, rootReal, 0, {}}};

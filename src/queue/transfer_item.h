@@ -46,6 +46,9 @@ struct TransferItem {
     // Where the partial data waits: a download's hidden file beside the destination, an
     // upload's temporary name on the server. Empty until the copy started.
     std::string partialPath;
+    // A Tree row for a remote link: CWD tells whether it leads to a folder (walked) or to a file
+    // (copied as that file).
+    bool link = false;
 };
 
 // Whether an item's state is final (it will not run again without a start or retry).

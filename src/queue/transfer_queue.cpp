@@ -217,9 +217,12 @@ std::vector<TransferItem> TransferQueue::add(std::vector<TransferItem> items) {
         return items;
     {
         std::lock_guard lock(m_mutex);
-        const std::int64_t first = m_nextId;
+        for (const TransferItem& item : items) // ids the caller kept are kept
+            m_nextId = std::max(m_nextId, item.id + 1);
+        const std::int64_t first = items.front().id > 0 ? items.front().id : m_nextId;
         for (TransferItem& item : items) {
-            item.id = m_nextId++;
+            if (item.id <= 0 || m_byId.count(item.id))
+                item.id = m_nextId++;
             if (item.group == 0)
                 item.group = first;
             if (item.state == ItemState::Running)

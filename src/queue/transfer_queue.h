@@ -113,7 +113,8 @@ public:
     TransferQueue(const TransferQueue&) = delete;
     TransferQueue& operator=(const TransferQueue&) = delete;
 
-    // Appends rows (their id assigned; a group of 0 becomes the first new row's id; states
+    // Appends rows (an id the caller gave is kept when no row has it, else one is assigned; a
+    // group of 0 becomes the first new row's id; states
     // other than Queued are kept, so rows loaded from a store come back as they were) and
     // returns them as stored.
     std::vector<TransferItem> add(std::vector<TransferItem> items);

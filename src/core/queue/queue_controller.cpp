@@ -2,11 +2,11 @@
 
 #include "core/panes/file_helpers.h"
 #include "core/panes/pane_state.h"
-#include "core/ui_port.h"
 #include "core/session/session_controller.h"
 #include "core/text/messages.h"
 #include "core/transfer/transfer_log.h"
 #include "core/transfer/transfer_port.h"
+#include "core/ui_port.h"
 #include "ftp/ftp_session.h"
 #include "queue/queue_paths.h"
 #include "queue/transfer_queue.h"
@@ -108,9 +108,7 @@ public:
     void rowsMoved(const std::vector<std::int64_t>& ids, bool up) override {
         push({Pending::Kind::Moved, {}, ids, 0, up, {}});
     }
-    void notice(const std::string& line) override {
-        m_messages.LogMessage(4428, {decode(line)});
-    }
+    void notice(const std::string& line) override { m_messages.LogMessage(4428, {decode(line)}); }
 
     // One file with the window's rules around the queue's copy.
     queue::ItemResult run(TransferItem& item, ftp::FtpSession& session,
@@ -134,15 +132,15 @@ public:
         queue::CopyOptions copy;
         copy.keepDates = options->KeepFileDates != 0;
         const auto start = std::chrono::steady_clock::now();
-        const queue::ItemResult result =
-            upload ? queue::UploadFile(item, session, context, copy)
-                   : queue::DownloadFile(item, session, context, copy);
+        const queue::ItemResult result = upload ? queue::UploadFile(item, session, context, copy)
+                                                : queue::DownloadFile(item, session, context, copy);
         if (result.state == ItemState::Done) {
-            const auto elapsed = std::uint64_t(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                                   std::chrono::steady_clock::now() - start)
-                                                   .count());
-            m_messages.LogMessage(4412, {source, QString::number(item.size),
-                                         renamed ? destination : QString()});
+            const auto elapsed =
+                std::uint64_t(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                  std::chrono::steady_clock::now() - start)
+                                  .count());
+            m_messages.LogMessage(
+                4412, {source, QString::number(item.size), renamed ? destination : QString()});
             TransferLogEntry entry;
             const std::string& from = upload ? item.localPath : item.remotePath;
             const std::string& to = upload ? item.remotePath : item.localPath;
@@ -252,6 +250,7 @@ queue::TransferQueue* QueueController::queueForServer() {
     queue::QueueSettings settings;
     settings.maxConnections =
         int(record && record->Connections != 0 ? record->Connections : m_state.options.Connections);
+    settings.progressInterval = std::chrono::milliseconds(50);
     settings.runner = [this](TransferItem& item, ftp::FtpSession& session,
                              const queue::RunContext& context) {
         return m_bridge->run(item, session, context);
@@ -283,8 +282,15 @@ bool QueueController::enqueue(std::vector<TransferItem> items) {
         return false;
     m_bridge->setOptions(m_state.options);
     queue::TransferQueue* queue = queueForServer();
-    for (TransferItem& item : items)
+    // Ids are the pane's, unique among the rows of every server it shows.
+    for (int i = 0; i < m_rows.count(); ++i)
+        m_nextId = std::max(m_nextId, m_rows.at(i).id + 1);
+    const std::int64_t group = m_nextId;
+    for (TransferItem& item : items) {
+        item.id = m_nextId++;
+        item.group = group;
         item.state = ItemState::Queued;
+    }
     queue->add(std::move(items)); // told back through rowsAdded
     return true;
 }
@@ -424,8 +430,8 @@ void QueueController::endGroup(std::int64_t, const Group& group) {
 }
 
 void QueueController::logWalkRow(const TransferItem& item) {
-    const QString path = decode(item.direction == Direction::Upload ? item.localPath
-                                                                    : item.remotePath);
+    const QString path =
+        decode(item.direction == Direction::Upload ? item.localPath : item.remotePath);
     if (item.state == ItemState::Skipped)
         m_messages.LogMessage(4921, {path, decode(item.error)});
     else if (item.state == ItemState::Failed) {
@@ -566,19 +572,30 @@ void QueueController::showProgress() {
         return;
     }
     std::uint64_t speed = 0;
-    for (int i = 0; i < m_rows.count(); ++i) // running rows only: few, but found by a scan
-        if (m_rows.at(i).state == ItemState::Running)
+    int runningRows = 0;
+    const TransferItem* one = nullptr;
+    for (int i = 0; i < m_rows.count(); ++i) // the running rows: found by a scan, once a flush
+        if (m_rows.at(i).state == ItemState::Running) {
             speed += m_rows.at(i).bytesPerSecond;
+            ++runningRows;
+            one = &m_rows.at(i);
+        }
     const std::uint64_t left =
         totals.bytesTotal > totals.bytesDone ? totals.bytesTotal - totals.bytesDone : 0;
     const QString text =
         m_messages
-            .FormatStringResource(
-                4923, {std::int64_t(std::min(totals.filesDone + 1, totals.filesTotal)),
-                       totals.filesTotal, sizeText(totals.bytesDone), sizeText(totals.bytesTotal),
-                       sizeText(speed), speed > 0 ? durationText(left / speed) : QStringLiteral("-")})
+            .FormatStringResource(4923,
+                                  {std::int64_t(std::min(totals.filesDone + 1, totals.filesTotal)),
+                                   totals.filesTotal, sizeText(totals.bytesDone),
+                                   sizeText(totals.bytesTotal), sizeText(speed),
+                                   speed > 0 ? durationText(left / speed) : QStringLiteral("-")})
             .value_or(QString());
-    m_messages.port().showStatus(text);
+    // One file copying: the status bar says how far, as a single transfer always has.
+    if (runningRows == 1 && one->kind == ItemKind::File)
+        m_messages.ShowStatus(one->direction == Direction::Upload ? 4001 : 4003,
+                              {decode(sourceName(*one)), one->transferred, one->size});
+    else
+        m_messages.port().showStatus(text);
     if (m_state.options.Progress == 0)
         return;
     constexpr int kBar = 1000;

@@ -117,6 +117,7 @@ private:
     bool m_orderChanged = false;
     bool m_progressOpen = false;
     bool m_wasRunning = false;
+    std::int64_t m_nextId = 1;
     std::int64_t m_lastSaveMs = 0;
 };
 

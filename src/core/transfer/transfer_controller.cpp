@@ -130,13 +130,14 @@ bool TransferController::start(bool upload, const std::vector<int>& selectedRows
         // walk on a queue connection tells a link to a file from one to a folder.
         const bool tree = row.isFolder || (!upload && row.isLink);
         if (tree) {
-            if (!upload && !ftp::IsSafeLocalName(
-                               {sourceBytes.constData(), std::size_t(sourceBytes.size())})) {
+            if (!upload &&
+                !ftp::IsSafeLocalName({sourceBytes.constData(), std::size_t(sourceBytes.size())})) {
                 m_messages.LogMessage(4423, {row.name});
                 m_messages.PlayAlert(AlertKind::TransferFailure);
                 continue;
             }
             item.kind = queue::ItemKind::Tree;
+            item.link = row.isLink;
             item.localPath = bytes(JoinLocalPath(batch.localBytes, sourceBytes));
             item.remotePath = bytes(joinRemote(batch.remoteBytes, sourceBytes));
             items.push_back(std::move(item));
@@ -186,9 +187,10 @@ bool TransferController::start(bool upload, const std::vector<int>& selectedRows
         }
         items.push_back(std::move(item));
     }
-    const bool queued = m_queue.enqueue(std::move(items));
+    if (!items.empty())
+        m_queue.enqueue(std::move(items));
     m_messages.port().updateCommandState();
-    return queued;
+    return true;
 }
 
 std::optional<QString> TransferController::askDestinationName(const Batch& batch,

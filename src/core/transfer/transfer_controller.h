@@ -40,8 +40,8 @@ public:
     TransferController(const TransferController&) = delete;
     TransferController& operator=(const TransferController&) = delete;
 
-    // `selectedRows`: the source list's selected rows (indices into the pane's rows). True when
-    // something was queued.
+    // `selectedRows`: the source list's selected rows (indices into the pane's rows). False when
+    // no batch can start (not connected, the session busy or lost).
     bool StartDownload(const std::vector<int>& selectedRows);
     bool StartUpload(const std::vector<int>& selectedRows);
     // Stops every queued and running transfer (their partial data kept for a resume). False

@@ -161,13 +161,16 @@ TEST_F(QueuePaneTest, RowsShowTheirTextsAndCommandsCarryTheSelectedIds) {
         QCoreApplication::sendEvent(pane, &down);
     };
     select({3});
-    press(Qt::Key_Delete, Qt::NoModifier);
+    const TransferItem fourth = rows.at(3);
     press(Qt::Key_Up, Qt::ControlModifier);
     press(Qt::Key_Down, Qt::ControlModifier);
+    press(Qt::Key_Delete, Qt::NoModifier);
     ASSERT_EQ(asked.size(), 4u);
-    EXPECT_EQ(asked[1], std::make_pair(QueueCommand::Remove, Ids{4}));
-    EXPECT_EQ(asked[2], std::make_pair(QueueCommand::MoveUp, Ids{4}));
-    EXPECT_EQ(asked[3], std::make_pair(QueueCommand::MoveDown, Ids{4}));
+    EXPECT_EQ(asked[1], std::make_pair(QueueCommand::MoveUp, Ids{4}));
+    EXPECT_EQ(asked[2], std::make_pair(QueueCommand::MoveDown, Ids{4}));
+    EXPECT_EQ(asked[3], std::make_pair(QueueCommand::Remove, Ids{4}));
+    EXPECT_EQ(rows.indexOf(4), -1) << "the window removed the row";
+    rows.insert(3, {fourth});
     // The top row cannot move up: nothing is asked.
     select({0});
     press(Qt::Key_Up, Qt::ControlModifier);

@@ -1,11 +1,14 @@
 #include "../shell/shell_fixture.h"
 
+#include "core/queue/queue_controller.h"
+#include "core/queue/queue_rows.h"
 #include "core/session/session_controller.h"
 #include "core/transfer/transfer_controller.h"
 #include "integration/ftp/ftp_test_servers.h"
 #include "support/connect_sheet.h"
 #include "support/qt_printers.h"
 #include "ui/panes/pane_view.h"
+#include "ui/queue/queue_pane.h"
 #include "ui/transfer/progress_window.h"
 #include "ui/transfer/transfer_dialogs.h"
 
@@ -150,9 +153,65 @@ TEST_F(TransferWindowTest, CancelInTheProgressWindowStopsALongDownload) {
         return !w->runtime().busy && w->logLines().contains(u"Transfer stopped"_qs);
     })) << ::testing::PrintToString(w->logLines());
     EXPECT_FALSE(w->logLines().contains(u"1 file transfered"_qs));
-    EXPECT_TRUE(fs::is_empty(localDir()));
+    EXPECT_FALSE(fs::exists(localDir() / "huge.iso"));
+    EXPECT_TRUE(fs::exists(localDir() / ".huge.iso.tw-part")) << "kept to be resumed";
     EXPECT_TRUE(w->currentCommandStates().main(CommandId::Download).enabled ||
                 w->currentCommandStates().main(CommandId::RemoteRefresh).enabled);
+}
+
+// A folder queued from the window: its files run on the queue's own connections, so the user
+// browses while they move; Stop leaves the rows stopped, and Start Again finishes them.
+TEST_F(TransferWindowTest, AQueuedFolderMovesWhileTheUserBrowsesAndStopsOnStop) {
+    const fs::path site = m_server->root() / "site";
+    fs::create_directories(site / "img");
+    const auto picture = [](int i) { return std::string(1, char('a' + i)) + ".bin"; };
+    for (int i = 0; i < 20; ++i)
+        WritePatternFile(site / "img" / picture(i), 40000 + i, i);
+    { std::ofstream big(site / "huge.iso"); } // sparse: long enough to browse during it
+    fs::resize_file(site / "huge.iso", 4ull << 30);
+    ui::MainWindow* w = connectWindow();
+    ASSERT_NE(w, nullptr);
+    ASSERT_TRUE(waitLong([&] { return rowOf(w->state().remote, u"site"_qs) >= 0; }));
+    select(w->remoteList(), rowOf(w->state().remote, u"site"_qs));
+    w->dispatcher().dispatch(int(CommandId::Download));
+    QueueRows& rows = *w->queueRows();
+    const auto running = [&] {
+        for (int i = 0; i < rows.count(); ++i)
+            if (rows.at(i).state == queue::ItemState::Running && rows.at(i).transferred > 0 &&
+                rows.at(i).size == (4ull << 30))
+                return true;
+        return false;
+    };
+    ASSERT_TRUE(waitLong(running)) << ::testing::PrintToString(w->logLines());
+    EXPECT_TRUE(w->queuePane()->isVisible());
+    EXPECT_GE(rows.count(), 22); // the folders and files of the walked tree
+
+    // The browsing session is free: the remote folder is listed while the file moves.
+    EXPECT_FALSE(w->runtime().busy);
+    w->dispatcher().dispatch(int(CommandId::RemoteRefresh));
+    ASSERT_TRUE(waitLong([&] { return !w->runtime().busy; }));
+    EXPECT_TRUE(running()) << "still copying after the listing";
+    EXPECT_TRUE(w->currentCommandStates().main(CommandId::StopTransfer).enabled);
+
+    w->dispatcher().dispatch(int(CommandId::StopTransfer));
+    ASSERT_TRUE(waitLong([&] { return w->logLines().contains(u"Transfer stopped"_qs); }))
+        << ::testing::PrintToString(w->logLines());
+    std::vector<std::int64_t> stopped;
+    for (int i = 0; i < rows.count(); ++i)
+        if (rows.at(i).state == queue::ItemState::Stopped)
+            stopped.push_back(rows.at(i).id);
+    ASSERT_FALSE(stopped.empty());
+    EXPECT_FALSE(fs::exists(localDir() / "site" / "huge.iso"));
+
+    // The big file is taken out of the queue; Start Again copies the rest.
+    fs::resize_file(site / "huge.iso", 1000);
+    w->transferQueue().startAgain(stopped);
+    ASSERT_TRUE(waitLong([&] { return !w->transferQueue().running(); }, 60000));
+    for (int i = 0; i < 20; ++i)
+        EXPECT_EQ(ReadWholeFile(localDir() / "site" / "img" / picture(i)),
+                  ReadWholeFile(site / "img" / picture(i)));
+    EXPECT_EQ(fs::file_size(localDir() / "site" / "huge.iso"), 1000u)
+        << "the changed file was copied again from its start";
 }
 
 } // namespace
