@@ -18,6 +18,8 @@ namespace {
 
 using tw::ftp::FtpSession;
 
+constexpr std::uint64_t kWritebackBytes = 8 * 1024 * 1024;
+
 // A file descriptor closed with its owner.
 class Fd {
 public:
@@ -292,6 +294,7 @@ ItemResult DownloadFile(TransferItem& item, FtpSession& session, const RunContex
                 recorded(context);
             }
         std::uint64_t total = offset;
+        std::uint64_t written = offset; // handed to the kernel's writeback up to here
         bool again = false;
         for (;;) {
             if (context.stop.load()) {
@@ -318,6 +321,13 @@ ItemResult DownloadFile(TransferItem& item, FtpSession& session, const RunContex
             if (moved == 0)
                 break; // every byte arrived and the final reply was a success
             total += moved;
+            // The kernel starts writing what arrived while more comes, so the fsync before the
+            // rename has only the tail left to wait for.
+            if (total - written >= kWritebackBytes) {
+                ::sync_file_range(file.get(), off_t(written), off_t(total - written),
+                                  SYNC_FILE_RANGE_WRITE);
+                written = total;
+            }
             progress(context, item, total);
         }
         if (again)

@@ -598,6 +598,52 @@ TEST(ResumeAbove4GiB, ContinuesAtTheExactOffset) {
     EXPECT_NE(server->serverLog().find("REST 4294967396"), std::string::npos);
 }
 
+// An upload replacing a file on a server that will not rename onto an existing name: the old
+// file is deleted just before the second rename, and the new one takes its place.
+TEST(Upload, ReplacesAFileWhereTheServerWillNotRenameOntoIt) {
+    FakeFtp::Behaviour b;
+    b.renameKeepsExisting = true;
+    FakeFtp fake(b);
+    fake.folder("/pub");
+    fake.put("/pub/a.txt", "old");
+    ScriptedServers servers([&](ScriptedServer& s, int n) { fake.serve(s, n); });
+    TempDir local;
+    writeFile(local.path() / "a.txt", "new contents", 1650000000);
+    TransferQueue queue(optionsFor(servers.port()), quick(1));
+    TransferItem item;
+    item.direction = Direction::Upload;
+    item.localPath = (local.path() / "a.txt").string();
+    item.remotePath = "/pub/a.txt";
+    const std::int64_t id = queue.add({item})[0].id;
+    queue.waitIdle();
+    EXPECT_EQ(queue.item(id)->state, ItemState::Done) << queue.item(id)->error;
+    EXPECT_EQ(fake.file("/pub/a.txt")->data, "new contents");
+    EXPECT_EQ(fake.file("/pub/a.txt")->time, 1650000000);
+    EXPECT_FALSE(fake.file("/pub/.a.txt.tw-up"));
+}
+
+// A connection left idle is closed with QUIT once its idle time is over, while the queue lives.
+TEST(ConnectionPool, ClosesIdleConnections) {
+    FakeFtp fake;
+    fake.folder("/pub");
+    fake.put("/pub/a.txt", "a");
+    ScriptedServers servers([&](ScriptedServer& s, int n) { fake.serve(s, n); });
+    TempDir local;
+    QueueSettings settings = quick(1);
+    settings.idleTimeout = std::chrono::milliseconds(50);
+    TransferQueue queue(optionsFor(servers.port()), settings);
+    TransferItem item;
+    item.remotePath = "/pub/a.txt";
+    item.localPath = (local.path() / "a.txt").string();
+    queue.add({item});
+    queue.waitIdle();
+    // finish() returns once the connection's script ended: after the QUIT the pool sent.
+    const auto commands = servers.finish();
+    ASSERT_FALSE(commands.empty());
+    EXPECT_EQ(commands.back(), "QUIT");
+    EXPECT_EQ(servers.connections(), 1);
+}
+
 // A folder the server will not list is a Failed row with the server's words; the rest of the
 // tree still arrives.
 TEST(TreeWalk, AFolderThatCannotBeListedFailsAloneAndTheRestArrives) {

@@ -358,6 +358,10 @@ void FakeFtp::serve(ScriptedServer& s, int connection) {
                 s.reply("550 No such file.");
                 continue;
             }
+            if (m_behaviour.renameKeepsExisting && m_files.count(path)) {
+                s.reply("553 Cannot rename onto an existing file.");
+                continue;
+            }
             File moved = from->second;
             m_files.erase(from);
             m_files[path] = std::move(moved);

@@ -65,6 +65,7 @@ public:
                                    // for the client's ABOR or its end
         std::vector<int> refusing; // connections answered "421 Too many connections"
         std::vector<std::string> unlistable; // folders whose listing is refused (550)
+        bool renameKeepsExisting = false;    // RNTO onto an existing file: 553 (Windows servers)
     };
 
     FakeFtp();
