@@ -1,5 +1,6 @@
 #include "core/queue/queue_controller.h"
 
+#include "core/panes/entry_format.h"
 #include "core/panes/file_helpers.h"
 #include "core/panes/pane_state.h"
 #include "core/session/session_controller.h"
@@ -8,10 +9,12 @@
 #include "core/transfer/transfer_port.h"
 #include "core/ui_port.h"
 #include "ftp/ftp_session.h"
+#include "ftp/wildcard.h"
 #include "queue/queue_paths.h"
 #include "queue/transfer_queue.h"
 
 #include <QDateTime>
+#include <QFile>
 
 #include <algorithm>
 #include <chrono>
@@ -84,9 +87,12 @@ class QueueController::Bridge : public queue::QueueObserver {
 public:
     Bridge(QueueController& owner) : m_owner(owner), m_messages(owner.m_messages) {}
 
-    void setOptions(const Options& options) {
+    // The Options and the panes' masks and exclude lists as the latest command saw them.
+    void setOptions(const AppState& state) {
         const std::lock_guard lock(m_mutex);
-        m_options = std::make_shared<const Options>(options);
+        m_options = std::make_shared<const Options>(state.options);
+        m_filters = {state.local.mask, state.local.exclude, state.remote.mask,
+                     state.remote.exclude};
     }
     std::shared_ptr<const Options> options() const {
         const std::lock_guard lock(m_mutex);
@@ -160,6 +166,28 @@ public:
         return result;
     }
 
+    // What a folder walk leaves out: what the queue cannot copy as named, and what the source
+    // pane's mask and exclude list would not show.
+    std::optional<std::string> walkFilter(const queue::WalkEntry& entry) const {
+        if (auto reason = queue::DefaultWalkFilter(entry))
+            return reason;
+        Filters filters;
+        {
+            const std::lock_guard lock(m_mutex);
+            filters = m_filters;
+        }
+        const bool upload = entry.direction == Direction::Upload;
+        const QString name =
+            upload ? QFile::decodeName(QByteArray::fromStdString(entry.name)) : decode(entry.name);
+        if (IsExcluded(upload ? filters.localExclude : filters.remoteExclude, name))
+            return std::string("excluded by the exclude list");
+        const QString& mask = upload ? filters.localMask : filters.remoteMask;
+        if (!entry.folder && !mask.isEmpty() && mask != u"*.*"_qs &&
+            !ftp::WildcardMatch(mask.toStdString(), entry.name))
+            return "not matched by the mask " + mask.toStdString();
+        return std::nullopt;
+    }
+
     // An earlier run's partial file the queue did not record: the user chooses.
     queue::ResumeChoice resumeChoice(const TransferItem& item, const queue::ResumeOffer& offer) {
         if (offer.verified)
@@ -197,7 +225,11 @@ private:
     QueueController& m_owner;
     const Messages& m_messages;
     mutable std::mutex m_mutex;
+    struct Filters {
+        QString localMask, localExclude, remoteMask, remoteExclude;
+    };
     std::shared_ptr<const Options> m_options = std::make_shared<const Options>();
+    Filters m_filters;
     std::vector<Pending> m_pending;
     bool m_posted = false;
     std::mutex m_askMutex; // one question at a time, whichever worker asks
@@ -255,6 +287,9 @@ queue::TransferQueue* QueueController::queueForServer() {
                              const queue::RunContext& context) {
         return m_bridge->run(item, session, context);
     };
+    settings.walkFilter = [this](const queue::WalkEntry& entry) {
+        return m_bridge->walkFilter(entry);
+    };
     settings.resumeChoice = [this](const TransferItem& item, const queue::ResumeOffer& offer) {
         return m_bridge->resumeChoice(item, offer);
     };
@@ -280,7 +315,7 @@ queue::TransferQueue* QueueController::queueForServer() {
 bool QueueController::enqueue(std::vector<TransferItem> items) {
     if (items.empty() || !m_session.engine())
         return false;
-    m_bridge->setOptions(m_state.options);
+    m_bridge->setOptions(m_state);
     queue::TransferQueue* queue = queueForServer();
     // Ids are the pane's, unique among the rows of every server it shows.
     for (int i = 0; i < m_rows.count(); ++i)
@@ -310,14 +345,14 @@ bool QueueController::stopAll() {
 void QueueController::startAgain(const std::vector<std::int64_t>& ids) {
     if (!m_session.engine())
         return;
-    m_bridge->setOptions(m_state.options);
+    m_bridge->setOptions(m_state);
     queueForServer()->start(ids);
 }
 
 void QueueController::retryFailed() {
     if (!m_session.engine())
         return;
-    m_bridge->setOptions(m_state.options);
+    m_bridge->setOptions(m_state);
     queueForServer()->retryFailed();
 }
 

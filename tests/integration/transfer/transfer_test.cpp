@@ -371,6 +371,7 @@ TEST_P(Transfers, FoldersAndLinksAreFollowedOnceWithoutLoops) {
     const fs::path root = f.server->root();
     fs::create_directories(root / "sub" / "deep");
     std::ofstream(root / "sub" / "in.txt") << "inside";
+    std::ofstream(root / "sub" / "old.bak") << "excluded";
     test::WritePatternFile(root / "sub" / "deep" / "d.bin", kBig + 5, 7);
     fs::create_symlink("..", root / "sub" / "up"); // a loop
     fs::create_symlink("sub", root / "www");
@@ -383,7 +384,10 @@ TEST_P(Transfers, FoldersAndLinksAreFollowedOnceWithoutLoops) {
             EXPECT_TRUE(f.state.remote.entries[std::size_t(row)].isLink);
     }
     f.port.clear();
+    f.state.remote.exclude = u".bak"_qs; // the account's exclude list holds inside folders too
     ASSERT_TRUE(f.download({u"www"_qs, u"note"_qs}));
+    EXPECT_FALSE(fs::exists(f.localFile("www/old.bak")));
+    EXPECT_EQ(f.logCount(u"Skipped: "_qs), 3) << f.port.log().join(u'\n').toStdString();
     EXPECT_EQ(test::ReadWholeFile(f.localFile("note")), "alpha");
     EXPECT_EQ(test::ReadWholeFile(f.localFile("www/in.txt")), "inside");
     EXPECT_EQ(test::ReadWholeFile(f.localFile("www/deep/d.bin")),
