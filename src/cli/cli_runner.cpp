@@ -1,6 +1,7 @@
 #include "cli/cli_runner.h"
 
 #include "cli/json_text.h"
+#include "cli/size_text.h"
 #include "ftp/ftp_error.h"
 #include "ftp/name_safety.h"
 #include "ftp/replacing_file.h"
@@ -71,19 +72,6 @@ std::string promptPassword(const std::string& user, const std::string& host) {
     w = ::write(tty, "\n", 1);
     ::close(tty);
     return password;
-}
-
-std::string humanSize(std::uint64_t bytes) {
-    char buf[32];
-    if (bytes >= (1ULL << 30))
-        std::snprintf(buf, sizeof buf, "%.2f GiB", static_cast<double>(bytes) / (1ULL << 30));
-    else if (bytes >= (1ULL << 20))
-        std::snprintf(buf, sizeof buf, "%.1f MiB", static_cast<double>(bytes) / (1ULL << 20));
-    else if (bytes >= 1024)
-        std::snprintf(buf, sizeof buf, "%.1f KiB", static_cast<double>(bytes) / 1024);
-    else
-        std::snprintf(buf, sizeof buf, "%llu B", static_cast<unsigned long long>(bytes));
-    return buf;
 }
 
 const char* typeName(tw::ftp::EntryType type) {
@@ -325,10 +313,10 @@ void CliRunner::progress(const std::string& name, std::uint64_t done, std::uint6
     m_lastProgressMs = now;
     const double seconds = static_cast<double>(now - m_startMs) / 1000.0;
     const double rate = seconds > 0 ? static_cast<double>(done) / seconds : 0;
-    std::string line = "\r" + name + "  " + humanSize(done);
+    std::string line = "\r" + name + "  " + HumanSize(done);
     if (total)
-        line += " of " + humanSize(total) + " (" + std::to_string(done * 100 / total) + "%)";
-    line += "  " + humanSize(static_cast<std::uint64_t>(rate)) + "/s   ";
+        line += " of " + HumanSize(total) + " (" + std::to_string(done * 100 / total) + "%)";
+    line += "  " + HumanSize(static_cast<std::uint64_t>(rate)) + "/s   ";
     if (last)
         line += "\n";
     std::fputs(line.c_str(), stderr);

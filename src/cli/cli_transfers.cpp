@@ -2,6 +2,7 @@
 // connections, resume, retries, and a one-line progress display on a terminal.
 
 #include "cli/cli_runner.h"
+#include "cli/size_text.h"
 
 #include "ftp/name_safety.h"
 #include "queue/queue_paths.h"
@@ -22,19 +23,6 @@ using tw::queue::Direction;
 using tw::queue::ItemKind;
 using tw::queue::ItemState;
 using tw::queue::TransferItem;
-
-std::string sizeText(std::uint64_t bytes) {
-    char buf[32];
-    if (bytes >= (1ULL << 30))
-        std::snprintf(buf, sizeof buf, "%.2f GiB", static_cast<double>(bytes) / (1ULL << 30));
-    else if (bytes >= (1ULL << 20))
-        std::snprintf(buf, sizeof buf, "%.1f MiB", static_cast<double>(bytes) / (1ULL << 20));
-    else if (bytes >= 1024)
-        std::snprintf(buf, sizeof buf, "%.1f KiB", static_cast<double>(bytes) / 1024);
-    else
-        std::snprintf(buf, sizeof buf, "%llu B", static_cast<unsigned long long>(bytes));
-    return buf;
-}
 
 const std::string& sourceOf(const TransferItem& item) {
     return item.direction == Direction::Download ? item.remotePath : item.localPath;
@@ -133,8 +121,8 @@ private:
         const double seconds = std::chrono::duration<double>(now - m_start).count();
         const auto rate = seconds > 0 ? std::uint64_t(double(m_bytes) / seconds) : 0;
         std::string line = "\r\033[K" + std::to_string(m_filesDone) + "/" +
-                           std::to_string(m_files) + " files, " + sizeText(m_bytes) + " of " +
-                           sizeText(m_bytesTotal) + ", " + sizeText(rate) + "/s";
+                           std::to_string(m_files) + " files, " + HumanSize(m_bytes) + " of " +
+                           HumanSize(m_bytesTotal) + ", " + HumanSize(rate) + "/s";
         if (!last && !m_current.empty())
             line += "  " + m_current;
         std::fputs(line.c_str(), stderr);
