@@ -22,7 +22,7 @@ struct Family {
 
 // Tried in this order when neither the last entry's family nor the server's system reads a
 // line: the common dialects first, each family strict enough to refuse the others' lines.
-constexpr std::array<Family, 12> kFamilies = {{
+constexpr std::array<Family, 13> kFamilies = {{
     {ListingFamily::Unix, listing::ParseUnixLine},
     {ListingFamily::Dos, listing::ParseDosLine},
     {ListingFamily::Facts, listing::ParseFactsLine},
@@ -35,6 +35,7 @@ constexpr std::array<Family, 12> kFamilies = {{
     {ListingFamily::VShell, listing::ParseVShellLine},
     {ListingFamily::VxWorks, listing::ParseVxWorksLine},
     {ListingFamily::NonStop, listing::ParseNonStopLine},
+    {ListingFamily::Os9, listing::ParseOs9Line},
 }};
 
 Parser parserOf(ListingFamily id) {
@@ -92,6 +93,8 @@ ListingFamily SystemFamily(std::string_view reply) {
         return ListingFamily::NonStop;
     if (contains(reply, "VxWorks"))
         return ListingFamily::VxWorks;
+    if (contains(reply, "OS-9") || contains(reply, "OS9"))
+        return ListingFamily::Os9;
     return ListingFamily::Unknown;
 }
 

@@ -24,6 +24,7 @@ enum class ListingFamily {
     VShell,  // VanDyke VShell
     VxWorks, // VxWorks and similar router firmwares
     NonStop, // HP NonStop (Guardian)
+    Os9,     // Microware OS-9
 };
 
 namespace listing {

@@ -1,4 +1,5 @@
-// Listings of facts: MLSD (RFC 3659), the same lines sent in answer to LIST, and EPLF.
+// Listings of facts: MLSD (RFC 3659), the same lines sent in answer to LIST (also in the forms
+// of the drafts before it), and EPLF.
 #include "ftp/listing/families.h"
 #include "ftp/listing/listing_text.h"
 
@@ -31,15 +32,43 @@ int parseMode(std::string_view s) {
     return mode;
 }
 
-} // namespace
+// The facts of RFC 3659 and the common extensions' ("UNIX.mode", "x.hash").
+bool isKnownFact(std::string_view key) {
+    for (const std::string_view fact : {"type", "size", "sizd", "modify", "create", "perm",
+                                        "unique", "lang", "media-type", "charset"})
+        if (EqualsNoCase(key, fact))
+            return true;
+    for (const std::string_view prefix : {"unix.", "x.", "os."})
+        if (key.size() > prefix.size() && StartsWithNoCase(key, prefix))
+            return true;
+    return false;
+}
 
-LineKind ParseMlsdFacts(std::string_view line, DirEntry& out) {
-    const auto space = line.find(' ');
-    if (space == std::string_view::npos || space + 1 >= line.size())
-        return LineKind::Unreadable;
+// "fact=value;fact=value" (a ";" at the end or not) of known facts only, "type", "size" or
+// "modify" among them: facts beyond doubt where the line lacks the ";" before its name.
+bool isStrictFactList(std::string_view facts) {
+    if (!facts.empty() && facts.back() == ';')
+        facts.remove_suffix(1);
+    bool essential = false;
+    while (!facts.empty()) {
+        const auto semi = facts.find(';');
+        const std::string_view fact = facts.substr(0, semi);
+        facts = semi == std::string_view::npos ? std::string_view{} : facts.substr(semi + 1);
+        const auto eq = fact.find('=');
+        if (eq == std::string_view::npos || eq == 0 || !isKnownFact(fact.substr(0, eq)))
+            return false;
+        const std::string_view key = fact.substr(0, eq);
+        essential = essential || EqualsNoCase(key, "type") || EqualsNoCase(key, "size") ||
+                    EqualsNoCase(key, "modify");
+        if (semi != std::string_view::npos && facts.empty())
+            return false; // ";;" or a ";" left at the end
+    }
+    return essential;
+}
+
+LineKind parseFactList(std::string_view facts, std::string_view name, DirEntry& out) {
     DirEntry e;
-    e.name = std::string(line.substr(space + 1));
-    std::string_view facts = line.substr(0, space);
+    e.name = std::string(name);
     bool readOnlyByPerm = false;
     int unixMode = -1;
     while (!facts.empty()) {
@@ -101,15 +130,29 @@ LineKind ParseMlsdFacts(std::string_view line, DirEntry& out) {
     return LineKind::Entry;
 }
 
+} // namespace
+
+LineKind ParseMlsdFacts(std::string_view line, DirEntry& out) {
+    const auto space = line.find(' ');
+    if (space == std::string_view::npos || space + 1 >= line.size())
+        return LineKind::Unreadable;
+    return parseFactList(line.substr(0, space), line.substr(space + 1), out);
+}
+
 LineKind ParseFactsLine(std::string_view line, ListingState&, DirEntry& out) {
     // Facts end with ";" right before the space that starts the name; the first needs "=".
     const auto space = line.find(' ');
-    if (space == std::string_view::npos || space == 0 || line[space - 1] != ';')
-        return LineKind::Unreadable;
     const auto eq = line.find('=');
-    if (eq == std::string_view::npos || eq > space || eq == 0)
+    if (space != std::string_view::npos && space > 0 && line[space - 1] == ';' &&
+        eq != std::string_view::npos && eq < space && eq > 0)
+        return ParseMlsdFacts(line, out);
+    // Servers after older drafts leave out that ";" ("type=file name"), others write a tab
+    // in place of the space: read only when every fact is a known one.
+    const auto blank = line.find_first_of(" \t");
+    if (blank == std::string_view::npos || blank == 0 || blank + 1 >= line.size() ||
+        !isStrictFactList(line.substr(0, blank)))
         return LineKind::Unreadable;
-    return ParseMlsdFacts(line, out);
+    return parseFactList(line.substr(0, blank), line.substr(blank + 1), out);
 }
 
 // "+fact,fact,...,\tname": "/" a folder, "r" a file, "s" its size, "m" its time in seconds

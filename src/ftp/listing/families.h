@@ -36,5 +36,6 @@ LineKind ParseOs2Line(std::string_view line, ListingState& state, DirEntry& out)
 LineKind ParseVShellLine(std::string_view line, ListingState& state, DirEntry& out);
 LineKind ParseVxWorksLine(std::string_view line, ListingState& state, DirEntry& out);
 LineKind ParseNonStopLine(std::string_view line, ListingState& state, DirEntry& out);
+LineKind ParseOs9Line(std::string_view line, ListingState& state, DirEntry& out);
 
 } // namespace tw::ftp::listing

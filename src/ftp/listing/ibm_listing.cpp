@@ -121,24 +121,43 @@ LineKind parseDataset(const Words<12>& w, DirEntry& out) {
     return finish(e, name, out);
 }
 
-// Datasets listed without their attributes: migrated or archived ones, VSAM clusters, a
-// qualifier level that holds more datasets ("Pseudo Directory"), or one whose attributes the
-// server could not read.
-LineKind parseDatasetWithoutAttributes(std::string_view text, const Words<12>& w, DirEntry& out) {
+// The words servers write in place of the attributes of a dataset they cannot show: migrated
+// or archived ones, a qualifier level that holds more datasets ("Pseudo Directory"), or one
+// whose attributes could not be read. None starts another family's line, so they are read
+// without a header too.
+enum class Placeholder { None, File, Folder };
+
+Placeholder placeholderOf(std::string_view lead) {
+    if (lead == "Pseudo Directory")
+        return Placeholder::Folder;
+    if (lead == "Migrated" || lead == "ARCIVE Not Direct Access Device" ||
+        lead == "Error determining attributes")
+        return Placeholder::File;
+    return Placeholder::None;
+}
+
+// A dataset after a placeholder: one word, as the server lists it.
+LineKind parsePlaceholder(std::string_view text, const Words<12>& w, DirEntry& out) {
+    if (w.count < 2 || w.more)
+        return LineKind::Unreadable;
     const std::string_view name = w.text[w.count - 1];
-    if (w.count < 2 || w.more || !isMvsName(name))
+    const Placeholder kind = placeholderOf(text.substr(0, w.end[w.count - 2]));
+    if (kind == Placeholder::None || name.size() > 46)
         return LineKind::Unreadable;
     DirEntry e;
-    const std::string_view lead = text.substr(0, w.end[w.count - 2]);
-    if (lead == "Pseudo Directory") {
+    if (kind == Placeholder::Folder)
         e.type = EntryType::Directory;
-        return finish(e, name, out);
-    }
-    const bool vsam = (w.count == 3 || w.count == 4) && w.text[w.count - 2] == "VSAM";
-    if (vsam || lead == "Migrated" || lead == "ARCIVE Not Direct Access Device" ||
-        lead == "Error determining attributes")
-        return finish(e, name, out);
-    return LineKind::Unreadable;
+    return finish(e, name, out);
+}
+
+// VSAM clusters, listed without their attributes; read where the listing is known to be MVS.
+LineKind parseVsam(const Words<12>& w, DirEntry& out) {
+    const std::string_view name = w.text[w.count - 1];
+    if ((w.count != 3 && w.count != 4) || w.more || w.text[w.count - 2] != "VSAM" ||
+        !isMvsName(name))
+        return LineKind::Unreadable;
+    DirEntry e;
+    return finish(e, name, out);
 }
 
 // "NAME VV.MM created changed-date changed-time size init mod [id]". The size counts records,
@@ -234,7 +253,8 @@ LineKind ParseMvsLine(std::string_view line, ListingState& state, DirEntry& out)
         return LineKind::NotEntry;
     }
     const Words<12> w(text);
-    if (parseMember(w, out) == LineKind::Entry || parseDataset(w, out) == LineKind::Entry)
+    if (parseMember(w, out) == LineKind::Entry || parseDataset(w, out) == LineKind::Entry ||
+        parsePlaceholder(text, w, out) == LineKind::Entry)
         return LineKind::Entry;
     // The shorter forms only where a header or the server's system said this is MVS: a lone
     // word or two are too common a line to take for a dataset otherwise.
@@ -248,7 +268,7 @@ LineKind ParseMvsLine(std::string_view line, ListingState& state, DirEntry& out)
         DirEntry e;
         return finish(e, w.text[0], out);
     }
-    return parseDatasetWithoutAttributes(text, w, out);
+    return parseVsam(w, out);
 }
 
 LineKind ParseAs400Line(std::string_view line, ListingState&, DirEntry& out) {

@@ -460,6 +460,13 @@ bool readDateWord(std::string_view word, int& year, int& month, int& day) {
     return any;
 }
 
+// "2003年" / "2003년": a year with its marker after the month and day ("4月 18日 2003年").
+bool readTrailingYear(std::string_view word, int& year) {
+    std::size_t length = 0;
+    return word.size() > 4 && ParseInt(word.substr(0, 4), year) &&
+           markerAt(word.substr(4), length) == Marker::Year && 4 + length == word.size();
+}
+
 } // namespace
 
 bool ParseAsianDate(const std::string_view* tokens, std::size_t count, std::int64_t now,
@@ -480,7 +487,9 @@ bool ParseAsianDate(const std::string_view* tokens, std::size_t count, std::int6
             used = n + 1;
             return when != 0;
         }
-        if (n >= count || tokens[n].size() != 4 || !ParseInt(tokens[n], year))
+        // "12月 21  2009" and "4月 18日 2003年".
+        if (n >= count || !((tokens[n].size() == 4 && ParseInt(tokens[n], year)) ||
+                            readTrailingYear(tokens[n], year)))
             return false;
         ++n;
     } else if (clock) {

@@ -72,7 +72,8 @@ std::int64_t ResolveYearless(int month, int day, int hour, int minute, std::int6
 int MonthFromName(std::string_view s);
 
 // A date with Chinese, Japanese or Korean year / month / day markers ("1月", "2024年1月15日",
-// "12월", in UTF-8, Shift_JIS, EUC-JP, GBK, Big5 or EUC-KR), written over `count` tokens
+// "12월", "4月 18日 2003年", in UTF-8, Shift_JIS, EUC-JP, GBK, Big5 or EUC-KR), written over
+// `count` tokens
 // starting at `tokens[0]`. Sets `used` to the number of tokens the date takes (time or year
 // token included) and `when` to its time, placing a date without a year as ResolveYearless
 // does. False when the tokens are no such date.

@@ -1,6 +1,6 @@
-// Listings of OS/2, VanDyke VShell, VxWorks and other router firmwares, and HP NonStop
-// (Guardian). Each parser refuses the lines of the others, of Unix and of DOS: the field that
-// sets each form apart is checked before any other.
+// Listings of OS/2, VanDyke VShell, VxWorks and other router firmwares, HP NonStop
+// (Guardian) and Microware OS-9. Each parser refuses the lines of the others, of Unix and of DOS:
+// the field that sets each form apart is checked before any other.
 #include "ftp/listing/families.h"
 #include "ftp/listing/listing_text.h"
 
@@ -65,14 +65,11 @@ bool isWeekday(std::string_view s) {
     return false;
 }
 
-// A Guardian file name: a letter, then letters and digits, at most 8 of them.
-bool isGuardianName(std::string_view s) {
-    if (s.empty() || s.size() > 8 || !IsLetter(s[0]))
-        return false;
-    for (const char c : s)
-        if (!IsDigit(c) && !IsLetter(c))
-            return false;
-    return true;
+// A file name as NonStop servers list it: Guardian's own are a letter, then letters and digits,
+// at most 8 of them, but gateways and OSS list longer names with '-', '_' and '.'. Any word
+// with a letter and no quote is taken, since the fields after it leave no doubt.
+bool isNonStopName(std::string_view s) {
+    return !s.empty() && hasLetter(s) && s.find('"') == std::string_view::npos;
 }
 
 // Guardian's security string: four of the letters N, U, A, G, O, C and "-", quoted.
@@ -203,8 +200,8 @@ LineKind ParseNonStopLine(std::string_view line, ListingState&, DirEntry& out) {
         line.find("Last Modification") != std::string_view::npos &&
         line.find("RWEP") != std::string_view::npos)
         return LineKind::NotEntry;
-    if (w.count < 7 || w.count > 8 || w.more || !isGuardianName(w.text[0]) ||
-        !IsNumber(w.text[1]) || !IsNumber(w.text[2]))
+    if (w.count < 7 || w.count > 8 || w.more || !isNonStopName(w.text[0]) || !IsNumber(w.text[1]) ||
+        !IsNumber(w.text[2]))
         return LineKind::Unreadable;
     std::int64_t when = 0;
     if (!hasLetter(w.text[3]) || !dateAndClock(w.text[3], w.text[4], when))
@@ -229,6 +226,71 @@ LineKind ParseNonStopLine(std::string_view line, ListingState&, DirEntry& out) {
     std::uint64_t size = 0;
     ParseUnsigned(w.text[2], size);
     return finish(w.text[0], EntryType::File, size, when, out);
+}
+
+namespace {
+
+// OS-9's attributes: d (folder), s (not shareable), then execute, write and read for the public
+// and for the owner, each letter in its place or "-".
+bool isOs9Attributes(std::string_view s) {
+    constexpr std::string_view kLetters = "dsewrewr";
+    if (s.size() != kLetters.size())
+        return false;
+    for (std::size_t i = 0; i < s.size(); ++i)
+        if (s[i] != '-' && s[i] != kLetters[i])
+            return false;
+    return true;
+}
+
+// "07/03/29" and "1026": year, month, day and hours, minutes.
+bool os9DateAndTime(std::string_view date, std::string_view clock, std::int64_t& when) {
+    CivilTime t;
+    int year = 0, hhmm = 0;
+    if (date.size() != 8 || date[2] != '/' || date[5] != '/' || !IsNumber(date.substr(0, 2)) ||
+        !ParseInt(date.substr(0, 2), year) || !IsNumber(date.substr(3, 2)) ||
+        !ParseInt(date.substr(3, 2), t.month) || !IsNumber(date.substr(6, 2)) ||
+        !ParseInt(date.substr(6, 2), t.day) || clock.size() != 4 || !ParseInt(clock, hhmm))
+        return false;
+    t.year = FullYear(year, 2);
+    t.hour = hhmm / 100;
+    t.minute = hhmm % 100;
+    if (!IsValid(t) || t.hour > 23 || t.minute > 59)
+        return false;
+    when = TimeOf(t);
+    return true;
+}
+
+bool isHex(std::string_view s) {
+    for (const char c : s)
+        if (!IsDigit(c) && !((c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f')))
+            return false;
+    return !s.empty() && s.size() <= 16;
+}
+
+} // namespace
+
+// Microware OS-9: owner ("group.user"), date (yy/mm/dd), time (hhmm), attributes, the first
+// sector in hexadecimal, the size in bytes and the name, which may hold spaces:
+//   "20.20 07/03/29 1026 d-ewrewr 2650 85920 CMDS"
+LineKind ParseOs9Line(std::string_view line, ListingState&, DirEntry& out) {
+    const Words<6> w(line);
+    if (w.count < 6 || !w.more)
+        return LineKind::Unreadable;
+    const std::string_view owner = w.text[0];
+    const auto dot = owner.find('.');
+    std::int64_t when = 0;
+    std::uint64_t size = 0;
+    if (dot == std::string_view::npos || !IsNumber(owner.substr(0, dot)) ||
+        !IsNumber(owner.substr(dot + 1)) || !os9DateAndTime(w.text[1], w.text[2], when) ||
+        !isOs9Attributes(w.text[3]) || !isHex(w.text[4]) || !ParseUnsigned(w.text[5], size))
+        return LineKind::Unreadable;
+    const bool folder = w.text[3][0] == 'd';
+    const LineKind kind = finish(TrimBlanks(RestAfter(line, w.end[5])),
+                                 folder ? EntryType::Directory : EntryType::File, size, when, out);
+    // The owner's write right is the next to last letter.
+    if (kind == LineKind::Entry && !folder && w.text[3][6] != 'w')
+        out.attributes |= kAttributeReadOnly;
+    return kind;
 }
 
 } // namespace tw::ftp::listing

@@ -3,9 +3,14 @@
 //   "drwxr-xr-x   2 owner    group       4096 2021-03-04 05:06 folder"
 //   "-rw-r--r--   1 owner    group       1234 15. Jan 12:34 Datei"
 //   "lrwxrwxrwx   1 owner    group          7 Jan 25  2020 bin -> usr/bin"
+//   "-rw-r--r--   1 owner    group       1234 09-26 13:45 month and day as numbers"
+//   "100644 1000 1000 1234 1190000000 mode, uid, gid, size and time as numbers"
+//   "-C--E-----FTP B BCC3I1   7670  1294495 Jan 13 07:42 a server's own attributes"
 //   "d [R----F--] supervisor            512       Jan 16 18:53    login"
 #include "ftp/listing/families.h"
 #include "ftp/listing/listing_text.h"
+
+#include <string>
 
 namespace tw::ftp::listing {
 
@@ -102,32 +107,34 @@ struct DateMatch {
     std::size_t used = 0; // words the date takes
 };
 
-// The time of a month name (or number), day and "HH:MM" / year starting at word `m`.
-bool monthDayRest(const LineWords& w, std::size_t m, int month, int day, std::int64_t now,
-                  DateMatch& d) {
-    if (m + 2 >= w.count)
+// The time of a month and day that take the words from `first` to before `rest`, with the
+// "HH:MM" or year in word `rest`.
+bool monthDayRest(const LineWords& w, std::size_t first, std::size_t rest, int month, int day,
+                  std::int64_t now, DateMatch& d) {
+    if (rest >= w.count)
         return false;
-    const std::string_view third = w.text[m + 2];
+    const std::string_view third = w.text[rest];
+    const std::size_t used = rest - first + 1;
     int hour = 0, minute = 0, second = 0, year = 0;
     if (ParseClock(third, hour, minute, second)) {
         // "Jan 15 12:34:56 2024" (BSD's ls -T) carries its year after the time.
-        if (m + 3 < w.count && third.size() > 5 && parseYear(w.text[m + 3], year)) {
+        if (rest + 1 < w.count && third.size() > 5 && parseYear(w.text[rest + 1], year)) {
             const CivilTime t{year, month, day, hour, minute, second};
             d.when = TimeOf(t);
-            d.used = 4;
+            d.used = used + 1;
             return IsValid(t);
         }
         d.when = ResolveYearless(month, day, hour, minute, now);
-        d.used = 3;
+        d.used = used;
         return d.when != 0;
     }
     if (!parseYear(third, year))
         return false;
-    d.used = 3;
+    d.used = used;
     // "Jan 15, 2024 12:34" and "Jan 15 2024 12:34": a time after the year.
-    if (m + 3 < w.count && (third.back() == ',' || m + 4 < w.count) &&
-        ParseClock(w.text[m + 3], hour, minute, second))
-        d.used = 4;
+    if (rest + 1 < w.count && (third.back() == ',' || rest + 2 < w.count) &&
+        ParseClock(w.text[rest + 1], hour, minute, second))
+        d.used = used + 1;
     else
         hour = minute = second = 0;
     const CivilTime t{year, month, day, hour, minute, second};
@@ -135,6 +142,16 @@ bool monthDayRest(const LineWords& w, std::size_t m, int month, int day, std::in
         return false;
     d.when = TimeOf(t);
     return true;
+}
+
+// "09-26" / "9/26": a month and a day in one word, the month first.
+bool parseMonthDayWord(std::string_view s, int& month, int& day) {
+    const auto sep = s.find_first_of("-/");
+    if (sep == std::string_view::npos || sep == 0 || sep > 2 || s.size() - sep - 1 < 1 ||
+        s.size() - sep - 1 > 2)
+        return false;
+    return ParseInt(s.substr(0, sep), month) && month >= 1 && month <= 12 &&
+           ParseInt(s.substr(sep + 1), day) && day >= 1 && day <= 31;
 }
 
 // A date starting at word `m` in any of the written forms (the numeric "1 15 12:34" is tried
@@ -146,13 +163,13 @@ bool matchDate(const LineWords& w, std::size_t m, std::int64_t now, DateMatch& d
         // "Jan 15 ...", "janv. 15 ...", "Mär 15 ..."
         const int month = MonthFromName(word);
         return month && m + 1 < w.count && parseDay(w.text[m + 1], day) &&
-               monthDayRest(w, m, month, day, now, d);
+               monthDayRest(w, m, m + 2, month, day, now, d);
     }
     // "15. Jan 12:34", "15 janv. 2020"
     if (m + 1 < w.count && parseDay(word, day)) {
         const int month = MonthFromName(w.text[m + 1]);
         if (month)
-            return monthDayRest(w, m, month, day, now, d);
+            return monthDayRest(w, m, m + 2, month, day, now, d);
     }
     // "2024-01-15 12:34[:56[.123456789]] [+0100]", "15.01.2024 12:34", "2024-01-15"
     CivilTime t;
@@ -173,7 +190,10 @@ bool matchDate(const LineWords& w, std::size_t m, std::int64_t now, DateMatch& d
     }
     if (hasHighByte(word))
         return ParseAsianDate(&w.text[m], w.count - m, now, d.used, d.when);
-    return false;
+    // "09-26 2000", "09-26 13:45": only with the year or time after it, which a name rarely
+    // holds.
+    int month = 0;
+    return parseMonthDayWord(word, month, day) && monthDayRest(w, m, m + 1, month, day, now, d);
 }
 
 // "1 15 12:34" / "12 21 2009": a month and a day as plain numbers.
@@ -181,7 +201,7 @@ bool matchNumericDate(const LineWords& w, std::size_t m, std::int64_t now, DateM
     int month = 0, day = 0;
     return ParseInt(w.text[m], month) && w.text[m].size() <= 2 && month >= 1 && month <= 12 &&
            m + 1 < w.count && w.text[m + 1].size() <= 2 && parseDay(w.text[m + 1], day) &&
-           monthDayRest(w, m, month, day, now, d);
+           monthDayRest(w, m, m + 2, month, day, now, d);
 }
 
 // Seconds since 1970 written as a number of 9 or 10 digits, not after tomorrow.
@@ -205,8 +225,9 @@ bool looksLikeDatePart(std::string_view s) {
 }
 
 // Type, name (and link target) and attributes of an entry from its permission field and the
-// text after its date.
-LineKind finishUnixEntry(std::string_view name, std::string_view permissions, DirEntry& e) {
+// text after its date. `modes` tells whether the field holds the owner's rights at all.
+LineKind finishUnixEntry(std::string_view name, std::string_view permissions, DirEntry& e,
+                         bool modes = true) {
     switch (permissions[0]) {
     case 'd':
         e.type = EntryType::Directory;
@@ -228,7 +249,7 @@ LineKind finishUnixEntry(std::string_view name, std::string_view permissions, Di
     if (name.empty())
         return LineKind::Unreadable;
     e.name = std::string(name);
-    if (permissions[2] != 'w')
+    if (modes && permissions[2] != 'w')
         e.attributes |= kAttributeReadOnly;
     FinishEntry(e);
     return LineKind::Entry;
@@ -277,14 +298,29 @@ LineKind parseWithoutDate(std::string_view line, const LineWords& w, std::int64_
     return LineKind::Unreadable;
 }
 
-} // namespace
+// An attribute field of a server of its own in the place of the permissions, as Sterling
+// Connect:Enterprise writes "-C--E-----FTP": the type first, then capitals and dashes only.
+// Read only with a written date after a size, which leaves no doubt where the name starts.
+bool isOtherAttributeField(std::string_view s) {
+    if (s.size() < 10 || s.size() > 16 || (s[0] != '-' && s[0] != 'd'))
+        return false;
+    std::size_t dashes = 0, capitals = 0;
+    for (const char c : s.substr(1)) {
+        if (c == '-')
+            ++dashes;
+        else if (c >= 'A' && c <= 'Z')
+            ++capitals;
+        else
+            return false;
+    }
+    return dashes >= 2 && capitals >= 1;
+}
 
-LineKind ParseUnixLine(std::string_view line, ListingState& state, DirEntry& out) {
-    if (line.size() < 12)
-        return LineKind::Unreadable;
-    const LineWords w(line);
-    if (w.count < 3 || !isPermissionField(w.text[0]))
-        return LineKind::Unreadable;
+// The entry of a line whose date is the first one written after a size; `dated` tells whether
+// such a date was found (an entry or not).
+LineKind parseDated(std::string_view line, const LineWords& w, std::int64_t now, bool modes,
+                    DirEntry& out, bool& dated) {
+    dated = true;
     const std::string_view perm = w.text[0];
     const bool devices = perm[0] == 'c' || perm[0] == 'b';
     // The date is the first one after a size; owners, groups and link counts vary, may be
@@ -294,7 +330,7 @@ LineKind ParseUnixLine(std::string_view line, ListingState& state, DirEntry& out
         if (!sizeBefore(w.text[m - 1], size))
             continue;
         DateMatch d;
-        if (!matchDate(w, m, state.now, d))
+        if (!matchDate(w, m, now, d))
             continue;
         const std::size_t last = m + d.used - 1;
         if (last + 1 >= w.count && !w.more)
@@ -303,11 +339,91 @@ LineKind ParseUnixLine(std::string_view line, ListingState& state, DirEntry& out
         // Device files show "major, minor" where the size would be.
         e.size = devices ? 0 : size;
         e.lastWriteTime = d.when;
-        const LineKind kind = finishUnixEntry(RestAfter(line, w.end[last]), perm, e);
+        const LineKind kind = finishUnixEntry(RestAfter(line, w.end[last]), perm, e, modes);
         if (kind == LineKind::Entry)
             out = std::move(e);
         return kind;
     }
+    dated = false;
+    return LineKind::Unreadable;
+}
+
+// "100644 1000 1000 1234 1190000000 name": the mode in octal (its file type bits included),
+// the owner's and group's numbers, the size and the time in seconds since 1970. The columns
+// are padded, so the blanks before the name are no part of it.
+LineKind parseNumericLine(std::string_view line, const LineWords& w, DirEntry& out) {
+    const std::string_view modeWord = w.text[0];
+    if (w.count < 6 || modeWord.size() < 5 || modeWord.size() > 7)
+        return LineKind::Unreadable;
+    unsigned mode = 0;
+    for (const char c : modeWord) {
+        if (c < '0' || c > '7')
+            return LineKind::Unreadable;
+        mode = mode * 8 + static_cast<unsigned>(c - '0');
+    }
+    char type = 0;
+    switch (mode >> 12) {
+    case 010:
+        type = '-';
+        break;
+    case 004:
+        type = 'd';
+        break;
+    case 012:
+        type = 'l';
+        break;
+    case 001:
+        type = 'p';
+        break;
+    case 002:
+        type = 'c';
+        break;
+    case 006:
+        type = 'b';
+        break;
+    case 014:
+        type = 's';
+        break;
+    default:
+        return LineKind::Unreadable;
+    }
+    std::uint64_t when = 0;
+    DirEntry e;
+    if (!IsNumber(w.text[1]) || !IsNumber(w.text[2]) || !ParseUnsigned(w.text[3], e.size) ||
+        w.text[4].size() > 10 || !ParseUnsigned(w.text[4], when))
+        return LineKind::Unreadable;
+    e.lastWriteTime = static_cast<std::int64_t>(when);
+    if (type == 'c' || type == 'b')
+        e.size = 0;
+    // The permission field "ls" would print for the mode: its type and the owner's write bit
+    // are what the entry takes from it.
+    const std::string permissions{type, 'r', (mode & 0200) ? 'w' : '-'};
+    std::string_view name = RestAfter(line, w.end[4]);
+    while (!name.empty() && IsBlank(name.front()))
+        name.remove_prefix(1);
+    const LineKind kind = finishUnixEntry(name, permissions, e);
+    if (kind == LineKind::Entry)
+        out = std::move(e);
+    return kind;
+}
+
+} // namespace
+
+LineKind ParseUnixLine(std::string_view line, ListingState& state, DirEntry& out) {
+    if (line.size() < 12)
+        return LineKind::Unreadable;
+    const LineWords w(line);
+    if (w.count < 3)
+        return LineKind::Unreadable;
+    bool dated = false;
+    if (!isPermissionField(w.text[0])) {
+        if (isOtherAttributeField(w.text[0]))
+            return parseDated(line, w, state.now, false, out, dated);
+        return parseNumericLine(line, w, out);
+    }
+    const LineKind kind = parseDated(line, w, state.now, true, out, dated);
+    if (dated)
+        return kind;
     DirEntry e;
     if (parseWithoutDate(line, w, state.now, e) != LineKind::Entry)
         return LineKind::Unreadable;

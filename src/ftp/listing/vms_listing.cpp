@@ -2,6 +2,7 @@
 //   "Directory DISK$USER:[JOHN]"
 //   "README.TXT;4       12/16     18-APR-2000 10:40:39.90  [STAFF,JOHN]  (RWED,RWED,RE,)"
 //   "CORE.DIR;1          1  8-SEP-1996 16:09 [SYSTEM] (RWE,RWE,RE,RE)"
+//   "README;1    6/8    15-JUI-2002    PRONAS   (RWED,RWED,RE,)"     (French months)
 //   "A_VERY_LONG_NAME_THAT_FILLS_ITS_COLUMN.TXT;1"
 //   "                   2/4    14-JAN-2009 11:03:56  [STAFF,JOHN]  (RWED,RWED,RE,)"
 //   "SECRET.DAT;1      %RMS-E-PRV, insufficient privilege or file protection violation"
@@ -15,15 +16,71 @@ namespace {
 
 constexpr std::uint64_t kBlockSize = 512;
 
-// "NAME.EXT;VERSION": a '.' before the ';', and the version in digits after it. Unix, DOS and
-// every other family's first word lack this ending.
+// "NAME.EXT;VERSION": the version in digits after the ';'. Unix, DOS and every other family's
+// first word lack this ending. A name without a '.' before the ';' ("README;1") is taken only
+// when it holds nothing but the letters, digits, '$', '_' and '-' of VMS names.
 bool isVmsName(std::string_view s) {
     const auto semi = s.rfind(';');
     if (semi == std::string_view::npos || semi == 0 || s.size() - semi - 1 > 5)
         return false;
     int version = 0;
-    return ParseInt(s.substr(semi + 1), version) &&
-           s.substr(0, semi).find('.') != std::string_view::npos;
+    if (!ParseInt(s.substr(semi + 1), version))
+        return false;
+    const std::string_view base = s.substr(0, semi);
+    if (base.find('.') != std::string_view::npos)
+        return true;
+    bool letter = false;
+    for (const char c : base) {
+        if (IsLetter(c))
+            letter = true;
+        else if (!IsDigit(c) && c != '$' && c != '_' && c != '-')
+            return false;
+    }
+    return letter;
+}
+
+// The months of VMS dates in French (SYS$LANGUAGES), in capitals without accents, beyond the
+// names MonthFromName knows: "FEV", "AOU", and for July "JUIL" and "JUI" (June is "JUN" in
+// those dates, so "JUI" is July only; outside VMS dates "jui" stays no month).
+int vmsFrenchMonth(std::string_view s) {
+    if (EqualsNoCase(s, "FEV"))
+        return 2;
+    if (EqualsNoCase(s, "AOU"))
+        return 8;
+    if (EqualsNoCase(s, "JUI") || EqualsNoCase(s, "JUIL"))
+        return 7;
+    return 0;
+}
+
+// "18-APR-2000", "15-JUI-2002", "12-JUIL-2001": day, month name, year.
+bool parseVmsDate(std::string_view s, CivilTime& t) {
+    if (ParseDate(s, t))
+        return true;
+    const auto first = s.find('-');
+    const auto second = s.find('-', first + 1);
+    if (first == std::string_view::npos || second == std::string_view::npos)
+        return false;
+    const std::string_view day = s.substr(0, first);
+    const std::string_view month = s.substr(first + 1, second - first - 1);
+    const std::string_view year = s.substr(second + 1);
+    t = CivilTime{};
+    t.month = MonthFromName(month);
+    if (!t.month)
+        t.month = vmsFrenchMonth(month);
+    return t.month && day.size() <= 2 && ParseInt(day, t.day) && year.size() == 4 &&
+           ParseInt(year, t.year) && IsValid(t);
+}
+
+// An owner written without its brackets ("PRONAS"): capitals, digits, '$' and '_'.
+bool isBareOwner(std::string_view s) {
+    bool letter = false;
+    for (const char c : s) {
+        if (c >= 'A' && c <= 'Z')
+            letter = true;
+        else if (!IsDigit(c) && c != '$' && c != '_')
+            return false;
+    }
+    return letter && s.size() <= 32;
 }
 
 // "%RMS-E-PRV, text" or its continuation "-RMS-E-PRV, text": a system message in place of an
@@ -124,12 +181,14 @@ bool parseProtection(std::string_view s, bool& ownerWrites) {
 
 // The details after a name: a size, a date and time, an owner "[GROUP,OWNER]" and a
 // protection, in whichever order the server writes them and each possibly left out (a size or
-// a date must be there). A line with anything else is no VMS entry.
+// a date must be there). The owner may lack its brackets where both a size and a date are
+// there. A line with anything else is no VMS entry.
 bool parseDetails(std::string_view text, DirEntry& e) {
     const Words<8> w(text);
     if (w.more || w.count == 0)
         return false;
     bool haveSize = false, haveDate = false, haveOwner = false, haveProtection = false;
+    bool bareOwner = false;
     bool ownerWrites = true;
     for (std::size_t i = 0; i < w.count; ++i) {
         const std::string_view word = w.text[i];
@@ -140,18 +199,20 @@ bool parseDetails(std::string_view text, DirEntry& e) {
             if (!parseProtection(word, ownerWrites))
                 return false;
             haveProtection = true;
-        } else if (!haveDate && word.find('-') != std::string_view::npos && ParseDate(word, t)) {
+        } else if (!haveDate && word.find('-') != std::string_view::npos && parseVmsDate(word, t)) {
             if (i + 1 < w.count && ParseClock(w.text[i + 1], t.hour, t.minute, t.second))
                 ++i;
             e.lastWriteTime = TimeOf(t);
             haveDate = true;
         } else if (!haveSize && parseVmsSize(word, e.size)) {
             haveSize = true;
+        } else if (!haveOwner && isBareOwner(word)) {
+            haveOwner = bareOwner = true;
         } else {
             return false;
         }
     }
-    if (!haveSize && !haveDate)
+    if ((!haveSize && !haveDate) || (bareOwner && !(haveSize && haveDate)))
         return false;
     if (!ownerWrites && e.type == EntryType::File)
         e.attributes |= kAttributeReadOnly;

@@ -249,9 +249,129 @@ TEST(OtherListings, NonStopGuardian) {
             {"ALVO         1000             2048 27-Aug-02 13:57:22 155,106 \"nunu\"", "ALVO", N, F,
              2048, utc(2002, 8, 27, 13, 57, 22)},
         });
-    // The security string unquoted, the owner without its comma, a name of nine letters.
+    // The security string unquoted, the owner without its comma, a date without its month's
+    // name.
     expectUnreadable(ListingFamily::NonStop,
                      {"ALTERN       101             2048  04-Jun-07 11:49:30 oooo 255,  0",
                       "ALTERN       101             2048  04-Jun-07 11:49:30 \"oooo\" 255",
-                      "ALTERNATE    101             2048  04-Jun-07 11:49:30 \"oooo\" 255,0"});
+                      "ALTERN       101             2048  04-06-07 11:49:30 \"oooo\" 255,0"});
+}
+
+// Forms of servers that write their own fields, each read from its line alone (no SYST, no
+// header before it): the family, name, kind, size and time each must give.
+TEST(OtherListings, ServersOwnFormsWithoutContext) {
+    constexpr auto L = EntryType::Link;
+    constexpr auto V = ListingFamily::Vms;
+    constexpr auto M = ListingFamily::Mvs;
+    constexpr auto N = ListingFamily::NonStop;
+    constexpr auto O = ListingFamily::Os9;
+    constexpr auto X = ListingFamily::Facts;
+    expectLines(
+        ListingFamily::Unknown,
+        {
+            // Month and day as numbers in one word, a year or a time after them.
+            {unixLine("09-26 2000", "md year"), "md year", U, F, 1234, utc(2000, 9, 26)},
+            {unixLine("09-26 13:45", "md time"), "md time", U, F, 1234, utc(2023, 9, 26, 13, 45)},
+            {unixLine("1/5 08:00", "md slash"), "md slash", U, F, 1234, utc(2024, 1, 5, 8, 0)},
+            // Mode in octal, uid, gid, size, seconds since 1970; the padding is no part of the
+            // name.
+            {"100644 1000 1000 1234 1190000000 numeric file", "numeric file", U, F, 1234,
+             1190000000},
+            {"40755 1000 1000 4096 1190000000 numeric dir", "numeric dir", U, D, 4096, 1190000000},
+            {"120777 0 0 11 1190000000 lnk -> target", "lnk", U, L, 11, 1190000000},
+            {"0100644   500  101   12345    123456789       padded", "padded", U, F, 12345,
+             123456789},
+            // Month, day and year with their markers, in UTF-8 and the legacy encodings; names
+            // stay the server's bytes.
+            {unixLine("4\xe6\x9c\x88 18\xe6\x97\xa5 2003\xe5\xb9\xb4", "\xe6\x96\x87"),
+             "\xe6\x96\x87", U, F, 1234, utc(2003, 4, 18)},
+            {unixLine("4\xec\x9b\x94 18\xec\x9d\xbc 2003\xeb\x85\x84", "k"), "k", U, F, 1234,
+             utc(2003, 4, 18)},
+            {unixLine("4\xec\x9b\x94 18\xec\x9d\xbc 13:45", "k"), "k", U, F, 1234,
+             utc(2024, 4, 18, 13, 45)},
+            {unixLine("4\x8c\x8e 18\x93\xfa 2003\x94\x4e", "\x83t"), "\x83t", U, F, 1234,
+             utc(2003, 4, 18)}, // Shift_JIS
+            {unixLine("4\xb7\xee 18\xc6\xfc 2003\xc7\xaf", "\xa5\xd5"), "\xa5\xd5", U, F, 1234,
+             utc(2003, 4, 18)}, // EUC-JP
+            {unixLine("4\xd4\xc2 18\xc8\xd5 2003\xc4\xea", "\xce\xc4"), "\xce\xc4", U, F, 1234,
+             utc(2003, 4, 18)}, // GBK
+            {unixLine("4\xa4\xeb 18\xa4\xe9 2003\xa6\x7e", "\xc0\xc9"), "\xc0\xc9", U, F, 1234,
+             utc(2003, 4, 18)}, // Big5
+            {unixLine("4\xbf\xf9 18\xc0\xcf 2003\xb3\xe2", "\xc6\xc4"), "\xc6\xc4", U, F, 1234,
+             utc(2003, 4, 18)}, // EUC-KR
+            {unixLine("4\xbf\xf9 18\xc0\xcf 13:45", "\xc6\xc4"), "\xc6\xc4", U, F, 1234,
+             utc(2024, 4, 18, 13, 45)},
+            // Sterling Connect:Enterprise's attribute field.
+            {"-C--E-----FTP B BCC3I1       7670  1294495 Jan 13 07:42 conent file", "conent file",
+             U, F, 1294495, utc(2024, 1, 13, 7, 42)},
+            // VMS names without a '.', bare owners, French months ("JUI" is July: June is "JUN").
+            {"README;1  155   2-JUL-2003 10:30:13.64", "README;1", V, F, 155 * 512,
+             utc(2003, 7, 2, 10, 30, 13)},
+            {"LOCALIZED;1    6/8    15-JUI-2002    PRONAS   (RWED,RWED,RE,)", "LOCALIZED;1", V, F,
+             6 * 512, utc(2002, 7, 15)},
+            {"F.TXT;1  4  12-FEV-2001 10:00 [STAFF,JEAN]", "F.TXT;1", V, F, 2048,
+             utc(2001, 2, 12, 10, 0)},
+            {"J.TXT;1  4  12-JUIL-2001 10:00 [STAFF,JEAN]", "J.TXT;1", V, F, 2048,
+             utc(2001, 7, 12, 10, 0)},
+            {"A.TXT;1  4  12-AOU-2001 10:00", "A.TXT;1", V, F, 2048, utc(2001, 8, 12, 10, 0)},
+            {"ARCHIVE_2001.DIR;1  1  12-AVR-2001 10:00", "ARCHIVE_2001", V, D, 512,
+             utc(2001, 4, 12, 10, 0)},
+            // MVS placeholders in place of a dataset's attributes.
+            {"Migrated                                          SOME.DATA.SET", "SOME.DATA.SET", M,
+             F, 0, 0},
+            {"Migrated\t\t\t\tSOME.FILE", "SOME.FILE", M, F, 0, 0},
+            {"Pseudo Directory                                  PROJECTS", "PROJECTS", M, D, 0, 0},
+            // NonStop names beyond Guardian's eight letters and digits.
+            {"HP_NONSTOP 101 528 6-Apr-07 14:21:18 255, 0 \"oooo\"", "HP_NONSTOP", N, F, 528,
+             utc(2007, 4, 6, 14, 21, 18)},
+            {"name  101  1234 20-Sep-05 13:45:00 255,255 \"oooo\"", "name", N, F, 1234,
+             utc(2005, 9, 20, 13, 45)},
+            // OS-9: owner, yy/mm/dd, hhmm, attributes, sector (hex), size, name.
+            {"20.20 07/03/29 1026 d-ewrewr 2650 85920 os9 dir", "os9 dir", O, D, 85920,
+             utc(2007, 3, 29, 10, 26)},
+            {"0.0 91/02/13 1416 ----r-wr 1A2 1200 startup", "startup", O, F, 1200,
+             utc(1991, 2, 13, 14, 16)},
+            // Facts without the ';' before the name, or with a tab before it.
+            {"type=file no trailing semicolon", "no trailing semicolon", X, F, 0, 0},
+            {"type=file;size=12;modify=20200101000000 three facts", "three facts", X, F, 12,
+             utc(2020, 1, 1)},
+            {"size=1365694195;type=file;modify=20090722092510;\tTV 2009-07-22 08-25-10.ts",
+             "TV 2009-07-22 08-25-10.ts", X, F, 1365694195, utc(2009, 7, 22, 9, 25, 10)},
+            {"type=dir;modify=20200101000000\ttab dir", "tab dir", X, D, 0, utc(2020, 1, 1)},
+        });
+    // Near misses: a month-day with no year or time after it is no date (and a thirteenth
+    // month none at all); a mode without file type bits or a time of 11 digits; a year marker
+    // on a three-digit year; an attribute field in lower case or without a date; a VMS name
+    // with a '/' or no letter, a bare owner in lower case or without a size; an OS-9 month 13
+    // or attribute out of place; an unknown fact or a doubled ';'; a placeholder that is none.
+    expectUnreadable(ListingFamily::Unknown,
+                     {
+                         unixLine("13-26 2000", "a"),
+                         "000644 1000 1000 1234 1190000000 a",
+                         "100644 1000 1000 1234 11900000000 a",
+                         "100644 1000 1000 1234 a",
+                         unixLine("4\xe6\x9c\x88 18\xe6\x97\xa5 200\xe5\xb9\xb4", "a"),
+                         "-c--e-----ftp B BCC3I1 7670 1294495 Jan 13 07:42 a",
+                         "-C--E-----FTP B BCC3I1 7670 1294495 a",
+                         "RE/ADME;1  155   2-JUL-2003 10:30:13.64",
+                         "1234;1  155   2-JUL-2003 10:30:13.64",
+                         "LOCALIZED;1    6/8    15-JUI-2002    pronas   (RWED,RWED,RE,)",
+                         "LOCALIZED;1    15-JUI-2002    PRONAS   (RWED,RWED,RE,)",
+                         "20.20 07/13/29 1026 d-ewrewr 2650 85920 a",
+                         "20.20 07/03/29 1026 -dewrewr 2650 85920 a",
+                         "type=file;bogus=1 a",
+                         "type=file;;size=1 a",
+                         "Migrating SOME.DATA.SET",
+                     });
+    // The rights the numeric mode and OS-9's attributes give.
+    for (const auto& [line, readOnly] : {
+             std::pair{"100444 0 0 1 1190000000 ro", true},
+             std::pair{"100644 0 0 1 1190000000 rw", false},
+             std::pair{"0.0 91/02/13 1416 ----r--r 1A2 1200 ro", true},
+             std::pair{"0.0 91/02/13 1416 ----r-wr 1A2 1200 rw", false},
+         }) {
+        DirEntry e;
+        ASSERT_TRUE(ParseListLine(line, kNow, e)) << line;
+        EXPECT_EQ((e.attributes & kAttributeReadOnly) != 0, readOnly) << line;
+    }
 }

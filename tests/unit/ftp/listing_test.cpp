@@ -352,6 +352,7 @@ TEST(Listing, SystemRepliesNameTheirFamily) {
         ListingFamily::Mvs);
     EXPECT_EQ(SystemFamily("OS/400 is the remote operating system."), ListingFamily::As400);
     EXPECT_EQ(SystemFamily("NETWARE  Type: L8"), ListingFamily::NetWare);
+    EXPECT_EQ(SystemFamily("OS-9 Version 3.2"), ListingFamily::Os9);
     EXPECT_EQ(SystemFamily("Something else"), ListingFamily::Unknown);
 }
 
