@@ -194,6 +194,16 @@
 
 namespace tw::ftp {
 
+// What one directory listing may take. A real name is at most a few KiB, so a longer line is
+// no entry (it is skipped and counted as unreadable). The text and entry bounds allow a
+// listing of several million ordinary entries (1 M of them are about 70 MB of LIST text and
+// 120 MB of entries) while no server can make the engine read or hold without end.
+struct ListingLimits {
+    std::size_t lineBytes = 16 * 1024;                   // one line
+    std::uint64_t textBytes = std::uint64_t(512) << 20;  // the data connection's bytes
+    std::uint64_t entryBytes = std::uint64_t(512) << 20; // the entries kept, names included
+};
+
 struct SessionOptions {
     std::string host;      // name or numeric address (IPv4 or IPv6)
     int port = 21;         // 0 means 21
@@ -212,6 +222,8 @@ struct SessionOptions {
     // want to log: a passive / active fallback, a transfer taken as complete without its final
     // reply, a download longer than announced. One English sentence each; empty: not told.
     std::function<void(const std::string&)> notice;
+    // The bounds of one directory listing (see ListingLimits).
+    ListingLimits listingLimits;
 
     // FTP over TLS. Port 0 means 990 for Implicit, else 21.
     TlsMode tls = TlsMode::Plain;
@@ -348,13 +360,17 @@ private:
     bool checkReady(std::string_view argument);
     bool checkReady(std::string_view a, std::string_view b);
     int sendLine(std::string_view line);
-    int readLine(std::string& line, int timeoutMs);
+    int readLine(std::string& line, Deadline deadline);
     int readReply(FtpReply& reply, int timeoutMs = -1);
-    int readReplyLines(FtpReplyReader& reader, FtpReply& reply, int timeoutMs);
-    int settleStoppedReply(FtpReplyReader& reader, int timeoutMs);
+    int readReplyBy(FtpReply& reply, Deadline deadline);
+    int readFinalReply(FtpReply& reply, Deadline deadline);
+    int readReplyLines(FtpReplyReader& reader, FtpReply& reply, Deadline deadline);
+    int settleStoppedReply(FtpReplyReader& reader, Deadline deadline);
     int resynchronise();
-    int waitBound(int timeoutMs) const;
+    void startStopClock();
+    Deadline bounded(Deadline deadline) const;
     int command(std::string_view line, FtpReply& reply);
+    int commandFirstReply(std::string_view line, FtpReply& reply);
     bool simpleCommand(std::string_view verb, std::string_view argument);
     void dropSession();
     int replyError(const FtpReply& reply);
@@ -381,11 +397,11 @@ private:
     int awaitServerConnection(FtpReply& reply);
     int runListing(std::string_view commandLine, bool mlsd, std::string_view mask, FtpReply& reply,
                    std::size_t& parsed);
-    int fillReadBuffer();
+    int fillReadBuffer(int timeoutMs = -1);
     int flushWriteBuffer();
     int finishTransfer();
     void abortTransfer();
-    void sendAbort(bool stopped);
+    void sendAbort();
     int abortStartedTransfer();
     void resetFile();
     int awaitAbortAnswer();
@@ -424,7 +440,8 @@ private:
     bool m_dropped = false;
     bool m_ready = false;    // logged in: a stop during a reply wait keeps the session
     bool m_shielded = false; // replies still due are being read: abort() only bounds waits
-    bool m_stopping = false; // a stop is being settled: waits end after kStopWaitMs
+    bool m_stopping = false; // a stop is being settled: waits end by m_stopDeadline
+    Deadline m_stopDeadline{};
 
     // The data connection of the transfer in progress.
     FileState m_fileState = FileState::None;
@@ -455,6 +472,7 @@ private:
     // The matches of the last directory search.
     std::vector<DirEntry> m_found;
     std::size_t m_foundNext = 0;
+    bool m_listingTooLarge = false; // the search ends with kErrListingTooLarge, not NoMoreFiles
 };
 
 } // namespace tw::ftp

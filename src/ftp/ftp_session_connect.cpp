@@ -211,10 +211,9 @@ bool FtpSession::connect(const SessionOptions& options) {
     if (m_options.tls == TlsMode::Implicit && (err = secureControl()) != kErrNone)
         return failConnect(err, m_control.secured());
 
+    // The greeting, after any "120 ready in a few minutes", within one timeout.
     FtpReply reply;
-    err = readReply(reply);
-    while (err == kErrNone && reply.isPreliminary()) // 120: ready in a few minutes
-        err = readReply(reply);
+    err = readFinalReply(reply, DeadlineIn(m_options.timeoutMs));
     if (err != kErrNone)
         return failConnect(err);
     if (!reply.isSuccess())
@@ -320,7 +319,7 @@ bool FtpSession::close(bool waitForGoodbye) {
         result = sendLine("QUIT");
         if (result == kErrNone && waitForGoodbye) {
             FtpReply reply;
-            result = readReply(reply, std::min(m_options.timeoutMs, 5000));
+            result = readFinalReply(reply, DeadlineIn(std::min(m_options.timeoutMs, 5000)));
             if (result == kErrNone && !reply.isSuccess())
                 result = kErrExtendedError;
         }
