@@ -192,7 +192,20 @@
 #include <string_view>
 #include <vector>
 
+struct addrinfo;
+
 namespace tw::ftp {
+
+// How connect() looks a host name up (getaddrinfo's signature); for tests, a resolver that
+// never answers. nullptr: getaddrinfo itself. Lookups already running keep theirs.
+using NameLookupFunction = int (*)(const char* host, const char* service, const addrinfo* hints,
+                                   addrinfo** result);
+void SetNameLookupFunction(NameLookupFunction function);
+// The name lookups connect() started, in any session, that have not ended yet. At most
+// kMaxPendingNameLookups run at once: a connect() that needs one more fails at once with
+// kErrTooManyLookups (a name server that never answers cannot pile up threads).
+int PendingNameLookups();
+inline constexpr int kMaxPendingNameLookups = 8;
 
 // What one directory listing may take. A real name is at most a few KiB, so a longer line is
 // no entry (it is skipped and counted as unreadable). The text and entry bounds allow a
