@@ -140,7 +140,7 @@ int FtpSession::resolve(std::vector<SocketAddress>& addresses) {
     if (!function)
         function = ::getaddrinfo;
     try {
-        std::thread([lookup, host, port, function] {
+        std::thread([lookup, host, port, function]() mutable {
             addrinfo* found = nullptr;
             const int rc = lookUp(host, port, AI_NUMERICSERV, &found, function);
             {
@@ -150,6 +150,7 @@ int FtpSession::resolve(std::vector<SocketAddress>& addresses) {
                 const char b = 1;
                 [[maybe_unused]] const auto n = ::write(lookup->wakeWrite, &b, 1);
             }
+            lookup.reset(); // its pipe is closed before the place is given back
             --g_pendingLookups;
         }).detach();
     } catch (const std::system_error&) {

@@ -94,6 +94,8 @@ int FtpSession::runListing(std::string_view commandLine, bool mlsd, std::string_
     std::string firstOverlong;
     std::uint64_t textBytes = 0;
     std::uint64_t keptBytes = 0;
+    bool tooLarge = false;
+    const auto started = std::chrono::steady_clock::now();
     auto takeLine = [&](std::string_view line) {
         ++lineCount;
         DirEntry entry;
@@ -103,7 +105,10 @@ int FtpSession::runListing(std::string_view commandLine, bool mlsd, std::string_
         const bool added = listAll && (entry.name == "." || entry.name == "..");
         if (ok && !added && (mask.empty() || WildcardMatch(mask, entry.name))) {
             keptBytes += entryBytes(entry);
-            m_found.push_back(std::move(entry));
+            if (keptBytes > limits.entryBytes)
+                tooLarge = true; // this one is not kept
+            else
+                m_found.push_back(std::move(entry));
         }
     };
     auto skipLine = [&] {
@@ -112,8 +117,6 @@ int FtpSession::runListing(std::string_view commandLine, bool mlsd, std::string_
         pending.clear();
         skipping = true;
     };
-    const auto started = std::chrono::steady_clock::now();
-    bool tooLarge = false;
     for (;;) {
         // Idle: the timeout between two reads; in all: the timeout and a second per
         // kMinListingRate bytes.
@@ -126,14 +129,13 @@ int FtpSession::runListing(std::string_view commandLine, bool mlsd, std::string_
         if (m_bufferLen == 0 && m_dataEof)
             break;
         textBytes += m_bufferLen;
-        if (lineCount > kMaxListingLines || textBytes > limits.textBytes ||
-            keptBytes > limits.entryBytes) {
+        if (lineCount > kMaxListingLines || textBytes > limits.textBytes) {
             tooLarge = true;
             break;
         }
         std::string_view chunk(m_buffer.data(), m_bufferLen);
         m_bufferPos = m_bufferLen;
-        while (!chunk.empty()) {
+        while (!chunk.empty() && !tooLarge) {
             const auto nl = chunk.find('\n');
             if (nl == std::string_view::npos) {
                 if (!skipping) {
@@ -158,6 +160,8 @@ int FtpSession::runListing(std::string_view commandLine, bool mlsd, std::string_
             }
             chunk.remove_prefix(nl + 1);
         }
+        if (tooLarge)
+            break;
     }
     if (err == kErrOperationCancelled) {
         abortTransfer();
