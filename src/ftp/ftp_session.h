@@ -2,9 +2,18 @@
 
 // FtpSession: one FTP control connection with the calls a Windows Internet API client makes.
 //
-// Every call is synchronous and blocks the calling (worker) thread; every wait (connect, reply,
-// data connection, data idle) ends after `SessionOptions::timeoutMs`. Only abort() may be called
-// from another thread.
+// Every call is synchronous and blocks the calling (worker) thread. Only abort() may be called
+// from another thread. Every wait has a bound, T being `SessionOptions::timeoutMs`:
+//   - a reply: complete within T from the moment its wait starts, however its bytes or lines
+//     trickle in; preliminary replies (1xx) before a final one count against the same T (the
+//     greeting's "120" too). A transfer's final reply gets its T when the data has ended, so a
+//     long transfer is fine;
+//   - a connect (control or data), and the server's connection in active mode: T;
+//   - a data connection: T without a byte (idle); a listing also ends when it comes slower
+//     than 1 KiB/s on average (its deadline is T plus a second per KiB received);
+//   - EPSV then PASV: one T for both (EPSV's answer at most min(T / 2, 5 s));
+//   - ABOR's answers, and everything a stop still reads: all together min(T, 1 s).
+// So a server that stops answering costs T, plus at most a second where ABOR must be said.
 //
 //   FtpSession s;                                   // InternetOpen
 //   SessionOptions o; o.host = "ftp.example.org";   // o.user empty: anonymous login
@@ -41,6 +50,12 @@
 // (421 or a closed control connection: kErrFtpDropped), a data connection that could not be
 // made (kErrCannotConnect), an answer or data that did not come (kErrTimeout). The listing is
 // read completely by findFirstFile(), so the session is free again afterwards.
+// A listing has bounds (SessionOptions::listingLimits): a line longer than lineBytes is no
+// entry (it is skipped and counted with unreadableEntries()); past textBytes of listing, 4 M
+// lines or entryBytes of kept entries the reading stops, the transfer is aborted (ABOR), the
+// notice says "The listing is too large", and the entries read up to there are kept: the
+// search gives them and then ends with kErrListingTooLarge instead of kErrNoMoreFiles (with no
+// match among them, findFirstFile fails with it at once).
 //
 // Hidden files: LIST is sent as "LIST -a" (some servers, vsftpd among them, leave dot files
 // out of a plain LIST). Where the server refuses the option (500-504), or takes it for a path
@@ -95,10 +110,11 @@
 // (SIZE, a transfer's 150 or final 226, a listing's, CWD, DELE, RNFR / RNTO, ...) is still read;
 // a transfer that had started (its 150 came, or data was flowing) is aborted with ABOR and the
 // answers to ABOR are read (resynchronising with NOOP when the transfer's reply cannot be told
-// from ABOR's); after any other reply, NOOP and its 200 mark the end of what was due. Each of
-// these waits ends after min(timeoutMs, 3 s); only when the server does not answer in that time
-// is the session closed. A further abort() while a stop is settled changes nothing; one while
-// closeFile() aborts a transfer bounds its waits the same way. An abort() while no call is in
+// from ABOR's); after any other reply, NOOP and its 200 mark the end of what was due. All of
+// these waits together end within min(timeoutMs, 1 s) of the stop; only when the server does
+// not answer in that time is the session closed. A further abort() while a stop is settled
+// changes nothing. ABOR's answers get the same bound when closeFile() or abortFile() ends a
+// transfer early, stop or no stop. An abort() while no call is in
 // progress and no file is open is ignored: it never cancels a later call.
 // A stopped upload sends ABOR before it resets its data connection, so the server does not
 // take the cut for the end of the file (what it keeps of it is the caller's to remove, with the
@@ -117,19 +133,22 @@
 // fails with kErrFtpDropped. Without an announced size, or for an upload (only the server can
 // say it stored the file), the final reply decides as always.
 //
-// Connecting: the name lookup runs on a helper thread and is waited for up to timeoutMs (a
-// lookup that never ends is left behind, its result freed when it comes); numeric addresses
-// need no lookup. The addresses of a name are tried in turn, sharing one timeoutMs between
-// them: each gets what is left divided by the addresses left, so a silent first address does
-// not use up the time of the others. The greeting and every login reply then wait timeoutMs
-// each. abort() from another thread ends connect() at any stage with kErrOperationCancelled
-// and leaves the session closed. The control connection sends TCP keepalives (idle 30 s, then
-// every 10 s, 6 probes), so a NAT keeps its mapping through a long transfer. Port 0 means 21.
-// Login refusals keep their numbers (kErrFtpDropped for a 421, kErrIncorrectUserName,
-// kErrIncorrectPassword, kErrLoginFailure) with the server's reply lines in lastResponse().
+// Connecting: the name lookup runs on a helper thread (one per connect) and is waited for up to
+// timeoutMs (a lookup that never ends is left behind, its thread and result freed when it comes);
+// numeric addresses need no lookup. At most kMaxPendingNameLookups lookups run at once in the
+// process: beyond them connect() fails at once with kErrTooManyLookups. The addresses of a name are
+// tried in turn, sharing one timeoutMs between them: each gets what is left divided by the
+// addresses left, so a silent first address does not use up the time of the others. The greeting
+// (after any 120) and every login reply then get timeoutMs each. abort() from another thread ends
+// connect() at any stage with kErrOperationCancelled and leaves the session closed. The control
+// connection sends TCP keepalives (idle 30 s, then every 10 s, 6 probes), so a NAT keeps its
+// mapping through a long transfer. Port 0 means 21. Login refusals keep their numbers
+// (kErrFtpDropped for a 421, kErrIncorrectUserName, kErrIncorrectPassword, kErrLoginFailure) with
+// the server's reply lines in lastResponse().
 //
-// Data connections: passive tries EPSV, then PASV: an EPSV without an answer within
-// min(timeoutMs, 5 s), or whose data connection fails, is not tried again in the session (a
+// Data connections: passive tries EPSV, then PASV, within one timeoutMs: an EPSV without an
+// answer within min(timeoutMs / 2, 5 s), or whose data connection fails (it gets half of what
+// is left, PASV the rest), is not tried again in the session (a
 // late EPSV answer is read and set aside, so it is never taken for the next command's). When
 // the data connection of one mode cannot be made (passive: the connect fails; active: EPRT and
 // PORT refused, or a 425 because the server could not reach us), the other mode is tried once
@@ -223,7 +242,7 @@ struct SessionOptions {
     std::string user;      // empty: anonymous login
     std::string password;  // ignored for anonymous login
     bool passive = true;   // passive (EPSV, then PASV) or active (EPRT, then PORT)
-    int timeoutMs = 30000; // bound of every single wait
+    int timeoutMs = 30000; // a reply's deadline, a data connection's idle time (see above)
     // writeFileFrom sends with sendfile: as fast as a copy through user space, with far less
     // CPU time.
     bool sendfileUploads = true;
