@@ -74,6 +74,10 @@ std::string_view ErrorDescription(int code) {
         return "The server sent fewer bytes than the file's size: the transfer was cut short.";
     case kErrRestartIgnored:
         return "The server ignored the restart offset and sent the file from its start.";
+    case kErrListingTooLarge:
+        return "The listing is too large: only its beginning was read.";
+    case kErrTooManyLookups:
+        return "Too many name lookups are still waiting for an answer.";
     default:
         return "Unknown error";
     }

@@ -98,6 +98,13 @@ inline constexpr int kErrShortTransfer = 12189;
 // beyond it is handed on)
 inline constexpr int kErrRestartIgnored = 12190;
 
+// "The listing is too large: only its beginning was read." (a listing past the bounds of
+// SessionOptions::listingLimits: the entries read up to there are kept)
+inline constexpr int kErrListingTooLarge = 12191;
+// "Too many name lookups are still waiting for an answer." (the name server does not answer;
+// no further lookup is started until the earlier ones end)
+inline constexpr int kErrTooManyLookups = 12192;
+
 // Whether `code` is a refused certificate (kErrCertificateUntrusted through Invalid), for which
 // FtpSession::rejectedCertificate() describes the certificate.
 constexpr bool IsCertificateError(int code) {

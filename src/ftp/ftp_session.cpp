@@ -9,6 +9,7 @@
 #include "ftp/tls_socket.h"
 
 #include <algorithm>
+#include <array>
 #include <poll.h>
 #include <string>
 
@@ -16,8 +17,10 @@ namespace tw::ftp {
 
 namespace {
 
-// The longest a stop waits for a reply still due, so the session stays in step with the server.
-constexpr int kStopWaitMs = 3000;
+// The longest a stop waits, all waits together, for what is still due (the reply in progress,
+// ABOR's answers, NOOP's), so the session stays in step with the server; never longer than
+// the timeout.
+constexpr int kStopWaitMs = 1000;
 
 } // namespace
 
@@ -48,8 +51,15 @@ void FtpSession::dropSession() {
     m_ready = false;
 }
 
-int FtpSession::waitBound(int timeoutMs) const {
-    return m_stopping ? std::min(timeoutMs, kStopWaitMs) : timeoutMs;
+void FtpSession::startStopClock() {
+    if (m_stopping)
+        return;
+    m_stopping = true;
+    m_stopDeadline = DeadlineIn(std::min(m_options.timeoutMs, kStopWaitMs));
+}
+
+Deadline FtpSession::bounded(Deadline deadline) const {
+    return m_stopping ? std::min(deadline, m_stopDeadline) : deadline;
 }
 
 bool FtpSession::checkReady(std::string_view argument) {
@@ -71,7 +81,8 @@ bool FtpSession::checkReady(std::string_view a, std::string_view b) {
 int FtpSession::sendLine(std::string_view line) {
     std::string out(line);
     out += "\r\n";
-    const int err = m_control.writeAll(out.data(), out.size(), waitBound(m_options.timeoutMs),
+    const int err = m_control.writeAll(out.data(), out.size(),
+                                       RemainingMs(bounded(DeadlineIn(m_options.timeoutMs))),
                                        m_shielded ? nullptr : &m_cancel);
     if (err != kErrNone) {
         if (err == kErrOperationCancelled)
@@ -82,7 +93,9 @@ int FtpSession::sendLine(std::string_view line) {
     return kErrNone;
 }
 
-int FtpSession::readLine(std::string& line, int timeoutMs) {
+// One line of the control connection, by `deadline` (or the stop's, when sooner): however the
+// bytes trickle in, the wait ends then.
+int FtpSession::readLine(std::string& line, Deadline deadline) {
     for (;;) {
         const auto nl = m_controlBuffer.find('\n', m_controlPos);
         if (nl != std::string::npos) {
@@ -103,32 +116,37 @@ int FtpSession::readLine(std::string& line, int timeoutMs) {
             m_controlBuffer.erase(0, m_controlPos);
             m_controlPos = 0;
         }
-        char chunk[4096];
+        const int left = RemainingMs(bounded(deadline));
+        if (left == 0 && !m_control.hasPending())
+            return kErrTimeout;
+        std::array<char, 4096> chunk;
         std::size_t got = 0;
-        const int err =
-            m_control.readSome(chunk, sizeof chunk, got, waitBound(timeoutMs), &m_cancel);
+        const int err = m_control.readSome(chunk.data(), chunk.size(), got, left, &m_cancel);
         if (err == kErrOperationCancelled && m_shielded) {
             m_cancel.reset();
-            m_stopping = true;
+            startStopClock();
             continue;
         }
         if (err != kErrNone)
             return err == kErrConnectionReset ? kErrFtpDropped : err;
         if (got == 0)
             return kErrFtpDropped;
-        m_controlBuffer.append(chunk, got);
+        m_controlBuffer.append(chunk.data(), got);
     }
 }
 
 int FtpSession::readReply(FtpReply& reply, int timeoutMs) {
-    if (timeoutMs < 0)
-        timeoutMs = m_options.timeoutMs;
+    return readReplyBy(reply, DeadlineIn(timeoutMs < 0 ? m_options.timeoutMs : timeoutMs));
+}
+
+// One reply, complete by `deadline`.
+int FtpSession::readReplyBy(FtpReply& reply, Deadline deadline) {
     FtpReplyReader reader;
-    const int err = readReplyLines(reader, reply, timeoutMs);
+    const int err = readReplyLines(reader, reply, deadline);
     if (err != kErrOperationCancelled)
         return err;
     if (m_ready)
-        return settleStoppedReply(reader, timeoutMs);
+        return settleStoppedReply(reader, deadline);
     m_cancel.reset(); // connecting or closing: a stop ends the session
     dropSession();
     return err;
@@ -136,10 +154,10 @@ int FtpSession::readReply(FtpReply& reply, int timeoutMs) {
 
 // The lines of one reply, added to `reader` (which may hold the first lines already). Only an
 // unshielded wait returns kErrOperationCancelled, with the session left as it was.
-int FtpSession::readReplyLines(FtpReplyReader& reader, FtpReply& reply, int timeoutMs) {
+int FtpSession::readReplyLines(FtpReplyReader& reader, FtpReply& reply, Deadline deadline) {
     std::string line;
     for (;;) {
-        const int err = readLine(line, timeoutMs);
+        const int err = readLine(line, deadline);
         if (err == kErrOperationCancelled)
             return err;
         if (err != kErrNone) {
@@ -165,15 +183,25 @@ int FtpSession::readReplyLines(FtpReplyReader& reader, FtpReply& reply, int time
     }
 }
 
-// A stop while a reply is on its way: the reply is still read (within kStopWaitMs), a transfer
-// it started (1xx) is aborted, and otherwise NOOP marks the end of anything else still due, so
-// the next command reads its own reply. The session is closed only when the server does not
-// answer in time. The call fails with kErrOperationCancelled either way.
-int FtpSession::settleStoppedReply(FtpReplyReader& reader, int timeoutMs) {
+// The final reply: preliminary ones (1xx) before it are read and passed over, all of them by
+// the one deadline, so a server that keeps saying "wait" cannot hold the call.
+int FtpSession::readFinalReply(FtpReply& reply, Deadline deadline) {
+    for (;;) {
+        const int err = readReplyBy(reply, deadline);
+        if (err != kErrNone || !reply.isPreliminary())
+            return err;
+    }
+}
+
+// A stop while a reply is on its way: the reply is still read, a transfer it started (1xx) is
+// aborted, and otherwise NOOP marks the end of anything else still due, so the next command
+// reads its own reply; all within kStopWaitMs. The session is closed only when the server does
+// not answer in time. The call fails with kErrOperationCancelled either way.
+int FtpSession::settleStoppedReply(FtpReplyReader& reader, Deadline deadline) {
     m_cancel.reset();
     ReplyShield shield(*this, true);
     FtpReply reply;
-    if (readReplyLines(reader, reply, timeoutMs) != kErrNone)
+    if (readReplyLines(reader, reply, deadline) != kErrNone)
         return kErrOperationCancelled;
     if (reply.isPreliminary())
         return abortStartedTransfer();
@@ -187,8 +215,9 @@ int FtpSession::settleStoppedReply(FtpReplyReader& reader, int timeoutMs) {
 int FtpSession::resynchronise() {
     FtpReply reply;
     int err = sendLine("NOOP");
+    const Deadline deadline = DeadlineIn(m_options.timeoutMs);
     for (int i = 0; err == kErrNone && i < 4; ++i) {
-        err = readReply(reply);
+        err = readReplyBy(reply, deadline);
         if (err == kErrNone && reply.code == 200)
             return kErrNone;
     }
@@ -208,9 +237,19 @@ bool FtpSession::controlHasData(int timeoutMs) {
 }
 
 int FtpSession::command(std::string_view line, FtpReply& reply) {
+    const Deadline deadline = DeadlineIn(m_options.timeoutMs);
     int err = sendLine(line);
     if (err == kErrNone)
-        err = readReply(reply);
+        err = readFinalReply(reply, deadline);
+    return err;
+}
+
+// A command whose first reply may be a preliminary one the caller acts on (a transfer's 150).
+int FtpSession::commandFirstReply(std::string_view line, FtpReply& reply) {
+    const Deadline deadline = DeadlineIn(m_options.timeoutMs);
+    int err = sendLine(line);
+    if (err == kErrNone)
+        err = readReplyBy(reply, deadline);
     return err;
 }
 
@@ -369,7 +408,7 @@ bool FtpSession::sendCommand(std::string_view line, FtpReply& reply) {
     CallScope scope(*this);
     if (!checkReady(line))
         return false;
-    const int err = command(line, reply);
+    const int err = commandFirstReply(line, reply);
     if (err != kErrNone)
         return fail(err);
     return reply.code < 400 ? succeed() : fail(replyError(reply));

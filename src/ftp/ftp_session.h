@@ -2,9 +2,18 @@
 
 // FtpSession: one FTP control connection with the calls a Windows Internet API client makes.
 //
-// Every call is synchronous and blocks the calling (worker) thread; every wait (connect, reply,
-// data connection, data idle) ends after `SessionOptions::timeoutMs`. Only abort() may be called
-// from another thread.
+// Every call is synchronous and blocks the calling (worker) thread. Only abort() may be called
+// from another thread. Every wait has a bound, T being `SessionOptions::timeoutMs`:
+//   - a reply: complete within T from the moment its wait starts, however its bytes or lines
+//     trickle in; preliminary replies (1xx) before a final one count against the same T (the
+//     greeting's "120" too). A transfer's final reply gets its T when the data has ended, so a
+//     long transfer is fine;
+//   - a connect (control or data), and the server's connection in active mode: T;
+//   - a data connection: T without a byte (idle); a listing also ends when it comes slower
+//     than 1 KiB/s on average (its deadline is T plus a second per KiB received);
+//   - EPSV then PASV: one T for both (EPSV's answer at most min(T / 2, 5 s));
+//   - ABOR's answers, and everything a stop still reads: all together min(T, 1 s).
+// So a server that stops answering costs T, plus at most a second where ABOR must be said.
 //
 //   FtpSession s;                                   // InternetOpen
 //   SessionOptions o; o.host = "ftp.example.org";   // o.user empty: anonymous login
@@ -41,6 +50,12 @@
 // (421 or a closed control connection: kErrFtpDropped), a data connection that could not be
 // made (kErrCannotConnect), an answer or data that did not come (kErrTimeout). The listing is
 // read completely by findFirstFile(), so the session is free again afterwards.
+// A listing has bounds (SessionOptions::listingLimits): a line longer than lineBytes is no
+// entry (it is skipped and counted with unreadableEntries()); past textBytes of listing, 4 M
+// lines or entryBytes of kept entries the reading stops, the transfer is aborted (ABOR), the
+// notice says "The listing is too large", and the entries read up to there are kept: the
+// search gives them and then ends with kErrListingTooLarge instead of kErrNoMoreFiles (with no
+// match among them, findFirstFile fails with it at once).
 //
 // Hidden files: LIST is sent as "LIST -a" (some servers, vsftpd among them, leave dot files
 // out of a plain LIST). Where the server refuses the option (500-504), or takes it for a path
@@ -95,10 +110,11 @@
 // (SIZE, a transfer's 150 or final 226, a listing's, CWD, DELE, RNFR / RNTO, ...) is still read;
 // a transfer that had started (its 150 came, or data was flowing) is aborted with ABOR and the
 // answers to ABOR are read (resynchronising with NOOP when the transfer's reply cannot be told
-// from ABOR's); after any other reply, NOOP and its 200 mark the end of what was due. Each of
-// these waits ends after min(timeoutMs, 3 s); only when the server does not answer in that time
-// is the session closed. A further abort() while a stop is settled changes nothing; one while
-// closeFile() aborts a transfer bounds its waits the same way. An abort() while no call is in
+// from ABOR's); after any other reply, NOOP and its 200 mark the end of what was due. All of
+// these waits together end within min(timeoutMs, 1 s) of the stop; only when the server does
+// not answer in that time is the session closed. A further abort() while a stop is settled
+// changes nothing. ABOR's answers get the same bound when closeFile() or abortFile() ends a
+// transfer early, stop or no stop. An abort() while no call is in
 // progress and no file is open is ignored: it never cancels a later call.
 // A stopped upload sends ABOR before it resets its data connection, so the server does not
 // take the cut for the end of the file (what it keeps of it is the caller's to remove, with the
@@ -117,19 +133,22 @@
 // fails with kErrFtpDropped. Without an announced size, or for an upload (only the server can
 // say it stored the file), the final reply decides as always.
 //
-// Connecting: the name lookup runs on a helper thread and is waited for up to timeoutMs (a
-// lookup that never ends is left behind, its result freed when it comes); numeric addresses
-// need no lookup. The addresses of a name are tried in turn, sharing one timeoutMs between
-// them: each gets what is left divided by the addresses left, so a silent first address does
-// not use up the time of the others. The greeting and every login reply then wait timeoutMs
-// each. abort() from another thread ends connect() at any stage with kErrOperationCancelled
-// and leaves the session closed. The control connection sends TCP keepalives (idle 30 s, then
-// every 10 s, 6 probes), so a NAT keeps its mapping through a long transfer. Port 0 means 21.
-// Login refusals keep their numbers (kErrFtpDropped for a 421, kErrIncorrectUserName,
-// kErrIncorrectPassword, kErrLoginFailure) with the server's reply lines in lastResponse().
+// Connecting: the name lookup runs on a helper thread (one per connect) and is waited for up to
+// timeoutMs (a lookup that never ends is left behind, its thread and result freed when it comes);
+// numeric addresses need no lookup. At most kMaxPendingNameLookups lookups run at once in the
+// process: beyond them connect() fails at once with kErrTooManyLookups. The addresses of a name are
+// tried in turn, sharing one timeoutMs between them: each gets what is left divided by the
+// addresses left, so a silent first address does not use up the time of the others. The greeting
+// (after any 120) and every login reply then get timeoutMs each. abort() from another thread ends
+// connect() at any stage with kErrOperationCancelled and leaves the session closed. The control
+// connection sends TCP keepalives (idle 30 s, then every 10 s, 6 probes), so a NAT keeps its
+// mapping through a long transfer. Port 0 means 21. Login refusals keep their numbers
+// (kErrFtpDropped for a 421, kErrIncorrectUserName, kErrIncorrectPassword, kErrLoginFailure) with
+// the server's reply lines in lastResponse().
 //
-// Data connections: passive tries EPSV, then PASV: an EPSV without an answer within
-// min(timeoutMs, 5 s), or whose data connection fails, is not tried again in the session (a
+// Data connections: passive tries EPSV, then PASV, within one timeoutMs: an EPSV without an
+// answer within min(timeoutMs / 2, 5 s), or whose data connection fails (it gets half of what
+// is left, PASV the rest), is not tried again in the session (a
 // late EPSV answer is read and set aside, so it is never taken for the next command's). When
 // the data connection of one mode cannot be made (passive: the connect fails; active: EPRT and
 // PORT refused, or a 425 because the server could not reach us), the other mode is tried once
@@ -192,7 +211,30 @@
 #include <string_view>
 #include <vector>
 
+struct addrinfo;
+
 namespace tw::ftp {
+
+// How connect() looks a host name up (getaddrinfo's signature); for tests, a resolver that
+// never answers. nullptr: getaddrinfo itself. Lookups already running keep theirs.
+using NameLookupFunction = int (*)(const char* host, const char* service, const addrinfo* hints,
+                                   addrinfo** result);
+void SetNameLookupFunction(NameLookupFunction function);
+// The name lookups connect() started, in any session, that have not ended yet. At most
+// kMaxPendingNameLookups run at once: a connect() that needs one more fails at once with
+// kErrTooManyLookups (a name server that never answers cannot pile up threads).
+int PendingNameLookups();
+inline constexpr int kMaxPendingNameLookups = 8;
+
+// What one directory listing may take. A real name is at most a few KiB, so a longer line is
+// no entry (it is skipped and counted as unreadable). The text and entry bounds allow a
+// listing of several million ordinary entries (1 M of them are about 70 MB of LIST text and
+// 120 MB of entries) while no server can make the engine read or hold without end.
+struct ListingLimits {
+    std::size_t lineBytes = 16 * 1024;                   // one line
+    std::uint64_t textBytes = std::uint64_t(512) << 20;  // the data connection's bytes
+    std::uint64_t entryBytes = std::uint64_t(512) << 20; // the entries kept, names included
+};
 
 struct SessionOptions {
     std::string host;      // name or numeric address (IPv4 or IPv6)
@@ -200,7 +242,7 @@ struct SessionOptions {
     std::string user;      // empty: anonymous login
     std::string password;  // ignored for anonymous login
     bool passive = true;   // passive (EPSV, then PASV) or active (EPRT, then PORT)
-    int timeoutMs = 30000; // bound of every single wait
+    int timeoutMs = 30000; // a reply's deadline, a data connection's idle time (see above)
     // writeFileFrom sends with sendfile: as fast as a copy through user space, with far less
     // CPU time.
     bool sendfileUploads = true;
@@ -212,6 +254,8 @@ struct SessionOptions {
     // want to log: a passive / active fallback, a transfer taken as complete without its final
     // reply, a download longer than announced. One English sentence each; empty: not told.
     std::function<void(const std::string&)> notice;
+    // The bounds of one directory listing (see ListingLimits).
+    ListingLimits listingLimits;
 
     // FTP over TLS. Port 0 means 990 for Implicit, else 21.
     TlsMode tls = TlsMode::Plain;
@@ -348,13 +392,17 @@ private:
     bool checkReady(std::string_view argument);
     bool checkReady(std::string_view a, std::string_view b);
     int sendLine(std::string_view line);
-    int readLine(std::string& line, int timeoutMs);
+    int readLine(std::string& line, Deadline deadline);
     int readReply(FtpReply& reply, int timeoutMs = -1);
-    int readReplyLines(FtpReplyReader& reader, FtpReply& reply, int timeoutMs);
-    int settleStoppedReply(FtpReplyReader& reader, int timeoutMs);
+    int readReplyBy(FtpReply& reply, Deadline deadline);
+    int readFinalReply(FtpReply& reply, Deadline deadline);
+    int readReplyLines(FtpReplyReader& reader, FtpReply& reply, Deadline deadline);
+    int settleStoppedReply(FtpReplyReader& reader, Deadline deadline);
     int resynchronise();
-    int waitBound(int timeoutMs) const;
+    void startStopClock();
+    Deadline bounded(Deadline deadline) const;
     int command(std::string_view line, FtpReply& reply);
+    int commandFirstReply(std::string_view line, FtpReply& reply);
     bool simpleCommand(std::string_view verb, std::string_view argument);
     void dropSession();
     int replyError(const FtpReply& reply);
@@ -381,11 +429,11 @@ private:
     int awaitServerConnection(FtpReply& reply);
     int runListing(std::string_view commandLine, bool mlsd, std::string_view mask, FtpReply& reply,
                    std::size_t& parsed);
-    int fillReadBuffer();
+    int fillReadBuffer(int timeoutMs = -1);
     int flushWriteBuffer();
     int finishTransfer();
     void abortTransfer();
-    void sendAbort(bool stopped);
+    void sendAbort();
     int abortStartedTransfer();
     void resetFile();
     int awaitAbortAnswer();
@@ -424,7 +472,8 @@ private:
     bool m_dropped = false;
     bool m_ready = false;    // logged in: a stop during a reply wait keeps the session
     bool m_shielded = false; // replies still due are being read: abort() only bounds waits
-    bool m_stopping = false; // a stop is being settled: waits end after kStopWaitMs
+    bool m_stopping = false; // a stop is being settled: waits end by m_stopDeadline
+    Deadline m_stopDeadline{};
 
     // The data connection of the transfer in progress.
     FileState m_fileState = FileState::None;
@@ -455,6 +504,7 @@ private:
     // The matches of the last directory search.
     std::vector<DirEntry> m_found;
     std::size_t m_foundNext = 0;
+    bool m_listingTooLarge = false; // the search ends with kErrListingTooLarge, not NoMoreFiles
 };
 
 } // namespace tw::ftp

@@ -10,6 +10,7 @@
 #include "ftp/tls_socket.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <fcntl.h>
@@ -38,9 +39,14 @@ bool startsWithNoCase(std::string_view text, std::string_view prefix) {
     return true;
 }
 
+// The lookups on helper threads that have not ended, across the process.
+std::atomic<int> g_pendingLookups{0};
+std::atomic<NameLookupFunction> g_lookupFunction{nullptr};
+
 // A name lookup on a helper thread. getaddrinfo() cannot be interrupted, so the caller waits
 // for the wake-up pipe with its own timeout and cancellation; an abandoned lookup finishes on
-// its own and the last owner frees the result.
+// its own and the last owner frees the result and the pipe. A name server that never answers
+// keeps its threads, so at most kMaxPendingNameLookups run at once.
 struct NameLookup {
     std::mutex mutex;
     addrinfo* result = nullptr;
@@ -67,15 +73,26 @@ struct NameLookup {
     NameLookup& operator=(const NameLookup&) = delete;
 };
 
-int lookUp(const std::string& host, const std::string& port, int flags, addrinfo** found) {
+// Takes one of the kMaxPendingNameLookups places; false when all are taken.
+bool reserveLookup() {
+    int pending = g_pendingLookups.load();
+    do {
+        if (pending >= kMaxPendingNameLookups)
+            return false;
+    } while (!g_pendingLookups.compare_exchange_weak(pending, pending + 1));
+    return true;
+}
+
+int lookUp(const std::string& host, const std::string& port, int flags, addrinfo** found,
+           NameLookupFunction function = ::getaddrinfo) {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_flags = flags | AI_ADDRCONFIG;
-    int rc = ::getaddrinfo(host.c_str(), port.c_str(), &hints, found);
+    int rc = function(host.c_str(), port.c_str(), &hints, found);
     if (rc != 0) {
         hints.ai_flags = flags; // a numeric ::1 on a host without a global IPv6 address
-        rc = ::getaddrinfo(host.c_str(), port.c_str(), &hints, found);
+        rc = function(host.c_str(), port.c_str(), &hints, found);
     }
     return rc;
 }
@@ -93,6 +110,14 @@ void appendAddresses(const addrinfo* list, std::vector<SocketAddress>& addresses
 
 } // namespace
 
+void SetNameLookupFunction(NameLookupFunction function) {
+    g_lookupFunction = function;
+}
+
+int PendingNameLookups() {
+    return g_pendingLookups.load();
+}
+
 int FtpSession::resolve(std::vector<SocketAddress>& addresses) {
     std::string host = m_options.host;
     if (host.size() > 2 && host.front() == '[' && host.back() == ']')
@@ -104,20 +129,32 @@ int FtpSession::resolve(std::vector<SocketAddress>& addresses) {
         ::freeaddrinfo(numeric);
         return addresses.empty() ? kErrNameNotResolved : kErrNone;
     }
+    if (!reserveLookup())
+        return kErrTooManyLookups;
     auto lookup = std::make_shared<NameLookup>();
-    if (lookup->wakeRead < 0)
+    if (lookup->wakeRead < 0) {
+        --g_pendingLookups;
         return kErrOutOfHandles;
+    }
+    NameLookupFunction function = g_lookupFunction.load();
+    if (!function)
+        function = ::getaddrinfo;
     try {
-        std::thread([lookup, host, port] {
+        std::thread([lookup, host, port, function]() mutable {
             addrinfo* found = nullptr;
-            const int rc = lookUp(host, port, AI_NUMERICSERV, &found);
-            std::lock_guard lock(lookup->mutex);
-            lookup->result = found;
-            lookup->rc = rc;
-            const char b = 1;
-            [[maybe_unused]] const auto n = ::write(lookup->wakeWrite, &b, 1);
+            const int rc = lookUp(host, port, AI_NUMERICSERV, &found, function);
+            {
+                std::lock_guard lock(lookup->mutex);
+                lookup->result = found;
+                lookup->rc = rc;
+                const char b = 1;
+                [[maybe_unused]] const auto n = ::write(lookup->wakeWrite, &b, 1);
+            }
+            lookup.reset(); // its pipe is closed before the place is given back
+            --g_pendingLookups;
         }).detach();
     } catch (const std::system_error&) {
+        --g_pendingLookups;
         return kErrOutOfHandles;
     }
     const int waited = WaitForSocket(lookup->wakeRead, POLLIN, m_options.timeoutMs, &m_cancel);
@@ -211,10 +248,9 @@ bool FtpSession::connect(const SessionOptions& options) {
     if (m_options.tls == TlsMode::Implicit && (err = secureControl()) != kErrNone)
         return failConnect(err, m_control.secured());
 
+    // The greeting, after any "120 ready in a few minutes", within one timeout.
     FtpReply reply;
-    err = readReply(reply);
-    while (err == kErrNone && reply.isPreliminary()) // 120: ready in a few minutes
-        err = readReply(reply);
+    err = readFinalReply(reply, DeadlineIn(m_options.timeoutMs));
     if (err != kErrNone)
         return failConnect(err);
     if (!reply.isSuccess())
@@ -320,7 +356,7 @@ bool FtpSession::close(bool waitForGoodbye) {
         result = sendLine("QUIT");
         if (result == kErrNone && waitForGoodbye) {
             FtpReply reply;
-            result = readReply(reply, std::min(m_options.timeoutMs, 5000));
+            result = readFinalReply(reply, DeadlineIn(std::min(m_options.timeoutMs, 5000)));
             if (result == kErrNone && !reply.isSuccess())
                 result = kErrExtendedError;
         }

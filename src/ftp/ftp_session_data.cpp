@@ -8,39 +8,41 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <poll.h>
 #include <string>
 
 namespace tw::ftp {
 
-// EPSV, then PASV. EPSV gets a shorter wait: some servers and firewalls swallow it. Its
-// answer may still come after PASV was sent; replies come in order, so it is the first one
-// read then (a 229 is set aside; an error could be either's, so NOOP marks the end of both).
+// EPSV, then PASV, both within one timeout. EPSV gets at most half of it, and its data
+// connection half of what is left, so PASV always keeps its share: some servers and firewalls
+// swallow EPSV. Its answer may still come after PASV was sent; replies come in order, so it is
+// the first one read then (a 229 is set aside; an error could be either's, so NOOP marks the
+// end of both).
 int FtpSession::openPassive() {
+    const Deadline deadline = DeadlineIn(m_options.timeoutMs);
     FtpReply reply;
     bool epsvPending = false; // EPSV sent and not answered yet
     if (!m_epsvFailed) {
+        const int epsvWait = std::min(m_options.timeoutMs / 2, 5000);
         int err = sendLine("EPSV");
         if (err != kErrNone)
             return err;
         const bool buffered = m_controlPos < m_controlBuffer.size() || m_control.hasPending();
-        const int waited = buffered ? kErrNone
-                                    : WaitForSocket(m_control.fd(), POLLIN,
-                                                    std::min(m_options.timeoutMs, 5000), &m_cancel);
+        const int waited =
+            buffered ? kErrNone : WaitForSocket(m_control.fd(), POLLIN, epsvWait, &m_cancel);
         if (waited == kErrOperationCancelled) {
             FtpReplyReader reader; // EPSV's answer is still due
-            return settleStoppedReply(reader, m_options.timeoutMs);
+            return settleStoppedReply(reader, deadline);
         }
         if (waited == kErrNone) {
-            err = readReply(reply);
+            err = readReplyBy(reply, deadline);
             if (err != kErrNone)
                 return err;
             const int port = reply.code == 229 ? ParseEpsvReply(reply.lines.front()) : -1;
             if (port >= 0) {
                 SocketAddress target = m_peer;
                 target.setPort(port);
-                err = m_data.connectTo(target, m_options.timeoutMs, &m_cancel);
+                err = m_data.connectTo(target, std::max(RemainingMs(deadline) / 2, 1), &m_cancel);
                 if (err == kErrNone || err == kErrOperationCancelled)
                     return err;
                 tell("The data connection EPSV named could not be made; trying PASV.");
@@ -54,11 +56,11 @@ int FtpSession::openPassive() {
     const bool v6 = m_peer.host().find(':') != std::string::npos;
     int err = v6 ? kErrNone : sendLine("PASV"); // PASV cannot name an IPv6 port
     if (err == kErrNone && !v6)
-        err = readReply(reply);
+        err = readReplyBy(reply, deadline);
     if (err != kErrNone)
         return err;
     if (epsvPending && !v6 && reply.code == 229) {
-        err = readReply(reply);
+        err = readReplyBy(reply, deadline);
         if (err != kErrNone)
             return err;
     } else if (epsvPending && reply.code != 227) {
@@ -67,7 +69,7 @@ int FtpSession::openPassive() {
         bool inStep = false;
         for (int i = 0; err == kErrNone && i < 3 && !inStep; ++i) {
             FtpReply next;
-            err = readReply(next);
+            err = readReplyBy(next, deadline);
             if (err == kErrNone && next.code == 200)
                 inStep = true;
             else if (err == kErrNone && answer.code != 227)
@@ -90,7 +92,8 @@ int FtpSession::openPassive() {
     // Always the control connection's peer: a 227 naming another host is not followed.
     SocketAddress target = m_peer;
     target.setPort(port);
-    return m_data.connectTo(target, m_options.timeoutMs, &m_cancel);
+    const int left = RemainingMs(deadline);
+    return left > 0 ? m_data.connectTo(target, left, &m_cancel) : kErrTimeout;
 }
 
 int FtpSession::openActiveListener() {
@@ -128,18 +131,15 @@ int FtpSession::openActiveListener() {
 // connection, so that a refusal (425) is seen at once. A pending connection is taken before a
 // reply: a server that connected, sent and closed may have its final reply buffered already.
 int FtpSession::awaitServerConnection(FtpReply& reply) {
-    using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(m_options.timeoutMs);
+    const Deadline deadline = DeadlineIn(m_options.timeoutMs);
     for (;;) {
         if (m_cancel.isCancelled())
             return abortStartedTransfer();
-        const auto left = std::max<long long>(
-            0,
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count());
+        const int left = RemainingMs(deadline);
         const bool buffered = m_controlPos < m_controlBuffer.size() || m_control.hasPending();
         pollfd fds[3] = {
             {m_listener.fd(), POLLIN, 0}, {m_control.fd(), POLLIN, 0}, {m_cancel.fd(), POLLIN, 0}};
-        const int n = ::poll(fds, m_cancel.fd() >= 0 ? 3 : 2, buffered ? 0 : int(left));
+        const int n = ::poll(fds, m_cancel.fd() >= 0 ? 3 : 2, buffered ? 0 : left);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
@@ -159,7 +159,7 @@ int FtpSession::awaitServerConnection(FtpReply& reply) {
                 return kErrTimeout;
             continue;
         }
-        const int err = readReply(reply);
+        const int err = readReplyBy(reply, deadline); // preliminary ones count against it too
         if (err != kErrNone)
             return err;
         if (reply.isError())
@@ -222,7 +222,7 @@ int FtpSession::openDataConnection(std::string_view commandLine, FtpReply& first
                 return err;
             }
         }
-        err = command(commandLine, firstReply);
+        err = commandFirstReply(commandLine, firstReply);
         if (err != kErrNone) {
             m_data.close();
             m_listener.close();
@@ -267,7 +267,6 @@ int FtpSession::openDataConnection(std::string_view commandLine, FtpReply& first
 
 void FtpSession::abortTransfer() {
     const bool writing = m_fileState == FileState::Writing;
-    const bool stopped = m_cancel.isCancelled();
     m_cancel.reset();
     if (!writing)
         m_data.close();
@@ -278,14 +277,15 @@ void FtpSession::abortTransfer() {
         m_data.close();
         return;
     }
-    sendAbort(stopped);
+    sendAbort();
 }
 
-// ABOR for the transfer in progress, and every reply it causes read (within kStopWaitMs each
-// when `stopped`). An upload's data connection goes only after ABOR, and with a reset: an
-// orderly close would tell the server that the file is complete.
-void FtpSession::sendAbort(bool stopped) {
-    ReplyShield shield(*this, stopped);
+// ABOR for the transfer in progress, and every reply it causes read, all within kStopWaitMs
+// whether or not the caller stopped (a live server answers ABOR at once; a stalled one must not
+// hold the caller for a second timeout). An upload's data connection goes only after ABOR, and
+// with a reset: an orderly close would tell the server that the file is complete.
+void FtpSession::sendAbort() {
+    ReplyShield shield(*this, true);
     const std::string keep = m_lastResponse;
     const int sent = sendLine("ABOR");
     m_data.closeWithReset();
@@ -302,7 +302,7 @@ int FtpSession::abortStartedTransfer() {
     m_cancel.reset();
     m_listener.close();
     if (m_control.valid())
-        sendAbort(true);
+        sendAbort();
     m_data.close();
     return kErrOperationCancelled;
 }

@@ -40,13 +40,15 @@ private:
 
 // While a stop is settled or a transfer is being ended, the replies still due must be read, or
 // a later command would take them for its own: abort() then no longer cuts a wait short, it
-// bounds it (and every later wait of the scope) to kStopWaitMs.
+// starts the stop's clock, and every later wait of the scope ends by the stop's deadline
+// (kStopWaitMs after the stop, shared by all of them).
 class FtpSession::ReplyShield {
 public:
     ReplyShield(FtpSession& session, bool stopping)
         : m_session(session), m_shielded(session.m_shielded), m_stopping(session.m_stopping) {
         m_session.m_shielded = true;
-        m_session.m_stopping = m_stopping || stopping;
+        if (stopping)
+            m_session.startStopClock();
     }
     ~ReplyShield() {
         m_session.m_shielded = m_shielded;

@@ -8,6 +8,8 @@
 #include "ftp/listing_parser.h"
 #include "ftp/wildcard.h"
 
+#include <algorithm>
+#include <chrono>
 #include <ctime>
 #include <string>
 
@@ -15,9 +17,19 @@ namespace tw::ftp {
 
 namespace {
 
-constexpr std::size_t kMaxListingLine = 64 * 1024;
 // A listing longer than this is taken for a server that never stops.
 constexpr std::size_t kMaxListingLines = 4'000'000;
+// The slowest a listing may come on average: its deadline is the timeout plus one second for
+// each kMinListingRate bytes it brought. A big listing on a slow link keeps going as long as
+// it brings at least that much; one that drips a byte a second ends after about the timeout.
+constexpr std::uint64_t kMinListingRate = 1024;
+// What an over-long line shows of itself as the first unreadable entry.
+constexpr std::size_t kShownLinePrefix = 80;
+
+// What an entry costs in memory, roughly: the record and the bytes of its strings.
+std::uint64_t entryBytes(const DirEntry& entry) {
+    return sizeof(DirEntry) + entry.name.size() + entry.linkTarget.size();
+}
 
 } // namespace
 
@@ -60,6 +72,7 @@ int FtpSession::runListing(std::string_view commandLine, bool mlsd, std::string_
                            FtpReply& reply, std::size_t& parsed) {
     m_found.clear();
     m_foundNext = 0;
+    m_listingTooLarge = false;
     parsed = 0;
     const bool listAll = commandLine.rfind("LIST -a", 0) == 0;
     int err = openDataConnection(commandLine, reply);
@@ -71,11 +84,18 @@ int FtpSession::runListing(std::string_view commandLine, bool mlsd, std::string_
         return err;
     }
     m_fileState = FileState::Reading;
+    const ListingLimits& limits = m_options.listingLimits;
     const std::int64_t now = static_cast<std::int64_t>(std::time(nullptr));
     ListingParser parser = mlsd ? ListingParser::forMlsd(now) : ListingParser(now, m_system);
     std::string pending;
     bool skipping = false; // inside an overlong line, dropped up to its end
     std::size_t lineCount = 0;
+    std::size_t overlong = 0;
+    std::string firstOverlong;
+    std::uint64_t textBytes = 0;
+    std::uint64_t keptBytes = 0;
+    bool tooLarge = false;
+    const auto started = std::chrono::steady_clock::now();
     auto takeLine = [&](std::string_view line) {
         ++lineCount;
         DirEntry entry;
@@ -83,62 +103,93 @@ int FtpSession::runListing(std::string_view commandLine, bool mlsd, std::string_
         parsed += ok ? 1 : 0;
         // "." and ".." come with "-a" only: a plain listing would not have shown them.
         const bool added = listAll && (entry.name == "." || entry.name == "..");
-        if (ok && !added && (mask.empty() || WildcardMatch(mask, entry.name)))
-            m_found.push_back(std::move(entry));
+        if (ok && !added && (mask.empty() || WildcardMatch(mask, entry.name))) {
+            keptBytes += entryBytes(entry);
+            if (keptBytes > limits.entryBytes)
+                tooLarge = true; // this one is not kept
+            else
+                m_found.push_back(std::move(entry));
+        }
+    };
+    auto skipLine = [&] {
+        if (overlong++ == 0)
+            firstOverlong = pending.substr(0, kShownLinePrefix) + "...";
+        pending.clear();
+        skipping = true;
     };
     for (;;) {
-        err = fillReadBuffer();
+        // Idle: the timeout between two reads; in all: the timeout and a second per
+        // kMinListingRate bytes.
+        const Deadline deadline = started + std::chrono::milliseconds(m_options.timeoutMs) +
+                                  std::chrono::milliseconds(textBytes * 1000 / kMinListingRate);
+        const int left = RemainingMs(deadline);
+        err = left > 0 ? fillReadBuffer(std::min(left, m_options.timeoutMs)) : kErrTimeout;
         if (err != kErrNone)
             break;
         if (m_bufferLen == 0 && m_dataEof)
             break;
-        if (lineCount > kMaxListingLines) {
-            err = kErrConnectionAborted;
+        textBytes += m_bufferLen;
+        if (lineCount > kMaxListingLines || textBytes > limits.textBytes) {
+            tooLarge = true;
             break;
         }
         std::string_view chunk(m_buffer.data(), m_bufferLen);
         m_bufferPos = m_bufferLen;
-        while (!chunk.empty()) {
+        while (!chunk.empty() && !tooLarge) {
             const auto nl = chunk.find('\n');
             if (nl == std::string_view::npos) {
-                if (!skipping)
-                    pending.append(chunk);
-                if (pending.size() > kMaxListingLine) {
-                    pending.clear();
-                    skipping = true;
+                if (!skipping) {
+                    pending.append(chunk.substr(0, limits.lineBytes + 1 - pending.size()));
+                    if (pending.size() > limits.lineBytes)
+                        skipLine();
                 }
                 break;
             }
             if (skipping) {
                 skipping = false;
-            } else if (pending.empty()) {
+            } else if (pending.empty() && nl <= limits.lineBytes) {
                 takeLine(chunk.substr(0, nl));
             } else {
-                pending.append(chunk.substr(0, nl));
-                if (pending.size() <= kMaxListingLine)
+                pending.append(chunk.substr(0, std::min(nl, limits.lineBytes + 1)));
+                if (pending.size() <= limits.lineBytes)
                     takeLine(pending);
+                else
+                    skipLine();
                 pending.clear();
+                skipping = false;
             }
             chunk.remove_prefix(nl + 1);
         }
+        if (tooLarge)
+            break;
     }
     if (err == kErrOperationCancelled) {
         abortTransfer();
         m_found.clear();
         return kErrOperationCancelled;
     }
-    if (err != kErrNone) {
+    if (err != kErrNone || tooLarge) {
         m_data.close();
         m_fileState = FileState::Reading;
         abortTransfer();
-        m_found.clear();
-        return err;
+        if (!tooLarge) {
+            m_found.clear();
+            return err;
+        }
     }
-    if (!pending.empty() && !skipping)
+    if (!pending.empty() && !skipping && !tooLarge)
         takeLine(pending);
     parser.finish();
-    m_unreadable = parser.unreadable();
-    m_firstUnreadable = parser.firstUnreadable();
+    m_unreadable = parser.unreadable() + overlong;
+    m_firstUnreadable = parser.unreadable() > 0 ? parser.firstUnreadable() : firstOverlong;
+    if (tooLarge) {
+        m_listingTooLarge = true;
+        tell("The listing is too large: only its first " + std::to_string(lineCount) + " lines (" +
+             std::to_string(textBytes) + " bytes) were read.");
+        m_fileState = FileState::None;
+        m_bufferPos = m_bufferLen = 0;
+        return kErrListingTooLarge;
+    }
     err = finishTransfer();
     m_fileState = FileState::None;
     m_bufferPos = m_bufferLen = 0;
@@ -153,7 +204,7 @@ bool FtpSession::findFirstFile(std::string_view pattern, DirEntry& entry) {
         return false;
     const SearchPattern split = SplitSearchPattern(pattern);
     const int err = readListing(split.directory, split.mask);
-    if (err != kErrNone) {
+    if (err != kErrNone && err != kErrListingTooLarge) {
         m_unreadable = 0;
         m_firstUnreadable.clear();
         if (err == kErrOperationCancelled)
@@ -167,12 +218,13 @@ bool FtpSession::findFirstFile(std::string_view pattern, DirEntry& entry) {
 
 bool FtpSession::findNextFile(DirEntry& entry) {
     if (m_foundNext >= m_found.size())
-        return fail(kErrNoMoreFiles);
+        return fail(m_listingTooLarge ? kErrListingTooLarge : kErrNoMoreFiles);
     entry = m_found[m_foundNext++];
     return succeed();
 }
 
 void FtpSession::findClose() {
+    m_listingTooLarge = false;
     m_found.clear();
     m_foundNext = 0;
 }

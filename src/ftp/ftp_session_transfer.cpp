@@ -59,7 +59,9 @@ bool writeWhole(int fd, const char* data, std::size_t size) {
 
 } // namespace
 
-int FtpSession::fillReadBuffer() {
+// The next bytes of the data connection: an idle wait of `timeoutMs` (-1: the session's
+// timeout) for each.
+int FtpSession::fillReadBuffer(int timeoutMs) {
     m_bufferPos = m_bufferLen = 0;
     if (!m_data.valid()) {
         m_dataEof = true;
@@ -68,8 +70,8 @@ int FtpSession::fillReadBuffer() {
     if (m_buffer.size() < kBufferSize)
         m_buffer.resize(kBufferSize);
     std::size_t got = 0;
-    const int err =
-        m_data.readSome(m_buffer.data(), m_buffer.size(), got, m_options.timeoutMs, &m_cancel);
+    const int err = m_data.readSome(m_buffer.data(), m_buffer.size(), got,
+                                    timeoutMs < 0 ? m_options.timeoutMs : timeoutMs, &m_cancel);
     if (err != kErrNone)
         return err;
     if (got == 0) {
@@ -111,9 +113,11 @@ int FtpSession::flushWriteBuffer() {
 int FtpSession::finishTransfer() {
     m_data.close();
     if (!m_finalReplyRead) {
+        // The final reply's deadline starts when the data has ended; a preliminary reply
+        // before it (a server repeating its 150) is passed over within the same deadline.
         FtpReply reply;
         const FileState state = m_fileState;
-        const int err = readReply(reply);
+        const int err = readFinalReply(reply, DeadlineIn(m_options.timeoutMs));
         // A download whose data connection ended in order with every announced byte is
         // complete even when the control connection went silent or was lost after it.
         const bool dataComplete = state == FileState::Reading && m_dataEof && m_expectedSize &&

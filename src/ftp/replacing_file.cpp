@@ -1,16 +1,51 @@
 #include "ftp/replacing_file.h"
 
+#include <atomic>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
+#include <vector>
 
 namespace tw::ftp {
 
 namespace {
+
 constexpr int kAttempts = 100;
+constexpr std::size_t kCopyBlock = 1 << 20;
+
+int linkThroughProc(int fd, const char* path) {
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path, AT_SYMLINK_FOLLOW) == 0 ? 0 : errno;
+}
+
+std::atomic<ReplacingFile::LinkFunction> g_link{linkThroughProc};
+// The link step failed once: unnamed files cannot be named in this process.
+std::atomic<bool> g_linkUnavailable{false};
+
+bool writeWhole(int fd, const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n == 0)
+                errno = ENOSPC;
+            return false;
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
 } // namespace
+
+void ReplacingFile::setLinkFunction(LinkFunction function) {
+    g_link = function ? function : linkThroughProc;
+    g_linkUnavailable = false;
+}
 
 int ReplacingFile::open(const std::string& destination) {
     discard();
@@ -18,8 +53,9 @@ int ReplacingFile::open(const std::string& destination) {
     const auto slash = destination.rfind('/');
     m_folder = slash == std::string::npos ? std::string(".")
                                           : destination.substr(0, slash == 0 ? 1 : slash);
-    m_fd = ::open(m_folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-    if (m_fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
+    m_fd = g_linkUnavailable ? -1 : ::open(m_folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+    if (m_fd < 0 &&
+        (g_linkUnavailable || errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
         if (const int err = createNamed(); err != 0)
             return err;
     } else if (m_fd < 0) {
@@ -31,18 +67,56 @@ int ReplacingFile::open(const std::string& destination) {
     return 0;
 }
 
+// Names the unnamed file; where that cannot be done, copies it into a named one.
+int ReplacingFile::linkUnnamed() {
+    const LinkFunction link = g_link.load();
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        const std::string name = tempName(attempt);
+        const int err = link(m_fd, name.c_str());
+        if (err == 0) {
+            m_tempName = name;
+            return 0;
+        }
+        if (err != EEXIST) {
+            g_linkUnavailable = true;
+            return copyToNamed();
+        }
+    }
+    return EEXIST;
+}
+
+// The unnamed file's bytes and permission bits in a new named file, which takes its place.
+int ReplacingFile::copyToNamed() {
+    const int unnamed = std::exchange(m_fd, -1);
+    struct stat info {};
+    const bool known = ::fstat(unnamed, &info) == 0;
+    int err = createNamed();
+    std::vector<char> block(err == 0 ? kCopyBlock : 0);
+    for (off_t offset = 0; err == 0;) {
+        const ssize_t n = ::pread(unnamed, block.data(), block.size(), offset);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            err = errno;
+        else if (n == 0)
+            break;
+        else if (!writeWhole(m_fd, block.data(), static_cast<std::size_t>(n)))
+            err = errno;
+        else
+            offset += n;
+    }
+    if (err == 0 && known)
+        ::fchmod(m_fd, info.st_mode & 07777);
+    ::close(unnamed);
+    return err;
+}
+
 int ReplacingFile::commit() {
     if (m_tempName.empty()) {
-        const std::string self = "/proc/self/fd/" + std::to_string(m_fd);
-        for (int attempt = 0; attempt < kAttempts && m_tempName.empty(); ++attempt) {
-            const std::string name = tempName(attempt);
-            if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0)
-                m_tempName = name;
-            else if (errno != EEXIST)
-                return errno;
+        if (const int err = linkUnnamed(); err != 0) {
+            discard();
+            return err;
         }
-        if (m_tempName.empty())
-            return EEXIST;
     }
     if (::close(std::exchange(m_fd, -1)) != 0 ||
         ::rename(m_tempName.c_str(), m_destination.c_str()) != 0) {

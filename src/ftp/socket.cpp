@@ -83,7 +83,7 @@ bool SocketAddress::sameHost(const SocketAddress& other) const {
                        sizeof(in6_addr)) == 0;
 }
 
-int RemainingMs(std::chrono::steady_clock::time_point deadline) {
+int RemainingMs(Deadline deadline) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                           deadline - std::chrono::steady_clock::now())
                           .count();

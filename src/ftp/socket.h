@@ -88,8 +88,16 @@ private:
     std::unique_ptr<TlsLink> m_tls;
 };
 
+// The moment a wait must end by.
+using Deadline = std::chrono::steady_clock::time_point;
+
+// `ms` milliseconds from now.
+inline Deadline DeadlineIn(int ms) {
+    return std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+}
+
 // Milliseconds left until `deadline` (0 when it has passed).
-int RemainingMs(std::chrono::steady_clock::time_point deadline);
+int RemainingMs(Deadline deadline);
 
 // Waits until `fd` is ready for `events` (poll flags): kErrNone, kErrTimeout or
 // kErrOperationCancelled.

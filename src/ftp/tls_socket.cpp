@@ -391,6 +391,8 @@ int TlsLink::read(char* buffer, std::size_t size, std::size_t& received, int tim
     if (m_failed)
         return kErrConnectionAborted;
     SSL* ssl = d->ssl;
+    // One bound for the call: a record trickled in byte by byte does not re-arm it.
+    const Deadline deadline = DeadlineIn(timeoutMs);
     while (received < size) {
         errno = 0;
         std::size_t got = 0;
@@ -412,7 +414,7 @@ int TlsLink::read(char* buffer, std::size_t size, std::size_t& received, int tim
         }
         if (received > 0 && e == SSL_ERROR_WANT_READ)
             return kErrNone; // what was there; the rest on the next call
-        const int err = waitFor(ssl, rc, timeoutMs, cancel, kErrConnectionAborted);
+        const int err = waitFor(ssl, rc, RemainingMs(deadline), cancel, kErrConnectionAborted);
         if (err != kErrNone) {
             ERR_clear_error();
             if (err != kErrTimeout && err != kErrOperationCancelled)

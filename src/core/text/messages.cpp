@@ -12,9 +12,9 @@ namespace tw {
 namespace {
 constexpr int kFirstFtpError = 12001;
 constexpr int kLastFtpError = 12174;
-// The engine's own numbers (FTP over TLS, a short download), beside the range above.
+// The engine's own numbers (FTP over TLS, a short download, bounds), beside the range above.
 constexpr int kFirstEngineError = 12180;
-constexpr int kLastEngineError = 12190;
+constexpr int kLastEngineError = 12192;
 const QString kErrorCaption = QStringLiteral("Error");
 } // namespace
 

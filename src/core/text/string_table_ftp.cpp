@@ -135,6 +135,9 @@ const StringEntry kFtpErrors[] = {
     // A download that ended before the size the server announced.
     {12189, u"The server sent fewer bytes than the file's size: the transfer was cut short."},
     {12190, u"The server ignored the restart offset and sent the file from its start."},
+    // A listing past its bounds; name lookups that never end.
+    {12191, u"The listing is too large: only its beginning was read."},
+    {12192, u"Too many name lookups are still waiting for an answer."},
 };
 } // namespace
 
