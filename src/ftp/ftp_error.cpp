@@ -74,6 +74,9 @@ std::string_view ErrorDescription(int code) {
         return "The server sent fewer bytes than the file's size: the transfer was cut short.";
     case kErrRestartIgnored:
         return "The server ignored the restart offset and sent the file from its start.";
+    case kErrTlsEndUnconfirmed:
+        return "The server did not confirm the end of the encrypted download, and its size is "
+               "unknown: the file may be incomplete.";
     default:
         return "Unknown error";
     }

@@ -97,6 +97,8 @@ inline constexpr int kErrShortTransfer = 12189;
 // with REST that brought more than the rest of the file: the transfer is aborted before any byte
 // beyond it is handed on)
 inline constexpr int kErrRestartIgnored = 12190;
+// A protected download of unknown size ended without close_notify (see FtpSession).
+inline constexpr int kErrTlsEndUnconfirmed = 12191;
 
 // Whether `code` is a refused certificate (kErrCertificateUntrusted through Invalid), for which
 // FtpSession::rejectedCertificate() describes the certificate.

@@ -135,6 +135,8 @@ const StringEntry kFtpErrors[] = {
     // A download that ended before the size the server announced.
     {12189, u"The server sent fewer bytes than the file's size: the transfer was cut short."},
     {12190, u"The server ignored the restart offset and sent the file from its start."},
+    {12191, u"The server did not confirm the end of the encrypted download, and its size is "
+            u"unknown: the file may be incomplete."},
 };
 } // namespace
 
