@@ -87,7 +87,8 @@ const char* typeName(tw::ftp::EntryType type) {
 
 bool isTlsError(int code) {
     return code == tw::ftp::kErrTlsUnavailable || code == tw::ftp::kErrTlsHandshake ||
-           (code >= tw::ftp::kErrTlsProtectionRefused && code <= tw::ftp::kErrTlsTruncated);
+           (code >= tw::ftp::kErrTlsProtectionRefused && code <= tw::ftp::kErrTlsTruncated) ||
+           code == tw::ftp::kErrTlsEndUnconfirmed;
 }
 
 // The certificate as a person judges it, and how to accept it when it is trusted anyway.

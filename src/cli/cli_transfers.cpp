@@ -4,6 +4,7 @@
 #include "cli/cli_runner.h"
 #include "cli/size_text.h"
 
+#include "ftp/ftp_error.h"
 #include "ftp/name_safety.h"
 #include "queue/queue_paths.h"
 #include "queue/transfer_queue.h"
@@ -82,7 +83,10 @@ private:
             if (!told && item.state == ItemState::Failed)
                 say(sourceOf(item) + ": " + item.error +
                     (item.errorCode != 0 ? " (error " + std::to_string(item.errorCode) + ")"
-                                         : std::string()));
+                                         : std::string()) +
+                    (item.errorCode == tw::ftp::kErrTlsEndUnconfirmed
+                         ? "; --allow-truncated-tls keeps such a download"
+                         : ""));
             else if (!told && item.state == ItemState::Skipped)
                 say("skipped " + sourceOf(item) + ": " + item.error);
             if (item.state == ItemState::Running && item.kind == ItemKind::File)
@@ -262,6 +266,7 @@ int CliRunner::transfer(const FtpUrl& url) {
     if (c.blockSizeGiven)
         settings.copy.chunkBytes = c.blockSize;
     settings.copy.probeRemotePartials = c.resume;
+    settings.copy.acceptUnconfirmedTlsEnd = c.allowTruncatedTls;
     settings.resumeChoice = [resume = c.resume](const TransferItem&,
                                                 const tw::queue::ResumeOffer& offer) {
         return offer.verified || resume ? tw::queue::ResumeChoice::Resume

@@ -143,6 +143,8 @@ std::string UsageText() {
            "  --pin-sha256 FP        accept only the server certificate with this SHA-256\n"
            "                         fingerprint (hex, with or without colons), valid or not\n"
            "  --insecure             do not check the server's certificate at all\n"
+           "  --allow-truncated-tls  keep an encrypted download of unknown size whose end\n"
+           "                         the server did not confirm (it may be incomplete)\n"
            "  --help                 show this text\n"
            "  --version              show the version\n"
            "\n"
@@ -182,6 +184,8 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& out, st
             out.json = true;
         } else if (a == "--insecure") {
             out.insecure = true;
+        } else if (a == "--allow-truncated-tls") {
+            out.allowTruncatedTls = true;
         } else if (a == "-r" || a == "--recursive") {
             out.recursive = true;
         } else if (a == "-c" || a == "--continue") {

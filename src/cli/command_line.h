@@ -28,6 +28,7 @@ struct CommandLine {
     std::string caFile;                  // --ca-file
     std::string pinSha256;               // --pin-sha256, normalised ("AB:CD:..")
     bool insecure = false;               // --insecure
+    bool allowTruncatedTls = false;      // --allow-truncated-tls
 };
 
 // Exit statuses of tarnwick-ftp.

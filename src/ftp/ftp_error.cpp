@@ -78,6 +78,9 @@ std::string_view ErrorDescription(int code) {
         return "The listing is too large: only its beginning was read.";
     case kErrTooManyLookups:
         return "Too many name lookups are still waiting for an answer.";
+    case kErrTlsEndUnconfirmed:
+        return "The server did not confirm the end of the encrypted download, and its size is "
+               "unknown: the file may be incomplete.";
     default:
         return "Unknown error";
     }

@@ -104,6 +104,8 @@ inline constexpr int kErrListingTooLarge = 12191;
 // "Too many name lookups are still waiting for an answer." (the name server does not answer;
 // no further lookup is started until the earlier ones end)
 inline constexpr int kErrTooManyLookups = 12192;
+// A protected download of unknown size ended without close_notify (see FtpSession).
+inline constexpr int kErrTlsEndUnconfirmed = 12193;
 
 // Whether `code` is a refused certificate (kErrCertificateUntrusted through Invalid), for which
 // FtpSession::rejectedCertificate() describes the certificate.

@@ -181,8 +181,10 @@
 // command's 150 reply. A data connection that fails its handshake or shows another
 // certificate is kErrTlsDataConnection (the transfer's reply is read, the session stays).
 // Uploads end with close_notify; a download may end with the server's close_notify or a bare
-// close: a bare close short of the announced size is kErrTlsTruncated, otherwise the final
-// reply decides, as in plain FTP. splice / sendfile are not used under TLS.
+// close: a bare close short of the announced size is kErrTlsTruncated; a bare close when no
+// size is known (SIZE refused, none in the 150) is kErrTlsEndUnconfirmed unless
+// OpenOptions::acceptUnconfirmedEnd; otherwise the final reply decides, as in plain FTP. splice /
+// sendfile are not used under TLS.
 //
 // Modification times: modificationTime() asks MDTM and setModificationTime() sends MFMT, each
 // only where the server's FEAT listed it (a server whose FEAT leaves them out, or that refuses
@@ -284,6 +286,10 @@ public:
         // The file's size as the caller knows it (from its listing): no SIZE is asked for a
         // download, and the announced-size checks use this one.
         std::optional<std::uint64_t> knownSize;
+        // A protected download of unknown size whose data connection ends without the
+        // server's close_notify cannot be told from one cut short: it fails with
+        // kErrTlsEndUnconfirmed unless accepted here (a notice warns either way).
+        bool acceptUnconfirmedEnd = false;
     };
 
     static constexpr std::size_t kMaxLineLength = 8192;
@@ -300,6 +306,10 @@ public:
     // about to end and has nothing left to learn from the server).
     bool close(bool waitForGoodbye = true);
     bool isConnected() const { return m_control.valid(); }
+    // Who is told of SessionOptions::notice from now on (a session handed to another thread).
+    void setNotice(std::function<void(const std::string&)> notice) {
+        m_options.notice = std::move(notice);
+    }
 
     bool setCurrentDirectory(std::string_view path);
     bool getCurrentDirectory(std::string& path);
@@ -498,8 +508,9 @@ private:
     TlsState m_tls;
     std::optional<CertificateInfo> m_rejected;
     std::unique_ptr<TlsContext> m_tlsContext;
-    bool m_dataTruncated = false; // the data connection ended without close_notify
-    bool m_grewTold = false;      // the download's growth was told through notice
+    bool m_dataTruncated = false;        // the data connection ended without close_notify
+    bool m_acceptUnconfirmedEnd = false; // OpenOptions::acceptUnconfirmedEnd of this file
+    bool m_grewTold = false;             // the download's growth was told through notice
 
     // The matches of the last directory search.
     std::vector<DirEntry> m_found;

@@ -144,6 +144,18 @@ int FtpSession::finishTransfer() {
     if (m_fileState == FileState::Reading && m_expectedSize &&
         m_restartOffset + m_transferred < *m_expectedSize)
         return m_dataTruncated ? kErrTlsTruncated : kErrShortTransfer;
+    // Without a size and without close_notify, an attacker who cuts the connection (and a
+    // server that sends 226 anyway) leaves a short file that looks complete.
+    if (m_fileState == FileState::Reading && m_dataTruncated && !m_expectedSize) {
+        tell("The server ended the encrypted data connection without confirming its end, and "
+             "the file's size is not known: the " +
+             std::to_string(m_restartOffset + m_transferred) +
+             " bytes received may be only part of the file" +
+             (m_acceptUnconfirmedEnd ? std::string(" (accepted as asked).")
+                                     : std::string(", so the download counts as failed.")));
+        if (!m_acceptUnconfirmedEnd)
+            return kErrTlsEndUnconfirmed;
+    }
     if (m_fileState == FileState::Reading && m_expectedSize && m_restartOffset == 0 &&
         m_transferred > *m_expectedSize && !std::exchange(m_grewTold, true))
         tell("The file grew while it was sent: " + std::to_string(m_transferred) +
@@ -168,6 +180,7 @@ bool FtpSession::openFile(std::string_view path, OpenMode mode, const OpenOption
         return fail(kErrInvalidOperation);
     m_expectedSize.reset();
     m_restartOffset = 0;
+    m_acceptUnconfirmedEnd = options.acceptUnconfirmedEnd;
     const bool reading = mode == OpenMode::Read;
     const std::uint64_t offset = mode == OpenMode::Append ? 0 : options.offset;
     if (reading && options.knownSize) {

@@ -142,6 +142,7 @@ void ConnectionPool::adopt(std::unique_ptr<tw::ftp::FtpSession> session) {
         ++m_open;
         m_loggedIn.insert(session.get());
     }
+    session->setNotice(m_notice);
     give(std::move(session));
 }
 

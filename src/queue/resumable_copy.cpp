@@ -271,6 +271,7 @@ ItemResult DownloadFile(TransferItem& item, FtpSession& session, const RunContex
         request.offset = offset;
         if (item.sourceSize != 0)
             request.knownSize = item.sourceSize;
+        request.acceptUnconfirmedEnd = options.acceptUnconfirmedTlsEnd;
         return session.openFile(item.remotePath, FtpSession::OpenMode::Read, request);
     };
     // Every byte is there already (a run ended between the last byte and the rename).

@@ -84,6 +84,9 @@ struct CopyOptions {
     // Uploads look for a temporary file on the server even when the item recorded none (one
     // SIZE per file), so partial data of a killed run can be offered for resume.
     bool probeRemotePartials = false;
+    // Takes a protected download of unknown size that ended without close_notify
+    // (FtpSession::OpenOptions::acceptUnconfirmedEnd).
+    bool acceptUnconfirmedTlsEnd = false;
 };
 
 // The end of one item's run.

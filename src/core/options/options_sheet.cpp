@@ -45,6 +45,8 @@ constexpr OptionCheck kTransferChecks[] = {
     {106, u"&Force Lowercase Remote File Names", &Options::Lowercase},
     {103, u"&Log All File Transfers", &Options::LogTransfers},
     {108, u"&Keep File Dates", &Options::KeepFileDates},
+    {110, u"&Accept encrypted downloads whose end the server did not confirm",
+     &Options::AcceptUnconfirmedTlsEnd},
 };
 
 constexpr OptionCheck kSortingChecks[] = {

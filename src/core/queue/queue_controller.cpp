@@ -137,6 +137,7 @@ public:
             m_messages.LogMessage(4418, {destination});
         queue::CopyOptions copy;
         copy.keepDates = options->KeepFileDates != 0;
+        copy.acceptUnconfirmedTlsEnd = options->AcceptUnconfirmedTlsEnd != 0;
         const auto start = std::chrono::steady_clock::now();
         const queue::ItemResult result = upload ? queue::UploadFile(item, session, context, copy)
                                                 : queue::DownloadFile(item, session, context, copy);

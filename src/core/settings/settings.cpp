@@ -66,6 +66,7 @@ const OptionFlag kOptionFlags[] = {
     {&kTransfer, u"Prompt", &Options::Prompt, 0},
     {&kTransfer, u"Lowercase", &Options::Lowercase, 0},
     {&kTransfer, u"Keep File Dates", &Options::KeepFileDates, 1},
+    {&kTransfer, u"Accept Unconfirmed Encrypted Ends", &Options::AcceptUnconfirmedTlsEnd, 0},
 };
 
 QString str(const char16_t* s) {

@@ -116,6 +116,8 @@ struct Options {
     // Connections the transfer queue opens to a server beside the browsing session.
     std::uint32_t Connections = kDefaultConnections;
     std::uint32_t TransferQueue = 1; // the transfer queue pane is shown
+    // A protected download of unknown size whose end the server did not confirm counts as done.
+    std::uint32_t AcceptUnconfirmedTlsEnd = 0;
     bool operator==(const Options&) const = default;
 };
 

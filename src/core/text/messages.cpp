@@ -14,7 +14,7 @@ constexpr int kFirstFtpError = 12001;
 constexpr int kLastFtpError = 12174;
 // The engine's own numbers (FTP over TLS, a short download, bounds), beside the range above.
 constexpr int kFirstEngineError = 12180;
-constexpr int kLastEngineError = 12192;
+constexpr int kLastEngineError = 12193;
 const QString kErrorCaption = QStringLiteral("Error");
 } // namespace
 

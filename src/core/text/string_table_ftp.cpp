@@ -138,6 +138,8 @@ const StringEntry kFtpErrors[] = {
     // A listing past its bounds; name lookups that never end.
     {12191, u"The listing is too large: only its beginning was read."},
     {12192, u"Too many name lookups are still waiting for an answer."},
+    {12193, u"The server did not confirm the end of the encrypted download, and its size is "
+            u"unknown: the file may be incomplete."},
 };
 } // namespace
 

@@ -453,3 +453,39 @@ INSTANTIATE_TEST_SUITE_P(Runs, CliContinue,
                          [](const testing::TestParamInfo<ContinueCase>& info) {
                              return std::string(info.param.name);
                          });
+
+// A protected download of unknown size cut without close_notify (and a 226 all the same) fails
+// with the TLS exit code and leaves no file, unless --allow-truncated-tls takes it.
+TEST(CliIntegrity, AnUnconfirmedEncryptedEndFailsUnlessAllowed) {
+    const std::string data(400000, 'q');
+    for (const bool allow : {false, true}) {
+        SCOPED_TRACE(allow ? "allowed" : "refused");
+        tw::test::FakeFtp::Behaviour behaviour;
+        behaviour.tls = behaviour.hideSizes = behaviour.bareTlsEnd = true;
+        behaviour.dropAfter = data.size() / 2;
+        tw::test::FakeFtp fake(behaviour);
+        fake.folder("/pub");
+        fake.put("/pub/f.bin", data);
+        tw::test::ScriptedServers servers(
+            [&](tw::test::ScriptedServer& s, int n) { fake.serve(s, n); });
+        tw::test::TempDir local;
+        const fs::path target = local.path() / "f.bin";
+        std::vector<std::string> args = {
+            "--tls",        "explicit",
+            "--pin-sha256", tw::test::ScriptedServer::tlsFingerprint(),
+            "get",          "ftp://u@127.0.0.1:" + std::to_string(servers.port()) + "/pub/f.bin",
+            target.string()};
+        if (allow)
+            args.insert(args.begin(), "--allow-truncated-tls");
+        const auto o = runCli(args, "pw");
+        EXPECT_NE(o.err.find("may be only part of the file"), std::string::npos) << o.err;
+        EXPECT_EQ(o.err.find("--allow-truncated-tls keeps") == std::string::npos, allow) << o.err;
+        if (allow) {
+            EXPECT_EQ(o.status, 0) << o.err;
+            EXPECT_EQ(fs::file_size(target), data.size() / 2);
+        } else {
+            EXPECT_NE(o.status, 0) << o.err;
+            EXPECT_FALSE(fs::exists(target));
+        }
+    }
+}

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using namespace tw::ftp;
 using tw::test::ScriptedServer;
 
@@ -154,7 +156,7 @@ TEST(FtpTlsHostile, ConnectFailuresNeverSendThePasswordInClear) {
 }
 
 // Downloads over protected data connections: byte-by-byte records, a bare close before and at
-// the end, a data connection that cannot resume the session.
+// the end, with and without a known size, a data connection that cannot resume the session.
 TEST(FtpTlsHostile, DownloadsEndOnlyWhenComplete) {
     const std::string data = payload(100000);
     struct Case {
@@ -164,19 +166,30 @@ TEST(FtpTlsHostile, DownloadsEndOnlyWhenComplete) {
         bool closeNotify; // ends with close_notify, else a bare close
         bool announce;    // SIZE answered
         bool resumable;   // the data connection can resume the control session
+        bool accept;      // OpenOptions::acceptUnconfirmedEnd
         int error;
     };
     const Case cases[] = {
-        {"records split byte by byte", true, 3000, true, true, true, kErrNone},
-        {"complete with close_notify", false, data.size(), true, true, true, kErrNone},
-        {"complete, bare close, size announced", false, data.size(), false, true, true, kErrNone},
-        {"complete, bare close, 226 confirms", false, data.size(), false, false, true, kErrNone},
-        {"bare close in the middle", false, 40000, false, true, true, kErrTlsTruncated},
-        {"session not resumed", false, data.size(), true, true, false, kErrTlsDataConnection},
+        {"records split byte by byte", true, 3000, true, true, true, false, kErrNone},
+        {"complete with close_notify", false, data.size(), true, true, true, false, kErrNone},
+        {"complete with close_notify, no size", false, data.size(), true, false, true, false,
+         kErrNone},
+        {"complete, bare close, size announced", false, data.size(), false, true, true, false,
+         kErrNone},
+        {"bare close in the middle", false, 40000, false, true, true, false, kErrTlsTruncated},
+        // No size and no close_notify: 226 cannot vouch for a cut the attacker made.
+        {"half, bare close, no size, 226", false, 50000, false, false, true, false,
+         kErrTlsEndUnconfirmed},
+        {"complete, bare close, no size, 226", false, data.size(), false, false, true, false,
+         kErrTlsEndUnconfirmed},
+        {"complete, bare close, no size, accepted", false, data.size(), false, false, true, true,
+         kErrNone},
+        {"session not resumed", false, data.size(), true, true, false, false,
+         kErrTlsDataConnection},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const std::string sent = c.split ? data.substr(0, c.sent) : data.substr(0, c.sent);
+        const std::string sent = data.substr(0, c.sent);
         const std::size_t size = c.split ? c.sent : data.size();
         ScriptedServer server([&](ScriptedServer& s) {
             secureLogin(s);
@@ -199,11 +212,16 @@ TEST(FtpTlsHostile, DownloadsEndOnlyWhenComplete) {
             s.reply("226 Transfer complete.");
             s.drain();
         });
+        std::vector<std::string> notices;
+        SessionOptions o = tlsOptions(server);
+        o.notice = [&](const std::string& text) { notices.push_back(text); };
         FtpSession session;
-        ASSERT_TRUE(session.connect(tlsOptions(server))) << session.lastError();
+        ASSERT_TRUE(session.connect(o)) << session.lastError();
         EXPECT_TRUE(session.tlsState().dataProtected);
         std::string got;
-        bool ok = session.openFile("f.bin", FtpSession::OpenMode::Read);
+        FtpSession::OpenOptions open;
+        open.acceptUnconfirmedEnd = c.accept;
+        bool ok = session.openFile("f.bin", FtpSession::OpenMode::Read, open);
         std::vector<char> block(8192);
         std::size_t n = 0;
         while (ok && (ok = session.readFile(block.data(), block.size(), n)) && n > 0)
@@ -216,6 +234,11 @@ TEST(FtpTlsHostile, DownloadsEndOnlyWhenComplete) {
             EXPECT_FALSE(ok && closed);
             EXPECT_EQ(session.lastError(), c.error) << session.lastResponse();
         }
+        const bool unconfirmed = !c.closeNotify && !c.announce;
+        const bool warned = std::any_of(notices.begin(), notices.end(), [](const std::string& n) {
+            return n.find("may be only part of the file") != std::string::npos;
+        });
+        EXPECT_EQ(warned, unconfirmed);
         session.close();
         server.finish();
     }

@@ -1,6 +1,7 @@
 // The transfer queue against real servers (vsftpd, pyftpdlib) and a scripted one that
 // misbehaves: folder trees both ways, recursive delete, resume, retries, connection limits.
 
+#include "ftp/ftp_error.h"
 #include "integration/ftp/ftp_test_servers.h"
 #include "queue/delete_tree.h"
 #include "queue/queue_paths.h"
@@ -673,3 +674,81 @@ TEST(TreeWalk, AFolderThatCannotBeListedFailsAloneAndTheRestArrives) {
 }
 
 } // namespace
+
+// What arrives must be what the source held: an upload whose file shrank while it was sent, and
+// a protected download of unknown size whose end the server never confirmed.
+TEST(Integrity, AFileThatChangedWhileSentFailsAndLeavesNothingBehind) {
+    FakeFtp fake;
+    fake.folder("/pub");
+    ScriptedServers servers([&](ScriptedServer& s, int n) { fake.serve(s, n); });
+    TempDir local;
+    const fs::path source = local.path() / "big.bin";
+    writeFile(source, std::string(8 << 20, 'x'), 1650000000);
+    QueueSettings settings = quick(1);
+    settings.copy.chunkBytes = 64 * 1024;
+    bool cut = false;
+    settings.runner = [&](TransferItem& item, tw::ftp::FtpSession& session,
+                          const RunContext& context) {
+        RunContext watched = context;
+        watched.progress = [&](std::uint64_t done) {
+            if (done >= (1u << 20) && !std::exchange(cut, true))
+                fs::resize_file(source, 1 << 20); // a log rotated under the sender
+            context.progress(done);
+        };
+        return UploadFile(item, session, watched, settings.copy);
+    };
+    TransferQueue queue(optionsFor(servers.port()), settings);
+    TransferItem item;
+    item.direction = Direction::Upload;
+    item.localPath = source.string();
+    item.remotePath = "/pub/big.bin";
+    const std::int64_t id = queue.add({item})[0].id;
+    queue.waitIdle();
+    ASSERT_TRUE(cut);
+    EXPECT_EQ(queue.item(id)->state, ItemState::Failed);
+    EXPECT_NE(queue.item(id)->error.find("the local file changed while it was sent"),
+              std::string::npos)
+        << queue.item(id)->error;
+    EXPECT_FALSE(fake.file("/pub/big.bin"));
+    EXPECT_FALSE(fake.file("/pub/.big.bin.tw-up"));
+}
+
+TEST(Integrity, AnUnconfirmedEncryptedEndFailsUnlessAccepted) {
+    const std::string data(600000, 'd');
+    for (const bool accept : {false, true}) {
+        SCOPED_TRACE(accept ? "accepted" : "refused");
+        FakeFtp::Behaviour b;
+        b.tls = b.hideSizes = b.bareTlsEnd = true;
+        b.dropAfter = data.size() / 2; // cut half-way, then 226 all the same
+        FakeFtp fake(b);
+        fake.folder("/pub");
+        fake.put("/pub/f.bin", data);
+        ScriptedServers servers([&](ScriptedServer& s, int n) { fake.serve(s, n); });
+        TempDir local;
+        tw::ftp::SessionOptions options = optionsFor(servers.port());
+        options.tls = tw::ftp::TlsMode::ExplicitRequired;
+        options.trustedFingerprints = {ScriptedServer::tlsFingerprint()};
+        QueueSettings settings = quick(1);
+        settings.copy.acceptUnconfirmedTlsEnd = accept;
+        settings.idleTimeout = std::chrono::milliseconds(50); // QUIT soon: finish() waits for it
+        Recorder recorder;
+        TransferQueue queue(options, settings, &recorder);
+        TransferItem item;
+        item.remotePath = "/pub/f.bin";
+        item.localPath = (local.path() / "f.bin").string();
+        const std::int64_t id = queue.add({item})[0].id;
+        queue.waitIdle();
+        EXPECT_TRUE(recorder.noticed("may be only part of the file"));
+        const auto commands = servers.finish();
+        if (accept) {
+            EXPECT_EQ(queue.item(id)->state, ItemState::Done) << queue.item(id)->error;
+            EXPECT_EQ(fs::file_size(item.localPath), data.size() / 2);
+        } else {
+            EXPECT_EQ(queue.item(id)->state, ItemState::Failed);
+            EXPECT_EQ(queue.item(id)->errorCode, tw::ftp::kErrTlsEndUnconfirmed);
+            EXPECT_FALSE(fs::exists(item.localPath));
+            // Not a lost connection: trying again would only repeat it.
+            EXPECT_EQ(std::count(commands.begin(), commands.end(), "RETR /pub/f.bin"), 1);
+        }
+    }
+}

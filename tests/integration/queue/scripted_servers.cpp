@@ -198,14 +198,26 @@ void FakeFtp::serve(ScriptedServer& s, int connection) {
         const bool isFile = file != m_files.end();
         const bool isFolder = m_folders.count(path) > 0;
         lock.unlock();
-        if (verb == "USER") {
+        // Data connections follow the 150 with their handshake when protected.
+        const auto transferStarts = [&](const std::string& preliminary) {
+            s.reply(preliminary);
+            return !m_behaviour.tls || s.startDataTls();
+        };
+        if (verb == "AUTH" && m_behaviour.tls) {
+            s.reply("234 Proceed with negotiation.");
+            if (!s.startTls())
+                return;
+        } else if ((verb == "PBSZ" || verb == "PROT") && m_behaviour.tls) {
+            s.reply("200 OK.");
+        } else if (verb == "USER") {
             s.reply("331 Password please.");
         } else if (verb == "PASS") {
             s.reply("230 Logged in.");
         } else if (verb == "FEAT") {
             s.reply("211-Features:");
             s.reply(" MDTM");
-            s.reply(" SIZE");
+            if (!m_behaviour.hideSizes)
+                s.reply(" SIZE");
             s.reply(" MFMT");
             s.reply(" REST STREAM");
             if (m_behaviour.mlsd)
@@ -230,8 +242,9 @@ void FakeFtp::serve(ScriptedServer& s, int connection) {
         } else if (verb == "PASV" || verb == "EPRT" || verb == "PORT") {
             s.reply("502 Not here.");
         } else if (verb == "SIZE") {
-            s.reply(isFile ? "213 " + std::to_string(file->second.data.size())
-                           : "550 No such file.");
+            s.reply(isFile && !m_behaviour.hideSizes
+                        ? "213 " + std::to_string(file->second.data.size())
+                        : "550 No such file.");
         } else if (verb == "MDTM") {
             s.reply(isFile ? "213 " + timeText(file->second.time) : "550 No such file.");
         } else if (verb == "MFMT") {
@@ -268,9 +281,11 @@ void FakeFtp::serve(ScriptedServer& s, int connection) {
             for (const auto& [name, f] : m_files)
                 if (name.rfind(prefix, 0) == 0 &&
                     name.find('/', prefix.size()) == std::string::npos)
-                    listing += "type=file;size=" + std::to_string(f.data.size()) +
-                               ";modify=" + timeText(f.time) + "; " + name.substr(prefix.size()) +
-                               "\r\n";
+                    listing +=
+                        "type=file;" +
+                        (m_behaviour.hideSizes ? std::string()
+                                               : "size=" + std::to_string(f.data.size()) + ";") +
+                        "modify=" + timeText(f.time) + "; " + name.substr(prefix.size()) + "\r\n";
             for (const auto& [name, on] : m_folders)
                 if (name != path && name.rfind(prefix, 0) == 0 &&
                     name.find('/', prefix.size()) == std::string::npos)
@@ -278,7 +293,8 @@ void FakeFtp::serve(ScriptedServer& s, int connection) {
                         "type=dir;modify=20240101000000; " + name.substr(prefix.size()) + "\r\n";
             lock.unlock();
             s.acceptData();
-            s.reply("150 Here comes the listing.");
+            if (!transferStarts("150 Here comes the listing."))
+                return;
             s.sendData(listing);
             s.closeData();
             s.reply("226 Done.");
@@ -291,10 +307,19 @@ void FakeFtp::serve(ScriptedServer& s, int connection) {
             const std::uint64_t from = std::min<std::uint64_t>(offset, data.size());
             offset = 0;
             s.acceptData();
-            s.reply(from == 0 ? "150 Opening BINARY connection (" + std::to_string(data.size()) +
-                                    " bytes)."
-                              : "150 Opening BINARY connection.");
+            if (!transferStarts(from == 0 && !m_behaviour.hideSizes
+                                    ? "150 Opening BINARY connection (" +
+                                          std::to_string(data.size()) + " bytes)."
+                                    : "150 Opening BINARY connection."))
+                return;
             const std::string rest = data.substr(from);
+            if (m_behaviour.bareTlsEnd) {
+                s.sendData(m_behaviour.dropAfter ? rest.substr(0, m_behaviour.dropAfter) : rest);
+                s.dropDataTls();
+                s.closeData();
+                s.reply("226 Transfer complete.");
+                continue;
+            }
             if (in(m_behaviour.dropping, connection)) {
                 s.sendData(rest.substr(0, m_behaviour.dropAfter));
                 s.sleepMs(50);
@@ -322,7 +347,8 @@ void FakeFtp::serve(ScriptedServer& s, int connection) {
                 continue;
             }
             s.acceptData();
-            s.reply("150 Ok to send data.");
+            if (!transferStarts("150 Ok to send data."))
+                return;
             std::string got;
             const bool whole = s.receiveData(&got);
             s.closeData();

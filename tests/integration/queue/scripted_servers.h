@@ -66,6 +66,10 @@ public:
         std::vector<int> refusing; // connections answered "421 Too many connections"
         std::vector<std::string> unlistable; // folders whose listing is refused (550)
         bool renameKeepsExisting = false;    // RNTO onto an existing file: 553 (Windows servers)
+        bool tls = false;        // AUTH TLS, then protected control and data connections
+        bool hideSizes = false;  // SIZE refused; no size in listings or in the 150
+        bool bareTlsEnd = false; // RETR data ends without close_notify (after dropAfter bytes
+                                 // when set), then 226
     };
 
     FakeFtp();

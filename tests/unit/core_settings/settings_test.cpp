@@ -26,8 +26,9 @@ QSet<QString> expectedKeys(int accounts, int fileTypes) {
                         "TopMost", "Minimize", "Confirm", "Save Windows", "Sounds"});
     add(u"Options/Sort"_qs,
         {"Folders Last", "Drives Last", "Oldest First", "Largest First", "Frequency"});
-    add(u"Options/Transfer"_qs, {"Refresh", "Timestamp", "Log Transfers", "Progress", "Prompt",
-                                 "Lowercase", "Keep File Dates", "Block Size", "Connections"});
+    add(u"Options/Transfer"_qs,
+        {"Refresh", "Timestamp", "Log Transfers", "Progress", "Prompt", "Lowercase",
+         "Keep File Dates", "Block Size", "Connections", "Accept Unconfirmed Encrypted Ends"});
     add(u"Options/Sounds"_qs, {"Alert Level"});
     for (const QString& event : kSoundEventNames)
         add(u"Options/Sounds/"_qs + event, {"Active", "Wave File"});
@@ -51,7 +52,7 @@ QSet<QString> expectedKeys(int accounts, int fileTypes) {
              "Remote Sort", "Local Sort",  "Visits",         "Name",       "URL",
              "IP",          "Login",       "Local Path",     "Local Mask", "Local Exclude",
              "Remote Path", "Remote Mask", "Remote Exclude", "Comments",   "Password",
-             "Encryption", "Connections"});
+             "Encryption",  "Connections"});
     add(u"Abstract"_qs, {"Warning"});
     add(u"Application"_qs,
         {"Program Init", "Program", "Program GUID", "Version", "Author", "Company", "Address",

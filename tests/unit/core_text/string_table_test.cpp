@@ -23,7 +23,7 @@ constexpr int kFtpFirst = 12001;
 constexpr int kFtpLast = 12174;
 // The engine's own numbers (FTP over TLS, a short download) follow the range.
 constexpr int kTlsFirst = 12180;
-constexpr int kTlsLast = 12192;
+constexpr int kTlsLast = 12193;
 bool isEngineId(int id) {
     return (id >= kFtpFirst && id <= kFtpLast) || (id >= kTlsFirst && id <= kTlsLast);
 }
