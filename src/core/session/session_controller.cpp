@@ -78,6 +78,10 @@ void SessionController::reportEngineError(int apiNameId, bool playAlert, QString
     m_messages.ReportApiError(apiNameId, code, playAlert, response, out);
 }
 
+void SessionController::setListingLimits(const ftp::ListingLimits& limits) {
+    m_listingLimits = std::make_unique<ftp::ListingLimits>(limits);
+}
+
 int SessionController::EffectivePort(const AccountRecord& account) {
     const int port = static_cast<int>(account.RemotePort & 0xFFFF);
     if (port != 0)
@@ -103,6 +107,8 @@ bool SessionController::openSession(const AccountRecord& account, const QString&
     }
     options.passive = account.Passive;
     options.timeoutMs = m_timeoutMs;
+    if (m_listingLimits)
+        options.listingLimits = *m_listingLimits;
     if (m_zeroCopy)
         options.sendfileUploads = options.spliceDownloads = *m_zeroCopy;
     // The engine's notes (a passive / active fallback) go to the log as they happen.
@@ -597,12 +603,14 @@ SessionController::ListingOutcome SessionController::listRemote(const ListingJob
         rows.push_back(std::move(row));
     }
     const int searchError = m_session->lastError();
+    // A listing past the engine's bounds keeps the rows read up to there, and says so.
+    const bool tooLarge = searchError == ftp::kErrListingTooLarge;
     ListingOutcome outcome = ListingOutcome::Listed;
     if (searchError == ftp::kErrOperationCancelled)
         outcome = ListingOutcome::Stopped;
-    else if (searchError != ftp::kErrNoMoreFiles)
+    else if (searchError != ftp::kErrNoMoreFiles && !tooLarge)
         outcome = ListingOutcome::Failed;
-    if (outcome == ListingOutcome::Failed) // reported before findClose clears the reply
+    if (outcome == ListingOutcome::Failed || tooLarge) // before findClose clears the reply
         reportEngineError(4526, m_state.options.AlertLevel != 0);
     m_session->findClose();
     if (outcome != ListingOutcome::Listed)

@@ -20,6 +20,7 @@ namespace tw {
 namespace ftp {
 class FtpSession;
 struct SessionOptions;
+struct ListingLimits;
 } // namespace ftp
 class Messages;
 
@@ -62,6 +63,8 @@ public:
     // Whether transfers move data with splice / sendfile (on) or read / write (off) both ways;
     // unset, the engine's defaults (sendfile for uploads, read / write for downloads).
     void setZeroCopy(bool on) { m_zeroCopy = on; }
+    // The engine's bounds on one listing (default: the engine's own).
+    void setListingLimits(const ftp::ListingLimits& limits);
 
     // Start the connect flow; true when it has started (the worker then connects).
     bool Connect();
@@ -191,6 +194,7 @@ private:
     Hooks m_hooks;
     int m_timeoutMs = 30000;
     std::optional<bool> m_zeroCopy;
+    std::unique_ptr<ftp::ListingLimits> m_listingLimits;
     CertificateTrust m_ownTrust;
     CertificateTrust* m_trust = &m_ownTrust;
     // The connection taken over is encrypted (set on the UI thread by the connect's second step).

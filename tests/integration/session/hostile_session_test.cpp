@@ -1,6 +1,7 @@
 #include "core/session/remote_file_ops.h"
 #include "core/session/session_controller.h"
 #include "core/text/messages.h"
+#include "ftp/ftp_session.h"
 #include "integration/ftp/scripted_server.h"
 #include "support/loopback_account.h"
 #include "support/recording_port.h"
@@ -403,6 +404,31 @@ TEST_F(HostileSessionTest, UnreadableListingLinesAreToldInTheLog) {
     const QString note = u"Note: 1 entry of the listing could not be read: ?? broken entry"_qs;
     EXPECT_TRUE(waitForLog(note));
     EXPECT_EQ(port.log().filter(note).size(), 1);
+    controller.reset();
+    server->finish();
+}
+
+// A listing past the engine's bounds shows the rows read up to there and says why the rest
+// is missing.
+TEST_F(HostileSessionTest, AListingTooLargeKeepsWhatWasRead) {
+    ServerPlay play;
+    play.listing = [](ScriptedServer& s, const std::string&) {
+        std::string lines;
+        for (int i = 0; i < 200; ++i)
+            lines += "-rw-r--r-- 1 u g 5 Jan 16 18:53 file-" + std::to_string(1000 + i) + "\r\n";
+        return SendListing(s, lines);
+    };
+    startServer(play);
+    ftp::ListingLimits limits;
+    limits.entryBytes = 4000;
+    controller->setListingLimits(limits);
+    ASSERT_TRUE(connect());
+    const QStringList names = remoteNames();
+    ASSERT_GT(names.size(), 2);
+    EXPECT_LT(names.size(), 201);
+    EXPECT_EQ(names.at(1), u"file-1000"_qs);
+    EXPECT_TRUE(logHas(u"The listing is too large: only its beginning was read."_qs))
+        << port.log().join(u'\n').toStdString();
     controller.reset();
     server->finish();
 }
