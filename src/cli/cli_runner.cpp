@@ -141,8 +141,7 @@ void CliRunner::abort() {
 }
 
 int CliRunner::usage(const std::string& message) {
-    std::fprintf(stderr, "tarnwick-ftp: %s\nTry 'tarnwick-ftp --help'.\n",
-                 shown(message).c_str());
+    std::fprintf(stderr, "tarnwick-ftp: %s\nTry 'tarnwick-ftp --help'.\n", shown(message).c_str());
     return kExitUsage;
 }
 
@@ -548,9 +547,9 @@ int CliRunner::printDirectory(const FtpUrl& url) {
     std::string path;
     if (!m_session->getCurrentDirectory(path))
         return ftpFailure("pwd");
-    std::printf("%s\n",
-                tw::ftp::DisplayText(path, tw::ftp::LineBreaks::Escape, ::isatty(STDOUT_FILENO) != 1)
-                    .c_str());
+    std::printf("%s\n", tw::ftp::DisplayText(path, tw::ftp::LineBreaks::Escape,
+                                             ::isatty(STDOUT_FILENO) != 1)
+                            .c_str());
     return 0;
 }
 

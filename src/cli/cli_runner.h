@@ -43,9 +43,9 @@ private:
 
     CommandLine m_commandLine;
     std::unique_ptr<tw::ftp::FtpSession> m_session;
-    tw::ftp::SessionOptions m_options; // as connected, for the queue's own connections
-    std::mutex m_liveMutex;                  // guards m_live against its hand-over
-    tw::ftp::FtpSession* m_live = nullptr;   // what abort() reaches
+    tw::ftp::SessionOptions m_options;     // as connected, for the queue's own connections
+    std::mutex m_liveMutex;                // guards m_live against its hand-over
+    tw::ftp::FtpSession* m_live = nullptr; // what abort() reaches
     std::atomic<bool> m_interrupted{false};
     bool m_showProgress = false;
     std::int64_t m_startMs = 0;

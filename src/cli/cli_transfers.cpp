@@ -113,7 +113,7 @@ private:
     void say(const std::string& line) {
         // Paths and errors come from the server: one line each, controls as escapes.
         std::fprintf(stderr, "%starnwick-ftp: %s\n", m_drawn ? "\r\033[K" : "",
-                     tw::ftp::DisplayText(line, tw::ftp::LineBreaks::Space).c_str());
+                     tw::ftp::DisplayText(line).c_str());
         m_drawn = false;
     }
     void draw(bool last) {
@@ -245,8 +245,7 @@ int CliRunner::transfer(const FtpUrl& url) {
             struct stat st {};
             if (::stat(local.c_str(), &st) != 0) {
                 std::fprintf(stderr, "tarnwick-ftp: cannot open %s: %s\n",
-                             tw::ftp::DisplayText(local).c_str(),
-                             std::strerror(errno));
+                             tw::ftp::DisplayText(local).c_str(), std::strerror(errno));
                 return kExitFailure;
             }
             const bool folder = S_ISDIR(st.st_mode);

@@ -27,9 +27,10 @@ constexpr std::int64_t kSecondInterruptMs = 1000;
 constexpr char kWakeInterrupt = 1;
 constexpr char kWakeQuit = 0;
 
-int g_wakeWrite = -1;
+std::atomic<int> g_wakeWrite{-1};
 std::atomic<std::int64_t> g_firstInterruptMs{0};
 static_assert(std::atomic<std::int64_t>::is_always_lock_free);
+static_assert(std::atomic<int>::is_always_lock_free);
 
 std::int64_t monotonicMs() {
     timespec now{};
@@ -42,7 +43,7 @@ extern "C" void onInterrupt(int) {
     const std::int64_t now = monotonicMs();
     std::int64_t first = 0;
     if (g_firstInterruptMs.compare_exchange_strong(first, now)) {
-        [[maybe_unused]] const ssize_t n = ::write(g_wakeWrite, &kWakeInterrupt, 1);
+        [[maybe_unused]] const ssize_t n = ::write(g_wakeWrite.load(), &kWakeInterrupt, 1);
     } else if (now - first >= kSecondInterruptMs) {
         ::_exit(tw::cli::kExitInterrupted);
     }
@@ -58,7 +59,8 @@ public:
         if (::pipe2(fds, O_CLOEXEC) != 0)
             return;
         m_read = fds[0];
-        g_wakeWrite = m_write = fds[1];
+        m_write = fds[1];
+        g_wakeWrite = m_write;
         sigset_t blocked, old;
         sigemptyset(&blocked);
         sigaddset(&blocked, SIGINT);
@@ -85,11 +87,9 @@ public:
     ~InterruptWatcher() {
         if (!m_thread.joinable())
             return;
-        struct sigaction sa {};
-        sa.sa_handler = SIG_DFL;
-        sigemptyset(&sa.sa_mask);
-        sigaction(SIGINT, &sa, nullptr);
-        sigaction(SIGTERM, &sa, nullptr);
+        // The handler stays: the rest of a burst that stopped the run must not kill the
+        // program on its way out. It writes nowhere from now on.
+        g_wakeWrite = -1;
         [[maybe_unused]] const ssize_t n = ::write(m_write, &kWakeQuit, 1);
         m_thread.join();
         ::close(m_read);

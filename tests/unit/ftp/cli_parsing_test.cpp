@@ -148,7 +148,9 @@ TEST(JsonText, EscapesAndReplacesInvalidBytes) {
     EXPECT_EQ(JsonString("\xED\xA0\x80"), "\"\\ufffd\\ufffd\\ufffd\""); // surrogate
     // What a terminal would obey is escaped; a JSON reader gets the same characters back.
     EXPECT_EQ(JsonString("\x1b[2J\x7f"), "\"\\u001b[2J\\u007f\"");
-    EXPECT_EQ(JsonString("a\xC2\x9B" "b\xE2\x80\xAE" "c\xE2\x81\xA6"),
+    EXPECT_EQ(JsonString("a\xC2\x9B"
+                         "b\xE2\x80\xAE"
+                         "c\xE2\x81\xA6"),
               "\"a\\u009bb\\u202ec\\u2066\"");
     EXPECT_EQ(JsonString("\xC2\xA0\xE2\x80\x8E"), "\"\xC2\xA0\xE2\x80\x8E\""); // kept
     EXPECT_EQ(IsoTime(0), "1970-01-01T00:00:00Z");
