@@ -1,6 +1,7 @@
 #!/bin/sh
 # Builds the fuzz targets (FTP replies, FTP listings, the FTP session against a scripted
-# server, account export files) with clang and
+# server, tarnwick-ftp's command line and URLs, SIZE / 150 reply sizes, certificate
+# descriptions, account export files) with clang and
 # libFuzzer and runs each for a while, one after the other.
 # Usage: bench/ftp/run_fuzz.sh [seconds per target, default 60] [build dir] [target...]
 set -eu
@@ -8,11 +9,12 @@ SECONDS_EACH=${1:-60}
 SRC=$(cd "$(dirname "$0")/../.." && pwd)
 BUILD=${2:-/tmp/tarnwick-ftp-fuzz}
 [ $# -ge 2 ] && shift 2 || shift $#
-TARGETS=${*:-reply listing session accounts}
+TARGETS=${*:-reply listing session cli reply_numbers certificate accounts}
 command -v clang++ >/dev/null || { echo "clang++ is needed (apt-get install clang)"; exit 1; }
 cmake -S "$SRC" -B "$BUILD" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang \
     -DTW_FUZZ=ON -DTW_BUILD_GUI=OFF >/dev/null
-cmake --build "$BUILD" -j2 --target fuzz_ftp_reply fuzz_ftp_listing fuzz_ftp_session fuzz_account_import
+cmake --build "$BUILD" -j2 --target fuzz_ftp_reply fuzz_ftp_listing fuzz_ftp_session fuzz_ftp_cli \
+    fuzz_ftp_reply_numbers fuzz_ftp_certificate fuzz_account_import
 for target in $TARGETS; do
     corpus="$BUILD/corpus-$target"
     mkdir -p "$corpus"
@@ -29,6 +31,33 @@ for target in $TARGETS; do
         # Pieces at NUL bytes: greeting, login replies, then LIST's 150 / data / 226.
         binary="$BUILD/bench/ftp/fuzz_ftp_session" max_len=8192
         printf '220 Hi\r\n\000331 Pw\r\n\000230 In\r\n\000211-F\r\n SIZE\r\n211 E\r\n\000215 UNIX\r\n\000200 I\r\n\000150 Go\r\n\000-rw-r--r-- 1 u g 5 Jan 1 2020 a\r\n\000226 Ok\r\n\000213 5\r\n\000150 Go (5 bytes)\r\n\000hello\000226 Ok\r\n\000250 Ok\r\n\000257 "/sub"\r\n' >"$corpus/seed"
+        ;;
+    cli)
+        binary="$BUILD/bench/ftp/fuzz_ftp_cli" max_len=1024
+        printf 'get\0ftp://u:p%%40@[::1]:2121//pub/a%%20b\0local' >"$corpus/seed-get"
+        printf -- '--tls=explicit\0-P\0003\0ls\0ftpes://h:65535/x' >"$corpus/seed-tls"
+        printf 'ls\0ftp://h:48460417183/' >"$corpus/seed-port"
+        ;;
+    reply_numbers)
+        binary="$BUILD/bench/ftp/fuzz_ftp_reply_numbers" max_len=1024
+        printf '\001213 18446744073709551615' >"$corpus/seed-size"
+        printf '\000150 Opening BINARY mode data connection for f (42 bytes).' >"$corpus/seed-150"
+        ;;
+    certificate)
+        binary="$BUILD/bench/ftp/fuzz_ftp_certificate" max_len=8192
+        for kind in rsa:2048 ec; do
+            name=$(echo "$kind" | tr -d ':')
+            if [ "$kind" = ec ]; then
+                key="-newkey ec -pkeyopt ec_paramgen_curve:P-256"
+            else
+                key="-newkey $kind"
+            fi
+            # shellcheck disable=SC2086
+            openssl req -x509 $key -nodes -keyout /dev/null -days 30 -outform DER \
+                -subj "/CN=ftp.example.org/O=Example $name" \
+                -addext "subjectAltName=DNS:ftp.example.org,DNS:*.example.org,IP:127.0.0.1,IP:::1" \
+                -out "$corpus/seed-$name.der" 2>/dev/null
+        done
         ;;
     accounts)
         binary="$BUILD/bench/accounts/fuzz_account_import" max_len=16384

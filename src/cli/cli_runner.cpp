@@ -2,6 +2,7 @@
 
 #include "cli/json_text.h"
 #include "cli/size_text.h"
+#include "ftp/display_text.h"
 #include "ftp/ftp_error.h"
 #include "ftp/name_safety.h"
 #include "ftp/replacing_file.h"
@@ -74,6 +75,17 @@ std::string promptPassword(const std::string& user, const std::string& host) {
     return password;
 }
 
+// Text for standard error: what the server or the command line chose, with every control
+// character an escape (see DisplayText).
+std::string shown(std::string_view text) {
+    return tw::ftp::DisplayText(text);
+}
+
+// A server reply's lines for standard error.
+std::string shownReply(std::string_view reply) {
+    return tw::ftp::DisplayText(reply, tw::ftp::LineBreaks::Keep);
+}
+
 const char* typeName(tw::ftp::EntryType type) {
     switch (type) {
     case tw::ftp::EntryType::Directory:
@@ -94,8 +106,11 @@ bool isTlsError(int code) {
 // The certificate as a person judges it, and how to accept it when it is trusted anyway.
 void printRejectedCertificate(const tw::ftp::CertificateInfo& c) {
     std::string names;
-    for (const auto& n : c.names)
-        names += (names.empty() ? "" : ", ") + n;
+    for (const auto& n : c.names) {
+        if (!names.empty())
+            names += ", ";
+        names += shown(n);
+    }
     std::fprintf(stderr,
                  "  subject:  %s\n"
                  "  issuer:   %s%s\n"
@@ -105,9 +120,10 @@ void printRejectedCertificate(const tw::ftp::CertificateInfo& c) {
                  "  reason:   %s\n"
                  "If you trust this certificate, connect again with --pin-sha256 %s,\n"
                  "or give the certificate of the authority that signed it with --ca-file PATH.\n",
-                 c.subject.c_str(), c.issuer.c_str(), c.selfSigned ? " (self-signed)" : "",
-                 names.empty() ? "-" : names.c_str(), IsoTime(c.notBefore).c_str(),
-                 IsoTime(c.notAfter).c_str(), c.sha256.c_str(), c.reason.c_str(), c.sha256.c_str());
+                 shown(c.subject).c_str(), shown(c.issuer).c_str(),
+                 c.selfSigned ? " (self-signed)" : "", names.empty() ? "-" : names.c_str(),
+                 IsoTime(c.notBefore).c_str(), IsoTime(c.notAfter).c_str(), c.sha256.c_str(),
+                 shown(c.reason).c_str(), c.sha256.c_str());
 }
 
 } // namespace
@@ -120,18 +136,23 @@ CliRunner::CliRunner(const CommandLine& commandLine)
 
 void CliRunner::abort() {
     m_interrupted = true;
-    if (tw::ftp::FtpSession* session = m_live.load())
-        session->abort();
+    std::lock_guard lock(m_liveMutex);
+    if (m_live)
+        m_live->abort();
 }
 
 int CliRunner::usage(const std::string& message) {
-    std::fprintf(stderr, "tarnwick-ftp: %s\nTry 'tarnwick-ftp --help'.\n", message.c_str());
+    std::fprintf(stderr, "tarnwick-ftp: %s\nTry 'tarnwick-ftp --help'.\n", shown(message).c_str());
     return kExitUsage;
 }
 
 int CliRunner::ftpFailure(const std::string& what) {
+    if (m_interrupted) {
+        std::fprintf(stderr, "tarnwick-ftp: %s: stopped\n", shown(what).c_str());
+        return kExitInterrupted;
+    }
     const int code = m_session->lastError();
-    std::fprintf(stderr, "tarnwick-ftp: %s: %s (error %d)\n", what.c_str(),
+    std::fprintf(stderr, "tarnwick-ftp: %s: %s (error %d)\n", shown(what).c_str(),
                  std::string(tw::ftp::ErrorDescription(code)).c_str(), code);
     const bool fromServer =
         code == tw::ftp::kErrExtendedError || code == tw::ftp::kErrFtpDropped ||
@@ -139,7 +160,7 @@ int CliRunner::ftpFailure(const std::string& what) {
         code == tw::ftp::kErrLoginFailure || code == tw::ftp::kErrFtpNoPassiveMode ||
         code == tw::ftp::kErrTlsUnavailable || code == tw::ftp::kErrTlsProtectionRefused;
     if (fromServer && !m_session->lastResponse().empty())
-        std::fprintf(stderr, "%s\n", m_session->lastResponse().c_str());
+        std::fprintf(stderr, "%s\n", shownReply(m_session->lastResponse()).c_str());
     if (tw::ftp::IsCertificateError(code)) {
         if (const auto& rejected = m_session->rejectedCertificate())
             printRejectedCertificate(*rejected);
@@ -203,6 +224,10 @@ int CliRunner::run() {
         return usage(urlText + ": the path contains a line break or NUL");
     if (const int rc = connect(url))
         return rc;
+    if (m_interrupted) {
+        m_session->close(false);
+        return kExitInterrupted;
+    }
     int rc = 0;
     if (cmd == "ls") {
         rc = list(url);
@@ -254,11 +279,14 @@ int CliRunner::list(const FtpUrl& url) {
     if (!ok && m_session->lastError() != tw::ftp::kErrNoMoreFiles)
         return ftpFailure("ls " + (url.path.empty() ? std::string(".") : url.path));
     if (!ok && !refusal.empty()) {
-        std::fprintf(stderr, "tarnwick-ftp: ls %s: %s (error %d)\n%s\n", url.path.c_str(),
+        std::fprintf(stderr, "tarnwick-ftp: ls %s: %s (error %d)\n%s\n", shown(url.path).c_str(),
                      std::string(tw::ftp::ErrorDescription(tw::ftp::kErrExtendedError)).c_str(),
-                     tw::ftp::kErrExtendedError, refusal.c_str());
+                     tw::ftp::kErrExtendedError, shownReply(refusal).c_str());
         return 1;
     }
+    // Names are shown with their control characters as escapes; bytes that are not UTF-8 are
+    // escaped only for a terminal (a file or a pipe gets them as the server sent them).
+    const bool stdoutIsTerminal = ::isatty(STDOUT_FILENO) == 1;
     std::string out;
     out.reserve(1 << 16);
     bool first = true;
@@ -280,7 +308,7 @@ int CliRunner::list(const FtpUrl& url) {
             out += head;
             out += e.lastWriteTime ? IsoTime(e.lastWriteTime) : std::string(20, '-');
             out += ' ';
-            out += e.name;
+            out += tw::ftp::DisplayText(e.name, tw::ftp::LineBreaks::Escape, !stdoutIsTerminal);
             out += '\n';
         }
         first = false;
@@ -293,7 +321,8 @@ int CliRunner::list(const FtpUrl& url) {
         out += first ? "]\n" : "\n]\n";
     std::fwrite(out.data(), 1, out.size(), stdout);
     if (m_session->unreadableEntries() > 0)
-        std::fprintf(stderr, "tarnwick-ftp: ls %s: %s\n", url.path.empty() ? "." : url.path.c_str(),
+        std::fprintf(stderr, "tarnwick-ftp: ls %s: %s\n",
+                     url.path.empty() ? "." : shown(url.path).c_str(),
                      tw::ftp::UnreadableEntriesText(m_session->unreadableEntries(),
                                                     m_session->firstUnreadableEntry())
                          .c_str());
@@ -314,7 +343,9 @@ void CliRunner::progress(const std::string& name, std::uint64_t done, std::uint6
     m_lastProgressMs = now;
     const double seconds = static_cast<double>(now - m_startMs) / 1000.0;
     const double rate = seconds > 0 ? static_cast<double>(done) / seconds : 0;
-    std::string line = "\r" + name + "  " + HumanSize(done);
+    std::string line = "\r";
+    line += shown(name);
+    line += "  " + HumanSize(done);
     if (total)
         line += " of " + HumanSize(total) + " (" + std::to_string(done * 100 / total) + "%)";
     line += "  " + HumanSize(static_cast<std::uint64_t>(rate)) + "/s   ";
@@ -326,6 +357,9 @@ void CliRunner::progress(const std::string& name, std::uint64_t done, std::uint6
 int CliRunner::get(const FtpUrl& url) {
     const std::string remoteName = baseName(url.path);
     std::string local;
+    // Only a "-" given as the local name means standard output; a remote file named "-" is
+    // saved under that name.
+    const bool toStdout = m_commandLine.arguments.size() > 1 && m_commandLine.arguments[1] == "-";
     if (m_commandLine.arguments.size() > 1) {
         local = m_commandLine.arguments[1];
     } else {
@@ -339,7 +373,6 @@ int CliRunner::get(const FtpUrl& url) {
     }
     // A regular file takes its name only when complete, so that a failed download never
     // replaces an existing file; devices and stdout are written directly.
-    const bool toStdout = local == "-";
     struct stat st {};
     const bool special = toStdout || (::stat(local.c_str(), &st) == 0 && !S_ISREG(st.st_mode));
     if (!m_session->openFile(url.path, tw::ftp::FtpSession::OpenMode::Read))
@@ -353,7 +386,7 @@ int CliRunner::get(const FtpUrl& url) {
         fd = ::open(local.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     }
     if (fd < 0) {
-        std::fprintf(stderr, "tarnwick-ftp: cannot create %s: %s\n", local.c_str(),
+        std::fprintf(stderr, "tarnwick-ftp: cannot create %s: %s\n", shown(local).c_str(),
                      std::strerror(errno));
         m_session->closeFile();
         return 1;
@@ -387,7 +420,7 @@ int CliRunner::get(const FtpUrl& url) {
             break;
         }
         std::size_t n = 0;
-        if (!m_session->readFile(staging.data() + used, blockSize, n)) {
+        if (m_interrupted || !m_session->readFile(staging.data() + used, blockSize, n)) {
             ok = false;
             break;
         }
@@ -406,7 +439,7 @@ int CliRunner::get(const FtpUrl& url) {
     }
     if (writeFailed) {
         m_session->closeFile();
-        std::fprintf(stderr, "tarnwick-ftp: cannot write %s: %s\n", local.c_str(),
+        std::fprintf(stderr, "tarnwick-ftp: cannot write %s: %s\n", shown(local).c_str(),
                      std::strerror(writeErrno));
         return 1;
     }
@@ -418,7 +451,7 @@ int CliRunner::get(const FtpUrl& url) {
     }
     progress(remoteName, done, total, true);
     if (const int err = special ? 0 : replacing.commit(); err != 0) {
-        std::fprintf(stderr, "tarnwick-ftp: cannot write %s: %s\n", local.c_str(),
+        std::fprintf(stderr, "tarnwick-ftp: cannot write %s: %s\n", shown(local).c_str(),
                      std::strerror(err));
         return 1;
     }
@@ -434,7 +467,7 @@ int CliRunner::put(const FtpUrl& url) {
         return usage("no remote file name");
     const int fd = ::open(local.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        std::fprintf(stderr, "tarnwick-ftp: cannot open %s: %s\n", local.c_str(),
+        std::fprintf(stderr, "tarnwick-ftp: cannot open %s: %s\n", shown(local).c_str(),
                      std::strerror(errno));
         return 1;
     }
@@ -451,11 +484,15 @@ int CliRunner::put(const FtpUrl& url) {
     m_startMs = m_lastProgressMs = nowMs();
     bool ok = true;
     for (;;) {
+        if (m_interrupted) {
+            ok = false;
+            break;
+        }
         const ssize_t got = ::read(fd, chunk.data(), chunk.size());
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0) {
-            std::fprintf(stderr, "tarnwick-ftp: cannot read %s: %s\n", local.c_str(),
+            std::fprintf(stderr, "tarnwick-ftp: cannot read %s: %s\n", shown(local).c_str(),
                          std::strerror(errno));
             ::close(fd);
             m_session->closeFile();
@@ -511,7 +548,9 @@ int CliRunner::printDirectory(const FtpUrl& url) {
     std::string path;
     if (!m_session->getCurrentDirectory(path))
         return ftpFailure("pwd");
-    std::printf("%s\n", path.c_str());
+    std::printf("%s\n", tw::ftp::DisplayText(path, tw::ftp::LineBreaks::Escape,
+                                             ::isatty(STDOUT_FILENO) != 1)
+                            .c_str());
     return 0;
 }
 

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdio>
 #include <memory>
+#include <mutex>
 #include <string>
 
 namespace tw::cli {
@@ -17,7 +18,8 @@ class CliRunner {
 public:
     explicit CliRunner(const CommandLine& commandLine);
     int run();
-    // Cancels the transfer in progress (safe from a signal handler).
+    // Stops the command: cancels the session's call in progress, or the queue's transfers.
+    // Called from another thread (it takes a lock: never from a signal handler).
     void abort();
 
 private:
@@ -41,8 +43,9 @@ private:
 
     CommandLine m_commandLine;
     std::unique_ptr<tw::ftp::FtpSession> m_session;
-    tw::ftp::SessionOptions m_options; // as connected, for the queue's own connections
-    std::atomic<tw::ftp::FtpSession*> m_live{nullptr}; // what abort() reaches
+    tw::ftp::SessionOptions m_options;     // as connected, for the queue's own connections
+    std::mutex m_liveMutex;                // guards m_live against its hand-over
+    tw::ftp::FtpSession* m_live = nullptr; // what abort() reaches
     std::atomic<bool> m_interrupted{false};
     bool m_showProgress = false;
     std::int64_t m_startMs = 0;

@@ -4,6 +4,7 @@
 #include "cli/cli_runner.h"
 #include "cli/size_text.h"
 
+#include "ftp/display_text.h"
 #include "ftp/ftp_error.h"
 #include "ftp/name_safety.h"
 #include "queue/queue_paths.h"
@@ -114,7 +115,9 @@ private:
         add(m_bytesTotal, std::max(row.size, row.transferred));
     }
     void say(const std::string& line) {
-        std::fprintf(stderr, "%starnwick-ftp: %s\n", m_drawn ? "\r\033[K" : "", line.c_str());
+        // Paths and errors come from the server: one line each, controls as escapes.
+        std::fprintf(stderr, "%starnwick-ftp: %s\n", m_drawn ? "\r\033[K" : "",
+                     tw::ftp::DisplayText(line).c_str());
         m_drawn = false;
     }
     void draw(bool last) {
@@ -128,7 +131,7 @@ private:
                            std::to_string(m_files) + " files, " + HumanSize(m_bytes) + " of " +
                            HumanSize(m_bytesTotal) + ", " + HumanSize(rate) + "/s";
         if (!last && !m_current.empty())
-            line += "  " + m_current;
+            line += "  " + tw::ftp::DisplayText(m_current);
         std::fputs(line.c_str(), stderr);
         m_drawn = true;
     }
@@ -245,8 +248,8 @@ int CliRunner::transfer(const FtpUrl& url) {
         for (const std::string& local : sources) {
             struct stat st {};
             if (::stat(local.c_str(), &st) != 0) {
-                std::fprintf(stderr, "tarnwick-ftp: cannot open %s: %s\n", local.c_str(),
-                             std::strerror(errno));
+                std::fprintf(stderr, "tarnwick-ftp: cannot open %s: %s\n",
+                             tw::ftp::DisplayText(local).c_str(), std::strerror(errno));
                 return kExitFailure;
             }
             const bool folder = S_ISDIR(st.st_mode);
@@ -278,7 +281,10 @@ int CliRunner::transfer(const FtpUrl& url) {
     {
         tw::queue::TransferQueue queue(m_options, settings, &reporter);
         // The connection made to look around is the queue's first.
-        m_live = nullptr;
+        {
+            std::lock_guard lock(m_liveMutex);
+            m_live = nullptr;
+        }
         queue.adoptSession(std::move(m_session));
         queue.add(std::move(items));
         while (!queue.waitIdle(std::chrono::milliseconds(100)))
@@ -291,7 +297,7 @@ int CliRunner::transfer(const FtpUrl& url) {
     }
     if (interrupted) {
         std::fputs("tarnwick-ftp: stopped; run again with --continue to resume\n", stderr);
-        return kExitFailure;
+        return kExitInterrupted;
     }
     if (totals.failed > 0) {
         std::fprintf(stderr, "tarnwick-ftp: %zu of the transfers failed\n", totals.failed);

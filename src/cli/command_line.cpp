@@ -158,7 +158,8 @@ std::string UsageText() {
            "Exit status: 0 success, 1 FTP or file failure (any file that failed), 2 usage\n"
            "error, 3 TLS failure\n"
            "(not offered, handshake, protection refused or broken), 4 the server's certificate\n"
-           "was not accepted (its details and fingerprint go to standard error).\n";
+           "was not accepted (its details and fingerprint go to standard error), 130 stopped\n"
+           "by Ctrl+C (a second Ctrl+C a second later ends the program at once).\n";
 }
 
 bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& out, std::string& error) {

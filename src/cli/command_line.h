@@ -33,10 +33,11 @@ struct CommandLine {
 
 // Exit statuses of tarnwick-ftp.
 inline constexpr int kExitOk = 0;
-inline constexpr int kExitFailure = 1;     // an FTP or local file failure
-inline constexpr int kExitUsage = 2;       // a usage error
-inline constexpr int kExitTls = 3;         // TLS could not be set up or broke
-inline constexpr int kExitCertificate = 4; // the server's certificate was not accepted
+inline constexpr int kExitFailure = 1;       // an FTP or local file failure
+inline constexpr int kExitUsage = 2;         // a usage error
+inline constexpr int kExitTls = 3;           // TLS could not be set up or broke
+inline constexpr int kExitCertificate = 4;   // the server's certificate was not accepted
+inline constexpr int kExitInterrupted = 130; // stopped by Ctrl+C (SIGINT) or SIGTERM
 
 // False with a message for a usage error.
 bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& out, std::string& error);

@@ -133,9 +133,11 @@ bool ParseFtpUrl(std::string_view text, FtpUrl& url, std::string& error) {
         return false;
     }
     if (hasPort) {
-        int port = portText.empty() || portText.size() > 5 ? -1 : 0;
+        // Digits only, 1 to 65535; the value is bounded before it is scaled, so no run of
+        // digits can overflow into a valid port.
+        int port = portText.empty() ? -1 : 0;
         for (const char c : portText) {
-            if (c < '0' || c > '9') {
+            if (c < '0' || c > '9' || port > 65535) {
                 port = -1;
                 break;
             }

@@ -1,6 +1,7 @@
 #include "cli/json_text.h"
 
 #include "ftp/civil_time.h"
+#include "ftp/display_text.h"
 
 #include <cstdio>
 
@@ -41,6 +42,14 @@ std::size_t validSequence(std::string_view s, std::size_t i) {
     return n;
 }
 
+// The code point of a valid UTF-8 sequence of two to four bytes.
+char32_t codePoint(std::string_view sequence) {
+    char32_t cp = static_cast<unsigned char>(sequence[0]) & (0x7Fu >> sequence.size());
+    for (std::size_t k = 1; k < sequence.size(); ++k)
+        cp = (cp << 6) | (static_cast<unsigned char>(sequence[k]) & 0x3Fu);
+    return cp;
+}
+
 } // namespace
 
 std::string JsonString(std::string_view bytes) {
@@ -54,7 +63,16 @@ std::string JsonString(std::string_view bytes) {
             continue;
         }
         if (n > 1) {
-            out.append(bytes.substr(i, n));
+            // C1 and bidirectional controls as \u escapes: the same string to a JSON reader,
+            // nothing a terminal obeys when the output is looked at.
+            const char32_t code = codePoint(bytes.substr(i, n));
+            if (tw::ftp::IsControlCodePoint(code)) {
+                char buf[16];
+                std::snprintf(buf, sizeof buf, "\\u%04x", static_cast<unsigned>(code));
+                out += buf;
+            } else {
+                out.append(bytes.substr(i, n));
+            }
             i += n;
             continue;
         }

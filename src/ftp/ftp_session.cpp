@@ -6,6 +6,7 @@
 
 #include "ftp/ftp_error.h"
 #include "ftp/name_safety.h"
+#include "ftp/reply_numbers.h"
 #include "ftp/tls_socket.h"
 
 #include <algorithm>
@@ -272,23 +273,6 @@ bool FtpSession::simpleCommand(std::string_view verb, std::string_view argument)
     return reply.isSuccess() ? succeed() : fail(replyError(reply));
 }
 
-namespace {
-
-// The size of a 213 reply to SIZE ("213 1234"), or nullopt.
-std::optional<std::uint64_t> sizeOfReply(const FtpReply& reply) {
-    if (reply.code != 213 || reply.lines.size() != 1 || reply.lines.front().size() <= 4)
-        return std::nullopt;
-    std::uint64_t size = 0;
-    for (const char c : std::string_view(reply.lines.front()).substr(4)) {
-        if (c < '0' || c > '9' || size > (UINT64_MAX - 9) / 10)
-            return std::nullopt;
-        size = size * 10 + static_cast<std::uint64_t>(c - '0');
-    }
-    return size;
-}
-
-} // namespace
-
 void FtpSession::tell(const std::string& text) const {
     if (m_options.notice)
         m_options.notice(text);
@@ -341,7 +325,7 @@ int FtpSession::askSize(std::string_view path, std::optional<std::uint64_t>& siz
         return err;
     if (!reply.isSuccess())
         return replyError(reply);
-    size = sizeOfReply(reply);
+    size = SizeOfSizeReply(reply);
     return size ? kErrNone : kErrInvalidServerResponse;
 }
 

@@ -6,6 +6,7 @@
 #include "ftp/ftp_session_internal.h"
 
 #include "ftp/ftp_error.h"
+#include "ftp/reply_numbers.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -19,27 +20,6 @@ namespace tw::ftp {
 namespace {
 
 constexpr std::size_t kBufferSize = 256 * 1024;
-
-// The size a 150 reply announces, as in "150 Opening BINARY mode data connection for f (42
-// bytes).".
-std::optional<std::uint64_t> announcedSize(const FtpReply& reply) {
-    if (reply.lines.empty())
-        return std::nullopt;
-    const std::string_view line = reply.lines.back();
-    const auto end = line.rfind(" bytes)");
-    if (end == std::string_view::npos)
-        return std::nullopt;
-    const auto open = line.rfind('(', end);
-    if (open == std::string_view::npos || open + 1 == end || end - open > 21)
-        return std::nullopt;
-    std::uint64_t size = 0;
-    for (const char c : line.substr(open + 1, end - open - 1)) {
-        if (c < '0' || c > '9' || size > (UINT64_MAX - 9) / 10)
-            return std::nullopt;
-        size = size * 10 + static_cast<std::uint64_t>(c - '0');
-    }
-    return size;
-}
 
 bool writeWhole(int fd, const char* data, std::size_t size) {
     while (size > 0) {
@@ -214,7 +194,7 @@ bool FtpSession::openFile(std::string_view path, OpenMode mode, const OpenOption
     // A resumed download's 150 may name the whole file or what is left of it (servers differ),
     // so only a fresh one takes its size from there.
     if (reading && offset == 0 && !m_expectedSize && reply.isPreliminary())
-        m_expectedSize = announcedSize(reply);
+        m_expectedSize = AnnouncedSize(reply);
     if (m_buffer.size() < kBufferSize)
         m_buffer.resize(kBufferSize);
     return succeed();

@@ -1,4 +1,5 @@
 #include "ftp/listing_parser.h"
+#include "ftp/display_text.h"
 
 #include "ftp/listing/families.h"
 #include "ftp/listing/listing_text.h"
@@ -164,7 +165,7 @@ std::string UnreadableEntriesText(std::size_t count, std::string_view firstLine)
                                   : std::to_string(count) +
                                         " entries of the listing could not be read; the first: ";
     // The server's line is quoted within one log line and a terminal's width: long lines are
-    // cut (not inside a UTF-8 sequence) and control characters shown as "?".
+    // cut (not inside a UTF-8 sequence) and control characters shown as escapes.
     constexpr std::size_t kMaxQuoted = 160;
     std::size_t length = firstLine.size();
     if (length > kMaxQuoted) {
@@ -172,8 +173,7 @@ std::string UnreadableEntriesText(std::size_t count, std::string_view firstLine)
         while (length > 0 && (static_cast<unsigned char>(firstLine[length]) & 0xC0) == 0x80)
             --length;
     }
-    for (const char c : firstLine.substr(0, length))
-        text += (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) ? '?' : c;
+    text += DisplayText(firstLine.substr(0, length));
     if (length < firstLine.size())
         text += "...";
     return text;

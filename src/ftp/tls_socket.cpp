@@ -126,6 +126,20 @@ CertificateInfo describe(X509* cert) {
     return info;
 }
 
+} // namespace
+
+std::optional<CertificateInfo> DescribeCertificateDer(std::string_view der) {
+    const auto* p = reinterpret_cast<const unsigned char*>(der.data());
+    X509* cert = d2i_X509(nullptr, &p, static_cast<long>(der.size()));
+    if (!cert)
+        return std::nullopt;
+    CertificateInfo info = describe(cert);
+    X509_free(cert);
+    return info;
+}
+
+namespace {
+
 CertificateProblem problemOf(long result) {
     switch (result) {
     case X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT:

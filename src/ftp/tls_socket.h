@@ -15,7 +15,9 @@
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tw::ftp {
@@ -53,6 +55,10 @@ struct TlsHandshakeResult {
     bool resumed = false;
     CertificateInfo certificate; // problem and reason set when it was refused
 };
+
+// The certificate of DER bytes as a person judges it (no problem set: nothing is checked);
+// nullopt when the bytes hold no certificate.
+std::optional<CertificateInfo> DescribeCertificateDer(std::string_view der);
 
 class TlsLink {
 public:

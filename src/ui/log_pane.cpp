@@ -2,6 +2,8 @@
 
 #include "ui/log_pane_accessible.h"
 
+#include "core/text/shown_text.h"
+
 #include <QAccessible>
 #include <QClipboard>
 #include <QGuiApplication>
@@ -49,20 +51,7 @@ void LogPane::notifyAccessibility(QAccessible::Event kind, int line) {
 }
 
 QString LogPane::displayText(const QString& line) {
-    QString shown;
-    shown.reserve(line.size());
-    bool inBreak = false;
-    for (const QChar c : line) {
-        if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
-            if (!inBreak)
-                shown += QLatin1Char(' ');
-            inBreak = true;
-        } else {
-            shown += c;
-            inBreak = false;
-        }
-    }
-    return shown;
+    return ShownText(line, ftp::LineBreaks::Space);
 }
 
 int LogPane::nextTopLine(int top, int visible, int newIndex, int count) {

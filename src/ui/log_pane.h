@@ -18,9 +18,12 @@ namespace tw::ui {
 // user who scrolled back keeps the view while the new line is still visible.
 //
 // A carriage return or line feed inside a message is shown as one space (a run of them as one
-// space): every message stays one line of the pane, so the line arithmetic above holds. line()
-// gives the text as appended. A click selects a line; Ctrl+C copies it. Assistive technology
-// sees the lines as the items of an accessible list (LogPaneAccessible).
+// space): every message stays one line of the pane, so the line arithmetic above holds. Other
+// control characters (a server's name or reply may hold ESC, C1 or bidirectional controls) are
+// shown as escapes ("\x1b", "\u202e"; ShownText). line() gives the text as appended; what is
+// painted, copied and given to assistive technology is displayText() of it. A click selects a line;
+// Ctrl+C copies it. Assistive technology sees the lines as the items of an accessible list
+// (LogPaneAccessible).
 class LogPane : public QAbstractScrollArea {
     Q_OBJECT
 public:

@@ -1,5 +1,6 @@
 #include "ui/dialogs/message_box_dialog.h"
 
+#include "core/text/shown_text.h"
 #include "ui/dialogs/control_names.h"
 #include "ui/dialogs/dialog_placement.h"
 #include "ui/dialogs/dialog_units.h"
@@ -130,10 +131,7 @@ int showSystemBox(QWidget* owner, const BoxRequest& request) {
 } // namespace
 
 QString BoxDisplayText(const QString& text) {
-    QString shown = text;
-    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return shown;
+    return ShownText(text, ftp::LineBreaks::Keep);
 }
 
 MessageBoxDialog::MessageBoxDialog(Kind kind, QWidget* owner, const QString& caption,

@@ -56,7 +56,8 @@ private:
     QPushButton* m_no = nullptr;
 };
 
-// A message text as shown: every "\r\n", '\r' or '\n' is one line break ('\n').
+// A message text as shown: every "\r\n", '\r' or '\n' is one line break ('\n'), and other
+// control characters (from a server's reply or a name) are escapes, as ShownText shows them.
 QString BoxDisplayText(const QString& text);
 
 // Shows the box of `request` modally and returns 1 when it was answered with OK or Yes, else 0.

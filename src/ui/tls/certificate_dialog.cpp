@@ -2,6 +2,8 @@
 
 #include "ui/dialogs/control_names.h"
 
+#include "ftp/display_text.h"
+
 #include <QDateTime>
 #include <QFontDatabase>
 #include <QHBoxLayout>
@@ -15,8 +17,10 @@ namespace tw::ui {
 
 namespace {
 
+// A field the server chose (subject, issuer, names) or OpenSSL worded: one line, with every
+// control character as an escape, so that it can neither forge lines nor reorder the text.
 QString text(const std::string& s) {
-    return QString::fromUtf8(s.data(), qsizetype(s.size()));
+    return QString::fromStdString(ftp::DisplayText(s));
 }
 
 QString dateText(std::int64_t seconds) {

@@ -3,14 +3,20 @@
 #include "integration/queue/scripted_servers.h"
 
 #include <gtest/gtest.h>
+#include <openssl/evp.h>
+#include <openssl/ssl.h>
+#include <openssl/x509v3.h>
 
 #include <algorithm>
+#include <arpa/inet.h>
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
 #include <map>
+#include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -27,8 +33,10 @@ struct Outcome {
     std::string err;
 };
 
-// Runs tarnwick-ftp with the arguments and an optional password in the environment.
-Outcome runCli(const std::vector<std::string>& args, const char* password = nullptr) {
+// Runs tarnwick-ftp with the arguments and an optional password in the environment, in the
+// working directory `cwd` when one is given.
+Outcome runCli(const std::vector<std::string>& args, const char* password = nullptr,
+               const std::string& cwd = {}) {
     const std::string binary = std::string(TW_BINARY_DIR) + "/src/cli/tarnwick-ftp";
     int out[2], err[2];
     if (::pipe(out) != 0 || ::pipe(err) != 0)
@@ -41,6 +49,8 @@ Outcome runCli(const std::vector<std::string>& args, const char* password = null
         ::dup2(devnull, STDIN_FILENO);
         ::close(out[0]);
         ::close(err[0]);
+        if (!cwd.empty() && ::chdir(cwd.c_str()) != 0)
+            ::_exit(126);
         if (password)
             ::setenv("TARNWICK_FTP_PASSWORD", password, 1);
         else
@@ -364,7 +374,7 @@ TEST_F(CliAgainstServer, FoldersBothWaysByteAndDateExact) {
 
     auto o = runCli({"put", "-r", "-P", "3", site.string(), m_named}, "secret");
     ASSERT_EQ(o.status, 0) << o.err;
-    EXPECT_NE(o.err.find("skipped " + (site / "new\nline").string() +
+    EXPECT_NE(o.err.find("skipped " + (site / "new\\x0aline").string() +
                          ": the name cannot be sent to the server"),
               std::string::npos)
         << o.err;
@@ -453,6 +463,297 @@ INSTANTIATE_TEST_SUITE_P(Runs, CliContinue,
                          [](const testing::TestParamInfo<ContinueCase>& info) {
                              return std::string(info.param.name);
                          });
+
+namespace {
+
+// Bytes a terminal obeys: C0 controls but the line feed, DEL, raw C1 bytes, C1 controls and
+// bidirectional overrides written in UTF-8. Empty when there are none, else where the first is.
+std::string obeyedBytes(const std::string& text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+        const bool c1Utf8 = c == 0xC2 && next >= 0x80 && next <= 0x9F;
+        const bool bidi = c == 0xE2 && next == 0x80 && i + 2 < text.size() &&
+                          static_cast<unsigned char>(text[i + 2]) >= 0xAA &&
+                          static_cast<unsigned char>(text[i + 2]) <= 0xAE;
+        const bool rawC1 =
+            c >= 0x80 && c <= 0x9F && (i == 0 || static_cast<unsigned char>(text[i - 1]) < 0xC2);
+        if ((c < 0x20 && c != '\n') || c == 0x7F || c1Utf8 || bidi || rawC1)
+            return "byte " + std::to_string(c) + " at " + std::to_string(i) + " in: " + text;
+    }
+    return {};
+}
+
+// The names a hostile server lists: a window title, a cleared screen with a forged line, a C1
+// CSI in UTF-8 and as a raw byte, a right-to-left override, and names that must stay as they
+// are (valid UTF-8; Latin-1 bytes, which a pipe gets unchanged).
+const std::vector<std::string> kHostileNames = {"t\x1b]0;owned\x07",
+                                                "c\x1b[2J\x1b[HLogin OK\rx\b",
+                                                "u\xc2\x9b"
+                                                "31m",
+                                                "r\x9b"
+                                                "1m",
+                                                "bill\xe2\x80\xae"
+                                                "fdp.exe",
+                                                "caf\xc3\xa9",
+                                                "lat\xe9"};
+
+std::string hostileListing() {
+    std::string listing;
+    for (const std::string& name : kHostileNames)
+        listing += "-rw-r--r-- 1 u g 5 Jan 1 2020 " + name + "\r\n";
+    return listing;
+}
+
+void serveListing(tw::test::ScriptedServer& s) {
+    s.login();
+    s.passive();
+    s.command(); // LIST
+    s.reply("150 Here it comes.");
+    s.sendData(hostileListing());
+    s.closeData();
+    s.reply("226 Done.");
+    s.drain();
+}
+
+// A TLS server (implicit FTP over TLS) that shows a certificate whose subject, issuer and
+// names carry terminal controls, for one handshake.
+class HostileCertificateServer {
+public:
+    HostileCertificateServer() {
+        m_key = EVP_EC_gen("P-256");
+        m_cert = X509_new();
+        X509_set_version(m_cert, 2);
+        ASN1_INTEGER_set(X509_get_serialNumber(m_cert), 9);
+        X509_gmtime_adj(X509_getm_notBefore(m_cert), -3600);
+        X509_gmtime_adj(X509_getm_notAfter(m_cert), 86400);
+        X509_set_pubkey(m_cert, m_key);
+        X509_NAME* name = X509_get_subject_name(m_cert);
+        const auto add = [name](const char* field, const std::string& value) {
+            X509_NAME_add_entry_by_txt(name, field, MBSTRING_UTF8,
+                                       reinterpret_cast<const unsigned char*>(value.data()),
+                                       int(value.size()), -1, 0);
+        };
+        add("CN", "evil\x1b]0;owned\x07");
+        add("O", "o\xc2\x9b"
+                 "31mrg\xe2\x80\xae");
+        X509_set_issuer_name(m_cert, name);
+        GENERAL_NAMES* names = sk_GENERAL_NAME_new_null();
+        for (const std::string& dns :
+             {std::string("a\x1b[2J\x1b[H.example"), std::string("Login OK\r\n\x9b"
+                                                                 "1m")}) {
+            GENERAL_NAME* g = GENERAL_NAME_new();
+            ASN1_IA5STRING* ia5 = ASN1_IA5STRING_new();
+            ASN1_STRING_set(ia5, dns.data(), int(dns.size()));
+            GENERAL_NAME_set0_value(g, GEN_DNS, ia5);
+            sk_GENERAL_NAME_push(names, g);
+        }
+        X509_add1_ext_i2d(m_cert, NID_subject_alt_name, names, 0, 0);
+        GENERAL_NAMES_free(names);
+        X509_sign(m_cert, m_key, EVP_sha256());
+        m_ctx = SSL_CTX_new(TLS_server_method());
+        SSL_CTX_use_certificate(m_ctx, m_cert);
+        SSL_CTX_use_PrivateKey(m_ctx, m_key);
+
+        m_listen = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof a;
+        ::bind(m_listen, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        ::listen(m_listen, 1);
+        ::getsockname(m_listen, reinterpret_cast<sockaddr*>(&a), &len);
+        m_port = ntohs(a.sin_port);
+        m_thread = std::thread([this] {
+            // The client hangs up on the refused certificate while OpenSSL still writes.
+            sigset_t pipe;
+            sigemptyset(&pipe);
+            sigaddset(&pipe, SIGPIPE);
+            ::pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
+            pollfd p{m_listen, POLLIN, 0};
+            if (::poll(&p, 1, 10000) <= 0)
+                return;
+            const int fd = ::accept4(m_listen, nullptr, nullptr, SOCK_CLOEXEC);
+            const timeval fiveSeconds{5, 0};
+            ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &fiveSeconds, sizeof fiveSeconds);
+            SSL* ssl = SSL_new(m_ctx);
+            SSL_set_fd(ssl, fd);
+            SSL_accept(ssl); // the client refuses the certificate and goes
+            SSL_free(ssl);
+            ::close(fd);
+        });
+    }
+    ~HostileCertificateServer() {
+        m_thread.join();
+        ::close(m_listen);
+        SSL_CTX_free(m_ctx);
+        X509_free(m_cert);
+        EVP_PKEY_free(m_key);
+    }
+    int port() const { return m_port; }
+
+private:
+    EVP_PKEY* m_key = nullptr;
+    X509* m_cert = nullptr;
+    SSL_CTX* m_ctx = nullptr;
+    int m_listen = -1;
+    int m_port = 0;
+    std::thread m_thread;
+};
+
+} // namespace
+
+// A server that chooses names, reply texts and certificate fields to drive the terminal: the
+// plain output shows every control as an escape (nothing reaches the terminal raw), --json
+// keeps the names exact.
+TEST(CliAgainstScriptedServer, HostileTextReachesTheTerminalAsEscapes) {
+    const auto url = [](int port, const char* path = "") {
+        return "ftp://127.0.0.1:" + std::to_string(port) + "/" + path;
+    };
+    {
+        tw::test::ScriptedServer server(serveListing);
+        const auto o = runCli({"ls", url(server.port())});
+        server.finish();
+        ASSERT_EQ(o.status, 0) << o.err;
+        EXPECT_EQ(obeyedBytes(o.out), "");
+        EXPECT_EQ(obeyedBytes(o.err), "");
+        for (const char* shown :
+             {" t\\x1b]0;owned\\x07\n", " c\\x1b[2J\\x1b[HLogin OK\\x0dx\\x08\n", " u\\u009b31m\n",
+              " r\\x9b1m\n", " bill\\u202efdp.exe\n", " caf\xc3\xa9\n", " lat\xe9\n"})
+            EXPECT_NE(o.out.find(shown), std::string::npos) << shown << " in:\n" << o.out;
+    }
+    {
+        tw::test::ScriptedServer server(serveListing);
+        const auto o = runCli({"ls", "--json", url(server.port())});
+        server.finish();
+        ASSERT_EQ(o.status, 0) << o.err;
+        EXPECT_EQ(obeyedBytes(o.out), "");
+        // JSON escapes that decode to exactly the server's characters.
+        for (const char* exact :
+             {"\"t\\u001b]0;owned\\u0007\"", "\"c\\u001b[2J\\u001b[HLogin OK\\rx\\u0008\"",
+              "\"u\\u009b31m\"", "\"bill\\u202efdp.exe\"", "\"caf\xc3\xa9\""})
+            EXPECT_NE(o.out.find(exact), std::string::npos) << exact << " in:\n" << o.out;
+    }
+    {
+        // A refusal whose text would set the title, clear the screen and forge a line.
+        tw::test::ScriptedServer server([](tw::test::ScriptedServer& s) {
+            s.login();
+            s.command(); // DELE
+            s.reply("550-\x1b]0;owned\x07No.");
+            s.reply("550 \x1b[2J\x1b[1;1HLogin OK\x9b"
+                    "1m\xc2\x9b"
+                    "2J\rdone");
+            s.drain();
+        });
+        const auto o = runCli({"rm", url(server.port(), "x%1B%5B2Jy")});
+        server.finish();
+        EXPECT_EQ(o.status, 1);
+        EXPECT_EQ(obeyedBytes(o.err), "");
+        EXPECT_NE(o.err.find("rm x\\x1b[2Jy: "), std::string::npos) << o.err;
+        EXPECT_NE(o.err.find("550-\\x1b]0;owned\\x07No.\n550 \\x1b[2J\\x1b[1;1HLogin OK\\x9b1m"
+                             "\\u009b2J\ndone\n"),
+                  std::string::npos)
+            << o.err;
+    }
+    {
+        // The server's directory printed by pwd.
+        tw::test::ScriptedServer server([](tw::test::ScriptedServer& s) {
+            s.login();
+            s.command(); // PWD
+            s.reply("257 \"/home\xe2\x80\xae"
+                    "cod\xc2\x9b"
+                    "2J\x9b"
+                    "1m\" is the current directory.");
+            s.drain();
+        });
+        const auto o = runCli({"pwd", url(server.port())});
+        server.finish();
+        EXPECT_EQ(o.status, 0) << o.err;
+        EXPECT_EQ(o.out, "/home\\u202ecod\\u009b2J\\x9b1m\n");
+    }
+    {
+        HostileCertificateServer server;
+        const auto o = runCli({"ls", "ftps://127.0.0.1:" + std::to_string(server.port()) + "/"});
+        EXPECT_EQ(o.status, 4) << o.err;
+        EXPECT_EQ(obeyedBytes(o.err), "");
+        EXPECT_NE(o.err.find("names:    a\\x1b[2J\\x1b[H.example, Login OK\\x0d\\x0a\\x9b1m\n"),
+                  std::string::npos)
+            << o.err;
+        EXPECT_NE(o.err.find("subject:  "), std::string::npos) << o.err;
+        EXPECT_NE(o.err.find("evil"), std::string::npos) << o.err;
+    }
+}
+
+// "-" means standard output only when it is given as the local name; a remote file named "-"
+// is saved as a file of that name.
+TEST_F(CliAgainstServer, OnlyAnExplicitDashIsStandardOutput) {
+    std::ofstream(m_server->root() / "-", std::ios::binary) << "dash file";
+    const auto saved = runCli({"get", m_base + "-"}, nullptr, m_local.path().string());
+    EXPECT_EQ(saved.status, 0) << saved.err;
+    EXPECT_EQ(saved.out, "");
+    EXPECT_EQ(tw::test::ReadWholeFile(m_local.path() / "-"), "dash file");
+    const auto toStdout = runCli({"get", m_base + "-", "-"}, nullptr, m_local.path().string());
+    EXPECT_EQ(toStdout.status, 0) << toStdout.err;
+    EXPECT_EQ(toStdout.out, "dash file");
+    fs::remove(m_local.path() / "-");
+    const auto intoFolder = runCli({"get", m_base + "-", m_local.path().string()});
+    EXPECT_EQ(intoFolder.status, 0) << intoFolder.err;
+    EXPECT_EQ(intoFolder.out, "");
+    EXPECT_EQ(tw::test::ReadWholeFile(m_local.path() / "-"), "dash file");
+}
+
+// Ctrl+C pressed repeatedly while a transfer hangs on a stalled server: every run ends within
+// the bound, with the status of a stopped run. Bursts land at different moments: during the
+// login, the listing of the path, and the stalled transfer, to stdout and through the queue.
+TEST(CliAgainstScriptedServer, BurstsOfCtrlCEndEveryRun) {
+    constexpr int kRuns = 16;
+    for (int run = 0; run < kRuns; ++run) {
+        tw::test::FakeFtp::Behaviour behaviour;
+        behaviour.stalling = {0, 1, 2, 3};
+        behaviour.dropAfter = 256 * 1024;
+        tw::test::FakeFtp fake(behaviour);
+        fake.folder("/pub");
+        fake.put("/pub/big.bin", std::string(1024 * 1024, 'x'));
+        tw::test::ScriptedServers servers(
+            [&](tw::test::ScriptedServer& s, int n) { fake.serve(s, n); });
+        tw::test::TempDir local;
+        const std::string url =
+            "ftp://127.0.0.1:" + std::to_string(servers.port()) + "/pub/big.bin";
+        const bool toStdout = run % 2 == 0;
+        const fs::path target = local.path() / "big.bin";
+        const pid_t pid = startCli({"get", url, toStdout ? "-" : target.string()});
+        ASSERT_GT(pid, 0);
+        // Wait for the connection, then for a varying moment: the later runs wait until the
+        // transfer has stalled.
+        for (int i = 0; i < 1000 && servers.connections() == 0; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        if (run < kRuns / 2) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(3 * run));
+        } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        }
+        for (int k = 0; k < 5; ++k) {
+            ::kill(pid, SIGINT);
+            std::this_thread::sleep_for(std::chrono::microseconds(300));
+        }
+        int status = 0;
+        pid_t done = 0;
+        const auto start = std::chrono::steady_clock::now();
+        while ((done = ::waitpid(pid, &status, WNOHANG)) == 0 &&
+               std::chrono::steady_clock::now() - start < std::chrono::seconds(10))
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (done == 0) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, &status, 0);
+            ADD_FAILURE() << "run " << run << " still running 10 s after Ctrl+C";
+            continue;
+        }
+        ASSERT_TRUE(WIFEXITED(status))
+            << "run " << run << " ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+        EXPECT_EQ(WEXITSTATUS(status), 130) << "run " << run;
+        EXPECT_FALSE(fs::exists(target)) << "run " << run;
+    }
+}
 
 // A protected download of unknown size cut without close_notify (and a 226 all the same) fails
 // with the TLS exit code and leaves no file, unless --allow-truncated-tls takes it.

@@ -2,6 +2,7 @@
 
 #include "widget_test_support.h"
 
+#include <QAccessible>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QScrollBar>
@@ -105,6 +106,49 @@ TEST_F(LogPaneTest, LineBreaksShowAsOneSpaceAndTextIsKept) {
     EXPECT_EQ(LogPane::displayText(pane->line(0)),
               QStringLiteral("Error: 100% done Code %d <b>x</b> "));
     EXPECT_EQ(LogPane::displayText(QString()), QString());
+}
+
+// Lines that quote a server: what is painted, copied and read out holds no control character.
+TEST_F(LogPaneTest, ControlCharactersShowAsEscapes) {
+    const struct {
+        QString line;
+        QString shown;
+    } cases[] = {
+        {QString::fromUtf8("t\x1b]0;owned\x07 x"), QStringLiteral("t\\x1b]0;owned\\x07 x")},
+        {QString::fromUtf8("550 \x1b[2J\x1b[H\r\nLogin OK\b"),
+         QStringLiteral("550 \\x1b[2J\\x1b[H Login OK\\x08")},
+        {QString::fromUtf8("u\xc2\x9b"
+                           "31m"),
+         QStringLiteral("u\\u009b31m")},
+        {QString::fromLatin1("r\x9b"
+                             "1m"),
+         QStringLiteral("r\\u009b1m")}, // a Latin-1 reading
+        {QString::fromUtf8("bill\xe2\x80\xae"
+                           "fdp.exe \xe2\x81\xa6x\xe2\x81\xa9"),
+         QStringLiteral("bill\\u202efdp.exe \\u2066x\\u2069")},
+        {QString::fromUtf8("caf\xc3\xa9 \xd7\xa9\xd7\x9c\xd7\x95\xd7\x9d \xf0\x9f\x93\x81"),
+         QString::fromUtf8("caf\xc3\xa9 \xd7\xa9\xd7\x9c\xd7\x95\xd7\x9d \xf0\x9f\x93\x81")},
+    };
+    for (const auto& c : cases)
+        pane->appendLine(c.line);
+    settle();
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(pane.get());
+    ASSERT_NE(list, nullptr);
+    for (int i = 0; i < int(std::size(cases)); ++i) {
+        EXPECT_EQ(pane->line(i), cases[i].line);
+        EXPECT_EQ(LogPane::displayText(pane->line(i)), cases[i].shown) << i;
+        EXPECT_EQ(list->child(i)->text(QAccessible::Name), cases[i].shown) << i;
+        pane->setSelectedLine(i);
+        QTest::keyClick(pane.get(), Qt::Key_C, Qt::ControlModifier);
+        EXPECT_EQ(QGuiApplication::clipboard()->text(), cases[i].shown) << i;
+    }
+    const QString shots = qEnvironmentVariable("TW_SCREENSHOT_DIR");
+    if (!shots.isEmpty()) {
+        pane->setFixedSize(520, 6 * pane->lineHeight() + 8);
+        pane->setTopLine(0);
+        settle();
+        pane->grab().save(shots + u"/log_pane_hostile.png"_qs);
+    }
 }
 
 TEST_F(LogPaneTest, ClearEmptiesAndStartsAtTheTop) {

@@ -130,6 +130,31 @@ TEST_F(MessageBoxTest, TextIsShownPlainWithLineBreaks) {
     EXPECT_EQ(tw::ui::BoxDisplayText(QStringLiteral("a\rb\nc\r\nd")), QStringLiteral("a\nb\nc\nd"));
 }
 
+// A server's reply quoted in a box: its control characters are escapes, in the own box and in
+// the system box, and the accessible name is the text shown.
+TEST_F(MessageBoxTest, ControlCharactersOfAServerReplyAreShownAsEscapes) {
+    const QString reply = QString::fromUtf8("550 \x1b]0;owned\x07No\r\n550 \x1b[2J\bLogin OK "
+                                            "\xc2\x9b"
+                                            "31m bill\xe2\x80\xae"
+                                            "fdp.exe") +
+                          QChar(0xD800);
+    const QString shown = QStringLiteral(
+        "550 \\x1b]0;owned\\x07No\n550 \\x1b[2J\\x08Login OK \\u009b31m bill\\u202efdp.exe?");
+    EXPECT_EQ(tw::ui::BoxDisplayText(reply).toStdString(), shown.toStdString());
+    MessageBoxDialog box(MessageBoxDialog::Kind::Error, nullptr, QStringLiteral("C"), reply);
+    EXPECT_EQ(box.textLabel()->text(), shown);
+    EXPECT_EQ(box.textLabel()->accessibleName(), shown);
+    QString systemText;
+    const tw::test::ModalWatcher watcher([&](QWidget* modal) {
+        auto* system = qobject_cast<QMessageBox*>(modal);
+        ASSERT_NE(system, nullptr);
+        systemText = system->text();
+        system->defaultButton()->click();
+    });
+    ShowMessageBox(nullptr, BoxRequest{BoxKind::SystemError, QStringLiteral("C"), reply});
+    EXPECT_EQ(systemText, shown);
+}
+
 // A server's long reply: the box grows to show it whole up to the screen, then scrolls, and
 // every line stays reachable.
 TEST_F(MessageBoxTest, ALongTextGrowsTheBoxUpToTheScreenThenScrolls) {

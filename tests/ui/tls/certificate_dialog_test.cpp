@@ -1,5 +1,7 @@
 #include "ui/tls/certificate_dialog.h"
 
+#include "ftp/display_text.h"
+
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -67,6 +69,41 @@ TEST(CertificateDialog, ShowsTheProblemAndTheDetailsAndCancelsByDefault) {
             dialog.grab().save(shots + (changed ? u"/certificate_changed.png"_qs
                                                 : u"/certificate_untrusted.png"_qs));
         }
+    }
+}
+
+// Names a hostile server put in its certificate can neither drive the text nor reorder it:
+// every control is an escape, in what is shown and in what assistive technology reads.
+TEST(CertificateDialog, HostileFieldsAreShownAsEscapes) {
+    CertificateRequest r = request(false);
+    ftp::CertificateInfo& c = r.certificate;
+    c.subject = "CN=evil\x1b]0;owned\x07,O=o\xc2\x9b"
+                "31mrg";
+    c.issuer = "CN=bill\xe2\x80\xae"
+               "fdp.exe\xe2\x81\xa6";
+    c.names = {"a\x1b[2J\x1b[H.example", "Login OK\r\nSubject: CN=bank\x9b"};
+    c.reason = "self-signed \x1b[1mcertificate";
+    CertificateDialog dialog(r);
+    dialog.show();
+    const QString details = dialog.detailsText()->toPlainText();
+    for (const QString& line :
+         {u"Subject: CN=evil\\x1b]0;owned\\x07,O=o\\u009b31mrg\n"_qs,
+          u"Issuer: CN=bill\\u202efdp.exe\\u2066\n"_qs,
+          u"Names: a\\x1b[2J\\x1b[H.example, Login OK\\x0d\\x0aSubject: CN=bank\\x9b\n"_qs})
+        EXPECT_TRUE(details.contains(line)) << line.toStdString() << " in\n"
+                                            << details.toStdString();
+    const QString problem = dialog.problemText()->text();
+    EXPECT_TRUE(problem.contains(u"(self-signed \\x1b[1mcertificate)"_qs)) << problem.toStdString();
+    for (const QString& shown : {details, problem, dialog.problemText()->accessibleName()})
+        for (const QChar ch : shown)
+            EXPECT_FALSE(ch != u'\n' && ftp::IsControlCodePoint(ch.unicode()))
+                << int(ch.unicode()) << " in " << shown.toStdString();
+    EXPECT_TRUE(dialog.problemText()->accessibleName().isEmpty() ||
+                dialog.problemText()->accessibleName() == problem);
+    const QString shots = qEnvironmentVariable("TW_SCREENSHOT_DIR");
+    if (!shots.isEmpty()) {
+        QTest::qWait(20);
+        dialog.grab().save(shots + u"/certificate_hostile.png"_qs);
     }
 }
 

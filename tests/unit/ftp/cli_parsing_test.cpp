@@ -47,11 +47,55 @@ TEST(FtpUrl, AbsolutePathsAndRawBytes) {
 TEST(FtpUrl, Rejections) {
     FtpUrl url;
     std::string error;
-    for (const char* bad : {"http://h/", "ftp:/h", "ftp://", "ftp://:21/", "ftp://h:0/",
-                            "ftp://h:65536/", "ftp://h:/", "ftp://h:21x/", "ftp://[::1/",
+    for (const char* bad : {"http://h/", "ftp:/h", "ftp://", "ftp://:21/", "ftp://[::1/",
                             "ftp://h/%zz", "ftp://h/%4", "ftp://[::1]x/"}) {
         EXPECT_FALSE(ParseFtpUrl(bad, url, error)) << bad;
         EXPECT_FALSE(error.empty()) << bad;
+    }
+}
+
+TEST(FtpUrl, PortsAreOneTo65535InDigits) {
+    struct Case {
+        const char* url;
+        int port; // 0: refused with "invalid port"
+    };
+    const Case cases[] = {
+        {"ftp://h:1/", 1},
+        {"ftp://h:2121/", 2121},
+        {"ftp://h:65535/", 65535},
+        {"ftp://h:00021/", 21},
+        {"ftp://h:0000000000000000021/", 21},
+        {"ftps://h:990", 990},
+        {"ftp://[::1]:2100/", 2100},
+        {"ftp://h:0/", 0},
+        {"ftp://h:00000/", 0},
+        {"ftp://h:65536/", 0},
+        {"ftp://h:99999/", 0},
+        {"ftp://h:48460417183/", 0}, // wraps to 24735 in 32 bits
+        {"ftp://h:4294967317/", 0},  // 2^32 + 21
+        {"ftp://h:2147483648/", 0},
+        {"ftp://h:99999999999999999999999/", 0},
+        {"ftp://[::1]:48460417183/", 0},
+        {"ftp://h:/", 0},
+        {"ftp://h:-21/", 0},
+        {"ftp://h:+21/", 0},
+        {"ftp://h: 21/", 0},
+        {"ftp://h:21x/", 0},
+        {"ftp://h:0x15/", 0},
+        {"ftp://h:２１/", 0}, // fullwidth digits
+    };
+    for (const Case& c : cases) {
+        FtpUrl url;
+        std::string error;
+        const bool ok = ParseFtpUrl(c.url, url, error);
+        if (c.port == 0) {
+            EXPECT_FALSE(ok) << c.url << " gave port " << url.port;
+            EXPECT_EQ(error, "invalid port") << c.url;
+        } else {
+            ASSERT_TRUE(ok) << c.url << ": " << error;
+            EXPECT_EQ(url.port, c.port) << c.url;
+            EXPECT_TRUE(url.portGiven) << c.url;
+        }
     }
 }
 
@@ -102,6 +146,13 @@ TEST(JsonText, EscapesAndReplacesInvalidBytes) {
     EXPECT_EQ(JsonString("caf\xE9"), "\"caf\\ufffd\"");
     EXPECT_EQ(JsonString("\xC0\xAF"), "\"\\ufffd\\ufffd\"");            // overlong '/'
     EXPECT_EQ(JsonString("\xED\xA0\x80"), "\"\\ufffd\\ufffd\\ufffd\""); // surrogate
+    // What a terminal would obey is escaped; a JSON reader gets the same characters back.
+    EXPECT_EQ(JsonString("\x1b[2J\x7f"), "\"\\u001b[2J\\u007f\"");
+    EXPECT_EQ(JsonString("a\xC2\x9B"
+                         "b\xE2\x80\xAE"
+                         "c\xE2\x81\xA6"),
+              "\"a\\u009bb\\u202ec\\u2066\"");
+    EXPECT_EQ(JsonString("\xC2\xA0\xE2\x80\x8E"), "\"\xC2\xA0\xE2\x80\x8E\""); // kept
     EXPECT_EQ(IsoTime(0), "1970-01-01T00:00:00Z");
     EXPECT_EQ(IsoTime(1709251199), "2024-02-29T23:59:59Z");
 }

@@ -331,7 +331,7 @@ TEST(Listing, UnreadableLinesAreCountedNotHidden) {
     EXPECT_EQ(UnreadableEntriesText(1, "x"), "1 entry of the listing could not be read: x");
     // A hostile line can neither flood the log nor drive a terminal.
     EXPECT_EQ(UnreadableEntriesText(1, "a\x1b[2Jb\rc\x7f"),
-              "1 entry of the listing could not be read: a?[2Jb?c?");
+              "1 entry of the listing could not be read: a\\x1b[2Jb\\x0dc\\x7f");
     const std::string cut = UnreadableEntriesText(1, std::string(159, 'x') + "\xc3\xa9" + "tail");
     EXPECT_EQ(cut, "1 entry of the listing could not be read: " + std::string(159, 'x') + "...");
 
