@@ -317,6 +317,7 @@ int CliRunner::list(const FtpUrl& url) {
             out.clear();
         }
     }
+    const int searchEnd = m_session->lastError();
     if (m_commandLine.json)
         out += first ? "]\n" : "\n]\n";
     std::fwrite(out.data(), 1, out.size(), stdout);
@@ -330,6 +331,9 @@ int CliRunner::list(const FtpUrl& url) {
         std::fprintf(stderr, "tarnwick-ftp: cannot write the listing: %s\n", std::strerror(errno));
         return 1;
     }
+    // Past the engine's bounds: what was read is printed, and the run fails.
+    if (searchEnd == tw::ftp::kErrListingTooLarge)
+        return ftpFailure("ls " + (url.path.empty() ? std::string(".") : url.path));
     return 0;
 }
 
