@@ -17,6 +17,7 @@
 #include "core/session/session_controller.h"
 #include "core/settings/settings.h"
 #include "core/settings/settings_store.h"
+#include "core/text/shown_text.h"
 #include "core/transfer/transfer_controller.h"
 #include "platform/sound.h"
 #include "ui/about/about_splash.h"
@@ -583,7 +584,8 @@ bool MainWindow::showStatus(const QString& text) {
 void MainWindow::showStatusNow(const QString& text) {
     if (!m_statusBar->isVisibleTo(this))
         return;
-    m_statusBar->showMessage(QString(text).replace(QLatin1Char('\r'), QLatin1Char(' ')));
+    // File names in the text are a server's: no override may reorder the line.
+    m_statusBar->showMessage(ShownText(text, ftp::LineBreaks::Space));
     m_statusBar->repaint();
 }
 

@@ -1,5 +1,6 @@
 #include "ui/panes/pane_model.h"
 
+#include "core/text/shown_text.h"
 #include "ui/panes/pane_icons.h"
 
 namespace tw::ui {
@@ -34,8 +35,11 @@ QString PaneModel::DisplayName(const QString& name) {
     for (QChar& c : out) {
         if (c == u'\n' || c == u'\r')
             c = QChar(0x21B5); // downwards arrow with corner leftwards
-        else if (c.unicode() < 0x20 || c.unicode() == 0x7F)
-            c = QChar(0xFFFD);
+        else if (c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() <= 0x9F) ||
+                 (c.unicode() >= 0x202A && c.unicode() <= 0x202E) ||
+                 (c.unicode() >= 0x2066 && c.unicode() <= 0x2069) || c.unicode() == 0x2028 ||
+                 c.unicode() == 0x2029)
+            c = QChar(0xFFFD); // controls, and overrides that would reorder the name's end
     }
     return out;
 }
@@ -62,7 +66,7 @@ QVariant PaneModel::data(const QModelIndex& index, int role) const {
         return {};
     case Qt::ToolTipRole:
         if (index.column() == 0 && DisplayName(row.name) != row.name)
-            return row.name;
+            return ShownText(row.name, ftp::LineBreaks::Keep); // what the marks stand for
         return {};
     case Qt::TextAlignmentRole:
         if (index.column() == 2)

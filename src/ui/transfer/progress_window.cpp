@@ -1,6 +1,7 @@
 #include "ui/transfer/progress_window.h"
 
 #include "core/text/format.h"
+#include "core/text/shown_text.h"
 #include "ui/dialogs/dialog_placement.h"
 #include "ui/dialogs/dialog_units.h"
 #include "ui/dialogs/program_icons.h"
@@ -87,7 +88,8 @@ void ProgressWindow::setPosition(int position) {
 
 void ProgressWindow::setText(const QString& text) {
     SetElidedText(m_text,
-                  text.isEmpty() ? QStringLiteral("Underway ...") : CutText(text, kTextLimit),
+                  text.isEmpty() ? QStringLiteral("Underway ...")
+                                 : CutText(ShownText(text, ftp::LineBreaks::Space), kTextLimit),
                   m_text->width());
 }
 

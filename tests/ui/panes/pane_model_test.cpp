@@ -68,6 +68,35 @@ TEST_F(ModelTest, ShowsTheRowsColumnsAndHeaders) {
     EXPECT_EQ(model.data(model.index(3, 0), Qt::ToolTipRole).toString(), u"two\nlines"_qs);
 }
 
+// A server's name cannot draw itself as another: controls, C1 and bidirectional overrides are
+// marks in the row (a right-to-left override would show "bidi\u202etxt.exe" as "bidiexe.txt"),
+// and the tooltip spells them out.
+TEST(PaneModelNames, HostileNamesAreShownAsMarks) {
+    App();
+    PaneState hostile;
+    hostile.headers = {u"File Name *"_qs, u"Date"_qs, u"Size"_qs};
+    struct Case {
+        QString name;
+        QString shown;
+        QString tip; // empty: no tooltip
+    };
+    const Case cases[] = {
+        {u"bidi\u202etxt.exe"_qs, u"bidi\ufffdtxt.exe"_qs, u"bidi\\u202etxt.exe"_qs},
+        {u"iso\u2067late"_qs, u"iso\ufffdlate"_qs, u"iso\\u2067late"_qs},
+        {u"esc\x1b]0;title\x07"_qs, u"esc\ufffd]0;title\ufffd"_qs, u"esc\\x1b]0;title\\x07"_qs},
+        {u"csi\u009b2J"_qs, u"csi\ufffd2J"_qs, u"csi\\u009b2J"_qs},
+        {u"\u05e9\u05dc\u05d5\u05dd.txt"_qs, u"\u05e9\u05dc\u05d5\u05dd.txt"_qs, QString()},
+    };
+    for (const Case& c : cases)
+        hostile.entries.push_back(Row(c.name));
+    PaneModel model(&hostile);
+    for (int i = 0; i < int(std::size(cases)); ++i) {
+        SCOPED_TRACE(cases[i].shown.toStdString());
+        EXPECT_EQ(model.data(model.index(i, 0)).toString(), cases[i].shown);
+        EXPECT_EQ(model.data(model.index(i, 0), Qt::ToolTipRole).toString(), cases[i].tip);
+    }
+}
+
 TEST_F(ModelTest, RefillIsOneResetAndNeverReadsReleasedRows) {
     PaneModel model(&pane);
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
