@@ -358,6 +358,9 @@ std::size_t openDescriptors() {
 // Lookups that never end cannot pile up: a few wait at once, the next connect fails at once
 // with its own error, and when the name server answers every thread and descriptor goes.
 TEST(Bounds, NameLookupsThatNeverAnswerArePutToAnEnd) {
+    // What the runtime opens once, at the first thread (a sanitizer's own descriptors), is
+    // not the lookups': counted before the baseline.
+    std::thread([] { FtpSession warmUp; }).join();
     const std::size_t descriptors = openDescriptors();
     SetNameLookupFunction(hangingLookup);
     SessionOptions o;
@@ -393,6 +396,9 @@ TEST(Bounds, NameLookupsThatNeverAnswerArePutToAnEnd) {
         EXPECT_EQ(session.lastError(), kErrNameNotResolved);
     }
     SetNameLookupFunction(nullptr);
+    // That last lookup's thread may still be on its way out, its pipe with it.
+    for (int waited = 0; PendingNameLookups() > 0 && waited < 5000; waited += 10)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_LE(openDescriptors(), descriptors);
 }
 
