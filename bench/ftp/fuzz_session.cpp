@@ -5,6 +5,7 @@
 // listener on 127.0.0.1, so listings and downloads reach their data. The session connects,
 // logs in, lists, downloads, changes folder and quits with a 50 ms timeout, so every input ends
 // quickly whatever it holds.
+#include "ftp/file_io.h"
 #include "ftp/ftp_session.h"
 
 #include <arpa/inet.h>
@@ -27,22 +28,7 @@ namespace {
 constexpr int kTimeoutMs = 50;
 constexpr int kServerWaitMs = 300;
 
-class Fd {
-public:
-    explicit Fd(int fd = -1) : m_fd(fd) {}
-    ~Fd() { reset(); }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return m_fd; }
-    void reset(int fd = -1) {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = fd;
-    }
-
-private:
-    int m_fd;
-};
+using Fd = tw::ftp::UniqueFd;
 
 int listenLoopback(int& port) {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);

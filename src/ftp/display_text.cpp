@@ -8,15 +8,21 @@ namespace {
 
 constexpr char kHex[] = "0123456789abcdef";
 
-// The code point of the valid UTF-8 sequence at s[i] and its length; length 0 when the byte
-// there starts no valid sequence (overlong forms, surrogates and values past U+10FFFF are
-// invalid too).
-struct Sequence {
-    char32_t code = 0;
-    std::size_t length = 0;
-};
+void appendByteEscape(std::string& out, unsigned char b) {
+    out += "\\x";
+    out += kHex[b >> 4];
+    out += kHex[b & 0xF];
+}
 
-Sequence sequenceAt(std::string_view s, std::size_t i) {
+void appendCodeEscape(std::string& out, char32_t c) {
+    out += "\\u";
+    for (int shift = 12; shift >= 0; shift -= 4)
+        out += kHex[(c >> shift) & 0xF];
+}
+
+} // namespace
+
+Utf8Sequence Utf8SequenceAt(std::string_view s, std::size_t i) {
     const auto b = static_cast<unsigned char>(s[i]);
     if (b < 0x80)
         return {b, 1};
@@ -48,20 +54,6 @@ Sequence sequenceAt(std::string_view s, std::size_t i) {
     return {cp, n};
 }
 
-void appendByteEscape(std::string& out, unsigned char b) {
-    out += "\\x";
-    out += kHex[b >> 4];
-    out += kHex[b & 0xF];
-}
-
-void appendCodeEscape(std::string& out, char32_t c) {
-    out += "\\u";
-    for (int shift = 12; shift >= 0; shift -= 4)
-        out += kHex[(c >> shift) & 0xF];
-}
-
-} // namespace
-
 bool IsControlCodePoint(char32_t c) {
     return c < 0x20 || (c >= 0x7F && c <= 0x9F) || (c >= 0x202A && c <= 0x202E) ||
            (c >= 0x2066 && c <= 0x2069) || c == 0x2028 || c == 0x2029;
@@ -87,7 +79,7 @@ std::string DisplayText(std::string_view bytes, LineBreaks breaks, bool keepInva
             continue;
         }
         inBreak = false;
-        const Sequence seq = sequenceAt(bytes, i);
+        const Utf8Sequence seq = Utf8SequenceAt(bytes, i);
         if (seq.length == 0) {
             const auto b = static_cast<unsigned char>(c);
             if (keepInvalidBytes && b >= 0xA0)

@@ -12,6 +12,15 @@ enum class LineBreaks {
     Keep,   // "\r\n", "\r" and "\n" as one '\n' each: the lines of a server reply
 };
 
+// The code point of the valid UTF-8 sequence at s[i] and its length; length 0 when the byte
+// there starts no valid sequence (overlong forms, surrogates and values past U+10FFFF are
+// invalid too).
+struct Utf8Sequence {
+    char32_t code = 0;
+    std::size_t length = 0;
+};
+Utf8Sequence Utf8SequenceAt(std::string_view s, std::size_t i);
+
 // What a terminal or a window would obey instead of showing: the C0 controls (ESC, CR, BS,
 // ...), DEL, the C1 controls U+0080-U+009F, the bidirectional embeddings, overrides and
 // isolates U+202A-U+202E and U+2066-U+2069 (a name could reorder what follows it), and the

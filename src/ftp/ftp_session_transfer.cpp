@@ -5,6 +5,7 @@
 #include "ftp/ftp_session.h"
 #include "ftp/ftp_session_internal.h"
 
+#include "ftp/file_io.h"
 #include "ftp/ftp_error.h"
 #include "ftp/reply_numbers.h"
 
@@ -20,22 +21,6 @@ namespace tw::ftp {
 namespace {
 
 constexpr std::size_t kBufferSize = 256 * 1024;
-
-bool writeWhole(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            if (n == 0)
-                errno = ENOSPC;
-            return false;
-        }
-        data += n;
-        size -= std::size_t(n);
-    }
-    return true;
-}
 
 } // namespace
 
@@ -390,7 +375,7 @@ bool FtpSession::readFileTo(int fd, std::size_t size, std::size_t& bytesMoved) {
     while (bytesMoved < size) {
         if (m_bufferPos < m_bufferLen) { // bytes read ahead by an earlier readFile()
             const std::size_t n = std::min(size - bytesMoved, m_bufferLen - m_bufferPos);
-            if (!writeWhole(fd, m_buffer.data() + m_bufferPos, n)) {
+            if (!WriteWhole(fd, m_buffer.data() + m_bufferPos, n)) {
                 m_localErrno = errno;
                 return fail(kErrInternalError);
             }

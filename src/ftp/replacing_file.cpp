@@ -1,5 +1,7 @@
 #include "ftp/replacing_file.h"
 
+#include "ftp/file_io.h"
+
 #include <atomic>
 #include <cerrno>
 #include <fcntl.h>
@@ -23,22 +25,6 @@ int linkThroughProc(int fd, const char* path) {
 std::atomic<ReplacingFile::LinkFunction> g_link{linkThroughProc};
 // The link step failed once: unnamed files cannot be named in this process.
 std::atomic<bool> g_linkUnavailable{false};
-
-bool writeWhole(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            if (n == 0)
-                errno = ENOSPC;
-            return false;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
 
 } // namespace
 
@@ -100,7 +86,7 @@ int ReplacingFile::copyToNamed() {
             err = errno;
         else if (n == 0)
             break;
-        else if (!writeWhole(m_fd, block.data(), static_cast<std::size_t>(n)))
+        else if (!WriteWhole(m_fd, block.data(), static_cast<std::size_t>(n)))
             err = errno;
         else
             offset += n;

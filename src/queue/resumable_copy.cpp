@@ -1,5 +1,6 @@
 #include "queue/resumable_copy.h"
 
+#include "ftp/file_io.h"
 #include "ftp/ftp_error.h"
 #include "ftp/ftp_reply.h"
 #include "ftp/ftp_session.h"
@@ -20,28 +21,7 @@ using tw::ftp::FtpSession;
 
 constexpr std::uint64_t kWritebackBytes = 8 * 1024 * 1024;
 
-// A file descriptor closed with its owner.
-class Fd {
-public:
-    explicit Fd(int fd = -1) : m_fd(fd) {}
-    ~Fd() { reset(); }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return m_fd; }
-    void reset(int fd = -1) {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = fd;
-    }
-    int release() {
-        const int fd = m_fd;
-        m_fd = -1;
-        return fd;
-    }
-
-private:
-    int m_fd;
-};
+using tw::ftp::UniqueFd;
 
 int replyCode(const std::string& response) {
     return std::max(tw::ftp::ReplyCode(response), 0);
@@ -176,7 +156,7 @@ bool restartPartial(int fd) {
 
 // Fsyncs the complete partial file, gives it its date and the replaced file's permission bits,
 // and renames it over the destination.
-std::optional<ItemResult> commitDownload(Fd& file, const TransferItem& item,
+std::optional<ItemResult> commitDownload(UniqueFd& file, const TransferItem& item,
                                          const std::string& partial, const CopyOptions& options) {
     if (::fsync(file.get()) != 0)
         return localFailure("cannot write " + partial, errno);
@@ -241,8 +221,8 @@ ItemResult DownloadFile(TransferItem& item, FtpSession& session, const RunContex
     if (context.stop.load())
         return stopped();
 
-    Fd file(::open(partial.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (offset == 0 ? O_TRUNC : 0),
-                   0666));
+    UniqueFd file(::open(partial.c_str(),
+                         O_WRONLY | O_CREAT | O_CLOEXEC | (offset == 0 ? O_TRUNC : 0), 0666));
     if (file.get() < 0)
         return localFailure("cannot create " + partial, errno);
     if (offset > 0 && (::ftruncate(file.get(), off_t(offset)) != 0 ||
@@ -399,7 +379,7 @@ ItemResult UploadFile(TransferItem& item, FtpSession& session, const RunContext&
                       const CopyOptions& options) {
     if (context.stop.load())
         return stopped();
-    Fd file(::open(item.localPath.c_str(), O_RDONLY | O_CLOEXEC));
+    UniqueFd file(::open(item.localPath.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat local {};
     if (file.get() < 0 || ::fstat(file.get(), &local) != 0)
         return localFailure("cannot open " + item.localPath, errno);

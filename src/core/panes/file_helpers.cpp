@@ -20,11 +20,6 @@ namespace {
 const QString kDocument = QStringLiteral("Document");
 } // namespace
 
-UniqueFd::~UniqueFd() {
-    if (m_fd >= 0)
-        ::close(m_fd);
-}
-
 FileTypeInfo LookupFileType(const QString& extension) {
     FileTypeInfo info;
     info.description = kDocument;

@@ -1,9 +1,10 @@
 #pragma once
 
+#include "ftp/file_io.h"
+
 #include <QString>
 
 #include <cstdint>
-#include <utility>
 
 namespace tw {
 
@@ -40,17 +41,6 @@ bool BackupFile(const QString& path, bool backupOfForm);
 QString BackupFileName(const QString& path, bool backupOfForm);
 
 // A file descriptor closed when it goes out of scope (-1: none).
-class UniqueFd {
-public:
-    explicit UniqueFd(int fd = -1) : m_fd(fd) {}
-    ~UniqueFd();
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-    int get() const { return m_fd; }
-    int release() { return std::exchange(m_fd, -1); }
-
-private:
-    int m_fd;
-};
+using UniqueFd = ftp::UniqueFd;
 
 } // namespace tw

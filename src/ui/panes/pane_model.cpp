@@ -35,10 +35,7 @@ QString PaneModel::DisplayName(const QString& name) {
     for (QChar& c : out) {
         if (c == u'\n' || c == u'\r')
             c = QChar(0x21B5); // downwards arrow with corner leftwards
-        else if (c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() <= 0x9F) ||
-                 (c.unicode() >= 0x202A && c.unicode() <= 0x202E) ||
-                 (c.unicode() >= 0x2066 && c.unicode() <= 0x2069) || c.unicode() == 0x2028 ||
-                 c.unicode() == 0x2029)
+        else if (ftp::IsControlCodePoint(c.unicode()))
             c = QChar(0xFFFD); // controls, and overrides that would reorder the name's end
     }
     return out;

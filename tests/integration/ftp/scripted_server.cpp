@@ -19,23 +19,6 @@ namespace tw::test {
 
 namespace {
 
-int listenLoopback(int& port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const int one = 1;
-    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(fd, 4) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-    port = ntohs(a.sin_port);
-    return fd;
-}
-
 int acceptWithin(int listenFd, int timeoutMs, const std::atomic<bool>& stop) {
     for (int waited = 0; waited < timeoutMs && !stop; waited += 50) {
         pollfd p{listenFd, POLLIN, 0};
@@ -89,6 +72,23 @@ TlsMaterial& tlsMaterial() {
 }
 
 } // namespace
+
+int ListenLoopback(int& port, int backlog) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int one = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(fd, backlog) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    port = ntohs(a.sin_port);
+    return fd;
+}
 
 std::string ScriptedServer::tlsFingerprint() {
     unsigned char digest[EVP_MAX_MD_SIZE];
@@ -194,7 +194,7 @@ void ScriptedServer::dropDataTls() {
 }
 
 ScriptedServer::ScriptedServer(Script script) {
-    m_listen = listenLoopback(m_port);
+    m_listen = ListenLoopback(m_port);
     m_thread = std::thread([this, script = std::move(script)] { run(script); });
 }
 
@@ -354,7 +354,7 @@ void ScriptedServer::login(const std::vector<std::string>& features, bool greet)
 int ScriptedServer::listenData() {
     closeFd(m_dataListen);
     int port = 0;
-    m_dataListen = listenLoopback(port);
+    m_dataListen = ListenLoopback(port);
     return port;
 }
 

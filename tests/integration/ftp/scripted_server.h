@@ -16,6 +16,9 @@ namespace tw::test {
 // An FTP server that plays a script: it binds 127.0.0.1 on a free port, accepts one client and
 // runs the script on its own thread, recording every command line it receives. Every wait of
 // the server is bounded, so a client that misbehaves cannot hang a test.
+// A socket listening on 127.0.0.1 at a port the system chooses (put in `port`); -1 on failure.
+int ListenLoopback(int& port, int backlog = 4);
+
 class ScriptedServer {
 public:
     using Script = std::function<void(ScriptedServer&)>;

@@ -13,23 +13,6 @@ namespace tw::test {
 
 namespace {
 
-int listenLoopback(int& port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const int one = 1;
-    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(fd, 16) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-    port = ntohs(a.sin_port);
-    return fd;
-}
-
 int connectLoopback(int port) {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in a{};
@@ -97,7 +80,7 @@ std::string parentOf(const std::string& path) {
 } // namespace
 
 ScriptedServers::ScriptedServers(Script script) : m_script(std::move(script)) {
-    m_listen = listenLoopback(m_port);
+    m_listen = ListenLoopback(m_port, 16);
     m_thread = std::thread([this] { acceptLoop(); });
 }
 
