@@ -66,6 +66,20 @@ public:
         item.size = size;
         m_others.push_back(std::move(item));
     }
+    // An entry that is neither a file nor a folder, or that the filter leaves out, becomes a
+    // Skipped row; true when the walk takes it.
+    bool admitted(const WalkEntry& w, bool fileOrFolder, const WalkFilter& filter) {
+        if (!fileOrFolder) {
+            leftOut(ItemState::Skipped, false, w.sourcePath, w.destinationPath,
+                    "not a file or a folder");
+            return false;
+        }
+        if (const auto reason = filter ? filter(w) : DefaultWalkFilter(w)) {
+            leftOut(ItemState::Skipped, w.folder, w.sourcePath, w.destinationPath, *reason, w.size);
+            return false;
+        }
+        return true;
+    }
     // The folder row of a folder that cannot be listed becomes a Failed row (or Skipped).
     void failFolder(const std::string& source, std::string reason, int code,
                     ItemState state = ItemState::Failed) {
@@ -247,16 +261,8 @@ WalkResult WalkRemoteTree(FtpSession& session, const TransferItem& tree, const W
             w.time = e.lastWriteTime;
             w.folder = e.type == EntryType::Directory;
             w.link = e.type == EntryType::Link;
-            if (e.type == EntryType::Other) {
-                rows.leftOut(ItemState::Skipped, false, w.sourcePath, w.destinationPath,
-                             "not a file or a folder");
+            if (!rows.admitted(w, e.type != EntryType::Other, filter))
                 continue;
-            }
-            if (const auto reason = filter ? filter(w) : DefaultWalkFilter(w)) {
-                rows.leftOut(ItemState::Skipped, w.folder, w.sourcePath, w.destinationPath, *reason,
-                             w.size);
-                continue;
-            }
             if (w.link) {
                 links.push_back({std::move(w), dir.depth + 1, above});
                 continue;
@@ -386,16 +392,8 @@ WalkResult WalkLocalTree(const TransferItem& tree, const WalkFilter& filter,
             w.folder = S_ISDIR(st.st_mode);
             w.size = w.folder ? 0 : std::uint64_t(st.st_size);
             w.time = std::int64_t(st.st_mtim.tv_sec);
-            if (!w.folder && !S_ISREG(st.st_mode)) {
-                rows.leftOut(ItemState::Skipped, false, w.sourcePath, w.destinationPath,
-                             "not a file or a folder");
+            if (!rows.admitted(w, w.folder || S_ISREG(st.st_mode), filter))
                 continue;
-            }
-            if (const auto reason = filter ? filter(w) : DefaultWalkFilter(w)) {
-                rows.leftOut(ItemState::Skipped, w.folder, w.sourcePath, w.destinationPath, *reason,
-                             w.size);
-                continue;
-            }
             if (!w.folder)
                 rows.file(w.sourcePath, w.destinationPath, w.size, w.time);
             else if (w.link)
