@@ -29,6 +29,11 @@ enum class CommandId : int {
     Font = 430,
     ClearLog = 213,
     TransferLog = 391,
+    ViewQuickConnect = 393, // the quick connect bar above the panes
+    ViewHiddenFiles = 394,  // names starting with a period, in both panes
+    ViewReadableSizes = 395, // sizes as "1.4 MB" instead of bytes
+    GoToFolder = 396,       // focuses the path box of the active pane
+    FilterRows = 397,       // focuses the filter box of the active pane
 
     // Local menu
     LocalRefresh = 551,
@@ -40,6 +45,7 @@ enum class CommandId : int {
     LocalMove = 557,
     LocalDelete = 553,
     Upload = 552,
+    LocalSelectAll = 558,
     LocalSortName = 530,
     LocalSortDate = 531,
     LocalSortSize = 532,
@@ -53,6 +59,12 @@ enum class CommandId : int {
     RemoteRename = 564,
     RemoteDelete = 563,
     Download = 562,
+    RemoteEdit = 567,        // edit a remote file in place: download, watch, upload on save
+    EditedFiles = 568,       // the remote files open for editing
+    RemotePermissions = 569, // SITE CHMOD on the selected rows
+    AddBookmark = 571,       // the current remote folder, kept for the account
+    Bookmarks = 572,         // the account's bookmarked folders
+    RemoteSelectAll = 573,
     RemoteSortName = 534,
     RemoteSortDate = 535,
     RemoteSortSize = 536,

@@ -88,6 +88,11 @@ CommandStates UpdateCommandState(const CommandInputs& in) {
     main({C::ViewQueue}, true, in.options.TransferQueue != 0);
     main({C::CustomizeToolbar}, in.options.ToolBar != 0);
     main({C::AlwaysOnTop}, true, in.options.TopMost != 0);
+    main({C::ViewQuickConnect}, true, in.options.QuickConnectBar != 0);
+    main({C::ViewHiddenFiles}, true, in.options.ShowHidden != 0);
+    main({C::ViewReadableSizes}, true, in.options.ReadableSizes != 0);
+    main({C::GoToFolder, C::FilterRows, C::LocalSelectAll, C::RemoteSelectAll, C::EditedFiles},
+         true);
     main({C::LocalEdit, C::LocalProperties, C::LocalRename}, L == 1);
     main({C::LocalDelete, C::LocalMove}, L >= 1);
     main({C::Upload}, online && L >= 1);
@@ -99,6 +104,9 @@ CommandStates UpdateCommandState(const CommandInputs& in) {
     main({C::RemoteProperties}, !B && R == 1);
     main({C::RemoteRename}, online && R == 1);
     main({C::RemoteDelete, C::Download}, online && R >= 1);
+    main({C::RemoteEdit}, online && R == 1);
+    main({C::RemotePermissions}, online && R >= 1);
+    main({C::AddBookmark, C::Bookmarks}, online);
     const C remoteSorts[] = {C::RemoteSortName, C::RemoteSortDate, C::RemoteSortSize,
                              C::RemoteSortType};
     for (int key = 0; key < 4; ++key)
@@ -112,7 +120,7 @@ CommandStates UpdateCommandState(const CommandInputs& in) {
     local({C::LocalEdit, C::LocalProperties, C::LocalRename}, L == 1);
     local({C::LocalDelete, C::LocalMove}, L >= 1);
     local({C::Upload}, online && L >= 1);
-    local({C::CancelMenu}, true);
+    local({C::CancelMenu, C::LocalSelectAll}, true);
 
     const auto remote = [&out](std::initializer_list<CommandId> ids, bool enabled) {
         for (CommandId id : ids)
@@ -120,8 +128,9 @@ CommandStates UpdateCommandState(const CommandInputs& in) {
     };
     // In the context menu Properties also asks for the connection.
     remote({C::RemoteProperties, C::RemoteRename}, online && R == 1);
-    remote({C::RemoteDelete, C::Download}, online && R >= 1);
-    remote({C::CancelMenu}, true);
+    remote({C::RemoteDelete, C::Download, C::RemotePermissions}, online && R >= 1);
+    remote({C::RemoteEdit}, online && R == 1);
+    remote({C::CancelMenu, C::RemoteSelectAll}, true);
     return out;
 }
 

@@ -38,6 +38,11 @@ constexpr Row kRows[] = {
     {C::Font, u"&Font...", nullptr, 19, true},
     {C::ClearLog, u"Clear Log &Window", nullptr, -1, false},
     {C::TransferLog, u"Transfer &Log...", nullptr, -1, false},
+    {C::ViewQuickConnect, u"&Quick Connect Bar", nullptr, -1, false},
+    {C::ViewHiddenFiles, u"Show &Hidden Files\tCtrl+H", nullptr, -1, false},
+    {C::ViewReadableSizes, u"&Readable Sizes", nullptr, -1, false},
+    {C::GoToFolder, u"&Go to Folder\tCtrl+L", nullptr, -1, false},
+    {C::FilterRows, u"F&ilter\tCtrl+F", nullptr, -1, false},
 
     {C::LocalRefresh, u"Re&fresh\tF5", nullptr, 4, true},
     {C::LocalMakeDirectory, u"&Make Directory...", nullptr, 5, true},
@@ -48,6 +53,7 @@ constexpr Row kRows[] = {
     {C::LocalMove, u"Mo&ve...", u"Mo&ve...", -1, false},
     {C::LocalDelete, u"&Delete...\tDel", u"&Delete...", 9, true},
     {C::Upload, u"&Transfer...\tCtrl+U", u"&Transfer...", 10, true},
+    {C::LocalSelectAll, u"Select &All\tCtrl+Shift+A", u"Select &All", -1, false},
     {C::LocalSortName, u"by &Name...", nullptr, -1, false},
     {C::LocalSortDate, u"by &Date...", nullptr, -1, false},
     {C::LocalSortSize, u"by &Size...", nullptr, -1, false},
@@ -60,6 +66,12 @@ constexpr Row kRows[] = {
     {C::RemoteRename, u"&Rename...", u"&Rename...", 14, true},
     {C::RemoteDelete, u"&Delete...\tAlt+Del", u"&Delete...", 15, true},
     {C::Download, u"&Transfer...\tCtrl+D", u"&Transfer...", 16, true},
+    {C::RemoteEdit, u"&Edit...\tF4", u"&Edit...", -1, false},
+    {C::EditedFiles, u"Edi&ted Files...", nullptr, -1, false},
+    {C::RemotePermissions, u"Per&missions...", u"Per&missions...", -1, false},
+    {C::AddBookmark, u"Add &Bookmark\tCtrl+B", nullptr, -1, false},
+    {C::Bookmarks, u"Boo&kmarks...", nullptr, -1, false},
+    {C::RemoteSelectAll, u"Select &All\tCtrl+Shift+A", u"Select &All", -1, false},
     {C::RemoteSortName, u"by &Name...", nullptr, -1, false},
     {C::RemoteSortDate, u"by &Date...", nullptr, -1, false},
     {C::RemoteSortSize, u"by &Size...", nullptr, -1, false},
@@ -99,6 +111,11 @@ std::vector<AcceleratorEntry> buildAccelerators() {
         one(u"F1", C::HelpContents),
         one(u"F5", C::LocalRefresh),
         one(u"Alt+F5", C::RemoteRefresh),
+        one(u"F4", C::RemoteEdit),
+        one(u"Ctrl+B", C::AddBookmark),
+        one(u"Ctrl+H", C::ViewHiddenFiles),
+        one(u"Ctrl+L", C::GoToFolder),
+        one(u"Ctrl+F", C::FilterRows),
         AcceleratorEntry{QStringLiteral("Enter"),
                          QStringList{QStringLiteral("Return"), QStringLiteral("Enter")},
                          C::LocalEdit},
@@ -133,6 +150,8 @@ std::vector<CommandInfo> buildCommands() {
             info.checkedPictureId = 1399;
         info.checkable = info.id == C::ViewToolbar || info.id == C::ViewStatus ||
                          info.id == C::ViewQueue || info.id == C::AlwaysOnTop ||
+                         info.id == C::ViewQuickConnect || info.id == C::ViewHiddenFiles ||
+                         info.id == C::ViewReadableSizes ||
                          SortCommandOf(info.id).has_value();
     }
     return commands;

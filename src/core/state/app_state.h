@@ -118,6 +118,10 @@ struct Options {
     std::uint32_t TransferQueue = 1; // the transfer queue pane is shown
     // A protected download of unknown size whose end the server did not confirm counts as done.
     std::uint32_t AcceptUnconfirmedTlsEnd = 0;
+    std::uint32_t QuickConnectBar = 1; // the quick connect bar above the panes is shown
+    std::uint32_t ShowHidden = 0;      // names starting with a period are listed
+    std::uint32_t ReadableSizes = 0;   // sizes read "1.4 MB"; the exact bytes in the tooltip
+    std::uint32_t UseTrash = 1;        // a local delete moves the rows to the desktop's Trash
     bool operator==(const Options&) const = default;
 };
 
