@@ -859,6 +859,10 @@ MainWindowLayoutInput MainWindow::layoutInput() const {
     in.hasMenu = menuBar() != nullptr;
     in.toolbarOption = m_state.options.ToolBar != 0;
     in.queueVisible = m_queuePane->isVisibleTo(this);
+    if (m_quickConnectBar && m_quickConnectBar->isVisibleTo(this))
+        in.quickConnectHeight = m_quickConnectBar->sizeHint().height();
+    if (m_localTools)
+        in.paneToolsHeight = m_localTools->sizeHint().height();
     return in;
 }
 
@@ -878,6 +882,12 @@ void MainWindow::LayoutMainWindow() {
     m_remoteList->setGeometry(layout.remoteList);
     if (m_queuePane->isVisibleTo(this))
         m_queuePane->setGeometry(layout.queuePane);
+    if (m_quickConnectBar && m_quickConnectBar->isVisibleTo(this))
+        m_quickConnectBar->setGeometry(layout.quickConnect);
+    if (m_localTools && m_remoteTools) {
+        m_localTools->setGeometry(layout.localTools);
+        m_remoteTools->setGeometry(layout.remoteTools);
+    }
     m_logPane->setGeometry(layout.logPane);
     m_client->setSeparator(layout.separator);
 }

@@ -231,6 +231,9 @@ private:
     QWidget* m_logPane = nullptr;
     QueueRows* m_queueRows = nullptr;
     QueuePane* m_queuePane = nullptr;
+    QWidget* m_quickConnectBar = nullptr; // shown by View > Quick Connect Bar
+    QWidget* m_localTools = nullptr;      // path box and filter of each pane
+    QWidget* m_remoteTools = nullptr;
     TrayIcon* m_tray = nullptr;
     QTimer* m_flushTimer = nullptr;
 

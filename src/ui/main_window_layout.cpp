@@ -23,19 +23,29 @@ MainWindowLayout LayoutMainWindow(const MainWindowLayoutInput& in) {
         bottom -= in.statusHeight;
     }
 
+    if (in.quickConnectHeight > 0) {
+        out.quickConnect = QRect(0, top + 2, w, in.quickConnectHeight);
+        top += in.quickConnectHeight + 2;
+    }
+
     const int h = bottom - top;
     const int half = w / 2;
-    int lists = h - 100;
+    const int tools = in.paneToolsHeight > 0 ? in.paneToolsHeight + 2 : 0;
+    int lists = h - 100 - tools;
     if (in.queueVisible) {
         const int queue = std::max(kMinQueueHeight, lists * 2 / 5);
         lists -= queue + 1;
         // One pixel apart from the lists above and, as they were, from the log pane below.
-        out.queuePane = QRect(1, top + 25 + lists + 1, w - 2, queue);
+        out.queuePane = QRect(1, top + 25 + tools + lists + 1, w - 2, queue);
     }
     out.localLabel = QRect(5, top + 8, half - 5, 15);
-    out.localList = QRect(0, top + 25, half, lists);
     out.remoteLabel = QRect(half + 5, top + 8, half - 5, 15);
-    out.remoteList = QRect(half, top + 25, half, lists);
+    if (tools > 0) {
+        out.localTools = QRect(0, top + 25, half, in.paneToolsHeight);
+        out.remoteTools = QRect(half, top + 25, half, in.paneToolsHeight);
+    }
+    out.localList = QRect(0, top + 25 + tools, half, lists);
+    out.remoteList = QRect(half, top + 25 + tools, half, lists);
     out.logPane = QRect(1, bottom - 74, w - 2, 74);
 
     // Under the toolbar when it shows; under the menu bar when the toolbar is switched off; no

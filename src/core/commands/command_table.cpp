@@ -38,7 +38,7 @@ constexpr Row kRows[] = {
     {C::Font, u"&Font...", nullptr, 19, true},
     {C::ClearLog, u"Clear Log &Window", nullptr, -1, false},
     {C::TransferLog, u"Transfer &Log...", nullptr, -1, false},
-    {C::ViewQuickConnect, u"&Quick Connect Bar", nullptr, -1, false},
+    {C::ViewQuickConnect, u"Quic&k Connect Bar", nullptr, -1, false},
     {C::ViewHiddenFiles, u"Show &Hidden Files\tCtrl+H", nullptr, -1, false},
     {C::ViewReadableSizes, u"&Readable Sizes", nullptr, -1, false},
     {C::GoToFolder, u"&Go to Folder\tCtrl+L", nullptr, -1, false},
@@ -67,11 +67,11 @@ constexpr Row kRows[] = {
     {C::RemoteDelete, u"&Delete...\tAlt+Del", u"&Delete...", 15, true},
     {C::Download, u"&Transfer...\tCtrl+D", u"&Transfer...", 16, true},
     {C::RemoteEdit, u"&Edit...\tF4", u"&Edit...", -1, false},
-    {C::EditedFiles, u"Edi&ted Files...", nullptr, -1, false},
-    {C::RemotePermissions, u"Per&missions...", u"Per&missions...", -1, false},
+    {C::EditedFiles, u"Edited F&iles...", nullptr, -1, false},
+    {C::RemotePermissions, u"Permissi&ons...", u"Permissi&ons...", -1, false},
     {C::AddBookmark, u"Add &Bookmark\tCtrl+B", nullptr, -1, false},
     {C::Bookmarks, u"Boo&kmarks...", nullptr, -1, false},
-    {C::RemoteSelectAll, u"Select &All\tCtrl+Shift+A", u"Select &All", -1, false},
+    {C::RemoteSelectAll, u"Select &All\tAlt+Shift+A", u"Select &All", -1, false},
     {C::RemoteSortName, u"by &Name...", nullptr, -1, false},
     {C::RemoteSortDate, u"by &Date...", nullptr, -1, false},
     {C::RemoteSortSize, u"by &Size...", nullptr, -1, false},
@@ -112,6 +112,8 @@ std::vector<AcceleratorEntry> buildAccelerators() {
         one(u"F5", C::LocalRefresh),
         one(u"Alt+F5", C::RemoteRefresh),
         one(u"F4", C::RemoteEdit),
+        one(u"Ctrl+Shift+A", C::LocalSelectAll),
+        one(u"Alt+Shift+A", C::RemoteSelectAll),
         one(u"Ctrl+B", C::AddBookmark),
         one(u"Ctrl+H", C::ViewHiddenFiles),
         one(u"Ctrl+L", C::GoToFolder),
@@ -151,8 +153,7 @@ std::vector<CommandInfo> buildCommands() {
         info.checkable = info.id == C::ViewToolbar || info.id == C::ViewStatus ||
                          info.id == C::ViewQueue || info.id == C::AlwaysOnTop ||
                          info.id == C::ViewQuickConnect || info.id == C::ViewHiddenFiles ||
-                         info.id == C::ViewReadableSizes ||
-                         SortCommandOf(info.id).has_value();
+                         info.id == C::ViewReadableSizes || SortCommandOf(info.id).has_value();
     }
     return commands;
 }

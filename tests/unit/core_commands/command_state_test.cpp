@@ -28,8 +28,9 @@ bool enabled(const CommandStates& s, CommandId id) {
 
 // Commands that use the FTP connection (or would start a worker on it).
 const std::vector<CommandId> kConnectionBound = {
-    C::ReConnect,           C::Disconnect,   C::Upload,       C::RemoteRefresh,
-    C::RemoteMakeDirectory, C::RemoteRename, C::RemoteDelete, C::Download};
+    C::ReConnect,           C::Disconnect,        C::Upload,       C::RemoteRefresh,
+    C::RemoteMakeDirectory, C::RemoteRename,      C::RemoteDelete, C::Download,
+    C::RemoteEdit,          C::RemotePermissions, C::AddBookmark,  C::Bookmarks};
 
 // Commands of the local pane: never affected by the connection or a running worker.
 const std::vector<CommandId> kLocalPane = {
@@ -212,7 +213,7 @@ class CommandStateSweep : public ::testing::Test {
 protected:
     template <typename Check>
     void forAll(Check check) {
-        for (int bits = 0; bits < (1 << 7); ++bits)
+        for (int bits = 0; bits < (1 << 8); ++bits)
             for (int l = 0; l <= 2; ++l)
                 for (int r = 0; r <= 2; ++r)
                     for (int sorts = 0; sorts < 16; ++sorts) {
@@ -221,6 +222,9 @@ protected:
                         in.options.Status = (bits >> 4) & 1;
                         in.options.TopMost = (bits >> 5) & 1;
                         in.options.TransferQueue = (bits >> 6) & 1;
+                        // The view flags of the panes move together: they only set check marks.
+                        in.options.QuickConnectBar = in.options.ShowHidden =
+                            in.options.ReadableSizes = (bits >> 7) & 1;
                         in.localSort = static_cast<SortKey>(sorts & 3);
                         in.remoteSort = static_cast<SortKey>(sorts >> 2);
                         check(in, UpdateCommandState(in));
@@ -338,6 +342,9 @@ TEST_F(CommandStateSweep, CheckMarksOnlyWhereTheRuleSetsThem) {
                 EXPECT_EQ(state.checked, in.options.TransferQueue != 0);
             } else if (id == C::AlwaysOnTop) {
                 EXPECT_EQ(state.checked, in.options.TopMost != 0);
+            } else if (id == C::ViewQuickConnect || id == C::ViewHiddenFiles ||
+                       id == C::ViewReadableSizes) {
+                EXPECT_EQ(state.checked, in.options.ShowHidden != 0);
             } else {
                 EXPECT_FALSE(state.checked) << v;
             }

@@ -46,7 +46,7 @@ TEST(CommandTable, IdsAreUniqueAndFindable) {
         EXPECT_EQ(info.helpStringId(), info.value());
         EXPECT_EQ(info.buttonTextId(), info.value() + 1000);
     }
-    EXPECT_EQ(seen.size(), 51u);
+    EXPECT_EQ(seen.size(), 63u);
     EXPECT_EQ(FindCommand(0), nullptr);
     EXPECT_EQ(FindCommand(9999), nullptr);
     EXPECT_EQ(FindCommand(CommandId::Download)->value(), 562);
@@ -135,15 +135,17 @@ TEST(MenuModel, MainMenuLayout) {
     EXPECT_EQ(ids(bar[0].children),
               (std::vector<int>{454, 457, 0, 455, 570, 0, 130, 0, 140, 141, 0, 133, 0, 199}));
     EXPECT_EQ(ids(bar[1].children),
-              (std::vector<int>{302, 301, 392, 303, 0, 398, 399, 0, 430, 0, 213, 0, 391}));
+              (std::vector<int>{302, 301, 392, 393, 303, 0,   394, 395, 0, 396,
+                                397, 0,   398, 399, 0,   430, 0,   213, 0, 391}));
     EXPECT_EQ(ids(bar[2].children), (std::vector<int>{551, 556, 369, 0, 222, 0, 555, 554, 557, 553,
-                                                      0, 552, 0, -1, 0, 440}));
+                                                      0, 558, 0, 552, 0, -1, 0, 440}));
     EXPECT_EQ(ids(bar[3].children),
-              (std::vector<int>{561, 566, 0, 565, 564, 563, 0, 562, 0, -1, 0, 440}));
+              (std::vector<int>{561, 566, 0,   567, 568, 0,   565, 564, 563, 569, 0,
+                                573, 0,   571, 572, 0,   562, 0,   -1,  0,   440}));
     EXPECT_EQ(ids(bar[4].children),
               (std::vector<int>{901, 902, 903, 0, 134, 995, 0, 997, 996, 0, 999}));
-    const MenuItem& localSort = bar[2].children[13];
-    const MenuItem& remoteSort = bar[3].children[9];
+    const MenuItem& localSort = bar[2].children[15];
+    const MenuItem& remoteSort = bar[3].children[18];
     EXPECT_EQ(localSort.text, u"&Sort"_qs);
     EXPECT_EQ(remoteSort.text, u"&Sort"_qs);
     EXPECT_EQ(ids(localSort.children), (std::vector<int>{530, 531, 532, 533}));
@@ -155,16 +157,22 @@ TEST(MenuModel, MainMenuLayout) {
 
 TEST(MenuModel, ContextMenusHoldExactlyTheirItems) {
     EXPECT_EQ(ids(LocalContextMenu()),
-              (std::vector<int>{222, 0, 555, 554, 557, 553, 0, 552, 0, 421}));
-    EXPECT_EQ(ids(RemoteContextMenu()), (std::vector<int>{565, 564, 563, 0, 562, 0, 421}));
+              (std::vector<int>{222, 0, 555, 554, 557, 553, 0, 552, 0, 558, 0, 421}));
+    EXPECT_EQ(ids(RemoteContextMenu()),
+              (std::vector<int>{567, 0, 565, 564, 563, 569, 0, 562, 0, 573, 0, 421}));
     QStringList texts;
     for (const MenuItem& item : RemoteContextMenu())
         texts << item.text;
-    EXPECT_EQ(texts, (QStringList{u"&Properties"_qs,
+    EXPECT_EQ(texts, (QStringList{u"&Edit..."_qs,
+                                  {},
+                                  u"&Properties"_qs,
                                   u"&Rename..."_qs,
                                   u"&Delete..."_qs,
+                                  u"Permissi&ons..."_qs,
                                   {},
                                   u"&Transfer..."_qs,
+                                  {},
+                                  u"Select &All"_qs,
                                   {},
                                   u"&Cancel"_qs}));
 }
@@ -192,7 +200,7 @@ TEST(MenuModel, PicturesBelongToItemsOfTheirMenu) {
 
 TEST(Accelerators, UniqueKeysForMainMenuCommands) {
     const auto& table = AcceleratorTable();
-    EXPECT_EQ(table.size(), 19u);
+    EXPECT_EQ(table.size(), 26u);
     const auto main = MenuCommands(MainMenu());
     std::set<QString> keys;
     std::set<QString> qtKeys;

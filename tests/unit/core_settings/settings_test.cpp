@@ -22,8 +22,9 @@ QSet<QString> expectedKeys(int accounts, int fileTypes) {
         for (const char* n : names)
             keys.insert(group + u'/' + QString::fromUtf8(n));
     };
-    add(u"Options"_qs, {"ToolBar", "Status", "Transfer Queue", "Tips", "FlatStyle", "TaskTray",
-                        "TopMost", "Minimize", "Confirm", "Save Windows", "Sounds"});
+    add(u"Options"_qs, {"ToolBar", "Status", "Transfer Queue", "Quick Connect Bar",
+                        "Show Hidden Files", "Readable Sizes", "Use Trash", "Tips", "FlatStyle",
+                        "TaskTray", "TopMost", "Minimize", "Confirm", "Save Windows", "Sounds"});
     add(u"Options/Sort"_qs,
         {"Folders Last", "Drives Last", "Oldest First", "Largest First", "Frequency"});
     add(u"Options/Transfer"_qs,
