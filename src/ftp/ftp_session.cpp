@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <poll.h>
 #include <string>
 
@@ -429,6 +430,14 @@ bool FtpSession::removeDirectory(std::string_view path) {
 
 bool FtpSession::deleteFile(std::string_view path) {
     return simpleCommand("DELE", path);
+}
+
+bool FtpSession::chmod(std::string_view path, std::uint16_t mode) {
+    if (mode > 07777)
+        return fail(kErrInvalidOperation);
+    char digits[8];
+    std::snprintf(digits, sizeof digits, "%03o", unsigned(mode));
+    return simpleCommand("SITE CHMOD " + std::string(digits), path);
 }
 
 bool FtpSession::renameFile(std::string_view from, std::string_view to) {

@@ -30,6 +30,7 @@
 //   s.openFile("/pub/a.txt", FtpSession::OpenMode::Read, {partSize, listedSize}); // resume
 //   s.fileSize("/pub/a.txt");                       // SIZE
 //   s.createDirectory(p); s.removeDirectory(p); s.deleteFile(p); s.renameFile(from, to);
+//   s.chmod(p, 0755);                               // SITE CHMOD 755 p
 //   s.close();                                      // QUIT, InternetCloseHandle
 //
 // Results: each call returns true on success. On failure lastError() holds a number from
@@ -317,6 +318,10 @@ public:
     bool removeDirectory(std::string_view path);
     bool deleteFile(std::string_view path);
     bool renameFile(std::string_view from, std::string_view to);
+    // SITE CHMOD <mode in octal> <path>: the permission bits (07777) of a file or folder.
+    // A server without the command refuses it (500, 502, 504) or answers 550: kErrExtendedError
+    // with its words in lastResponse().
+    bool chmod(std::string_view path, std::uint16_t mode);
 
     bool findFirstFile(std::string_view pattern, DirEntry& entry);
     bool findNextFile(DirEntry& entry);

@@ -28,7 +28,8 @@ constexpr std::size_t kShownLinePrefix = 80;
 
 // What an entry costs in memory, roughly: the record and the bytes of its strings.
 std::uint64_t entryBytes(const DirEntry& entry) {
-    return sizeof(DirEntry) + entry.name.size() + entry.linkTarget.size();
+    return sizeof(DirEntry) + entry.name.size() + entry.linkTarget.size() + entry.owner.size() +
+           entry.group.size();
 }
 
 } // namespace

@@ -71,6 +71,7 @@ LineKind parseFactList(std::string_view facts, std::string_view name, DirEntry& 
     e.name = std::string(name);
     bool readOnlyByPerm = false;
     int unixMode = -1;
+    std::string_view uid, gid;
     while (!facts.empty()) {
         const auto semi = facts.find(';');
         const std::string_view fact = facts.substr(0, semi);
@@ -108,10 +109,19 @@ LineKind parseFactList(std::string_view facts, std::string_view name, DirEntry& 
             e.creationTime = parseFactTime(value);
         } else if (EqualsNoCase(key, "unix.mode")) {
             unixMode = parseMode(value);
+        } else if (EqualsNoCase(key, "unix.owner") || EqualsNoCase(key, "unix.ownername")) {
+            e.owner = std::string(value);
+        } else if (EqualsNoCase(key, "unix.group") || EqualsNoCase(key, "unix.groupname")) {
+            e.group = std::string(value);
+        } else if (EqualsNoCase(key, "unix.uid")) {
+            uid = value;
+        } else if (EqualsNoCase(key, "unix.gid")) {
+            gid = value;
         } else if (EqualsNoCase(key, "perm")) {
             bool writable = false;
             for (const char c : value) {
                 const char l = Lower(c);
+                e.rights |= RightBit(l);
                 if (l == 'w' || l == 'a' || l == 'c' || l == 'm' || l == 'p' || l == 'd' ||
                     l == 'f')
                     writable = true;
@@ -119,6 +129,13 @@ LineKind parseFactList(std::string_view facts, std::string_view name, DirEntry& 
             readOnlyByPerm = !writable;
         }
     }
+    // Servers that know no names give the numbers.
+    if (e.owner.empty())
+        e.owner = std::string(uid);
+    if (e.group.empty())
+        e.group = std::string(gid);
+    if (unixMode >= 0)
+        e.mode = std::uint16_t(unixMode & 07777);
     if (unixMode >= 0) {
         if ((unixMode & 0200) == 0)
             e.attributes |= kAttributeReadOnly;
@@ -190,6 +207,8 @@ LineKind ParseEplfLine(std::string_view line, ListingState&, DirEntry& out) {
         case 'u':
             if (fact.size() > 2 && fact[1] == 'p') {
                 const int mode = parseMode(fact.substr(2));
+                if (mode >= 0)
+                    e.mode = std::uint16_t(mode & 07777);
                 if (mode >= 0 && (mode & 0200) == 0)
                     e.attributes |= kAttributeReadOnly;
             }

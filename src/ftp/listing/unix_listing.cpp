@@ -10,6 +10,7 @@
 #include "ftp/listing/families.h"
 #include "ftp/listing/listing_text.h"
 
+#include <optional>
 #include <string>
 
 namespace tw::ftp::listing {
@@ -224,6 +225,72 @@ bool looksLikeDatePart(std::string_view s) {
     return ParseDate(s, t) || parseYear(s, year);
 }
 
+// The mode bits of a permission field ("drwxr-sr-t"): "s" / "S" in an execute place are the
+// set-user or set-group bit with or without execute, "l" / "L" for the group the set-group bit
+// of mandatory locking, "t" / "T" for the others the sticky bit. Nothing for a letter out of
+// its place.
+std::optional<std::uint16_t> modeOf(std::string_view permissions) {
+    if (permissions.size() < 10)
+        return std::nullopt;
+    std::uint16_t mode = 0;
+    for (std::size_t i = 0; i < 9; ++i) {
+        const char c = permissions[i + 1];
+        const std::uint16_t bit = std::uint16_t(0400u >> i);
+        const std::size_t place = i % 3; // read, write, execute
+        const std::size_t who = i / 3;   // owner, group, others
+        if (c == '-')
+            continue;
+        if ((place == 0 && c == 'r') || (place == 1 && c == 'w') || (place == 2 && c == 'x')) {
+            mode |= bit;
+            continue;
+        }
+        if (place != 2)
+            return std::nullopt;
+        const bool execute = c == 's' || c == 't';
+        if (who < 2 && (c == 's' || c == 'S'))
+            mode |= who == 0 ? 04000 : 02000;
+        else if (who == 1 && (c == 'l' || c == 'L'))
+            mode |= 02000;
+        else if (who == 2 && (c == 't' || c == 'T'))
+            mode |= 01000;
+        else
+            return std::nullopt;
+        if (execute)
+            mode |= bit;
+    }
+    return mode;
+}
+
+// Owner and group from the words between the permission field and the size (word `size`): a
+// link count first when it is a number, then the owner and the group (a group may hold
+// spaces, "Domain Users"); a group glued to the size ("staff1234") is cut off it.
+void ownerAndGroup(std::string_view line, const LineWords& w, std::size_t size, DirEntry& e) {
+    std::size_t first = IsNumber(w.text[1]) ? 2 : 1;
+    std::size_t last = size; // one past the last word of owner and group
+    // Device files: "major, minor" in the place of the size.
+    if (last > first && w.text[last - 1].back() == ',')
+        --last;
+    std::string_view glued;
+    std::uint64_t number = 0;
+    if (!ParseSize(w.text[size], number)) {
+        std::string_view word = w.text[size];
+        while (!word.empty() && IsDigit(word.back()))
+            word.remove_suffix(1);
+        glued = word;
+    }
+    if (first >= last) {
+        e.group = std::string(glued);
+        return;
+    }
+    e.owner = std::string(w.text[first]);
+    if (!glued.empty()) {
+        e.group = std::string(glued);
+    } else if (first + 1 < last) {
+        const std::size_t start = w.end[first + 1] - w.text[first + 1].size();
+        e.group = std::string(line.substr(start, w.end[last - 1] - start));
+    }
+}
+
 // Type, name (and link target) and attributes of an entry from its permission field and the
 // text after its date. `modes` tells whether the field holds the owner's rights at all.
 LineKind finishUnixEntry(std::string_view name, std::string_view permissions, DirEntry& e,
@@ -251,6 +318,8 @@ LineKind finishUnixEntry(std::string_view name, std::string_view permissions, Di
     e.name = std::string(name);
     if (modes && permissions[2] != 'w')
         e.attributes |= kAttributeReadOnly;
+    if (modes)
+        e.mode = modeOf(permissions);
     FinishEntry(e);
     return LineKind::Entry;
 }
@@ -339,6 +408,8 @@ LineKind parseDated(std::string_view line, const LineWords& w, std::int64_t now,
         // Device files show "major, minor" where the size would be.
         e.size = devices ? 0 : size;
         e.lastWriteTime = d.when;
+        if (modes)
+            ownerAndGroup(line, w, m - 1, e);
         const LineKind kind = finishUnixEntry(RestAfter(line, w.end[last]), perm, e, modes);
         if (kind == LineKind::Entry)
             out = std::move(e);
@@ -402,8 +473,12 @@ LineKind parseNumericLine(std::string_view line, const LineWords& w, DirEntry& o
     while (!name.empty() && IsBlank(name.front()))
         name.remove_prefix(1);
     const LineKind kind = finishUnixEntry(name, permissions, e);
-    if (kind == LineKind::Entry)
-        out = std::move(e);
+    if (kind != LineKind::Entry)
+        return kind;
+    e.mode = std::uint16_t(mode & 07777);
+    e.owner = std::string(w.text[1]);
+    e.group = std::string(w.text[2]);
+    out = std::move(e);
     return kind;
 }
 

@@ -398,6 +398,60 @@ TEST(MlsdListing, ReadOnlyAndCreationTimes) {
     EXPECT_TRUE(e.unsafeName);
 }
 
+// The permission bits, owner and group of LIST's fields and of MLSD's and EPLF's facts; -1:
+// the listing gives no mode.
+TEST(Listing, ModesOwnersAndGroups) {
+    struct Row {
+        const char* line;
+        bool mlsd;
+        int mode;
+        const char* owner;
+        const char* group;
+        const char* rights; // the perm fact's letters as kept
+    };
+    const Row rows[] = {
+        {"-rw-r--r--   1 root     other        531 Jan 29 03:26 README", false, 0644, "root",
+         "other", ""},
+        {"drwxr-x--x   2 0        0            4096 Oct 21  2020 pub", false, 0751, "0", "0", ""},
+        {"dr-xr-xr-x   2 root     512 Apr  8  1994 etc", false, 0555, "root", "", ""},
+        {"-rwsr-sr-t   1 a b 1 Jan 1 2020 all-special", false, 07755, "a", "b", ""},
+        {"-rwSr-Sr-T   1 a b 1 Jan 1 2020 special-without-x", false, 07644, "a", "b", ""},
+        {"-rw-r-lr--   1 a b 1 Jan 1 2020 locking", false, 02644, "a", "b", ""},
+        {"---------- 1 a b 1 Jan 1 2020 none", false, 0, "a", "b", ""},
+        {"-rw-r--r-- 1 DOMAIN\\user DOMAIN\\Domain Users 4321 Jan 1 2020 domain.txt", false, 0644,
+         "DOMAIN\\user", "DOMAIN\\Domain Users", ""},
+        {"-rw-r--r--   1 longowner longgroup123456789 Jan  1  2020 glued", false, 0644, "longowner",
+         "longgroup", ""},
+        {"crw-r-----   1 root     kmem      0,  27 Jan 30 11:42 kmem", false, 0640, "root", "kmem",
+         ""},
+        {"-rw-r--r-- 1234 Jan 1 2020 no owner", false, 0644, "", "", ""},
+        {"-r-xr--r-- 1 user group 1234 dateless.txt", false, 0544, "", "", ""},
+        {"100755 1000 100 1234 1190000000 numeric", false, 0755, "1000", "100", ""},
+        {"-C--E-----FTP B BCC3I1   7670  1294495 Jan 13 07:42 own-attributes", false, -1, "", "",
+         ""},
+        {"+m839956783,r,s0,up640,\tEPLF", false, 0640, "", "", ""},
+        {"type=file;size=1;perm=adfrw;UNIX.mode=0640;UNIX.owner=ann;UNIX.group=staff; m", true,
+         0640, "ann", "staff", "adfrw"},
+        {"type=dir;perm=flcdmpe;unix.mode=2775;unix.uid=1000;unix.gid=100; d", true, 02775, "1000",
+         "100", "cdeflmp"},
+        {"type=file;UNIX.mode=bogus;UNIX.owner=ann; m", true, -1, "ann", "", ""},
+        {"type=file;size=10;modify=20200101000000; facts.txt", false, -1, "", "", ""},
+        {"12-31-19  11:59PM       <DIR>          dos", false, -1, "", "", ""},
+    };
+    for (const Row& r : rows) {
+        DirEntry e;
+        ASSERT_TRUE(r.mlsd ? ParseMlsdLine(r.line, e) : ParseListLine(r.line, kNow, e)) << r.line;
+        EXPECT_EQ(e.mode ? int(*e.mode) : -1, r.mode) << r.line;
+        EXPECT_EQ(e.owner, r.owner) << r.line;
+        EXPECT_EQ(e.group, r.group) << r.line;
+        std::string rights;
+        for (const char c : kRightLetters)
+            if (e.rights & RightBit(c))
+                rights += c;
+        EXPECT_EQ(rights, r.rights) << r.line;
+    }
+}
+
 // Malformed lines of every family are no entries, and are counted (a total or blank is not).
 TEST(Listing, LinesThatAreNotEntriesAreCounted) {
     DirEntry e;
