@@ -11,6 +11,7 @@
 #include "core/panes/local_system.h"
 #include "core/panes/pane_operations.h"
 #include "core/panes/pane_sort.h"
+#include "core/permissions/permissions_controller.h"
 #include "core/queue/queue_controller.h"
 #include "core/queue/queue_rows.h"
 #include "core/session/remote_file_ops.h"
@@ -39,6 +40,7 @@
 #include "ui/options/run_options_sheet.h"
 #include "ui/panes/pane_dialogs.h"
 #include "ui/panes/pane_view.h"
+#include "ui/permissions/permissions_dialogs.h"
 #include "ui/queue/queue_pane.h"
 #include "ui/tls/certificate_dialog.h"
 #include "ui/transfer/log_viewer_dialog.h"
@@ -350,8 +352,10 @@ void MainWindow::registerSessionCommands() {
     });
     d.registerHandler(CommandId::ReConnect, [this] { m_session->Reconnect(); });
     d.registerHandler(CommandId::Disconnect, [this] {
-        if (m_session->Disconnect(false))
+        if (m_session->Disconnect(false)) {
             m_transferQueue->disconnected();
+            m_permissions->stop();
+        }
     });
     d.registerHandler(CommandId::RemoteRefresh, [this] { m_session->StartRemoteListing(); });
     const auto context = [this] { return PaneContext{m_state, m_messages, *this}; };
@@ -369,6 +373,11 @@ void MainWindow::registerSessionCommands() {
     d.registerHandler(CommandId::RemoteProperties, [this, context] {
         ShowRemoteProperties(context(), selection(PaneSide::Remote));
     });
+    m_permissionDialogs = std::make_unique<PermissionsDialogs>(this);
+    m_permissions = std::make_unique<PermissionsController>(m_state, m_runtime, m_messages,
+                                                            *m_session, *m_permissionDialogs);
+    d.registerHandler(CommandId::RemotePermissions,
+                      [this] { m_permissions->ChangePermissions(selection(PaneSide::Remote)); });
     d.registerHandler(CommandId::Import, [this, save] {
         AccountFileDialogs dialogs(this);
         RunImport(m_state, m_messages, dialogs, save);
@@ -1042,6 +1051,8 @@ bool MainWindow::ShutdownMainWindow() {
     if (m_transferQueue)
         m_transferQueue
             ->disconnected(); // the queue's rows stop, kept to be started again next time
+    if (m_permissions)
+        m_permissions->stop();
     if (m_session)
         m_session->stopWorker();
     CloseAboutSplash();

@@ -36,6 +36,7 @@ class CertificateTrust;
 class QueueRows;
 class QueueController;
 class TransferController;
+class PermissionsController;
 } // namespace tw
 namespace tw::platform {
 class SoundPlayer;
@@ -46,6 +47,7 @@ namespace tw::ui {
 class ClientArea;
 class HelpViewer;
 class PaneDialogs;
+class PermissionsDialogs;
 class QueuePane;
 class CommandActions;
 class MainToolbar;
@@ -255,6 +257,8 @@ private:
     std::unique_ptr<TransferDialogs> m_transferDialogs;
     std::unique_ptr<QueueController> m_transferQueue;
     std::unique_ptr<TransferController> m_transfers;
+    std::unique_ptr<PermissionsDialogs> m_permissionDialogs;
+    std::unique_ptr<PermissionsController> m_permissions;
 };
 
 } // namespace tw::ui

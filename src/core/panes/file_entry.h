@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace tw {
@@ -42,6 +43,12 @@ struct FileEntry {
     // as CompareDateText orders the date texts.
     std::int64_t dateKey = 0;
     std::uint64_t size = 0; // the size the size text shows (sorting uses it)
+    // What a server's listing told of the entry's Unix permissions: the mode bits (07777),
+    // owner and group; unset or empty where it told nothing, and on local rows.
+    std::optional<std::uint16_t> mode;
+    QString owner;
+    QString group;
+    std::uint16_t rights = 0; // MLSD's perm fact (ftp::RightBit of each letter)
 
     // "07-Dec-2026 - 23:15:56", or empty when the time is unknown or the row is a drive.
     QString dateText() const;

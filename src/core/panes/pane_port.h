@@ -60,6 +60,14 @@ struct PropertiesData {
     QString modified;
     QString accessed;
     std::uint32_t attributes = 0; // read-only, hidden, archive bits
+    // Remote rows: what the listing tells of the Unix permissions, each text "Unknown" where
+    // it tells nothing ("rwxr-xr-x (755)", owner, group; the server's rights in words, empty
+    // when not listed). Local rows show none of them.
+    bool showAccess = false;
+    QString permissions;
+    QString owner;
+    QString group;
+    QString rights;
 };
 
 // The questions the pane operations ask beyond the UI port. The main window implements it by

@@ -1,6 +1,7 @@
 #include "core/session/remote_file_ops.h"
 
 #include "core/panes/pane_sort.h"
+#include "core/permissions/permission_bits.h"
 #include "core/session/remote_tree.h"
 #include "core/session/session_controller.h"
 #include "core/state/app_state.h"
@@ -109,8 +110,15 @@ bool ShowRemoteProperties(const PaneContext& context, const std::vector<int>& se
         context.messages.Beep();
         return false;
     }
-    return context.port.showProperties(
-        MakePropertiesData(remote.entries[std::size_t(row)], remote.site, remote.path));
+    const FileEntry& entry = remote.entries[std::size_t(row)];
+    PropertiesData data = MakePropertiesData(entry, remote.site, remote.path);
+    const QString unknown = u"Unknown"_qs;
+    data.showAccess = true;
+    data.permissions = entry.mode ? ModeWithOctalText(*entry.mode) : unknown;
+    data.owner = entry.owner.isEmpty() ? unknown : entry.owner;
+    data.group = entry.group.isEmpty() ? unknown : entry.group;
+    data.rights = RightsText(entry.rights);
+    return context.port.showProperties(data);
 }
 
 } // namespace tw

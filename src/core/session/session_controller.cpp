@@ -597,6 +597,10 @@ SessionController::ListingOutcome SessionController::listRemote(const ListingJob
         row.name = name;
         row.isFolder = isFolder;
         row.isLink = record.type == ftp::EntryType::Link && !isFolder;
+        row.mode = record.mode;
+        row.owner = decode(record.owner).left(kPathLimit);
+        row.group = decode(record.group).left(kPathLimit);
+        row.rights = record.rights;
         CompleteEntry(row);
         row.isParent = false; // a ".." the server reports is an ordinary folder row
         ClassifyEntryIcon(row);

@@ -215,6 +215,22 @@ const StringEntry kProgram[] = {
     {3708, u"%s *"},
     {3709, u"%s (%u Bytes)"},
 
+    // Remote permissions (SITE CHMOD): the dialog's caption, its refusals, the run's progress,
+    // log lines and end.
+    {3760, u" Permissions"},
+    {3761, u"\rError detected changing permissions.\r\rFile: %s\r\rERROR: %s"},
+    {3762, u"The listing shows no permissions for it: set every box."},
+    {3763, u"SITE CHMOD %s %s"},
+    {3764, u"Reading %s ..."},
+    {3765, u"%I64u of %I64u: %s"},
+    {3766, u"Permissions changed: %I64u of %I64u item%s"},
+    {3767, u"Error: %s: %s"},
+    {3768, u"Permissions stopped"},
+    {3769, u"\rThe permissions of %I64u item%s could not be changed.\r\r%s"},
+    {3770, u"... and %I64u more"},
+    {3771, u"Permissions are still being changed in the folders chosen before."},
+    {3772, u"%d items"},
+
     // Destination file name prompt.
     {3800, u" Destination File Name"},
     {3801, u"\rMissing File Name.\r\rPlease specify a name for the file to be transferred."},
@@ -313,6 +329,7 @@ const StringEntry kProgram[] = {
     {4524, u"InternetReadFile"}, // a download that failed while or after its data arrived
     {4525, u"ReadFile"},         // an upload whose local file could not be read
     {4526, u"FtpFindFirstFile"}, // the remote folder search (a refused or broken listing)
+    {4527, u"FtpCommand"},       // a SITE command (CHMOD) the server refused
 
     // Extension lists of the pane icon classes 3 to 9, searched as plain substrings.
     {4600, u".txt.c.cpp.bas.ini.log.rc.cpp.h.pch.doc.def.dlg.pdf.uni.reg.mak.twx,for.pas.rtf"},

@@ -98,6 +98,23 @@ PropertiesDialog::PropertiesDialog(const PropertiesData& data, QWidget* parent) 
     box(QStringLiteral("Archive"), QStringLiteral("111"), kAttrArchive);
     boxes->addStretch(1);
     grid->addLayout(boxes, row++, 0, 1, 2);
+    if (data.showAccess) {
+        // Each field is named by its label for screen readers.
+        auto named = [&](const QString& label, const QString& objectName, const QString& text) {
+            auto* caption = new QLabel(label, this);
+            QLineEdit* field = Field(this, objectName, text);
+            caption->setBuddy(field);
+            grid->addWidget(caption, row, 0);
+            grid->addWidget(field, row, 1);
+            ++row;
+        };
+        grid->addWidget(Line(this), row++, 0, 1, 2);
+        named(QStringLiteral("Permissions:"), QStringLiteral("112"), data.permissions);
+        named(QStringLiteral("Owner:"), QStringLiteral("113"), data.owner);
+        named(QStringLiteral("Group:"), QStringLiteral("114"), data.group);
+        if (!data.rights.isEmpty())
+            named(QStringLiteral("Rights:"), QStringLiteral("115"), data.rights);
+    }
     grid->setColumnStretch(1, 1);
 
     auto* buttons = new QDialogButtonBox(this);
