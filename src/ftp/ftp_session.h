@@ -433,6 +433,7 @@ private:
     int protectData();
     int secureData();
     int readFeatures();
+    int askMlstFacts(std::string_view offered);
     int readSystem();
     void tell(const std::string& text) const;
     int openDataConnection(std::string_view commandLine, FtpReply& firstReply,

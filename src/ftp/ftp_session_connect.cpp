@@ -316,13 +316,15 @@ int FtpSession::readFeatures() {
     const int err = command("FEAT", reply);
     if (err != kErrNone || reply.code != 211)
         return err;
+    std::string mlstFacts;
     for (std::size_t i = 1; i + 1 < reply.lines.size(); ++i) {
         std::string_view feature = reply.lines[i];
         while (!feature.empty() && feature.front() == ' ')
             feature.remove_prefix(1);
-        if (startsWithNoCase(feature, "MLST"))
+        if (startsWithNoCase(feature, "MLST")) {
             m_hasMlsd = m_hasMlst = true;
-        else if (startsWithNoCase(feature, "MLSD"))
+            mlstFacts = std::string(feature.substr(4));
+        } else if (startsWithNoCase(feature, "MLSD"))
             m_hasMlsd = true;
         else if (startsWithNoCase(feature, "UTF8"))
             m_utf8 = true;
@@ -333,7 +335,41 @@ int FtpSession::readFeatures() {
         else if (startsWithNoCase(feature, "MFMT"))
             m_hasMfmt = true;
     }
-    return kErrNone;
+    return askMlstFacts(mlstFacts);
+}
+
+// "MLST type*;size*;modify*;perm;unix.mode;...": facts without "*" are offered but not sent
+// unless asked for. Where the Unix mode, owner or group are among them, OPTS MLST asks for them
+// with the facts already sent; a refusal leaves the listing as it was.
+int FtpSession::askMlstFacts(std::string_view offered) {
+    static constexpr std::string_view kWanted[] = {
+        "type",      "size",       "modify",     "create",   "perm",
+        "unix.mode", "unix.owner", "unix.group", "unix.uid", "unix.gid"};
+    std::string facts;
+    bool missing = false;
+    while (!offered.empty()) {
+        while (!offered.empty() && (offered.front() == ' ' || offered.front() == ';'))
+            offered.remove_prefix(1);
+        const std::size_t end = offered.find(';');
+        std::string_view fact = offered.substr(0, end);
+        offered = end == std::string_view::npos ? std::string_view{} : offered.substr(end + 1);
+        const bool sent = !fact.empty() && fact.back() == '*';
+        if (sent)
+            fact.remove_suffix(1);
+        std::string lower(fact);
+        for (char& c : lower)
+            if (c >= 'A' && c <= 'Z')
+                c = static_cast<char>(c - 'A' + 'a');
+        for (const std::string_view wanted : kWanted)
+            if (lower == wanted) {
+                facts += lower + ";";
+                missing = missing || (!sent && lower.starts_with("unix."));
+            }
+    }
+    if (!missing || !IsSendableArgument(facts))
+        return kErrNone;
+    FtpReply reply;
+    return command("OPTS MLST " + facts, reply);
 }
 
 int FtpSession::readSystem() {

@@ -128,11 +128,13 @@ bool PermissionsController::ChangePermissions(const std::vector<int>& selection)
                 total == 0 ? messages.FormatStringResource(3764, {shown(path)}).value_or(QString())
                            : messages.FormatStringResource(3765, {done + 1, total, shown(path)})
                                  .value_or(QString());
-            std::lock_guard lock(shared->mutex);
-            shared->progress = text;
-            if (shared->posted)
-                return;
-            shared->posted = true;
+            {
+                std::lock_guard lock(shared->mutex);
+                shared->progress = text;
+                if (shared->posted)
+                    return;
+                shared->posted = true;
+            }
             port.runOnUiThread([weak] {
                 const std::shared_ptr<Shared> shared = weak.lock();
                 if (!shared || !shared->owner)

@@ -19,8 +19,10 @@ std::int64_t parseFactTime(std::string_view s) {
     return TimeOf(t);
 }
 
-// Octal permission digits ("0755", "644"); -1 when the text is none.
+// Octal permission digits ("0755", "644", Python's "0o755"); -1 when the text is none.
 int parseMode(std::string_view s) {
+    if (s.size() > 2 && s[0] == '0' && (s[1] == 'o' || s[1] == 'O'))
+        s.remove_prefix(2);
     if (s.empty() || s.size() > 6)
         return -1;
     int mode = 0;

@@ -435,6 +435,8 @@ TEST(Listing, ModesOwnersAndGroups) {
         {"type=dir;perm=flcdmpe;unix.mode=2775;unix.uid=1000;unix.gid=100; d", true, 02775, "1000",
          "100", "cdeflmp"},
         {"type=file;UNIX.mode=bogus;UNIX.owner=ann; m", true, -1, "ann", "", ""},
+        {"type=file;perm=r;unix.mode=0o600;unix.uid=0;unix.gid=0; python", true, 0600, "0", "0",
+         "r"},
         {"type=file;size=10;modify=20200101000000; facts.txt", false, -1, "", "", ""},
         {"12-31-19  11:59PM       <DIR>          dos", false, -1, "", "", ""},
     };
