@@ -9,6 +9,7 @@
 #include "ui/panes/pane_dialogs.h"
 #include "ui/panes/properties_dialog.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
@@ -194,7 +195,25 @@ TEST_F(DialogTest, PropertiesDialogShowsTheRowReadOnly) {
     EXPECT_TRUE(archive->isChecked());
     EXPECT_FALSE(readOnly->isEnabled());
     EXPECT_TRUE(dialog.findChild<QLineEdit*>(u"101"_qs)->isReadOnly());
+    EXPECT_EQ(dialog.findChild<QLineEdit*>(u"112"_qs), nullptr); // a local row: no Unix fields
     Shot(&dialog, "/tmp/panes_properties.png");
+
+    // A remote row: the listing's permissions, owner and group; the rights only where listed.
+    data.showAccess = true;
+    data.permissions = u"rwxr-x--- (750)"_qs;
+    data.owner = u"ann"_qs;
+    data.group = u"Unknown"_qs;
+    PropertiesDialog remote(data);
+    remote.show();
+    EXPECT_EQ(TextOf<QLineEdit>(&remote, "112"), u"rwxr-x--- (750)"_qs);
+    EXPECT_EQ(TextOf<QLineEdit>(&remote, "113"), u"ann"_qs);
+    EXPECT_EQ(TextOf<QLineEdit>(&remote, "114"), u"Unknown"_qs);
+    EXPECT_EQ(remote.findChild<QLineEdit*>(u"115"_qs), nullptr);
+    QAccessibleInterface* owner =
+        QAccessible::queryAccessibleInterface(remote.findChild<QLineEdit*>(u"113"_qs));
+    ASSERT_NE(owner, nullptr);
+    EXPECT_EQ(owner->text(QAccessible::Name), u"Owner:"_qs);
+    Shot(&remote, "/tmp/panes_properties_remote.png");
 }
 
 TEST_F(DialogTest, DeleteQuestionRemembersPositionOnlyForAnAnswer) {
