@@ -343,8 +343,8 @@ int FtpSession::readFeatures() {
 // with the facts already sent; a refusal leaves the listing as it was.
 int FtpSession::askMlstFacts(std::string_view offered) {
     static constexpr std::string_view kWanted[] = {
-        "type",      "size",       "modify",     "create",   "perm",
-        "unix.mode", "unix.owner", "unix.group", "unix.uid", "unix.gid"};
+        "type",       "size",       "modify",   "create",   "perm",           "unix.mode",
+        "unix.owner", "unix.group", "unix.uid", "unix.gid", "unix.ownername", "unix.groupname"};
     std::string facts;
     bool missing = false;
     while (!offered.empty()) {

@@ -73,7 +73,7 @@ LineKind parseFactList(std::string_view facts, std::string_view name, DirEntry& 
     e.name = std::string(name);
     bool readOnlyByPerm = false;
     int unixMode = -1;
-    std::string_view uid, gid;
+    std::string_view uid, gid, ownerName, groupName;
     while (!facts.empty()) {
         const auto semi = facts.find(';');
         const std::string_view fact = facts.substr(0, semi);
@@ -111,13 +111,13 @@ LineKind parseFactList(std::string_view facts, std::string_view name, DirEntry& 
             e.creationTime = parseFactTime(value);
         } else if (EqualsNoCase(key, "unix.mode")) {
             unixMode = parseMode(value);
-        } else if (EqualsNoCase(key, "unix.owner") || EqualsNoCase(key, "unix.ownername")) {
-            e.owner = std::string(value);
-        } else if (EqualsNoCase(key, "unix.group") || EqualsNoCase(key, "unix.groupname")) {
-            e.group = std::string(value);
-        } else if (EqualsNoCase(key, "unix.uid")) {
+        } else if (EqualsNoCase(key, "unix.ownername")) {
+            ownerName = value;
+        } else if (EqualsNoCase(key, "unix.groupname")) {
+            groupName = value;
+        } else if (EqualsNoCase(key, "unix.owner") || EqualsNoCase(key, "unix.uid")) {
             uid = value;
-        } else if (EqualsNoCase(key, "unix.gid")) {
+        } else if (EqualsNoCase(key, "unix.group") || EqualsNoCase(key, "unix.gid")) {
             gid = value;
         } else if (EqualsNoCase(key, "perm")) {
             bool writable = false;
@@ -131,11 +131,10 @@ LineKind parseFactList(std::string_view facts, std::string_view name, DirEntry& 
             readOnlyByPerm = !writable;
         }
     }
-    // Servers that know no names give the numbers.
-    if (e.owner.empty())
-        e.owner = std::string(uid);
-    if (e.group.empty())
-        e.group = std::string(gid);
+    // Names where the server gives them (ProFTPD's UNIX.ownername beside a numeric UNIX.owner),
+    // else what UNIX.owner / UNIX.uid hold.
+    e.owner = std::string(ownerName.empty() ? uid : ownerName);
+    e.group = std::string(groupName.empty() ? gid : groupName);
     if (unixMode >= 0)
         e.mode = std::uint16_t(unixMode & 07777);
     if (unixMode >= 0) {

@@ -437,6 +437,9 @@ TEST(Listing, ModesOwnersAndGroups) {
         {"type=file;UNIX.mode=bogus;UNIX.owner=ann; m", true, -1, "ann", "", ""},
         {"type=file;perm=r;unix.mode=0o600;unix.uid=0;unix.gid=0; python", true, 0600, "0", "0",
          "r"},
+        {"type=file;UNIX.mode=0644;UNIX.owner=1000;UNIX.ownername=ann;UNIX.group=100;"
+         "UNIX.groupname=users; proftpd",
+         true, 0644, "ann", "users", ""},
         {"type=file;size=10;modify=20200101000000; facts.txt", false, -1, "", "", ""},
         {"12-31-19  11:59PM       <DIR>          dos", false, -1, "", "", ""},
     };
