@@ -1,6 +1,5 @@
-// SITE CHMOD against real servers: pyftpdlib's account changes one entry on the session and
-// folder trees on a connection of their own by scope; vsftpd, which never lets an anonymous
-// login change permissions, refuses each entry.
+// SITE CHMOD against pyftpdlib's account: one entry on the session, folder trees on a
+// connection of their own by scope. (A refusing server: tests/integration/session.)
 
 #include "ftp/ftp_error.h"
 #include "integration/ftp/ftp_test_servers.h"
@@ -27,9 +26,9 @@ unsigned modeOnDisk(const fs::path& path) {
 
 class ChmodTest : public ::testing::Test {
 protected:
-    void startServer(FtpTestServer::Kind kind) {
+    void startServer() {
         std::string why;
-        server = FtpTestServer::start(kind, "127.0.0.1", why, "chmod_enable=YES\n");
+        server = FtpTestServer::start(FtpTestServer::Kind::Pyftpdlib, "127.0.0.1", why);
         if (!server)
             GTEST_SKIP() << why;
         const fs::path site = server->root() / "site";
@@ -49,7 +48,7 @@ protected:
         options.user = server->user();
         options.password = server->password();
         options.timeoutMs = 5000;
-        // vsftpd runs unconfined here: its paths are the machine's, its folder where PWD says.
+        // Where the served folder is, as PWD tells it.
         FtpSession session;
         ASSERT_TRUE(session.connect(options));
         ASSERT_TRUE(session.getCurrentDirectory(base));
@@ -78,7 +77,7 @@ protected:
 // The command on one file, the listing's mode, owner and group afterwards, and a name with a
 // line break that never reaches the server.
 TEST_F(ChmodTest, OneEntryChangesOnDiskAndInTheListing) {
-    startServer(FtpTestServer::Kind::Pyftpdlib);
+    startServer();
     FtpSession session;
     ASSERT_TRUE(session.connect(options)) << session.lastResponse();
     ASSERT_TRUE(session.chmod(base + "/a.txt", 0600)) << session.lastResponse();
@@ -100,7 +99,7 @@ TEST_F(ChmodTest, OneEntryChangesOnDiskAndInTheListing) {
 // Each scope inside a folder, and a change of some bits only, which keeps the others as each
 // entry has them (the listing's modes: MLSD's UNIX.mode, asked for with OPTS MLST).
 TEST_F(ChmodTest, FolderTreesChangeByScope) {
-    startServer(FtpTestServer::Kind::Pyftpdlib);
+    startServer();
     const std::vector<fs::path> files = {site() / "a.txt", site() / "sub" / "b.txt",
                                          site() / "sub" / "deeper" / "c.txt"};
     const std::vector<fs::path> folders = {site(), site() / "sub", site() / "sub" / "deeper"};
@@ -130,18 +129,4 @@ TEST_F(ChmodTest, FolderTreesChangeByScope) {
             EXPECT_EQ(modeOnDisk(f), c.folders) << f;
     }
     EXPECT_EQ(modeOnDisk(server->root() / "outside.txt"), 0644u);
-}
-
-// A server that refuses the command: every entry is tried and reported with the server's reply.
-TEST_F(ChmodTest, ARefusingServerIsReportedForEachEntry) {
-    startServer(FtpTestServer::Kind::Vsftpd);
-    const ChmodReport report = run({{base + "/a.txt", false, 0644}, {base + "/sub", true, 0755}},
-                                   {{0600, 0777}, true, ChmodScope::FilesAndFolders});
-    EXPECT_EQ(report.done, 0u);
-    ASSERT_EQ(report.failures.size(), 5u); // a.txt, b.txt, c.txt, deeper, sub
-    for (const ChmodFailure& f : report.failures) {
-        EXPECT_EQ(f.errorCode, tw::ftp::kErrExtendedError) << f.path;
-        EXPECT_EQ(f.reason.substr(0, 1), "5") << f.reason;
-    }
-    EXPECT_EQ(modeOnDisk(site() / "a.txt"), 0644u);
 }
