@@ -99,6 +99,21 @@ public:
         return m_options;
     }
 
+    // The hooks of enqueueFile's rows, read by the workers.
+    void setFileHooks(std::int64_t id, std::shared_ptr<const FileHooks> hooks) {
+        const std::lock_guard lock(m_mutex);
+        m_fileHooks[id] = std::move(hooks);
+    }
+    std::shared_ptr<const FileHooks> fileHooks(std::int64_t id) const {
+        const std::lock_guard lock(m_mutex);
+        const auto it = m_fileHooks.find(id);
+        return it != m_fileHooks.end() ? it->second : nullptr;
+    }
+    void dropFileHooks(std::int64_t id) {
+        const std::lock_guard lock(m_mutex);
+        m_fileHooks.erase(id);
+    }
+
     void rowsAdded(const std::vector<TransferItem>& rows) override {
         push({Pending::Kind::Added, rows, {}, 0, false, {}});
     }
@@ -120,8 +135,12 @@ public:
     queue::ItemResult run(TransferItem& item, ftp::FtpSession& session,
                           const queue::RunContext& context) {
         const std::shared_ptr<const Options> options = this->options();
+        const std::shared_ptr<const FileHooks> hooks = fileHooks(item.id);
         const bool upload = item.direction == Direction::Upload;
-        if (upload && options->Lowercase) {
+        if (hooks && hooks->before)
+            if (std::optional<queue::ItemResult> early = hooks->before(item, session))
+                return *early;
+        if (upload && options->Lowercase && !hooks) {
             // Only the file's own name: its folder is where the user sent it.
             const std::string folder = queue::ParentPath(item.remotePath);
             std::string name = queue::BaseName(item.remotePath);
@@ -142,6 +161,8 @@ public:
         const queue::ItemResult result = upload ? queue::UploadFile(item, session, context, copy)
                                                 : queue::DownloadFile(item, session, context, copy);
         if (result.state == ItemState::Done) {
+            if (hooks && hooks->after)
+                hooks->after(item, session);
             const auto elapsed =
                 std::uint64_t(std::chrono::duration_cast<std::chrono::milliseconds>(
                                   std::chrono::steady_clock::now() - start)
@@ -230,6 +251,7 @@ private:
         QString localMask, localExclude, remoteMask, remoteExclude;
     };
     std::shared_ptr<const Options> m_options = std::make_shared<const Options>();
+    std::unordered_map<std::int64_t, std::shared_ptr<const FileHooks>> m_fileHooks;
     Filters m_filters;
     std::vector<Pending> m_pending;
     bool m_posted = false;
@@ -331,6 +353,23 @@ bool QueueController::enqueue(std::vector<TransferItem> items) {
     return true;
 }
 
+std::optional<std::int64_t> QueueController::enqueueFile(TransferItem item, FileHooks hooks) {
+    if (!m_session.engine())
+        return std::nullopt;
+    m_bridge->setOptions(m_state);
+    queue::TransferQueue* queue = queueForServer();
+    for (int i = 0; i < m_rows.count(); ++i)
+        m_nextId = std::max(m_nextId, m_rows.at(i).id + 1);
+    item.id = m_nextId++;
+    item.group = item.id;
+    item.kind = ItemKind::File;
+    item.state = ItemState::Queued;
+    m_bridge->setFileHooks(item.id, std::make_shared<const FileHooks>(std::move(hooks)));
+    const std::int64_t id = item.id;
+    queue->add({std::move(item)});
+    return id;
+}
+
 void QueueController::stop(const std::vector<std::int64_t>& ids) {
     if (m_queue)
         m_queue->stop(ids);
@@ -429,6 +468,12 @@ void QueueController::disconnected() {
         m_unsaved[item.id] = item;
     saveChanges(true);
     showProgress();
+    runFinishedCalls();
+}
+
+void QueueController::runFinishedCalls() {
+    for (auto& [call, item] : std::exchange(m_finishedCalls, {}))
+        call(item);
 }
 
 void QueueController::track(const TransferItem* before, const TransferItem& after) {
@@ -438,7 +483,15 @@ void QueueController::track(const TransferItem* before, const TransferItem& afte
     group.upload = after.direction == Direction::Upload;
     if (isActive && !wasActive)
         ++group.active;
+    if (isActive && m_bridge->fileHooks(after.id))
+        group.hooked = true;
     if (!isActive && wasActive) {
+        if (const auto hooks = m_bridge->fileHooks(after.id)) {
+            if (hooks->finished)
+                m_finishedCalls.emplace_back(hooks->finished, after);
+            if (after.state != ItemState::Stopped)
+                m_bridge->dropFileHooks(after.id);
+        }
         --group.active;
         if (after.state == ItemState::Done && after.kind == ItemKind::File)
             ++group.transferred;
@@ -461,7 +514,8 @@ void QueueController::endGroup(std::int64_t, const Group& group) {
             4413, {group.transferred, group.transferred == 1 ? QString() : QStringLiteral("s")});
         m_messages.PlayAlert(AlertKind::TransferSuccess);
     }
-    if (refresh && m_hooks.relist)
+    // An edited file's copy is in a folder of its own, not in the local pane.
+    if (refresh && m_hooks.relist && !(group.hooked && !group.upload))
         m_hooks.relist(group.upload ? PaneSide::Remote : PaneSide::Local);
 }
 
@@ -540,6 +594,7 @@ void QueueController::flush() {
                 m_accounts.erase(id);
                 m_unsaved.erase(id);
                 m_unsavedRemovals.push_back(id);
+                m_bridge->dropFileHooks(id);
             }
             m_rows.remove(event.ids);
             break;
@@ -556,6 +611,7 @@ void QueueController::flush() {
     }
     saveChanges(false);
     showProgress();
+    runFinishedCalls();
 }
 
 void QueueController::saveChanges(bool force) {

@@ -3,6 +3,7 @@
 #include "core/queue/queue_rows.h"
 #include "core/queue/queue_store.h"
 #include "core/state/app_state.h"
+#include "queue/resumable_copy.h"
 #include "queue/transfer_item.h"
 
 #include <QString>
@@ -17,6 +18,9 @@
 
 namespace tw {
 
+namespace ftp {
+class FtpSession;
+}
 namespace queue {
 class TransferQueue;
 }
@@ -60,6 +64,21 @@ public:
     // them; false when there is no connection.
     bool enqueue(std::vector<queue::TransferItem> items);
 
+    // One file another flow copies (a remote file edited in place), with its hooks around the
+    // copy. `before` runs on the queue's worker with the row's session before the copy; a
+    // result it returns ends the row without copying. `after` runs there after a copy that
+    // succeeded. `finished` runs on the UI thread each time the row stops running (Done,
+    // Failed, Stopped, Skipped), after the queue's own handling. The row's names are used as
+    // given (no Lowercase), and a finished download lists no pane again.
+    struct FileHooks {
+        std::function<std::optional<queue::ItemResult>(queue::TransferItem&, ftp::FtpSession&)>
+            before;
+        std::function<void(const queue::TransferItem&, ftp::FtpSession&)> after;
+        std::function<void(const queue::TransferItem&)> finished;
+    };
+    // The row's id, or nothing when there is no connection.
+    std::optional<std::int64_t> enqueueFile(queue::TransferItem item, FileHooks hooks);
+
     // The pane's commands, on the selected rows' ids.
     void stop(const std::vector<std::int64_t>& ids);
     // Stops every running and queued row; false when none was.
@@ -86,6 +105,7 @@ private:
         int transferred = 0;
         bool stopped = false;
         bool upload = false;
+        bool hooked = false; // a row of enqueueFile's
     };
     struct Pending; // what the workers handed over, not yet applied
 
@@ -97,6 +117,7 @@ private:
     void showProgress();
     void saveChanges(bool force);
     void logWalkRow(const queue::TransferItem& item);
+    void runFinishedCalls();
 
     AppState& m_state;
     const AppGlobals& m_globals;
@@ -112,6 +133,8 @@ private:
     QueueAccount m_queueAccount;
     std::unordered_map<std::int64_t, QueueAccount> m_accounts; // every row's server
     std::unordered_map<std::int64_t, Group> m_groups;
+    std::vector<std::pair<std::function<void(const queue::TransferItem&)>, queue::TransferItem>>
+        m_finishedCalls; // made at the end of a flush, when the rows are consistent
     std::unordered_map<std::int64_t, queue::TransferItem> m_unsaved;
     std::vector<std::int64_t> m_unsavedRemovals;
     bool m_orderChanged = false;

@@ -407,6 +407,27 @@ const StringEntry kProgram[] = {
     {4922, u"Error: %s was not copied: %s"},
     {4923, u"File %I64d of %I64d: %s of %s, %s/s, %s left"},
 
+    // Remote files edited in place: questions, refusals, log lines and the states the Edited
+    // Files list shows (4950 + the state).
+    {4940, u" Edit Remote File"},
+    {4941, u"\rOnly a file can be edited.\r\r%s is a folder."},
+    {4942, u"\rThe name %s cannot be used for a local copy."},
+    {4943, u"\rNo copy of %s could be made.\r\r%s"},
+    {4944, u"%s could not be opened for editing: %s"},
+    {4945, u"\r%s was changed on the server since it was opened.\r\rOverwrite it with the "
+           u"edited copy?"},
+    {4946, u"\r%s is no longer on the server.\r\rUpload the edited copy as a new file?"},
+    {4947, u"\r%s has changes that were not uploaded.\r\rEnd editing and delete the copy "
+           u"anyway?"},
+    {4948, u"\rConnect to %s again to upload %s."},
+    {4949, u"Editing ended: %s"},
+    {4950, u"Downloading"},
+    {4951, u"Unchanged"},
+    {4952, u"Changed"},
+    {4953, u"Uploading"},
+    {4954, u"Uploaded"},
+    {4955, u"Failed"},
+
     // Path labels above the two panes.
     {9002, u"Local: %s"},
     {9004, u"Remote: %s"},
