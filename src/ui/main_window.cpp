@@ -5,6 +5,7 @@
 #include "core/accounts/account_file_commands.h"
 #include "core/commands/command_table.h"
 #include "core/commands/toolbar_layout.h"
+#include "core/edit/remote_edit_controller.h"
 #include "core/help/show_help.h"
 #include "core/panes/local_listing.h"
 #include "core/panes/local_operations.h"
@@ -34,6 +35,7 @@
 #include "ui/dialogs/standalone_port.h"
 #include "ui/display_font.h"
 #include "ui/display_font_dialog.h"
+#include "ui/edit/edit_dialogs.h"
 #include "ui/help/help_viewer.h"
 #include "ui/log_pane.h"
 #include "ui/main_toolbar.h"
@@ -447,6 +449,15 @@ void MainWindow::registerTransferCommands() {
         if (!m_transfers->Stop())
             m_session->abortEngine();
     });
+    m_editDialogs = std::make_unique<EditDialogs>(this, m_messages);
+    m_edits = std::make_unique<RemoteEditController>(
+        m_state, m_messages, *m_editDialogs, *m_transferQueue, *m_session, m_localSystem,
+        RemoteEditController::Hooks{
+            [this] { QTimer::singleShot(0, this, [this] { requestExit(); }); }});
+    m_editDialogs->setController(m_edits.get());
+    d.registerHandler(CommandId::RemoteEdit,
+                      [this] { m_edits->editSelected(selection(PaneSide::Remote)); });
+    d.registerHandler(CommandId::EditedFiles, [this] { m_editDialogs->showEditedFiles(); });
 }
 
 void MainWindow::registerShellCommands() {
@@ -1013,7 +1024,8 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         hide();
         return;
     }
-    if (!confirmExit() || (m_disconnect && !m_disconnect()) || !ShutdownMainWindow()) {
+    if (!confirmExit() || (m_edits && !m_edits->confirmExit()) ||
+        (m_disconnect && !m_disconnect()) || !ShutdownMainWindow()) {
         event->ignore();
         return;
     }

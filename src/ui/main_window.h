@@ -35,6 +35,7 @@ class SettingsStore;
 class CertificateTrust;
 class QueueRows;
 class QueueController;
+class RemoteEditController;
 class TransferController;
 class PermissionsController;
 } // namespace tw
@@ -50,6 +51,7 @@ class PaneDialogs;
 class PermissionsDialogs;
 class QueuePane;
 class CommandActions;
+class EditDialogs;
 class MainToolbar;
 class TrayIcon;
 class TransferDialogs;
@@ -95,6 +97,8 @@ public:
     TransferController& transfers() { return *m_transfers; }
     QueueController& transferQueue() { return *m_transferQueue; }
     TransferDialogs& transferDialogs() { return *m_transferDialogs; }
+    RemoteEditController& remoteEdits() { return *m_edits; }
+    EditDialogs& editDialogs() { return *m_editDialogs; }
     CommandDispatcher& dispatcher() { return m_dispatcher; }
     AppState& state() { return m_state; }
     AppGlobals& globals() { return m_globals; }
@@ -259,6 +263,8 @@ private:
     std::unique_ptr<TransferController> m_transfers;
     std::unique_ptr<PermissionsDialogs> m_permissionDialogs;
     std::unique_ptr<PermissionsController> m_permissions;
+    std::unique_ptr<EditDialogs> m_editDialogs;
+    std::unique_ptr<RemoteEditController> m_edits; // before the queue it uploads through
 };
 
 } // namespace tw::ui
