@@ -1024,7 +1024,8 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         hide();
         return;
     }
-    if (!confirmExit() || (m_edits && !m_edits->confirmExit()) ||
+    // Edits with changes not uploaded first: uploading them ends the program when they are done.
+    if ((m_edits && !m_edits->confirmExit()) || !confirmExit() ||
         (m_disconnect && !m_disconnect()) || !ShutdownMainWindow()) {
         event->ignore();
         return;

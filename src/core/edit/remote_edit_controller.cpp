@@ -113,7 +113,14 @@ RemoteEditController::RemoteEditController(const AppState& state, const Messages
                      touched);
 }
 
-RemoteEditController::~RemoteEditController() = default;
+RemoteEditController::~RemoteEditController() {
+    // A copy with changes the server does not have stays on the disk unless the user chose to
+    // discard it (the desktop session may end the program without asking).
+    for (const auto& edit : m_edits)
+        if (!m_discarded && edit->state != EditState::Downloading &&
+            ReadCopyStamp(edit->localPath, edit->seen).sha256 != edit->serverHash)
+            edit->folder->setAutoRemove(false);
+}
 
 RemoteEditController::Edit* RemoteEditController::find(int id) const {
     for (const auto& edit : m_edits)
@@ -123,14 +130,13 @@ RemoteEditController::Edit* RemoteEditController::find(int id) const {
 }
 
 QString RemoteEditController::makeRoot() {
-    QString root = m_tempRoot;
-    if (root.isEmpty()) {
-        const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-        root = !runtime.isEmpty() && QDir(runtime).exists()
-                   ? runtime + QStringLiteral("/tarnwick2000-edit")
-                   : QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
-                         QStringLiteral("/tarnwick2000/edit");
-    }
+    // The cache folder outlives the desktop session (the runtime folder does not), so a copy
+    // kept with changes is still there after a logout.
+    const QString root =
+        !m_tempRoot.isEmpty()
+            ? m_tempRoot
+            : QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
+                  QStringLiteral("/tarnwick2000/edit");
     if (!QDir().mkpath(root))
         return {};
     QFile::setPermissions(root, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -230,7 +236,6 @@ bool RemoteEditController::editSelected(const std::vector<int>& selection) {
         else
             m_messages.LogMessage(4944, {name, QString::fromStdString(copy.error)});
     };
-    const int id = edit->id;
     m_edits.push_back(std::move(edit));
     if (!m_queue.enqueueFile(std::move(item), std::move(hooks))) {
         m_edits.pop_back();
@@ -238,7 +243,6 @@ bool RemoteEditController::editSelected(const std::vector<int>& selection) {
         return false;
     }
     m_port.editsChanged();
-    (void)id;
     return true;
 }
 
@@ -282,6 +286,7 @@ void RemoteEditController::checkCopy(int id) {
         return;
     }
     setState(*edit, EditState::Changed);
+    m_discarded = false; // a change made after the exit question is not discarded with it
     if (now.sha256 == edit->declinedHash)
         return;
     if (edit->always) {
@@ -362,10 +367,12 @@ void RemoteEditController::upload(Edit& edit, bool overwrite) {
             e->declinedHash.clear();
             setState(*e, EditState::Uploaded);
             e->seen = {}; // looked at again: a save during the upload counts
-            checkCopy(id);
+            QTimer::singleShot(0, m_watcher.get(), [this, id] { checkCopy(id); });
             exitWhenUploaded();
             return;
         }
+        if (copy.state == ItemState::Stopped)
+            m_queue.remove({copy.id}); // Upload Now sends the copy as it is then
         if (copy.state != ItemState::Skipped || probe->finding == Probe::Finding::None) {
             setState(*e, EditState::Failed);
             exitWhenUploaded();
@@ -474,7 +481,9 @@ bool RemoteEditController::confirmExit() {
     }
     if (names.isEmpty())
         return true;
-    switch (m_port.askExit(names)) {
+    const EditExitAnswer answer = m_port.askExit(names);
+    m_discarded = answer == EditExitAnswer::Discard;
+    switch (answer) {
     case EditExitAnswer::Discard:
         return true;
     case EditExitAnswer::Cancel:

@@ -40,12 +40,12 @@ struct EditedFile {
 QString EditStateText(const Messages& messages, EditState state);
 
 // Remote files edited in place. Edit downloads the selected remote file through the transfer
-// queue into a private folder of its own (0700), opens it with its type's program, and
-// watches the copy: the folder too, so a save that writes a new file and renames it over the
-// copy is seen. A burst of events is checked once; a save counts when the content's SHA-256
-// differs from what the server has, and then the user is asked whether to upload it. Each
-// upload first asks the server (SIZE, MDTM) whether the file changed or went since it was
-// read, and then the user decides; the copy stays until the user ends editing.
+// queue into a private folder of its own (0700, in the cache folder), opens it with its type's
+// program, and watches the copy: the folder too, so a save that writes a new file and renames
+// it over the copy is seen. A burst of events is checked once; a save counts when the
+// content's SHA-256 differs from what the server has, and then the user is asked whether to
+// upload it. Each upload first asks the server (SIZE, MDTM) whether the file changed or went
+// since it was read, and then the user decides; the copy stays until the user ends editing.
 //
 // Used on the user-interface thread; the network work runs on the queue's workers.
 class RemoteEditController {
@@ -55,7 +55,8 @@ public:
         std::function<void()> exitProgram;
     };
 
-    // `tempRoot`: where the copies' folders go; empty: $XDG_RUNTIME_DIR, else the cache folder.
+    // `tempRoot`: where the copies' folders go; empty: the cache folder. At the end a copy with
+    // changes not uploaded stays there, unless the user discarded them.
     RemoteEditController(const AppState& state, const Messages& messages, EditPort& port,
                          QueueController& queue, SessionController& session, LocalSystem& system,
                          Hooks hooks = {}, QString tempRoot = {});
@@ -109,6 +110,7 @@ private:
     int m_nextId = 1;
     int m_settleMs = 300;
     bool m_exitPending = false;
+    bool m_discarded = false; // the user discarded the changes at exit
 };
 
 } // namespace tw

@@ -81,6 +81,7 @@ protected:
             GTEST_SKIP() << why;
         std::ofstream(server->root() / "notes.txt") << "first draft";
         fs::create_directories(server->root() / "sub");
+        fs::create_directory_symlink("sub", server->root() / "sublink");
 
         const std::string editor = tools.path().toStdString() + "/editor.sh";
         std::ofstream(editor) << kEditor;
@@ -161,10 +162,14 @@ protected:
 };
 
 TEST_F(RemoteEdit, SavesAreUploadedOnceAndTheServersOwnChangesAreNotOverwritten) {
-    // A folder is no file to edit.
+    // A folder is no file to edit, nor is a link to one (known once the queue entered it).
     ASSERT_FALSE(edits->editSelected({row(u"sub"_qs)}));
-    ASSERT_EQ(port.boxes().size(), 1u);
-    EXPECT_TRUE(port.boxes()[0].text.contains(u"Only a file can be edited."_qs));
+    ASSERT_TRUE(edits->editSelected({row(u"sublink"_qs)}));
+    ASSERT_TRUE(until([&] { return port.boxes().size() == 2 && idle(); }));
+    for (const auto& box : port.boxes())
+        EXPECT_TRUE(box.text.contains(u"Only a file can be edited."_qs)) << box.text.toStdString();
+    EXPECT_TRUE(edits->files().empty());
+    port.clear();
 
     // The editor saves by renaming a new file over the copy: asked once, Yes, uploaded.
     editPort.uploads = {UploadAnswer::Yes};
@@ -193,8 +198,8 @@ TEST_F(RemoteEdit, SavesAreUploadedOnceAndTheServersOwnChangesAreNotOverwritten)
     editPort.uploads = {UploadAnswer::Yes};
     SaveByRename(copy, "third draft");
     edits->checkCopy(id);
-    ASSERT_TRUE(until([&] { return port.boxes().size() == 2; }));
-    EXPECT_TRUE(port.boxes()[1].text.contains(u"was changed on the server"_qs));
+    ASSERT_TRUE(until([&] { return port.boxes().size() == 1; }));
+    EXPECT_TRUE(port.boxes()[0].text.contains(u"was changed on the server"_qs));
     ASSERT_TRUE(until([&] { return idle() && stateOf(id) == EditState::Changed; }));
     EXPECT_EQ(remoteText(), "their version, longer");
 
@@ -203,8 +208,8 @@ TEST_F(RemoteEdit, SavesAreUploadedOnceAndTheServersOwnChangesAreNotOverwritten)
     port.answerBoxes({true});
     edits->uploadNow(id);
     ASSERT_TRUE(until([&] { return stateOf(id) == EditState::Uploaded && idle(); }));
-    ASSERT_EQ(port.boxes().size(), 3u);
-    EXPECT_TRUE(port.boxes()[2].text.contains(u"is no longer on the server"_qs));
+    ASSERT_EQ(port.boxes().size(), 2u);
+    EXPECT_TRUE(port.boxes()[1].text.contains(u"is no longer on the server"_qs));
     EXPECT_EQ(remoteText(), "third draft");
 
     // Exit with a change declined: asked, Cancel keeps the program, Discard lets it end.
@@ -227,6 +232,13 @@ TEST_F(RemoteEdit, SavesAreUploadedOnceAndTheServersOwnChangesAreNotOverwritten)
     EXPECT_TRUE(edits->endEditing(id));
     EXPECT_FALSE(QFile::exists(QFile::decodeName(copy)));
     EXPECT_TRUE(edits->files().empty());
+
+    // A copy with changes not uploaded outlives the program unless they were discarded.
+    ASSERT_TRUE(edits->editSelected({row(u"notes.txt"_qs)}));
+    const QByteArray kept = edits->copyPath(edits->files()[0].id);
+    ASSERT_TRUE(until([&] { return edits->files()[0].state == EditState::Changed && idle(); }));
+    edits.reset();
+    EXPECT_EQ(test::ReadFile(QFile::decodeName(kept)), "second draft");
 }
 
 } // namespace
