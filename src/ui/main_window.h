@@ -37,6 +37,7 @@ class QueueRows;
 class QueueController;
 class TransferController;
 class PermissionsController;
+class DropController;
 } // namespace tw
 namespace tw::platform {
 class SoundPlayer;
@@ -259,6 +260,7 @@ private:
     std::unique_ptr<TransferController> m_transfers;
     std::unique_ptr<PermissionsDialogs> m_permissionDialogs;
     std::unique_ptr<PermissionsController> m_permissions;
+    std::unique_ptr<DropController> m_drops;
 };
 
 } // namespace tw::ui
