@@ -57,17 +57,23 @@ bool DropController::DropRows(PaneSide from, const std::vector<int>& rows, PaneS
     const DragSource source =
         from == PaneSide::Local ? DragSource::LocalPane : DragSource::RemotePane;
     const DropPlan plan = PlanDrop(source, target, rowOf(target, targetRow), m_runtime.connected);
+    bool started = false;
     switch (plan.action) {
     case DropAction::Download:
-        return m_transfers.QueueDownloadInto(rows, targetFolder(target, plan.folder, targetRow));
+        started = m_transfers.QueueDownloadInto(rows, targetFolder(target, plan.folder, targetRow));
+        break;
     case DropAction::Upload:
-        return m_transfers.QueueUploadInto(rows, targetFolder(target, plan.folder, targetRow));
+        started = m_transfers.QueueUploadInto(rows, targetFolder(target, plan.folder, targetRow));
+        break;
     case DropAction::NotConnected:
         m_messages.ErrorBox(5200);
         return false;
     default:
         return false;
     }
+    if (!started) // the session is busy (a listing, a connect) or lost
+        m_messages.Beep();
+    return started;
 }
 
 bool DropController::DropUriList(const QByteArray& uriList, PaneSide target, int targetRow) {
@@ -83,8 +89,12 @@ bool DropController::DropUriList(const QByteArray& uriList, PaneSide target, int
     if (list.paths.empty())
         return false;
     const QByteArray folder = targetFolder(target, plan.folder, targetRow);
-    if (plan.action == DropAction::UploadFiles)
-        return m_transfers.QueueUploadPaths(list.paths, folder);
+    if (plan.action == DropAction::UploadFiles) {
+        const bool started = m_transfers.QueueUploadPaths(list.paths, folder);
+        if (!started)
+            m_messages.Beep();
+        return started;
+    }
     if (plan.action == DropAction::CopyFiles)
         return copyFiles(std::move(list.paths), folder);
     return false;
