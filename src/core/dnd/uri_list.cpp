@@ -1,6 +1,7 @@
 #include "core/dnd/uri_list.h"
 
 #include <QList>
+#include <QSysInfo>
 
 namespace tw {
 
@@ -50,7 +51,8 @@ bool localPath(const QByteArray& url, QByteArray& path) {
         if (slash < 0)
             return false;
         const QByteArray host = rest.mid(2, slash - 2).toLower();
-        if (!host.isEmpty() && host != "localhost")
+        if (!host.isEmpty() && host != "localhost" &&
+            host != QSysInfo::machineHostName().toUtf8().toLower())
             return false;
         rest = rest.mid(slash);
     }

@@ -16,7 +16,8 @@ struct UriList {
 };
 
 // Reads a text/uri-list: CRLF or LF lines, '#' comments skipped; file: URLs with no host or
-// "localhost" become paths, their %XX escapes decoded to bytes (a name need not be UTF-8).
+// "localhost" or this machine's name become paths, their %XX escapes decoded to bytes (a name need
+// not be UTF-8).
 UriList ParseUriList(const QByteArray& data);
 
 // Writes local paths as a text/uri-list of file:// URLs, every byte outside the unreserved

@@ -3,6 +3,7 @@
 #include "core/dnd/uri_list.h"
 #include "support/test_files.h"
 
+#include <QSysInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -38,6 +39,8 @@ TEST(UriList, ReadsLocalFilesAndRefusesOtherPlaces) {
         {"file:///tmp/bad%zz\r\nfile:///tmp/nul%00x\r\nfile:///tmp/ok\r\n", {b("/tmp/ok")}, 2},
         {"", {}, 0},
     };
+    const QByteArray own = "file://" + QSysInfo::machineHostName().toUtf8() + "/tmp/own\r\n";
+    EXPECT_EQ(ParseUriList(own).paths, std::vector<QByteArray>{b("/tmp/own")});
     for (const Case& c : cases) {
         const UriList list = ParseUriList(c.data);
         EXPECT_EQ(list.paths, c.paths) << c.data.toStdString();
