@@ -5,6 +5,7 @@
 #include "core/accounts/account_file_commands.h"
 #include "core/commands/command_table.h"
 #include "core/commands/toolbar_layout.h"
+#include "core/dnd/drop_controller.h"
 #include "core/edit/remote_edit_controller.h"
 #include "core/help/show_help.h"
 #include "core/panes/local_listing.h"
@@ -35,6 +36,7 @@
 #include "ui/dialogs/standalone_port.h"
 #include "ui/display_font.h"
 #include "ui/display_font_dialog.h"
+#include "ui/dnd/pane_drag.h"
 #include "ui/edit/edit_dialogs.h"
 #include "ui/help/help_viewer.h"
 #include "ui/log_pane.h"
@@ -440,6 +442,11 @@ void MainWindow::registerTransferCommands() {
     m_transfers =
         std::make_unique<TransferController>(m_state, m_globals, m_runtime, m_messages,
                                              *m_transferDialogs, *m_session, *m_transferQueue);
+    m_drops = std::make_unique<DropController>(
+        m_state, m_runtime, m_messages, *m_session, *m_transfers,
+        DropController::Hooks{[this] { ListLocalDirectory(m_state, m_messages, m_localSystem); }});
+    new PaneDrag(qobject_cast<PaneView*>(m_localList), PaneSide::Local, *m_drops, *m_transfers);
+    new PaneDrag(qobject_cast<PaneView*>(m_remoteList), PaneSide::Remote, *m_drops, *m_transfers);
     auto& d = m_dispatcher;
     d.registerHandler(CommandId::Download,
                       [this] { m_transfers->StartDownload(selection(PaneSide::Remote)); });

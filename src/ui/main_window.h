@@ -38,6 +38,7 @@ class QueueController;
 class RemoteEditController;
 class TransferController;
 class PermissionsController;
+class DropController;
 } // namespace tw
 namespace tw::platform {
 class SoundPlayer;
@@ -265,6 +266,7 @@ private:
     std::unique_ptr<PermissionsController> m_permissions;
     std::unique_ptr<EditDialogs> m_editDialogs;
     std::unique_ptr<RemoteEditController> m_edits; // before the queue it uploads through
+    std::unique_ptr<DropController> m_drops;
 };
 
 } // namespace tw::ui

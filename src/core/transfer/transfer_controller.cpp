@@ -12,7 +12,10 @@
 #include "ftp/name_safety.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <memory>
+
+#include <sys/stat.h>
 
 namespace tw {
 
@@ -92,9 +95,56 @@ std::string bytes(const QByteArray& b) {
 
 } // namespace
 
-bool TransferController::start(bool upload, const std::vector<int>& selectedRows) {
+bool TransferController::QueueDownloadInto(const std::vector<int>& selectedRows,
+                                           const QByteArray& folder) {
+    return start(false, selectedRows, folder);
+}
+
+bool TransferController::QueueUploadInto(const std::vector<int>& selectedRows,
+                                         const QByteArray& folder) {
+    return start(true, selectedRows, folder);
+}
+
+bool TransferController::canStart() const {
+    return m_runtime.connected && m_session.engine() && !m_runtime.busy && !m_runtime.sessionLost;
+}
+
+bool TransferController::QueueUploadPaths(const std::vector<QByteArray>& paths,
+                                          const QByteArray& folder) {
+    m_messages.ShowStatus(552);
+    if (!canStart())
+        return false;
+    std::vector<queue::TransferItem> items;
+    items.reserve(paths.size());
+    for (const QByteArray& path : paths) {
+        QByteArray name = path.mid(path.lastIndexOf('/') + 1);
+        struct stat info {};
+        if (name.isEmpty() || ::stat(path.constData(), &info) != 0) {
+            m_messages.ReportApiError(4515, name.isEmpty() ? EINVAL : errno,
+                                      m_state.options.AlertLevel != 0);
+            continue;
+        }
+        if (m_state.options.Lowercase)
+            name = name.toLower(); // ASCII only
+        queue::TransferItem item;
+        item.direction = queue::Direction::Upload;
+        item.kind = S_ISDIR(info.st_mode) ? queue::ItemKind::Tree : queue::ItemKind::File;
+        item.size = item.kind == queue::ItemKind::File ? std::uint64_t(info.st_size) : 0;
+        item.listedTime = info.st_mtime;
+        item.localPath = bytes(path);
+        item.remotePath = bytes(joinRemote(folder, name));
+        items.push_back(std::move(item));
+    }
+    if (!items.empty())
+        m_queue.enqueue(std::move(items));
+    m_messages.port().updateCommandState();
+    return true;
+}
+
+bool TransferController::start(bool upload, const std::vector<int>& selectedRows,
+                               const std::optional<QByteArray>& folder) {
     m_messages.ShowStatus(upload ? 552 : 562);
-    if (!m_runtime.connected || !m_session.engine() || m_runtime.busy || m_runtime.sessionLost)
+    if (!canStart())
         return false;
     const PaneState& source = upload ? m_state.local : m_state.remote;
     const PaneState& destination = upload ? m_state.remote : m_state.local;
@@ -106,12 +156,22 @@ bool TransferController::start(bool upload, const std::vector<int>& selectedRows
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     std::erase_if(rows, [&](int row) { return row < 0 || row >= source.count(); });
     batch.multiple = rows.size() > 1;
-    if (batch.options.Timestamp) // only the timestamp check reads the destination's rows
-        batch.destinationRows = destination.entries;
     batch.localPath = m_state.local.path;
     batch.localBytes = LocalPathBytes(m_state.local);
     batch.remotePath = m_state.remote.path;
     batch.remoteBytes = m_session.remotePathBytes();
+    bool destinationListed = true;
+    if (folder) {
+        // A drop names its folder; the name prompt is not asked for each of its files.
+        batch.options.Prompt = false;
+        QByteArray& into = upload ? batch.remoteBytes : batch.localBytes;
+        destinationListed = *folder == into;
+        into = *folder;
+        (upload ? batch.remotePath : batch.localPath) = QString::fromUtf8(*folder);
+    }
+    // Only the timestamp check reads the destination's rows, known for the pane's own folder.
+    if (batch.options.Timestamp && destinationListed)
+        batch.destinationRows = destination.entries;
     batch.remoteIgnoresCase = m_session.engine()->namesIgnoreCase();
 
     std::vector<queue::TransferItem> items;

@@ -44,6 +44,15 @@ public:
     // no batch can start (not connected, the session busy or lost).
     bool StartDownload(const std::vector<int>& selectedRows);
     bool StartUpload(const std::vector<int>& selectedRows);
+    // A drop of rows onto the other pane: the selected rows queued for `folder` (the bytes of
+    // a local folder for a download, of a remote one for an upload), with no name prompt so a
+    // drop of many rows asks nothing per file; the newer-destination question only when
+    // `folder` is the other pane's current folder, whose rows are known.
+    bool QueueDownloadInto(const std::vector<int>& selectedRows, const QByteArray& folder);
+    bool QueueUploadInto(const std::vector<int>& selectedRows, const QByteArray& folder);
+    // Local files and folders from elsewhere (the desktop) queued for the remote `folder`, in
+    // one batch. A path that cannot be read is logged and left out.
+    bool QueueUploadPaths(const std::vector<QByteArray>& paths, const QByteArray& folder);
     // Stops every queued and running transfer (their partial data kept for a resume). False
     // when none runs.
     bool Stop();
@@ -52,7 +61,9 @@ public:
 private:
     struct Batch;
 
-    bool start(bool upload, const std::vector<int>& selectedRows);
+    bool start(bool upload, const std::vector<int>& selectedRows,
+               const std::optional<QByteArray>& folder = std::nullopt);
+    bool canStart() const;
     std::optional<QString> askDestinationName(const Batch& batch, const QString& offered);
     // What the newer-destination question decided for one file.
     enum class TimestampAnswer { NotAsked, Replace, Skip };
