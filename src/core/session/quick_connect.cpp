@@ -231,18 +231,23 @@ bool SaveQuickHistory(SettingsStore& store, const std::vector<QuickConnectEntry>
     return store.Sync();
 }
 
-bool StartQuickConnect(SessionController& session, const Messages& messages,
-                       const QuickConnectFields& fields, std::vector<QuickConnectEntry>& history) {
-    const QuickConnectTarget target = ReadQuickConnect(fields);
+std::optional<AccountRecord> QuickConnectAccount(const Messages& messages,
+                                                 const QuickConnectFields& fields) {
+    QuickConnectTarget target = ReadQuickConnect(fields);
     if (!target.account) {
         const QString arg =
             target.fieldId ? messages.LoadStringText(target.fieldId) : target.errorArg;
         messages.ErrorBox(target.errorId, {arg, target.errorDetail});
-        return false;
     }
-    if (!session.QuickConnect(*target.account))
+    return std::move(target.account);
+}
+
+bool StartQuickConnect(SessionController& session, const Messages& messages,
+                       const QuickConnectFields& fields, std::vector<QuickConnectEntry>& history) {
+    const std::optional<AccountRecord> account = QuickConnectAccount(messages, fields);
+    if (!account || !session.QuickConnect(*account))
         return false;
-    RememberQuickConnect(history, QuickHistoryEntry(*target.account));
+    RememberQuickConnect(history, QuickHistoryEntry(*account));
     return true;
 }
 

@@ -69,6 +69,10 @@ void RememberQuickConnect(std::vector<QuickConnectEntry>& history, QuickConnectE
 std::vector<QuickConnectEntry> LoadQuickHistory(const SettingsStore& store);
 bool SaveQuickHistory(SettingsStore& store, const std::vector<QuickConnectEntry>& history);
 
+// The fields read as by ReadQuickConnect; what is wrong with them is shown in a message box.
+std::optional<AccountRecord> QuickConnectAccount(const Messages& messages,
+                                                 const QuickConnectFields& fields);
+
 // The bar's Connect: reads the fields (a message box says what is wrong, and nothing
 // connects), remembers the site in `history` and starts the session's connect. True when the
 // connect has started.
