@@ -479,6 +479,8 @@ void MainWindow::buildQuickConnectBar() {
     m_quickConnectBar = new QuickConnectBar(m_state, m_runtime, m_messages, *m_session, m_store,
                                             std::move(hooks), m_client);
     m_quickConnectBar->setVisible(m_state.options.QuickConnectBar != 0);
+    // Tab runs from the bar to the panes, as they stand on screen.
+    setTabOrder(m_quickConnectBar->lastInTabOrder(), m_localList);
     m_dispatcher.registerHandler(CommandId::ViewQuickConnect, [this] {
         m_state.options.QuickConnectBar = m_state.options.QuickConnectBar ? 0 : 1;
         m_quickConnectBar->setVisible(m_state.options.QuickConnectBar != 0);

@@ -6,6 +6,7 @@
 
 #include <QComboBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -84,8 +85,10 @@ QuickConnectBar::QuickConnectBar(AppState& state, const AppRuntime& runtime,
 
     connect(m_connect, &QPushButton::clicked, this, &QuickConnectBar::connectToSite);
     connect(m_save, &QPushButton::clicked, this, &QuickConnectBar::saveAsAccount);
-    for (QLineEdit* edit : {m_host->lineEdit(), m_user, m_password, m_port})
+    for (QLineEdit* edit : {m_host->lineEdit(), m_user, m_password, m_port}) {
         connect(edit, &QLineEdit::returnPressed, this, &QuickConnectBar::connectToSite);
+        edit->installEventFilter(this);
+    }
     connect(m_host, &QComboBox::currentTextChanged, this, &QuickConnectBar::updateState);
     // A site chosen from the list fills every field; its password is never kept.
     connect(m_host, &QComboBox::activated, this, [this](int index) {
@@ -106,6 +109,23 @@ void QuickConnectBar::setFields(const QuickConnectFields& fields) {
     m_password->setText(fields.password);
     m_port->setText(fields.port);
     updateState();
+}
+
+// Enter in a field connects: the window's Enter key (Edit the local file) must not take it.
+bool QuickConnectBar::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::ShortcutOverride) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+            (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+            event->accept();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+QWidget* QuickConnectBar::lastInTabOrder() const {
+    return m_save;
 }
 
 void QuickConnectBar::showHistory() {

@@ -42,12 +42,17 @@ public:
     QuickConnectFields fields() const;
     void setFields(const QuickConnectFields& fields);
     const std::vector<QuickConnectEntry>& history() const { return m_history; }
+    // The bar's last control in the tab order.
+    QWidget* lastInTabOrder() const;
     // Save as account follows the session and the host field.
     void updateState();
 
     // The bar's commands, as its buttons and Enter run them.
     void connectToSite();
     void saveAsAccount();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void showHistory();

@@ -5,6 +5,7 @@
 #include "support/qt_printers.h"
 #include "ui/quickconnect/quick_connect_bar.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -55,6 +56,22 @@ TEST_F(QuickConnectBarTest, FieldsHistoryEnterConnectsAndViewToggle) {
                                   u"Save as account..."_qs}));
     EXPECT_EQ(password->echoMode(), QLineEdit::Password);
     EXPECT_FALSE(save->isEnabled());
+    // Tab runs through the bar's fields in order, then on to the panes.
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+    host->setFocus();
+    QStringList order;
+    for (int i = 0; i < 4; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        order << QApplication::focusWidget()->objectName();
+    }
+    save->setEnabled(true);
+    save->setFocus();
+    QTest::keyClick(save, Qt::Key_Tab);
+    order << QApplication::focusWidget()->objectName();
+    EXPECT_EQ(order,
+              QStringList({u"user"_qs, u"password"_qs, u"port"_qs, u"connect"_qs, u"9001"_qs}));
+    bar->updateState();
 
     // The remembered site fills the fields, the scheme telling its encryption.
     ASSERT_EQ(host->count(), 1);
