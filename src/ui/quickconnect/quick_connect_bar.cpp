@@ -66,6 +66,8 @@ QuickConnectBar::QuickConnectBar(AppState& state, const AppRuntime& runtime,
         label->setBuddy(field);
         field->setObjectName(QString::fromLatin1(name));
         field->setAccessibleName(Plain(label->text()).chopped(1)); // without the colon
+        if (field == m_host)
+            m_host->lineEdit()->setAccessibleName(m_host->accessibleName());
         layout->addWidget(label);
         layout->addWidget(field, field == m_host ? 2 : field == m_port ? 0 : 1);
     }
