@@ -1,8 +1,8 @@
 #pragma once
 
 #include "cli/command_line.h"
-#include "cli/ftp_url.h"
 #include "ftp/ftp_session.h"
+#include "ftp/ftp_url.h"
 
 #include <atomic>
 #include <cstdio>
@@ -11,6 +11,11 @@
 #include <string>
 
 namespace tw::cli {
+
+using ftp::ConnectPort;
+using ftp::FtpUrl;
+using ftp::HasFtpScheme;
+using ftp::ParseFtpUrl;
 
 // Runs one tarnwick-ftp command over an FtpSession and returns the exit status:
 // the kExit* values of command_line.h (the reason on stderr).

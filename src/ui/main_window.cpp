@@ -46,6 +46,7 @@
 #include "ui/panes/pane_view.h"
 #include "ui/permissions/permissions_dialogs.h"
 #include "ui/queue/queue_pane.h"
+#include "ui/quickconnect/quick_connect_bar.h"
 #include "ui/tls/certificate_dialog.h"
 #include "ui/transfer/log_viewer_dialog.h"
 #include "ui/transfer/transfer_dialogs.h"
@@ -125,6 +126,7 @@ MainWindow::MainWindow(AppState& state, AppGlobals& globals, AppRuntime& runtime
     registerSessionCommands();
     registerTransferCommands();
     registerAboutCommands();
+    buildQuickConnectBar();
 
     // The desktop session ends: shut down as on exit; a refused disconnect keeps it going.
     connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager& manager) {
@@ -465,6 +467,32 @@ void MainWindow::registerTransferCommands() {
     d.registerHandler(CommandId::RemoteEdit,
                       [this] { m_edits->editSelected(selection(PaneSide::Remote)); });
     d.registerHandler(CommandId::EditedFiles, [this] { m_editDialogs->showEditedFiles(); });
+}
+
+void MainWindow::buildQuickConnectBar() {
+    QuickConnectBar::Hooks hooks;
+    hooks.disconnect = [this] {
+        if (!m_session->Disconnect(true))
+            return false;
+        m_transferQueue->disconnected();
+        return true;
+    };
+    hooks.runAccountsSheet = [this, help = helpOpener()](AppState& draft) {
+        return RunAccountsSheet(this, draft, m_messages, false, {}, help).has_value();
+    };
+    hooks.saveSettings = [this](const AppState& state) {
+        return SaveSettings(m_store, state, m_globals, &m_messages);
+    };
+    m_quickConnectBar = new QuickConnectBar(m_state, m_runtime, m_messages, *m_session, m_store,
+                                            std::move(hooks), m_client);
+    m_quickConnectBar->setVisible(m_state.options.QuickConnectBar != 0);
+    // Tab runs from the bar to the panes, as they stand on screen.
+    setTabOrder(m_quickConnectBar->lastInTabOrder(), m_localList);
+    m_dispatcher.registerHandler(CommandId::ViewQuickConnect, [this] {
+        m_state.options.QuickConnectBar = m_state.options.QuickConnectBar ? 0 : 1;
+        m_quickConnectBar->setVisible(m_state.options.QuickConnectBar != 0);
+        LayoutMainWindow();
+    });
 }
 
 void MainWindow::registerShellCommands() {
@@ -809,6 +837,8 @@ CommandStates MainWindow::currentCommandStates() const {
 
 void MainWindow::UpdateCommandState() {
     m_actions->apply(currentCommandStates());
+    if (m_quickConnectBar)
+        m_quickConnectBar->updateState();
 }
 
 void MainWindow::UpdateMainWindowTitle() {

@@ -51,6 +51,7 @@ class HelpViewer;
 class PaneDialogs;
 class PermissionsDialogs;
 class QueuePane;
+class QuickConnectBar;
 class CommandActions;
 class EditDialogs;
 class MainToolbar;
@@ -200,6 +201,8 @@ private:
     void registerTransferCommands();
     void registerHelpCommands();
     void registerAboutCommands();
+    // The quick connect bar and View > Quick Connect Bar.
+    void buildQuickConnectBar();
     // Opens a help topic (the Help buttons of the dialogs).
     std::function<void(int)> helpOpener();
     std::vector<int> selection(PaneSide side) const;
@@ -238,8 +241,8 @@ private:
     QWidget* m_logPane = nullptr;
     QueueRows* m_queueRows = nullptr;
     QueuePane* m_queuePane = nullptr;
-    QWidget* m_quickConnectBar = nullptr; // shown by View > Quick Connect Bar
-    QWidget* m_localTools = nullptr;      // path box and filter of each pane
+    QuickConnectBar* m_quickConnectBar = nullptr; // shown by View > Quick Connect Bar
+    QWidget* m_localTools = nullptr;              // path box and filter of each pane
     QWidget* m_remoteTools = nullptr;
     TrayIcon* m_tray = nullptr;
     QTimer* m_flushTimer = nullptr;

@@ -298,10 +298,7 @@ queue::TransferQueue* QueueController::queueForServer() {
     if (m_queue && account == m_queueAccount)
         return m_queue.get();
     disconnected();
-    const AccountRecord* record =
-        m_state.CurrentAccount >= 0 && std::size_t(m_state.CurrentAccount) < m_state.Accounts.size()
-            ? &m_state.Accounts[std::size_t(m_state.CurrentAccount)]
-            : nullptr;
+    const AccountRecord* record = m_session.sessionAccount();
     queue::QueueSettings settings;
     settings.maxConnections =
         int(record && record->Connections != 0 ? record->Connections : m_state.options.Connections);

@@ -66,6 +66,8 @@ QString SessionController::ServerAddress(const AccountRecord& account) {
 }
 
 const AccountRecord* SessionController::currentAccount() const {
+    if (m_quickAccount)
+        return &*m_quickAccount;
     const int index = m_state.CurrentAccount;
     if (index < 0 || index >= m_state.AccountCount())
         return nullptr;
@@ -181,10 +183,23 @@ bool SessionController::Connect() {
     if (m_runtime.busy)
         return false;
     m_runtime.connectMode = true;
-    if (!m_hooks.showAccountsSheet || !m_hooks.showAccountsSheet() || !currentAccount()) {
+    if (!m_hooks.showAccountsSheet || !m_hooks.showAccountsSheet()) {
         m_runtime.connectMode = false;
         return false;
     }
+    m_quickAccount.reset(); // the account chosen in the sheet is the session's now
+    if (!currentAccount()) {
+        m_runtime.connectMode = false;
+        return false;
+    }
+    return startConnect(false);
+}
+
+bool SessionController::QuickConnect(AccountRecord account) {
+    if (m_runtime.busy || m_runtime.connected)
+        return false;
+    m_quickAccount = std::move(account);
+    m_runtime.connectMode = true;
     return startConnect(false);
 }
 

@@ -69,6 +69,14 @@ public:
     // Start the connect flow; true when it has started (the worker then connects).
     bool Connect();
     bool Reconnect();
+    // Connects to a site outside the account table (the quick connect bar): the record is the
+    // session's account (start folders, masks, Re-Connect) until Connect chooses a stored one;
+    // the table is left as it is. False while connected or busy.
+    bool QuickConnect(AccountRecord account);
+    // The account of the session: the quick connect record, else the table's current account.
+    const AccountRecord* sessionAccount() const { return currentAccount(); }
+    // The quick connect record while it is the session's account.
+    const std::optional<AccountRecord>& quickAccount() const { return m_quickAccount; }
     // False only when the user declined the confirmation (asked when `confirm` and the
     // Confirm option are set).
     bool Disconnect(bool confirm);
@@ -197,6 +205,7 @@ private:
     std::unique_ptr<ftp::ListingLimits> m_listingLimits;
     CertificateTrust m_ownTrust;
     CertificateTrust* m_trust = &m_ownTrust;
+    std::optional<AccountRecord> m_quickAccount;
     // The connection taken over is encrypted (set on the UI thread by the connect's second step).
     bool m_encrypted = false;
 

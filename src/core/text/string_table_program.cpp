@@ -439,6 +439,27 @@ const StringEntry kProgram[] = {
     {5209, u"%I64d file(s) copied, %I64d skipped because the name exists already, %I64d not "
            u"copied.\r\rThe message log lists each of them."},
 
+    // The quick connect bar: what is wrong with its fields, the names of the fields, its labels.
+    {5100, u"Type a host name or an ftp://, ftps:// or ftpes:// address to connect to."},
+    {5101, u"The port %s is not a number from 1 to 65535."},
+    {5102, u"The %s contains a control character."},
+    {5103, u"SFTP is not supported yet: connect with an ftp://, ftps:// or ftpes:// address."},
+    {5104, u"%s addresses are not supported: use ftp://, ftps:// or ftpes://."},
+    {5105, u"The address %s cannot be read: %s."},
+    {5106, u"The %s is longer than %s characters."},
+    {5107, u"The account table is full: delete an account before saving another."},
+    {5110, u"host name"},
+    {5111, u"user name"},
+    {5112, u"password"},
+    {5113, u"start folder"},
+    {5120, u"H&ost:"},
+    {5121, u"&User:"},
+    {5122, u"Pass&word:"},
+    {5123, u"Por&t:"},
+    {5124, u"Co&nnect"},
+    {5125, u"Save as &account..."},
+    {5126, u"Quick Connect"},
+
     // Path labels above the two panes.
     {9002, u"Local: %s"},
     {9004, u"Remote: %s"},

@@ -1,5 +1,5 @@
 #include "cli/command_line.h"
-#include "cli/ftp_url.h"
+#include "ftp/ftp_url.h"
 
 #include <gtest/gtest.h>
 
@@ -8,6 +8,7 @@
 #include <vector>
 
 using namespace tw::cli;
+using namespace tw::ftp;
 using tw::ftp::TlsMode;
 
 namespace {

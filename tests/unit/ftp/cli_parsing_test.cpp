@@ -1,10 +1,11 @@
 #include "cli/command_line.h"
-#include "cli/ftp_url.h"
 #include "cli/json_text.h"
+#include "ftp/ftp_url.h"
 
 #include <gtest/gtest.h>
 
 using namespace tw::cli;
+using namespace tw::ftp;
 
 TEST(FtpUrl, FullAndMinimalForms) {
     FtpUrl url;

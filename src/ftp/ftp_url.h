@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace tw::cli {
+namespace tw::ftp {
 
 // An FTP URL: ftp://[user[:password]@]host[:port]/path, or ftps:// (implicit TLS, port 990 by
 // default) or ftpes:// (explicit TLS required, port 21). User, password and path are
@@ -20,7 +20,7 @@ struct FtpUrl {
     int port = 21;
     bool portGiven = false; // the URL names its port
     // The encryption its scheme asks for: none for ftp://, which leaves it to --tls.
-    std::optional<tw::ftp::TlsMode> tls;
+    std::optional<TlsMode> tls;
     std::string path;
     bool trailingSlash = false;
 };
@@ -30,7 +30,7 @@ bool ParseFtpUrl(std::string_view text, FtpUrl& url, std::string& error);
 
 // The port to connect to in that mode: the URL's own, else the implicit TLS port for an ftp://
 // URL used with --tls implicit.
-int ConnectPort(const FtpUrl& url, tw::ftp::TlsMode mode);
+int ConnectPort(const FtpUrl& url, TlsMode mode);
 
 // True when the text starts with one of the FTP URL schemes (any case).
 bool HasFtpScheme(std::string_view text);
@@ -38,4 +38,4 @@ bool HasFtpScheme(std::string_view text);
 // Decodes %XX escapes; false on a malformed escape.
 bool PercentDecode(std::string_view text, std::string& out);
 
-} // namespace tw::cli
+} // namespace tw::ftp

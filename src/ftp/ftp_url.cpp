@@ -1,8 +1,8 @@
-#include "cli/ftp_url.h"
+#include "ftp/ftp_url.h"
 
 #include <algorithm>
 
-namespace tw::cli {
+namespace tw::ftp {
 
 namespace {
 
@@ -24,13 +24,13 @@ bool startsWithNoCase(std::string_view text, std::string_view prefix) {
 
 struct Scheme {
     std::string_view prefix;
-    std::optional<tw::ftp::TlsMode> tls;
+    std::optional<TlsMode> tls;
     int port;
 };
 
 const Scheme kSchemes[] = {{"ftp://", std::nullopt, 21},
-                           {"ftps://", tw::ftp::TlsMode::Implicit, tw::ftp::kImplicitTlsPort},
-                           {"ftpes://", tw::ftp::TlsMode::ExplicitRequired, 21}};
+                           {"ftps://", TlsMode::Implicit, kImplicitTlsPort},
+                           {"ftpes://", TlsMode::ExplicitRequired, 21}};
 
 const Scheme* schemeOf(std::string_view text) {
     for (const Scheme& s : kSchemes)
@@ -45,9 +45,8 @@ bool HasFtpScheme(std::string_view text) {
     return schemeOf(text) != nullptr;
 }
 
-int ConnectPort(const FtpUrl& url, tw::ftp::TlsMode mode) {
-    return url.portGiven || mode != tw::ftp::TlsMode::Implicit ? url.port
-                                                               : tw::ftp::kImplicitTlsPort;
+int ConnectPort(const FtpUrl& url, TlsMode mode) {
+    return url.portGiven || mode != TlsMode::Implicit ? url.port : kImplicitTlsPort;
 }
 
 bool PercentDecode(std::string_view text, std::string& out) {
@@ -165,4 +164,4 @@ bool ParseFtpUrl(std::string_view text, FtpUrl& url, std::string& error) {
     return true;
 }
 
-} // namespace tw::cli
+} // namespace tw::ftp
