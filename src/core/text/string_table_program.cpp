@@ -427,17 +427,6 @@ const StringEntry kProgram[] = {
     {4953, u"Uploading"},
     {4954, u"Uploaded"},
     {4955, u"Failed"},
-    // Drag and drop.
-    {5200, u"Not connected. Connect to a server before dropping files on the remote pane."},
-    {5201, u"Only local files can be dropped here; this is not one:\r\r%s"},
-    {5202, u"'%s' cannot be copied into itself or into one of its folders."},
-    {5203, u"Copying %I64d item%s into %s ..."},
-    {5204, u"%I64d file%s copied into %s"},
-    {5205, u"the name exists already"},
-    {5207, u"A copy into a local folder is still running. Drop again when it has ended."},
-    {5208, u" Copy Files"},
-    {5209, u"%I64d file(s) copied, %I64d skipped because the name exists already, %I64d not "
-           u"copied.\r\rThe message log lists each of them."},
 
     // The quick connect bar: what is wrong with its fields, the names of the fields, its labels.
     {5100, u"Type a host name or an ftp://, ftps:// or ftpes:// address to connect to."},
@@ -459,6 +448,18 @@ const StringEntry kProgram[] = {
     {5124, u"Co&nnect"},
     {5125, u"Save as &account..."},
     {5126, u"Quick Connect"},
+
+    // Drag and drop.
+    {5200, u"Not connected. Connect to a server before dropping files on the remote pane."},
+    {5201, u"Only local files can be dropped here; this is not one:\r\r%s"},
+    {5202, u"'%s' cannot be copied into itself or into one of its folders."},
+    {5203, u"Copying %I64d item%s into %s ..."},
+    {5204, u"%I64d file%s copied into %s"},
+    {5205, u"the name exists already"},
+    {5207, u"A copy into a local folder is still running. Drop again when it has ended."},
+    {5208, u" Copy Files"},
+    {5209, u"%I64d file(s) copied, %I64d skipped because the name exists already, %I64d not "
+           u"copied.\r\rThe message log lists each of them."},
 
     // Path labels above the two panes.
     {9002, u"Local: %s"},
