@@ -91,6 +91,9 @@ QuickConnectBar::QuickConnectBar(AppState& state, const AppRuntime& runtime,
         connect(edit, &QLineEdit::returnPressed, this, &QuickConnectBar::connectToSite);
         edit->installEventFilter(this);
     }
+    // The editable combo box keeps the focus itself and hands keys to its line edit, so the
+    // shortcut check reaches the box, not the line edit.
+    m_host->installEventFilter(this);
     connect(m_host, &QComboBox::currentTextChanged, this, &QuickConnectBar::updateState);
     // A site chosen from the list fills every field; its password is never kept.
     connect(m_host, &QComboBox::activated, this, [this](int index) {
