@@ -1,5 +1,6 @@
 #include "core/queue/queue_rows.h"
 
+#include "core/panes/size_text.h"
 #include "core/text/format.h"
 #include "core/text/string_table.h"
 
@@ -375,10 +376,10 @@ QString QueueSpeedText(const queue::TransferItem& item) {
     return text(4834, {double(rate) / (kKilo * kKilo * kKilo)});
 }
 
-QString QueueSizeText(const queue::TransferItem& item) {
+QString QueueSizeText(const queue::TransferItem& item, bool readable) {
     if (item.kind != ItemKind::File || (item.size == 0 && item.state != ItemState::Done))
         return {}; // a folder, or a size not known yet
-    return QString::number(item.size);
+    return readable ? ReadableSizeText(item.size) : QString::number(item.size);
 }
 
 QString QueueRowName(const queue::TransferItem& item, const QString& localPath,

@@ -112,7 +112,8 @@ QString QueueStateText(const queue::TransferItem& item);
 int QueuePercent(const queue::TransferItem& item);
 QString QueuePercentText(int percent);
 QString QueueSpeedText(const queue::TransferItem& item);
-QString QueueSizeText(const queue::TransferItem& item);
+// The size column: the byte count, or with `readable` as the panes write it ("1.4 MB").
+QString QueueSizeText(const queue::TransferItem& item, bool readable = false);
 QString QueueRowName(const queue::TransferItem& item, const QString& localPath,
                      const QString& remotePath);
 // The text of a command of the pane's menu, with its key after a tab where it has one.

@@ -1,5 +1,6 @@
 #include "ui/panes/pane_model.h"
 
+#include "core/panes/size_text.h"
 #include "core/text/shown_text.h"
 #include "ui/panes/pane_icons.h"
 
@@ -20,6 +21,14 @@ void PaneModel::reload() {
     m_rows = m_pane ? m_pane->count() : 0;
     endResetModel();
     emit headerDataChanged(Qt::Horizontal, 0, 2);
+}
+
+void PaneModel::setReadableSizes(bool readable) {
+    if (readable == m_readableSizes)
+        return;
+    m_readableSizes = readable;
+    if (m_rows > 0)
+        emit dataChanged(index(0, 2), index(m_rows - 1, 2));
 }
 
 int PaneModel::rowCount(const QModelIndex& parent) const {
@@ -53,7 +62,7 @@ QVariant PaneModel::data(const QModelIndex& index, int role) const {
         case 1:
             return row.dateText();
         case 2:
-            return row.sizeText();
+            return PaneSizeText(row, m_readableSizes);
         default:
             return {};
         }
@@ -64,6 +73,15 @@ QVariant PaneModel::data(const QModelIndex& index, int role) const {
     case Qt::ToolTipRole:
         if (index.column() == 0 && DisplayName(row.name) != row.name)
             return ShownText(row.name, ftp::LineBreaks::Keep); // what the marks stand for
+        if (m_readableSizes)
+            if (const QString exact = PaneExactSizeText(row); !exact.isEmpty())
+                return exact;
+        return {};
+    case Qt::AccessibleTextRole:
+        // Read as "1.4 MB (1,457,664 bytes)".
+        if (index.column() == 2 && m_readableSizes)
+            if (const QString exact = PaneExactSizeText(row); !exact.isEmpty())
+                return QStringLiteral("%1 (%2)").arg(PaneSizeText(row, true), exact);
         return {};
     case Qt::TextAlignmentRole:
         if (index.column() == 2)

@@ -25,12 +25,18 @@ public:
                         int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
+    // Sizes as "1.4 MB" with the exact bytes in the row's tooltip and accessible text, or the
+    // byte count as it is.
+    void setReadableSizes(bool readable);
+    bool readableSizes() const { return m_readableSizes; }
+
     // A name as one line: line breaks and other control characters become visible symbols.
     static QString DisplayName(const QString& name);
 
 private:
     const PaneState* m_pane = nullptr;
     int m_rows = 0; // the row count of the last reset
+    bool m_readableSizes = false;
 };
 
 } // namespace tw::ui

@@ -1,5 +1,6 @@
 #include "ui/queue/queue_model.h"
 
+#include "core/panes/size_text.h"
 #include "core/text/string_table.h"
 #include "ui/panes/pane_model.h"
 
@@ -48,6 +49,14 @@ QString QueueModel::RemotePathText(const queue::TransferItem& item) {
         QString::fromUtf8(item.remotePath.data(), qsizetype(item.remotePath.size())));
 }
 
+void QueueModel::setReadableSizes(bool readable) {
+    if (readable == m_readableSizes)
+        return;
+    m_readableSizes = readable;
+    if (m_rows->count() > 0)
+        emit dataChanged(index(0, Size), index(m_rows->count() - 1, Size));
+}
+
 int QueueModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : m_rows->count();
 }
@@ -65,7 +74,7 @@ QString QueueModel::text(const queue::TransferItem& item, int column) const {
     case RemotePath:
         return RemotePathText(item);
     case Size:
-        return QueueSizeText(item);
+        return QueueSizeText(item, m_readableSizes);
     case Progress:
         return QueuePercentText(QueuePercent(item));
     case Speed:
@@ -104,6 +113,8 @@ QVariant QueueModel::data(const QModelIndex& index, int role) const {
         }
         if (column == State && !item.error.empty())
             return QueueStateText(item);
+        if (column == Size && m_readableSizes && !text(item, column).isEmpty())
+            return ExactSizeText(item.size);
         return {};
     case Qt::TextAlignmentRole:
         if (column == Size || column == Speed)

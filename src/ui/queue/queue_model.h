@@ -23,6 +23,8 @@ public:
     explicit QueueModel(QueueRows* rows, QObject* parent = nullptr);
 
     QueueRows* rows() const { return m_rows; }
+    // Sizes as "1.4 MB", the exact bytes in the tooltip, or the byte count as it is.
+    void setReadableSizes(bool readable);
     // The shown paths of a row.
     static QString LocalPathText(const queue::TransferItem& item);
     static QString RemotePathText(const queue::TransferItem& item);
@@ -40,6 +42,7 @@ private:
     QueueRows* m_rows;
     QIcon m_download;
     QIcon m_upload;
+    bool m_readableSizes = false;
 };
 
 } // namespace tw::ui
