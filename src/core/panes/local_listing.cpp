@@ -1,6 +1,7 @@
 #include "core/panes/local_listing.h"
 
 #include "core/panes/entry_format.h"
+#include "core/panes/hidden_rows.h"
 #include "core/panes/local_paths.h"
 #include "core/panes/local_system.h"
 #include "core/panes/pane_sort.h"
@@ -121,12 +122,15 @@ bool ListLocalDirectory(AppState& state, const Messages& messages, LocalSystem& 
     PaneState& pane = state.local;
     pane.entries.clear();
     pane.entries.shrink_to_fit();
+    pane.heldHidden.clear();
     pane.hasListing = false;
     const QByteArray folder = LocalPathBytes(pane);
     const QStringList drives = folder == "/" ? system.mountPoints() : QStringList();
     LocalFolderRead read = ReadLocalFolder(folder, pane.mask, pane.exclude, drives);
     if (read.error != 0)
         messages.ReportApiError(4523, read.error, false);
+    if (state.options.ShowHidden == 0)
+        pane.heldHidden = TakeHiddenRows(read.rows);
     if (read.rows.empty()) {
         // Nothing found: the view must not keep rows of the released listing.
         messages.port().refreshPane(PaneSide::Local);

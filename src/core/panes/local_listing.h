@@ -28,7 +28,7 @@ LocalFolderRead ReadLocalFolder(const QByteArray& folder, const QString& mask,
                                 const QString& exclude, const QStringList& drives);
 
 // Rebuilds the local pane for its path, mask and exclude list, writes the path label and shows
-// the sorted rows. False, with an empty pane, when the search found nothing; a folder that
+// the sorted rows; hidden names are held back (PaneState::heldHidden) unless ShowHidden is on. False, with an empty pane, when the search found nothing; a folder that
 // cannot be read is also reported in the log.
 bool ListLocalDirectory(AppState& state, const Messages& messages, LocalSystem& system);
 

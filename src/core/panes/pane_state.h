@@ -22,6 +22,9 @@ struct PaneState {
     SortKey sortKey = SortKey::Name;
     bool hasListing = false; // false: the pane holds no listing (rows empty)
     std::vector<FileEntry> entries;
+    // Rows of the listing left out because hidden names are not shown (Options::ShowHidden),
+    // kept so that showing them needs no new listing. In no particular order.
+    std::vector<FileEntry> heldHidden;
 
     // Local pane: the folder's bytes as the system returned them, kept when `path` cannot
     // represent them (a folder name that is not UTF-8). Empty otherwise.

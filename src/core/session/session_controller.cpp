@@ -1,6 +1,7 @@
 #include "core/session/session_controller.h"
 
 #include "core/panes/entry_format.h"
+#include "core/panes/hidden_rows.h"
 #include "core/panes/pane_sort.h"
 #include "core/text/messages.h"
 #include "core/transfer/file_copy.h"
@@ -451,6 +452,7 @@ void SessionController::clearRemoteListing(int labelId) {
     PaneState& remote = m_state.remote;
     std::vector<FileEntry> rows;
     rows.swap(remote.entries);
+    remote.heldHidden.clear();
     {
         // Released by the next worker, not here on the UI thread.
         std::lock_guard lock(m_retiredMutex);
@@ -466,6 +468,7 @@ void SessionController::clearRemoteListing(int labelId) {
 void SessionController::ClearPaneList(PaneSide side) {
     PaneState& pane = side == PaneSide::Local ? m_state.local : m_state.remote;
     pane.entries.clear();
+    pane.heldHidden.clear();
     pane.hasListing = false;
     pane.label =
         m_messages
@@ -636,9 +639,13 @@ SessionController::ListingOutcome SessionController::listRemote(const ListingJob
         rows.resize(1); // a failed listing never passes for a folder's contents: ".." only
 
     const int count = static_cast<int>(rows.size());
+    std::vector<FileEntry> hidden;
+    if (m_state.options.ShowHidden == 0)
+        hidden = TakeHiddenRows(rows);
     handOverRows(std::move(rows),
                  m_messages.FormatResource(9004, {m_state.remote.path}, kShortFormatLimit)
-                     .value_or(QString()));
+                     .value_or(QString()),
+                 std::move(hidden));
     if (outcome == ListingOutcome::Listed) {
         m_port.beep();
         m_messages.LogMessage(4409, {count, count == 1 ? QString() : u"s"_qs});
@@ -659,18 +666,24 @@ std::vector<FileEntry> SessionController::ParentRowOnly() {
     return rows;
 }
 
-void SessionController::handOverRows(std::vector<FileEntry> rows, QString label) {
+void SessionController::handOverRows(std::vector<FileEntry> rows, QString label,
+                                     std::vector<FileEntry> hidden) {
     // Sorted here so the UI thread only swaps the rows in.
     const SortKey key = m_state.remote.sortKey;
-    SortEntries(rows, key, SortOptions::From(m_state.options));
+    const SortOptions options = SortOptions::From(m_state.options);
+    SortEntries(rows, key, options);
     const auto headers = HeaderTexts(m_messages, m_state.ColumnLabels, key);
-    m_port.runOnUiThread([this, rows = std::move(rows), label, headers]() mutable {
+    m_port.runOnUiThread([this, rows = std::move(rows), hidden = std::move(hidden), label, headers,
+                          options]() mutable {
         PaneState& remote = m_state.remote;
         remote.entries.swap(rows);
+        remote.heldHidden.swap(hidden);
         {
             std::lock_guard lock(m_retiredMutex);
             m_retiredRows.swap(rows);
         }
+        // Hidden files were switched on or off while the listing ran.
+        ShowHiddenRows(remote, m_state.options.ShowHidden != 0, options);
         remote.hasListing = true;
         remote.label = label;
         remote.headers = headers;

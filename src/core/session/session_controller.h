@@ -174,8 +174,10 @@ private:
     // The next step of a flow on a worker, busy still set (inline when already on one).
     void continueOnWorker(std::function<void()> body);
     void navigateWorker(QByteArray path, bool keepPaneOnFailure);
-    // Hands rows to the UI thread as the remote pane's listing (sorted first) with `label`.
-    void handOverRows(std::vector<FileEntry> rows, QString label);
+    // Hands rows to the UI thread as the remote pane's listing (sorted first) with `label`,
+    // with the rows held back as hidden, in one step.
+    void handOverRows(std::vector<FileEntry> rows, QString label,
+                      std::vector<FileEntry> hidden = {});
     static std::vector<FileEntry> ParentRowOnly();
     // The remote pane without a current listing (UI thread): no rows, the label `labelId`
     // formatted with the remote path.
