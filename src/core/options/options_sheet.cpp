@@ -35,6 +35,7 @@ constexpr OptionCheck kGeneralChecks[] = {
     {160, u"&Use Flat Toolbar Style", &Options::FlatStyle},
     {170, u"&Retain Window Sizes and Positions", &Options::SaveWindows},
     {200, u"&Warning Sounds with Dialog Boxes", &Options::Sounds},
+    {210, u"Move Deleted Local Files to the &Trash", &Options::UseTrash},
 };
 
 constexpr OptionCheck kTransferChecks[] = {
@@ -134,9 +135,9 @@ void OptionsSheet::showPageStatus(OptionsPage page) const {
 }
 
 std::optional<QPoint> OptionsSheet::position(const QRect& screen) const {
-    if (!m_state.options.SaveWindows)
-        return std::nullopt;
     const WindowPlacement& p = m_state.placement(Placement::Options);
+    if (!m_state.options.SaveWindows || !p.remembered())
+        return std::nullopt;
     QPoint at(p.Left, p.Top);
     if (!screen.isEmpty()) {
         at.setX(std::min(at.x(), screen.x() + screen.width() - kEdgeMargin));

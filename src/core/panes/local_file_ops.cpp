@@ -4,6 +4,7 @@
 
 #include "core/panes/local_listing.h"
 #include "core/panes/local_paths.h"
+#include "core/state/app_state.h"
 
 #include <QFile>
 
@@ -157,6 +158,23 @@ OpResult LocalFileOps::removeFile(const PaneState& pane, const FileEntry& row) {
     const QByteArray path = LocalEntryBytes(pane, row);
     if (::unlink(path.constData()) != 0)
         return {errno, {}};
+    return {};
+}
+
+bool LocalFileOps::usesTrash() const {
+    return m_state.options.UseTrash != 0;
+}
+
+OpResult LocalFileOps::moveToTrash(const PaneState& pane, const FileEntry& row) {
+    if (row.isDrive || row.isParent)
+        return {EINVAL, {}};
+    const QByteArray path = LocalEntryBytes(pane, row);
+    // The Trash takes names as text: one that does not decode back to its bytes cannot go.
+    const QString name = QFile::decodeName(path);
+    if (QFile::encodeName(name) != path)
+        return {EILSEQ, {}};
+    if (!QFile::moveToTrash(name))
+        return {EXDEV, {}};
     return {};
 }
 

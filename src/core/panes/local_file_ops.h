@@ -34,6 +34,8 @@ public:
     OpResult removeFolder(const PaneState& pane, const FileEntry& row) override;
     TreeCount countFolder(const PaneState& pane, const FileEntry& row) override;
     TreeRemoval removeTree(const PaneState& pane, const FileEntry& row) override;
+    bool usesTrash() const override;
+    OpResult moveToTrash(const PaneState& pane, const FileEntry& row) override;
     void relist() override;
 
 private:

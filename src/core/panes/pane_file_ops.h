@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <cerrno>
 #include <cstdint>
 #include <vector>
 
@@ -61,10 +62,19 @@ public:
     // followed, so nothing outside the folder is touched. A failure is kept and the rest goes
     // on; a stop (stopRequested) ends it between two entries.
     virtual TreeRemoval removeTree(const PaneState& pane, const FileEntry& row) = 0;
+    // True when Delete moves rows to the desktop's Trash instead of removing them.
+    virtual bool usesTrash() const { return false; }
+    // Moves a file or a whole folder to the Trash; fails where no Trash can take it (another
+    // file system without a Trash of its own, a name the Trash cannot hold).
+    virtual OpResult moveToTrash(const PaneState& pane, const FileEntry& row);
     // The user's Stop during a recursive delete.
     virtual bool stopRequested() const { return false; }
     // Lists the pane's folder again after a change.
     virtual void relist() = 0;
 };
+
+inline OpResult PaneFileOps::moveToTrash(const PaneState&, const FileEntry&) {
+    return {EOPNOTSUPP, {}};
+}
 
 } // namespace tw

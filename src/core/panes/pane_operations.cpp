@@ -18,6 +18,16 @@ struct ModeIds {
     int deleteStatus, fileCaption, folderCaption, fileApi, folderApi;
 };
 
+// The texts of a delete to the Trash.
+constexpr int kTrashFileCaption = 5300;
+constexpr int kTrashFolderCaption = 5301;
+constexpr int kTrashFileQuestion = 5302;
+constexpr int kTrashFolderQuestion = 5303;
+constexpr int kDeleteForGoodQuestion = 5304;
+constexpr int kTrashedLogLine = 5305;
+constexpr int kTrashFailedLogLine = 5306;
+constexpr int kTrashNote = 5307;
+
 const ModeIds& IdsFor(PaneSide side) {
     static const ModeIds local{556, 3100, 4513, 554, 3105, 4517, 553, 3110, 3111, 4518, 4514};
     static const ModeIds remote{566, 3101, 4509, 564, 3106, 4512, 563, 3112, 3113, 4511, 4510};
@@ -110,6 +120,7 @@ bool RenameEntry(const PaneContext& context, PaneFileOps& ops, const std::vector
     request.side = ops.side();
     request.caption = context.messages.LoadStringText(ids.renameCaption);
     request.currentName = row.name;
+    request.text = row.name; // the edit field starts from the current name
     request.isFolder = row.isFolder;
     request.type = row.type;
     return NameLoop(context, ops, request, {ids.renameCaption, 3107, 3108, 3109, ids.renameApi},
@@ -117,12 +128,21 @@ bool RenameEntry(const PaneContext& context, PaneFileOps& ops, const std::vector
 }
 
 DeleteRequest MakeDeleteRequest(const Messages& messages, PaneSide side, const FileEntry& row,
-                                bool multiple) {
+                                bool multiple, bool toTrash) {
     const ModeIds& ids = IdsFor(side);
     DeleteRequest request;
     request.side = side;
-    request.caption = messages.LoadStringText(row.isFolder ? ids.folderCaption : ids.fileCaption);
-    request.question = messages.LoadStringText(row.isFolder ? 3117 : 3116);
+    if (toTrash) {
+        request.caption =
+            messages.LoadStringText(row.isFolder ? kTrashFolderCaption : kTrashFileCaption);
+        request.question =
+            messages.LoadStringText(row.isFolder ? kTrashFolderQuestion : kTrashFileQuestion);
+        request.note = messages.LoadStringText(kTrashNote);
+    } else {
+        request.caption =
+            messages.LoadStringText(row.isFolder ? ids.folderCaption : ids.fileCaption);
+        request.question = messages.LoadStringText(row.isFolder ? 3117 : 3116);
+    }
     request.kindLabel = messages.LoadStringText(row.isFolder ? 3115 : 3114);
     request.name = row.name;
     request.isFolder = row.isFolder;
@@ -138,6 +158,25 @@ QString plural(std::uint64_t n) {
 }
 
 enum class TreeOutcome { Empty, Deleted, Declined, Failed, Stopped };
+
+enum class TrashOutcome { Trashed, Kept, DeleteForGood };
+
+// Moves a row to the Trash. When the Trash cannot take it, asks whether to delete it for good
+// (No is the default); nothing is removed without that answer.
+TrashOutcome trashEntry(const PaneContext& context, PaneFileOps& ops, const PaneState& pane,
+                        const FileEntry& row) {
+    const Messages& messages = context.messages;
+    const QString path = ops.joinPath(pane, row.name);
+    if (ops.moveToTrash(pane, row).ok()) {
+        messages.LogMessage(kTrashedLogLine, {path});
+        return TrashOutcome::Trashed;
+    }
+    messages.LogMessage(kTrashFailedLogLine, {path});
+    const int caption = row.isFolder ? kTrashFolderCaption : kTrashFileCaption;
+    return messages.YesNoBox(false, caption, kDeleteForGoodQuestion, {row.name})
+               ? TrashOutcome::DeleteForGood
+               : TrashOutcome::Kept;
+}
 
 // A folder that holds something: one question with its counts, then everything in it is
 // removed, deepest first. Every entry that cannot be removed is logged and the rest goes on;
@@ -214,14 +253,22 @@ int DeleteEntries(const PaneContext& context, PaneFileOps& ops, const std::vecto
     int deleted = 0;
     for (const int index : rows) {
         const FileEntry row = pane.entries[std::size_t(index)];
+        const bool toTrash = ops.usesTrash() && !row.isParent && !row.isDrive;
         if (!yesToAll) {
-            const DeleteAnswer answer =
-                context.port.askDelete(MakeDeleteRequest(messages, ops.side(), row, multiple));
+            const DeleteAnswer answer = context.port.askDelete(
+                MakeDeleteRequest(messages, ops.side(), row, multiple, toTrash));
             if (answer == DeleteAnswer::Cancel)
                 break;
             if (answer == DeleteAnswer::No)
                 continue;
             yesToAll = answer == DeleteAnswer::YesToAll;
+        }
+        if (toTrash) {
+            const TrashOutcome trash = trashEntry(context, ops, pane, row);
+            if (trash == TrashOutcome::Trashed)
+                ++deleted;
+            if (trash != TrashOutcome::DeleteForGood)
+                continue;
         }
         if (row.isFolder) {
             const TreeOutcome tree = deleteFolderTree(context, ops, pane, row);

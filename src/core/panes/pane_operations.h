@@ -38,12 +38,15 @@ bool RenameEntry(const PaneContext& context, PaneFileOps& ops, const std::vector
 
 // Delete for either pane: asks for each selected row in row order (Yes, Yes to All, No,
 // Cancel), removes files and empty folders, reports each failure and goes on; lists the pane
-// again when something was removed. Returns the number of rows removed.
+// again when something was removed. Returns the number of rows removed. Where the pane uses
+// the Trash a row goes there whole, folders included; a row the Trash cannot take is deleted
+// for good only after a question of its own (a folder then as without the Trash).
 int DeleteEntries(const PaneContext& context, PaneFileOps& ops, const std::vector<int>& selection);
 
-// The question of the Delete confirmation for one row.
+// The question of the Delete confirmation for one row; with `toTrash` it asks about moving the
+// row to the Trash.
 DeleteRequest MakeDeleteRequest(const Messages& messages, PaneSide side, const FileEntry& row,
-                                bool multiple);
+                                bool multiple, bool toTrash = false);
 
 // The Properties dialog's texts for one row.
 PropertiesData MakePropertiesData(const FileEntry& row, const QString& site,

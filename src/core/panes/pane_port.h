@@ -21,7 +21,8 @@ struct NameRequest {
     QString currentName;   // Rename: the row's name (control 101)
     bool isFolder = false; // Rename: the row is a folder (folder icon)
     QString type;          // Rename: the row's type (its file-type icon)
-    QString text;          // the text to put in the edit field
+    QString text;          // the text to put in the edit field (Rename: the current name,
+                           // selected)
     bool retry = false;    // asked again after a message: keep the dialog where it was and
                            // select the whole text
 };
@@ -39,6 +40,7 @@ struct DeleteRequest {
     bool isFolder = false;
     QString type;
     bool multiple = false; // enables "Yes to All"
+    QString note;          // the line under the name; empty: the Delete command's warning
 };
 
 // The folder browser.

@@ -461,6 +461,16 @@ const StringEntry kProgram[] = {
     {5209, u"%I64d file(s) copied, %I64d skipped because the name exists already, %I64d not "
            u"copied.\r\rThe message log lists each of them."},
 
+    // A local delete to the desktop's Trash.
+    {5300, u" Move Local File to Trash"},
+    {5301, u" Move Local Folder to Trash"},
+    {5302, u"Are you sure you want to move this file to the Trash?"},
+    {5303, u"Are you sure you want to move this folder to the Trash?"},
+    {5304, u"'%s' cannot be moved to the Trash.\r\rDelete it for good? It cannot be restored."},
+    {5305, u"Moved to the Trash: %s"},
+    {5306, u"The Trash cannot take %s"},
+    {5307, u"It can be restored from the Trash."},
+
     // Path labels above the two panes.
     {9002, u"Local: %s"},
     {9004, u"Remote: %s"},

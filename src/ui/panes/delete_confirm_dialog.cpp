@@ -37,7 +37,10 @@ DeleteConfirmDialog::DeleteConfirmDialog(const DeleteRequest& request, QWidget* 
     QFont bold = name->font();
     bold.setBold(true);
     name->setFont(bold);
-    auto* warning = new QLabel(QStringLiteral("There is no undo for the Delete command."), this);
+    auto* warning = new QLabel(request.note.isEmpty()
+                                   ? QStringLiteral("There is no undo for the Delete command.")
+                                   : request.note,
+                               this);
 
     const auto [yes, yesToAll, no, cancel] = MakeAnswerButtons<DeleteAnswer>(
         this, request.multiple, [this](DeleteAnswer answer) { finish(answer); });

@@ -81,6 +81,7 @@ TEST_F(OperationsTest, RenameNeverReplacesAnExistingFile) {
     EXPECT_TRUE(port.boxes()[1].text.contains(u"Invalid character in file name."_qs));
     EXPECT_TRUE(port.log()[0].startsWith(u"Error: MoveFile (17) "_qs));
     EXPECT_EQ(port.nameRequests[0].currentName, u"a.txt"_qs);
+    EXPECT_EQ(port.nameRequests[0].text, u"a.txt"_qs); // the field starts from the name
     EXPECT_EQ(port.nameRequests[0].type, u".txt"_qs);
     EXPECT_GE(row(u"c.txt"_qs), 0);
 }

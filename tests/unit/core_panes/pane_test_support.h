@@ -103,6 +103,8 @@ struct PaneFixture {
                               QStringLiteral("Size")};
         state.local.path = dir.path();
         state.options.AlertLevel = 0;
+        state.options.UseTrash = 0; // deletes remove; the Trash has tests of its own
+        state.options.ShowHidden = 1;
     }
     ~PaneFixture() { QDir::setCurrent(savedCwd); }
 
