@@ -12,6 +12,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
 
 #include <algorithm>
 
@@ -171,6 +173,25 @@ void LogPane::paintEvent(QPaintEvent*) {
                          Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
                          displayText(m_lines[std::size_t(i)]));
     }
+    if (hasFocus()) {
+        QStyleOptionFocusRect focus;
+        focus.initFrom(this);
+        focus.rect = viewport()->rect().adjusted(1, 1, -1, -1);
+        if (m_selected >= first && m_selected <= last)
+            focus.rect = QRect(0, (m_selected - first) * height, width, height);
+        focus.backgroundColor = pal.color(m_selected >= 0 ? QPalette::Highlight : QPalette::Base);
+        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &painter, this);
+    }
+}
+
+void LogPane::focusInEvent(QFocusEvent* event) {
+    QAbstractScrollArea::focusInEvent(event);
+    viewport()->update();
+}
+
+void LogPane::focusOutEvent(QFocusEvent* event) {
+    QAbstractScrollArea::focusOutEvent(event);
+    viewport()->update();
 }
 
 void LogPane::resizeEvent(QResizeEvent* event) {

@@ -63,6 +63,10 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
+    // The focus shows as a focus frame around the selected line, or the whole list when no line
+    // is selected.
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     // The largest top line: the last line stays fully in view.

@@ -8,9 +8,11 @@
 #include "core/dnd/drop_controller.h"
 #include "core/edit/remote_edit_controller.h"
 #include "core/help/show_help.h"
+#include "core/panes/hidden_rows.h"
 #include "core/panes/local_listing.h"
 #include "core/panes/local_operations.h"
 #include "core/panes/local_system.h"
+#include "core/panes/pane_keys.h"
 #include "core/panes/pane_operations.h"
 #include "core/panes/pane_sort.h"
 #include "core/permissions/permissions_controller.h"
@@ -43,8 +45,10 @@
 #include "ui/main_toolbar.h"
 #include "ui/options/run_options_sheet.h"
 #include "ui/panes/pane_dialogs.h"
+#include "ui/panes/pane_model.h"
 #include "ui/panes/pane_view.h"
 #include "ui/permissions/permissions_dialogs.h"
+#include "ui/queue/queue_model.h"
 #include "ui/queue/queue_pane.h"
 #include "ui/quickconnect/quick_connect_bar.h"
 #include "ui/tls/certificate_dialog.h"
@@ -235,6 +239,7 @@ void MainWindow::buildChildren() {
     auto* log = new LogPane(m_client);
     log->setObjectName(QStringLiteral("9005"));
     m_logPane = log;
+    applyReadableSizes();
 
     applyDisplayFont();
     OnThemePaletteChange(this, [this] { applyDisplayFont(); });
@@ -271,6 +276,36 @@ void MainWindow::connectPaneView(QWidget* view, PaneSide side) {
             [this, side](int row) { onRowDoubleClicked(side, row); });
     connect(pane, &PaneView::headerClicked, this,
             [this, side](int column) { onHeaderClicked(side, column); });
+    connect(pane, &PaneView::keyCommand, this,
+            [this, side](PaneKeyCommand command, int row) { onPaneKey(side, command, row); });
+}
+
+void MainWindow::onPaneKey(PaneSide side, PaneKeyCommand command, int row) {
+    const PaneState& pane = side == PaneSide::Local ? m_state.local : m_state.remote;
+    const bool local = side == PaneSide::Local;
+    switch (command) {
+    case PaneKeyCommand::Open:
+        if (EnterActionFor(pane, side, row) == EnterAction::OpenRow)
+            onRowDoubleClicked(side, row);
+        else if (local)
+            m_dispatcher.dispatch(toInt(CommandId::LocalEdit));
+        break;
+    case PaneKeyCommand::Up:
+        if (const int parent = ParentRowOf(pane); parent >= 0)
+            onRowDoubleClicked(side, parent);
+        break;
+    case PaneKeyCommand::Rename:
+        m_dispatcher.dispatch(toInt(local ? CommandId::LocalRename : CommandId::RemoteRename));
+        break;
+    }
+}
+
+void MainWindow::applyReadableSizes() {
+    const bool readable = m_state.options.ReadableSizes != 0;
+    for (QWidget* view : {m_localList, m_remoteList})
+        if (auto* pane = qobject_cast<PaneView*>(view))
+            pane->paneModel()->setReadableSizes(readable);
+    m_queuePane->queueModel()->setReadableSizes(readable);
 }
 
 // Every notification of a list ends with the command states recomputed.
@@ -321,6 +356,22 @@ void MainWindow::registerPaneCommands() {
     });
     d.registerHandler(CommandId::LocalDelete, [this, context] {
         DeleteLocalFiles(context(), m_localSystem, selection(PaneSide::Local));
+    });
+    const std::pair<CommandId, PaneSide> selectAll[] = {
+        {CommandId::LocalSelectAll, PaneSide::Local},
+        {CommandId::RemoteSelectAll, PaneSide::Remote}};
+    for (const auto& [id, side] : selectAll)
+        d.registerHandler(id, [this, side = side] {
+            auto* view =
+                qobject_cast<PaneView*>(side == PaneSide::Local ? m_localList : m_remoteList);
+            view->selectRows(SelectAllRows(PaneOf(m_state, side),
+                                           [view](int row) { return view->isRowShown(row); }));
+        });
+    d.registerHandler(CommandId::ViewHiddenFiles,
+                      [this] { ToggleHiddenFiles(m_state, m_messages, m_localSystem); });
+    d.registerHandler(CommandId::ViewReadableSizes, [this] {
+        m_state.options.ReadableSizes = m_state.options.ReadableSizes ? 0 : 1;
+        applyReadableSizes();
     });
     for (int key = 0; key < 4; ++key) {
         d.registerHandler(CommandId(toInt(CommandId::LocalSortName) + key), [this, key] {

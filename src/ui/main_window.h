@@ -12,6 +12,7 @@
 #include "core/ui_port.h"
 #include "ui/display_queue.h"
 #include "ui/main_window_layout.h"
+#include "ui/panes/pane_keys.h"
 
 #include <QColor>
 #include <QFont>
@@ -208,6 +209,10 @@ private:
     std::vector<int> selection(PaneSide side) const;
     void onRowDoubleClicked(PaneSide side, int row);
     void onHeaderClicked(PaneSide side, int column);
+    // Enter, Backspace and F2 in a list.
+    void onPaneKey(PaneSide side, PaneKeyCommand command, int row);
+    // View > Readable Sizes as the option stands, in both panes and the queue.
+    void applyReadableSizes();
     template <typename Result, typename Call>
     Result onUiThreadBlocking(Call call);
     void flushDisplay();

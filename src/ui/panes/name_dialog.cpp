@@ -91,7 +91,8 @@ void NameDialog::setRequest(const NameRequest& request) {
     }
     NameControlsByText(this);
     SetEditText(m_edit, request.text, kNameSize);
-    if (request.retry)
+    // A rename starts from the current name, selected, so typing replaces it.
+    if (request.retry || (rename && !request.text.isEmpty()))
         SelectEditText(m_edit);
     else
         m_edit->setFocus();

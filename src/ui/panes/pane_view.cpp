@@ -29,6 +29,7 @@ PaneView::PaneView(const PaneState* pane, QWidget* parent)
     header()->setStretchLastSection(false);
     header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     setColumnWidths({200, 150, 90});
+    setUpColumns();
     connect(header(), &QHeaderView::sectionClicked, this, &PaneView::headerClicked);
     connect(this, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { emit contextMenuWanted(viewport()->mapToGlobal(pos)); });

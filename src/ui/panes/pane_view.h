@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/panes/pane_state.h"
+#include "ui/panes/pane_keys.h"
 
 #include <QPointer>
 #include <QTreeView>
@@ -39,6 +40,14 @@ public:
     // The row under the mouse cursor, or -1.
     int rowUnderCursor() const;
 
+    // Selects exactly `rows` (Select All: the rows the core chose); the current row stays.
+    void selectRows(const std::vector<int>& rows);
+    // False for a row a filter hides from the list.
+    bool isRowShown(int row) const;
+    // Type-ahead: finds the typed text at the start of a shown name, whichever column the
+    // current cell is in.
+    void keyboardSearch(const QString& search) override;
+
     std::array<int, 3> columnWidths() const;
     // Widths of 0 or less keep the default width.
     void setColumnWidths(const std::array<int, 3>& widths);
@@ -49,12 +58,21 @@ signals:
     void headerClicked(int column);
     void contextMenuWanted(const QPoint& globalPos);
     void selectionCountChanged(int count);
+    // Enter, Backspace or F2 in the list; `row` is the current row or -1. For F2 the row has
+    // been made the only selected one.
+    void keyCommand(PaneKeyCommand command, int row);
 
 protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    bool event(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     void takeName();
+    // The name column takes the width the other columns leave; a double-click on a column's
+    // edge fits the column to its contents.
+    void setUpColumns();
 
     PaneModel* m_model = nullptr;
     QPointer<QLabel> m_nameLabel;

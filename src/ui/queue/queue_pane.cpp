@@ -1,6 +1,7 @@
 #include "ui/queue/queue_pane.h"
 
 #include "core/text/string_table.h"
+#include "ui/focus_frame.h"
 #include "ui/queue/queue_model.h"
 
 #include <QAction>
@@ -48,6 +49,7 @@ QueuePane::QueuePane(QueueRows* rows, QWidget* parent)
     const QString name = LookupString(4810).value_or(QString());
     setAccessibleName(name);
     setModel(m_model);
+    RepaintOnFocusChange(this);
     setItemDelegateForColumn(QueueModel::Progress, new QueueProgressDelegate(this));
     auto* paths = new QueuePathDelegate(this);
     setItemDelegateForColumn(QueueModel::LocalPath, paths);
@@ -152,6 +154,11 @@ void QueuePane::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QTreeView::keyPressEvent(event);
+}
+
+void QueuePane::paintEvent(QPaintEvent* event) {
+    QTreeView::paintEvent(event);
+    PaintFocusFrameWhenNoCurrentRow(this); // an empty queue shows the focus too
 }
 
 } // namespace tw::ui

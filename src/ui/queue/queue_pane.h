@@ -62,6 +62,7 @@ signals:
 protected:
     bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     std::optional<QueueCommand> commandOfKey(const QKeyEvent* event) const;
