@@ -105,9 +105,9 @@ int AccountsSheet::helpTopic(SheetPage page) {
 }
 
 std::optional<QPoint> AccountsSheet::position(const QRect& screen) const {
-    if (!m_state.options.SaveWindows)
-        return std::nullopt;
     const WindowPlacement& p = m_state.placement(Placement::Accounts);
+    if (!m_state.options.SaveWindows || !p.remembered())
+        return std::nullopt;
     QPoint at(p.Left, p.Top);
     if (!screen.isEmpty()) {
         at.setX(std::min(at.x(), screen.x() + screen.width() - kEdgeMargin));

@@ -65,8 +65,6 @@ extern const std::array<QString, kAlertKindCount> kSoundEventNames;
 
 // The version text written with the program information.
 inline constexpr char16_t kRegisteredVersionText[] = u"v2.6";
-// Default placement of every window: Top, Left, Height, Width, Show.
-inline constexpr WindowPlacement kDefaultPlacement{35, 35, 200, 350, 1};
 inline constexpr std::int32_t kDefaultColumnWidth = 150;
 inline constexpr int kExtLimit = 15;
 inline constexpr int kCmdLimit = 255;

@@ -19,8 +19,20 @@ struct WindowPlacement {
     std::int32_t Height = 0;
     std::int32_t Width = 0;
     std::int32_t Show = 0;
+    // False until a window was closed and left its place here: no size, or still the default
+    // every placement starts from (its corner is no place the user chose).
+    bool remembered() const;
     bool operator==(const WindowPlacement&) const = default;
 };
+
+// Default placement of every window: Top, Left, Height, Width, Show.
+inline constexpr WindowPlacement kDefaultPlacement{35, 35, 200, 350, 1};
+
+inline bool WindowPlacement::remembered() const {
+    return Width > 0 && Height > 0 &&
+           (Top != kDefaultPlacement.Top || Left != kDefaultPlacement.Left ||
+            Height != kDefaultPlacement.Height || Width != kDefaultPlacement.Width);
+}
 
 // Index of each placement in AppState::placements.
 enum class Placement : int {

@@ -86,18 +86,39 @@ void BringToFront(QWidget* window) {
     window->activateWindow();
 }
 
-void CenterWindowOnMonitor(QWidget* window) {
+QPoint CenteredOverOwner(const QSize& frameSize, const QRect& ownerFrame, const QRect& monitor) {
+    QPoint at(ownerFrame.x() + (ownerFrame.width() - frameSize.width()) / 2,
+              ownerFrame.y() + (ownerFrame.height() - frameSize.height()) / 2);
+    if (monitor.isValid()) {
+        at.setX(std::max(std::min(at.x(), monitor.x() + monitor.width() - frameSize.width()),
+                         monitor.x()));
+        at.setY(std::max(std::min(at.y(), monitor.y() + monitor.height() - frameSize.height()),
+                         monitor.y()));
+    }
+    return at;
+}
+
+void CenterWindowOnMonitor(QWidget* window, const QWidget* owner) {
     if (!window)
         return;
+    if (!owner && window->parentWidget())
+        owner = window->parentWidget()->window();
+    // Before the first show the frame is not known yet: the client size stands in for it.
+    const QSize frame = window->frameGeometry().size();
+    if (owner && owner != window && owner->isVisible() && !owner->isMinimized()) {
+        const QRect ownerFrame = owner->frameGeometry();
+        const QScreen* screen = NearestScreen(ownerFrame);
+        window->move(
+            CenteredOverOwner(frame, ownerFrame, screen ? screen->availableGeometry() : QRect()));
+        return;
+    }
     QRect reference = window->frameGeometry();
     // A window not shown yet has no place of its own: it opens on its owner's monitor.
-    if (!window->isVisible() && window->parentWidget())
-        reference = window->parentWidget()->window()->frameGeometry();
+    if (!window->isVisible() && owner)
+        reference = owner->frameGeometry();
     const QScreen* screen = NearestScreen(reference);
     if (!screen)
         return;
-    // Before the first show the frame is not known yet: the client size stands in for it.
-    const QSize frame = window->frameGeometry().size();
     window->move(CenteredPosition(frame, screen->geometry()));
 }
 
@@ -117,7 +138,7 @@ void PlaceDialog(QWidget* dialog, const WindowPlacement& placement, bool saveWin
                  const QRect& virtualScreen) {
     if (!dialog)
         return;
-    if (!saveWindows) {
+    if (!saveWindows || !placement.remembered()) {
         CenterWindowOnMonitor(dialog);
         return;
     }

@@ -44,10 +44,15 @@ QScreen* NearestScreen(const QRect& rect);
 // The top-left corner that centres a frame of `frameSize` on `monitor`.
 QPoint CenteredPosition(const QSize& frameSize, const QRect& monitor);
 
-// Moves `window` (its frame) so that it is centred on the whole area of the monitor nearest to
-// it, without resizing it, activating it or changing its stacking order. A window that has not
-// been shown yet is centred on the monitor of its parent window.
-void CenterWindowOnMonitor(QWidget* window);
+// Moves `window` (its frame), without resizing it, activating it or changing its stacking
+// order: over the middle of its owner window (`owner`, else its parent's window) while that is
+// shown and not minimised, kept inside the owner's monitor; else centred on the whole area of
+// the monitor nearest to it.
+void CenterWindowOnMonitor(QWidget* window, const QWidget* owner = nullptr);
+
+// The top-left corner that centres a frame of `frameSize` over `ownerFrame`, moved as little
+// as needed to lie inside `monitor` (its top-left corner inside when it is larger).
+QPoint CenteredOverOwner(const QSize& frameSize, const QRect& ownerFrame, const QRect& monitor);
 
 // Shows `window` in front and active: a minimised one at its normal size again.
 void BringToFront(QWidget* window);
@@ -57,9 +62,9 @@ void BringToFront(QWidget* window);
 // its left or top edges.
 QPoint ClampRememberedPosition(const WindowPlacement& placement, const QRect& virtualScreen);
 
-// The placement rule of the small dialogs: centred on its monitor when `saveWindows` is off,
-// else moved (never resized) to the remembered position (MoveClientTo). An empty `virtualScreen`
-// means the bounds of all screens.
+// The placement rule of the small dialogs: centred over its owner (CenterWindowOnMonitor) when
+// `saveWindows` is off or nothing was remembered yet, else moved (never resized) to the
+// remembered position (MoveClientTo). An empty `virtualScreen` means the bounds of all screens.
 void PlaceDialog(QWidget* dialog, const WindowPlacement& placement, bool saveWindows,
                  const QRect& virtualScreen = QRect());
 

@@ -145,7 +145,7 @@ LogViewerResult TransferLogViewer::showLogViewer(const LogViewerRequest& request
     LogViewerDialog dialog(request, m_owner);
     WindowPlacement& placement =
         m_globals.frameworkPlacements[std::size_t(FrameworkPlacement::LogViewer)];
-    if (m_state.options.SaveWindows == 0) {
+    if (m_state.options.SaveWindows == 0 || !placement.remembered()) {
         CenterWindowOnMonitor(&dialog);
     } else {
         const QRect bounds =

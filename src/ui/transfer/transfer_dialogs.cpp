@@ -183,7 +183,7 @@ void TransferDialogs::updateProgressWindow() {
         m_shownGeneration = record.generation;
         if (!window->isVisible()) {
             window->adjustSize();
-            CenterWindowOnMonitor(window);
+            CenterWindowOnMonitor(window, m_owner);
             window->show();
         }
     }

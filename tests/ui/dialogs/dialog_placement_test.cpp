@@ -44,21 +44,36 @@ TEST_F(DialogPlacementTest, RememberedPositionKeepsSeventyPixelsInsideRightAndBo
     EXPECT_EQ(ClampRememberedPosition(p, QRect(-1280, 0, 2304, 768)), QPoint(-1280, 0));
 }
 
-TEST_F(DialogPlacementTest, PlaceDialogCentresWhenPositionsAreNotSaved) {
-    QDialog dialog;
-    dialog.resize(200, 120);
-    WindowPlacement remembered;
-    remembered.Left = 10;
-    remembered.Top = 20;
-    PlaceDialog(&dialog, remembered, false);
-    const QRect monitor = NearestScreen(dialog.frameGeometry())->geometry();
-    EXPECT_EQ(dialog.frameGeometry().center().x(), monitor.center().x());
-    EXPECT_LE(std::abs(dialog.frameGeometry().center().y() - monitor.center().y()), 1);
-    EXPECT_EQ(dialog.size(), QSize(200, 120));
-
-    PlaceDialog(&dialog, remembered, true, QRect(0, 0, 1024, 768));
-    EXPECT_EQ(dialog.frameGeometry().topLeft(), QPoint(10, 20));
-    EXPECT_EQ(dialog.size(), QSize(200, 120));
+// Centred without SaveWindows and while nothing was remembered (no size, or still the default
+// every placement starts from); at the remembered corner otherwise.
+TEST_F(DialogPlacementTest, PlaceDialogCentresUnlessAPlaceWasRemembered) {
+    const WindowPlacement closed{20, 10, 130, 210, 1};
+    WindowPlacement cornerOnly;
+    cornerOnly.Left = 10;
+    cornerOnly.Top = 20;
+    const struct {
+        WindowPlacement placement;
+        bool saveWindows;
+        bool centred;
+    } cases[] = {
+        {closed, false, true},
+        {cornerOnly, true, true},
+        {tw::kDefaultPlacement, true, true},
+        {closed, true, false},
+    };
+    for (const auto& c : cases) {
+        QDialog dialog;
+        dialog.resize(200, 120);
+        PlaceDialog(&dialog, c.placement, c.saveWindows, QRect(0, 0, 1024, 768));
+        const QRect monitor = NearestScreen(dialog.frameGeometry())->geometry();
+        if (c.centred) {
+            EXPECT_EQ(dialog.frameGeometry().center().x(), monitor.center().x());
+            EXPECT_LE(std::abs(dialog.frameGeometry().center().y() - monitor.center().y()), 1);
+        } else {
+            EXPECT_EQ(dialog.frameGeometry().topLeft(), QPoint(10, 20));
+        }
+        EXPECT_EQ(dialog.size(), QSize(200, 120));
+    }
 }
 
 TEST_F(DialogPlacementTest, RememberTakesTheFrameAndKeepsShow) {
@@ -80,13 +95,22 @@ TEST_F(DialogPlacementTest, RememberTakesTheFrameAndKeepsShow) {
     EXPECT_EQ(again.frameGeometry().topLeft(), dialog.frameGeometry().topLeft());
 }
 
-TEST_F(DialogPlacementTest, CenterWindowOnMonitorUsesTheOwnersMonitor) {
-    const QRect monitor = QGuiApplication::primaryScreen()->geometry();
+// A dialog opens over the middle of its shown owner, pulled inside the owner's monitor; with
+// its owner hidden it is centred on the monitor.
+TEST_F(DialogPlacementTest, CenterWindowOnMonitorOpensOverTheOwner) {
+    const QRect monitor = QGuiApplication::primaryScreen()->availableGeometry();
     QWidget owner;
-    owner.setGeometry(monitor.x() + 10, monitor.y() + 10, 300, 200);
-    owner.show();
     QDialog dialog(&owner);
     dialog.resize(100, 60);
+    for (const QPoint ownerAt : {monitor.topLeft() + QPoint(300, 200), monitor.topLeft()}) {
+        owner.setGeometry(QRect(ownerAt, QSize(300, 200)));
+        owner.show();
+        CenterWindowOnMonitor(&dialog);
+        EXPECT_EQ(dialog.frameGeometry().center(), owner.frameGeometry().center());
+    }
+    EXPECT_EQ(CenteredOverOwner(QSize(100, 60), QRect(-200, -100, 300, 200), monitor),
+              monitor.topLeft()); // an owner half off screen: the dialog stays on it
+    owner.hide();
     CenterWindowOnMonitor(&dialog);
     EXPECT_EQ(dialog.frameGeometry().topLeft(),
               CenteredPosition(dialog.frameGeometry().size(),
