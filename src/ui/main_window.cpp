@@ -295,7 +295,10 @@ void MainWindow::onPaneKey(PaneSide side, PaneKeyCommand command, int row) {
             onRowDoubleClicked(side, parent);
         break;
     case PaneKeyCommand::Rename:
-        m_dispatcher.dispatch(toInt(local ? CommandId::LocalRename : CommandId::RemoteRename));
+        if (CanRenameRow(pane, row))
+            m_dispatcher.dispatch(toInt(local ? CommandId::LocalRename : CommandId::RemoteRename));
+        else
+            beep();
         break;
     }
 }

@@ -12,6 +12,10 @@ EnterAction EnterActionFor(const PaneState& pane, PaneSide side, int row) {
     return entry.isFolder || entry.isDrive ? EnterAction::OpenRow : EnterAction::EditFile;
 }
 
+bool CanRenameRow(const PaneState& pane, int row) {
+    return row >= 0 && row < pane.count() && !pane.entries[std::size_t(row)].isParent;
+}
+
 int ParentRowOf(const PaneState& pane) {
     for (int row = 0; row < pane.count(); ++row)
         if (pane.entries[std::size_t(row)].isParent)

@@ -20,6 +20,9 @@ enum class EnterAction {
 // enters folders and links.
 EnterAction EnterActionFor(const PaneState& pane, PaneSide side, int row);
 
+// True when F2 may rename `row`: a row of the pane other than "..".
+bool CanRenameRow(const PaneState& pane, int row);
+
 // The ".." row that Backspace opens, or -1 when the pane has none.
 int ParentRowOf(const PaneState& pane);
 
