@@ -3,6 +3,7 @@
 #include "core/about/support_mail.h"
 #include "core/about/web_site.h"
 #include "core/accounts/account_file_commands.h"
+#include "core/accounts/bookmarks.h"
 #include "core/commands/command_table.h"
 #include "core/commands/toolbar_layout.h"
 #include "core/dnd/drop_controller.h"
@@ -15,6 +16,7 @@
 #include "core/panes/pane_keys.h"
 #include "core/panes/pane_operations.h"
 #include "core/panes/pane_sort.h"
+#include "core/panes/path_history.h"
 #include "core/permissions/permissions_controller.h"
 #include "core/queue/queue_controller.h"
 #include "core/queue/queue_rows.h"
@@ -29,6 +31,7 @@
 #include "ui/about/desktop_launcher.h"
 #include "ui/accounts/account_file_dialogs.h"
 #include "ui/accounts/run_accounts_sheet.h"
+#include "ui/bookmarks/bookmarks_dialog.h"
 #include "ui/client_area.h"
 #include "ui/command_actions.h"
 #include "ui/dialogs/customize_toolbar_dialog.h"
@@ -46,6 +49,7 @@
 #include "ui/options/run_options_sheet.h"
 #include "ui/panes/pane_dialogs.h"
 #include "ui/panes/pane_model.h"
+#include "ui/panes/pane_tools.h"
 #include "ui/panes/pane_view.h"
 #include "ui/permissions/permissions_dialogs.h"
 #include "ui/queue/queue_model.h"
@@ -230,6 +234,16 @@ void MainWindow::buildChildren() {
     remote->setNameLabel(m_remoteLabel);
     connectPaneView(m_localList, PaneSide::Local);
     connectPaneView(m_remoteList, PaneSide::Remote);
+    m_paneTools = new PaneToolsBinding(
+        m_state, local, remote, m_client,
+        [this](const QString& folder) {
+            GoToLocalFolder(m_state, m_messages, m_localSystem, folder, QDir::homePath());
+            UpdateCommandState();
+        },
+        [this](const QString& folder) { m_session->EnterRemotePath(folder); },
+        [this] { return m_messages.LoadStringText(5402); });
+    m_localTools = m_paneTools->tools(PaneSide::Local);
+    m_remoteTools = m_paneTools->tools(PaneSide::Remote);
 
     m_queueRows = new QueueRows(this);
     m_queuePane = new QueuePane(m_queueRows, m_client);
@@ -376,6 +390,8 @@ void MainWindow::registerPaneCommands() {
         m_state.options.ReadableSizes = m_state.options.ReadableSizes ? 0 : 1;
         applyReadableSizes();
     });
+    d.registerHandler(CommandId::GoToFolder, [this] { m_paneTools->focusPathBox(); });
+    d.registerHandler(CommandId::FilterRows, [this] { m_paneTools->focusFilterBox(); });
     for (int key = 0; key < 4; ++key) {
         d.registerHandler(CommandId(toInt(CommandId::LocalSortName) + key), [this, key] {
             SetPaneSortKey(m_messages, m_state, m_state.local, PaneSide::Local, key);
@@ -438,6 +454,17 @@ void MainWindow::registerSessionCommands() {
                                                             *m_session, *m_permissionDialogs);
     d.registerHandler(CommandId::RemotePermissions,
                       [this] { m_permissions->ChangePermissions(selection(PaneSide::Remote)); });
+    d.registerHandler(CommandId::AddBookmark, [this, save] {
+        if (AddCurrentBookmark(m_state, m_messages, save))
+            m_paneTools->refreshChoices();
+    });
+    d.registerHandler(CommandId::Bookmarks, [this, save] {
+        BookmarksDialogPort port(this);
+        const std::optional<QString> folder = ShowBookmarks(m_state, m_messages, port, save);
+        m_paneTools->refreshChoices();
+        if (folder)
+            m_session->EnterRemotePath(*folder);
+    });
     d.registerHandler(CommandId::Import, [this, save] {
         AccountFileDialogs dialogs(this);
         RunImport(m_state, m_messages, dialogs, save);

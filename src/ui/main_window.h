@@ -50,6 +50,7 @@ namespace tw::ui {
 class ClientArea;
 class HelpViewer;
 class PaneDialogs;
+class PaneToolsBinding;
 class PermissionsDialogs;
 class QueuePane;
 class QuickConnectBar;
@@ -249,6 +250,7 @@ private:
     QuickConnectBar* m_quickConnectBar = nullptr; // shown by View > Quick Connect Bar
     QWidget* m_localTools = nullptr;              // path box and filter of each pane
     QWidget* m_remoteTools = nullptr;
+    PaneToolsBinding* m_paneTools = nullptr;
     TrayIcon* m_tray = nullptr;
     QTimer* m_flushTimer = nullptr;
 

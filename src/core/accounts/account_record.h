@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <vector>
 
 namespace tw {
 
@@ -37,6 +38,10 @@ struct AccountRecord {
     ftp::TlsMode Encryption = ftp::TlsMode::Plain;
     // The transfer queue's connections to this server, 0 for the Transfer page's number.
     std::uint32_t Connections = 0;
+    // Remote folders the user keeps for this server, in the order added (core/accounts/
+    // bookmarks.h). Stored with the record, so they follow it through renames and sorting and
+    // go with it when it is deleted; not part of the export file.
+    std::vector<QString> Bookmarks;
 
     bool operator==(const AccountRecord&) const = default;
 };

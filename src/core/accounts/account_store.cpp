@@ -1,5 +1,6 @@
 #include "core/accounts/account_store.h"
 
+#include "core/accounts/bookmarks.h"
 #include "core/settings/settings_store.h"
 #include "core/state/app_state.h"
 #include "core/text/format.h"
@@ -61,6 +62,7 @@ AccountRecord readAccount(const SettingsStore& store, int row) {
     if (const std::uint32_t n = store.ReadSettingNumber(key, QStringLiteral("Connections"), 0);
         n <= kMaxConnections)
         a.Connections = n;
+    a.Bookmarks = ReadBookmarks(store, key);
     if (a.SavePassword)
         a.Password =
             ReadScrambledString(store, key, QStringLiteral("Password"), {}, kAccountPasswordLimit);
@@ -100,6 +102,7 @@ void writeAccount(SettingsStore& store, int row, const AccountRecord& a) {
     store.WriteSettingNumber(key, QStringLiteral("Encryption"),
                              static_cast<std::uint32_t>(a.Encryption));
     store.WriteSettingNumber(key, QStringLiteral("Connections"), a.Connections);
+    WriteBookmarks(store, key, a.Bookmarks);
     if (a.SavePassword)
         WriteScrambledString(store, key, QStringLiteral("Password"),
                              CutText(a.Password, kAccountPasswordLimit));

@@ -3,6 +3,7 @@
 #include "core/panes/entry_format.h"
 #include "core/panes/hidden_rows.h"
 #include "core/panes/pane_sort.h"
+#include "core/panes/path_history.h"
 #include "core/text/messages.h"
 #include "core/transfer/file_copy.h"
 #include "ftp/ftp_error.h"
@@ -702,6 +703,24 @@ bool SessionController::EnterRemoteFolder(int row) {
     return startFlow([this, path = rowPath(row), keepPane = entry.isLink] {
         m_messages.SetBusyCursor(true);
         navigateWorker(path, keepPane);
+    });
+}
+
+bool SessionController::EnterRemotePath(const QString& typed) {
+    if (!AcceptTypedFolder(m_messages, typed))
+        return false;
+    if (!m_runtime.connected || !m_session || m_runtime.sessionLost) {
+        m_messages.ShowStatus(5401);
+        m_messages.Beep();
+        return false;
+    }
+    if (m_runtime.busy) {
+        m_messages.Beep();
+        return false;
+    }
+    return startFlow([this, path = typed.toUtf8()] {
+        m_messages.SetBusyCursor(true);
+        navigateWorker(path, true);
     });
 }
 

@@ -91,6 +91,11 @@ public:
     // is tried as a folder (CWD decides; a link to a file is reported with the server's reply
     // and leaves the pane as it is). Nothing happens while not connected or busy.
     bool EnterRemoteFolder(int row);
+    // The remote path box's Enter: CWD to the typed folder (absolute, or relative to the
+    // current one) and list it on the worker. A folder the server refuses is reported with its
+    // reply and the pane keeps its folder; a folder with a control character is refused before
+    // anything is sent. False when nothing was started.
+    bool EnterRemotePath(const QString& typed);
     // Marks the session lost when the engine has lost its connection (UI thread): the log
     // says so and points to Re-Connect, the title and the commands follow. True when lost.
     bool CheckSessionAlive();

@@ -2,6 +2,7 @@
 
 #include "core/about/version_info.h"
 #include "core/accounts/account_store.h"
+#include "core/panes/path_history.h"
 #include "core/settings/date_text.h"
 #include "core/settings/default_programs.h"
 #include "core/settings/export_file_class.h"
@@ -373,6 +374,7 @@ bool LoadSettings(SettingsStore& store, AppState& state, AppGlobals& globals) {
     LoadSoundSettings(store, state);
     LoadAccounts(store, state);
     LoadFileTypes(store, state);
+    LoadFolderHistories(store, state);
 
     // 10. The framework's dialogs.
     for (std::size_t i = 0; i < kFrameworkPlacementKeys.size(); ++i)
@@ -411,6 +413,7 @@ bool SaveSettings(SettingsStore& store, const AppState& state, const AppGlobals&
     SaveSoundSettings(store, state);
     SaveAccounts(store, state);
     SaveFileTypes(store, state);
+    SaveFolderHistories(store, state);
 
     for (std::size_t i = 0; i < kFrameworkPlacementKeys.size(); ++i)
         SaveWindowPlacement(store, kFrameworkPlacementKeys[i], globals.frameworkPlacements[i]);

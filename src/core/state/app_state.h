@@ -166,6 +166,9 @@ struct AppState {
     std::array<SoundSetting, kAlertKindCount> sounds{};
     QString DefaultEditor;
     std::vector<FileTypeAssociation> FileTypes; // at most kMaxFileTypes; FileTypeCount = size()
+    // The folders each pane listed last, newest first (core/panes/path_history.h).
+    std::vector<QString> LocalFolderHistory;
+    std::vector<QString> RemoteFolderHistory;
 
     int AccountCount() const { return static_cast<int>(Accounts.size()); }
     WindowPlacement& placement(Placement p) { return placements[std::size_t(p)]; }

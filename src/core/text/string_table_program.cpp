@@ -471,6 +471,15 @@ const StringEntry kProgram[] = {
     {5306, u"The Trash cannot take %s"},
     {5307, u"It can be restored from the Trash."},
 
+    // The panes' path boxes, filter boxes and folder bookmarks.
+    {5400, u"The folder name %s contains a control character: it is not entered."},
+    {5401, u"Connect to a server to go to a remote folder."},
+    {5402, u"No names match"},
+    {5403, u"Bookmark added: %s"},
+    {5404, u"%s is a bookmark already."},
+    {5405, u"An account keeps at most %d bookmarks: remove one first."},
+    {5406, u"Connect with a saved account to keep its folders as bookmarks."},
+
     // Path labels above the two panes.
     {9002, u"Local: %s"},
     {9004, u"Remote: %s"},

@@ -5,6 +5,7 @@
 
 #include <QCursor>
 #include <QHeaderView>
+#include <QItemSelection>
 #include <QLabel>
 #include <QMouseEvent>
 
@@ -38,9 +39,38 @@ PaneView::PaneView(const PaneState* pane, QWidget* parent)
 }
 
 void PaneView::reload() {
-    m_model->reload();
+    m_model->reload(); // the reset shows every row again
+    m_shown.clear();
     takeName();
     emit selectionCountChanged(0);
+    emit reloaded();
+}
+
+void PaneView::showRows(const std::vector<std::uint8_t>& visible) {
+    const int rows = m_model->rowCount();
+    const auto flag = [rows](const std::vector<std::uint8_t>& flags, int row) {
+        return flags.size() != std::size_t(rows) || flags[std::size_t(row)] != 0;
+    };
+    QItemSelection hidden;
+    for (int row = 0; row < rows; ++row) {
+        const bool show = flag(visible, row);
+        if (show == flag(m_shown, row))
+            continue; // only the rows that change: a filter typed on 100 000 rows stays quick
+        setRowHidden(row, QModelIndex(), !show);
+        if (!show) {
+            const QModelIndex index = m_model->index(row, 0);
+            if (selectionModel()->isRowSelected(row, QModelIndex()))
+                hidden.select(index, index);
+        }
+    }
+    m_shown = visible.size() == std::size_t(rows) ? visible : std::vector<std::uint8_t>{};
+    if (!hidden.isEmpty())
+        selectionModel()->select(hidden, QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
+}
+
+bool PaneView::shownByFilter(int row) const {
+    return row >= 0 &&
+           (m_shown.empty() || (std::size_t(row) < m_shown.size() && m_shown[std::size_t(row)]));
 }
 
 void PaneView::setNameLabel(QLabel* label) {
@@ -58,17 +88,20 @@ std::vector<int> PaneView::selectedRows() const {
     const QModelIndexList list = selectionModel()->selectedRows(0);
     rows.reserve(std::size_t(list.size()));
     for (const QModelIndex& index : list)
-        rows.push_back(index.row());
+        if (shownByFilter(index.row()))
+            rows.push_back(index.row());
     std::sort(rows.begin(), rows.end());
     return rows;
 }
 
 int PaneView::selectedCount() const {
-    return int(selectionModel()->selectedRows(0).size());
+    if (m_shown.empty())
+        return int(selectionModel()->selectedRows(0).size());
+    return int(selectedRows().size());
 }
 
 int PaneView::selectRow(int row) {
-    if (row < 0 || row >= m_model->rowCount())
+    if (row < 0 || row >= m_model->rowCount() || !shownByFilter(row))
         return -1;
     const QModelIndex index = m_model->index(row, 0);
     selectionModel()->select(index, QItemSelectionModel::Select | QItemSelectionModel::Rows);

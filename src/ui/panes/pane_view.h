@@ -7,6 +7,7 @@
 #include <QTreeView>
 
 #include <array>
+#include <cstdint>
 #include <vector>
 
 class QLabel;
@@ -30,7 +31,11 @@ public:
     // every reload (the label changes with the folder).
     void setNameLabel(QLabel* label);
 
-    // Selected rows in ascending order.
+    // Hides the rows whose flag is 0 (the filter box; `visible` has one flag per row, empty
+    // shows every row). Hidden rows are deselected; row indexes stay indexes into the rows.
+    void showRows(const std::vector<std::uint8_t>& visible);
+
+    // Selected rows in ascending order; hidden rows are never part of the selection.
     std::vector<int> selectedRows() const;
     int selectedCount() const;
     // Selects and focuses one row (added to the selection) and returns it; -1 for no row.
@@ -61,6 +66,8 @@ signals:
     // Enter, Backspace or F2 in the list; `row` is the current row or -1. For F2 the row has
     // been made the only selected one.
     void keyCommand(PaneKeyCommand command, int row);
+    // After every reload (the rows are all shown again).
+    void reloaded();
 
 protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
@@ -70,12 +77,15 @@ protected:
 
 private:
     void takeName();
+    // The filter's flag of a row (showRows), without asking the view.
+    bool shownByFilter(int row) const;
     // The name column takes the width the other columns leave; a double-click on a column's
     // edge fits the column to its contents.
     void setUpColumns();
 
     PaneModel* m_model = nullptr;
     QPointer<QLabel> m_nameLabel;
+    std::vector<std::uint8_t> m_shown; // per row, as showRows() left it; empty: all shown
 };
 
 } // namespace tw::ui
