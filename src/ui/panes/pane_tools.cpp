@@ -59,7 +59,7 @@ PaneTools::PaneTools(PaneSide side, QWidget* parent) : QWidget(parent) {
     m_filter->setObjectName(local ? QStringLiteral("localFilter") : QStringLiteral("remoteFilter"));
     m_filter->setAccessibleName(local ? QStringLiteral("Filter local files")
                                       : QStringLiteral("Filter remote files"));
-    m_filter->setPlaceholderText(QStringLiteral("Filter (* and ? allowed)"));
+    m_filter->setPlaceholderText(QStringLiteral("Filter names"));
     m_filter->setClearButtonEnabled(true);
     m_filter->installEventFilter(this);
     connect(m_filter, &QLineEdit::textChanged, this, &PaneTools::filterChanged);
