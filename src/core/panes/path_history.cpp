@@ -44,6 +44,8 @@ std::vector<QString> loadHistory(const SettingsStore& store, PaneSide side) {
 void saveHistory(SettingsStore& store, PaneSide side, const std::vector<QString>& history) {
     const QString key = historyKey(side);
     store.DeleteSettingsKey(key);
+    if (history.empty())
+        return;
     const int count = std::min(int(history.size()), kPathHistoryLimit);
     store.WriteSettingNumber(key, QStringLiteral("Count"), std::uint32_t(count));
     for (int i = 0; i < count; ++i)

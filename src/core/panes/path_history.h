@@ -21,7 +21,8 @@ inline constexpr int kPathHistoryLimit = 20;
 // Empty folders and folders with control characters are not kept.
 void RememberFolder(std::vector<QString>& history, const QString& folder);
 
-// The histories stored under "Folder History" ("Local" and "Remote" below it).
+// The histories stored under "Folder History" ("Local" and "Remote" below it); an empty one
+// leaves no key.
 void LoadFolderHistories(const SettingsStore& store, AppState& state);
 void SaveFolderHistories(SettingsStore& store, const AppState& state);
 

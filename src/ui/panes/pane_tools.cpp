@@ -43,6 +43,7 @@ PaneTools::PaneTools(PaneSide side, QWidget* parent) : QWidget(parent) {
     m_path->setMinimumContentsLength(8);
     m_path->setAccessibleName(local ? QStringLiteral("Local folder")
                                     : QStringLiteral("Remote folder"));
+    m_path->lineEdit()->setAccessibleName(m_path->accessibleName());
     // Typing never completes itself into a folder Enter would then go to.
     m_path->completer()->setCompletionMode(QCompleter::PopupCompletion);
     m_path->lineEdit()->setPlaceholderText(QStringLiteral("Folder"));
