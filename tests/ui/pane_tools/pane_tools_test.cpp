@@ -100,7 +100,8 @@ TEST_F(PaneToolsTest, LocalPathBoxGoesToTypedFoldersAndKeepsItsHistory) {
     EXPECT_TRUE(boxes[0].text.contains(u"control character"_qs)) << boxes[0].text.toStdString();
     EXPECT_EQ(local.path, beta);
 
-    // Enter on an absolute path; the history lists the newest first and is kept in the settings file.
+    // Enter on an absolute path; the history lists the newest first and is kept in the settings
+    // file.
     enterFolder(box, start);
     EXPECT_EQ(local.path, start);
     EXPECT_EQ(items(box).mid(0, 2), (QStringList{start, beta}));
@@ -165,6 +166,13 @@ TEST_F(PaneToolsTest, FilterHidesRowsAndTheirSelectionUntilCleared) {
     EXPECT_TRUE(filter->text().isEmpty());
     EXPECT_TRUE(filter->toolTip().isEmpty());
     EXPECT_EQ(shownNames(view, local).size(), local.count());
+
+    // Tab: the local row, the local list, then the remote row.
+    filter->setFocus();
+    QTest::keyClick(filter, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), view);
+    QTest::keyClick(view, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), pathBox(w, PaneSide::Remote));
 
     // Ctrl+L after the remote list had the focus: the remote path box.
     w->remoteList()->setFocus();
