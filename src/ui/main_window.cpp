@@ -241,7 +241,7 @@ void MainWindow::buildChildren() {
             UpdateCommandState();
         },
         [this](const QString& folder) { m_session->EnterRemotePath(folder); },
-        [this] { return m_messages.LoadStringText(5402); });
+        [this] { return m_messages.LoadStringText(5402); }, [this] { return bookmarkAccount(); });
     m_localTools = m_paneTools->tools(PaneSide::Local);
     m_remoteTools = m_paneTools->tools(PaneSide::Remote);
 
@@ -350,6 +350,11 @@ std::vector<int> MainWindow::selection(PaneSide side) const {
     return pane ? pane->selectedRows() : std::vector<int>{};
 }
 
+// Bookmarks belong to the table's account of the session; a quick connection has none.
+int MainWindow::bookmarkAccount() const {
+    return m_session && m_session->quickAccount() ? -1 : m_state.CurrentAccount;
+}
+
 void MainWindow::registerPaneCommands() {
     auto& d = m_dispatcher;
     const auto context = [this] { return PaneContext{m_state, m_messages, *this}; };
@@ -455,12 +460,13 @@ void MainWindow::registerSessionCommands() {
     d.registerHandler(CommandId::RemotePermissions,
                       [this] { m_permissions->ChangePermissions(selection(PaneSide::Remote)); });
     d.registerHandler(CommandId::AddBookmark, [this, save] {
-        if (AddCurrentBookmark(m_state, m_messages, save))
+        if (AddCurrentBookmark(m_state, bookmarkAccount(), m_messages, save))
             m_paneTools->refreshChoices();
     });
     d.registerHandler(CommandId::Bookmarks, [this, save] {
         BookmarksDialogPort port(this);
-        const std::optional<QString> folder = ShowBookmarks(m_state, m_messages, port, save);
+        const std::optional<QString> folder =
+            ShowBookmarks(m_state, bookmarkAccount(), m_messages, port, save);
         m_paneTools->refreshChoices();
         if (folder)
             m_session->EnterRemotePath(*folder);

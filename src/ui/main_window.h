@@ -208,6 +208,7 @@ private:
     // Opens a help topic (the Help buttons of the dialogs).
     std::function<void(int)> helpOpener();
     std::vector<int> selection(PaneSide side) const;
+    int bookmarkAccount() const;
     void onRowDoubleClicked(PaneSide side, int row);
     void onHeaderClicked(PaneSide side, int column);
     // Enter, Backspace and F2 in a list.

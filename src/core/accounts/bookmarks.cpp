@@ -26,10 +26,10 @@ bool acceptable(const QString& folder) {
            !ContainsControlCharacter(folder);
 }
 
-AccountRecord* currentRecord(AppState& state) {
-    if (state.CurrentAccount < 0 || state.CurrentAccount >= state.AccountCount())
+AccountRecord* record(AppState& state, int account) {
+    if (account < 0 || account >= state.AccountCount())
         return nullptr;
-    return &state.Accounts[std::size_t(state.CurrentAccount)];
+    return &state.Accounts[std::size_t(account)];
 }
 
 constexpr int kAddedText = 5403;
@@ -81,8 +81,9 @@ void WriteBookmarks(SettingsStore& store, const QString& accountKey,
         store.WriteSettingString(key, entryName(i), bookmarks[std::size_t(i)]);
 }
 
-bool AddCurrentBookmark(AppState& state, const Messages& messages, const SaveState& save) {
-    AccountRecord* account = currentRecord(state);
+bool AddCurrentBookmark(AppState& state, int accountIndex, const Messages& messages,
+                        const SaveState& save) {
+    AccountRecord* account = record(state, accountIndex);
     const QString folder = state.remote.path;
     if (!account) {
         messages.ShowStatus(kNoAccountText);
@@ -110,15 +111,14 @@ bool AddCurrentBookmark(AppState& state, const Messages& messages, const SaveSta
     return false;
 }
 
-std::optional<QString> ShowBookmarks(AppState& state, const Messages& messages, BookmarksPort& port,
-                                     const SaveState& save) {
-    AccountRecord* account = currentRecord(state);
+std::optional<QString> ShowBookmarks(AppState& state, int accountIndex, const Messages& messages,
+                                     BookmarksPort& port, const SaveState& save) {
+    AccountRecord* account = record(state, accountIndex);
     if (!account) {
         messages.ShowStatus(kNoAccountText);
         messages.Beep();
         return std::nullopt;
     }
-    const int accountIndex = state.CurrentAccount;
     const auto remove = [&](int row) {
         AccountRecord& a = state.Accounts[std::size_t(accountIndex)];
         if (RemoveBookmark(a.Bookmarks, row) && save)
@@ -133,11 +133,11 @@ std::optional<QString> ShowBookmarks(AppState& state, const Messages& messages, 
     return after.Bookmarks[std::size_t(*chosen)];
 }
 
-const std::vector<QString>& CurrentBookmarks(const AppState& state) {
+const std::vector<QString>& AccountBookmarks(const AppState& state, int account) {
     static const std::vector<QString> none;
-    if (state.CurrentAccount < 0 || state.CurrentAccount >= state.AccountCount())
+    if (account < 0 || account >= state.AccountCount())
         return none;
-    return state.Accounts[std::size_t(state.CurrentAccount)].Bookmarks;
+    return state.Accounts[std::size_t(account)].Bookmarks;
 }
 
 } // namespace tw

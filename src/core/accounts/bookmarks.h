@@ -35,9 +35,11 @@ void WriteBookmarks(SettingsStore& store, const QString& accountKey,
 
 using SaveState = std::function<bool(const AppState&)>;
 
-// Remote > Add Bookmark: keeps the remote pane's folder for the current account, saves and
+// Remote > Add Bookmark: keeps the remote pane's folder for the session's account (`account`,
+// an index into the table; -1 for a connection outside it, such as a quick connect), saves and
 // says so in the status line. False when nothing was added.
-bool AddCurrentBookmark(AppState& state, const Messages& messages, const SaveState& save);
+bool AddCurrentBookmark(AppState& state, int account, const Messages& messages,
+                        const SaveState& save);
 
 // The bookmarks dialog: shows the rows of one account; `remove` takes a row out (stored at once)
 // and returns the rows left. Returns the row to go to, or nothing (closed).
@@ -49,12 +51,12 @@ public:
                    const std::function<std::vector<QString>(int)>& remove) = 0;
 };
 
-// Remote > Bookmarks: the current account's bookmarks in the dialog. Returns the folder chosen
-// to go to. Without a current account the status line says why and nothing is shown.
-std::optional<QString> ShowBookmarks(AppState& state, const Messages& messages, BookmarksPort& port,
-                                     const SaveState& save);
+// Remote > Bookmarks: the bookmarks of account `account` in the dialog. Returns the folder
+// chosen to go to. Without an account (-1) the status line says why and nothing is shown.
+std::optional<QString> ShowBookmarks(AppState& state, int account, const Messages& messages,
+                                     BookmarksPort& port, const SaveState& save);
 
-// The current account's bookmarks, or none.
-const std::vector<QString>& CurrentBookmarks(const AppState& state);
+// The bookmarks of account `account`, or none.
+const std::vector<QString>& AccountBookmarks(const AppState& state, int account);
 
 } // namespace tw

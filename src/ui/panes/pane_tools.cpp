@@ -143,9 +143,10 @@ bool PaneTools::eventFilter(QObject* watched, QEvent* event) {
 
 PaneToolsBinding::PaneToolsBinding(AppState& state, PaneView* localView, PaneView* remoteView,
                                    QWidget* toolsParent, FolderHandler goLocal,
-                                   FolderHandler goRemote, std::function<QString()> noMatchNote)
+                                   FolderHandler goRemote, std::function<QString()> noMatchNote,
+                                   std::function<int()> bookmarkAccount)
     : QObject(toolsParent), m_state(state), m_views{localView, remoteView},
-      m_noMatchNote(std::move(noMatchNote)) {
+      m_noMatchNote(std::move(noMatchNote)), m_bookmarkAccount(std::move(bookmarkAccount)) {
     for (const PaneSide side : {PaneSide::Local, PaneSide::Remote}) {
         auto* tools = new PaneTools(side, toolsParent);
         m_tools[index(side)] = tools;
@@ -184,7 +185,8 @@ void PaneToolsBinding::focusFilterBox() {
 
 void PaneToolsBinding::refreshChoices() {
     m_tools[0]->setChoices(m_state.LocalFolderHistory, {});
-    m_tools[1]->setChoices(m_state.RemoteFolderHistory, CurrentBookmarks(m_state));
+    m_tools[1]->setChoices(m_state.RemoteFolderHistory,
+                           AccountBookmarks(m_state, m_bookmarkAccount ? m_bookmarkAccount() : -1));
 }
 
 void PaneToolsBinding::paneReloaded(PaneSide side) {

@@ -63,7 +63,7 @@ public:
     using FolderHandler = std::function<void(const QString&)>;
     PaneToolsBinding(AppState& state, PaneView* localView, PaneView* remoteView,
                      QWidget* toolsParent, FolderHandler goLocal, FolderHandler goRemote,
-                     std::function<QString()> noMatchNote);
+                     std::function<QString()> noMatchNote, std::function<int()> bookmarkAccount);
 
     PaneTools* tools(PaneSide side) const { return m_tools[index(side)]; }
     PaneSide activeSide() const { return m_active; }
@@ -83,6 +83,7 @@ private:
     std::array<PaneTools*, 2> m_tools{};
     std::array<QString, 2> m_listedFolder; // the folder each filter belongs to
     std::function<QString()> m_noMatchNote;
+    std::function<int()> m_bookmarkAccount; // whose bookmarks the remote box lists, or -1
     PaneSide m_active = PaneSide::Local;
 };
 

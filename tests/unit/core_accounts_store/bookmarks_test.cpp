@@ -118,22 +118,26 @@ TEST_F(BookmarksTest, AddKeepsTheRemoteFolderOnceAndRefusesWhatCannotBeKept) {
     };
     for (const Step& step : steps) {
         state.remote.path = step.folder;
-        EXPECT_EQ(AddCurrentBookmark(state, messages, saver()), step.added);
+        EXPECT_EQ(AddCurrentBookmark(state, state.CurrentAccount, messages, saver()), step.added);
         EXPECT_EQ(port.status(), step.status);
     }
     EXPECT_EQ(load().Accounts[0].Bookmarks, (std::vector<QString>{u"/pub/docs"_qs, u"/"_qs}));
 
     for (int i = 2; i < kMaxBookmarks; ++i) {
         state.remote.path = QStringLiteral("/f%1").arg(i);
-        ASSERT_TRUE(AddCurrentBookmark(state, messages, {}));
+        ASSERT_TRUE(AddCurrentBookmark(state, state.CurrentAccount, messages, {}));
     }
     state.remote.path = u"/one-more"_qs;
-    EXPECT_FALSE(AddCurrentBookmark(state, messages, {}));
+    EXPECT_FALSE(AddCurrentBookmark(state, state.CurrentAccount, messages, {}));
     EXPECT_EQ(port.status(), u"An account keeps at most 50 bookmarks: remove one first."_qs);
 
-    state.CurrentAccount = -1;
-    EXPECT_FALSE(AddCurrentBookmark(state, messages, {}));
+    // A connection outside the table (a quick connect) keeps nothing, not even for the table's
+    // current account.
+    state.Accounts[0].Bookmarks.clear();
+    state.remote.path = u"/elsewhere"_qs;
+    EXPECT_FALSE(AddCurrentBookmark(state, -1, messages, {}));
     EXPECT_EQ(port.status(), u"Connect with a saved account to keep its folders as bookmarks."_qs);
+    EXPECT_TRUE(state.Accounts[0].Bookmarks.empty());
 }
 
 // The dialog's flow: a removal is stored at once, Go To returns the row's folder.
@@ -153,7 +157,7 @@ TEST_F(BookmarksTest, DialogRemovesAndGoesTo) {
     state.Accounts = {account(u"Site"_qs, {u"/a"_qs, u"/b"_qs, u"/c"_qs})};
     state.CurrentAccount = 0;
     const Messages messages(port, state, globals);
-    EXPECT_EQ(ShowBookmarks(state, messages, dialog, saver()), u"/c"_qs);
+    EXPECT_EQ(ShowBookmarks(state, 0, messages, dialog, saver()), u"/c"_qs);
     EXPECT_EQ(dialog.account, u"Site"_qs);
     EXPECT_EQ(dialog.afterRemove, (std::vector<QString>{u"/b"_qs, u"/c"_qs}));
     EXPECT_EQ(load().Accounts[0].Bookmarks, (std::vector<QString>{u"/b"_qs, u"/c"_qs}));
