@@ -574,7 +574,7 @@ void MainWindow::buildQuickConnectBar() {
                                             std::move(hooks), m_client);
     m_quickConnectBar->setVisible(m_state.options.QuickConnectBar != 0);
     // Tab runs from the bar to the panes, as they stand on screen.
-    setTabOrder(m_quickConnectBar->lastInTabOrder(), m_localList);
+    m_paneTools->orderTabsAfter(m_quickConnectBar->lastInTabOrder());
     m_dispatcher.registerHandler(CommandId::ViewQuickConnect, [this] {
         m_state.options.QuickConnectBar = m_state.options.QuickConnectBar ? 0 : 1;
         m_quickConnectBar->setVisible(m_state.options.QuickConnectBar != 0);

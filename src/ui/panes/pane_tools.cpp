@@ -156,11 +156,7 @@ PaneToolsBinding::PaneToolsBinding(AppState& state, PaneView* localView, PaneVie
         connect(m_views[index(side)], &PaneView::reloaded, this,
                 [this, side] { paneReloaded(side); });
     }
-    // Tab goes through each pane's row and then its list, the local pane first.
-    QWidget* order[] = {m_tools[0]->pathBox(), m_tools[0]->filterBox(), localView,
-                        m_tools[1]->pathBox(), m_tools[1]->filterBox(), remoteView};
-    for (std::size_t i = 0; i + 1 < std::size(order); ++i)
-        QWidget::setTabOrder(order[i], order[i + 1]);
+    orderTabsAfter(nullptr);
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
         for (const PaneSide side : {PaneSide::Local, PaneSide::Remote})
             if (now && (now == m_views[index(side)] || m_tools[index(side)]->isAncestorOf(now)))
@@ -169,6 +165,14 @@ PaneToolsBinding::PaneToolsBinding(AppState& state, PaneView* localView, PaneVie
     refreshChoices();
     paneReloaded(PaneSide::Local);
     paneReloaded(PaneSide::Remote);
+}
+
+void PaneToolsBinding::orderTabsAfter(QWidget* first) {
+    QWidget* order[] = {first,      m_tools[0]->pathBox(), m_tools[0]->filterBox(),
+                        m_views[0], m_tools[1]->pathBox(), m_tools[1]->filterBox(),
+                        m_views[1]};
+    for (std::size_t i = first ? 0 : 1; i + 1 < std::size(order); ++i)
+        QWidget::setTabOrder(order[i], order[i + 1]);
 }
 
 void PaneToolsBinding::focusPathBox() {

@@ -70,6 +70,8 @@ public:
     // Go to Folder and Filter: the active pane's box takes the focus, its text selected.
     void focusPathBox();
     void focusFilterBox();
+    // Tab order: after `first`, each pane's path box, filter and list, the local pane first.
+    void orderTabsAfter(QWidget* first);
     // The bookmarks or the history changed: the drop-downs again.
     void refreshChoices();
 

@@ -256,7 +256,8 @@ TEST_F(RemotePathBoxTest, EntersTypedFoldersOnTheSessionAndKeepsBookmarks) {
     w->dispatcher().dispatch(int(CommandId::AddBookmark));
     EXPECT_EQ(w->statusLine()->currentMessage(), u"Bookmark added: /pub"_qs);
     enterFolder(box, u"/pub/docs"_qs);
-    ASSERT_TRUE(waitFor([&] { return items(box).value(0) == u"/pub/docs"_qs; }));
+    ASSERT_TRUE(
+        waitFor([&] { return !w->runtime().busy && items(box).value(0) == u"/pub/docs"_qs; }));
     const QStringList choices = items(box);
     EXPECT_EQ(choices.mid(0, 3), (QStringList{u"/pub/docs"_qs, u"/pub"_qs, u"/"_qs}));
     EXPECT_EQ(choices.last(), u"\u2605 /pub"_qs);

@@ -69,8 +69,8 @@ TEST_F(QuickConnectBarTest, FieldsHistoryEnterConnectsAndViewToggle) {
     save->setFocus();
     QTest::keyClick(save, Qt::Key_Tab);
     order << QApplication::focusWidget()->objectName();
-    EXPECT_EQ(order,
-              QStringList({u"user"_qs, u"password"_qs, u"port"_qs, u"connect"_qs, u"9001"_qs}));
+    EXPECT_EQ(order, QStringList({u"user"_qs, u"password"_qs, u"port"_qs, u"connect"_qs,
+                                  u"localFolderBox"_qs}));
     bar->updateState();
 
     // The remembered site fills the fields, the scheme telling its encryption.
