@@ -48,6 +48,9 @@ PaneTools::PaneTools(PaneSide side, QWidget* parent) : QWidget(parent) {
     m_path->completer()->setCompletionMode(QCompleter::PopupCompletion);
     m_path->lineEdit()->setPlaceholderText(QStringLiteral("Folder"));
     m_path->lineEdit()->installEventFilter(this);
+    // The editable box keeps the focus itself and hands keys to its line edit: its keys are
+    // seen on the box.
+    m_path->installEventFilter(this);
     connect(m_path, &QComboBox::activated, this, [this](int row) {
         const QString folder = m_path->itemData(row).toString();
         if (folder.isEmpty())
@@ -116,7 +119,7 @@ void PaneTools::setNoMatch(bool noMatch, const QString& note) {
 }
 
 bool PaneTools::eventFilter(QObject* watched, QEvent* event) {
-    const bool pathEdit = watched == m_path->lineEdit();
+    const bool pathEdit = watched == m_path->lineEdit() || watched == m_path;
     if (!pathEdit && watched != m_filter)
         return QWidget::eventFilter(watched, event);
     if (event->type() != QEvent::ShortcutOverride && event->type() != QEvent::KeyPress)
