@@ -12,11 +12,13 @@
 #include "ftp/ftp_session.h"
 #include "ftp/name_safety.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileSystemWatcher>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QThreadPool>
 #include <QTimer>
 
 #include <algorithm>
@@ -190,7 +192,7 @@ bool RemoteEditController::editSelected(const std::vector<int>& selection) {
     edit->settle = std::make_unique<QTimer>();
     edit->settle->setSingleShot(true);
     QObject::connect(edit->settle.get(), &QTimer::timeout, m_watcher.get(),
-                     [this, id = edit->id] { checkCopy(id); });
+                     [this, id = edit->id] { checkCopySoon(id); });
 
     TransferItem item;
     item.direction = queue::Direction::Download;
@@ -264,19 +266,53 @@ void RemoteEditController::watch(Edit& edit) {
     m_watcher->addPath(QFile::decodeName(edit.localPath));
 }
 
-void RemoteEditController::checkCopy(int id) {
-    Edit* edit = find(id);
-    if (!edit || edit->state == EditState::Downloading)
-        return;
-    const QString path = QFile::decodeName(edit->localPath);
+// Whether the copy may be looked at now; a look wanted while a question is open or an upload
+// runs is kept for later.
+bool RemoteEditController::readyToLook(Edit& edit) {
+    if (edit.state == EditState::Downloading)
+        return false;
+    const QString path = QFile::decodeName(edit.localPath);
     // A save by renaming replaced the file the watcher followed: follow the new one.
     if (!m_watcher->files().contains(path) && QFile::exists(path))
         m_watcher->addPath(path);
-    if (edit->asking || edit->state == EditState::Uploading) {
-        edit->lookAgain = true;
-        return;
+    if (edit.asking || edit.state == EditState::Uploading) {
+        edit.lookAgain = true;
+        return false;
     }
-    const CopyStamp now = ReadCopyStamp(edit->localPath, edit->seen);
+    return true;
+}
+
+void RemoteEditController::checkCopy(int id) {
+    Edit* edit = find(id);
+    if (edit && readyToLook(*edit))
+        lookAt(id, ReadCopyStamp(edit->localPath, edit->seen));
+}
+
+// The watcher's look: the content is hashed on a pool thread, so a save of a large copy never
+// stalls the window; the answer comes back to this thread while the controller lives.
+void RemoteEditController::checkCopySoon(int id) {
+    Edit* edit = find(id);
+    if (!edit || !readyToLook(*edit))
+        return;
+    const std::weak_ptr<int> alive = m_alive;
+    QThreadPool::globalInstance()->start(
+        [this, alive, id, path = edit->localPath, previous = edit->seen] {
+            CopyStamp stamp = ReadCopyStamp(path, previous);
+            QMetaObject::invokeMethod(
+                QCoreApplication::instance(),
+                [this, alive, id, stamp = std::move(stamp)] {
+                    Edit* edit = alive.lock() ? find(id) : nullptr;
+                    if (edit && readyToLook(*edit))
+                        lookAt(id, stamp);
+                },
+                Qt::QueuedConnection);
+        });
+}
+
+void RemoteEditController::lookAt(int id, const CopyStamp& now) {
+    Edit* edit = find(id);
+    if (!edit)
+        return;
     if (!now.exists || now.sha256.isEmpty() ||
         (now.sameMetadata(edit->seen) && now.sha256 == edit->seen.sha256))
         return; // gone for a moment while saved, or nothing new
@@ -367,7 +403,7 @@ void RemoteEditController::upload(Edit& edit, bool overwrite) {
             e->declinedHash.clear();
             setState(*e, EditState::Uploaded);
             e->seen = {}; // looked at again: a save during the upload counts
-            QTimer::singleShot(0, m_watcher.get(), [this, id] { checkCopy(id); });
+            QTimer::singleShot(0, m_watcher.get(), [this, id] { checkCopySoon(id); });
             exitWhenUploaded();
             return;
         }

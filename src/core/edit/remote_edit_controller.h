@@ -88,6 +88,9 @@ private:
     struct Edit;
 
     Edit* find(int id) const;
+    bool readyToLook(Edit& edit);
+    void checkCopySoon(int id);
+    void lookAt(int id, const CopyStamp& now);
     QString makeRoot();
     bool startProgram(Edit& edit);
     void watch(Edit& edit);
@@ -111,6 +114,9 @@ private:
     int m_settleMs = 300;
     bool m_exitPending = false;
     bool m_discarded = false; // the user discarded the changes at exit
+    // Held while the controller lives: a hash finished on a pool thread after its end is
+    // dropped.
+    std::shared_ptr<int> m_alive = std::make_shared<int>(0);
 };
 
 } // namespace tw
