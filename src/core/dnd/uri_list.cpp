@@ -1,5 +1,7 @@
 #include "core/dnd/uri_list.h"
 
+#include "ftp/ftp_url.h"
+
 #include <QList>
 #include <QSysInfo>
 
@@ -7,32 +9,12 @@ namespace tw {
 
 namespace {
 
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-// %XX escapes to bytes; false on a broken escape.
+// %XX escapes to bytes, with the engine's decoder of FTP addresses; false on a broken escape.
 bool percentDecode(const QByteArray& text, QByteArray& out) {
-    out.clear();
-    out.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i] != '%') {
-            out += text[i];
-            continue;
-        }
-        const int high = i + 1 < text.size() ? hexValue(text[i + 1]) : -1;
-        const int low = i + 2 < text.size() ? hexValue(text[i + 2]) : -1;
-        if (high < 0 || low < 0)
-            return false;
-        out += char(high * 16 + low);
-        i += 2;
-    }
+    std::string decoded;
+    if (!ftp::PercentDecode(std::string_view(text.constData(), std::size_t(text.size())), decoded))
+        return false;
+    out = QByteArray(decoded.data(), qsizetype(decoded.size()));
     return true;
 }
 
