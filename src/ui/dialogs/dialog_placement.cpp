@@ -36,17 +36,22 @@ QRect VirtualScreenBounds() {
     return bounds;
 }
 
-QDialogButtonBox* MakeOkCancelHelpButtons(QDialog* dialog, std::function<void()> help) {
+QDialogButtonBox* MakeOkCancelButtons(QDialog* dialog) {
     auto* buttons = new QDialogButtonBox(Qt::Horizontal, dialog);
     auto* ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
     ok->setObjectName(QStringLiteral("okButton"));
     ok->setDefault(true);
     auto* cancel = buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
     cancel->setObjectName(QStringLiteral("cancelButton"));
-    auto* helpButton = buttons->addButton(QStringLiteral("&Help"), QDialogButtonBox::HelpRole);
-    helpButton->setObjectName(QStringLiteral("helpButton"));
     QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+    return buttons;
+}
+
+QDialogButtonBox* MakeOkCancelHelpButtons(QDialog* dialog, std::function<void()> help) {
+    QDialogButtonBox* buttons = MakeOkCancelButtons(dialog);
+    auto* helpButton = buttons->addButton(QStringLiteral("&Help"), QDialogButtonBox::HelpRole);
+    helpButton->setObjectName(QStringLiteral("helpButton"));
     QObject::connect(helpButton, &QPushButton::clicked, dialog, std::move(help));
     return buttons;
 }

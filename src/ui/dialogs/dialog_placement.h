@@ -110,6 +110,9 @@ AnswerButtons MakeAnswerButtons(QWidget* parent, bool multiple, Finish finish) {
     return b;
 }
 
+// The OK (default) / Cancel row of a small dialog: OK accepts, Cancel rejects.
+QDialogButtonBox* MakeOkCancelButtons(QDialog* dialog);
+
 // The OK (default) / Cancel / Help row of a small dialog: OK accepts, Cancel rejects, Help
 // calls `help` and leaves the dialog open.
 QDialogButtonBox* MakeOkCancelHelpButtons(QDialog* dialog, std::function<void()> help);
