@@ -11,6 +11,7 @@ check() { # folder, pattern, what
     fi
 }
 check src/ftp '#include *[<"](Q[A-Za-z]+|Qt[A-Za-z]+/|core/|platform/|ui/)' 'Qt or higher layers'
+check src/sftp '#include *[<"](Q[A-Za-z]+|Qt[A-Za-z]+/|core/|platform/|ui/|queue/|cli/)' 'Qt or higher layers'
 check src/queue '#include *[<"](Q[A-Za-z]+|Qt[A-Za-z]+/|core/|platform/|ui/|cli/)' 'Qt or higher layers'
 check src/platform '#include *[<"](QtGui|QtWidgets|QWidget|QApplication|QGuiApplication|QIcon|QPixmap|QFont|QColor|core/|ui/)' 'QtGui, QtWidgets or higher layers'
 check src/core '#include *[<"](QtGui|QtWidgets|QWidget|QApplication|QGuiApplication|QIcon|QPixmap|QFont[A-Za-z]*|QColor|QDesktopServices|ui/)' 'QtGui, QtWidgets or the ui layer'

@@ -379,7 +379,7 @@ int CliRunner::get(const FtpUrl& url) {
     // replaces an existing file; devices and stdout are written directly.
     struct stat st {};
     const bool special = toStdout || (::stat(local.c_str(), &st) == 0 && !S_ISREG(st.st_mode));
-    if (!m_session->openFile(url.path, tw::ftp::FtpSession::OpenMode::Read))
+    if (!m_session->openFile(url.path, tw::ftp::RemoteSession::OpenMode::Read))
         return ftpFailure("get " + url.path);
     tw::ftp::ReplacingFile replacing;
     int fd = STDOUT_FILENO;
@@ -478,7 +478,7 @@ int CliRunner::put(const FtpUrl& url) {
     struct stat st {};
     const std::uint64_t total =
         ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
-    if (!m_session->openFile(remote, tw::ftp::FtpSession::OpenMode::Write)) {
+    if (!m_session->openFile(remote, tw::ftp::RemoteSession::OpenMode::Write)) {
         ::close(fd);
         return ftpFailure("put " + remote);
     }

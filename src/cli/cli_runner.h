@@ -17,7 +17,7 @@ using ftp::FtpUrl;
 using ftp::HasFtpScheme;
 using ftp::ParseFtpUrl;
 
-// Runs one tarnwick-ftp command over an FtpSession and returns the exit status:
+// Runs one tarnwick-ftp command over an RemoteSession and returns the exit status:
 // the kExit* values of command_line.h (the reason on stderr).
 class CliRunner {
 public:
@@ -47,10 +47,10 @@ private:
     void progress(const std::string& name, std::uint64_t done, std::uint64_t total, bool last);
 
     CommandLine m_commandLine;
-    std::unique_ptr<tw::ftp::FtpSession> m_session;
+    std::unique_ptr<tw::ftp::RemoteSession> m_session;
     tw::ftp::SessionOptions m_options;     // as connected, for the queue's own connections
     std::mutex m_liveMutex;                // guards m_live against its hand-over
-    tw::ftp::FtpSession* m_live = nullptr; // what abort() reaches
+    tw::ftp::RemoteSession* m_live = nullptr; // what abort() reaches
     std::atomic<bool> m_interrupted{false};
     bool m_showProgress = false;
     std::int64_t m_startMs = 0;

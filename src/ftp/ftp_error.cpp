@@ -81,6 +81,38 @@ std::string_view ErrorDescription(int code) {
     case kErrTlsEndUnconfirmed:
         return "The server did not confirm the end of the encrypted download, and its size is "
                "unknown: the file may be incomplete.";
+    case kErrSshHostKeyUnknown:
+        return "The server's host key is not known: it was not accepted.";
+    case kErrSshHostKeyChanged:
+        return "WARNING: the server's host key has changed. Someone may be intercepting the connection, or the server's key was replaced.";
+    case kErrSshAuthRefused:
+        return "The server refused every way of logging in that was offered.";
+    case kErrSshKeyFile:
+        return "The private key file could not be used.";
+    case kErrSshKeyPassphrase:
+        return "The passphrase of the private key is wrong.";
+    case kErrSshAgent:
+        return "The SSH agent holds no key the server accepts.";
+    case kErrSshNoSftp:
+        return "The server does not offer SFTP.";
+    case kErrSshFailure:
+        return "The SSH connection failed.";
+    case kErrSftpEndOfFile:
+        return "The server reported the end of the file.";
+    case kErrSftpNoSuchFile:
+        return "No such file or folder on the server.";
+    case kErrSftpPermissionDenied:
+        return "The server denied permission.";
+    case kErrSftpFailure:
+        return "The server could not carry out the request.";
+    case kErrSftpBadMessage:
+        return "The server did not understand the request.";
+    case kErrSftpNoConnection:
+        return "The server has no connection.";
+    case kErrSftpConnectionLost:
+        return "The connection to the server was lost.";
+    case kErrSftpUnsupported:
+        return "The server does not support this operation.";
     default:
         return "Unknown error";
     }

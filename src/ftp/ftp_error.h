@@ -107,6 +107,43 @@ inline constexpr int kErrTooManyLookups = 12192;
 // A protected download of unknown size ended without close_notify (see FtpSession).
 inline constexpr int kErrTlsEndUnconfirmed = 12193;
 
+// SSH and SFTP, beside the ranges above. An SFTP status reply is 12210 plus its status number,
+// the server's message in lastResponse().
+// An unknown host key that was not accepted (SftpSession::rejectedHostKey() describes it).
+inline constexpr int kErrSshHostKeyUnknown = 12200;
+// The host key differs from the one known_hosts holds for the host: never accepted.
+inline constexpr int kErrSshHostKeyChanged = 12201;
+// Every login method offered (key, agent, password) was refused.
+inline constexpr int kErrSshAuthRefused = 12202;
+// The private key file is missing, unreadable, of an unknown format or readable by others.
+inline constexpr int kErrSshKeyFile = 12203;
+// The key's passphrase was wrong or not given.
+inline constexpr int kErrSshKeyPassphrase = 12204;
+// No agent is running, or it holds no key the server takes.
+inline constexpr int kErrSshAgent = 12205;
+// The SSH server refused the sftp subsystem.
+inline constexpr int kErrSshNoSftp = 12206;
+// Any other SSH failure: the library's words in lastResponse().
+inline constexpr int kErrSshFailure = 12207;
+// SFTP status 1 (SSH_FX_EOF) where data was expected.
+inline constexpr int kErrSftpEndOfFile = 12211;
+// SFTP status 2 (SSH_FX_NO_SUCH_FILE).
+inline constexpr int kErrSftpNoSuchFile = 12212;
+// SFTP status 3 (SSH_FX_PERMISSION_DENIED).
+inline constexpr int kErrSftpPermissionDenied = 12213;
+// SFTP status 4 (SSH_FX_FAILURE): an existing name, a folder not empty, ....
+inline constexpr int kErrSftpFailure = 12214;
+// SFTP status 5 (SSH_FX_BAD_MESSAGE), or a reply the engine cannot read.
+inline constexpr int kErrSftpBadMessage = 12215;
+// SFTP status 6 (SSH_FX_NO_CONNECTION).
+inline constexpr int kErrSftpNoConnection = 12216;
+// SFTP status 7 (SSH_FX_CONNECTION_LOST).
+inline constexpr int kErrSftpConnectionLost = 12217;
+// SFTP status 8 (SSH_FX_OP_UNSUPPORTED).
+inline constexpr int kErrSftpUnsupported = 12218;
+inline constexpr int kFirstSshError = 12200;
+inline constexpr int kLastSshError = 12218;
+
 // Whether `code` is a refused certificate (kErrCertificateUntrusted through Invalid), for which
 // FtpSession::rejectedCertificate() describes the certificate.
 constexpr bool IsCertificateError(int code) {

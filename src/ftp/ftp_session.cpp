@@ -274,6 +274,17 @@ bool FtpSession::simpleCommand(std::string_view verb, std::string_view argument)
     return reply.isSuccess() ? succeed() : fail(replyError(reply));
 }
 
+bool FtpSession::keepAlive() {
+    CallScope scope(*this);
+    if (!checkReady({}))
+        return false;
+    FtpReply reply;
+    const int err = command("NOOP", reply);
+    if (err != kErrNone)
+        return fail(err);
+    return reply.isSuccess() ? succeed() : fail(replyError(reply));
+}
+
 void FtpSession::tell(const std::string& text) const {
     if (m_options.notice)
         m_options.notice(text);

@@ -201,6 +201,7 @@
 #include "ftp/dir_entry.h"
 #include "ftp/ftp_reply.h"
 #include "ftp/listing_parser.h"
+#include "ftp/remote_session.h"
 #include "ftp/socket.h"
 #include "ftp/tls_types.h"
 #include "ftp/zero_copy.h"
@@ -229,154 +230,91 @@ void SetNameLookupFunction(NameLookupFunction function);
 int PendingNameLookups();
 inline constexpr int kMaxPendingNameLookups = 8;
 
-// What one directory listing may take. A real name is at most a few KiB, so a longer line is
-// no entry (it is skipped and counted as unreadable). The text and entry bounds allow a
-// listing of several million ordinary entries (1 M of them are about 70 MB of LIST text and
-// 120 MB of entries) while no server can make the engine read or hold without end.
-struct ListingLimits {
-    std::size_t lineBytes = 16 * 1024;                   // one line
-    std::uint64_t textBytes = std::uint64_t(512) << 20;  // the data connection's bytes
-    std::uint64_t entryBytes = std::uint64_t(512) << 20; // the entries kept, names included
-};
-
-struct SessionOptions {
-    std::string host;      // name or numeric address (IPv4 or IPv6)
-    int port = 21;         // 0 means 21
-    std::string user;      // empty: anonymous login
-    std::string password;  // ignored for anonymous login
-    bool passive = true;   // passive (EPSV, then PASV) or active (EPRT, then PORT)
-    int timeoutMs = 30000; // a reply's deadline, a data connection's idle time (see above)
-    // writeFileFrom sends with sendfile: as fast as a copy through user space, with far less
-    // CPU time.
-    bool sendfileUploads = true;
-    // readFileTo splices the socket into the file. Measured slower on loopback than one recv
-    // and one write per 256 KiB (the page cache copy happens either way), so it is off unless
-    // asked for.
-    bool spliceDownloads = false;
-    // Told, on the calling thread and during the call, of a change of course the caller may
-    // want to log: a passive / active fallback, a transfer taken as complete without its final
-    // reply, a download longer than announced. One English sentence each; empty: not told.
-    std::function<void(const std::string&)> notice;
-    // The bounds of one directory listing (see ListingLimits).
-    ListingLimits listingLimits;
-
-    // FTP over TLS. Port 0 means 990 for Implicit, else 21.
-    TlsMode tls = TlsMode::Plain;
-    // A PEM file of certificates trusted besides the system's store (empty: the store only).
-    std::string caFile;
-    // SHA-256 fingerprints (any form NormalizeFingerprint takes) of certificates accepted
-    // whatever the checks say: one the user chose to trust, or a pinned one.
-    std::vector<std::string> trustedFingerprints;
-    // Only a certificate in trustedFingerprints is accepted, valid or not (a pin).
-    bool onlyTrustedFingerprints = false;
-    // False accepts any certificate unchecked (an explicit "insecure" request only).
-    bool verifyCertificate = true;
-    // The newest TLS version used, for tests and interoperability: 0 the newest both sides
-    // know, 12 at most TLS 1.2, 13 TLS 1.3 only. TLS 1.2 is the oldest ever used.
-    int tlsMaxVersion = 0;
-};
-
-class FtpSession {
+class FtpSession final : public RemoteSession {
 public:
-    // Read: RETR. Write: STOR (the file replaced, or from options.offset with REST). Append:
-    // APPE, the data added at the server's end of the file (no REST is sent for it).
-    enum class OpenMode { Read, Write, Append };
-    struct OpenOptions {
-        // Where the transfer starts: REST <offset> just before RETR / STOR (0: no REST).
-        std::uint64_t offset = 0;
-        // The file's size as the caller knows it (from its listing): no SIZE is asked for a
-        // download, and the announced-size checks use this one.
-        std::optional<std::uint64_t> knownSize;
-        // A protected download of unknown size whose data connection ends without the
-        // server's close_notify cannot be told from one cut short: it fails with
-        // kErrTlsEndUnconfirmed unless accepted here (a notice warns either way).
-        bool acceptUnconfirmedEnd = false;
-    };
-
     static constexpr std::size_t kMaxLineLength = 8192;
     static constexpr const char* kAnonymousPassword = "anonymous@";
 
     FtpSession();
-    ~FtpSession();
-    FtpSession(const FtpSession&) = delete;
-    FtpSession& operator=(const FtpSession&) = delete;
+    ~FtpSession() override;
 
-    bool connect(const SessionOptions& options);
+    Protocol protocol() const override { return Protocol::Ftp; }
+    bool connect(const SessionOptions& options) override;
     // Sends QUIT (when connected) and closes; true when the session ended cleanly. Without
     // waitForGoodbye the connection is closed right after QUIT is sent (for a process that is
     // about to end and has nothing left to learn from the server).
-    bool close(bool waitForGoodbye = true);
-    bool isConnected() const { return m_control.valid(); }
+    bool close(bool waitForGoodbye = true) override;
+    bool isConnected() const override { return m_control.valid(); }
     // Who is told of SessionOptions::notice from now on (a session handed to another thread).
-    void setNotice(std::function<void(const std::string&)> notice) {
+    void setNotice(std::function<void(const std::string&)> notice) override {
         m_options.notice = std::move(notice);
     }
 
-    bool setCurrentDirectory(std::string_view path);
-    bool getCurrentDirectory(std::string& path);
-    bool createDirectory(std::string_view path);
-    bool removeDirectory(std::string_view path);
-    bool deleteFile(std::string_view path);
-    bool renameFile(std::string_view from, std::string_view to);
+    bool setCurrentDirectory(std::string_view path) override;
+    bool getCurrentDirectory(std::string& path) override;
+    bool createDirectory(std::string_view path) override;
+    bool removeDirectory(std::string_view path) override;
+    bool deleteFile(std::string_view path) override;
+    bool renameFile(std::string_view from, std::string_view to) override;
     // SITE CHMOD <mode in octal> <path>: the permission bits (07777) of a file or folder.
     // A server without the command refuses it (500, 502, 504) or answers 550: kErrExtendedError
     // with its words in lastResponse().
-    bool chmod(std::string_view path, std::uint16_t mode);
+    bool chmod(std::string_view path, std::uint16_t mode) override;
 
-    bool findFirstFile(std::string_view pattern, DirEntry& entry);
-    bool findNextFile(DirEntry& entry);
-    void findClose();
+    bool findFirstFile(std::string_view pattern, DirEntry& entry) override;
+    bool findNextFile(DirEntry& entry) override;
+    void findClose() override;
 
-    bool openFile(std::string_view path, OpenMode mode);
-    bool openFile(std::string_view path, OpenMode mode, const OpenOptions& options);
-    bool readFile(void* buffer, std::size_t size, std::size_t& bytesRead);
-    bool writeFile(const void* buffer, std::size_t size, std::size_t& bytesWritten);
-    bool closeFile();
+    using RemoteSession::openFile;
+    bool openFile(std::string_view path, OpenMode mode, const OpenOptions& options) override;
+    bool readFile(void* buffer, std::size_t size, std::size_t& bytesRead) override;
+    bool writeFile(const void* buffer, std::size_t size, std::size_t& bytesWritten) override;
+    bool closeFile() override;
     // Ends the open transfer before its end: ABOR, and for an upload a reset data connection,
     // so the server does not take what it got for the whole file. Fails with
     // kErrOperationCancelled (the file was not transferred).
-    bool abortFile();
+    bool abortFile() override;
     // The open download's next bytes (up to `size`) appended to the file `fd`; 0 bytes with
     // true at the end, after the final reply was checked (as readFile).
-    bool readFileTo(int fd, std::size_t size, std::size_t& bytesMoved);
+    bool readFileTo(int fd, std::size_t size, std::size_t& bytesMoved) override;
     // Up to `size` bytes of the file `fd` (from its offset) sent on the open upload; fewer
     // when the file ended.
-    bool writeFileFrom(int fd, std::size_t size, std::size_t& bytesMoved);
+    bool writeFileFrom(int fd, std::size_t size, std::size_t& bytesMoved) override;
     // The errno of the local file when the last readFileTo / writeFileFrom failed on it, else 0.
-    int localError() const { return m_localErrno; }
+    int localError() const override { return m_localErrno; }
     // The size of the whole file being read (from SIZE, OpenOptions::knownSize or the 150
     // reply), when known; a resumed download's bytes start at OpenOptions::offset of it.
-    std::optional<std::uint64_t> openFileSize() const { return m_expectedSize; }
+    std::optional<std::uint64_t> openFileSize() const override { return m_expectedSize; }
     // SIZE (RFC 3659): the file's size in bytes; nullopt when FEAT did not offer SIZE
     // (kErrInvalidOperation), the server refused (kErrExtendedError, its words in
     // lastResponse()) or answered something unreadable (kErrInvalidServerResponse).
-    std::optional<std::uint64_t> fileSize(std::string_view path);
+    std::optional<std::uint64_t> fileSize(std::string_view path) override;
 
     // Whether `path` names an existing file or folder, asked without changing any state: MLST
     // where FEAT offered it (2xx: true, 550: false), else SIZE where offered (213: true; a 550
     // says nothing, since SIZE fails on folders too). nullopt when the server cannot tell;
     // lastError() is kErrNone when the server answered, else the failure's number.
-    std::optional<bool> pathExists(std::string_view path);
+    std::optional<bool> pathExists(std::string_view path) override;
     // MDTM (RFC 3659): the file's modification time in seconds since 1970 UTC; nullopt when the
     // server does not offer MDTM in FEAT, refuses it, or answers something unreadable
     // (lastError tells: kErrInvalidOperation, kErrExtendedError, kErrInvalidServerResponse).
-    std::optional<std::int64_t> modificationTime(std::string_view path);
+    std::optional<std::int64_t> modificationTime(std::string_view path) override;
     // Whether FEAT offered MFMT.
-    bool canSetModificationTime() const { return m_hasMfmt; }
+    bool canSetModificationTime() const override { return m_hasMfmt; }
     // MFMT YYYYMMDDHHMMSS path: sets the file's modification time (UTC); false with
     // kErrInvalidOperation when MFMT is not offered (or the time is outside the years
     // 1000-9999), else the server's refusal.
-    bool setModificationTime(std::string_view path, std::int64_t secondsUtc);
+    bool setModificationTime(std::string_view path, std::int64_t secondsUtc) override;
     // Whether the server compares names without regard to case: its SYST reply (asked at
     // login) names a Windows system, as "215 Windows_NT" does.
-    bool namesIgnoreCase() const { return m_system == ListingFamily::Dos; }
+    bool namesIgnoreCase() const override { return m_system == ListingFamily::Dos; }
     // The listing dialect the SYST reply named (Unknown when it named none in particular).
     ListingFamily systemFamily() const { return m_system; }
     // Lines of the last listing that could not be read as entries (totals and blank lines
     // aside), and the first of them. A listing with such lines also tells SessionOptions::notice
     // how many there were.
-    std::size_t unreadableEntries() const { return m_unreadable; }
-    const std::string& firstUnreadableEntry() const { return m_firstUnreadable; }
+    std::size_t unreadableEntries() const override { return m_unreadable; }
+    const std::string& firstUnreadableEntry() const override { return m_firstUnreadable; }
     // The control connection's descriptor (-1 when closed), for inspecting its socket options
     // only: never read, write or close it.
     int controlDescriptor() const { return m_control.fd(); }
@@ -384,18 +322,24 @@ public:
     // Sends a raw command and reads its reply (success for 1xx-3xx replies).
     bool sendCommand(std::string_view command, FtpReply& reply);
 
-    void abort() { m_cancel.cancel(); }
+    // NOOP.
+    bool keepAlive() override;
+    void abort() override { m_cancel.cancel(); }
 
-    int lastError() const { return m_lastError; }
-    const std::string& lastResponse() const { return m_lastResponse; }
+    int lastError() const override { return m_lastError; }
+    const std::string& lastResponse() const override { return m_lastResponse; }
     bool usesMlsd() const { return m_hasMlsd; }
+    bool exactListings() const override { return m_hasMlsd; }
     bool usesUtf8() const { return m_utf8; }
     // The control connection's TLS (version empty while plain, or not connected).
-    const TlsState& tlsState() const { return m_tls; }
+    const TlsState& tlsState() const override { return m_tls; }
     // The certificate that made the last connect() fail with kErrCertificateUntrusted, Name,
     // Expired or Invalid; nullopt after any other outcome. A caller may show it, and connect
     // again with its fingerprint in SessionOptions::trustedFingerprints.
-    const std::optional<CertificateInfo>& rejectedCertificate() const { return m_rejected; }
+    const std::optional<CertificateInfo>& rejectedCertificate() const override {
+        return m_rejected;
+    }
+    const std::optional<HostKeyInfo>& rejectedHostKey() const override { return m_noHostKey; }
 
 private:
     enum class FileState { None, Reading, Writing };
@@ -513,6 +457,7 @@ private:
 
     TlsState m_tls;
     std::optional<CertificateInfo> m_rejected;
+    std::optional<HostKeyInfo> m_noHostKey; // never set: FTP has no host keys
     std::unique_ptr<TlsContext> m_tlsContext;
     bool m_dataTruncated = false;        // the data connection ended without close_notify
     bool m_acceptUnconfirmedEnd = false; // OpenOptions::acceptUnconfirmedEnd of this file

@@ -133,10 +133,6 @@ void FtpSession::handleCancel() {
     m_lastError = kErrOperationCancelled;
 }
 
-bool FtpSession::openFile(std::string_view path, OpenMode mode) {
-    return openFile(path, mode, OpenOptions{});
-}
-
 bool FtpSession::openFile(std::string_view path, OpenMode mode, const OpenOptions& options) {
     CallScope scope(*this);
     if (!checkReady(path))

@@ -26,11 +26,13 @@ struct Scheme {
     std::string_view prefix;
     std::optional<TlsMode> tls;
     int port;
+    Protocol protocol = Protocol::Ftp;
 };
 
 const Scheme kSchemes[] = {{"ftp://", std::nullopt, 21},
                            {"ftps://", TlsMode::Implicit, kImplicitTlsPort},
-                           {"ftpes://", TlsMode::ExplicitRequired, 21}};
+                           {"ftpes://", TlsMode::ExplicitRequired, 21},
+                           {"sftp://", std::nullopt, kSftpPort, Protocol::Sftp}};
 
 const Scheme* schemeOf(std::string_view text) {
     for (const Scheme& s : kSchemes)
@@ -72,11 +74,12 @@ bool ParseFtpUrl(std::string_view text, FtpUrl& url, std::string& error) {
     url = FtpUrl{};
     const Scheme* scheme = schemeOf(text);
     if (!scheme) {
-        error = "not an ftp://, ftps:// or ftpes:// URL";
+        error = "not an ftp://, ftps://, ftpes:// or sftp:// URL";
         return false;
     }
     url.tls = scheme->tls;
     url.port = scheme->port;
+    url.protocol = scheme->protocol;
     std::string_view rest = text.substr(scheme->prefix.size());
     const auto slash = rest.find('/');
     std::string_view authority = rest.substr(0, slash);
@@ -149,9 +152,14 @@ bool ParseFtpUrl(std::string_view text, FtpUrl& url, std::string& error) {
         url.port = port;
         url.portGiven = true;
     }
-    // "/pub/x" is relative to the login directory; "//srv" and "/%2Fsrv" are absolute.
-    if (!path.empty())
+    // FTP: "/pub/x" is relative to the login directory; "//srv" and "/%2Fsrv" are absolute.
+    // SFTP, as ssh clients read it: "/srv" is absolute and "/~/x" relative to the login folder.
+    if (url.protocol == Protocol::Sftp) {
+        if (path.substr(0, 3) == "/~/" || path == "/~")
+            path.remove_prefix(std::min<std::size_t>(path.size(), 3));
+    } else if (!path.empty()) {
         path.remove_prefix(1);
+    }
     std::string decoded;
     if (!PercentDecode(path, decoded)) {
         error = "malformed path";

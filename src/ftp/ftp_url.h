@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ftp/remote_session.h"
 #include "ftp/tls_types.h"
 
 #include <optional>
@@ -12,8 +13,11 @@ namespace tw::ftp {
 // default) or ftpes:// (explicit TLS required, port 21). User, password and path are
 // percent-decoded to bytes (so %FF reaches a name that is not UTF-8). The path is relative to
 // the login directory ("ftp://h/pub" is "pub"); a path that starts with "%2F" or with a
-// second slash ("ftp://h//srv/pub") is absolute.
+// second slash ("ftp://h//srv/pub") is absolute. sftp://[user[:password]@]host[:port]/path is
+// SFTP (port 22): its path is absolute, "/~/x" relative to the login folder, as ssh clients
+// read such URLs.
 struct FtpUrl {
+    Protocol protocol = Protocol::Ftp;
     std::string user;
     std::optional<std::string> password;
     std::string host; // without brackets for IPv6
@@ -32,7 +36,7 @@ bool ParseFtpUrl(std::string_view text, FtpUrl& url, std::string& error);
 // URL used with --tls implicit.
 int ConnectPort(const FtpUrl& url, TlsMode mode);
 
-// True when the text starts with one of the FTP URL schemes (any case).
+// True when the text starts with one of the URL schemes above (any case).
 bool HasFtpScheme(std::string_view text);
 
 // Decodes %XX escapes; false on a malformed escape.

@@ -12,7 +12,7 @@ namespace tw::queue {
 
 using tw::ftp::DirEntry;
 using tw::ftp::EntryType;
-using tw::ftp::FtpSession;
+using tw::ftp::RemoteSession;
 
 std::optional<std::uint16_t> ModeChange::applyTo(std::optional<std::uint16_t> mode) const {
     const std::uint16_t decided = known & 0777;
@@ -28,7 +28,7 @@ bool changesFolders(const ChmodRule& rule) {
     return !rule.recursive || rule.scope != ChmodScope::FilesOnly;
 }
 
-bool sessionLost(const FtpSession& session) {
+bool sessionLost(const RemoteSession& session) {
     return !session.isConnected() ||
            (session.lastError() != tw::ftp::kErrExtendedError &&
             IsConnectionFailure(session.lastError(), session.lastResponse()));
@@ -36,7 +36,7 @@ bool sessionLost(const FtpSession& session) {
 
 } // namespace
 
-ChmodPlan PlanChmod(FtpSession& session, const std::vector<ChmodTarget>& targets,
+ChmodPlan PlanChmod(RemoteSession& session, const std::vector<ChmodTarget>& targets,
                     const ChmodRule& rule, const std::atomic<bool>& stop) {
     ChmodPlan plan;
     // In listing order, each folder before what it holds; reversed at the end.
@@ -85,7 +85,7 @@ ChmodPlan PlanChmod(FtpSession& session, const std::vector<ChmodTarget>& targets
                     listed.push_back(e);
             session.findClose();
             std::vector<std::uint64_t> above = dir.above;
-            if (session.usesMlsd()) {
+            if (session.exactListings()) {
                 const std::uint64_t signature = ListingSignature(listed);
                 if (std::find(above.begin(), above.end(), signature) != above.end())
                     continue; // a link shown as a folder, leading back up
@@ -113,7 +113,7 @@ ChmodPlan PlanChmod(FtpSession& session, const std::vector<ChmodTarget>& targets
     return plan;
 }
 
-ChmodReport RunChmod(FtpSession& session, const ChmodPlan& plan, const ModeChange& change,
+ChmodReport RunChmod(RemoteSession& session, const ChmodPlan& plan, const ModeChange& change,
                      const std::atomic<bool>& stop,
                      const std::function<void(const std::string& path, std::uint64_t done,
                                               std::uint64_t total)>& progress) {
@@ -202,7 +202,7 @@ void ChmodRun::body(std::vector<ChmodTarget> targets, ChmodRule rule, Callbacks 
     ChmodReport report;
     {
         ConnectionPool pool(m_options, 1, std::chrono::milliseconds(0), m_options.notice);
-        std::unique_ptr<FtpSession> session = pool.take();
+        std::unique_ptr<RemoteSession> session = pool.take();
         {
             std::lock_guard lock(m_mutex);
             m_session = session.get();

@@ -81,10 +81,10 @@ struct ChmodReport {
     bool stopped = false;
 };
 
-ChmodPlan PlanChmod(tw::ftp::FtpSession& session, const std::vector<ChmodTarget>& targets,
+ChmodPlan PlanChmod(tw::ftp::RemoteSession& session, const std::vector<ChmodTarget>& targets,
                     const ChmodRule& rule, const std::atomic<bool>& stop);
 // `progress` (may be empty) hears of each entry before its command, with the entries done.
-ChmodReport RunChmod(tw::ftp::FtpSession& session, const ChmodPlan& plan, const ModeChange& change,
+ChmodReport RunChmod(tw::ftp::RemoteSession& session, const ChmodPlan& plan, const ModeChange& change,
                      const std::atomic<bool>& stop,
                      const std::function<void(const std::string& path, std::uint64_t done,
                                               std::uint64_t total)>& progress = {});
@@ -122,7 +122,7 @@ private:
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_running{false};
     std::mutex m_mutex;                       // m_session and m_thread
-    tw::ftp::FtpSession* m_session = nullptr; // while the run holds one
+    tw::ftp::RemoteSession* m_session = nullptr; // while the run holds one
     std::thread m_thread;
 };
 

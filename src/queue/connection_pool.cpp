@@ -2,6 +2,7 @@
 
 #include "ftp/ftp_error.h"
 #include "ftp/ftp_reply.h"
+#include "sftp/session_factory.h"
 #include "queue/resumable_copy.h"
 
 #include <algorithm>
@@ -58,7 +59,7 @@ int ConnectionPool::idleCount() const {
     return int(m_idle.size());
 }
 
-std::unique_ptr<tw::ftp::FtpSession> ConnectionPool::take() {
+std::unique_ptr<tw::ftp::RemoteSession> ConnectionPool::take() {
     std::lock_guard lock(m_mutex);
     if (!m_idle.empty()) {
         auto session = std::move(m_idle.back().session);
@@ -66,7 +67,7 @@ std::unique_ptr<tw::ftp::FtpSession> ConnectionPool::take() {
         return session;
     }
     ++m_open;
-    return std::make_unique<tw::ftp::FtpSession>();
+    return tw::sftp::MakeSession(m_options.protocol);
 }
 
 bool ConnectionPool::IsConnectionLimit(int error, std::string_view reply) {
@@ -80,7 +81,7 @@ bool ConnectionPool::IsConnectionLimit(int error, std::string_view reply) {
            text.find("maximum") != std::string::npos;
 }
 
-ConnectOutcome ConnectionPool::connect(tw::ftp::FtpSession& session) {
+ConnectOutcome ConnectionPool::connect(tw::ftp::RemoteSession& session) {
     {
         std::lock_guard lock(m_mutex);
         ++m_connecting;
@@ -120,7 +121,7 @@ ConnectOutcome ConnectionPool::connect(tw::ftp::FtpSession& session) {
     return out;
 }
 
-void ConnectionPool::give(std::unique_ptr<tw::ftp::FtpSession> session) {
+void ConnectionPool::give(std::unique_ptr<tw::ftp::RemoteSession> session) {
     if (!session)
         return;
     std::unique_lock lock(m_mutex);
@@ -134,7 +135,7 @@ void ConnectionPool::give(std::unique_ptr<tw::ftp::FtpSession> session) {
     session->close(false);
 }
 
-void ConnectionPool::adopt(std::unique_ptr<tw::ftp::FtpSession> session) {
+void ConnectionPool::adopt(std::unique_ptr<tw::ftp::RemoteSession> session) {
     if (!session || !session->isConnected())
         return;
     {
@@ -147,7 +148,7 @@ void ConnectionPool::adopt(std::unique_ptr<tw::ftp::FtpSession> session) {
 }
 
 std::optional<ConnectionPool::Clock::time_point> ConnectionPool::closeExpired() {
-    std::vector<std::unique_ptr<tw::ftp::FtpSession>> expired;
+    std::vector<std::unique_ptr<tw::ftp::RemoteSession>> expired;
     std::optional<Clock::time_point> next;
     {
         std::lock_guard lock(m_mutex);

@@ -5,7 +5,7 @@
 // nothing is asked again). Thread-safe; each session is used by one thread at a time.
 //
 //   ConnectionPool pool(options, 4, std::chrono::seconds(60), notice);
-//   std::unique_ptr<FtpSession> s = pool.take();    // an idle connected session, or a new one
+//   std::unique_ptr<RemoteSession> s = pool.take();    // an idle connected session, or a new one
 //   if (!s->isConnected()) {
 //       ConnectOutcome c = pool.connect(*s);         // the login, on the calling thread
 //       if (c.kind == ConnectOutcome::Refused) ...   // the server's connection limit: wait
@@ -68,13 +68,13 @@ public:
     void setMaxConnections(int maxConnections);
 
     // The most recently used idle session, else a new one not yet connected.
-    std::unique_ptr<tw::ftp::FtpSession> take();
+    std::unique_ptr<tw::ftp::RemoteSession> take();
     // Logs a new session in. abort() of the session from another thread ends it.
-    ConnectOutcome connect(tw::ftp::FtpSession& session);
+    ConnectOutcome connect(tw::ftp::RemoteSession& session);
     // A session back from its user: kept idle while it is connected, else dropped.
-    void give(std::unique_ptr<tw::ftp::FtpSession> session);
+    void give(std::unique_ptr<tw::ftp::RemoteSession> session);
     // A session logged in elsewhere with the same options, kept idle from now on.
-    void adopt(std::unique_ptr<tw::ftp::FtpSession> session);
+    void adopt(std::unique_ptr<tw::ftp::RemoteSession> session);
     // Closes (QUIT) the idle sessions unused for idleTimeout; returns when the next one is due.
     std::optional<Clock::time_point> closeExpired();
     // Sessions open (idle and in use) and idle.
@@ -86,7 +86,7 @@ public:
 
 private:
     struct Idle {
-        std::unique_ptr<tw::ftp::FtpSession> session;
+        std::unique_ptr<tw::ftp::RemoteSession> session;
         Clock::time_point since;
     };
 
@@ -98,7 +98,7 @@ private:
     int m_limit = 2;
     int m_open = 0; // sessions handed out by take() and not yet dropped, plus the idle ones
     int m_connecting = 0;
-    std::unordered_set<const tw::ftp::FtpSession*> m_loggedIn; // the server took them
+    std::unordered_set<const tw::ftp::RemoteSession*> m_loggedIn; // the server took them
     std::vector<Idle> m_idle;
 };
 

@@ -20,7 +20,7 @@ namespace {
 
 using tw::ftp::DirEntry;
 using tw::ftp::EntryType;
-using tw::ftp::FtpSession;
+using tw::ftp::RemoteSession;
 
 // Lists the folders of a plan depth-first: each folder's entry is followed by its files and
 // then by its folders, each with what it holds, so a folder's contents are contiguous.
@@ -148,11 +148,11 @@ DeleteReport runPlan(const DeletePlan& plan, const std::atomic<bool>& stop,
     return report;
 }
 
-std::string remoteWhy(const FtpSession& session) {
+std::string remoteWhy(const RemoteSession& session) {
     return EngineErrorText(session);
 }
 
-bool remoteLost(const FtpSession& session) {
+bool remoteLost(const RemoteSession& session) {
     return !session.isConnected() ||
            (session.lastError() != tw::ftp::kErrExtendedError &&
             IsConnectionFailure(session.lastError(), session.lastResponse()));
@@ -160,7 +160,7 @@ bool remoteLost(const FtpSession& session) {
 
 } // namespace
 
-DeletePlan PlanRemoteDelete(FtpSession& session, std::string_view folder,
+DeletePlan PlanRemoteDelete(RemoteSession& session, std::string_view folder,
                             const std::atomic<bool>& stop) {
     DeletePlan plan;
     plan.root = std::string(folder);
@@ -183,14 +183,14 @@ DeletePlan PlanRemoteDelete(FtpSession& session, std::string_view folder,
                     listed.push_back(e);
                 }
             session.findClose();
-            if (session.usesMlsd())
+            if (session.exactListings())
                 signature = ListingSignature(listed);
             return true;
         });
     return plan;
 }
 
-DeleteReport DeleteRemoteTree(FtpSession& session, const DeletePlan& plan,
+DeleteReport DeleteRemoteTree(RemoteSession& session, const DeletePlan& plan,
                               const std::atomic<bool>& stop,
                               const std::function<void(const std::string&)>& deleted) {
     return runPlan(

@@ -29,7 +29,7 @@
 #include <vector>
 
 namespace tw::ftp {
-class FtpSession;
+class RemoteSession;
 }
 
 namespace tw::queue {
@@ -64,10 +64,10 @@ struct DeleteReport {
     bool complete() const { return failures.empty() && !stopped; }
 };
 
-DeletePlan PlanRemoteDelete(tw::ftp::FtpSession& session, std::string_view folder,
+DeletePlan PlanRemoteDelete(tw::ftp::RemoteSession& session, std::string_view folder,
                             const std::atomic<bool>& stop);
 // `deleted` (may be empty) hears of each entry as it goes, for a progress display.
-DeleteReport DeleteRemoteTree(tw::ftp::FtpSession& session, const DeletePlan& plan,
+DeleteReport DeleteRemoteTree(tw::ftp::RemoteSession& session, const DeletePlan& plan,
                               const std::atomic<bool>& stop,
                               const std::function<void(const std::string&)>& deleted = {});
 DeletePlan PlanLocalDelete(std::string_view folder, const std::atomic<bool>& stop);

@@ -20,7 +20,7 @@ namespace {
 
 using tw::ftp::DirEntry;
 using tw::ftp::EntryType;
-using tw::ftp::FtpSession;
+using tw::ftp::RemoteSession;
 
 // A folder still to be listed.
 struct Pending {
@@ -106,7 +106,7 @@ private:
     std::vector<TransferItem> m_others;
 };
 
-WalkResult engineFailure(const FtpSession& session, const std::atomic<bool>& stop,
+WalkResult engineFailure(const RemoteSession& session, const std::atomic<bool>& stop,
                          const std::string& what) {
     WalkResult r;
     r.stopped = stop.load();
@@ -116,14 +116,14 @@ WalkResult engineFailure(const FtpSession& session, const std::atomic<bool>& sto
     return r;
 }
 
-bool connectionGone(const FtpSession& session) {
+bool connectionGone(const RemoteSession& session) {
     return !session.isConnected() ||
            IsConnectionFailure(session.lastError(), session.lastResponse()) ||
            session.lastError() == tw::ftp::kErrOperationCancelled;
 }
 
 // Every entry of a remote folder; false when it could not be listed.
-bool listRemote(FtpSession& session, const std::string& folder, std::vector<DirEntry>& entries) {
+bool listRemote(RemoteSession& session, const std::string& folder, std::vector<DirEntry>& entries) {
     entries.clear();
     DirEntry entry;
     bool ok = session.findFirstFile(JoinPath(folder, "*"), entry);
@@ -169,7 +169,7 @@ std::optional<std::string> DefaultWalkFilter(const WalkEntry& entry) {
     return std::nullopt;
 }
 
-WalkResult WalkRemoteTree(FtpSession& session, const TransferItem& tree, const WalkFilter& filter,
+WalkResult WalkRemoteTree(RemoteSession& session, const TransferItem& tree, const WalkFilter& filter,
                           const std::atomic<bool>& stop) {
     Rows rows(tree);
     std::string rootReal;
@@ -235,7 +235,7 @@ WalkResult WalkRemoteTree(FtpSession& session, const TransferItem& tree, const W
         }
         first = false;
         std::vector<std::uint64_t> above;
-        if (session.usesMlsd() && dir.depth > 0) {
+        if (session.exactListings() && dir.depth > 0) {
             const std::uint64_t signature = ListingSignature(entries);
             if (std::find(dir.above.begin(), dir.above.end(), signature) != dir.above.end()) {
                 rows.failFolder(dir.source, "seems to be a link back to a folder above it", 0,
@@ -244,7 +244,7 @@ WalkResult WalkRemoteTree(FtpSession& session, const TransferItem& tree, const W
             }
             above = dir.above;
             above.push_back(signature);
-        } else if (session.usesMlsd()) {
+        } else if (session.exactListings()) {
             above.push_back(ListingSignature(entries));
         }
         std::vector<Pending> below;

@@ -41,7 +41,7 @@
 #include <vector>
 
 namespace tw::ftp {
-class FtpSession;
+class RemoteSession;
 struct DirEntry;
 } // namespace tw::ftp
 
@@ -81,7 +81,7 @@ struct WalkResult {
 // A fingerprint of a folder's listing (names, kinds, sizes, times; in any order).
 std::uint64_t ListingSignature(const std::vector<tw::ftp::DirEntry>& entries);
 
-WalkResult WalkRemoteTree(tw::ftp::FtpSession& session, const TransferItem& tree,
+WalkResult WalkRemoteTree(tw::ftp::RemoteSession& session, const TransferItem& tree,
                           const WalkFilter& filter, const std::atomic<bool>& stop);
 WalkResult WalkLocalTree(const TransferItem& tree, const WalkFilter& filter,
                          const std::atomic<bool>& stop);

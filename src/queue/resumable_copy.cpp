@@ -17,7 +17,7 @@ namespace tw::queue {
 
 namespace {
 
-using tw::ftp::FtpSession;
+using tw::ftp::RemoteSession;
 
 constexpr std::uint64_t kWritebackBytes = 8 * 1024 * 1024;
 
@@ -48,7 +48,7 @@ ItemResult localFailure(const std::string& text) {
 }
 
 // The session's last failure as the item's, or Stopped when the user's stop ended it.
-ItemResult engineFailure(const FtpSession& session, const RunContext& context,
+ItemResult engineFailure(const RemoteSession& session, const RunContext& context,
                          const std::string& what = {}) {
     if (context.stop.load())
         return stopped();
@@ -85,7 +85,7 @@ std::int64_t modificationSeconds(const struct stat& st) {
 }
 
 // An open transfer that did not end in its own time is ended before the session is used again.
-void settle(FtpSession& session) {
+void settle(RemoteSession& session) {
     session.abortFile();
 }
 
@@ -99,9 +99,9 @@ std::int64_t downloadDate(const TransferItem& item) {
 
 // The exact modification time of the remote file at its first start: MLSD's listed time, else
 // MDTM where the dates are kept (the date is needed then anyway), else unknown.
-std::int64_t exactSourceTime(FtpSession& session, const TransferItem& item,
+std::int64_t exactSourceTime(RemoteSession& session, const TransferItem& item,
                              const CopyOptions& options) {
-    if (item.listedTime != 0 && session.usesMlsd())
+    if (item.listedTime != 0 && session.exactListings())
         return item.listedTime;
     if (options.keepDates)
         if (const auto time = session.modificationTime(item.remotePath))
@@ -111,7 +111,7 @@ std::int64_t exactSourceTime(FtpSession& session, const TransferItem& item,
 
 // Decides where a download starts: the partial file's size (resume) or 0. A failure of the
 // session while it checks the source is returned.
-std::optional<ItemResult> downloadStart(TransferItem& item, FtpSession& session,
+std::optional<ItemResult> downloadStart(TransferItem& item, RemoteSession& session,
                                         const RunContext& context, const std::string& partial,
                                         std::uint64_t& offset) {
     offset = 0;
@@ -195,7 +195,7 @@ bool IsConnectionFailure(int error, std::string_view reply) {
     }
 }
 
-std::string EngineErrorText(const FtpSession& session) {
+std::string EngineErrorText(const RemoteSession& session) {
     const int code = session.lastError();
     const std::string& reply = session.lastResponse();
     const bool fromServer = code == tw::ftp::kErrExtendedError || code == tw::ftp::kErrFtpDropped ||
@@ -207,7 +207,7 @@ std::string EngineErrorText(const FtpSession& session) {
     return std::string(tw::ftp::ErrorDescription(code));
 }
 
-ItemResult DownloadFile(TransferItem& item, FtpSession& session, const RunContext& context,
+ItemResult DownloadFile(TransferItem& item, RemoteSession& session, const RunContext& context,
                         const CopyOptions& options) {
     if (context.stop.load())
         return stopped();
@@ -247,12 +247,12 @@ ItemResult DownloadFile(TransferItem& item, FtpSession& session, const RunContex
         return restartPartial(file.get());
     };
     const auto openRemote = [&] {
-        FtpSession::OpenOptions request;
+        RemoteSession::OpenOptions request;
         request.offset = offset;
         if (item.sourceSize != 0)
             request.knownSize = item.sourceSize;
         request.acceptUnconfirmedEnd = options.acceptUnconfirmedTlsEnd;
-        return session.openFile(item.remotePath, FtpSession::OpenMode::Read, request);
+        return session.openFile(item.remotePath, RemoteSession::OpenMode::Read, request);
     };
     // Every byte is there already (a run ended between the last byte and the rename).
     const bool complete = offset > 0 && offset == item.sourceSize;
@@ -329,7 +329,7 @@ ItemResult DownloadFile(TransferItem& item, FtpSession& session, const RunContex
 namespace {
 
 // Deletes the temporary file of an upload that must not be resumed, and forgets it.
-void dropRemotePartial(TransferItem& item, FtpSession& session, const RunContext& context,
+void dropRemotePartial(TransferItem& item, RemoteSession& session, const RunContext& context,
                        const std::string& temporary) {
     if (session.isConnected())
         session.deleteFile(temporary);
@@ -340,7 +340,7 @@ void dropRemotePartial(TransferItem& item, FtpSession& session, const RunContext
 }
 
 // The size of the upload's partial data on the server when it may be resumed, else 0.
-std::uint64_t uploadStart(TransferItem& item, FtpSession& session, const RunContext& context,
+std::uint64_t uploadStart(TransferItem& item, RemoteSession& session, const RunContext& context,
                           const CopyOptions& options, const std::string& temporary,
                           const struct stat& local) {
     const bool recorded = item.partialPath == temporary && item.sourceSize != 0;
@@ -361,7 +361,7 @@ std::uint64_t uploadStart(TransferItem& item, FtpSession& session, const RunCont
 
 // Gives the stored temporary file the destination's name; a server that will not rename onto
 // an existing name has the old file deleted first.
-std::optional<ItemResult> commitUpload(const TransferItem& item, FtpSession& session,
+std::optional<ItemResult> commitUpload(const TransferItem& item, RemoteSession& session,
                                        const RunContext& context, const std::string& temporary) {
     if (session.renameFile(temporary, item.remotePath))
         return std::nullopt;
@@ -375,7 +375,7 @@ std::optional<ItemResult> commitUpload(const TransferItem& item, FtpSession& ses
 
 } // namespace
 
-ItemResult UploadFile(TransferItem& item, FtpSession& session, const RunContext& context,
+ItemResult UploadFile(TransferItem& item, RemoteSession& session, const RunContext& context,
                       const CopyOptions& options) {
     if (context.stop.load())
         return stopped();
@@ -402,7 +402,7 @@ ItemResult UploadFile(TransferItem& item, FtpSession& session, const RunContext&
     if (offset < localSize || offset == 0) {
         bool opened = false;
         if (offset > 0) {
-            opened = session.openFile(temporary, FtpSession::OpenMode::Append, {});
+            opened = session.openFile(temporary, RemoteSession::OpenMode::Append, {});
             if (!opened && !context.stop.load() &&
                 session.lastError() == tw::ftp::kErrExtendedError) {
                 tell(context, "The server would not resume " + item.remotePath + " (" +
@@ -413,7 +413,7 @@ ItemResult UploadFile(TransferItem& item, FtpSession& session, const RunContext&
             }
         }
         if (!opened) {
-            opened = session.openFile(temporary, FtpSession::OpenMode::Write, {});
+            opened = session.openFile(temporary, RemoteSession::OpenMode::Write, {});
             if (!opened && !context.stop.load() &&
                 session.lastError() == tw::ftp::kErrExtendedError &&
                 replyCode(session.lastResponse()) / 100 == 5) {
@@ -422,7 +422,7 @@ ItemResult UploadFile(TransferItem& item, FtpSession& session, const RunContext&
                 target = item.remotePath;
                 item.partialPath.clear();
                 recorded(context);
-                opened = session.openFile(target, FtpSession::OpenMode::Write, {});
+                opened = session.openFile(target, RemoteSession::OpenMode::Write, {});
             }
             if (!opened)
                 return engineFailure(session, context);
@@ -491,13 +491,13 @@ ItemResult UploadFile(TransferItem& item, FtpSession& session, const RunContext&
 }
 
 ItemRunner DefaultRunner(CopyOptions options) {
-    return [options](TransferItem& item, FtpSession& session, const RunContext& context) {
+    return [options](TransferItem& item, RemoteSession& session, const RunContext& context) {
         return item.direction == Direction::Download ? DownloadFile(item, session, context, options)
                                                      : UploadFile(item, session, context, options);
     };
 }
 
-ItemResult MakeFolder(TransferItem& item, FtpSession* session) {
+ItemResult MakeFolder(TransferItem& item, RemoteSession* session) {
     if (item.direction == Direction::Download) {
         if (::mkdir(item.localPath.c_str(), 0777) == 0)
             return done();

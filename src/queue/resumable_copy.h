@@ -1,6 +1,6 @@
 #pragma once
 
-// The copy of one queue item over one FtpSession, resumable and Qt-free.
+// The copy of one queue item over one RemoteSession, resumable and Qt-free.
 //
 //   RunContext ctx{stop, progress, recorded, resumeChoice, notice};
 //   ItemResult r = DownloadFile(item, session, ctx, CopyOptions{});   // or UploadFile
@@ -33,7 +33,7 @@
 // and the copy fails (the next start begins at zero). An upload whose local file changed while
 // it was sent (size or modification time) fails, and its temporary file is deleted.
 //
-// A stop (RunContext::stop set, and FtpSession::abort() from the stopping thread) ends the copy
+// A stop (RunContext::stop set, and RemoteSession::abort() from the stopping thread) ends the copy
 // as Stopped with its partial data kept. A failure keeps the partial data too, so a retry
 // resumes; `retryable` tells a lost connection (kErrFtpDropped, a reset, a timeout, a data
 // connection that could not be made, a transfer cut short, a 4xx reply) from a refusal (5xx).
@@ -48,7 +48,7 @@
 #include <string>
 
 namespace tw::ftp {
-class FtpSession;
+class RemoteSession;
 }
 
 namespace tw::queue {
@@ -85,7 +85,7 @@ struct CopyOptions {
     // SIZE per file), so partial data of a killed run can be offered for resume.
     bool probeRemotePartials = false;
     // Takes a protected download of unknown size that ended without close_notify
-    // (FtpSession::OpenOptions::acceptUnconfirmedEnd).
+    // (RemoteSession::OpenOptions::acceptUnconfirmedEnd).
     bool acceptUnconfirmedTlsEnd = false;
 };
 
@@ -98,11 +98,11 @@ struct ItemResult {
 };
 
 using ItemRunner =
-    std::function<ItemResult(TransferItem&, tw::ftp::FtpSession&, const RunContext&)>;
+    std::function<ItemResult(TransferItem&, tw::ftp::RemoteSession&, const RunContext&)>;
 
-ItemResult DownloadFile(TransferItem& item, tw::ftp::FtpSession& session, const RunContext& context,
+ItemResult DownloadFile(TransferItem& item, tw::ftp::RemoteSession& session, const RunContext& context,
                         const CopyOptions& options);
-ItemResult UploadFile(TransferItem& item, tw::ftp::FtpSession& session, const RunContext& context,
+ItemResult UploadFile(TransferItem& item, tw::ftp::RemoteSession& session, const RunContext& context,
                       const CopyOptions& options);
 // DownloadFile or UploadFile by the item's direction: the queue's runner when none is given.
 ItemRunner DefaultRunner(CopyOptions options = {});
@@ -110,13 +110,13 @@ ItemRunner DefaultRunner(CopyOptions options = {});
 // A Folder item: the local folder made (a download; `session` is not used and may be null) or
 // the remote one (MKD; one that exists already counts as made). A file where the folder must be
 // is a failure, never removed.
-ItemResult MakeFolder(TransferItem& item, tw::ftp::FtpSession* session);
+ItemResult MakeFolder(TransferItem& item, tw::ftp::RemoteSession* session);
 
 // Whether an engine failure means the connection was lost (worth another try on a fresh one):
 // `reply` is the server's last reply, whose 4xx code counts as transient.
 bool IsConnectionFailure(int error, std::string_view reply);
 // A one-line description of the session's last failure: the server's first reply line when it
 // answered, else the engine's text.
-std::string EngineErrorText(const tw::ftp::FtpSession& session);
+std::string EngineErrorText(const tw::ftp::RemoteSession& session);
 
 } // namespace tw::queue

@@ -37,7 +37,7 @@ std::string secondsText(std::chrono::milliseconds ms) {
 
 struct TransferQueue::Run {
     std::atomic<bool> stop{false};
-    tw::ftp::FtpSession* session = nullptr; // guarded by m_mutex
+    tw::ftp::RemoteSession* session = nullptr; // guarded by m_mutex
     Clock::time_point started = Clock::now();
     std::optional<std::uint64_t> firstBytes;
     std::uint64_t lastBytes = 0;
@@ -513,7 +513,7 @@ bool TransferQueue::waitIdle(std::chrono::milliseconds timeout) {
     });
 }
 
-void TransferQueue::adoptSession(std::unique_ptr<tw::ftp::FtpSession> session) {
+void TransferQueue::adoptSession(std::unique_ptr<tw::ftp::RemoteSession> session) {
     m_pool.adopt(std::move(session));
 }
 
@@ -650,7 +650,7 @@ void TransferQueue::runPicked(std::int64_t id, TransferItem work, Run& run) {
     finish(id, work, result, &walked, requeue);
 }
 
-ItemResult TransferQueue::runOn(TransferItem& work, tw::ftp::FtpSession& session, Run& run,
+ItemResult TransferQueue::runOn(TransferItem& work, tw::ftp::RemoteSession& session, Run& run,
                                 std::vector<TransferItem>& walked) {
     if (work.kind == ItemKind::Folder)
         return MakeFolder(work, &session);

@@ -29,7 +29,7 @@
 // fewer connections (a notice). Other failures are final (Failed, with the reason).
 //
 // Commands (any thread): stop (all, or ids): Queued rows become Stopped, running ones are
-// aborted (FtpSession::abort of their session) and become Stopped with their partial data
+// aborted (RemoteSession::abort of their session) and become Stopped with their partial data
 // kept; start (ids, or every Stopped row) and retryFailed (Failed rows) queue them again;
 // remove (ids; a running row is stopped first and goes when its worker let go of it; partial
 // data stays on disk); clearFinished removes Done, Failed and Skipped rows; moveUp / moveDown:
@@ -132,7 +132,7 @@ public:
     void setMaxConnections(int maxConnections);
     // A session already logged in with the same options joins the pool as an idle one (so a
     // caller that connected to look around spares the queue a login).
-    void adoptSession(std::unique_ptr<tw::ftp::FtpSession> session);
+    void adoptSession(std::unique_ptr<tw::ftp::RemoteSession> session);
 
     std::vector<TransferItem> snapshot() const;
     std::optional<TransferItem> item(std::int64_t id) const;
@@ -160,7 +160,7 @@ private:
     void workerLoop();
     Rows::iterator pick(Clock::time_point now, std::optional<Clock::time_point>& wake);
     void runPicked(std::int64_t id, TransferItem work, Run& run);
-    ItemResult runOn(TransferItem& work, tw::ftp::FtpSession& session, Run& run,
+    ItemResult runOn(TransferItem& work, tw::ftp::RemoteSession& session, Run& run,
                      std::vector<TransferItem>& walked);
     void finish(std::int64_t id, const TransferItem& work, const ItemResult& result,
                 std::vector<TransferItem>* walked, bool requeue);

@@ -143,6 +143,9 @@ AccountRecord readAccount(const ImportReader& in, int row) {
     // Files written before encryption existed have no key: those accounts stay plain.
     if (const auto mode = in.integer(s, QStringLiteral("Encryption")))
         a.Encryption = AccountEncryptionFromNumber(*mode);
+    // Older files have no protocol: FTP. Older programs ignore the key.
+    if (const auto protocol = in.integer(s, QStringLiteral("Protocol")))
+        a.Protocol = AccountProtocolFromNumber(*protocol);
     return a;
 }
 
@@ -216,6 +219,8 @@ QByteArray BuildExportFile(const AppState& state, const QString& path, const QSt
         ini.writeString(s, QStringLiteral("Port"), numberText(a.RemotePort));
         ini.writeString(s, QStringLiteral("Encryption"),
                         numberText(static_cast<std::uint32_t>(a.Encryption)));
+        ini.writeString(s, QStringLiteral("Protocol"),
+                        numberText(static_cast<std::uint32_t>(a.Protocol)));
         ini.writeString(s, QStringLiteral("Visits"), numberText(a.Visits));
         ini.writeString(s, QStringLiteral("Comments"), CommentsToLine(a.Comments));
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ftp/remote_session.h"
 #include "ftp/tls_types.h"
 
 #include <QString>
@@ -36,6 +37,12 @@ struct AccountRecord {
     // Stored as its number. A record made in code is plain; the accounts sheet's New and the
     // first-start samples choose kNewAccountEncryption.
     ftp::TlsMode Encryption = ftp::TlsMode::Plain;
+    // FTP (with Encryption) or SFTP. Stored as its number; records without one are FTP.
+    ftp::Protocol Protocol = ftp::Protocol::Ftp;
+    // SFTP: a private key file to log in with (empty: none, or the one ~/.ssh/config names),
+    // and whether the SSH agent's keys are offered.
+    QString KeyFile;
+    bool UseAgent = true;
     // The transfer queue's connections to this server, 0 for the Transfer page's number.
     std::uint32_t Connections = 0;
     // Remote folders the user keeps for this server, in the order added (core/accounts/
@@ -60,6 +67,13 @@ inline ftp::TlsMode AccountEncryptionFromNumber(std::int64_t number) {
         .value_or(ftp::TlsMode::ExplicitRequired);
 }
 
+// The protocol of a stored number; a number no protocol has (a newer program's) reads as FTP,
+// with the record's own encryption.
+inline ftp::Protocol AccountProtocolFromNumber(std::int64_t number) {
+    return number == static_cast<int>(ftp::Protocol::Sftp) ? ftp::Protocol::Sftp
+                                                             : ftp::Protocol::Ftp;
+}
+
 // Field limits in characters (the stored widths less their terminator).
 inline constexpr int kAccountNameLimit = 47;
 inline constexpr int kAccountUrlLimit = 255;
@@ -70,5 +84,6 @@ inline constexpr int kAccountPathLimit = 255;
 inline constexpr int kAccountMaskLimit = 23;
 inline constexpr int kAccountExcludeLimit = 255;
 inline constexpr int kAccountCommentsLimit = 1023;
+inline constexpr int kAccountKeyFileLimit = 255;
 
 } // namespace tw

@@ -59,6 +59,10 @@ AccountRecord readAccount(const SettingsStore& store, int row) {
     if (store.ValueExists(key, QStringLiteral("Encryption")))
         a.Encryption = AccountEncryptionFromNumber(
             store.ReadSettingNumber(key, QStringLiteral("Encryption"), 0));
+    a.Protocol =
+        AccountProtocolFromNumber(store.ReadSettingNumber(key, QStringLiteral("Protocol"), 0));
+    a.KeyFile = store.ReadSettingString(key, QStringLiteral("Key File"), {}, kAccountKeyFileLimit);
+    a.UseAgent = store.ReadSettingNumber(key, QStringLiteral("Use Agent"), 1) != 0;
     if (const std::uint32_t n = store.ReadSettingNumber(key, QStringLiteral("Connections"), 0);
         n <= kMaxConnections)
         a.Connections = n;
@@ -101,6 +105,11 @@ void writeAccount(SettingsStore& store, int row, const AccountRecord& a) {
     store.WriteSettingBinary(key, QStringLiteral("Comments"), EncodeComments(a.Comments));
     store.WriteSettingNumber(key, QStringLiteral("Encryption"),
                              static_cast<std::uint32_t>(a.Encryption));
+    store.WriteSettingNumber(key, QStringLiteral("Protocol"),
+                             static_cast<std::uint32_t>(a.Protocol));
+    store.WriteSettingString(key, QStringLiteral("Key File"),
+                             CutText(a.KeyFile, kAccountKeyFileLimit));
+    store.WriteSettingNumber(key, QStringLiteral("Use Agent"), a.UseAgent ? 1 : 0);
     store.WriteSettingNumber(key, QStringLiteral("Connections"), a.Connections);
     WriteBookmarks(store, key, a.Bookmarks);
     if (a.SavePassword)

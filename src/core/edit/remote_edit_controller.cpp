@@ -39,7 +39,7 @@ struct RemoteFacts {
     bool gone = false; // SIZE refused for good: the file (known to be a file) is not there
 };
 
-RemoteFacts ReadRemoteFacts(ftp::FtpSession& session, const std::string& path) {
+RemoteFacts ReadRemoteFacts(ftp::RemoteSession& session, const std::string& path) {
     RemoteFacts facts;
     facts.size = session.fileSize(path);
     if (!facts.size && session.lastError() == ftp::kErrExtendedError &&
@@ -204,7 +204,7 @@ bool RemoteEditController::editSelected(const std::vector<int>& selection) {
     QueueController::FileHooks hooks;
     hooks.before =
         [probe, link = row.isLink](TransferItem& copy,
-                                   ftp::FtpSession& session) -> std::optional<queue::ItemResult> {
+                                   ftp::RemoteSession& session) -> std::optional<queue::ItemResult> {
         // A link may lead to a folder: only entering it tells.
         if (link && session.setCurrentDirectory(copy.remotePath)) {
             probe->finding = Probe::Finding::Folder;
@@ -375,7 +375,7 @@ void RemoteEditController::upload(Edit& edit, bool overwrite) {
     QueueController::FileHooks hooks;
     hooks.before = [probe, overwrite, known = edit.remote](
                        TransferItem& copy,
-                       ftp::FtpSession& session) -> std::optional<queue::ItemResult> {
+                       ftp::RemoteSession& session) -> std::optional<queue::ItemResult> {
         if (overwrite)
             return std::nullopt;
         const RemoteFacts now = ReadRemoteFacts(session, copy.remotePath);
@@ -389,7 +389,7 @@ void RemoteEditController::upload(Edit& edit, bool overwrite) {
         }
         return std::nullopt;
     };
-    hooks.after = [probe](const TransferItem& copy, ftp::FtpSession& session) {
+    hooks.after = [probe](const TransferItem& copy, ftp::RemoteSession& session) {
         probe->facts = ReadRemoteFacts(session, copy.remotePath);
     };
     hooks.finished = [this, probe, id = edit.id](const TransferItem& copy) {

@@ -162,7 +162,7 @@ bool PermissionsController::ChangePermissions(const std::vector<int>& selection)
 
     const queue::ModeChange choice = answer->choice;
     return m_session.RunRemoteFlow([this, targets, names, choice] {
-        ftp::FtpSession* engine = m_session.engine();
+        ftp::RemoteSession* engine = m_session.engine();
         bool changed = false;
         for (std::size_t i = 0; i < targets.size() && engine; ++i) {
             if (m_session.stopFlag().load())

@@ -132,7 +132,7 @@ public:
     void notice(const std::string& line) override { m_messages.LogMessage(4428, {decode(line)}); }
 
     // One file with the window's rules around the queue's copy.
-    queue::ItemResult run(TransferItem& item, ftp::FtpSession& session,
+    queue::ItemResult run(TransferItem& item, ftp::RemoteSession& session,
                           const queue::RunContext& context) {
         const std::shared_ptr<const Options> options = this->options();
         const std::shared_ptr<const FileHooks> hooks = fileHooks(item.id);
@@ -303,7 +303,7 @@ queue::TransferQueue* QueueController::queueForServer() {
     settings.maxConnections =
         int(record && record->Connections != 0 ? record->Connections : m_state.options.Connections);
     settings.progressInterval = std::chrono::milliseconds(50);
-    settings.runner = [this](TransferItem& item, ftp::FtpSession& session,
+    settings.runner = [this](TransferItem& item, ftp::RemoteSession& session,
                              const queue::RunContext& context) {
         return m_bridge->run(item, session, context);
     };

@@ -19,7 +19,7 @@
 namespace tw {
 
 namespace ftp {
-class FtpSession;
+class RemoteSession;
 }
 namespace queue {
 class TransferQueue;
@@ -71,9 +71,9 @@ public:
     // Failed, Stopped, Skipped), after the queue's own handling. The row's names are used as
     // given (no Lowercase), and a finished download lists no pane again.
     struct FileHooks {
-        std::function<std::optional<queue::ItemResult>(queue::TransferItem&, ftp::FtpSession&)>
+        std::function<std::optional<queue::ItemResult>(queue::TransferItem&, ftp::RemoteSession&)>
             before;
-        std::function<void(const queue::TransferItem&, ftp::FtpSession&)> after;
+        std::function<void(const queue::TransferItem&, ftp::RemoteSession&)> after;
         std::function<void(const queue::TransferItem&)> finished;
     };
     // The row's id, or nothing when there is no connection.

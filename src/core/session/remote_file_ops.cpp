@@ -55,7 +55,7 @@ OpResult RemoteFileOps::removeFolder(const PaneState&, const FileEntry& row) {
 }
 
 TreeCount RemoteFileOps::countFolder(const PaneState&, const FileEntry& row) {
-    ftp::FtpSession* engine = m_session.engine();
+    ftp::RemoteSession* engine = m_session.engine();
     if (!engine)
         return {0, 0, {ftp::kErrIncorrectHandleState, {}}};
     return CountRemoteTree(*engine,
@@ -65,7 +65,7 @@ TreeCount RemoteFileOps::countFolder(const PaneState&, const FileEntry& row) {
 }
 
 TreeRemoval RemoteFileOps::removeTree(const PaneState&, const FileEntry& row) {
-    ftp::FtpSession* engine = m_session.engine();
+    ftp::RemoteSession* engine = m_session.engine();
     const QByteArray path = SessionController::JoinPath(m_session.remotePathBytes(),
                                                         SessionController::RemoteNameBytes(row));
     if (!engine)

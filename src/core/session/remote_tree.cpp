@@ -28,14 +28,14 @@ QByteArray join(const QByteArray& folder, const std::string& name) {
     return path + QByteArray(name.data(), qsizetype(name.size()));
 }
 
-OpResult engineFailure(const ftp::FtpSession& session) {
+OpResult engineFailure(const ftp::RemoteSession& session) {
     const int code = session.lastError() != 0 ? session.lastError() : ftp::kErrExtendedError;
     return {code, QString::fromUtf8(session.lastResponse().data(),
                                     qsizetype(session.lastResponse().size()))};
 }
 
 // One folder's entries. The listing is read whole before anything is removed from it.
-bool listFolder(ftp::FtpSession& session, const QByteArray& folder,
+bool listFolder(ftp::RemoteSession& session, const QByteArray& folder,
                 std::vector<RemoteEntry>& entries, std::vector<TreeFailure>& failures) {
     const QByteArray pattern = join(folder, "*");
     ftp::DirEntry e;
@@ -60,7 +60,7 @@ bool listFolder(ftp::FtpSession& session, const QByteArray& folder,
 
 // Where the server really is after entering `path` (its PWD), or nothing when it cannot be
 // entered.
-std::optional<std::string> realFolder(ftp::FtpSession& session, const QByteArray& path) {
+std::optional<std::string> realFolder(ftp::RemoteSession& session, const QByteArray& path) {
     std::string real;
     if (!session.setCurrentDirectory(view(path)) || !session.getCurrentDirectory(real))
         return std::nullopt;
@@ -79,7 +79,7 @@ bool inside(const std::string& child, const std::string& parent) {
 // inside its parent's is a link the listing showed as a folder: it is visited as a file, so
 // it is removed and never followed. `enter(entry)` false skips a folder row altogether.
 template <typename Enter, typename Visit>
-bool walk(ftp::FtpSession& session, const QByteArray& folder, const std::string& real,
+bool walk(ftp::RemoteSession& session, const QByteArray& folder, const std::string& real,
           const std::atomic<bool>& stop, std::vector<TreeFailure>& failures, Enter&& enter,
           Visit&& visit) {
     std::vector<RemoteEntry> entries;
@@ -107,7 +107,7 @@ bool walk(ftp::FtpSession& session, const QByteArray& folder, const std::string&
 
 // Walks `path` and enters the session's folder again afterwards, since the walk changes it.
 template <typename Enter, typename Visit>
-bool walkTree(ftp::FtpSession& session, const QByteArray& path, const std::atomic<bool>& stop,
+bool walkTree(ftp::RemoteSession& session, const QByteArray& path, const std::atomic<bool>& stop,
               std::vector<TreeFailure>& failures, Enter&& enter, Visit&& visit) {
     std::string home;
     session.getCurrentDirectory(home);
@@ -127,7 +127,7 @@ bool walkTree(ftp::FtpSession& session, const QByteArray& path, const std::atomi
 
 } // namespace
 
-TreeCount CountRemoteTree(ftp::FtpSession& session, const QByteArray& path,
+TreeCount CountRemoteTree(ftp::RemoteSession& session, const QByteArray& path,
                           const std::atomic<bool>& stop) {
     TreeCount count;
     std::vector<TreeFailure> failures;
@@ -141,7 +141,7 @@ TreeCount CountRemoteTree(ftp::FtpSession& session, const QByteArray& path,
     return count;
 }
 
-TreeRemoval RemoveRemoteTree(ftp::FtpSession& session, const QByteArray& path,
+TreeRemoval RemoveRemoteTree(ftp::RemoteSession& session, const QByteArray& path,
                              const std::atomic<bool>& stop) {
     TreeRemoval removal;
     std::vector<TreeFailure>& failures = removal.failures;

@@ -8,6 +8,7 @@
 #include "core/transfer/file_copy.h"
 #include "ftp/ftp_error.h"
 #include "ftp/ftp_session.h"
+#include "sftp/session_factory.h"
 
 #include <QDir>
 
@@ -90,6 +91,8 @@ int SessionController::EffectivePort(const AccountRecord& account) {
     const int port = static_cast<int>(account.RemotePort & 0xFFFF);
     if (port != 0)
         return port;
+    if (account.Protocol == ftp::Protocol::Sftp)
+        return ftp::kSftpPort;
     return account.Encryption == ftp::TlsMode::Implicit ? ftp::kImplicitTlsPort : 21;
 }
 
@@ -101,9 +104,10 @@ QString SessionController::connectedTitle(const QString& site) const {
 bool SessionController::openSession(const AccountRecord& account, const QString& server,
                                     const std::vector<std::string>& trusted) {
     ftp::SessionOptions options;
+    options.protocol = account.Protocol;
     options.host = server.trimmed().toStdString();
     options.port = EffectivePort(account);
-    options.tls = account.Encryption;
+    options.tls = account.Protocol == ftp::Protocol::Ftp ? account.Encryption : ftp::TlsMode::Plain;
     options.trustedFingerprints = trusted;
     if (!account.Anonymous) {
         options.user = account.Login.toStdString();
@@ -219,8 +223,8 @@ bool SessionController::startConnect(bool reconnect) {
     m_messages.ShowStatus(reconnect ? 4402 : 4400);
     m_messages.SetBusyCursor(true);
     m_messages.LogMessage(reconnect ? 4402 : 4400);
-    if (!m_session)
-        m_session = std::make_unique<ftp::FtpSession>();
+    if (!m_session || m_session->protocol() != account.Protocol)
+        m_session = sftp::MakeSession(account.Protocol);
     const int generation = m_generation;
     // Read here: the settings belong to the UI thread.
     std::optional<std::string> remembered =
@@ -742,7 +746,7 @@ QByteArray SessionController::RemoteNameBytes(const FileEntry& row) {
 }
 
 SessionController::CallResult
-SessionController::call(const std::function<bool(ftp::FtpSession&)>& fn) {
+SessionController::call(const std::function<bool(ftp::RemoteSession&)>& fn) {
     CallResult result;
     if (!m_session) {
         result.error = ftp::kErrIncorrectHandleState;
@@ -757,20 +761,20 @@ SessionController::call(const std::function<bool(ftp::FtpSession&)>& fn) {
 }
 
 SessionController::CallResult SessionController::createDirectory(const QByteArray& path) {
-    return call([&](ftp::FtpSession& s) { return s.createDirectory(view(path)); });
+    return call([&](ftp::RemoteSession& s) { return s.createDirectory(view(path)); });
 }
 
 SessionController::CallResult SessionController::removeDirectory(const QByteArray& path) {
-    return call([&](ftp::FtpSession& s) { return s.removeDirectory(view(path)); });
+    return call([&](ftp::RemoteSession& s) { return s.removeDirectory(view(path)); });
 }
 
 SessionController::CallResult SessionController::deleteFile(const QByteArray& path) {
-    return call([&](ftp::FtpSession& s) { return s.deleteFile(view(path)); });
+    return call([&](ftp::RemoteSession& s) { return s.deleteFile(view(path)); });
 }
 
 SessionController::CallResult SessionController::renameFile(const QByteArray& from,
                                                             const QByteArray& to) {
-    return call([&](ftp::FtpSession& s) { return s.renameFile(view(from), view(to)); });
+    return call([&](ftp::RemoteSession& s) { return s.renameFile(view(from), view(to)); });
 }
 
 bool SessionController::remoteNameTaken(const PaneState& pane, const FileEntry& row,

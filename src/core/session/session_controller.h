@@ -18,7 +18,7 @@
 namespace tw {
 
 namespace ftp {
-class FtpSession;
+class RemoteSession;
 struct SessionOptions;
 struct ListingLimits;
 } // namespace ftp
@@ -135,7 +135,7 @@ public:
     bool startWorker(std::function<void()> body, int* error = nullptr);
     // The engine session of the connection, or null when there is none. Only the worker (or
     // the UI thread while no worker runs) calls it; abortEngine() may be called from any thread.
-    ftp::FtpSession* engine() { return m_session.get(); }
+    ftp::RemoteSession* engine() { return m_session.get(); }
     // The options the current connection was made with, the certificate the user accepted
     // among the trusted fingerprints, so that more connections to the server (the transfer
     // queue's) log in the same way and ask nothing again. Without `notice`. Empty before the
@@ -196,7 +196,7 @@ private:
                          const std::optional<std::string>& remembered);
     bool readCurrentDirectory();
     void reportEngineError(int apiNameId, bool playAlert, QString* out = nullptr);
-    CallResult call(const std::function<bool(ftp::FtpSession&)>& fn);
+    CallResult call(const std::function<bool(ftp::RemoteSession&)>& fn);
     ListingJob listingJob() const;
     ListingOutcome listRemote(const ListingJob& job);
     void markSessionLost();
@@ -216,7 +216,7 @@ private:
     // The connection taken over is encrypted (set on the UI thread by the connect's second step).
     bool m_encrypted = false;
 
-    std::unique_ptr<ftp::FtpSession> m_session;
+    std::unique_ptr<ftp::RemoteSession> m_session;
     std::unique_ptr<ftp::SessionOptions> m_connectedOptions; // of the last connect that worked
     mutable std::mutex m_optionsMutex;
     // Set by Stop; a flow checks it where the engine cannot see the request (before it

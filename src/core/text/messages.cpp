@@ -15,6 +15,9 @@ constexpr int kLastFtpError = 12174;
 // The engine's own numbers (FTP over TLS, a short download, bounds), beside the range above.
 constexpr int kFirstEngineError = 12180;
 constexpr int kLastEngineError = 12193;
+// SSH and SFTP.
+constexpr int kFirstSshError = 12200;
+constexpr int kLastSshError = 12218;
 const QString kErrorCaption = QStringLiteral("Error");
 } // namespace
 
@@ -81,7 +84,8 @@ QString Messages::SystemErrorText(int code) {
 
 QString Messages::ErrorText(int code) {
     if ((code >= kFirstFtpError && code <= kLastFtpError) ||
-        (code >= kFirstEngineError && code <= kLastEngineError))
+        (code >= kFirstEngineError && code <= kLastEngineError) ||
+        (code >= kFirstSshError && code <= kLastSshError && LookupString(code)))
         return CutText(LookupString(code).value_or(QString()), kMessageLimit);
     return SystemErrorText(code);
 }

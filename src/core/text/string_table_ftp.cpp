@@ -140,6 +140,23 @@ const StringEntry kFtpErrors[] = {
     {12192, u"Too many name lookups are still waiting for an answer."},
     {12193, u"The server did not confirm the end of the encrypted download, and its size is "
             u"unknown: the file may be incomplete."},
+    // SSH and SFTP; an SFTP status is 12210 plus its number.
+    {12200, u"The server's host key is not known: it was not accepted."},
+    {12201, u"WARNING: the server's host key has changed. Someone may be intercepting the connection, or the server's key was replaced."},
+    {12202, u"The server refused every way of logging in that was offered."},
+    {12203, u"The private key file could not be used."},
+    {12204, u"The passphrase of the private key is wrong."},
+    {12205, u"The SSH agent holds no key the server accepts."},
+    {12206, u"The server does not offer SFTP."},
+    {12207, u"The SSH connection failed."},
+    {12211, u"The server reported the end of the file."},
+    {12212, u"No such file or folder on the server."},
+    {12213, u"The server denied permission."},
+    {12214, u"The server could not carry out the request."},
+    {12215, u"The server did not understand the request."},
+    {12216, u"The server has no connection."},
+    {12217, u"The connection to the server was lost."},
+    {12218, u"The server does not support this operation."},
 };
 } // namespace
 

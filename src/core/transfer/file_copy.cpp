@@ -155,7 +155,7 @@ namespace {
 // The downloaded file's date: an MLSD listing's (exact, in UTC, so no MDTM round trip per
 // file), else the server's MDTM where it tells it, else the listing's.
 std::optional<std::int64_t> remoteDate(const CopyEnvironment& env, const CopyRequest& request) {
-    if (request.listedTime != 0 && env.session.usesMlsd())
+    if (request.listedTime != 0 && env.session.exactListings())
         return request.listedTime;
     if (env.session.isConnected())
         if (const auto time = env.session.modificationTime(view(request.remotePath)))
@@ -191,7 +191,7 @@ CopyOutcome DownloadFile(const CopyEnvironment& env, const CopyRequest& request)
     }
     progress.set(1);
     env.messages.ShowStatus(4002, {request.label});
-    if (!env.session.openFile(view(request.remotePath), ftp::FtpSession::OpenMode::Read)) {
+    if (!env.session.openFile(view(request.remotePath), ftp::RemoteSession::OpenMode::Read)) {
         if (stoppedByUser(env))
             return stopped();
         reportEngine(env, 4521);
@@ -310,7 +310,7 @@ CopyOutcome UploadFile(const CopyEnvironment& env, const CopyRequest& request) {
     env.messages.ShowStatus(4000, {request.label});
     const QByteArray temporary = UploadTemporaryPath(request.remotePath);
     QByteArray target = temporary;
-    if (!env.session.openFile(view(target), ftp::FtpSession::OpenMode::Write)) {
+    if (!env.session.openFile(view(target), ftp::RemoteSession::OpenMode::Write)) {
         if (stoppedByUser(env)) {
             removePartialUpload(env, target, true);
             return stopped();
@@ -322,7 +322,7 @@ CopyOutcome UploadFile(const CopyEnvironment& env, const CopyRequest& request) {
         // The server takes no such name (dot files denied, a name too long): the file goes
         // under its own name.
         target = request.remotePath;
-        if (!env.session.openFile(view(target), ftp::FtpSession::OpenMode::Write)) {
+        if (!env.session.openFile(view(target), ftp::RemoteSession::OpenMode::Write)) {
             if (stoppedByUser(env))
                 return stopped();
             reportEngine(env, 4521);

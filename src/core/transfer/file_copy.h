@@ -13,7 +13,7 @@
 namespace tw {
 
 namespace ftp {
-class FtpSession;
+class RemoteSession;
 }
 class Messages;
 class TransferPort;
@@ -40,7 +40,7 @@ private:
 struct CopyEnvironment {
     const Messages& messages;
     TransferPort& port;
-    ftp::FtpSession& session;
+    ftp::RemoteSession& session;
     const Options& options;
     const std::atomic<bool>& stopRequested; // the user's Stop
 };

@@ -13,7 +13,7 @@
 namespace tw {
 
 namespace ftp {
-class FtpSession;
+class RemoteSession;
 }
 class Messages;
 class QueueController;

@@ -687,7 +687,7 @@ TEST(Integrity, AFileThatChangedWhileSentFailsAndLeavesNothingBehind) {
     QueueSettings settings = quick(1);
     settings.copy.chunkBytes = 64 * 1024;
     bool cut = false;
-    settings.runner = [&](TransferItem& item, tw::ftp::FtpSession& session,
+    settings.runner = [&](TransferItem& item, tw::ftp::RemoteSession& session,
                           const RunContext& context) {
         RunContext watched = context;
         watched.progress = [&](std::uint64_t done) {

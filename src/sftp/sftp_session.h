@@ -1,0 +1,70 @@
+#pragma once
+
+// SftpSession: SFTP (version 3) over SSH on libssh, with FtpSession's contract
+// (ftp/remote_session.h).
+
+#include "ftp/remote_session.h"
+
+#include <memory>
+
+namespace tw::sftp {
+
+class SftpSession final : public ftp::RemoteSession {
+public:
+    SftpSession();
+    ~SftpSession() override;
+
+    ftp::Protocol protocol() const override { return ftp::Protocol::Sftp; }
+    bool connect(const ftp::SessionOptions& options) override;
+    bool close(bool waitForGoodbye = true) override;
+    bool isConnected() const override;
+    void setNotice(std::function<void(const std::string&)> notice) override;
+
+    bool setCurrentDirectory(std::string_view path) override;
+    bool getCurrentDirectory(std::string& path) override;
+    bool createDirectory(std::string_view path) override;
+    bool removeDirectory(std::string_view path) override;
+    bool deleteFile(std::string_view path) override;
+    bool renameFile(std::string_view from, std::string_view to) override;
+    bool chmod(std::string_view path, std::uint16_t mode) override;
+
+    bool findFirstFile(std::string_view pattern, ftp::DirEntry& entry) override;
+    bool findNextFile(ftp::DirEntry& entry) override;
+    void findClose() override;
+
+    using RemoteSession::openFile;
+    bool openFile(std::string_view path, OpenMode mode, const OpenOptions& options) override;
+    bool readFile(void* buffer, std::size_t size, std::size_t& bytesRead) override;
+    bool writeFile(const void* buffer, std::size_t size, std::size_t& bytesWritten) override;
+    bool closeFile() override;
+    bool abortFile() override;
+    bool readFileTo(int fd, std::size_t size, std::size_t& bytesMoved) override;
+    bool writeFileFrom(int fd, std::size_t size, std::size_t& bytesMoved) override;
+    int localError() const override;
+    std::optional<std::uint64_t> openFileSize() const override;
+    std::optional<std::uint64_t> fileSize(std::string_view path) override;
+    std::optional<bool> pathExists(std::string_view path) override;
+    std::optional<std::int64_t> modificationTime(std::string_view path) override;
+    bool canSetModificationTime() const override { return true; }
+    bool setModificationTime(std::string_view path, std::int64_t secondsUtc) override;
+    bool namesIgnoreCase() const override { return false; }
+    bool exactListings() const override { return true; }
+    std::size_t unreadableEntries() const override { return 0; }
+    const std::string& firstUnreadableEntry() const override;
+
+    bool keepAlive() override;
+    void abort() override;
+
+    int lastError() const override;
+    const std::string& lastResponse() const override;
+
+    const ftp::TlsState& tlsState() const override;
+    const std::optional<ftp::CertificateInfo>& rejectedCertificate() const override;
+    const std::optional<ftp::HostKeyInfo>& rejectedHostKey() const override;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};
+
+} // namespace tw::sftp
