@@ -1,11 +1,13 @@
 #pragma once
 
+#include "ftp/remote_session.h"
 #include "ftp/tls_types.h"
 
 #include <QString>
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 namespace tw {
 
@@ -39,6 +41,21 @@ struct CertificateRequest {
 };
 
 enum class CertificateAnswer { TrustOnce, TrustAlways, Cancel };
+
+// An SSH host key that known_hosts does not hold, put to the user.
+struct HostKeyRequest {
+    ftp::HostKeyInfo key;
+};
+
+enum class HostKeyAnswer { TrustOnce, TrustAlways, Cancel };
+
+// The passphrase of an encrypted private key, asked for one connection.
+struct PassphraseRequest {
+    QString keyFile;
+    QString host;
+    // The passphrase given before was wrong.
+    bool again = false;
+};
 
 enum class PaneSide { Local, Remote };
 enum class CursorKind { Wait, Busy };
@@ -79,6 +96,12 @@ public:
     virtual CertificateAnswer askCertificate(const CertificateRequest&) {
         return CertificateAnswer::Cancel;
     }
+    // Asks whether to trust an SSH host key that known_hosts does not hold (a question). A port
+    // that cannot ask refuses it.
+    virtual HostKeyAnswer askHostKey(const HostKeyRequest&) { return HostKeyAnswer::Cancel; }
+    // Asks the passphrase of a private key (a question, a password-style input); nullopt when
+    // cancelled or when the port cannot ask.
+    virtual std::optional<QString> askPassphrase(const PassphraseRequest&) { return std::nullopt; }
     // Runs `task` on the UI thread, after the display calls queued before it. Workers hand
     // finished results (a listing's rows) to the state this way. The default runs it at once,
     // which is right for ports that live on one thread.

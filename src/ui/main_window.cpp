@@ -55,6 +55,7 @@
 #include "ui/queue/queue_model.h"
 #include "ui/queue/queue_pane.h"
 #include "ui/quickconnect/quick_connect_bar.h"
+#include "ui/ssh/host_key_dialog.h"
 #include "ui/tls/certificate_dialog.h"
 #include "ui/transfer/log_viewer_dialog.h"
 #include "ui/transfer/transfer_dialogs.h"
@@ -758,6 +759,16 @@ Result MainWindow::onUiThreadBlocking(Call call) {
 CertificateAnswer MainWindow::askCertificate(const CertificateRequest& request) {
     return onUiThreadBlocking<CertificateAnswer>(
         [this, &request] { return AskCertificate(this, request); });
+}
+
+HostKeyAnswer MainWindow::askHostKey(const HostKeyRequest& request) {
+    return onUiThreadBlocking<HostKeyAnswer>(
+        [this, &request] { return AskHostKey(this, request); });
+}
+
+std::optional<QString> MainWindow::askPassphrase(const PassphraseRequest& request) {
+    return onUiThreadBlocking<std::optional<QString>>(
+        [this, &request] { return AskPassphrase(this, request); });
 }
 
 std::optional<QString> MainWindow::askName(const NameRequest& request) {

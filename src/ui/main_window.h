@@ -88,6 +88,8 @@ public:
     void setWindowTitle(const QString& title) override;
     void runOnUiThread(std::function<void()> task) override;
     CertificateAnswer askCertificate(const CertificateRequest& request) override;
+    HostKeyAnswer askHostKey(const HostKeyRequest& request) override;
+    std::optional<QString> askPassphrase(const PassphraseRequest& request) override;
 
     // PanePort: the pane questions, answered with the pane dialogs over this window.
     std::optional<QString> askName(const NameRequest& request) override;

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <deque>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 namespace tw::test {
@@ -54,6 +55,40 @@ public:
     std::vector<CertificateRequest> certificateRequests() const {
         std::lock_guard lock(m_mutex);
         return m_certificates;
+    }
+    // Answers for the next host key questions, in order (then `defaultHostKeyAnswer`).
+    void answerHostKeys(std::initializer_list<HostKeyAnswer> answers) {
+        std::lock_guard lock(m_mutex);
+        m_hostKeyAnswers.insert(m_hostKeyAnswers.end(), answers);
+    }
+    HostKeyAnswer defaultHostKeyAnswer = HostKeyAnswer::Cancel;
+    HostKeyAnswer askHostKey(const HostKeyRequest& request) override {
+        std::lock_guard lock(m_mutex);
+        m_hostKeys.push_back(request);
+        m_events << QStringLiteral("host key: ") + QString::fromStdString(request.key.host) + u' ' +
+                        QString::fromStdString(request.key.fingerprint);
+        if (m_hostKeyAnswers.empty())
+            return defaultHostKeyAnswer;
+        const HostKeyAnswer answer = m_hostKeyAnswers.front();
+        m_hostKeyAnswers.pop_front();
+        return answer;
+    }
+    std::vector<HostKeyRequest> hostKeyRequests() const {
+        std::lock_guard lock(m_mutex);
+        return m_hostKeys;
+    }
+    // The answer to every passphrase question (nullopt: cancelled).
+    std::optional<QString> passphraseAnswer;
+    std::optional<QString> askPassphrase(const PassphraseRequest& request) override {
+        std::lock_guard lock(m_mutex);
+        m_passphrases.push_back(request);
+        m_events << QStringLiteral("passphrase: ") + request.keyFile +
+                        (request.again ? QStringLiteral(" again") : QString());
+        return passphraseAnswer;
+    }
+    std::vector<PassphraseRequest> passphraseRequests() const {
+        std::lock_guard lock(m_mutex);
+        return m_passphrases;
     }
     bool statusVisible = true;
     bool waveWorks = true;
@@ -137,6 +172,8 @@ public:
         m_log.clear();
         m_boxes.clear();
         m_certificates.clear();
+        m_hostKeys.clear();
+        m_passphrases.clear();
         m_status.clear();
     }
 
@@ -158,6 +195,9 @@ private:
     std::deque<bool> m_boxAnswers;
     std::vector<CertificateRequest> m_certificates;
     std::deque<CertificateAnswer> m_certificateAnswers;
+    std::vector<HostKeyRequest> m_hostKeys;
+    std::deque<HostKeyAnswer> m_hostKeyAnswers;
+    std::vector<PassphraseRequest> m_passphrases;
 };
 
 } // namespace tw::test

@@ -1,5 +1,7 @@
 #include "core/accounts/accounts_sheet.h"
 
+#include "core/session/protocol_traits.h"
+
 #include "core/accounts/account_export.h"
 #include "core/text/format.h"
 #include "core/text/messages.h"
@@ -141,8 +143,9 @@ LoginView AccountsSheet::loginView() const {
     const AccountRecord* a = current();
     v.selected = a ? m_state.CurrentAccount : -1;
     if (a) {
-        v.fields = {a->Name,      a->URL,   a->IP,           a->Login,     a->Password,
-                    a->Anonymous, a->UseIP, a->SavePassword, a->Encryption};
+        v.fields = {a->Name,       a->URL,       a->IP,      a->Login,
+                    a->Password,   a->Anonymous, a->UseIP,   a->SavePassword,
+                    a->Encryption, a->Protocol,  a->KeyFile, a->UseAgent};
         v.visitsText = m_messages.FormatResource(kVisitsId, {a->Visits}, kShortFormatLimit)
                            .value_or(QString());
     }
@@ -151,6 +154,10 @@ LoginView AccountsSheet::loginView() const {
     v.urlEnabled = a && !a->UseIP;
     v.ipEnabled = a && a->UseIP;
     v.loginEnabled = a && !a->Anonymous;
+    const ProtocolTraits& traits = TraitsOf(a ? a->Protocol : ftp::Protocol::Ftp);
+    v.protocolEnabled = a != nullptr;
+    v.encryptionEnabled = a && traits.encryptionChoice;
+    v.keyLoginEnabled = a && traits.keyLogin;
     v.okText = okText();
     v.okEnabled = okEnabled();
     return v;
@@ -164,6 +171,9 @@ std::optional<LoginField> AccountsSheet::validateAndStore(const LoginFields& sho
     a->UseIP = shown.useIp;
     a->SavePassword = shown.savePassword;
     a->Encryption = shown.encryption;
+    a->Protocol = shown.protocol;
+    a->KeyFile = CutText(shown.keyFile.trimmed(), kAccountKeyFileLimit);
+    a->UseAgent = shown.useAgent;
 
     std::optional<LoginField> failed;
     a->Name = CutText(shown.name, kAccountNameLimit);
@@ -237,6 +247,16 @@ void AccountsSheet::setEncryption(ftp::TlsMode mode) {
         a->RemotePort = kPlainPort;
 }
 
+void AccountsSheet::setProtocol(ftp::Protocol protocol) {
+    AccountRecord* a = current();
+    if (!a || a->Protocol == protocol)
+        return;
+    const auto before = static_cast<std::uint32_t>(DefaultPort(a->Protocol, a->Encryption));
+    a->Protocol = protocol;
+    if (a->RemotePort == before)
+        a->RemotePort = static_cast<std::uint32_t>(DefaultPort(protocol, a->Encryption));
+}
+
 QString EncryptionText(ftp::TlsMode mode) {
     switch (mode) {
     case ftp::TlsMode::ExplicitIfAvailable:
@@ -298,6 +318,7 @@ StartupView AccountsSheet::startupViewOf(int index) const {
                 a.LocalExclude, a.RemotePath,    a.RemoteMask,
                 a.RemoteSort,   a.RemoteExclude, QString::number(a.RemotePort),
                 a.Passive};
+    v.passiveEnabled = TraitsOf(a.Protocol).passiveMode;
     return v;
 }
 

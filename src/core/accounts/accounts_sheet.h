@@ -31,6 +31,9 @@ struct LoginFields {
     bool useIp = false;
     bool savePassword = false;
     ftp::TlsMode encryption = ftp::TlsMode::Plain;
+    ftp::Protocol protocol = ftp::Protocol::Ftp;
+    QString keyFile; // SFTP: empty for none (or the one ~/.ssh/config names)
+    bool useAgent = true;
 };
 
 // The encryption choices in the order the Login page lists them, and their texts.
@@ -53,6 +56,9 @@ struct LoginView {
     bool urlEnabled = false;
     bool ipEnabled = false;
     bool loginEnabled = false; // also the password and the save-password box
+    bool protocolEnabled = false;
+    bool encryptionEnabled = false; // FTP only: greyed, not hidden, for SFTP
+    bool keyLoginEnabled = false;   // the key file, its Browse... and the agent box: SFTP only
     QString okText;
     bool okEnabled = false;
 };
@@ -75,6 +81,7 @@ struct StartupFields {
 struct StartupView {
     QString name;
     StartupFields fields;
+    bool passiveEnabled = false; // FTP only
 };
 
 struct NotesView {
@@ -131,6 +138,9 @@ public:
     // moves an account on port 21 to 990, and an explicit or plain choice moves 990 back to 21.
     // Any other port is the user's and stays.
     void setEncryption(ftp::TlsMode mode);
+    // The Login page's protocol choice. The port follows it when it held the other protocol's
+    // default (21, or 990 for implicit TLS, and 22); any other port stays.
+    void setProtocol(ftp::Protocol protocol);
     // Appends an empty account (port 21) and makes it current; false when the current account
     // is invalid or the table is full.
     bool newAccount(const LoginFields& shown, std::optional<LoginField>* failed = nullptr);

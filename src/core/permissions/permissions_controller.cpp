@@ -161,7 +161,8 @@ bool PermissionsController::ChangePermissions(const std::vector<int>& selection)
     }
 
     const queue::ModeChange choice = answer->choice;
-    return m_session.RunRemoteFlow([this, targets, names, choice] {
+    const ProtocolTraits& traits = m_session.traits();
+    return m_session.RunRemoteFlow([this, targets, names, choice, &traits] {
         ftp::RemoteSession* engine = m_session.engine();
         bool changed = false;
         for (std::size_t i = 0; i < targets.size() && engine; ++i) {
@@ -173,7 +174,7 @@ bool PermissionsController::ChangePermissions(const std::vector<int>& selection)
                                    {names[qsizetype(i)], m_messages.LoadStringText(3762)});
                 continue;
             }
-            m_messages.LogMessage(3763, {octal(*mode), shown(targets[i].path)});
+            m_messages.LogMessage(traits.chmodLogId, {octal(*mode), shown(targets[i].path)});
             if (engine->chmod(targets[i].path, *mode)) {
                 changed = true;
                 continue;
@@ -181,7 +182,8 @@ bool PermissionsController::ChangePermissions(const std::vector<int>& selection)
             if (engine->lastError() == ftp::kErrOperationCancelled)
                 break;
             QString error;
-            m_messages.ReportApiError(4527, engine->lastError(), m_state.options.AlertLevel != 0,
+            m_messages.ReportApiError(traits.chmodApiId, engine->lastError(),
+                                      m_state.options.AlertLevel != 0,
                                       shown(engine->lastResponse()), &error);
             m_messages.InfoBox(3760, 3761, {names[qsizetype(i)], error});
             if (!engine->isConnected())

@@ -16,8 +16,8 @@ struct ChmodReport;
 class Messages;
 class SessionController;
 
-// Remote Permissions: the selected rows' Unix permissions changed with SITE CHMOD. The dialog
-// starts from the rows' listed modes (bits on which they differ undecided, so only the bits
+// Remote Permissions: the selected rows' Unix permissions changed (SITE CHMOD, SFTP setstat). The
+// dialog starts from the rows' listed modes (bits on which they differ undecided, so only the bits
 // the user decides change). Files, and folders without "Apply to everything inside", are
 // changed on the session's worker, each refusal a message with the server's reply; a change
 // inside folders runs on a connection of its own (queue::ChmodRun) with a progress window

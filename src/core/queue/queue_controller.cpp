@@ -289,7 +289,8 @@ QueueAccount QueueController::currentAccount() const {
     account.host = QString::fromStdString(options.host);
     account.port = std::uint32_t(options.port);
     account.user = QString::fromStdString(options.user);
-    account.protocol = int(options.tls);
+    // SFTP rows are kept apart from FTP rows of the same host and port.
+    account.protocol = int(options.tls) + 16 * int(options.protocol);
     return account;
 }
 

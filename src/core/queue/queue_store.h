@@ -16,7 +16,8 @@ struct QueueAccount {
     QString host;
     std::uint32_t port = 21;
     QString user;
-    int protocol = 0; // the account's protocol and TLS mode as stored (ftp::TlsMode's number)
+    // The account's TLS mode as stored (ftp::TlsMode's number), plus 16 for SFTP.
+    int protocol = 0;
     bool operator==(const QueueAccount&) const = default;
 };
 

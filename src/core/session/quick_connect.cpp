@@ -1,5 +1,6 @@
 #include "core/session/quick_connect.h"
 
+#include "core/session/protocol_traits.h"
 #include "core/session/session_controller.h"
 #include "core/settings/settings_store.h"
 #include "core/text/messages.h"
@@ -14,7 +15,6 @@ namespace {
 constexpr int kNoHostId = 5100;           // "Type a host name or an ftp://, ... address ..."
 constexpr int kBadPortId = 5101;          // "The port %s is not a number from 1 to 65535."
 constexpr int kControlCharacterId = 5102; // "The %s contains a control character."
-constexpr int kSftpId = 5103;             // "SFTP is not supported yet: ..."
 constexpr int kUnknownSchemeId = 5104;    // "%s addresses are not supported: ..."
 constexpr int kUnreadableId = 5105;       // "The address %s cannot be read: %s."
 constexpr int kTooLongId = 5106;          // "The %s is longer than %s characters."
@@ -74,7 +74,9 @@ std::optional<int> PortOf(const QString& text) {
     return port;
 }
 
-QString SchemeText(ftp::TlsMode mode) {
+QString SchemeText(ftp::Protocol kind, ftp::TlsMode mode) {
+    if (!TraitsOf(kind).encryptionChoice)
+        return TraitsOf(kind).scheme;
     switch (mode) {
     case ftp::TlsMode::Implicit:
         return QStringLiteral("ftps://");
@@ -85,10 +87,6 @@ QString SchemeText(ftp::TlsMode mode) {
         break;
     }
     return QStringLiteral("ftp://");
-}
-
-int DefaultPort(ftp::TlsMode mode) {
-    return mode == ftp::TlsMode::Implicit ? ftp::kImplicitTlsPort : 21;
 }
 
 QString HostText(const QString& host) {
@@ -111,8 +109,6 @@ QuickConnectTarget ReadQuickConnect(const QuickConnectFields& fields) {
         return Refused(kNoHostId);
 
     const QString scheme = SchemeOf(host);
-    if (scheme == u"sftp")
-        return Refused(kSftpId);
     if (!scheme.isEmpty() && !ftp::HasFtpScheme(host.toStdString()))
         return Refused(kUnknownSchemeId, scheme + QStringLiteral("://"));
     // A bare host reads as an ftp:// address; a bare IPv6 address gets its brackets.
@@ -133,6 +129,7 @@ QuickConnectTarget ReadQuickConnect(const QuickConnectFields& fields) {
         fields.password.isEmpty() ? decode(url.password.value_or(std::string())) : fields.password;
     account.Anonymous = account.Login.isEmpty();
     account.Passive = true; // active mode fails behind NAT and most firewalls
+    account.Protocol = url.protocol;
     account.Encryption = url.tls.value_or(kNewAccountEncryption);
     account.RemotePath = decode(url.path);
     int number = url.port;
@@ -163,26 +160,27 @@ QuickConnectTarget ReadQuickConnect(const QuickConnectFields& fields) {
 
 QuickConnectEntry QuickHistoryEntry(const AccountRecord& account) {
     return {account.URL, account.RemotePort, account.Anonymous ? QString() : account.Login,
-            account.Encryption};
+            account.Encryption, account.Protocol};
 }
 
 QuickConnectFields QuickFieldsOf(const QuickConnectEntry& entry) {
     QuickConnectFields fields;
-    fields.host =
-        entry.protocol == ftp::TlsMode::Implicit || entry.protocol == ftp::TlsMode::ExplicitRequired
-            ? SchemeText(entry.protocol) + HostText(entry.host)
-            : entry.host;
+    // A bare host is FTP with the encryption a new account has: any other site keeps its scheme.
+    const bool bare = TraitsOf(entry.kind).encryptionChoice &&
+                      (entry.protocol == ftp::TlsMode::Plain ||
+                       entry.protocol == ftp::TlsMode::ExplicitIfAvailable);
+    fields.host = bare ? entry.host : SchemeText(entry.kind, entry.protocol) + HostText(entry.host);
     fields.user = entry.user;
     fields.port = QString::number(entry.port);
     return fields;
 }
 
 QString QuickHistoryText(const QuickConnectEntry& entry) {
-    QString text = SchemeText(entry.protocol);
+    QString text = SchemeText(entry.kind, entry.protocol);
     if (!entry.user.isEmpty())
         text += entry.user + u'@';
     text += HostText(entry.host);
-    if (int(entry.port) != DefaultPort(entry.protocol))
+    if (int(entry.port) != DefaultPort(entry.kind, entry.protocol))
         text += u':' + QString::number(entry.port);
     return text;
 }
@@ -211,6 +209,7 @@ std::vector<QuickConnectEntry> LoadQuickHistory(const SettingsStore& store) {
             HasControlCharacter(entry.user) || entry.port < 1 || entry.port > 65535 || !mode)
             continue;
         entry.protocol = *mode;
+        entry.kind = AccountProtocolFromNumber(store.ReadSettingNumber(key, u"SFTP"_qs, 0));
         history.push_back(std::move(entry));
     }
     return history;
@@ -227,6 +226,7 @@ bool SaveQuickHistory(SettingsStore& store, const std::vector<QuickConnectEntry>
         store.WriteSettingNumber(key, u"Port"_qs, entry.port);
         store.WriteSettingString(key, u"User"_qs, entry.user);
         store.WriteSettingNumber(key, u"Protocol"_qs, std::uint32_t(entry.protocol));
+        store.WriteSettingNumber(key, u"SFTP"_qs, std::uint32_t(entry.kind));
     }
     return store.Sync();
 }

@@ -17,8 +17,8 @@ class SessionController;
 class SettingsStore;
 
 // What the quick connect bar holds. The host may be a bare host name ("example.org",
-// "example.org:2121", "[::1]") or an ftp://, ftps:// or ftpes:// address; User, Password and
-// Port, when not empty, win over the address's own parts.
+// "example.org:2121", "[::1]") or an ftp://, ftps://, ftpes:// or sftp:// address; User,
+// Password and Port, when not empty, win over the address's own parts.
 struct QuickConnectFields {
     QString host;
     QString user;
@@ -32,7 +32,8 @@ struct QuickConnectEntry {
     QString host;
     std::uint32_t port = 21;
     QString user;
-    ftp::TlsMode protocol = kNewAccountEncryption;
+    ftp::TlsMode protocol = kNewAccountEncryption; // FTP's encryption
+    ftp::Protocol kind = ftp::Protocol::Ftp;
     bool operator==(const QuickConnectEntry&) const = default;
 };
 
@@ -51,21 +52,24 @@ struct QuickConnectTarget {
 // Reads the fields into a transient account: passive, anonymous without a user, the address's
 // path as its remote start folder. A bare host and ftp:// use explicit TLS when the server
 // offers it (as a new account does); ftps:// is implicit TLS (port 990), ftpes:// requires
-// explicit TLS. Control characters (typed or percent-encoded), a port outside 1-65535, an
-// empty host and schemes other than these three are refused.
+// explicit TLS, sftp:// is SFTP (port 22; "/srv" absolute, "/~/x" in the login folder). Control
+// characters (typed or percent-encoded), a port outside 1-65535, an empty host and schemes
+// other than these four are refused.
 QuickConnectTarget ReadQuickConnect(const QuickConnectFields& fields);
 
 // The history entry of a quick connection, and the fields that choosing it fills in (the host
 // carries the scheme when the encryption needs one).
 QuickConnectEntry QuickHistoryEntry(const AccountRecord& account);
 QuickConnectFields QuickFieldsOf(const QuickConnectEntry& entry);
-// The entry's line in the host list: "ftpes://bob@example.org:2121", the default port left out.
+// The entry's line in the host list: "ftpes://bob@example.org:2121", "sftp://bob@example.org",
+// the default port left out.
 QString QuickHistoryText(const QuickConnectEntry& entry);
 // Puts `entry` first, without a duplicate, and keeps the newest kQuickHistoryLimit entries.
 void RememberQuickConnect(std::vector<QuickConnectEntry>& history, QuickConnectEntry entry);
 
 // The history under "DeskTop\Quick Connect\History-NN" (newest first): Host, Port, User and
-// Protocol (the encryption's number). Unreadable entries are left out.
+// Protocol (the encryption's number), SFTP (1 for an sftp:// site). Unreadable entries are left
+// out.
 std::vector<QuickConnectEntry> LoadQuickHistory(const SettingsStore& store);
 bool SaveQuickHistory(SettingsStore& store, const std::vector<QuickConnectEntry>& history);
 

@@ -37,9 +37,22 @@ constexpr int kNotConnectedLabelId = 4706;   // "Remote: not connected"
 constexpr int kConnectionLostLabelId = 4707; // "Remote: %s (connection lost)"
 constexpr int kLoginRefusedTextId = 4708;    // "\rLogin refused by %s\r\r%s"
 
+constexpr int kHostKeyChangedCaptionId = 5504; // "Host Key Changed"
+constexpr int kHostKeyChangedTextId = 5505;    // "WARNING: the host key of %s has changed. ..."
+constexpr int kHostKeyOnceId = 5506;           // "Host key %s trusted for this connection"
+constexpr int kHostKeyAddedId = 5507;          // "Host key %s added to %s"
+constexpr int kSshConnectionId = 5501;         // "Secure connection: SFTP over SSH"
+// A passphrase is asked at most this many times in one connect.
+constexpr int kPassphraseAttempts = 3;
+
 bool IsLoginRefusal(int error) {
     return error == ftp::kErrIncorrectUserName || error == ftp::kErrIncorrectPassword ||
-           error == ftp::kErrLoginFailure;
+           error == ftp::kErrLoginFailure || error == ftp::kErrSshAuthRefused ||
+           error == ftp::kErrSshAgent;
+}
+
+QString KnownHostsShown(const std::string& file) {
+    return file.empty() ? QDir::homePath() + u"/.ssh/known_hosts"_qs : decode(file);
 }
 
 // The lines of a server's reply for a message box, or the error's own text without one.
@@ -89,26 +102,59 @@ void SessionController::setListingLimits(const ftp::ListingLimits& limits) {
 
 int SessionController::EffectivePort(const AccountRecord& account) {
     const int port = static_cast<int>(account.RemotePort & 0xFFFF);
-    if (port != 0)
-        return port;
-    if (account.Protocol == ftp::Protocol::Sftp)
-        return ftp::kSftpPort;
-    return account.Encryption == ftp::TlsMode::Implicit ? ftp::kImplicitTlsPort : 21;
+    return port != 0 ? port : DefaultPort(account.Protocol, account.Encryption);
+}
+
+const ProtocolTraits& SessionController::traits() const {
+    return TraitsOf(m_protocol);
 }
 
 QString SessionController::connectedTitle(const QString& site) const {
-    return m_messages.FormatResource(m_encrypted ? 1004 : 1001, {site}, kShortFormatLimit)
+    const ProtocolTraits& t = traits();
+    return m_messages
+        .FormatResource(m_encrypted ? t.secureTitleId : t.plainTitleId, {site}, kShortFormatLimit)
         .value_or(QString());
 }
 
 bool SessionController::openSession(const AccountRecord& account, const QString& server,
-                                    const std::vector<std::string>& trusted) {
+                                    const Trusted& trusted) {
+    const ProtocolTraits& traits = TraitsOf(account.Protocol);
     ftp::SessionOptions options;
     options.protocol = account.Protocol;
     options.host = server.trimmed().toStdString();
     options.port = EffectivePort(account);
-    options.tls = account.Protocol == ftp::Protocol::Ftp ? account.Encryption : ftp::TlsMode::Plain;
-    options.trustedFingerprints = trusted;
+    options.tls = traits.encryptionChoice ? account.Encryption : ftp::TlsMode::Plain;
+    options.trustedFingerprints = trusted.certificates;
+    if (traits.keyLogin) {
+        options.ssh.identityFile = account.KeyFile.toStdString();
+        options.ssh.useAgent = account.UseAgent;
+        options.ssh.knownHostsFile = m_knownHostsFile;
+        options.ssh.configFile = m_sshConfigFile;
+        options.ssh.trustedHostKeys = trusted.hostKeys;
+        options.ssh.rememberTrustedHostKeys = trusted.rememberHostKeys;
+        // Asked through the port from the calling thread (this worker, or a queue worker
+        // later), once for all the connections made with these options.
+        options.ssh.passphrase = [memory = m_passphrase, &port = m_port, host = server.trimmed()](
+                                     const std::string& keyFile) -> std::optional<std::string> {
+            const std::lock_guard lock(memory->mutex);
+            if (memory->value && !memory->rejected && memory->keyFile == keyFile)
+                return memory->value;
+            PassphraseRequest request;
+            request.keyFile = decode(keyFile);
+            request.host = host;
+            request.again = memory->rejected;
+            ++memory->asked;
+            const std::optional<QString> answer = port.askPassphrase(request);
+            memory->rejected = false;
+            if (!answer) {
+                memory->value.reset();
+                return std::nullopt;
+            }
+            memory->value = answer->toStdString();
+            memory->keyFile = keyFile;
+            return memory->value;
+        };
+    }
     if (!account.Anonymous) {
         options.user = account.Login.toStdString();
         options.password = account.Password.toStdString();
@@ -126,6 +172,8 @@ bool SessionController::openSession(const AccountRecord& account, const QString&
     if (!m_session->connect(options))
         return false;
     options.notice = nullptr;
+    // Written to known_hosts by this connect: the next ones find it there.
+    options.ssh.rememberTrustedHostKeys = false;
     const std::lock_guard lock(m_optionsMutex);
     m_connectedOptions = std::make_unique<ftp::SessionOptions>(std::move(options));
     return true;
@@ -140,33 +188,78 @@ bool SessionController::connectTrusting(const AccountRecord& account, const QStr
                                         const std::optional<std::string>& remembered) {
     const QString host = server.trimmed();
     const int port = EffectivePort(account);
-    std::vector<std::string> trusted = m_trust->trustedOnce(host, port);
+    const QString key = CertificateTrust::Key(host, port);
+    Trusted trusted;
+    trusted.certificates = m_trust->trustedOnce(host, port);
     if (remembered)
-        trusted.push_back(*remembered);
+        trusted.certificates.push_back(*remembered);
+    {
+        const std::lock_guard lock(m_hostKeysMutex);
+        const auto it = m_hostKeysOnce.find(key);
+        if (it != m_hostKeysOnce.end())
+            trusted.hostKeys.assign(it->second.begin(), it->second.end());
+    }
+    int passphraseTries = 0;
     bool connected = openSession(account, server, trusted);
-    while (!connected && !m_stopRequested && ftp::IsCertificateError(m_session->lastError()) &&
-           m_session->rejectedCertificate()) {
-        const ftp::CertificateInfo certificate = *m_session->rejectedCertificate();
-        // A certificate refused although trusted: asking again would loop.
-        if (std::find(trusted.begin(), trusted.end(), certificate.sha256) != trusted.end())
-            break;
-        CertificateRequest request;
-        request.certificate = certificate;
-        request.host = host;
-        request.port = port;
-        request.changed = remembered.has_value();
-        const CertificateAnswer answer = m_port.askCertificate(request);
-        if (answer == CertificateAnswer::Cancel)
-            break;
-        if (answer == CertificateAnswer::TrustOnce) {
-            m_trust->trustOnce(host, port, certificate.sha256);
+    while (!connected && !m_stopRequested) {
+        const int error = m_session->lastError();
+        if (ftp::IsCertificateError(error) && m_session->rejectedCertificate()) {
+            const ftp::CertificateInfo certificate = *m_session->rejectedCertificate();
+            // A certificate refused although trusted: asking again would loop.
+            if (std::find(trusted.certificates.begin(), trusted.certificates.end(),
+                          certificate.sha256) != trusted.certificates.end())
+                break;
+            CertificateRequest request;
+            request.certificate = certificate;
+            request.host = host;
+            request.port = port;
+            request.changed = remembered.has_value();
+            const CertificateAnswer answer = m_port.askCertificate(request);
+            if (answer == CertificateAnswer::Cancel)
+                break;
+            if (answer == CertificateAnswer::TrustOnce) {
+                m_trust->trustOnce(host, port, certificate.sha256);
+            } else {
+                // The settings belong to the UI thread.
+                CertificateTrust* trust = m_trust;
+                m_port.runOnUiThread([trust, host, port, fp = certificate.sha256] {
+                    trust->remember(host, port, fp);
+                });
+            }
+            trusted.certificates.push_back(certificate.sha256);
+        } else if (error == ftp::kErrSshHostKeyUnknown && m_session->rejectedHostKey()) {
+            const ftp::HostKeyInfo hostKey = *m_session->rejectedHostKey();
+            if (std::find(trusted.hostKeys.begin(), trusted.hostKeys.end(), hostKey.fingerprint) !=
+                trusted.hostKeys.end())
+                break;
+            const HostKeyAnswer answer = m_port.askHostKey(HostKeyRequest{hostKey});
+            if (answer == HostKeyAnswer::Cancel)
+                break;
+            trusted.hostKeys.push_back(hostKey.fingerprint);
+            trusted.rememberHostKeys = answer == HostKeyAnswer::TrustAlways;
+            if (!m_stopRequested && openSession(account, server, trusted)) {
+                if (trusted.rememberHostKeys) {
+                    m_messages.LogMessage(
+                        kHostKeyAddedId,
+                        {decode(hostKey.fingerprint), KnownHostsShown(hostKey.knownHostsFile)});
+                } else {
+                    m_messages.LogMessage(kHostKeyOnceId, {decode(hostKey.fingerprint)});
+                    const std::lock_guard lock(m_hostKeysMutex);
+                    m_hostKeysOnce[key].insert(hostKey.fingerprint);
+                }
+                return true;
+            }
+            continue;
+        } else if (error == ftp::kErrSshKeyPassphrase &&
+                   passphraseTries + 1 < kPassphraseAttempts) {
+            const std::lock_guard lock(m_passphrase->mutex);
+            if (m_passphrase->asked == 0 || !m_passphrase->value)
+                break; // not a passphrase the user gave
+            m_passphrase->rejected = true;
+            ++passphraseTries;
         } else {
-            // The settings belong to the UI thread.
-            CertificateTrust* trust = m_trust;
-            m_port.runOnUiThread(
-                [trust, host, port, fp = certificate.sha256] { trust->remember(host, port, fp); });
+            break;
         }
-        trusted.push_back(certificate.sha256);
         connected = !m_stopRequested && openSession(account, server, trusted);
     }
     return connected;
@@ -225,6 +318,8 @@ bool SessionController::startConnect(bool reconnect) {
     m_messages.LogMessage(reconnect ? 4402 : 4400);
     if (!m_session || m_session->protocol() != account.Protocol)
         m_session = sftp::MakeSession(account.Protocol);
+    if (!reconnect) // a new connection asks its key's passphrase again
+        m_passphrase = std::make_shared<PassphraseMemory>();
     const int generation = m_generation;
     // Read here: the settings belong to the UI thread.
     std::optional<std::string> remembered =
@@ -251,16 +346,19 @@ void SessionController::connectWorker(AccountRecord account, QString server, boo
     }
     if (!connected) {
         std::optional<QString> refusedLogin;
+        std::optional<ftp::HostKeyInfo> changedKey;
         if (m_stopRequested) {
             m_messages.LogMessage(4427);
         } else {
             reportEngineError(4501, false);
             m_messages.PlayAlert(AlertKind::ConnectionFailure);
-            if (IsLoginRefusal(m_session->lastError()))
-                refusedLogin =
-                    ServerReplyText(decode(m_session->lastResponse()), m_session->lastError());
+            const int error = m_session->lastError();
+            if (IsLoginRefusal(error))
+                refusedLogin = ServerReplyText(decode(m_session->lastResponse()), error);
+            if (error == ftp::kErrSshHostKeyChanged)
+                changedKey = m_session->rejectedHostKey();
         }
-        m_port.runOnUiThread([this, reconnect, generation, server, refusedLogin] {
+        m_port.runOnUiThread([this, reconnect, generation, server, refusedLogin, changedKey] {
             if (generation != m_generation)
                 return; // stopped from outside: nothing is left to undo
             connectFailed(reconnect);
@@ -268,6 +366,17 @@ void SessionController::connectWorker(AccountRecord account, QString server, boo
             // A refused login needs the user's attention: the server's own words in a box.
             if (refusedLogin)
                 m_messages.ErrorBox(kLoginRefusedTextId, {server.trimmed(), *refusedLogin});
+            // A changed host key is a warning, never a question: nothing here accepts it.
+            if (changedKey) {
+                const QString at =
+                    changedKey->port == ftp::kSftpPort
+                        ? decode(changedKey->host)
+                        : decode(changedKey->host) + u':' + QString::number(changedKey->port);
+                m_messages.SystemWarningBox(
+                    kHostKeyChangedCaptionId, kHostKeyChangedTextId,
+                    {at, decode(changedKey->knownFingerprint), decode(changedKey->type),
+                     decode(changedKey->fingerprint), KnownHostsShown(changedKey->knownHostsFile)});
+            }
         });
         return;
     }
@@ -314,6 +423,7 @@ void SessionController::finishConnect(QString server, bool reconnect, int genera
         m_state.remote.site = server.left(kPathLimit);
     }
     const ftp::TlsState tls = m_session->tlsState();
+    m_protocol = m_session->protocol();
     m_encrypted = tls.encrypted();
     m_port.setWindowTitle(connectedTitle(m_state.remote.site));
     if (!reconnect)
@@ -321,7 +431,10 @@ void SessionController::finishConnect(QString server, bool reconnect, int genera
     m_messages.LogMessage(reconnect ? 4403 : 4401, {m_state.remote.site, port});
     if (m_encrypted)
         m_messages.LogMessage(4429, {decode(tls.version), decode(tls.cipher)});
-    m_messages.LogMessage(4417, {account->Passive ? u"On"_qs : u"Off"_qs});
+    if (traits().keyLogin)
+        m_messages.LogMessage(kSshConnectionId);
+    if (traits().passiveMode)
+        m_messages.LogMessage(4417, {account->Passive ? u"On"_qs : u"Off"_qs});
     m_messages.PlayAlert(AlertKind::ConnectionSuccess);
 
     QByteArray startPath;
@@ -437,6 +550,12 @@ bool SessionController::Disconnect(bool confirm) {
     m_remotePathRaw.clear();
     m_runtime.connected = false;
     m_encrypted = false;
+    {
+        // The passphrase lives only as long as the connection (the queue's copies of the
+        // options share this memory).
+        const std::lock_guard lock(m_passphrase->mutex);
+        m_passphrase->value.reset();
+    }
     m_runtime.sessionLost = false;
     m_runtime.connectMode = false;
     m_port.setWindowTitle(m_messages.LoadStringText(1000));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/session/protocol_traits.h"
 #include "core/state/app_runtime.h"
 #include "core/state/app_state.h"
 #include "core/tls/certificate_trust.h"
@@ -10,10 +11,14 @@
 
 #include <atomic>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
+#include <string>
 #include <thread>
+#include <vector>
 
 namespace tw {
 
@@ -57,6 +62,13 @@ public:
     // The certificates the user trusts; unset, the controller keeps its own in memory. The
     // object must outlive the controller.
     void setCertificateTrust(CertificateTrust* trust) { m_trust = trust ? trust : &m_ownTrust; }
+
+    // The SSH client files of SFTP connections: known_hosts checked and added to, and the
+    // OpenSSH client configuration read (empty, the default: the user's ~/.ssh files).
+    void setSshFiles(std::string knownHostsFile, std::string configFile) {
+        m_knownHostsFile = std::move(knownHostsFile);
+        m_sshConfigFile = std::move(configFile);
+    }
 
     // Engine timeout for every single wait, in milliseconds (default 30 s).
     void setTimeoutMs(int ms) { m_timeoutMs = ms; }
@@ -136,10 +148,10 @@ public:
     // The engine session of the connection, or null when there is none. Only the worker (or
     // the UI thread while no worker runs) calls it; abortEngine() may be called from any thread.
     ftp::RemoteSession* engine() { return m_session.get(); }
-    // The options the current connection was made with, the certificate the user accepted
-    // among the trusted fingerprints, so that more connections to the server (the transfer
-    // queue's) log in the same way and ask nothing again. Without `notice`. Empty before the
-    // first connect.
+    // The options the current connection was made with, the certificate or host key the user
+    // accepted among the trusted ones and the key's passphrase (asked once, kept in memory for
+    // this connection), so that more connections to the server (the transfer queue's) log in
+    // the same way and ask nothing again. Without `notice`. Empty before the first connect.
     ftp::SessionOptions connectionOptions() const;
     // Cancels the engine call in progress (the Stop command), a connect included.
     void abortEngine();
@@ -153,9 +165,11 @@ public:
     // The address of the current account: IP when UseIP is set, else URL.
     static QString ServerAddress(const AccountRecord& account);
 
-    // The port a connection uses: the account's; for an empty (0) one 990 with implicit TLS,
-    // else 21.
+    // The port a connection uses: the account's; for an empty (0) one 22 for SFTP, 990 with
+    // implicit TLS, else 21.
     static int EffectivePort(const AccountRecord& account);
+    // What the session's protocol changes in the flows (FTP before any connect).
+    const ProtocolTraits& traits() const;
     // The window title while connected to `site`: it says when the connection is encrypted.
     QString connectedTitle(const QString& site) const;
 
@@ -188,10 +202,25 @@ private:
     // formatted with the remote path.
     void clearRemoteListing(int labelId);
     void finishWorker();
-    bool openSession(const AccountRecord& account, const QString& server,
-                     const std::vector<std::string>& trusted);
-    // Connects, asking the user about a certificate the checks refused and connecting again
-    // with it when the user trusts it.
+    // What a connect accepts besides the system's checks and known_hosts.
+    struct Trusted {
+        std::vector<std::string> certificates;
+        std::vector<std::string> hostKeys;
+        bool rememberHostKeys = false;
+    };
+    // The passphrase of the connection's key: asked on the first use, then given to every
+    // connection made with the session's options; forgotten on Disconnect.
+    struct PassphraseMemory {
+        std::mutex mutex;
+        std::optional<std::string> value;
+        std::string keyFile;
+        bool rejected = false; // the server's key check found it wrong: ask again
+        int asked = 0;
+    };
+    bool openSession(const AccountRecord& account, const QString& server, const Trusted& trusted);
+    // Connects, asking the user about a certificate the checks refused or a host key that
+    // known_hosts does not hold, and connecting again with it when the user trusts it; a
+    // wrong passphrase is asked again.
     bool connectTrusting(const AccountRecord& account, const QString& server,
                          const std::optional<std::string>& remembered);
     bool readCurrentDirectory();
@@ -215,6 +244,13 @@ private:
     std::optional<AccountRecord> m_quickAccount;
     // The connection taken over is encrypted (set on the UI thread by the connect's second step).
     bool m_encrypted = false;
+    ftp::Protocol m_protocol = ftp::Protocol::Ftp; // of the connection taken over
+    std::string m_knownHostsFile;
+    std::string m_sshConfigFile;
+    std::shared_ptr<PassphraseMemory> m_passphrase = std::make_shared<PassphraseMemory>();
+    // Host keys the user trusted once, per "host:port", for the running program.
+    std::map<QString, std::set<std::string>> m_hostKeysOnce;
+    mutable std::mutex m_hostKeysMutex;
 
     std::unique_ptr<ftp::RemoteSession> m_session;
     std::unique_ptr<ftp::SessionOptions> m_connectedOptions; // of the last connect that worked

@@ -1,5 +1,7 @@
 #include "core/text/messages.h"
 
+#include "ftp/ftp_error.h"
+
 #include "core/text/string_table.h"
 
 #include <QRegularExpression>
@@ -101,9 +103,10 @@ int Messages::ReportApiError(int apiNameId, int code, bool playAlert, const QStr
     if (code == 12003) {
         response = TruncateAtLineBreak(CutText(lastResponse, kMessageLimit));
         LogText(response);
-    } else if (code >= 12000 && code < 12200 && code != 12017) {
+    } else if (code >= 12000 && code <= ftp::kLastSshError && code != 12017) {
         // The server's own words explain a failed login or a dropped session best ("421 Too
-        // many connections", "530 Must use encryption"): each line of its reply is logged.
+        // many connections", "530 Must use encryption", an SFTP status message, the SSH
+        // library's account of a refused login): each line of its reply is logged.
         const QStringList lines = ServerReplyLines(lastResponse);
         if (!lines.isEmpty())
             response = CutText(lines.front(), kMessageLimit);

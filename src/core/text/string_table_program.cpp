@@ -429,11 +429,10 @@ const StringEntry kProgram[] = {
     {4955, u"Failed"},
 
     // The quick connect bar: what is wrong with its fields, the names of the fields, its labels.
-    {5100, u"Type a host name or an ftp://, ftps:// or ftpes:// address to connect to."},
+    {5100, u"Type a host name or an ftp://, ftps://, ftpes:// or sftp:// address to connect to."},
     {5101, u"The port %s is not a number from 1 to 65535."},
     {5102, u"The %s contains a control character."},
-    {5103, u"SFTP is not supported yet: connect with an ftp://, ftps:// or ftpes:// address."},
-    {5104, u"%s addresses are not supported: use ftp://, ftps:// or ftpes://."},
+    {5104, u"%s addresses are not supported: use ftp://, ftps://, ftpes:// or sftp://."},
     {5105, u"The address %s cannot be read: %s."},
     {5106, u"The %s is longer than %s characters."},
     {5107, u"The account table is full: delete an account before saving another."},
@@ -479,6 +478,20 @@ const StringEntry kProgram[] = {
     {5404, u"%s is a bookmark already."},
     {5405, u"An account keeps at most %d bookmarks: remove one first."},
     {5406, u"Connect with a saved account to keep its folders as bookmarks."},
+
+    // SFTP over SSH: the title, the log's lines, host keys and passphrases.
+    {5500, u"Tarnwick 2000 - %s (SFTP)"},
+    {5501, u"Secure connection: SFTP over SSH"},
+    {5502, u"chmod %s %s"},
+    {5503, u"SftpSetStat"},
+    {5504, u"Host Key Changed"},
+    {5505, u"WARNING: the host key of %s has changed.\r\rThis may be an attack: someone may be "
+           u"intercepting the connection. Or the server's key was replaced.\r\rKey known "
+           u"before: %s\rKey sent now: %s %s\r\rIf you know that the server's key was "
+           u"replaced, remove its old line from %s and connect again.\r\rThe connection was "
+           u"not made."},
+    {5506, u"Host key %s trusted until the program ends"},
+    {5507, u"Host key %s added to %s"},
 
     // Path labels above the two panes.
     {9002, u"Local: %s"},

@@ -1,10 +1,14 @@
 #include "ui/accounts/login_page.h"
 
+#include "core/session/protocol_traits.h"
+
 #include "ui/dialogs/control_names.h"
 #include "ui/dialogs/dialog_placement.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -55,10 +59,20 @@ LoginPage::LoginPage(AccountsSheet& sheet, QWidget* parent) : QWidget(parent), m
     m_login = makeEdit(this, "loginEdit", kAccountLoginLimit);
     m_password = makeEdit(this, "passwordEdit", kAccountPasswordLimit, QLineEdit::Password);
     m_savePassword = makeCheck(this, "savePasswordCheck", QStringLiteral("&Save Password"));
+    m_protocol = new QComboBox(this);
+    m_protocol->setObjectName(QStringLiteral("protocolCombo"));
+    for (const ftp::Protocol protocol : kProtocolChoices)
+        m_protocol->addItem(TraitsOf(protocol).choiceText, static_cast<int>(protocol));
     m_encryption = new QComboBox(this);
     m_encryption->setObjectName(QStringLiteral("encryptionCombo"));
     for (const ftp::TlsMode mode : kEncryptionChoices)
         m_encryption->addItem(EncryptionText(mode), static_cast<int>(mode));
+    m_keyFile = makeEdit(this, "keyFileEdit", kAccountKeyFileLimit);
+    m_keyFile->setPlaceholderText(QStringLiteral("none, or the one ~/.ssh/config names"));
+    m_browseKey = new QPushButton(QStringLiteral("B&rowse..."), this);
+    m_browseKey->setObjectName(QStringLiteral("browseKeyButton"));
+    m_browseKey->setAutoDefault(false);
+    m_useAgent = makeCheck(this, "useAgentCheck", QStringLiteral("Use the SSH a&gent"));
     m_visits = new QLabel(this);
     m_visits->setObjectName(QStringLiteral("visitsText"));
 
@@ -83,10 +97,25 @@ LoginPage::LoginPage(AccountsSheet& sheet, QWidget* parent) : QWidget(parent), m
     addRow(QStringLiteral("&IP Address"), m_ip, m_useIp);
     addRow(QStringLiteral("&Login"), m_login, nullptr);
     addRow(QStringLiteral("&Password"), m_password, m_savePassword);
+    auto* protocolLabel = new QLabel(QStringLiteral("Pr&otocol"), this);
+    protocolLabel->setBuddy(m_protocol);
     auto* encryptionLabel = new QLabel(QStringLiteral("E&ncryption"), this);
     encryptionLabel->setBuddy(m_encryption);
-    grid->addWidget(encryptionLabel, row, 0);
-    grid->addWidget(m_encryption, row, 1, 1, 2);
+    auto* protocolRow = new QHBoxLayout;
+    protocolRow->addWidget(m_protocol);
+    protocolRow->addSpacing(8);
+    protocolRow->addWidget(encryptionLabel);
+    protocolRow->addWidget(m_encryption, 1);
+    grid->addWidget(protocolLabel, row, 0);
+    grid->addLayout(protocolRow, row, 1, 1, 2);
+    ++row;
+    auto* keyLabel = new QLabel(QStringLiteral("&Key file"), this);
+    keyLabel->setBuddy(m_keyFile);
+    grid->addWidget(keyLabel, row, 0);
+    grid->addWidget(m_keyFile, row, 1);
+    grid->addWidget(m_browseKey, row, 2);
+    ++row;
+    grid->addWidget(m_useAgent, row, 1, 1, 2);
     ++row;
     grid->setColumnStretch(1, 1);
 
@@ -108,6 +137,8 @@ LoginPage::LoginPage(AccountsSheet& sheet, QWidget* parent) : QWidget(parent), m
         applyEnabling(m_sheet.loginView());
     });
     connect(m_encryption, &QComboBox::activated, this, &LoginPage::onEncryptionChosen);
+    connect(m_protocol, &QComboBox::activated, this, &LoginPage::onProtocolChosen);
+    connect(m_browseKey, &QPushButton::clicked, this, &LoginPage::onBrowseKey);
     connect(m_new, &QPushButton::clicked, this, &LoginPage::onNew);
     connect(m_delete, &QPushButton::clicked, this, &LoginPage::onDelete);
 }
@@ -121,7 +152,10 @@ LoginFields LoginPage::fields() const {
             m_anonymous->isChecked(),
             m_useIp->isChecked(),
             m_savePassword->isChecked(),
-            static_cast<ftp::TlsMode>(m_encryption->currentData().toInt())};
+            static_cast<ftp::TlsMode>(m_encryption->currentData().toInt()),
+            static_cast<ftp::Protocol>(m_protocol->currentData().toInt()),
+            m_keyFile->text(),
+            m_useAgent->isChecked()};
 }
 
 QLineEdit* LoginPage::edit(LoginField field) const {
@@ -162,7 +196,11 @@ void LoginPage::applyEnabling(const LoginView& view) {
     m_login->setEnabled(view.loginEnabled);
     m_password->setEnabled(view.loginEnabled);
     m_savePassword->setEnabled(view.loginEnabled);
-    m_encryption->setEnabled(view.nameEnabled);
+    m_protocol->setEnabled(view.protocolEnabled);
+    m_encryption->setEnabled(view.encryptionEnabled);
+    m_keyFile->setEnabled(view.keyLoginEnabled);
+    m_browseKey->setEnabled(view.keyLoginEnabled);
+    m_useAgent->setEnabled(view.keyLoginEnabled);
 }
 
 void LoginPage::refresh() {
@@ -177,7 +215,10 @@ void LoginPage::refresh() {
     m_anonymous->setChecked(view.fields.anonymous);
     m_useIp->setChecked(view.fields.useIp);
     m_savePassword->setChecked(view.fields.savePassword);
+    m_protocol->setCurrentIndex(m_protocol->findData(static_cast<int>(view.fields.protocol)));
     m_encryption->setCurrentIndex(m_encryption->findData(static_cast<int>(view.fields.encryption)));
+    m_keyFile->setText(view.fields.keyFile);
+    m_useAgent->setChecked(view.fields.useAgent);
     m_visits->setText(view.visitsText);
     m_refreshing = false;
     applyEnabling(view);
@@ -218,6 +259,23 @@ void LoginPage::onNameChanged(const QString& text) {
 
 void LoginPage::onEncryptionChosen(int index) {
     m_sheet.setEncryption(static_cast<ftp::TlsMode>(m_encryption->itemData(index).toInt()));
+}
+
+void LoginPage::onProtocolChosen(int index) {
+    m_sheet.setProtocol(static_cast<ftp::Protocol>(m_protocol->itemData(index).toInt()));
+    applyEnabling(m_sheet.loginView());
+    NameControlsByText(this);
+}
+
+void LoginPage::onBrowseKey() {
+    QString start = m_keyFile->text().trimmed();
+    if (start.isEmpty())
+        start = QDir::homePath() + QStringLiteral("/.ssh");
+    const QString file = QFileDialog::getOpenFileName(
+        this, QStringLiteral("Key file"), start, QStringLiteral("All files (*)"), nullptr,
+        QFileDialog::DontUseNativeDialog | QFileDialog::DontResolveSymlinks);
+    if (!file.isEmpty())
+        m_keyFile->setText(file);
 }
 
 void LoginPage::onNew() {

@@ -12,8 +12,9 @@ class QPushButton;
 
 namespace tw::ui {
 
-// The Login page: the account list with New and Delete, the name, host and login fields and the
-// visits count. It shows what AccountsSheet decides and forwards every action to it.
+// The Login page: the account list with New and Delete, the name, host and login fields, the
+// protocol with FTP's encryption beside it, SFTP's key file and agent, and the visits count. It
+// shows what AccountsSheet decides and forwards every action to it.
 class LoginPage : public QWidget {
     Q_OBJECT
 public:
@@ -36,6 +37,8 @@ private:
     void onAccountChosen(int index);
     void onNameChanged(const QString& text);
     void onEncryptionChosen(int index);
+    void onProtocolChosen(int index);
+    void onBrowseKey();
     void onNew();
     void onDelete();
     QLineEdit* edit(LoginField field) const;
@@ -53,7 +56,11 @@ private:
     QLineEdit* m_login = nullptr;
     QLineEdit* m_password = nullptr;
     QCheckBox* m_savePassword = nullptr;
+    QComboBox* m_protocol = nullptr;
     QComboBox* m_encryption = nullptr;
+    QLineEdit* m_keyFile = nullptr;
+    QPushButton* m_browseKey = nullptr;
+    QCheckBox* m_useAgent = nullptr;
     QLabel* m_visits = nullptr;
 };
 

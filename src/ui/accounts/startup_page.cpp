@@ -127,6 +127,7 @@ void StartupPage::show(const StartupView& view) {
     for (QWidget* w : findChildren<QWidget*>())
         if (w != m_name && !qobject_cast<QLabel*>(w))
             w->setEnabled(any);
+    m_passive->setEnabled(any && view.passiveEnabled); // greyed, not hidden, for SFTP
     NameControlsByText(this);
 }
 

@@ -46,11 +46,11 @@ TEST(QuickConnectSession, ConnectsListsAndSavesWithoutTouchingTheAccountTable) {
     // Refused fields connect nothing and say why.
     std::vector<QuickConnectEntry> history;
     EXPECT_FALSE(
-        StartQuickConnect(session, messages, {u"sftp://127.0.0.1"_qs, {}, {}, {}}, history));
+        StartQuickConnect(session, messages, {u"http://127.0.0.1"_qs, {}, {}, {}}, history));
     EXPECT_FALSE(
         StartQuickConnect(session, messages, {u"127.0.0.1"_qs, {}, {}, u"70000"_qs}, history));
     ASSERT_EQ(port.boxes().size(), 2u);
-    EXPECT_TRUE(port.boxes()[0].text.startsWith(u"SFTP is not supported yet"_qs));
+    EXPECT_TRUE(port.boxes()[0].text.startsWith(u"http:// addresses are not supported"_qs));
     EXPECT_EQ(port.boxes()[1].text, u"The port 70000 is not a number from 1 to 65535."_qs);
     EXPECT_TRUE(history.empty());
     EXPECT_FALSE(runtime.connected);

@@ -159,6 +159,50 @@ TEST_F(AccountStoreTest, EncryptionIsStoredAsItsNumberAndNeverReadWeaker) {
         EXPECT_EQ(sample.Encryption, TlsMode::ExplicitIfAvailable);
 }
 
+// The protocol, key file and agent choice round-trip; a record written before they existed
+// (or by a newer program with another protocol number) reads as FTP with the agent on.
+TEST_F(AccountStoreTest, ProtocolKeyFileAndAgentRoundTripAndOlderRecordsReadAsFtp) {
+    AccountRecord sftp = account(u"Shell"_qs);
+    sftp.Protocol = ftp::Protocol::Sftp;
+    sftp.RemotePort = 22;
+    sftp.KeyFile = u"/home/amy/.ssh/id_ed25519"_qs;
+    sftp.UseAgent = false;
+    AccountRecord plain = account(u"Archive"_qs);
+    save(table({plain, sftp}));
+    EXPECT_EQ(raw(u"Accounts/Account-002/Protocol"_qs).toString(), u"1"_qs);
+    EXPECT_EQ(raw(u"Accounts/Account-002/Key File"_qs).toString(), sftp.KeyFile);
+    EXPECT_EQ(raw(u"Accounts/Account-002/Use Agent"_qs).toString(), u"0"_qs);
+    const AppState back = load();
+    ASSERT_EQ(back.Accounts.size(), 2u);
+    EXPECT_EQ(back.Accounts[0], plain);
+    EXPECT_EQ(back.Accounts[1], sftp);
+
+    const struct {
+        QVariant protocol; // invalid: no value
+        ftp::Protocol read;
+    } cases[] = {
+        {QVariant(), ftp::Protocol::Ftp},
+        {QVariant(u"7"_qs), ftp::Protocol::Ftp},
+        {QVariant(u"junk"_qs), ftp::Protocol::Ftp},
+        {QVariant(u"1"_qs), ftp::Protocol::Sftp},
+    };
+    for (const auto& c : cases) {
+        save(table({sftp}));
+        {
+            QSettings s(file, QSettings::IniFormat);
+            for (const char* name : {"Protocol", "Key File", "Use Agent"})
+                s.remove(u"Accounts/Account-001/"_qs + QLatin1String(name));
+            if (c.protocol.isValid())
+                s.setValue(u"Accounts/Account-001/Protocol"_qs, c.protocol);
+        }
+        const AccountRecord read = load().Accounts.at(0);
+        SCOPED_TRACE(c.protocol.toString().toStdString());
+        EXPECT_EQ(read.Protocol, c.read);
+        EXPECT_TRUE(read.KeyFile.isEmpty());
+        EXPECT_TRUE(read.UseAgent);
+    }
+}
+
 TEST_F(AccountStoreTest, CommentsAlwaysOccupy1024BytesOfBinary) {
     AccountRecord shortNote = account(u"a"_qs);
     shortNote.Comments = u"first line\r\nsecond line"_qs;

@@ -19,6 +19,7 @@ struct UrlCase {
     std::uint32_t port = 0;
     ftp::TlsMode encryption = kNewAccountEncryption;
     QString remotePath = {};
+    ftp::Protocol protocol = ftp::Protocol::Ftp;
 };
 
 const UrlCase kCases[] = {
@@ -51,6 +52,23 @@ const UrlCase kCases[] = {
      u"two"_qs,
      2990,
      ftp::TlsMode::Implicit},
+    // SFTP: port 22, "/srv" absolute, "/~/x" in the login folder.
+    {{u"sftp://bob@host/srv/a%20b"_qs, {}, {}, {}},
+     u"host"_qs,
+     u"bob"_qs,
+     {},
+     22,
+     kNewAccountEncryption,
+     u"/srv/a b"_qs,
+     ftp::Protocol::Sftp},
+    {{u"SFTP://[::1]:2222/~/up"_qs, {}, {}, {}},
+     u"::1"_qs,
+     {},
+     {},
+     2222,
+     kNewAccountEncryption,
+     u"up"_qs,
+     ftp::Protocol::Sftp},
 };
 
 struct Refusal {
@@ -69,7 +87,7 @@ const Refusal kRefusals[] = {
     {{u"host"_qs, u"bob\r\nDELE x"_qs, {}, {}}, 5102},
     {{u"ftp://bob%0D%0ADELE%20x@host"_qs, {}, {}, {}}, 5102},
     {{u"ftp://host/a%00b"_qs, {}, {}, {}}, 5102},
-    {{u"sftp://host"_qs, {}, {}, {}}, 5103},
+    {{u"sftp://host:0"_qs, {}, {}, {}}, 5105},
     {{u"http://host"_qs, {}, {}, {}}, 5104},
     {{u"ftp://[::1"_qs, {}, {}, {}}, 5105},
     {{u"ftp://host"_qs, QString(64, u'u'), {}, {}}, 5106},
@@ -89,6 +107,7 @@ TEST(QuickConnect, FieldsAndAddressesBecomeAccounts) {
         EXPECT_EQ(a.RemotePort, c.port);
         EXPECT_EQ(a.Encryption, c.encryption);
         EXPECT_EQ(a.RemotePath, c.remotePath);
+        EXPECT_EQ(a.Protocol, c.protocol);
         EXPECT_TRUE(a.Passive);
     }
     for (const Refusal& r : kRefusals) {
@@ -107,13 +126,18 @@ TEST(QuickConnect, HistoryRoundTripsThroughSettingsAndFields) {
         RememberQuickConnect(
             history, {u"h%1.example"_qs.arg(i), 21, u"bob"_qs, ftp::TlsMode::ExplicitIfAvailable});
     const QuickConnectEntry tls{u"::1"_qs, 2990, u"amy"_qs, ftp::TlsMode::Implicit};
+    const QuickConnectEntry sftp{u"host"_qs, 22, u"amy"_qs, kNewAccountEncryption,
+                                 ftp::Protocol::Sftp};
+    RememberQuickConnect(history, sftp);
     RememberQuickConnect(history, tls);
     RememberQuickConnect(history, history[5]);
     ASSERT_EQ(history.size(), 20u);
-    EXPECT_EQ(history[0].host, u"h20.example"_qs);
+    EXPECT_EQ(history[0].host, u"h21.example"_qs);
     EXPECT_EQ(history[1], tls);
+    EXPECT_EQ(history[2], sftp);
+    EXPECT_EQ(QuickHistoryText(sftp), u"sftp://amy@host"_qs);
     EXPECT_EQ(QuickHistoryText(tls), u"ftps://amy@[::1]:2990"_qs);
-    EXPECT_EQ(QuickHistoryText(history[0]), u"ftp://bob@h20.example"_qs);
+    EXPECT_EQ(QuickHistoryText(history[0]), u"ftp://bob@h21.example"_qs);
 
     QTemporaryDir dir;
     const QString file = dir.filePath(u"settings.ini"_qs);
@@ -129,9 +153,11 @@ TEST(QuickConnect, HistoryRoundTripsThroughSettingsAndFields) {
     ASSERT_EQ(loaded.size(), 19u);
     EXPECT_TRUE(std::equal(loaded.begin(), loaded.end(), history.begin()));
 
-    const QuickConnectTarget back = ReadQuickConnect(QuickFieldsOf(tls));
-    ASSERT_TRUE(back.account.has_value());
-    EXPECT_EQ(QuickHistoryEntry(*back.account), tls);
+    for (const QuickConnectEntry& entry : {tls, sftp}) {
+        const QuickConnectTarget back = ReadQuickConnect(QuickFieldsOf(entry));
+        ASSERT_TRUE(back.account.has_value());
+        EXPECT_EQ(QuickHistoryEntry(*back.account), entry);
+    }
 }
 
 } // namespace

@@ -1,0 +1,337 @@
+#include "core/panes/local_listing.h"
+#include "core/queue/queue_controller.h"
+#include "core/session/session_controller.h"
+#include "core/text/messages.h"
+#include "core/transfer/transfer_controller.h"
+#include "ftp/ftp_error.h"
+#include "integration/sftp/ssh_test_server.h"
+#include "support/recording_transfer_port.h"
+#include "unit/core_panes/pane_test_support.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <thread>
+
+using namespace tw;
+namespace fs = std::filesystem;
+using test::SshTestServer;
+
+namespace {
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void writeFile(const fs::path& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+
+// The window's flows over SFTP against a real sshd, headless: the session, the queue and the
+// transfers on the recording port, the test's own known_hosts and ssh_config.
+class SftpFlow {
+public:
+    bool start(std::string& why) {
+        server = SshTestServer::start({}, why);
+        if (!server)
+            return false;
+        const fs::path root = server->root();
+        fs::create_directories(root / "tree" / "inner");
+        writeFile(root / "a.txt", "alpha");
+        writeFile(root / "tree" / "one.txt", "one");
+        writeFile(root / "tree" / "inner" / "two.txt", std::string(200000, 't'));
+
+        AccountRecord a;
+        a.Name = u"Shell"_qs;
+        a.URL = u"127.0.0.1"_qs;
+        a.Protocol = ftp::Protocol::Sftp;
+        a.RemotePort = std::uint32_t(server->port());
+        a.Login = QString::fromStdString(server->user());
+        a.Password = u"unused"_qs; // the key logs in
+        a.KeyFile = QString::fromStdString(server->clientKey().string());
+        a.UseAgent = false;
+        a.RemotePath = QString::fromStdString(root.string());
+        a.LocalPath = local.path();
+        state.Accounts.push_back(a);
+        state.CurrentAccount = 0;
+        state.ColumnLabels = {u"File Name"_qs, u"Date"_qs, u"Size"_qs};
+        state.options.Connections = 2;
+        globals.soundsWithDialogs = false;
+        globals.transferLogging = false;
+        newRun();
+        return true;
+    }
+
+    // A new run of the program: what it trusted once or was told is gone.
+    void newRun() {
+        transfers.reset();
+        queue.reset();
+        session.reset();
+        SessionController::Hooks hooks;
+        hooks.showAccountsSheet = [] { return true; };
+        hooks.listLocalDirectory = [this] { ListLocalDirectory(state, messages, system); };
+        session = std::make_unique<SessionController>(state, runtime, messages, port, hooks);
+        session->setTimeoutMs(10000);
+        session->setSshFiles(server->knownHosts().string(), server->sshConfig().string());
+        QueueController::Hooks queueHooks;
+        queueHooks.relist = [this](PaneSide side) {
+            if (side == PaneSide::Remote)
+                session->StartRemoteListing();
+            else
+                ListLocalDirectory(state, messages, system);
+        };
+        queue = std::make_unique<QueueController>(state, globals, messages, port, *session,
+                                                  queueRows, queueHooks);
+        transfers = std::make_unique<TransferController>(state, globals, runtime, messages, port,
+                                                         *session, *queue);
+    }
+
+    ~SftpFlow() {
+        transfers.reset();
+        queue.reset();
+        session.reset();
+        QDir::setCurrent(savedCwd);
+    }
+
+    void settle() {
+        do {
+            while ((queue && queue->running()) || runtime.busy) {
+                port.runUiTasks();
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            }
+            session->waitForWorker();
+            queue->waitIdle();
+        } while (port.runUiTasks());
+    }
+
+    bool connect() {
+        EXPECT_TRUE(session->Connect());
+        settle();
+        return runtime.connected;
+    }
+    void disconnect() {
+        if (runtime.connected) {
+            EXPECT_TRUE(session->Disconnect(false));
+        }
+        settle();
+    }
+
+    bool listed(const PaneState& pane, const QString& name) const {
+        return std::any_of(pane.entries.begin(), pane.entries.end(),
+                           [&](const FileEntry& e) { return e.name == name; });
+    }
+    std::vector<int> rows(const PaneState& pane, const QStringList& names) const {
+        std::vector<int> out;
+        for (int i = 0; i < pane.count(); ++i)
+            if (names.contains(pane.entries[std::size_t(i)].name))
+                out.push_back(i);
+        return out;
+    }
+    std::string log() const { return port.log().join(u'\n').toStdString(); }
+
+    std::unique_ptr<SshTestServer> server;
+    QTemporaryDir local;
+    QString savedCwd = QDir::currentPath();
+    test::RecordingTransferPort port;
+    test::FakeLocalSystem system;
+    AppState state;
+    AppGlobals globals;
+    AppRuntime runtime;
+    Messages messages{port, state, globals};
+    std::unique_ptr<SessionController> session;
+    QueueRows queueRows;
+    std::unique_ptr<QueueController> queue;
+    std::unique_ptr<TransferController> transfers;
+};
+
+enum class KnownHosts { Keep, Empty, OtherKey };
+
+} // namespace
+
+// Host keys through the port, as the certificate question works: an unknown key is asked
+// (Cancel fails, "Always" connects, lists and adds a hashed line to known_hosts, after which
+// nothing is asked); a key known_hosts holds another key for is a warning box with both
+// fingerprints and the file to edit, never a question, and no connection; "Trust once" holds
+// for the running program (Re-Connect, a new Connect) and writes nothing.
+TEST(SftpSession, HostKeysAreAskedRememberedAndAChangedKeyIsRefused) {
+    SftpFlow f;
+    std::string why;
+    if (!f.start(why))
+        GTEST_SKIP() << why;
+    const std::string fingerprint = f.server->hostKeyFingerprint();
+    const fs::path knownHosts = f.server->knownHosts();
+
+    const struct Step {
+        const char* name;
+        KnownHosts knownHosts;
+        bool newRun;
+        std::vector<HostKeyAnswer> answers;
+        int questions;
+        bool connects;
+        bool warning;
+        bool hashedLineAfter; // known_hosts holds the server's key, hashed
+    } steps[] = {
+        {"unknown, Cancel",
+         KnownHosts::Empty,
+         false,
+         {HostKeyAnswer::Cancel},
+         1,
+         false,
+         false,
+         false},
+        {"unknown, Always",
+         KnownHosts::Keep,
+         false,
+         {HostKeyAnswer::TrustAlways},
+         1,
+         true,
+         false,
+         true},
+        {"known: not asked", KnownHosts::Keep, true, {}, 0, true, false, true},
+        {"changed: a warning", KnownHosts::OtherKey, false, {}, 0, false, true, false},
+        {"unknown, Trust once",
+         KnownHosts::Empty,
+         true,
+         {HostKeyAnswer::TrustOnce},
+         1,
+         true,
+         false,
+         false},
+        {"trusted once: not asked", KnownHosts::Keep, false, {}, 0, true, false, false},
+    };
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.name);
+        if (s.knownHosts == KnownHosts::Empty)
+            writeFile(knownHosts, "");
+        else if (s.knownHosts == KnownHosts::OtherKey)
+            writeFile(knownHosts, f.server->otherKnownHostsLine() + "\n");
+        if (s.newRun)
+            f.newRun();
+        f.port.clear();
+        for (const HostKeyAnswer a : s.answers)
+            f.port.answerHostKeys({a});
+
+        EXPECT_EQ(f.connect(), s.connects) << f.log();
+        const std::vector<HostKeyRequest> asked = f.port.hostKeyRequests();
+        ASSERT_EQ(int(asked.size()), s.questions);
+        for (const HostKeyRequest& r : asked) {
+            EXPECT_EQ(r.key.host, "127.0.0.1");
+            EXPECT_EQ(r.key.port, f.server->port());
+            EXPECT_EQ(r.key.type, f.server->hostKeyType());
+            EXPECT_EQ(r.key.fingerprint, fingerprint);
+            EXPECT_FALSE(r.key.changed);
+        }
+        const std::vector<test::RecordingPort::Box> boxes = f.port.boxes();
+        if (s.warning) {
+            ASSERT_EQ(boxes.size(), 1u);
+            EXPECT_EQ(boxes[0].kind, BoxKind::SystemWarning);
+            EXPECT_EQ(boxes[0].caption, u"Host Key Changed"_qs);
+            for (const std::string& part :
+                 {fingerprint, knownHosts.string(), std::string("may be an attack")})
+                EXPECT_TRUE(boxes[0].text.contains(QString::fromStdString(part)))
+                    << boxes[0].text.toStdString();
+            EXPECT_TRUE(f.port.logContains(QString::number(ftp::kErrSshHostKeyChanged)));
+        } else {
+            EXPECT_TRUE(boxes.empty());
+        }
+        if (s.connects) {
+            EXPECT_TRUE(f.listed(f.state.remote, u"a.txt"_qs)) << f.log();
+            EXPECT_TRUE(f.port.logContains(u"Secure connection: SFTP over SSH"_qs));
+            EXPECT_TRUE(f.port.events().contains(u"title: Tarnwick 2000 - 127.0.0.1 (SFTP)"_qs));
+            EXPECT_FALSE(f.port.logContains(u"Passive Mode"_qs));
+            // Re-Connect asks nothing again.
+            f.port.clear();
+            EXPECT_TRUE(f.session->Reconnect());
+            f.settle();
+            EXPECT_TRUE(f.runtime.connected) << f.log();
+            EXPECT_TRUE(f.port.hostKeyRequests().empty());
+        } else if (!s.warning) {
+            EXPECT_TRUE(f.port.logContains(QString::number(ftp::kErrSshHostKeyUnknown))) << f.log();
+        }
+        const std::string lines = readFile(knownHosts);
+        if (s.hashedLineAfter) {
+            EXPECT_EQ(lines.rfind("|1|", 0), 0u) << lines; // OpenSSH's hashed form
+            EXPECT_EQ(lines.find("127.0.0.1"), std::string::npos) << lines;
+        } else if (s.knownHosts == KnownHosts::OtherKey) {
+            EXPECT_EQ(lines, f.server->otherKnownHostsLine() + "\n"); // never replaced
+        } else {
+            EXPECT_EQ(lines, "");
+        }
+        f.disconnect();
+    }
+}
+
+// A key with a passphrase: Cancel and a wrong passphrase (asked again, three times) connect
+// nothing; the right one is asked once for the browsing session and the queue's connections,
+// which then carry a folder down and another up, with what they hold.
+TEST(SftpSession, APassphraseIsAskedOnceAndTheQueueCarriesFolders) {
+    SftpFlow f;
+    std::string why;
+    if (!f.start(why))
+        GTEST_SKIP() << why;
+    writeFile(f.server->knownHosts(), f.server->knownHostsLine(true) + "\n");
+    const QString key = QString::fromStdString(f.server->encryptedKey().string());
+    f.state.Accounts[0].KeyFile = key;
+
+    const struct Row {
+        const char* name;
+        std::optional<QString> answer;
+        int asks;
+        bool connects;
+        int error;
+    } rows[] = {
+        {"cancelled", std::nullopt, 1, false, 0},
+        {"wrong", u"not the passphrase"_qs, 3, false, ftp::kErrSshKeyPassphrase},
+        {"right", QString::fromLatin1(SshTestServer::kPassphrase), 1, true, 0},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        f.port.clear();
+        f.port.passphraseAnswer = r.answer;
+        EXPECT_EQ(f.connect(), r.connects) << f.log();
+        const std::vector<PassphraseRequest> asked = f.port.passphraseRequests();
+        ASSERT_EQ(int(asked.size()), r.asks) << f.log();
+        for (std::size_t i = 0; i < asked.size(); ++i) {
+            EXPECT_EQ(asked[i].keyFile, key);
+            EXPECT_EQ(asked[i].again, i > 0);
+        }
+        if (r.error) {
+            EXPECT_TRUE(f.port.logContains(QString::number(r.error))) << f.log();
+        }
+    }
+    ASSERT_TRUE(f.runtime.connected);
+
+    // A folder down, through the queue's own connections.
+    ASSERT_TRUE(f.transfers->StartDownload(f.rows(f.state.remote, {u"tree"_qs})));
+    f.settle();
+    const fs::path here = f.local.path().toStdString();
+    EXPECT_EQ(readFile(here / "tree" / "one.txt"), "one") << f.log();
+    EXPECT_EQ(readFile(here / "tree" / "inner" / "two.txt"), std::string(200000, 't'));
+
+    // And another up.
+    fs::create_directories(here / "up" / "deep");
+    writeFile(here / "up" / "b.txt", "beta");
+    writeFile(here / "up" / "deep" / "c.bin", std::string(300000, 'c'));
+    ListLocalDirectory(f.state, f.messages, f.system);
+    ASSERT_TRUE(f.transfers->StartUpload(f.rows(f.state.local, {u"up"_qs})));
+    f.settle();
+    const fs::path root = f.server->root();
+    EXPECT_EQ(readFile(root / "up" / "b.txt"), "beta") << f.log();
+    EXPECT_EQ(readFile(root / "up" / "deep" / "c.bin"), std::string(300000, 'c'));
+    EXPECT_TRUE(f.listed(f.state.remote, u"up"_qs));
+
+    EXPECT_EQ(f.port.passphraseRequests().size(), 1u); // the queue asked nothing
+    EXPECT_TRUE(f.port.hostKeyRequests().empty());
+    for (int i = 0; i < f.queueRows.count(); ++i)
+        EXPECT_EQ(f.queueRows.at(i).state, queue::ItemState::Done) << f.queueRows.at(i).error;
+}
