@@ -486,10 +486,9 @@ const StringEntry kProgram[] = {
     {5503, u"SftpSetStat"},
     {5504, u"Host Key Changed"},
     {5505, u"WARNING: the host key of %s has changed.\r\rThis may be an attack: someone may be "
-           u"intercepting the connection. Or the server's key was replaced.\r\rKey known "
-           u"before: %s\rKey sent now: %s %s\r\rIf you know that the server's key was "
-           u"replaced, remove its old line from %s and connect again.\r\rThe connection was "
-           u"not made."},
+           u"intercepting the connection. Or the server's key was replaced.\r\rKnown key: "
+           u"%s\rNew key: %s %s\r\rIf the key was replaced, remove its old line from "
+           u"%s.\r\rNo connection was made."},
     {5506, u"Host key %s trusted until the program ends"},
     {5507, u"Host key %s added to %s"},
 

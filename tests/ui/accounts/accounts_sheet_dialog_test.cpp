@@ -205,6 +205,85 @@ TEST_F(SheetDialog, EncryptionIsChosenPerAccountAndMovesTheStandardPort) {
     EXPECT_EQ(state.Accounts[1].RemotePort, 21u);
 }
 
+// The protocol choice: SFTP greys (never hides) Encryption and Passive and offers the key file
+// and the agent; the port moves between the protocols' defaults (21, 990 for implicit TLS, 22)
+// only when it held the other one. New accounts are FTP.
+TEST_F(SheetDialog, ProtocolSwitchingGreysFtpChoicesAndMovesDefaultPorts) {
+    state.Accounts[1].RemotePort = 2222;
+    state.Accounts[2].Encryption = ftp::TlsMode::Implicit;
+    state.Accounts[2].RemotePort = 990;
+    const struct Case {
+        int account;
+        std::vector<std::pair<int, const char*>> switches; // protocol index, port after it
+    } cases[] = {
+        {0, {{1, "22"}, {0, "21"}, {1, "22"}}},
+        {1, {{1, "2222"}, {0, "2222"}}},
+        {2, {{1, "22"}, {0, "990"}}},
+    };
+    const auto result = ShowAccountsSheet(
+        state, false, messages,
+        [&](AccountsSheet& sheet) {
+            AccountsSheetDialog dialog(sheet, text(3200), {});
+            dialog.show();
+            QComboBox* protocol = on<QComboBox>(&dialog, "loginPage", "protocolCombo");
+            QComboBox* encryption = on<QComboBox>(&dialog, "loginPage", "encryptionCombo");
+            QLineEdit* keyFile = on<QLineEdit>(&dialog, "loginPage", "keyFileEdit");
+            QCheckBox* agent = on<QCheckBox>(&dialog, "loginPage", "useAgentCheck");
+            QWidget* browse = on<QWidget>(&dialog, "loginPage", "browseKeyButton");
+            EXPECT_EQ(protocol->itemText(0), u"FTP"_qs);
+            EXPECT_EQ(protocol->itemText(1), u"SFTP (SSH)"_qs);
+            for (const Case& c : cases) {
+                SCOPED_TRACE(c.account);
+                choose(on<QComboBox>(&dialog, "loginPage", "accountList"), c.account);
+                EXPECT_EQ(protocol->currentIndex(), 0);
+                for (const auto& [index, port] : c.switches) {
+                    choose(protocol, index);
+                    const bool sftp = index == 1;
+                    EXPECT_TRUE(encryption->isVisible());
+                    EXPECT_EQ(encryption->isEnabled(), !sftp);
+                    for (QWidget* w :
+                         {static_cast<QWidget*>(keyFile), browse, static_cast<QWidget*>(agent)})
+                        EXPECT_EQ(w->isEnabled(), sftp);
+                    EXPECT_TRUE(dialog.switchTo(SheetPage::Startup));
+                    EXPECT_EQ(on<QLineEdit>(&dialog, "startupPage", "portEdit")->text(),
+                              QString::fromLatin1(port));
+                    QCheckBox* passive = on<QCheckBox>(&dialog, "startupPage", "passiveCheck");
+                    EXPECT_TRUE(passive->isVisible());
+                    EXPECT_EQ(passive->isEnabled(), !sftp);
+                    EXPECT_TRUE(dialog.switchTo(SheetPage::Login));
+                }
+            }
+            // The first account ends as SFTP with a key and without the agent.
+            choose(on<QComboBox>(&dialog, "loginPage", "accountList"), 0);
+            keyFile->setText(u"/home/amy/.ssh/id_ed25519"_qs);
+            agent->setChecked(false);
+            EXPECT_TRUE(dialog.switchTo(SheetPage::Startup));
+            EXPECT_TRUE(dialog.switchTo(SheetPage::Login));
+            // A new account is FTP, its key choices greyed.
+            on<QPushButton>(&dialog, "loginPage", "newButton")->click();
+            EXPECT_EQ(protocol->currentIndex(), 0);
+            EXPECT_FALSE(keyFile->isEnabled());
+            on<QLineEdit>(&dialog, "loginPage", "nameEdit")->setText(u"Delta"_qs);
+            on<QLineEdit>(&dialog, "loginPage", "urlEdit")->setText(u"delta.example.org"_qs);
+            on<QLineEdit>(&dialog, "loginPage", "loginEdit")->setText(u"user"_qs);
+            on<QLineEdit>(&dialog, "loginPage", "passwordEdit")->setText(u"pw"_qs);
+            return dialog.tryAccept();
+        },
+        {});
+    ASSERT_TRUE(result.has_value());
+    ASSERT_EQ(state.Accounts.size(), 4u);
+    const AccountRecord& first = state.Accounts[0];
+    EXPECT_EQ(first.Protocol, ftp::Protocol::Sftp);
+    EXPECT_EQ(first.RemotePort, 22u);
+    EXPECT_EQ(first.KeyFile, u"/home/amy/.ssh/id_ed25519"_qs);
+    EXPECT_FALSE(first.UseAgent);
+    EXPECT_EQ(state.Accounts[1].Protocol, ftp::Protocol::Ftp);
+    EXPECT_EQ(state.Accounts[1].RemotePort, 2222u);
+    EXPECT_EQ(state.Accounts[2].RemotePort, 990u);
+    EXPECT_EQ(state.Accounts[3].Protocol, ftp::Protocol::Ftp);
+    EXPECT_EQ(state.Accounts[3].RemotePort, 21u);
+}
+
 // The pages shown before a delete never store what they showed into the account that is
 // current after it: the next account in the table, or a new one in the freed place.
 TEST_F(SheetDialog, PagesNeverStoreADeletedAccountsValuesIntoAnother) {
@@ -298,6 +377,10 @@ TEST_F(SheetDialog, EveryControlIsNamedByItsText) {
         {"loginPage", "newButton", u"New"_qs},
         {"loginPage", "visitsText", u"Visits: 3"_qs},
         {"loginPage", "encryptionCombo", u"Encryption"_qs},
+        {"loginPage", "protocolCombo", u"Protocol"_qs},
+        {"loginPage", "keyFileEdit", u"Key file"_qs},
+        {"loginPage", "browseKeyButton", u"Browse..."_qs},
+        {"loginPage", "useAgentCheck", u"Use the SSH agent"_qs},
         {"startupPage", "localSortList", u"Sort"_qs},
         {"startupPage", "portEdit", u"Port"_qs},
         {"startupPage", "passiveCheck", u"Passive Connection"_qs},
@@ -406,6 +489,10 @@ TEST_F(SheetDialog, Screenshots) {
         EXPECT_GT(image.width(), 200);
         image.save(QStringLiteral("/tmp/accounts_%1.png").arg(QString::fromLatin1(names[page])));
     }
+    ASSERT_TRUE(dialog.switchTo(SheetPage::Login));
+    choose(on<QComboBox>(&dialog, "loginPage", "protocolCombo"), 1);
+    QApplication::processEvents();
+    dialog.grab().toImage().save(QStringLiteral("/tmp/accounts_login_sftp.png"));
 }
 
 // The application object lives in main(), so that it is gone before static objects are.
