@@ -12,6 +12,7 @@ const ProtocolTraits& TraitsOf(ftp::Protocol protocol) {
         .keyLogin = false,
         .chmodLogId = 3763, // "SITE CHMOD %s %s"
         .chmodApiId = 4527, // "FtpCommand"
+        .listLogId = 4408,  // "LIST %s ..."
         .plainTitleId = 1001,
         .secureTitleId = 1004,
     };
@@ -24,6 +25,7 @@ const ProtocolTraits& TraitsOf(ftp::Protocol protocol) {
         .keyLogin = true,
         .chmodLogId = 5502, // "chmod %s %s"
         .chmodApiId = 5503, // "SftpSetStat"
+        .listLogId = 5508,  // "READDIR %s ..."
         // An SFTP session is always over SSH: its title says so either way.
         .plainTitleId = 5500,
         .secureTitleId = 5500,

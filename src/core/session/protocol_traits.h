@@ -26,6 +26,8 @@ struct ProtocolTraits {
     // name of the call in its error line.
     int chmodLogId = 0;
     int chmodApiId = 0;
+    // The log line of a remote listing ("LIST /x/*.* ...", "READDIR /x/*.* ...").
+    int listLogId = 0;
     // The window title while connected over a plain and over a secure channel.
     int plainTitleId = 0;
     int secureTitleId = 0;

@@ -714,7 +714,7 @@ SessionController::ListingOutcome SessionController::listRemote(const ListingJob
             retired.swap(m_retiredRows);
         }
     } // the previous listing's rows are released here, off the UI thread
-    m_messages.LogMessage(4408, {job.patternText});
+    m_messages.LogMessage(traits().listLogId, {job.patternText});
 
     std::vector<FileEntry> rows = ParentRowOnly();
 

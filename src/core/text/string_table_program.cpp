@@ -491,6 +491,7 @@ const StringEntry kProgram[] = {
            u"%s.\r\rNo connection was made."},
     {5506, u"Host key %s trusted until the program ends"},
     {5507, u"Host key %s added to %s"},
+    {5508, u"READDIR %s ..."},
 
     // Path labels above the two panes.
     {9002, u"Local: %s"},

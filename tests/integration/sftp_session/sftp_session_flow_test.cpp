@@ -1,5 +1,8 @@
 #include "core/panes/local_listing.h"
+#include "core/panes/pane_operations.h"
+#include "core/permissions/permissions_controller.h"
 #include "core/queue/queue_controller.h"
+#include "core/session/remote_file_ops.h"
 #include "core/session/session_controller.h"
 #include "core/text/messages.h"
 #include "core/transfer/transfer_controller.h"
@@ -19,6 +22,8 @@
 #include <optional>
 #include <sstream>
 #include <thread>
+
+#include <sys/stat.h>
 
 using namespace tw;
 namespace fs = std::filesystem;
@@ -155,6 +160,25 @@ public:
 };
 
 enum class KnownHosts { Keep, Empty, OtherKey };
+
+unsigned modeOnDisk(const fs::path& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 ? unsigned(st.st_mode & 07777) : 0xFFFFu;
+}
+
+// The pane questions and the Permissions dialog, answered from the test.
+class OpsPort : public test::RecordingPanePort, public PermissionsPort {
+public:
+    std::optional<PermissionsAnswer> permissions;
+    std::optional<PermissionsAnswer> askPermissions(const PermissionsRequest&) override {
+        return permissions;
+    }
+    void openRunProgress(const QString& text, std::function<void()>) override {
+        record(u"progress: "_qs + text);
+    }
+    void updateRunProgress(const QString&) override {}
+    void closeRunProgress() override { record(u"progress: close"_qs); }
+};
 
 } // namespace
 
@@ -334,4 +358,145 @@ TEST(SftpSession, APassphraseIsAskedOnceAndTheQueueCarriesFolders) {
     EXPECT_TRUE(f.port.hostKeyRequests().empty());
     for (int i = 0; i < f.queueRows.count(); ++i)
         EXPECT_EQ(f.queueRows.at(i).state, queue::ItemState::Done) << f.queueRows.at(i).error;
+}
+
+// The remote pane's operations over SFTP through the same flows as FTP's: Make Directory,
+// Rename (onto a name the listing does not show yet but the server has: refused before the
+// engine is asked), Permissions on a file and inside a folder (on a connection of its own),
+// and Delete of a folder with what it holds; each listed again.
+TEST(SftpSession, RemoteOperationsGoThroughTheSharedFlows) {
+    std::string why;
+    auto server = SshTestServer::start({}, why);
+    if (!server)
+        GTEST_SKIP() << why;
+    const fs::path root = server->root();
+    fs::create_directories(root / "tree" / "inner");
+    writeFile(root / "a.txt", "alpha");
+    writeFile(root / "tree" / "one.txt", "one");
+    writeFile(root / "tree" / "inner" / "two.txt", "two");
+    writeFile(server->knownHosts(), server->knownHostsLine(false) + "\n");
+
+    OpsPort port;
+    AppState state;
+    AppGlobals globals;
+    globals.soundsWithDialogs = false;
+    AppRuntime runtime;
+    Messages messages{port, state, globals};
+    AccountRecord a;
+    a.Name = u"Shell"_qs;
+    a.URL = u"127.0.0.1"_qs;
+    a.Protocol = ftp::Protocol::Sftp;
+    a.RemotePort = std::uint32_t(server->port());
+    a.Login = QString::fromStdString(server->user());
+    a.KeyFile = QString::fromStdString(server->clientKey().string());
+    a.UseAgent = false;
+    a.RemotePath = QString::fromStdString(root.string());
+    a.LocalPath = QDir::currentPath();
+    state.Accounts.push_back(a);
+    state.CurrentAccount = 0;
+    SessionController::Hooks hooks;
+    hooks.showAccountsSheet = [] { return true; };
+    hooks.listLocalDirectory = [] {};
+    SessionController session(state, runtime, messages, port, hooks);
+    session.setTimeoutMs(10000);
+    session.setSshFiles(server->knownHosts().string(), server->sshConfig().string());
+    PermissionsController permissions(state, runtime, messages, session, port);
+    ASSERT_TRUE(session.Connect());
+    session.waitForWorker();
+    ASSERT_TRUE(runtime.connected) << port.log().join(u'\n').toStdString();
+    RemoteFileOps ops(session);
+    const PaneContext context{state, messages, port};
+    const auto row = [&](const QString& name) {
+        for (std::size_t i = 0; i < state.remote.entries.size(); ++i)
+            if (state.remote.entries[i].name == name)
+                return int(i);
+        return -1;
+    };
+    const QString folder = QString::fromStdString(root.string());
+
+    const struct Step {
+        const char* name;
+        std::function<bool()> run;
+        std::function<void()> check;
+        QString error = {}; // the log's error line; none: the folder is listed again
+    } steps[] = {
+        {"make a folder",
+         [&] {
+             port.names = {u"made"_qs};
+             return MakeDirectory(context, ops);
+         },
+         [&] {
+             EXPECT_TRUE(fs::is_directory(root / "made"));
+             EXPECT_GE(row(u"made"_qs), 0);
+         }},
+        {"rename onto a name the server has",
+         [&] {
+             writeFile(root / "late.txt", "late"); // not in the listing
+             port.names = {u"late.txt"_qs, std::nullopt};
+             return !RenameEntry(context, ops, {row(u"a.txt"_qs)});
+         },
+         [&] {
+             EXPECT_EQ(readFile(root / "a.txt"), "alpha");
+             EXPECT_EQ(readFile(root / "late.txt"), "late");
+             EXPECT_EQ(port.boxes().size(), 1u);
+         },
+         u"Error: FtpRenameFile (17) File exists"_qs},
+        {"rename",
+         [&] {
+             port.names = {u"renamed.txt"_qs};
+             return RenameEntry(context, ops, {row(u"a.txt"_qs)});
+         },
+         [&] {
+             EXPECT_FALSE(fs::exists(root / "a.txt"));
+             EXPECT_EQ(readFile(root / "renamed.txt"), "alpha");
+             EXPECT_GE(row(u"renamed.txt"_qs), 0);
+         }},
+        {"permissions of a file",
+         [&] {
+             port.permissions = PermissionsAnswer{{0600, 0777}};
+             return permissions.ChangePermissions({row(u"renamed.txt"_qs)});
+         },
+         [&] {
+             EXPECT_EQ(modeOnDisk(root / "renamed.txt"), 0600u);
+             EXPECT_TRUE(port.log().contains(u"chmod 600 "_qs + folder + u"/renamed.txt"_qs))
+                 << port.log().join(u'\n').toStdString();
+             EXPECT_EQ(*state.remote.entries[std::size_t(row(u"renamed.txt"_qs))].mode, 0600);
+         }},
+        {"permissions inside a folder",
+         [&] {
+             port.permissions = PermissionsAnswer{{0640, 0777}, true, queue::ChmodScope::FilesOnly};
+             return permissions.ChangePermissions({row(u"tree"_qs)});
+         },
+         [&] {
+             permissions.waitForRun();
+             EXPECT_EQ(modeOnDisk(root / "tree" / "one.txt"), 0640u);
+             EXPECT_EQ(modeOnDisk(root / "tree" / "inner" / "two.txt"), 0640u);
+             EXPECT_EQ(modeOnDisk(root / "tree"), 0755u);
+             EXPECT_TRUE(port.log().contains(u"Permissions changed: 2 of 2 items"_qs))
+                 << port.log().join(u'\n').toStdString();
+         }},
+        {"delete a folder with what it holds",
+         [&] {
+             port.deletes = {DeleteAnswer::YesToAll};
+             return RemoteDelete(context, session, {row(u"tree"_qs)});
+         },
+         [&] {
+             EXPECT_FALSE(fs::exists(root / "tree"));
+             EXPECT_EQ(row(u"tree"_qs), -1);
+             EXPECT_GE(row(u"renamed.txt"_qs), 0);
+         }},
+    };
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.name);
+        port.clear();
+        EXPECT_TRUE(s.run());
+        session.waitForWorker();
+        s.check();
+        session.waitForWorker();
+        const QStringList log = port.log();
+        EXPECT_EQ(log.contains(u"READDIR "_qs + folder + u"/*.* ..."_qs), s.error.isEmpty())
+            << log.join(u'\n').toStdString();
+        EXPECT_EQ(log.filter(u"Error"_qs), s.error.isEmpty() ? QStringList() : QStringList{s.error})
+            << log.join(u'\n').toStdString();
+    }
 }
