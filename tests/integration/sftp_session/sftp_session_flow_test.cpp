@@ -293,6 +293,23 @@ TEST(SftpSession, HostKeysAreAskedRememberedAndAChangedKeyIsRefused) {
         }
         f.disconnect();
     }
+
+    // The queue's connections take the key the user accepted and never ask: a key that
+    // changed since the browsing session connected fails the row with the warning.
+    f.newRun();
+    writeFile(knownHosts, "");
+    f.port.clear();
+    f.port.answerHostKeys({HostKeyAnswer::TrustOnce});
+    ASSERT_TRUE(f.connect()) << f.log();
+    writeFile(knownHosts, f.server->otherKnownHostsLine() + "\n");
+    ASSERT_TRUE(f.transfers->StartDownload(f.rows(f.state.remote, {u"a.txt"_qs})));
+    f.settle();
+    EXPECT_EQ(f.port.hostKeyRequests().size(), 1u);
+    ASSERT_EQ(f.queueRows.count(), 1);
+    EXPECT_EQ(f.queueRows.at(0).state, queue::ItemState::Failed);
+    EXPECT_EQ(f.queueRows.at(0).errorCode, ftp::kErrSshHostKeyChanged) << f.log();
+    EXPECT_FALSE(fs::exists(fs::path(f.local.path().toStdString()) / "a.txt"));
+    f.disconnect();
 }
 
 // A key with a passphrase: Cancel and a wrong passphrase (asked again, three times) connect
