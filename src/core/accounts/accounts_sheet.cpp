@@ -196,7 +196,7 @@ std::optional<LoginField> AccountsSheet::validateAndStore(const LoginFields& sho
     }
     if (!failed) {
         a->Password = CutText(shown.password, kAccountPasswordLimit);
-        if (a->Password.isEmpty() && !a->Anonymous)
+        if (a->Password.isEmpty() && !a->Anonymous && TraitsOf(a->Protocol).passwordRequired)
             failed = LoginField::Password;
     }
     if (failed)

@@ -10,6 +10,7 @@ const ProtocolTraits& TraitsOf(ftp::Protocol protocol) {
         .passiveMode = true,
         .encryptionChoice = true,
         .keyLogin = false,
+        .passwordRequired = true,
         .chmodLogId = 3763, // "SITE CHMOD %s %s"
         .chmodApiId = 4527, // "FtpCommand"
         .listLogId = 4408,  // "LIST %s ..."
@@ -23,6 +24,7 @@ const ProtocolTraits& TraitsOf(ftp::Protocol protocol) {
         .passiveMode = false,
         .encryptionChoice = false,
         .keyLogin = true,
+        .passwordRequired = false,
         .chmodLogId = 5502, // "chmod %s %s"
         .chmodApiId = 5503, // "SftpSetStat"
         .listLogId = 5508,  // "READDIR %s ..."

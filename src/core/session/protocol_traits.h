@@ -22,6 +22,8 @@ struct ProtocolTraits {
     bool encryptionChoice = true;
     // The key file and the SSH agent apply.
     bool keyLogin = false;
+    // A named login needs a password (SFTP logs in with keys as well).
+    bool passwordRequired = true;
     // The log line of one permissions change ("SITE CHMOD 755 /x", "chmod 755 /x") and the
     // name of the call in its error line.
     int chmodLogId = 0;

@@ -253,9 +253,11 @@ TEST_F(SheetDialog, ProtocolSwitchingGreysFtpChoicesAndMovesDefaultPorts) {
                     EXPECT_TRUE(dialog.switchTo(SheetPage::Login));
                 }
             }
-            // The first account ends as SFTP with a key and without the agent.
+            // The first account ends as SFTP with a key, without the agent and without a
+            // password, which SFTP does not need.
             choose(on<QComboBox>(&dialog, "loginPage", "accountList"), 0);
             keyFile->setText(u"/home/amy/.ssh/id_ed25519"_qs);
+            on<QLineEdit>(&dialog, "loginPage", "passwordEdit")->clear();
             agent->setChecked(false);
             EXPECT_TRUE(dialog.switchTo(SheetPage::Startup));
             EXPECT_TRUE(dialog.switchTo(SheetPage::Login));
@@ -277,6 +279,7 @@ TEST_F(SheetDialog, ProtocolSwitchingGreysFtpChoicesAndMovesDefaultPorts) {
     EXPECT_EQ(first.RemotePort, 22u);
     EXPECT_EQ(first.KeyFile, u"/home/amy/.ssh/id_ed25519"_qs);
     EXPECT_FALSE(first.UseAgent);
+    EXPECT_TRUE(first.Password.isEmpty());
     EXPECT_EQ(state.Accounts[1].Protocol, ftp::Protocol::Ftp);
     EXPECT_EQ(state.Accounts[1].RemotePort, 2222u);
     EXPECT_EQ(state.Accounts[2].RemotePort, 990u);
