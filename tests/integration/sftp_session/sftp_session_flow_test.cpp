@@ -1,4 +1,7 @@
+#include "core/edit/edit_port.h"
+#include "core/edit/remote_edit_controller.h"
 #include "core/panes/local_listing.h"
+#include "core/panes/local_system.h"
 #include "core/panes/pane_operations.h"
 #include "core/permissions/permissions_controller.h"
 #include "core/queue/queue_controller.h"
@@ -11,12 +14,14 @@
 #include "support/recording_transfer_port.h"
 #include "unit/core_panes/pane_test_support.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -41,6 +46,43 @@ std::string readFile(const fs::path& path) {
 void writeFile(const fs::path& path, const std::string& text) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
 }
+
+unsigned modeOnDisk(const fs::path& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 ? unsigned(st.st_mode & 07777) : 0xFFFFu;
+}
+
+// The recording port with the pane, permissions and edit questions answered from the test.
+class FlowPort : public test::RecordingTransferPort,
+                 public PanePort,
+                 public PermissionsPort,
+                 public EditPort {
+public:
+    QStringList paneNames; // Make Directory / Rename answers (empty text, or none: Cancel)
+    std::optional<PermissionsAnswer> permissions;
+    int uploadsAsked = 0; // an edited file's upload: always Yes
+
+    std::optional<QString> askName(const NameRequest&) override {
+        const QString answer = paneNames.isEmpty() ? QString() : paneNames.takeFirst();
+        return answer.isEmpty() ? std::nullopt : std::optional<QString>(answer);
+    }
+    void endNameDialog(NameDialogKind, bool) override {}
+    DeleteAnswer askDelete(const DeleteRequest&) override { return DeleteAnswer::YesToAll; }
+    std::optional<QString> askFolder(const FolderRequest&) override { return std::nullopt; }
+    bool showProperties(const PropertiesData&) override { return true; }
+    std::optional<PermissionsAnswer> askPermissions(const PermissionsRequest&) override {
+        return permissions;
+    }
+    void openRunProgress(const QString&, std::function<void()>) override {}
+    void updateRunProgress(const QString&) override {}
+    void closeRunProgress() override {}
+    UploadAnswer askUpload(const QString&, const QString&) override {
+        ++uploadsAsked;
+        return UploadAnswer::Yes;
+    }
+    EditExitAnswer askExit(const QStringList&) override { return EditExitAnswer::Discard; }
+    void editsChanged() override {}
+};
 
 // The window's flows over SFTP against a real sshd, headless: the session, the queue and the
 // transfers on the recording port, the test's own known_hosts and ssh_config.
@@ -79,6 +121,8 @@ public:
 
     // A new run of the program: what it trusted once or was told is gone.
     void newRun() {
+        edits.reset();
+        permissions.reset();
         transfers.reset();
         queue.reset();
         session.reset();
@@ -99,24 +143,56 @@ public:
                                                   queueRows, queueHooks);
         transfers = std::make_unique<TransferController>(state, globals, runtime, messages, port,
                                                          *session, *queue);
+        permissions =
+            std::make_unique<PermissionsController>(state, runtime, messages, *session, port);
+        edits =
+            std::make_unique<RemoteEditController>(state, messages, port, *queue, *session, desktop,
+                                                   RemoteEditController::Hooks{}, copies.path());
+        edits->setSettleMs(50);
     }
 
     ~SftpFlow() {
+        edits.reset();
+        permissions.reset();
         transfers.reset();
         queue.reset();
         session.reset();
         QDir::setCurrent(savedCwd);
     }
 
+    // Waits for the workers and runs what they hand to the UI thread (and the event loop, for
+    // the edit watcher) until all is quiet.
     void settle() {
         do {
-            while ((queue && queue->running()) || runtime.busy) {
+            while (queue->running() || runtime.busy) {
                 port.runUiTasks();
+                QCoreApplication::processEvents();
                 std::this_thread::sleep_for(std::chrono::milliseconds(2));
             }
             session->waitForWorker();
+            permissions->waitForRun();
             queue->waitIdle();
+            QCoreApplication::processEvents();
         } while (port.runUiTasks());
+    }
+    // Runs the hand-overs and the event loop until `done`, within a bound that only keeps a
+    // broken run from hanging.
+    bool until(const std::function<bool()>& done) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (std::chrono::steady_clock::now() < end) {
+            port.runUiTasks();
+            QCoreApplication::processEvents();
+            if (done() && !queue->running())
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return false;
+    }
+    int row(const QString& name) const {
+        for (std::size_t i = 0; i < state.remote.entries.size(); ++i)
+            if (state.remote.entries[i].name == name)
+                return int(i);
+        return -1;
     }
 
     bool connect() {
@@ -147,8 +223,10 @@ public:
     std::unique_ptr<SshTestServer> server;
     QTemporaryDir local;
     QString savedCwd = QDir::currentPath();
-    test::RecordingTransferPort port;
+    QTemporaryDir copies, tools;
+    FlowPort port;
     test::FakeLocalSystem system;
+    DesktopLocalSystem desktop;
     AppState state;
     AppGlobals globals;
     AppRuntime runtime;
@@ -157,28 +235,11 @@ public:
     QueueRows queueRows;
     std::unique_ptr<QueueController> queue;
     std::unique_ptr<TransferController> transfers;
+    std::unique_ptr<PermissionsController> permissions;
+    std::unique_ptr<RemoteEditController> edits;
 };
 
 enum class KnownHosts { Keep, Empty, OtherKey };
-
-unsigned modeOnDisk(const fs::path& path) {
-    struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0 ? unsigned(st.st_mode & 07777) : 0xFFFFu;
-}
-
-// The pane questions and the Permissions dialog, answered from the test.
-class OpsPort : public test::RecordingPanePort, public PermissionsPort {
-public:
-    std::optional<PermissionsAnswer> permissions;
-    std::optional<PermissionsAnswer> askPermissions(const PermissionsRequest&) override {
-        return permissions;
-    }
-    void openRunProgress(const QString& text, std::function<void()>) override {
-        record(u"progress: "_qs + text);
-    }
-    void updateRunProgress(const QString&) override {}
-    void closeRunProgress() override { record(u"progress: close"_qs); }
-};
 
 } // namespace
 
@@ -380,56 +441,30 @@ TEST(SftpSession, APassphraseIsAskedOnceAndTheQueueCarriesFolders) {
 // The remote pane's operations over SFTP through the same flows as FTP's: Make Directory,
 // Rename (onto a name the listing does not show yet but the server has: refused before the
 // engine is asked), Permissions on a file and inside a folder (on a connection of its own),
-// and Delete of a folder with what it holds; each listed again.
-TEST(SftpSession, RemoteOperationsGoThroughTheSharedFlows) {
+// Delete of a folder with what it holds, and Edit (F4): a save goes up after the question, and
+// a file someone changed on the server meanwhile is asked about and kept. Each change is
+// listed again.
+TEST(SftpSession, RemoteOperationsAndEditGoThroughTheSharedFlows) {
+    SftpFlow f;
     std::string why;
-    auto server = SshTestServer::start({}, why);
-    if (!server)
+    if (!f.start(why))
         GTEST_SKIP() << why;
-    const fs::path root = server->root();
-    fs::create_directories(root / "tree" / "inner");
-    writeFile(root / "a.txt", "alpha");
-    writeFile(root / "tree" / "one.txt", "one");
-    writeFile(root / "tree" / "inner" / "two.txt", "two");
-    writeFile(server->knownHosts(), server->knownHostsLine(false) + "\n");
-
-    OpsPort port;
-    AppState state;
-    AppGlobals globals;
-    globals.soundsWithDialogs = false;
-    AppRuntime runtime;
-    Messages messages{port, state, globals};
-    AccountRecord a;
-    a.Name = u"Shell"_qs;
-    a.URL = u"127.0.0.1"_qs;
-    a.Protocol = ftp::Protocol::Sftp;
-    a.RemotePort = std::uint32_t(server->port());
-    a.Login = QString::fromStdString(server->user());
-    a.KeyFile = QString::fromStdString(server->clientKey().string());
-    a.UseAgent = false;
-    a.RemotePath = QString::fromStdString(root.string());
-    a.LocalPath = QDir::currentPath();
-    state.Accounts.push_back(a);
-    state.CurrentAccount = 0;
-    SessionController::Hooks hooks;
-    hooks.showAccountsSheet = [] { return true; };
-    hooks.listLocalDirectory = [] {};
-    SessionController session(state, runtime, messages, port, hooks);
-    session.setTimeoutMs(10000);
-    session.setSshFiles(server->knownHosts().string(), server->sshConfig().string());
-    PermissionsController permissions(state, runtime, messages, session, port);
-    ASSERT_TRUE(session.Connect());
-    session.waitForWorker();
-    ASSERT_TRUE(runtime.connected) << port.log().join(u'\n').toStdString();
-    RemoteFileOps ops(session);
-    const PaneContext context{state, messages, port};
-    const auto row = [&](const QString& name) {
-        for (std::size_t i = 0; i < state.remote.entries.size(); ++i)
-            if (state.remote.entries[i].name == name)
-                return int(i);
-        return -1;
-    };
+    const fs::path root = f.server->root();
+    writeFile(f.server->knownHosts(), f.server->knownHostsLine(false) + "\n");
+    const std::string editor = f.tools.path().toStdString() + "/editor.sh";
+    writeFile(editor, "#!/bin/sh\nprintf 'second draft' > \"$1.x\" && mv \"$1.x\" \"$1\"\n");
+    fs::permissions(editor, fs::perms::owner_all);
+    f.state.FileTypes = {{u".txt"_qs, QString::fromStdString(editor)}};
+    ASSERT_TRUE(f.connect()) << f.log();
+    RemoteFileOps ops(*f.session);
+    const PaneContext context{f.state, f.messages, f.port};
     const QString folder = QString::fromStdString(root.string());
+    const auto saveCopy = [&](const std::string& text) {
+        const std::string copy = f.edits->copyPath(f.edits->files()[0].id).toStdString();
+        writeFile(copy + ".x", text);
+        fs::rename(copy + ".x", copy);
+        f.edits->checkCopy(f.edits->files()[0].id);
+    };
 
     const struct Step {
         const char* name;
@@ -439,81 +474,108 @@ TEST(SftpSession, RemoteOperationsGoThroughTheSharedFlows) {
     } steps[] = {
         {"make a folder",
          [&] {
-             port.names = {u"made"_qs};
+             f.port.paneNames = {u"made"_qs};
              return MakeDirectory(context, ops);
          },
          [&] {
              EXPECT_TRUE(fs::is_directory(root / "made"));
-             EXPECT_GE(row(u"made"_qs), 0);
+             EXPECT_GE(f.row(u"made"_qs), 0);
          }},
         {"rename onto a name the server has",
          [&] {
              writeFile(root / "late.txt", "late"); // not in the listing
-             port.names = {u"late.txt"_qs, std::nullopt};
-             return !RenameEntry(context, ops, {row(u"a.txt"_qs)});
+             f.port.paneNames = {u"late.txt"_qs};
+             return !RenameEntry(context, ops, {f.row(u"a.txt"_qs)});
          },
          [&] {
              EXPECT_EQ(readFile(root / "a.txt"), "alpha");
              EXPECT_EQ(readFile(root / "late.txt"), "late");
-             EXPECT_EQ(port.boxes().size(), 1u);
+             EXPECT_EQ(f.port.boxes().size(), 1u);
          },
          u"Error: FtpRenameFile (17) File exists"_qs},
         {"rename",
          [&] {
-             port.names = {u"renamed.txt"_qs};
-             return RenameEntry(context, ops, {row(u"a.txt"_qs)});
+             f.port.paneNames = {u"renamed.txt"_qs};
+             return RenameEntry(context, ops, {f.row(u"a.txt"_qs)});
          },
          [&] {
              EXPECT_FALSE(fs::exists(root / "a.txt"));
              EXPECT_EQ(readFile(root / "renamed.txt"), "alpha");
-             EXPECT_GE(row(u"renamed.txt"_qs), 0);
          }},
         {"permissions of a file",
          [&] {
-             port.permissions = PermissionsAnswer{{0600, 0777}};
-             return permissions.ChangePermissions({row(u"renamed.txt"_qs)});
+             f.port.permissions = PermissionsAnswer{{0600, 0777}};
+             return f.permissions->ChangePermissions({f.row(u"renamed.txt"_qs)});
          },
          [&] {
              EXPECT_EQ(modeOnDisk(root / "renamed.txt"), 0600u);
-             EXPECT_TRUE(port.log().contains(u"chmod 600 "_qs + folder + u"/renamed.txt"_qs))
-                 << port.log().join(u'\n').toStdString();
-             EXPECT_EQ(*state.remote.entries[std::size_t(row(u"renamed.txt"_qs))].mode, 0600);
+             EXPECT_TRUE(f.port.log().contains(u"chmod 600 "_qs + folder + u"/renamed.txt"_qs));
+             EXPECT_EQ(*f.state.remote.entries[std::size_t(f.row(u"renamed.txt"_qs))].mode, 0600);
          }},
         {"permissions inside a folder",
          [&] {
-             port.permissions = PermissionsAnswer{{0640, 0777}, true, queue::ChmodScope::FilesOnly};
-             return permissions.ChangePermissions({row(u"tree"_qs)});
+             f.port.permissions =
+                 PermissionsAnswer{{0640, 0777}, true, queue::ChmodScope::FilesOnly};
+             return f.permissions->ChangePermissions({f.row(u"tree"_qs)});
          },
          [&] {
-             permissions.waitForRun();
              EXPECT_EQ(modeOnDisk(root / "tree" / "one.txt"), 0640u);
              EXPECT_EQ(modeOnDisk(root / "tree" / "inner" / "two.txt"), 0640u);
              EXPECT_EQ(modeOnDisk(root / "tree"), 0755u);
-             EXPECT_TRUE(port.log().contains(u"Permissions changed: 2 of 2 items"_qs))
-                 << port.log().join(u'\n').toStdString();
+             EXPECT_TRUE(f.port.log().contains(u"Permissions changed: 2 of 2 items"_qs));
          }},
         {"delete a folder with what it holds",
-         [&] {
-             port.deletes = {DeleteAnswer::YesToAll};
-             return RemoteDelete(context, session, {row(u"tree"_qs)});
-         },
+         [&] { return RemoteDelete(context, *f.session, {f.row(u"tree"_qs)}); },
          [&] {
              EXPECT_FALSE(fs::exists(root / "tree"));
-             EXPECT_EQ(row(u"tree"_qs), -1);
-             EXPECT_GE(row(u"renamed.txt"_qs), 0);
+             EXPECT_EQ(f.row(u"tree"_qs), -1);
          }},
+        {"edit: the save goes up",
+         [&] { return f.edits->editSelected({f.row(u"renamed.txt"_qs)}); },
+         [&] {
+             ASSERT_TRUE(f.until([&] { return f.edits->files()[0].state == EditState::Uploaded; }))
+                 << f.log();
+             EXPECT_EQ(f.port.uploadsAsked, 1);
+             EXPECT_EQ(readFile(root / "renamed.txt"), "second draft");
+         },
+         u"-"_qs},
+        {"edit: changed on the server meanwhile",
+         [&] {
+             writeFile(root / "renamed.txt", "their version, longer");
+             f.port.answerBoxes({false});
+             saveCopy("third draft");
+             return true;
+         },
+         [&] {
+             ASSERT_TRUE(f.until([&] {
+                 return f.port.boxes().size() == 1 &&
+                        f.edits->files()[0].state == EditState::Changed;
+             }));
+             EXPECT_TRUE(f.port.boxes()[0].text.contains(u"was changed on the server"_qs));
+             EXPECT_EQ(readFile(root / "renamed.txt"), "their version, longer");
+         },
+         u"-"_qs},
     };
     for (const Step& s : steps) {
         SCOPED_TRACE(s.name);
-        port.clear();
+        f.port.clear();
         EXPECT_TRUE(s.run());
-        session.waitForWorker();
+        f.settle();
         s.check();
-        session.waitForWorker();
-        const QStringList log = port.log();
+        const QStringList log = f.port.log();
+        if (s.error == u"-"_qs) { // the edit's own copy, not the pane
+            EXPECT_TRUE(log.filter(u"Error"_qs).isEmpty()) << log.join(u'\n').toStdString();
+            continue;
+        }
         EXPECT_EQ(log.contains(u"READDIR "_qs + folder + u"/*.* ..."_qs), s.error.isEmpty())
             << log.join(u'\n').toStdString();
         EXPECT_EQ(log.filter(u"Error"_qs), s.error.isEmpty() ? QStringList() : QStringList{s.error})
             << log.join(u'\n').toStdString();
     }
+}
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv); // the edit watcher's events
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
 }

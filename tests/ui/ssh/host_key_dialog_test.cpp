@@ -1,17 +1,9 @@
 #include "ui/ssh/host_key_dialog.h"
 
-#include "core/state/app_state.h"
-#include "core/text/messages.h"
-#include "support/recording_port.h"
-#include "ui/dialogs/message_box_dialog.h"
-
-#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -97,8 +89,7 @@ TEST(HostKeyDialog, ShowsTheKeyAndEachButtonGivesItsAnswer) {
     }
 }
 
-// The passphrase box: a password-style edit, "wrong" said on the second ask; OK gives the
-// text, Cancel none.
+// The passphrase box: a password-style edit, "wrong" said on the second ask.
 TEST(PassphraseDialog, AsksInAPasswordBoxAndSaysWhenTheLastWasWrong) {
     for (const bool again : {false, true}) {
         const PassphraseRequest asked{u"/home/amy/.ssh/id_ed25519"_qs, u"sftp.example.org"_qs,
@@ -114,43 +105,4 @@ TEST(PassphraseDialog, AsksInAPasswordBoxAndSaysWhenTheLastWasWrong) {
         dialog.passphraseEdit()->setText(u"typed"_qs);
         shoot(dialog, again ? u"passphrase_again.png"_qs : u"passphrase.png"_qs);
     }
-    for (const bool ok : {true, false}) {
-        QTimer::singleShot(0, [ok] {
-            auto* dialog = qobject_cast<PassphraseDialog*>(QApplication::activeModalWidget());
-            ASSERT_NE(dialog, nullptr);
-            QTest::keyClicks(dialog->passphraseEdit(), u"correct horse"_qs);
-            QTest::keyClick(dialog, ok ? Qt::Key_Return : Qt::Key_Escape);
-        });
-        const std::optional<QString> answer =
-            ui::AskPassphrase(nullptr, {u"key"_qs, u"host"_qs, false});
-        EXPECT_EQ(answer, ok ? std::optional<QString>(u"correct horse"_qs) : std::nullopt);
-    }
-}
-
-// The changed key's box, as the session shows it: a warning with both fingerprints and the
-// file to edit, and only OK.
-TEST(HostKeyChangedBox, IsAWarningWithOnlyOk) {
-    test::RecordingPort port;
-    AppState state;
-    AppGlobals globals;
-    globals.soundsWithDialogs = false;
-    const Messages messages{port, state, globals};
-    messages.SystemWarningBox(5504, 5505,
-                              {u"sftp.example.org"_qs, u"SHA256:OLDoldOLDoldOLDoldOLDoldOLDold"_qs,
-                               u"ssh-ed25519"_qs, QString::fromStdString(kFingerprint),
-                               u"/home/amy/.ssh/known_hosts"_qs});
-    ASSERT_EQ(port.boxes().size(), 1u);
-    const auto box = port.boxes()[0];
-    BoxRequest request{box.kind, box.caption, box.text, box.defaultYes};
-    QTimer::singleShot(0, [] {
-        auto* shown = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        ASSERT_NE(shown, nullptr);
-        EXPECT_EQ(shown->icon(), QMessageBox::Warning);
-        EXPECT_EQ(shown->buttons().size(), 1);
-        EXPECT_TRUE(shown->text().contains(u"This may be an attack"_qs));
-        EXPECT_TRUE(shown->text().contains(u"/home/amy/.ssh/known_hosts"_qs));
-        shoot(*shown, u"host_key_changed.png"_qs);
-        shown->accept();
-    });
-    ui::ShowMessageBox(nullptr, request);
 }
