@@ -39,7 +39,7 @@ constexpr int kLoginRefusedTextId = 4708;    // "\rLogin refused by %s\r\r%s"
 
 constexpr int kHostKeyChangedCaptionId = 5504; // "Host Key Changed"
 constexpr int kHostKeyChangedTextId = 5505;    // "WARNING: the host key of %s has changed. ..."
-constexpr int kHostKeyOnceId = 5506;           // "Host key %s trusted for this connection"
+constexpr int kHostKeyOnceId = 5506;           // "Host key %s trusted until the program ends"
 constexpr int kHostKeyAddedId = 5507;          // "Host key %s added to %s"
 constexpr int kSshConnectionId = 5501;         // "Secure connection: SFTP over SSH"
 // A passphrase is asked at most this many times in one connect.
@@ -136,15 +136,21 @@ bool SessionController::openSession(const AccountRecord& account, const QString&
         // later), once for all the connections made with these options.
         options.ssh.passphrase = [memory = m_passphrase, &port = m_port, host = server.trimmed()](
                                      const std::string& keyFile) -> std::optional<std::string> {
-            const std::lock_guard lock(memory->mutex);
-            if (memory->value && !memory->rejected && memory->keyFile == keyFile)
-                return memory->value;
+            // One question at a time (two queue connections ask once); the value's own lock
+            // is never held while the UI thread answers, so Disconnect cannot wait on it.
+            const std::lock_guard asking(memory->askMutex);
             PassphraseRequest request;
+            {
+                const std::lock_guard lock(memory->mutex);
+                if (memory->value && !memory->rejected && memory->keyFile == keyFile)
+                    return memory->value;
+                request.again = memory->rejected;
+                ++memory->asked;
+            }
             request.keyFile = decode(keyFile);
             request.host = host;
-            request.again = memory->rejected;
-            ++memory->asked;
             const std::optional<QString> answer = port.askPassphrase(request);
+            const std::lock_guard lock(memory->mutex);
             memory->rejected = false;
             if (!answer) {
                 memory->value.reset();
@@ -323,7 +329,7 @@ bool SessionController::startConnect(bool reconnect) {
     const int generation = m_generation;
     // Read here: the settings belong to the UI thread.
     std::optional<std::string> remembered =
-        account.Encryption == ftp::TlsMode::Plain
+        account.Encryption == ftp::TlsMode::Plain || !TraitsOf(account.Protocol).encryptionChoice
             ? std::nullopt
             : m_trust->remembered(server.trimmed(), EffectivePort(account));
     if (!startFlow([this, account, server, reconnect, generation, remembered] {

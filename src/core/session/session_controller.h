@@ -211,7 +211,8 @@ private:
     // The passphrase of the connection's key: asked on the first use, then given to every
     // connection made with the session's options; forgotten on Disconnect.
     struct PassphraseMemory {
-        std::mutex mutex;
+        std::mutex askMutex; // held by the one asking
+        std::mutex mutex;    // guards the fields below
         std::optional<std::string> value;
         std::string keyFile;
         bool rejected = false; // the server's key check found it wrong: ask again
