@@ -265,6 +265,30 @@ TEST(SftpConnect, HostKeys) {
     }
 }
 
+// Without a file named, the key goes to ~/.ssh/known_hosts, made private where missing.
+TEST(SftpConnect, NewKeyGoesToTheUsersKnownHosts) {
+    START_OR_SKIP(r);
+    TempDir home;
+    const char* oldHome = std::getenv("HOME");
+    const std::string saved = oldHome ? oldHome : "";
+    ::setenv("HOME", home.path().c_str(), 1);
+    f::SessionOptions o = r.options();
+    o.ssh.knownHostsFile.clear();
+    o.ssh.trustedHostKeys.clear();
+    o.ssh.acceptNewHostKey = true;
+    SftpSession s;
+    const bool connected = s.connect(o);
+    ::setenv("HOME", saved.c_str(), 1);
+    ASSERT_TRUE(connected) << s.lastResponse();
+    struct stat folder {
+    }, file{};
+    ASSERT_EQ(::stat((home.path() / ".ssh").c_str(), &folder), 0);
+    ASSERT_EQ(::stat((home.path() / ".ssh" / "known_hosts").c_str(), &file), 0);
+    EXPECT_EQ(folder.st_mode & 0777, 0700u);
+    EXPECT_EQ(file.st_mode & 0777, 0600u);
+    EXPECT_EQ(readAll(home.path() / ".ssh" / "known_hosts").rfind("|1|", 0), 0u);
+}
+
 TEST(SftpConnect, ServersThatOfferNoSftp) {
     START_OR_SKIP(r, SshTestServer::Setup{false, false});
     SftpSession s;
