@@ -265,6 +265,30 @@ TEST(SftpConnect, HostKeys) {
     }
 }
 
+// Without a file named, the key goes to ~/.ssh/known_hosts, made private where missing.
+TEST(SftpConnect, NewKeyGoesToTheUsersKnownHosts) {
+    START_OR_SKIP(r);
+    TempDir home;
+    const char* oldHome = std::getenv("HOME");
+    const std::string saved = oldHome ? oldHome : "";
+    ::setenv("HOME", home.path().c_str(), 1);
+    f::SessionOptions o = r.options();
+    o.ssh.knownHostsFile.clear();
+    o.ssh.trustedHostKeys.clear();
+    o.ssh.acceptNewHostKey = true;
+    SftpSession s;
+    const bool connected = s.connect(o);
+    ::setenv("HOME", saved.c_str(), 1);
+    ASSERT_TRUE(connected) << s.lastResponse();
+    struct stat folder {
+    }, file{};
+    ASSERT_EQ(::stat((home.path() / ".ssh").c_str(), &folder), 0);
+    ASSERT_EQ(::stat((home.path() / ".ssh" / "known_hosts").c_str(), &file), 0);
+    EXPECT_EQ(folder.st_mode & 0777, 0700u);
+    EXPECT_EQ(file.st_mode & 0777, 0600u);
+    EXPECT_EQ(readAll(home.path() / ".ssh" / "known_hosts").rfind("|1|", 0), 0u);
+}
+
 TEST(SftpConnect, ServersThatOfferNoSftp) {
     START_OR_SKIP(r, SshTestServer::Setup{false, false});
     SftpSession s;
@@ -556,10 +580,30 @@ TEST(SftpSessionTest, QueueCopiesResumesAndAppends) {
     EXPECT_EQ(failed.errorCode, f::kErrSftpNoSuchFile);
     EXPECT_FALSE(failed.retryable);
     EXPECT_NE(failed.error.find("No such file"), std::string::npos) << failed.error;
-    EXPECT_TRUE(queue::IsConnectionFailure(f::kErrFtpDropped, {}));
-    EXPECT_FALSE(queue::IsConnectionFailure(f::kErrSshHostKeyUnknown, {}));
-    EXPECT_FALSE(queue::IsConnectionFailure(f::kErrSshAuthRefused, {}));
-    EXPECT_FALSE(queue::IsConnectionFailure(f::kErrSftpPermissionDenied, {}));
+    // A folder made twice is there: the second time is no failure.
+    for (int i = 0; i < 2; ++i) {
+        queue::TransferItem folder;
+        folder.direction = queue::Direction::Upload;
+        folder.remotePath = (root / "made").string();
+        EXPECT_EQ(queue::MakeFolder(folder, &s).state, queue::ItemState::Done);
+    }
+    struct Kind {
+        int error;
+        bool retried, refusal;
+    };
+    const std::vector<Kind> kinds = {
+        {f::kErrFtpDropped, true, false},         {f::kErrSftpConnectionLost, true, false},
+        {f::kErrSshHostKeyUnknown, false, false}, {f::kErrSshHostKeyChanged, false, false},
+        {f::kErrSshAuthRefused, false, false},    {f::kErrSshKeyPassphrase, false, false},
+        {f::kErrSftpNoSuchFile, false, true},     {f::kErrSftpPermissionDenied, false, true},
+        {f::kErrSftpFailure, false, true},
+    };
+    for (const Kind& k : kinds) {
+        SCOPED_TRACE(k.error);
+        EXPECT_EQ(queue::IsConnectionFailure(k.error, "message"), k.retried);
+        EXPECT_EQ(queue::IsServerRefusal(k.error, "message"), k.refusal);
+        EXPECT_EQ(f::IsSshRefusal(k.error), k.error >= 12200 && k.error <= 12206);
+    }
 }
 
 // ----- stops and losses -----
