@@ -54,11 +54,11 @@ struct Remote {
     std::unique_ptr<SshTestServer> server;
     bool passwords = false;
 
-    static Remote start(SshTestServer::Setup setup = {}) {
+    static Remote start(SshTestServer::Setup setup = {}, const std::string& sftpServer = {}) {
         Remote r;
         std::string why;
         setup.passwords = ::getuid() == 0 && setup.passwords;
-        r.server = SshTestServer::start(setup, why);
+        r.server = SshTestServer::start(setup, why, sftpServer);
         r.passwords = setup.passwords;
         return r;
     }
@@ -603,6 +603,47 @@ TEST(SftpSessionTest, QueueCopiesResumesAndAppends) {
         EXPECT_EQ(queue::IsConnectionFailure(k.error, "message"), k.retried);
         EXPECT_EQ(queue::IsServerRefusal(k.error, "message"), k.refusal);
         EXPECT_EQ(f::IsSshRefusal(k.error), k.error >= 12200 && k.error <= 12206);
+    }
+}
+
+// ----- a misbehaving SFTP server behind a real sshd -----
+
+TEST(SftpSessionTest, MisbehavingServersAreBounded) {
+    struct Case {
+        const char* mode;
+        int error;
+        bool staysConnected;
+    };
+    const std::vector<Case> cases = {
+        {"endless-listing", f::kErrListingTooLarge, true},
+        {"huge-packet", f::kErrFtpDropped, false},
+        {"wrong-reply", f::kErrSftpBadMessage, true},
+        {"silent", f::kErrTimeout, false},
+    };
+    const std::string script = std::string(TW_SFTP_TEST_DIR) + "/hostile_sftp.py";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.mode);
+        START_OR_SKIP(r, SshTestServer::Setup{false, true},
+                      "/usr/bin/python3 " + script + " " + c.mode);
+        f::SessionOptions o = r.options();
+        o.timeoutMs = 1000;
+        o.listingLimits.textBytes = 256 * 1024;
+        SftpSession s;
+        ASSERT_TRUE(s.connect(o)) << s.lastResponse();
+        const auto started = std::chrono::steady_clock::now();
+        if (c.error == f::kErrListingTooLarge) {
+            f::DirEntry e;
+            std::size_t n = 0;
+            for (bool ok = s.findFirstFile("/*", e); ok; ok = s.findNextFile(e))
+                ++n;
+            EXPECT_GT(n, 1000u);
+        } else {
+            EXPECT_FALSE(s.fileSize("/x"));
+        }
+        EXPECT_EQ(s.lastError(), c.error) << s.lastResponse();
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(4));
+        EXPECT_EQ(s.isConnected(), c.staysConnected);
+        EXPECT_EQ(s.keepAlive(), c.staysConnected);
     }
 }
 
