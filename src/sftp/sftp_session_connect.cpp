@@ -13,6 +13,7 @@
 #include <cstring>
 #include <poll.h>
 #include <sys/stat.h>
+#include <tuple>
 #include <unistd.h>
 
 namespace tw::sftp {
@@ -335,6 +336,26 @@ int SessionState::connect(const ftp::SessionOptions& o) {
             auto [rc, e] =
                 settle([&] { return ssh_userauth_password(ssh, nullptr, o.password.c_str()); },
                        SSH_AUTH_AGAIN);
+            if (e)
+                return failWith(e);
+            if (succeeded(rc))
+                goto loggedIn;
+            passwordRefused = true;
+        } else if (!o.password.empty() && (methods & SSH_AUTH_METHOD_INTERACTIVE)) {
+            // Keyboard-interactive (PAM): every prompt that hides its answer gets the password.
+            otherTried = true;
+            auto [rc, e] =
+                settle([&] { return ssh_userauth_kbdint(ssh, nullptr, nullptr); }, SSH_AUTH_AGAIN);
+            for (int round = 0; !e && rc == SSH_AUTH_INFO && round < 8; ++round) {
+                const int prompts = ssh_userauth_kbdint_getnprompts(ssh);
+                for (int i = 0; i < prompts; ++i) {
+                    char echo = 0;
+                    ssh_userauth_kbdint_getprompt(ssh, unsigned(i), &echo);
+                    ssh_userauth_kbdint_setanswer(ssh, unsigned(i), echo ? "" : o.password.c_str());
+                }
+                std::tie(rc, e) = settle([&] { return ssh_userauth_kbdint(ssh, nullptr, nullptr); },
+                                         SSH_AUTH_AGAIN);
+            }
             if (e)
                 return failWith(e);
             if (succeeded(rc))

@@ -199,6 +199,31 @@ TEST(SftpConnect, LoginsAndTheirRefusals) {
     ::unsetenv("SSH_AUTH_SOCK");
 }
 
+// A server that takes passwords only through keyboard-interactive (PAM).
+TEST(SftpConnect, KeyboardInteractivePasswords) {
+    if (::getuid() != 0)
+        GTEST_SKIP() << "passwords need root";
+    std::string why;
+    auto server = SshTestServer::start(
+        {true, true}, why, {},
+        "UsePAM yes\nKbdInteractiveAuthentication yes\nPasswordAuthentication no\n");
+    if (!server)
+        GTEST_SKIP() << why;
+    for (const auto& [password, error] : std::vector<std::pair<std::string, int>>{
+             {SshTestServer::kPassword, f::kErrNone}, {"not it", f::kErrIncorrectPassword}}) {
+        SCOPED_TRACE(password);
+        Remote r;
+        r.server = std::move(server);
+        f::SessionOptions o = r.options();
+        o.ssh.identityFile.clear();
+        o.password = password;
+        SftpSession s;
+        EXPECT_EQ(s.connect(o), error == f::kErrNone);
+        EXPECT_EQ(s.lastError(), error) << s.lastResponse() << r.server->serverLog();
+        server = std::move(r.server);
+    }
+}
+
 TEST(SftpConnect, HostKeys) {
     START_OR_SKIP(r);
     const std::string file = r.server->knownHosts().string();
