@@ -47,6 +47,19 @@ int notePassphraseWanted(const char*, char*, std::size_t, int, int, void* userda
     return -1;
 }
 
+// libssh tells why ssh_connect failed only in words: the network's failures keep the numbers
+// the queue retries, the rest (no SSH server, no common algorithm) is an SSH failure.
+int connectError(const std::string& text) {
+    const auto has = [&](const char* words) { return text.find(words) != std::string::npos; };
+    if (has("resolve hostname"))
+        return f::kErrNameNotResolved;
+    if (has("refused") || has("No route") || has("unreachable") || has("Timeout connecting"))
+        return f::kErrCannotConnect;
+    if (has("disconnected") || has("reset by peer") || has("Broken pipe"))
+        return f::kErrConnectionReset;
+    return f::kErrSshFailure;
+}
+
 void wipe(std::string& secret) {
     if (!secret.empty())
         OPENSSL_cleanse(secret.data(), secret.size());
@@ -199,9 +212,7 @@ int SessionState::connect(const ftp::SessionOptions& o) {
         if (e)
             return failWith(e);
         lastResponse = sshError(ssh);
-        const bool refused = lastResponse.find("onnection refused") != std::string::npos ||
-                             lastResponse.find("connect") != std::string::npos;
-        return failWith(refused ? f::kErrCannotConnect : f::kErrSshFailure);
+        return failWith(connectError(lastResponse));
     }
     connected = true;
 

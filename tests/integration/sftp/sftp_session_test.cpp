@@ -340,6 +340,21 @@ TEST(SftpConnect, ServersThatOfferNoSftp) {
         ::close(c);
     });
     f::SessionOptions o = r.options();
+    // Nothing listens on a port just freed: the network's own failure, retried by the queue.
+    {
+        const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in p{};
+        p.sin_family = AF_INET;
+        p.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t plen = sizeof p;
+        ::bind(probe, reinterpret_cast<sockaddr*>(&p), sizeof p);
+        ::getsockname(probe, reinterpret_cast<sockaddr*>(&p), &plen);
+        ::close(probe);
+        o.port = ntohs(p.sin_port);
+        SftpSession none;
+        EXPECT_FALSE(none.connect(o));
+        EXPECT_EQ(none.lastError(), f::kErrCannotConnect) << none.lastResponse();
+    }
     o.port = ntohs(a.sin_port);
     SftpSession t;
     EXPECT_FALSE(t.connect(o));
