@@ -3,6 +3,7 @@
 #include "ftp/ftp_error.h"
 #include "queue/queue_paths.h"
 #include "queue/resumable_copy.h"
+#include "queue/transfer_queue.h"
 #include "sftp/sftp_session.h"
 
 #include <gtest/gtest.h>
@@ -643,6 +644,51 @@ TEST(SftpSessionTest, QueueCopiesResumesAndAppends) {
         EXPECT_EQ(queue::IsConnectionFailure(k.error, "message"), k.retried);
         EXPECT_EQ(queue::IsServerRefusal(k.error, "message"), k.refusal);
         EXPECT_EQ(f::IsSshRefusal(k.error), k.error >= 12200 && k.error <= 12206);
+    }
+}
+
+// Folder trees both ways through the transfer queue, on three SFTP connections.
+TEST(SftpSessionTest, QueueCopiesTreesBothWays) {
+    START_OR_SKIP(r);
+    TempDir local;
+    const std::map<std::string, std::string> tree = {
+        {"a.txt", "alpha"},
+        {"big.bin", pattern(5 * 1024 * 1024 + 3, 7)},
+        {"sub/b.txt", pattern(100000, 8)},
+        {"sub/deeper/caf\xe9", "latin-1 name"},
+        {"sub/deeper/empty", ""},
+    };
+    const auto treeOf = [](const fs::path& root) {
+        std::map<std::string, std::string> files;
+        for (const auto& e : fs::recursive_directory_iterator(root))
+            if (e.is_regular_file())
+                files[fs::relative(e.path(), root).string()] = readAll(e.path());
+        return files;
+    };
+    for (const auto direction : {queue::Direction::Upload, queue::Direction::Download}) {
+        const bool up = direction == queue::Direction::Upload;
+        SCOPED_TRACE(up ? "upload" : "download");
+        const fs::path source = up ? local.path() / "up" : r.root() / "up";
+        const fs::path target = up ? r.root() / "up" : local.path() / "down";
+        if (up)
+            for (const auto& [name, bytes] : tree) {
+                fs::create_directories((source / name).parent_path());
+                writeAll(source / name, bytes);
+            }
+        queue::QueueSettings settings;
+        settings.maxConnections = 3;
+        settings.retryDelay = std::chrono::milliseconds(50);
+        queue::TransferQueue q(r.options(), settings);
+        queue::TransferItem item;
+        item.kind = queue::ItemKind::Tree;
+        item.direction = direction;
+        item.remotePath = (r.root() / "up").string();
+        item.localPath = (local.path() / (up ? "up" : "down")).string();
+        q.add({item});
+        q.waitIdle();
+        const queue::QueueTotals totals = q.totals();
+        EXPECT_EQ(totals.failed + totals.skipped + totals.stopped, 0u);
+        EXPECT_EQ(treeOf(target), tree);
     }
 }
 
