@@ -1,7 +1,28 @@
 #pragma once
 
-// SftpSession: SFTP (version 3) over SSH on libssh, with FtpSession's contract
-// (ftp/remote_session.h).
+// SftpSession: SFTP (version 3) over SSH, with FtpSession's contract (ftp/remote_session.h).
+//
+// libssh makes the SSH connection, checks nothing itself and runs non-blocking: every wait is
+// the engine's own poll on the SSH socket and the Canceller's wake-up, so abort() from another
+// thread (which only sets the flag and wakes the poll) ends any call within a poll tick. The
+// SFTP packets are the engine's own on a channel of the "sftp" subsystem (sftp_wire.h):
+// libssh 0.10's sftp_write waits for each reply, where a download or upload here keeps a
+// window of 64 READ / WRITE requests in flight (64 KiB each, or what limits@openssh.com allows).
+//
+// Connecting: ~/.ssh/config (SshOptions::configFile) is read for the host's alias, HostName,
+// User, Port and IdentityFile; SessionOptions::user, port (0: the config's, else 22) and
+// SshOptions::identityFile win when given. The host key is checked against known_hosts
+// (hashed entries too): an unknown key fails with kErrSshHostKeyUnknown unless trusted or
+// acceptNewHostKey, a changed one always with kErrSshHostKeyChanged; rejectedHostKey() tells
+// which. The login tries the agent, the identity file (a passphrase asked when encrypted,
+// wiped after use; a file others can read is refused as OpenSSH refuses it), then the
+// password.
+//
+// Differences from FTP: relative paths resolve against the folder the session keeps
+// (REALPATH at login, setCurrentDirectory); renameFile replaces an existing target where the
+// server offers posix-rename@openssh.com; only NUL is refused in arguments, since SFTP sends
+// names counted, not in lines. A status reply n fails with 12210 + n (ftp/ftp_error.h) and the
+// server's message in lastResponse(); a lost connection is kErrFtpDropped.
 
 #include "ftp/remote_session.h"
 
@@ -49,7 +70,7 @@ public:
     bool setModificationTime(std::string_view path, std::int64_t secondsUtc) override;
     bool namesIgnoreCase() const override { return false; }
     bool exactListings() const override { return true; }
-    std::size_t unreadableEntries() const override { return 0; }
+    std::size_t unreadableEntries() const override;
     const std::string& firstUnreadableEntry() const override;
 
     bool keepAlive() override;

@@ -130,8 +130,7 @@ bool makeKey(const fs::path& file, const std::string& passphrase) {
 
 // The user's /etc/shadow line with the password replaced, in a copy of the file.
 bool writeShadow(const fs::path& file, const std::string& user, const std::string& password) {
-    const std::string hash =
-        firstLine(output("openssl passwd -6 " + shellQuoted(password)));
+    const std::string hash = firstLine(output("openssl passwd -6 " + shellQuoted(password)));
     if (hash.empty())
         return false;
     std::ifstream in("/etc/shadow");
@@ -217,8 +216,8 @@ std::unique_ptr<SshTestServer> SshTestServer::start(const Setup& setup, std::str
     conf.close();
 
     std::vector<std::string> argv;
-    const std::string sshdLine = std::string(kSshd) + " -D -e -f " + shellQuoted(dir / "sshd_config") +
-                                 " -E " + shellQuoted(s->m_log);
+    const std::string sshdLine = std::string(kSshd) + " -D -e -f " +
+                                 shellQuoted(dir / "sshd_config") + " -E " + shellQuoted(s->m_log);
     if (root) {
         // sshd as root wants its privilege separation folder.
         std::error_code ec;
@@ -231,7 +230,12 @@ std::unique_ptr<SshTestServer> SshTestServer::start(const Setup& setup, std::str
             return nullptr;
         }
         fs::permissions(shadow, fs::perms::owner_read | fs::perms::owner_write);
-        argv = {"/usr/bin/unshare", "--mount", "--propagation", "private", "/bin/sh", "-c",
+        argv = {"/usr/bin/unshare",
+                "--mount",
+                "--propagation",
+                "private",
+                "/bin/sh",
+                "-c",
                 "mount --bind " + shellQuoted(shadow) + " /etc/shadow && exec " + sshdLine};
     } else {
         argv = {"/bin/sh", "-c", "exec " + sshdLine};
@@ -274,6 +278,32 @@ std::string SshTestServer::otherKnownHostsLine() const {
 
 std::string SshTestServer::serverLog() const {
     return readAll(m_log);
+}
+
+void SshTestServer::dropConnections() const {
+    // Parent of each process, from /proc/<pid>/stat ("pid (name) state ppid ...").
+    std::vector<std::pair<pid_t, pid_t>> parents;
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        const std::string stat = readAll(entry.path() / "stat");
+        const std::size_t close = stat.rfind(')');
+        if (close == std::string::npos)
+            continue;
+        std::istringstream rest(stat.substr(close + 2));
+        char state = 0;
+        pid_t ppid = 0;
+        rest >> state >> ppid;
+        parents.emplace_back(pid_t(std::stol(name)), ppid);
+    }
+    std::vector<pid_t> doomed{m_pid};
+    for (std::size_t i = 0; i < doomed.size(); ++i)
+        for (const auto& [pid, ppid] : parents)
+            if (ppid == doomed[i])
+                doomed.push_back(pid);
+    for (std::size_t i = 1; i < doomed.size(); ++i)
+        ::kill(doomed[i], SIGKILL);
 }
 
 std::unique_ptr<SshAgent> SshAgent::start(std::string& why) {

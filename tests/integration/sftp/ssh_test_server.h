@@ -50,6 +50,9 @@ public:
     // An empty ssh_config of the test's own.
     const std::filesystem::path& sshConfig() const { return m_sshConfig; }
     std::string serverLog() const;
+    // Kills the processes serving the connections (sshd gives each a session of its own, so
+    // they outlive the listener): the clients see their connections lost.
+    void dropConnections() const;
 
 private:
     SshTestServer() = default;
