@@ -84,7 +84,8 @@ std::string_view ErrorDescription(int code) {
     case kErrSshHostKeyUnknown:
         return "The server's host key is not known: it was not accepted.";
     case kErrSshHostKeyChanged:
-        return "WARNING: the server's host key has changed. Someone may be intercepting the connection, or the server's key was replaced.";
+        return "WARNING: the server's host key has changed. Someone may be intercepting the "
+               "connection, or the server's key was replaced.";
     case kErrSshAuthRefused:
         return "The server refused every way of logging in that was offered.";
     case kErrSshKeyFile:

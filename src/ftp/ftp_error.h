@@ -144,6 +144,18 @@ inline constexpr int kErrSftpUnsupported = 12218;
 inline constexpr int kFirstSshError = 12200;
 inline constexpr int kLastSshError = 12218;
 
+// Whether `code` is an SFTP status reply (the server's own refusal, its message in
+// lastResponse()).
+constexpr bool IsSftpStatus(int code) {
+    return code >= kErrSftpEndOfFile && code <= kErrSftpUnsupported;
+}
+
+// Whether `code` is an SSH login or host key failure: the same attempt fails again until the
+// user changes something (a key, a password, known_hosts), so it is never retried.
+constexpr bool IsSshRefusal(int code) {
+    return code >= kErrSshHostKeyUnknown && code <= kErrSshNoSftp;
+}
+
 // Whether `code` is a refused certificate (kErrCertificateUntrusted through Invalid), for which
 // FtpSession::rejectedCertificate() describes the certificate.
 constexpr bool IsCertificateError(int code) {

@@ -188,11 +188,21 @@ bool IsConnectionFailure(int error, std::string_view reply) {
     case f::kErrTlsTruncated:
     case f::kErrOutOfHandles:
         return true;
+    case f::kErrSftpNoConnection: // SFTP's own words for a lost connection
+    case f::kErrSftpConnectionLost:
+        return true;
     case f::kErrExtendedError:
         return f::ReplyCode(reply) / 100 == 4;
     default:
-        return false;
+        return false; // SSH host key and login refusals among them
     }
+}
+
+bool IsServerRefusal(int error, std::string_view reply) {
+    namespace f = tw::ftp;
+    if (error == f::kErrExtendedError)
+        return f::ReplyCode(reply) / 100 == 5;
+    return f::IsSftpStatus(error) && !IsConnectionFailure(error, reply);
 }
 
 std::string EngineErrorText(const RemoteSession& session) {
@@ -203,6 +213,9 @@ std::string EngineErrorText(const RemoteSession& session) {
                             code == tw::ftp::kErrIncorrectPassword ||
                             code == tw::ftp::kErrIncorrectUserName;
     if (fromServer && replyCode(reply) > 0)
+        return firstLine(reply);
+    // An SFTP status: the server's message says more than the status's name ("No such file").
+    if (tw::ftp::IsSftpStatus(code) && !firstLine(reply).empty())
         return firstLine(reply);
     return std::string(tw::ftp::ErrorDescription(code));
 }
@@ -261,7 +274,8 @@ ItemResult DownloadFile(TransferItem& item, RemoteSession& session, const RunCon
             const int code = session.lastError();
             if (offset > 0 && !context.stop.load() && !restartedOnce &&
                 (code == tw::ftp::kErrExtendedError || code == tw::ftp::kErrRestartIgnored ||
-                 code == tw::ftp::kErrInvalidOperation)) {
+                 code == tw::ftp::kErrInvalidOperation ||
+                 IsServerRefusal(code, session.lastResponse()))) {
                 if (!startAgain("The server would not resume " + item.remotePath + " (" +
                                 EngineErrorText(session) + "): it is downloaded from the start."))
                     return localFailure("cannot write " + partial, errno);
@@ -365,9 +379,12 @@ std::optional<ItemResult> commitUpload(const TransferItem& item, RemoteSession& 
                                        const RunContext& context, const std::string& temporary) {
     if (session.renameFile(temporary, item.remotePath))
         return std::nullopt;
+    // FTP's 550 / 553, or SFTP's plain RENAME (no posix-rename) onto an existing name.
     const int code = replyCode(session.lastResponse());
-    if (!context.stop.load() && session.lastError() == tw::ftp::kErrExtendedError &&
-        (code == 550 || code == 553) && session.deleteFile(item.remotePath) &&
+    const int error = session.lastError();
+    const bool refused = error == tw::ftp::kErrExtendedError ? code == 550 || code == 553
+                                                             : error == tw::ftp::kErrSftpFailure;
+    if (!context.stop.load() && refused && session.deleteFile(item.remotePath) &&
         session.renameFile(temporary, item.remotePath))
         return std::nullopt;
     return engineFailure(session, context, "cannot rename " + temporary);
@@ -404,7 +421,8 @@ ItemResult UploadFile(TransferItem& item, RemoteSession& session, const RunConte
         if (offset > 0) {
             opened = session.openFile(temporary, RemoteSession::OpenMode::Append, {});
             if (!opened && !context.stop.load() &&
-                session.lastError() == tw::ftp::kErrExtendedError) {
+                (session.lastError() == tw::ftp::kErrExtendedError ||
+                 IsServerRefusal(session.lastError(), session.lastResponse()))) {
                 tell(context, "The server would not resume " + item.remotePath + " (" +
                                   EngineErrorText(session) + "): it is sent from the start.");
                 offset = 0;
@@ -415,8 +433,8 @@ ItemResult UploadFile(TransferItem& item, RemoteSession& session, const RunConte
         if (!opened) {
             opened = session.openFile(temporary, RemoteSession::OpenMode::Write, {});
             if (!opened && !context.stop.load() &&
-                session.lastError() == tw::ftp::kErrExtendedError &&
-                replyCode(session.lastResponse()) / 100 == 5) {
+                IsServerRefusal(session.lastError(), session.lastResponse()) &&
+                session.lastError() != tw::ftp::kErrSftpNoSuchFile) {
                 // The server takes no such name (dot files denied): the file goes under its
                 // own name, without resume.
                 target = item.remotePath;
@@ -515,10 +533,12 @@ ItemResult MakeFolder(TransferItem& item, RemoteSession* session) {
         return done();
     const int code = session->lastError();
     const std::string reply = session->lastResponse();
-    if (code == tw::ftp::kErrExtendedError && session->setCurrentDirectory(item.remotePath))
+    if ((code == tw::ftp::kErrExtendedError || IsServerRefusal(code, reply)) &&
+        session->setCurrentDirectory(item.remotePath))
         return done(); // it was there already
     const bool lost = !session->isConnected() || IsConnectionFailure(code, reply);
-    const std::string text = replyCode(reply) > 0 && code == tw::ftp::kErrExtendedError
+    const std::string text = (replyCode(reply) > 0 && code == tw::ftp::kErrExtendedError) ||
+                                     (tw::ftp::IsSftpStatus(code) && !firstLine(reply).empty())
                                  ? firstLine(reply)
                                  : std::string(tw::ftp::ErrorDescription(code));
     return ItemResult{ItemState::Failed, "cannot create the folder: " + text, code, lost};

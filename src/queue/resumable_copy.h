@@ -100,10 +100,10 @@ struct ItemResult {
 using ItemRunner =
     std::function<ItemResult(TransferItem&, tw::ftp::RemoteSession&, const RunContext&)>;
 
-ItemResult DownloadFile(TransferItem& item, tw::ftp::RemoteSession& session, const RunContext& context,
-                        const CopyOptions& options);
-ItemResult UploadFile(TransferItem& item, tw::ftp::RemoteSession& session, const RunContext& context,
-                      const CopyOptions& options);
+ItemResult DownloadFile(TransferItem& item, tw::ftp::RemoteSession& session,
+                        const RunContext& context, const CopyOptions& options);
+ItemResult UploadFile(TransferItem& item, tw::ftp::RemoteSession& session,
+                      const RunContext& context, const CopyOptions& options);
 // DownloadFile or UploadFile by the item's direction: the queue's runner when none is given.
 ItemRunner DefaultRunner(CopyOptions options = {});
 
@@ -115,6 +115,9 @@ ItemResult MakeFolder(TransferItem& item, tw::ftp::RemoteSession* session);
 // Whether an engine failure means the connection was lost (worth another try on a fresh one):
 // `reply` is the server's last reply, whose 4xx code counts as transient.
 bool IsConnectionFailure(int error, std::string_view reply);
+// Whether the server refused the request itself (an FTP 5xx reply, an SFTP status other than
+// a lost connection): the same request fails again, another way may not.
+bool IsServerRefusal(int error, std::string_view reply);
 // A one-line description of the session's last failure: the server's first reply line when it
 // answered, else the engine's text.
 std::string EngineErrorText(const tw::ftp::RemoteSession& session);

@@ -23,6 +23,8 @@ constexpr std::uint32_t kMaxPacket = 1024 * 1024 + 64 * 1024;
 // Links of one listing whose targets are asked for (READLINK, pipelined).
 constexpr std::size_t kMaxLinkTargets = 4096;
 constexpr std::uint64_t kMaxListingLines = 4u << 20;
+// The channel's receive window: what the server may send ahead of the engine's reading.
+constexpr std::size_t kReadWindow = 8u << 20;
 
 std::uint32_t be32(const char* p) {
     const auto* u = reinterpret_cast<const unsigned char*>(p);
@@ -66,15 +68,23 @@ int SessionState::pump(bool& progressed) {
         out.pop_front();
         outPos = 0;
     }
+    // libssh may keep written packets in its own buffer until it next polls the socket.
+    if (ssh_get_poll_flags(ssh) & SSH_WRITE_PENDING) {
+        if (ssh_blocking_flush(ssh, 0) == SSH_ERROR)
+            return drop();
+    }
+    if (scratch.empty())
+        scratch.resize(kReadWindow);
     for (int round = 0; round < 64; ++round) {
-        const std::size_t old = in.size();
-        in.resize(old + 256 * 1024);
-        const int rc = ssh_channel_read_nonblocking(channel, in.data() + old, 256 * 1024, 0);
-        in.resize(old + std::size_t(std::max(rc, 0)));
+        // Asking for kReadWindow bytes makes libssh open the channel's window that far (its own
+        // default of 1.28 MB would bound a download to that much per round trip).
+        const int rc =
+            ssh_channel_read_timeout(channel, scratch.data(), std::uint32_t(scratch.size()), 0, 0);
         if (rc < 0 || (rc == 0 && (ssh_channel_is_eof(channel) || ssh_channel_is_closed(channel))))
             return drop();
         if (rc == 0)
             break;
+        in.append(scratch.data(), std::size_t(rc));
         progressed = true;
         std::size_t pos = 0;
         while (in.size() - pos >= 4) {

@@ -179,6 +179,9 @@ int SessionState::connect(const ftp::SessionOptions& o) {
             identity = homePath(".ssh/" + identity.substr(3));
     }
     identity = expandHome(identity);
+    // Small requests (READ, window adjustments) must not wait for Nagle's delayed ACK.
+    const int noDelay = 1;
+    ssh_options_set(ssh, SSH_OPTIONS_NODELAY, &noDelay);
     const long timeoutSeconds = std::max(1L, long(o.timeoutMs / 1000));
     ssh_options_set(ssh, SSH_OPTIONS_TIMEOUT, &timeoutSeconds);
 

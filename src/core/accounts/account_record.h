@@ -71,7 +71,7 @@ inline ftp::TlsMode AccountEncryptionFromNumber(std::int64_t number) {
 // with the record's own encryption.
 inline ftp::Protocol AccountProtocolFromNumber(std::int64_t number) {
     return number == static_cast<int>(ftp::Protocol::Sftp) ? ftp::Protocol::Sftp
-                                                             : ftp::Protocol::Ftp;
+                                                           : ftp::Protocol::Ftp;
 }
 
 // Field limits in characters (the stored widths less their terminator).

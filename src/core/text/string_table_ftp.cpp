@@ -142,7 +142,8 @@ const StringEntry kFtpErrors[] = {
             u"unknown: the file may be incomplete."},
     // SSH and SFTP; an SFTP status is 12210 plus its number.
     {12200, u"The server's host key is not known: it was not accepted."},
-    {12201, u"WARNING: the server's host key has changed. Someone may be intercepting the connection, or the server's key was replaced."},
+    {12201, u"WARNING: the server's host key has changed. Someone may be intercepting the "
+            u"connection, or the server's key was replaced."},
     {12202, u"The server refused every way of logging in that was offered."},
     {12203, u"The private key file could not be used."},
     {12204, u"The passphrase of the private key is wrong."},

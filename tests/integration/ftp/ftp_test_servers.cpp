@@ -225,6 +225,16 @@ std::unique_ptr<FtpTestServer> FtpTestServer::startTls(Kind kind, const std::str
     return launch(kind, host, &setup, why);
 }
 
+std::unique_ptr<FtpTestServer> FtpTestServer::startThrottled(Kind kind, const std::string& host,
+                                                             std::uint64_t bytesPerSecond,
+                                                             std::string& why) {
+    if (kind != Kind::Vsftpd) {
+        why = "pyftpdlib's throttle sends its first two seconds' worth at once";
+        return nullptr;
+    }
+    return launch(kind, host, nullptr, why, {}, bytesPerSecond);
+}
+
 fs::path FtpTestServer::caFile() const {
     return certificates().ca();
 }
@@ -239,7 +249,8 @@ std::string FtpTestServer::serverLog() const {
 
 std::unique_ptr<FtpTestServer> FtpTestServer::launch(Kind kind, const std::string& host,
                                                      const TlsSetup* tls, std::string& why,
-                                                     const std::string& vsftpdLines) {
+                                                     const std::string& vsftpdLines,
+                                                     std::uint64_t maxRate) {
     std::string certName;
     if (tls) {
         const Certificates& certs = certificates();
@@ -281,6 +292,8 @@ std::unique_ptr<FtpTestServer> FtpTestServer::launch(Kind kind, const std::strin
              << "vsftpd_log_file=" << server->m_log.string() << "\n"
              << "idle_session_timeout=60\ndata_connection_timeout=30\n"
              << vsftpdLines;
+        if (maxRate > 0)
+            conf << "anon_max_rate=" << maxRate << "\nlocal_max_rate=" << maxRate << "\n";
         if (tls) {
             const Certificates& certs = certificates();
             const char* force = tls->requireTls ? "YES" : "NO";

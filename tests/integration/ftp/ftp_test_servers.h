@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -44,6 +45,11 @@ public:
                                                 const std::string& vsftpdLines = {});
     static std::unique_ptr<FtpTestServer> startTls(Kind kind, const std::string& host,
                                                    const TlsSetup& setup, std::string& why);
+    // A server that sends and takes data at most `bytesPerSecond`, so that a test can act in
+    // the middle of a file however fast the machine is (vsftpd only).
+    static std::unique_ptr<FtpTestServer> startThrottled(Kind kind, const std::string& host,
+                                                         std::uint64_t bytesPerSecond,
+                                                         std::string& why);
     ~FtpTestServer();
 
     Kind kind() const { return m_kind; }
@@ -68,7 +74,8 @@ private:
     FtpTestServer() = default;
     static std::unique_ptr<FtpTestServer> launch(Kind kind, const std::string& host,
                                                  const TlsSetup* tls, std::string& why,
-                                                 const std::string& vsftpdLines = {});
+                                                 const std::string& vsftpdLines = {},
+                                                 std::uint64_t maxRate = 0);
 
     Kind m_kind = Kind::Vsftpd;
     std::string m_host;

@@ -54,11 +54,11 @@ struct Remote {
     std::unique_ptr<SshTestServer> server;
     bool passwords = false;
 
-    static Remote start(SshTestServer::Setup setup = {}) {
+    static Remote start(SshTestServer::Setup setup = {}, const std::string& sftpServer = {}) {
         Remote r;
         std::string why;
         setup.passwords = ::getuid() == 0 && setup.passwords;
-        r.server = SshTestServer::start(setup, why);
+        r.server = SshTestServer::start(setup, why, sftpServer);
         r.passwords = setup.passwords;
         return r;
     }
@@ -263,6 +263,30 @@ TEST(SftpConnect, HostKeys) {
         SftpSession again;
         EXPECT_TRUE(again.connect(o)) << again.lastResponse();
     }
+}
+
+// Without a file named, the key goes to ~/.ssh/known_hosts, made private where missing.
+TEST(SftpConnect, NewKeyGoesToTheUsersKnownHosts) {
+    START_OR_SKIP(r);
+    TempDir home;
+    const char* oldHome = std::getenv("HOME");
+    const std::string saved = oldHome ? oldHome : "";
+    ::setenv("HOME", home.path().c_str(), 1);
+    f::SessionOptions o = r.options();
+    o.ssh.knownHostsFile.clear();
+    o.ssh.trustedHostKeys.clear();
+    o.ssh.acceptNewHostKey = true;
+    SftpSession s;
+    const bool connected = s.connect(o);
+    ::setenv("HOME", saved.c_str(), 1);
+    ASSERT_TRUE(connected) << s.lastResponse();
+    struct stat folder {
+    }, file{};
+    ASSERT_EQ(::stat((home.path() / ".ssh").c_str(), &folder), 0);
+    ASSERT_EQ(::stat((home.path() / ".ssh" / "known_hosts").c_str(), &file), 0);
+    EXPECT_EQ(folder.st_mode & 0777, 0700u);
+    EXPECT_EQ(file.st_mode & 0777, 0600u);
+    EXPECT_EQ(readAll(home.path() / ".ssh" / "known_hosts").rfind("|1|", 0), 0u);
 }
 
 TEST(SftpConnect, ServersThatOfferNoSftp) {
@@ -556,10 +580,71 @@ TEST(SftpSessionTest, QueueCopiesResumesAndAppends) {
     EXPECT_EQ(failed.errorCode, f::kErrSftpNoSuchFile);
     EXPECT_FALSE(failed.retryable);
     EXPECT_NE(failed.error.find("No such file"), std::string::npos) << failed.error;
-    EXPECT_TRUE(queue::IsConnectionFailure(f::kErrFtpDropped, {}));
-    EXPECT_FALSE(queue::IsConnectionFailure(f::kErrSshHostKeyUnknown, {}));
-    EXPECT_FALSE(queue::IsConnectionFailure(f::kErrSshAuthRefused, {}));
-    EXPECT_FALSE(queue::IsConnectionFailure(f::kErrSftpPermissionDenied, {}));
+    // A folder made twice is there: the second time is no failure.
+    for (int i = 0; i < 2; ++i) {
+        queue::TransferItem folder;
+        folder.direction = queue::Direction::Upload;
+        folder.remotePath = (root / "made").string();
+        EXPECT_EQ(queue::MakeFolder(folder, &s).state, queue::ItemState::Done);
+    }
+    struct Kind {
+        int error;
+        bool retried, refusal;
+    };
+    const std::vector<Kind> kinds = {
+        {f::kErrFtpDropped, true, false},         {f::kErrSftpConnectionLost, true, false},
+        {f::kErrSshHostKeyUnknown, false, false}, {f::kErrSshHostKeyChanged, false, false},
+        {f::kErrSshAuthRefused, false, false},    {f::kErrSshKeyPassphrase, false, false},
+        {f::kErrSftpNoSuchFile, false, true},     {f::kErrSftpPermissionDenied, false, true},
+        {f::kErrSftpFailure, false, true},
+    };
+    for (const Kind& k : kinds) {
+        SCOPED_TRACE(k.error);
+        EXPECT_EQ(queue::IsConnectionFailure(k.error, "message"), k.retried);
+        EXPECT_EQ(queue::IsServerRefusal(k.error, "message"), k.refusal);
+        EXPECT_EQ(f::IsSshRefusal(k.error), k.error >= 12200 && k.error <= 12206);
+    }
+}
+
+// ----- a misbehaving SFTP server behind a real sshd -----
+
+TEST(SftpSessionTest, MisbehavingServersAreBounded) {
+    struct Case {
+        const char* mode;
+        int error;
+        bool staysConnected;
+    };
+    const std::vector<Case> cases = {
+        {"endless-listing", f::kErrListingTooLarge, true},
+        {"huge-packet", f::kErrFtpDropped, false},
+        {"wrong-reply", f::kErrSftpBadMessage, true},
+        {"silent", f::kErrTimeout, false},
+    };
+    const std::string script = std::string(TW_SFTP_TEST_DIR) + "/hostile_sftp.py";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.mode);
+        START_OR_SKIP(r, SshTestServer::Setup{false, true},
+                      "/usr/bin/python3 " + script + " " + c.mode);
+        f::SessionOptions o = r.options();
+        o.timeoutMs = 1000;
+        o.listingLimits.textBytes = 256 * 1024;
+        SftpSession s;
+        ASSERT_TRUE(s.connect(o)) << s.lastResponse();
+        const auto started = std::chrono::steady_clock::now();
+        if (c.error == f::kErrListingTooLarge) {
+            f::DirEntry e;
+            std::size_t n = 0;
+            for (bool ok = s.findFirstFile("/*", e); ok; ok = s.findNextFile(e))
+                ++n;
+            EXPECT_GT(n, 1000u);
+        } else {
+            EXPECT_FALSE(s.fileSize("/x"));
+        }
+        EXPECT_EQ(s.lastError(), c.error) << s.lastResponse();
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(4));
+        EXPECT_EQ(s.isConnected(), c.staysConnected);
+        EXPECT_EQ(s.keepAlive(), c.staysConnected);
+    }
 }
 
 // ----- stops and losses -----

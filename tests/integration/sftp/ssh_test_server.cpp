@@ -150,7 +150,8 @@ bool writeShadow(const fs::path& file, const std::string& user, const std::strin
 
 } // namespace
 
-std::unique_ptr<SshTestServer> SshTestServer::start(const Setup& setup, std::string& why) {
+std::unique_ptr<SshTestServer> SshTestServer::start(const Setup& setup, std::string& why,
+                                                    const std::string& sftpServer) {
     if (::access(kSshd, X_OK) != 0 || run("command -v ssh-keygen") != 0) {
         why = "sshd is not installed (openssh-server)";
         return nullptr;
@@ -212,7 +213,8 @@ std::unique_ptr<SshTestServer> SshTestServer::start(const Setup& setup, std::str
          << "KbdInteractiveAuthentication no\nPermitRootLogin yes\n"
          << "MaxSessions 32\nMaxStartups 64\nLogLevel VERBOSE\n";
     if (setup.sftp)
-        conf << "Subsystem sftp internal-sftp\n";
+        conf << "Subsystem sftp "
+             << (sftpServer.empty() ? std::string("internal-sftp") : sftpServer) << "\n";
     conf.close();
 
     std::vector<std::string> argv;

@@ -27,7 +27,10 @@ public:
     static constexpr const char* kPassphrase = "correct horse";
 
     // Null, with the reason in `why`, when sshd cannot run here.
-    static std::unique_ptr<SshTestServer> start(const Setup& setup, std::string& why);
+    // `sftpServer`: a command run as the sftp subsystem instead of internal-sftp (a scripted
+    // server).
+    static std::unique_ptr<SshTestServer> start(const Setup& setup, std::string& why,
+                                                const std::string& sftpServer = {});
     ~SshTestServer();
 
     int port() const { return m_port; }

@@ -46,6 +46,7 @@ AppState goldenState() {
     b.RemoteMask = u"*"_qs;
     b.RemoteSort = 3;
     b.RemotePort = 2121;
+    b.Protocol = ftp::Protocol::Sftp;
     b.Visits = 4294967295u;
     s.Accounts = {a, b};
     s.CurrentAccount = 1;

@@ -53,7 +53,7 @@ QSet<QString> expectedKeys(int accounts, int fileTypes) {
              "Remote Sort", "Local Sort",  "Visits",         "Name",       "URL",
              "IP",          "Login",       "Local Path",     "Local Mask", "Local Exclude",
              "Remote Path", "Remote Mask", "Remote Exclude", "Comments",   "Password",
-             "Encryption",  "Connections"});
+             "Encryption",  "Connections", "Protocol",       "Key File",   "Use Agent"});
     add(u"Abstract"_qs, {"Warning"});
     add(u"Application"_qs,
         {"Program Init", "Program", "Program GUID", "Version", "Author", "Company", "Address",

@@ -24,8 +24,12 @@ constexpr int kFtpLast = 12174;
 // The engine's own numbers (FTP over TLS, a short download) follow the range.
 constexpr int kTlsFirst = 12180;
 constexpr int kTlsLast = 12193;
+// SSH and SFTP.
+constexpr int kSshFirst = 12200;
+constexpr int kSshLast = 12218;
 bool isEngineId(int id) {
-    return (id >= kFtpFirst && id <= kFtpLast) || (id >= kTlsFirst && id <= kTlsLast);
+    return (id >= kFtpFirst && id <= kFtpLast) || (id >= kTlsFirst && id <= kTlsLast) ||
+           (id >= kSshFirst && id <= kSshLast);
 }
 constexpr int kFtpTextLimit = 1023;
 
