@@ -13,6 +13,7 @@ fi
 ip link set lo up
 dir=$(mktemp -d)
 trap 'kill $(cat "$dir/pid") ${proxy:-} 2>/dev/null; rm -rf "$dir"' EXIT
+trap 'exit 1' INT TERM
 ssh-keygen -q -t ed25519 -N '' -f "$dir/host"
 ssh-keygen -q -t ed25519 -N '' -f "$dir/client"
 cp "$dir/client.pub" "$dir/authorized_keys"

@@ -126,6 +126,11 @@ int SessionState::await(std::uint32_t id, Reply& reply) {
         }
         if (!channel)
             return f::kErrFtpDropped;
+        if (cancel.isCancelled()) { // also while data streams in without a wait
+            forget(id);
+            dropUnsent();
+            return f::kErrOperationCancelled;
+        }
         bool progressed = false;
         if (const int e = pump(progressed))
             return e;
@@ -899,7 +904,8 @@ bool SftpSession::writeFileFrom(int fd, std::size_t size, std::size_t& bytesMove
     s.localErrno = 0;
     if (const auto done = gate(s, FileState::Writing))
         return *done;
-    std::string buffer(std::min<std::size_t>(size, 1024 * 1024), '\0');
+    std::vector<char>& buffer = s.sendBuffer;
+    buffer.resize(std::max(buffer.size(), std::min<std::size_t>(size, 1024 * 1024)));
     while (bytesMoved < size) {
         const std::size_t want = std::min(size - bytesMoved, buffer.size());
         const ssize_t n = ::read(fd, buffer.data(), want);

@@ -16,7 +16,7 @@
 // acceptNewHostKey, a changed one always with kErrSshHostKeyChanged; rejectedHostKey() tells
 // which. The login tries the agent, the identity file (a passphrase asked when encrypted,
 // wiped after use; a file others can read is refused as OpenSSH refuses it), then the
-// password.
+// password (as such, or as the answer to keyboard-interactive's hidden prompts).
 //
 // Differences from FTP: relative paths resolve against the folder the session keeps
 // (REALPATH at login, setCurrentDirectory); renameFile replaces an existing target where the

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <poll.h>
 #include <sys/stat.h>
+#include <tuple>
 #include <unistd.h>
 
 namespace tw::sftp {
@@ -44,6 +45,19 @@ std::string sshError(ssh_session ssh) {
 int notePassphraseWanted(const char*, char*, std::size_t, int, int, void* userdata) {
     *static_cast<bool*>(userdata) = true;
     return -1;
+}
+
+// libssh tells why ssh_connect failed only in words: the network's failures keep the numbers
+// the queue retries, the rest (no SSH server, no common algorithm) is an SSH failure.
+int connectError(const std::string& text) {
+    const auto has = [&](const char* words) { return text.find(words) != std::string::npos; };
+    if (has("resolve hostname"))
+        return f::kErrNameNotResolved;
+    if (has("refused") || has("No route") || has("unreachable") || has("Timeout connecting"))
+        return f::kErrCannotConnect;
+    if (has("disconnected") || has("reset by peer") || has("Broken pipe"))
+        return f::kErrConnectionReset;
+    return f::kErrSshFailure;
 }
 
 void wipe(std::string& secret) {
@@ -198,9 +212,7 @@ int SessionState::connect(const ftp::SessionOptions& o) {
         if (e)
             return failWith(e);
         lastResponse = sshError(ssh);
-        const bool refused = lastResponse.find("onnection refused") != std::string::npos ||
-                             lastResponse.find("connect") != std::string::npos;
-        return failWith(refused ? f::kErrCannotConnect : f::kErrSshFailure);
+        return failWith(connectError(lastResponse));
     }
     connected = true;
 
@@ -335,6 +347,26 @@ int SessionState::connect(const ftp::SessionOptions& o) {
             auto [rc, e] =
                 settle([&] { return ssh_userauth_password(ssh, nullptr, o.password.c_str()); },
                        SSH_AUTH_AGAIN);
+            if (e)
+                return failWith(e);
+            if (succeeded(rc))
+                goto loggedIn;
+            passwordRefused = true;
+        } else if (!o.password.empty() && (methods & SSH_AUTH_METHOD_INTERACTIVE)) {
+            // Keyboard-interactive (PAM): every prompt that hides its answer gets the password.
+            otherTried = true;
+            auto [rc, e] =
+                settle([&] { return ssh_userauth_kbdint(ssh, nullptr, nullptr); }, SSH_AUTH_AGAIN);
+            for (int round = 0; !e && rc == SSH_AUTH_INFO && round < 8; ++round) {
+                const int prompts = ssh_userauth_kbdint_getnprompts(ssh);
+                for (int i = 0; i < prompts; ++i) {
+                    char echo = 0;
+                    ssh_userauth_kbdint_getprompt(ssh, unsigned(i), &echo);
+                    ssh_userauth_kbdint_setanswer(ssh, unsigned(i), echo ? "" : o.password.c_str());
+                }
+                std::tie(rc, e) = settle([&] { return ssh_userauth_kbdint(ssh, nullptr, nullptr); },
+                                         SSH_AUTH_AGAIN);
+            }
             if (e)
                 return failWith(e);
             if (succeeded(rc))

@@ -60,7 +60,8 @@ struct SessionState {
     // The packet stream.
     std::uint32_t nextId = 1;
     std::string in;
-    std::vector<char> scratch; // what one read of the channel takes
+    std::vector<char> scratch;    // what one read of the channel takes
+    std::vector<char> sendBuffer; // what writeFileFrom reads from its file
     std::deque<std::string> out;
     std::size_t outPos = 0;
     std::unordered_set<std::uint32_t> wanted;

@@ -151,7 +151,8 @@ bool writeShadow(const fs::path& file, const std::string& user, const std::strin
 } // namespace
 
 std::unique_ptr<SshTestServer> SshTestServer::start(const Setup& setup, std::string& why,
-                                                    const std::string& sftpServer) {
+                                                    const std::string& sftpServer,
+                                                    const std::string& extraConfig) {
     if (::access(kSshd, X_OK) != 0 || run("command -v ssh-keygen") != 0) {
         why = "sshd is not installed (openssh-server)";
         return nullptr;
@@ -204,6 +205,7 @@ std::unique_ptr<SshTestServer> SshTestServer::start(const Setup& setup, std::str
         return nullptr;
     }
     std::ofstream conf(dir / "sshd_config");
+    conf << extraConfig; // sshd takes the first value of a keyword
     conf << "Port " << s->m_port << "\nListenAddress 127.0.0.1\n"
          << "HostKey " << hostKey.string() << "\n"
          << "PidFile " << (dir / "sshd.pid").string() << "\n"

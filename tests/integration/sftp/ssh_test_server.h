@@ -28,9 +28,10 @@ public:
 
     // Null, with the reason in `why`, when sshd cannot run here.
     // `sftpServer`: a command run as the sftp subsystem instead of internal-sftp (a scripted
-    // server).
+    // server). `extraConfig`: sshd_config lines that override the fixture's own.
     static std::unique_ptr<SshTestServer> start(const Setup& setup, std::string& why,
-                                                const std::string& sftpServer = {});
+                                                const std::string& sftpServer = {},
+                                                const std::string& extraConfig = {});
     ~SshTestServer();
 
     int port() const { return m_port; }
