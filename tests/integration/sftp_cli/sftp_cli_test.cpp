@@ -10,7 +10,6 @@
 #include <functional>
 #include <map>
 #include <optional>
-#include <poll.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -36,18 +35,14 @@ constexpr const char* kLoginVariables[] = {"TARNWICK_FTP_PASSWORD", "TARNWICK_FT
 // Runs tarnwick-ftp in a session of its own (no terminal to ask on) with that environment.
 Outcome runCli(const std::vector<std::string>& args, const Environment& env = {}) {
     const std::string binary = std::string(TW_BINARY_DIR) + "/src/cli/tarnwick-ftp";
-    int out[2], err[2];
-    if (::pipe(out) != 0 || ::pipe(err) != 0)
-        return {};
+    TempDir io;
+    const fs::path out = io.path() / "out", err = io.path() / "err";
     const pid_t pid = ::fork();
     if (pid == 0) {
         ::setsid();
-        ::dup2(out[1], STDOUT_FILENO);
-        ::dup2(err[1], STDERR_FILENO);
-        const int devnull = ::open("/dev/null", O_RDONLY);
-        ::dup2(devnull, STDIN_FILENO);
-        ::close(out[0]);
-        ::close(err[0]);
+        ::dup2(::open("/dev/null", O_RDONLY), STDIN_FILENO);
+        ::dup2(::open(out.c_str(), O_WRONLY | O_CREAT, 0600), STDOUT_FILENO);
+        ::dup2(::open(err.c_str(), O_WRONLY | O_CREAT, 0600), STDERR_FILENO);
         for (const char* name : kLoginVariables)
             ::unsetenv(name);
         for (const auto& [name, value] : env)
@@ -59,30 +54,9 @@ Outcome runCli(const std::vector<std::string>& args, const Environment& env = {}
         ::execv(binary.c_str(), argv.data());
         ::_exit(127);
     }
-    ::close(out[1]);
-    ::close(err[1]);
-    Outcome o;
-    pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
-    int open = 2;
-    while (open > 0 && ::poll(fds, 2, 30000) > 0) {
-        for (int i = 0; i < 2; ++i) {
-            if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP)))
-                continue;
-            char buf[65536];
-            const ssize_t n = ::read(fds[i].fd, buf, sizeof buf);
-            if (n <= 0) {
-                ::close(fds[i].fd);
-                fds[i].fd = -1;
-                --open;
-                continue;
-            }
-            (i == 0 ? o.out : o.err).append(buf, static_cast<std::size_t>(n));
-        }
-    }
     int status = 0;
     ::waitpid(pid, &status, 0);
-    o.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return o;
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadWholeFile(out), ReadWholeFile(err)};
 }
 
 std::string commandOutput(const std::string& line, int* status = nullptr) {
@@ -109,13 +83,12 @@ void writeDated(const fs::path& path, const std::string& data, std::int64_t mtim
     ::utimensat(AT_FDCWD, path.c_str(), times, 0);
 }
 
+// Bytes that differ at every offset of interest, the same for a seed.
 std::string pattern(std::size_t size, unsigned seed) {
     std::string data(size, '\0');
     std::uint32_t x = seed * 2654435761u + 1;
-    for (auto& c : data) {
-        x = x * 1103515245u + 12345u;
-        c = static_cast<char>(x >> 16);
-    }
+    for (auto& c : data)
+        c = static_cast<char>((x = x * 1103515245u + 12345u) >> 16);
     return data;
 }
 
