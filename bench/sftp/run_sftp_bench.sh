@@ -32,7 +32,7 @@ CONF
 /usr/sbin/sshd -f "$dir/sshd_config" -E "$dir/log"
 port=2222
 if [ "$rtt" != 0 ]; then
-    python3 "$here/delay_proxy.py" 2223 2222 "$((rtt / 2))" &
+    python3 "$here/delay_proxy.py" 2223 2222 "$rtt" &
     proxy=$!
     port=2223
 fi

@@ -2,11 +2,14 @@
 
 #include "cli/json_text.h"
 #include "cli/size_text.h"
+#include "cli/terminal_login.h"
 #include "ftp/display_text.h"
 #include "ftp/ftp_error.h"
+#include "ftp/listing_parser.h"
 #include "ftp/name_safety.h"
 #include "ftp/replacing_file.h"
 #include "ftp/wildcard.h"
+#include "sftp/session_factory.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -15,7 +18,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <termios.h>
 #include <unistd.h>
 #include <vector>
 
@@ -50,29 +52,10 @@ std::string joinPath(const std::string& dir, const std::string& name) {
     return dir.back() == '/' ? dir + name : dir + "/" + name;
 }
 
-// Reads a password from the terminal without echo.
+// Reads a password from the terminal without echo (empty without a terminal).
 std::string promptPassword(const std::string& user, const std::string& host) {
-    const int tty = ::open("/dev/tty", O_RDWR | O_CLOEXEC);
-    if (tty < 0)
-        return {};
-    const std::string prompt = "Password for " + user + "@" + host + ": ";
-    [[maybe_unused]] auto w = ::write(tty, prompt.data(), prompt.size());
-    termios old{};
-    const bool haveTerm = ::tcgetattr(tty, &old) == 0;
-    if (haveTerm) {
-        termios quiet = old;
-        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-        ::tcsetattr(tty, TCSAFLUSH, &quiet);
-    }
-    std::string password;
-    char c = 0;
-    while (::read(tty, &c, 1) == 1 && c != '\n' && c != '\r' && password.size() < 4096)
-        password += c;
-    if (haveTerm)
-        ::tcsetattr(tty, TCSAFLUSH, &old);
-    w = ::write(tty, "\n", 1);
-    ::close(tty);
-    return password;
+    return ReadHiddenLine("Password for " + (user.empty() ? host : user + "@" + host) + ": ")
+        .value_or(std::string());
 }
 
 // Text for standard error: what the server or the command line chose, with every control
@@ -95,6 +78,17 @@ const char* typeName(tw::ftp::EntryType type) {
     default:
         return "file";
     }
+}
+
+// A server's refusal of one path (FTP's 5xx reply, an SFTP status), not a lost connection.
+bool isPathRefusal(int code) {
+    return code == tw::ftp::kErrExtendedError ||
+           (code >= tw::ftp::kErrSftpEndOfFile && code <= tw::ftp::kErrSftpUnsupported &&
+            code != tw::ftp::kErrSftpNoConnection && code != tw::ftp::kErrSftpConnectionLost);
+}
+
+bool isSshError(int code) {
+    return code >= tw::ftp::kFirstSshError && code <= tw::ftp::kLastSshError;
 }
 
 bool isTlsError(int code) {
@@ -128,10 +122,8 @@ void printRejectedCertificate(const tw::ftp::CertificateInfo& c) {
 
 } // namespace
 
-CliRunner::CliRunner(const CommandLine& commandLine)
-    : m_commandLine(commandLine), m_session(std::make_unique<tw::ftp::FtpSession>()) {
+CliRunner::CliRunner(const CommandLine& commandLine) : m_commandLine(commandLine) {
     m_showProgress = ::isatty(STDERR_FILENO) == 1;
-    m_live = m_session.get();
 }
 
 void CliRunner::abort() {
@@ -154,13 +146,22 @@ int CliRunner::ftpFailure(const std::string& what) {
     const int code = m_session->lastError();
     std::fprintf(stderr, "tarnwick-ftp: %s: %s (error %d)\n", shown(what).c_str(),
                  std::string(tw::ftp::ErrorDescription(code)).c_str(), code);
+    const bool hostKey =
+        code == tw::ftp::kErrSshHostKeyUnknown || code == tw::ftp::kErrSshHostKeyChanged;
+    // SSH's and SFTP's numbers come with the server's or the SSH library's words.
     const bool fromServer =
         code == tw::ftp::kErrExtendedError || code == tw::ftp::kErrFtpDropped ||
         code == tw::ftp::kErrIncorrectUserName || code == tw::ftp::kErrIncorrectPassword ||
         code == tw::ftp::kErrLoginFailure || code == tw::ftp::kErrFtpNoPassiveMode ||
-        code == tw::ftp::kErrTlsUnavailable || code == tw::ftp::kErrTlsProtectionRefused;
+        code == tw::ftp::kErrTlsUnavailable || code == tw::ftp::kErrTlsProtectionRefused ||
+        (isSshError(code) && !hostKey);
     if (fromServer && !m_session->lastResponse().empty())
         std::fprintf(stderr, "%s\n", shownReply(m_session->lastResponse()).c_str());
+    if (hostKey) {
+        if (const auto& rejected = m_session->rejectedHostKey())
+            PrintRejectedHostKey(*rejected);
+        return kExitCertificate;
+    }
     if (tw::ftp::IsCertificateError(code)) {
         if (const auto& rejected = m_session->rejectedCertificate())
             printRejectedCertificate(*rejected);
@@ -169,7 +170,52 @@ int CliRunner::ftpFailure(const std::string& what) {
     return isTlsError(code) ? kExitTls : kExitFailure;
 }
 
+int CliRunner::connectSftp(const FtpUrl& url) {
+    const CommandLine& c = m_commandLine;
+    tw::ftp::SessionOptions options;
+    options.protocol = tw::ftp::Protocol::Sftp;
+    options.host = url.host;
+    // Port 0 lets ~/.ssh/config's Port apply; a port in the URL wins.
+    options.port = url.portGiven ? url.port : 0;
+    options.user = url.user;
+    options.timeoutMs = c.timeoutSeconds * 1000;
+    const char* envPassword = std::getenv("TARNWICK_FTP_PASSWORD");
+    if (url.password)
+        options.password = *url.password;
+    else if (envPassword)
+        options.password = envPassword;
+    for (const std::string* file : {&c.identityFile, &c.sshConfigFile}) {
+        if (!file->empty() && *file != "none" && ::access(file->c_str(), R_OK) != 0)
+            return usage("cannot read " + *file + ": " + std::strerror(errno));
+    }
+    tw::ftp::SshOptions& ssh = options.ssh;
+    ssh.identityFile = c.identityFile;
+    ssh.useAgent = !c.noAgent;
+    ssh.knownHostsFile = c.knownHostsFile;
+    ssh.configFile = c.sshConfigFile;
+    ssh.acceptNewHostKey = c.acceptNewHostKey;
+    ssh.passphrase = PassphraseSource();
+    bool connected = m_session->connect(options);
+    // Keys first: a password is asked for only once every key was refused, as ssh does.
+    const int refusal = connected ? 0 : m_session->lastError();
+    if (!connected && options.password.empty() && !m_interrupted &&
+        (refusal == tw::ftp::kErrSshAuthRefused || refusal == tw::ftp::kErrSshAgent)) {
+        if (auto typed =
+                ReadHiddenLine("Password for " +
+                               (url.user.empty() ? url.host : url.user + "@" + url.host) + ": ")) {
+            options.password = std::move(*typed);
+            connected = m_session->connect(options);
+        }
+    }
+    if (!connected)
+        return ftpFailure("cannot log in to " + url.host);
+    m_options = options;
+    return 0;
+}
+
 int CliRunner::connect(const FtpUrl& url) {
+    if (url.protocol == tw::ftp::Protocol::Sftp)
+        return connectSftp(url);
     tw::ftp::SessionOptions options;
     std::string error;
     if (!ResolveTlsMode(m_commandLine, url.tls, options.tls, error))
@@ -222,6 +268,13 @@ int CliRunner::run() {
         return usage(urlText + ": the URL names no file or directory");
     if (!tw::ftp::IsSendableArgument(url.path))
         return usage(urlText + ": the path contains a line break or NUL");
+    if (!CheckProtocolOptions(m_commandLine, url.protocol, error))
+        return usage(error);
+    {
+        std::lock_guard lock(m_liveMutex);
+        m_session = tw::sftp::MakeSession(url.protocol);
+        m_live = m_session.get();
+    }
     if (const int rc = connect(url))
         return rc;
     if (m_interrupted) {
@@ -262,13 +315,14 @@ int CliRunner::list(const FtpUrl& url) {
     // Entering the directory first lets the server list its current directory, which some
     // servers do faster than a listing of a named path; this process ends afterwards anyway.
     const auto split = tw::ftp::SplitSearchPattern(pattern);
-    std::string refusal; // the server's answer when the path is not a directory
+    // The server's answer when the path is not a directory.
+    std::optional<std::pair<int, std::string>> refusal;
     if (!split.directory.empty()) {
         if (m_session->setCurrentDirectory(split.directory)) {
             pattern = split.mask.empty() ? std::string("*") : std::string(split.mask);
-        } else if (namesOne && m_session->lastError() == tw::ftp::kErrExtendedError) {
+        } else if (namesOne && isPathRefusal(m_session->lastError()) && m_session->isConnected()) {
             // Not a directory: list the one entry of that name in its parent.
-            refusal = m_session->lastResponse();
+            refusal.emplace(m_session->lastError(), m_session->lastResponse());
             pattern = url.path;
         } else {
             return ftpFailure("ls " + url.path);
@@ -278,10 +332,12 @@ int CliRunner::list(const FtpUrl& url) {
     bool ok = m_session->findFirstFile(pattern, e);
     if (!ok && m_session->lastError() != tw::ftp::kErrNoMoreFiles)
         return ftpFailure("ls " + (url.path.empty() ? std::string(".") : url.path));
-    if (!ok && !refusal.empty()) {
-        std::fprintf(stderr, "tarnwick-ftp: ls %s: %s (error %d)\n%s\n", shown(url.path).c_str(),
-                     std::string(tw::ftp::ErrorDescription(tw::ftp::kErrExtendedError)).c_str(),
-                     tw::ftp::kErrExtendedError, shownReply(refusal).c_str());
+    if (!ok && refusal) {
+        std::fprintf(stderr, "tarnwick-ftp: ls %s: %s (error %d)\n", shown(url.path).c_str(),
+                     std::string(tw::ftp::ErrorDescription(refusal->first)).c_str(),
+                     refusal->first);
+        if (!refusal->second.empty())
+            std::fprintf(stderr, "%s\n", shownReply(refusal->second).c_str());
         return 1;
     }
     // Names are shown with their control characters as escapes; bytes that are not UTF-8 are
@@ -533,7 +589,7 @@ int CliRunner::rename(const FtpUrl& url) {
         std::string error;
         if (!ParseFtpUrl(target, other, error))
             return usage(target + ": " + error);
-        if (other.host != url.host || other.port != url.port)
+        if (other.protocol != url.protocol || other.host != url.host || other.port != url.port)
             return usage("mv cannot move between servers");
         to = other.path;
     } else if (target.find('/') != std::string::npos) {

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "cli/command_line.h"
-#include "ftp/ftp_session.h"
 #include "ftp/ftp_url.h"
+#include "ftp/remote_session.h"
 
 #include <atomic>
 #include <cstdio>
@@ -17,8 +17,8 @@ using ftp::FtpUrl;
 using ftp::HasFtpScheme;
 using ftp::ParseFtpUrl;
 
-// Runs one tarnwick-ftp command over an RemoteSession and returns the exit status:
-// the kExit* values of command_line.h (the reason on stderr).
+// Runs one tarnwick-ftp command over a RemoteSession (FTP or SFTP, by the URL) and returns the exit
+// status: the kExit* values of command_line.h (the reason on stderr).
 class CliRunner {
 public:
     explicit CliRunner(const CommandLine& commandLine);
@@ -29,6 +29,7 @@ public:
 
 private:
     int connect(const FtpUrl& url);
+    int connectSftp(const FtpUrl& url);
     int list(const FtpUrl& url);
     int get(const FtpUrl& url);
     int put(const FtpUrl& url);
@@ -48,8 +49,8 @@ private:
 
     CommandLine m_commandLine;
     std::unique_ptr<tw::ftp::RemoteSession> m_session;
-    tw::ftp::SessionOptions m_options;     // as connected, for the queue's own connections
-    std::mutex m_liveMutex;                // guards m_live against its hand-over
+    tw::ftp::SessionOptions m_options;        // as connected, for the queue's own connections
+    std::mutex m_liveMutex;                   // guards m_live against its hand-over
     tw::ftp::RemoteSession* m_live = nullptr; // what abort() reaches
     std::atomic<bool> m_interrupted{false};
     bool m_showProgress = false;

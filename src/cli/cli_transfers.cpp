@@ -220,7 +220,8 @@ int CliRunner::transfer(const FtpUrl& url) {
             std::string error;
             if (!ParseFtpUrl(text, source, error))
                 return usage(text + ": " + error);
-            if (source.host != url.host || source.port != url.port || source.user != url.user)
+            if (source.protocol != url.protocol || source.host != url.host ||
+                source.port != url.port || source.user != url.user)
                 return usage(text + ": every URL must name the same server and login");
             if (!tw::ftp::IsSendableArgument(source.path))
                 return usage(text + ": the path contains a line break or NUL");

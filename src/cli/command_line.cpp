@@ -98,6 +98,32 @@ bool ResolveTlsMode(const CommandLine& commandLine, std::optional<tw::ftp::TlsMo
     return true;
 }
 
+bool CheckProtocolOptions(const CommandLine& c, tw::ftp::Protocol protocol, std::string& error) {
+    if (protocol == tw::ftp::Protocol::Sftp) {
+        const char* option = c.tls                  ? "--tls"
+                             : !c.caFile.empty()    ? "--ca-file"
+                             : !c.pinSha256.empty() ? "--pin-sha256"
+                             : c.insecure           ? "--insecure"
+                             : c.allowTruncatedTls  ? "--allow-truncated-tls"
+                             : c.active             ? "--active"
+                                                    : nullptr;
+        if (option)
+            error = std::string(option) +
+                    " applies to FTP only (sftp:// is encrypted by SSH and has no data "
+                    "connections)";
+        return option == nullptr;
+    }
+    const char* option = !c.identityFile.empty()     ? "--identity"
+                         : c.noAgent                 ? "--no-agent"
+                         : !c.knownHostsFile.empty() ? "--known-hosts"
+                         : !c.sshConfigFile.empty()  ? "--ssh-config"
+                         : c.acceptNewHostKey        ? "--accept-new-host-key"
+                                                     : nullptr;
+    if (option)
+        error = std::string(option) + " applies to sftp:// URLs only";
+    return option == nullptr;
+}
+
 std::string UsageText() {
     return "Usage: tarnwick-ftp [options] COMMAND ARGUMENTS\n"
            "\n"
@@ -123,6 +149,14 @@ std::string UsageText() {
            "ftpes:// URLs require explicit FTP over TLS (port 21 by default), ftps:// URLs\n"
            "implicit FTP over TLS (port 990 by default); ftp:// is plain FTP unless --tls\n"
            "says otherwise.\n"
+           "sftp://[user[:password]@]host[:port]/path is SFTP over SSH (port 22 by default):\n"
+           "its path is absolute, /~/path is relative to the login folder. The login tries\n"
+           "the agent's keys (SSH_AUTH_SOCK), then the --identity key (or the one\n"
+           "~/.ssh/config names; its passphrase from TARNWICK_FTP_PASSPHRASE, else asked on\n"
+           "the terminal), then a password as above (asked for only once the keys were\n"
+           "refused). ~/.ssh/config's Host aliases, HostName, User, Port and IdentityFile\n"
+           "apply. The host key must be in ~/.ssh/known_hosts; an unknown one is accepted\n"
+           "and added only with --accept-new-host-key, a changed one never.\n"
            "\n"
            "Options:\n"
            "  -r, --recursive        get / put folders with everything in them\n"
@@ -145,6 +179,15 @@ std::string UsageText() {
            "  --insecure             do not check the server's certificate at all\n"
            "  --allow-truncated-tls  keep an encrypted download of unknown size whose end\n"
            "                         the server did not confirm (it may be incomplete)\n"
+           "\n"
+           "SFTP options (sftp:// URLs only; the FTP and TLS options above are refused there):\n"
+           "  -i, --identity FILE    log in with this private key\n"
+           "  --no-agent             do not try the keys of the agent at SSH_AUTH_SOCK\n"
+           "  --known-hosts FILE     check host keys against FILE, not ~/.ssh/known_hosts\n"
+           "  --ssh-config FILE      read FILE instead of ~/.ssh/config (none: no file)\n"
+           "  --accept-new-host-key  accept a host key known_hosts does not hold and add it\n"
+           "                         there; a changed key is never accepted\n"
+           "\n"
            "  --help                 show this text\n"
            "  --version              show the version\n"
            "\n"
@@ -155,11 +198,12 @@ std::string UsageText() {
            "folder being copied, are left out and listed on standard error. On a terminal a\n"
            "line on standard error shows the progress.\n"
            "\n"
-           "Exit status: 0 success, 1 FTP or file failure (any file that failed), 2 usage\n"
-           "error, 3 TLS failure\n"
-           "(not offered, handshake, protection refused or broken), 4 the server's certificate\n"
-           "was not accepted (its details and fingerprint go to standard error), 130 stopped\n"
-           "by Ctrl+C (a second Ctrl+C a second later ends the program at once).\n";
+           "Exit status: 0 success, 1 FTP, SFTP or file failure (any file that failed, a\n"
+           "login refused), 2 usage error, 3 TLS failure (not offered, handshake, protection\n"
+           "refused or broken), 4 the server's certificate or SSH host key was not accepted\n"
+           "(its details and fingerprint go to standard error; for a changed host key a\n"
+           "warning with the known and the offered fingerprint), 130 stopped by Ctrl+C (a\n"
+           "second Ctrl+C a second later ends the program at once).\n";
 }
 
 bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& out, std::string& error) {
@@ -183,6 +227,21 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& out, st
             out.active = true;
         } else if (a == "--json") {
             out.json = true;
+        } else if (a == "--no-agent") {
+            out.noAgent = true;
+        } else if (a == "--accept-new-host-key") {
+            out.acceptNewHostKey = true;
+        } else if (a == "-i" || isOption(a, "--identity") || isOption(a, "--known-hosts") ||
+                   isOption(a, "--ssh-config")) {
+            const std::string name = a == "-i" ? "--identity" : a.substr(0, a.find('='));
+            std::string value;
+            if (!optionValue(args, i, value) || value.empty()) {
+                error = name + " needs a file name";
+                return false;
+            }
+            (name == "--identity"      ? out.identityFile
+             : name == "--known-hosts" ? out.knownHostsFile
+                                       : out.sshConfigFile) = value;
         } else if (a == "--insecure") {
             out.insecure = true;
         } else if (a == "--allow-truncated-tls") {

@@ -21,13 +21,14 @@ struct Case {
     // The outcome: a mode and port, or the stage that refuses it.
     std::optional<TlsMode> mode;
     int port = 0;
-    enum class Refused { No, CommandLine, Url, Resolve } refused = Refused::No;
+    enum class Refused { No, CommandLine, Url, Protocol, Resolve } refused = Refused::No;
 };
 
 } // namespace
 
 // Every way of choosing the encryption, from the command line to the mode and port the
-// runner connects with, and each way of asking for something contradictory.
+// runner connects with (sftp:// has no mode: SSH), and each way of asking for something
+// contradictory: FTP's options with sftp://, SSH's with an FTP URL.
 TEST(CliTls, SchemesOptionsAndConflicts) {
     using R = Case::Refused;
     const std::string pinNoColons =
@@ -58,9 +59,30 @@ TEST(CliTls, SchemesOptionsAndConflicts) {
          0,
          R::CommandLine},
         {{"--insecure", "--pin-sha256", kPin, "ls", "ftpes://h/"}, {}, 0, R::CommandLine},
+        {{"ls", "sftp://h/"}, {}, 22},
+        {{"ls", "SFTP://u@h:2222/~/x"}, {}, 2222},
+        {{"-i", "/k", "--known-hosts", "/kh", "--no-agent", "--accept-new-host-key",
+          "--ssh-config=none", "ls", "sftp://h/"},
+         {},
+         22},
+        // Refused while reading the command line.
+        {{"--identity"}, {}, 0, R::CommandLine},
+        {{"--known-hosts=", "ls", "sftp://h/"}, {}, 0, R::CommandLine},
+        {{"-i", "", "ls", "sftp://h/"}, {}, 0, R::CommandLine},
         // Refused as a URL.
         {{"ls", "ftpx://h/"}, {}, 0, R::Url},
-        {{"ls", "sftp://h/"}, {}, 0, R::Url},
+        {{"ls", "ssh://h/"}, {}, 0, R::Url},
+        // Options of the other protocol.
+        {{"--tls", "auto", "ls", "sftp://h/"}, {}, 0, R::Protocol},
+        {{"--active", "ls", "sftp://h/"}, {}, 0, R::Protocol},
+        {{"--ca-file", "/ca.pem", "ls", "sftp://h/"}, {}, 0, R::Protocol},
+        {{"--pin-sha256", kPin, "ls", "sftp://h/"}, {}, 0, R::Protocol},
+        {{"--allow-truncated-tls", "get", "sftp://h/f"}, {}, 0, R::Protocol},
+        {{"-i", "/k", "ls", "ftp://h/"}, {}, 0, R::Protocol},
+        {{"--no-agent", "ls", "ftpes://h/"}, {}, 0, R::Protocol},
+        {{"--known-hosts", "/kh", "ls", "ftps://h/"}, {}, 0, R::Protocol},
+        {{"--ssh-config", "none", "ls", "ftp://h/"}, {}, 0, R::Protocol},
+        {{"--accept-new-host-key", "ls", "ftp://h/"}, {}, 0, R::Protocol},
         // A scheme and --tls that disagree, certificate options for plain FTP.
         {{"--tls", "off", "ls", "ftps://h/"}, {}, 0, R::Resolve},
         {{"--tls", "auto", "ls", "ftpes://h/"}, {}, 0, R::Resolve},
@@ -88,6 +110,23 @@ TEST(CliTls, SchemesOptionsAndConflicts) {
         ASSERT_EQ(urlOk, c.refused != R::Url) << error;
         if (!urlOk) {
             EXPECT_FALSE(error.empty());
+            continue;
+        }
+        const bool fits = CheckProtocolOptions(cl, url.protocol, error);
+        ASSERT_EQ(fits, c.refused != R::Protocol) << error;
+        if (!fits) {
+            EXPECT_FALSE(error.empty());
+            continue;
+        }
+        if (url.protocol == Protocol::Sftp) {
+            EXPECT_FALSE(c.mode);
+            EXPECT_EQ(url.port, c.port);
+            if (cl.noAgent) {
+                EXPECT_EQ(cl.identityFile, "/k");
+                EXPECT_EQ(cl.knownHostsFile, "/kh");
+                EXPECT_EQ(cl.sshConfigFile, "none");
+                EXPECT_TRUE(cl.acceptNewHostKey);
+            }
             continue;
         }
         TlsMode mode = TlsMode::Plain;
