@@ -185,7 +185,9 @@ int SessionState::badReply(const Reply& reply) {
 std::string SessionState::resolve(std::string_view path) const {
     if (path.empty())
         return cwd;
-    if (path[0] == '/')
+    // Before the login folder is known (cwd empty) a relative path goes as it is: the server
+    // resolves it against the login folder.
+    if (path[0] == '/' || cwd.empty())
         return std::string(path);
     if (!cwd.empty() && cwd.back() == '/')
         return cwd + std::string(path);

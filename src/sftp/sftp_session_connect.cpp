@@ -455,6 +455,8 @@ loggedIn:
             }
         }
     }
+    // The login folder: "." as the server sees it, never resolved against a folder of ours.
+    cwd.clear();
     if (const int e = realpath(".", cwd))
         return failWith(e);
     return f::kErrNone;

@@ -15,6 +15,7 @@
 #include <fstream>
 #include <map>
 #include <netinet/in.h>
+#include <pwd.h>
 #include <sstream>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -190,7 +191,10 @@ TEST(SftpConnect, LoginsAndTheirRefusals) {
         if (c.error == f::kErrNone) {
             std::string cwd;
             EXPECT_TRUE(s.getCurrentDirectory(cwd));
-            EXPECT_EQ(cwd.front(), '/');
+            // The login folder is the user's home, as the server resolves ".".
+            const passwd* pw = ::getpwnam(r.server->user().c_str());
+            ASSERT_NE(pw, nullptr);
+            EXPECT_EQ(cwd, pw->pw_dir);
         }
         if (c.error == f::kErrSshKeyFile) {
             EXPECT_NE(s.lastResponse().find("are too open"), std::string::npos);
