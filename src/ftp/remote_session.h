@@ -39,13 +39,13 @@ inline constexpr int kSftpPort = 22;
 
 // A server's SSH host key, as `ssh-keygen -lf` shows it.
 struct HostKeyInfo {
-    std::string host;               // as connected to (the ~/.ssh/config alias resolved)
+    std::string host; // as connected to (the ~/.ssh/config alias resolved)
     int port = kSftpPort;
-    std::string type;               // "ssh-ed25519", "ecdsa-sha2-nistp256", "ssh-rsa", ...
-    std::string fingerprint;        // "SHA256:<base64 without padding>"
-    bool changed = false;           // known_hosts holds another key for this host
-    std::string knownFingerprint;   // that other key's fingerprint, when changed
-    std::string knownHostsFile;     // the file that was checked
+    std::string type;             // "ssh-ed25519", "ecdsa-sha2-nistp256", "ssh-rsa", ...
+    std::string fingerprint;      // "SHA256:<base64 without padding>"
+    bool changed = false;         // known_hosts holds another key for this host
+    std::string knownFingerprint; // that other key's fingerprint, when changed
+    std::string knownHostsFile;   // the file that was checked
 };
 
 // SSH's part of the options (Protocol::Sftp).
@@ -129,7 +129,6 @@ public:
         // kErrTlsEndUnconfirmed unless accepted here (a notice warns either way).
         bool acceptUnconfirmedEnd = false;
     };
-
 
     RemoteSession() = default;
     virtual ~RemoteSession() = default;

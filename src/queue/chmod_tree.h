@@ -84,8 +84,8 @@ struct ChmodReport {
 ChmodPlan PlanChmod(tw::ftp::RemoteSession& session, const std::vector<ChmodTarget>& targets,
                     const ChmodRule& rule, const std::atomic<bool>& stop);
 // `progress` (may be empty) hears of each entry before its command, with the entries done.
-ChmodReport RunChmod(tw::ftp::RemoteSession& session, const ChmodPlan& plan, const ModeChange& change,
-                     const std::atomic<bool>& stop,
+ChmodReport RunChmod(tw::ftp::RemoteSession& session, const ChmodPlan& plan,
+                     const ModeChange& change, const std::atomic<bool>& stop,
                      const std::function<void(const std::string& path, std::uint64_t done,
                                               std::uint64_t total)>& progress = {});
 
@@ -121,7 +121,7 @@ private:
     tw::ftp::SessionOptions m_options;
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_running{false};
-    std::mutex m_mutex;                       // m_session and m_thread
+    std::mutex m_mutex;                          // m_session and m_thread
     tw::ftp::RemoteSession* m_session = nullptr; // while the run holds one
     std::thread m_thread;
 };

@@ -2,8 +2,8 @@
 
 #include "ftp/ftp_error.h"
 #include "ftp/ftp_reply.h"
-#include "sftp/session_factory.h"
 #include "queue/resumable_copy.h"
+#include "sftp/session_factory.h"
 
 #include <algorithm>
 #include <cctype>

@@ -169,8 +169,8 @@ std::optional<std::string> DefaultWalkFilter(const WalkEntry& entry) {
     return std::nullopt;
 }
 
-WalkResult WalkRemoteTree(RemoteSession& session, const TransferItem& tree, const WalkFilter& filter,
-                          const std::atomic<bool>& stop) {
+WalkResult WalkRemoteTree(RemoteSession& session, const TransferItem& tree,
+                          const WalkFilter& filter, const std::atomic<bool>& stop) {
     Rows rows(tree);
     std::string rootReal;
     if (!session.setCurrentDirectory(tree.remotePath) || !session.getCurrentDirectory(rootReal)) {

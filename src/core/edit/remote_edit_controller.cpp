@@ -202,9 +202,9 @@ bool RemoteEditController::editSelected(const std::vector<int>& selection) {
     item.listedTime = row.findData.lastWriteTime;
     auto probe = std::make_shared<Probe>();
     QueueController::FileHooks hooks;
-    hooks.before =
-        [probe, link = row.isLink](TransferItem& copy,
-                                   ftp::RemoteSession& session) -> std::optional<queue::ItemResult> {
+    hooks.before = [probe, link = row.isLink](
+                       TransferItem& copy,
+                       ftp::RemoteSession& session) -> std::optional<queue::ItemResult> {
         // A link may lead to a folder: only entering it tells.
         if (link && session.setCurrentDirectory(copy.remotePath)) {
             probe->finding = Probe::Finding::Folder;
