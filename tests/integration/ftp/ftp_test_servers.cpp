@@ -35,6 +35,46 @@ TempDir::~TempDir() {
         fs::remove_all(m_path, ec);
 }
 
+pid_t SpawnProcessGroup(const std::vector<std::string>& argv, int stdoutFd) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::setpgid(0, 0);
+        // A test that crashes takes its server with it.
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (stdoutFd >= 0)
+            ::dup2(stdoutFd, STDOUT_FILENO);
+        const int devnull = ::open("/dev/null", O_RDWR);
+        if (stdoutFd < 0)
+            ::dup2(devnull, STDOUT_FILENO);
+        ::dup2(devnull, STDERR_FILENO);
+        ::dup2(devnull, STDIN_FILENO);
+        std::vector<char*> args;
+        for (const auto& a : argv)
+            args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        ::execv(args[0], args.data());
+        ::_exit(127);
+    }
+    if (pid > 0)
+        ::setpgid(pid, pid);
+    return pid;
+}
+
+void StopProcessGroup(pid_t pid) {
+    if (pid <= 0)
+        return;
+    ::kill(-pid, SIGTERM);
+    for (int i = 0; i < 40; ++i) {
+        if (::waitpid(pid, nullptr, WNOHANG) == pid) {
+            ::kill(-pid, SIGKILL); // the server's connection children
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+    ::kill(-pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+}
+
 namespace {
 
 int freeLoopbackPort() {
@@ -73,31 +113,6 @@ bool canConnect(const std::string& host, int port) {
     const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&s), len) == 0;
     ::close(fd);
     return ok;
-}
-
-pid_t spawn(const std::vector<std::string>& argv, int stdoutFd) {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::setpgid(0, 0);
-        // A test that crashes takes its server with it.
-        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-        if (stdoutFd >= 0)
-            ::dup2(stdoutFd, STDOUT_FILENO);
-        const int devnull = ::open("/dev/null", O_RDWR);
-        if (stdoutFd < 0)
-            ::dup2(devnull, STDOUT_FILENO);
-        ::dup2(devnull, STDERR_FILENO);
-        ::dup2(devnull, STDIN_FILENO);
-        std::vector<char*> args;
-        for (const auto& a : argv)
-            args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        ::execv(args[0], args.data());
-        ::_exit(127);
-    }
-    if (pid > 0)
-        ::setpgid(pid, pid);
-    return pid;
 }
 
 int runQuiet(const std::string& commandLine) {
@@ -321,7 +336,7 @@ std::unique_ptr<FtpTestServer> FtpTestServer::launch(Kind kind, const std::strin
             "    exec \"$@\"' \"$dir\" \"$@\"\n"
             "fi\n"
             "exec \"$@\"\n";
-        server->m_pid = spawn(
+        server->m_pid = SpawnProcessGroup(
             {"/bin/sh", "-c", kConfine, "sh", dir.string(), binary, (dir / "vsftpd.conf").string()},
             -1);
         for (int i = 0; i < 100; ++i) {
@@ -355,7 +370,7 @@ std::unique_ptr<FtpTestServer> FtpTestServer::launch(Kind kind, const std::strin
         if (tls->requireTls)
             argv.push_back("--tls-require");
     }
-    server->m_pid = spawn(argv, fds[1]);
+    server->m_pid = SpawnProcessGroup(argv, fds[1]);
     ::close(fds[1]);
     std::string out;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
@@ -379,18 +394,7 @@ std::unique_ptr<FtpTestServer> FtpTestServer::launch(Kind kind, const std::strin
 }
 
 FtpTestServer::~FtpTestServer() {
-    if (m_pid <= 0)
-        return;
-    ::kill(-m_pid, SIGTERM);
-    for (int i = 0; i < 40; ++i) {
-        if (::waitpid(m_pid, nullptr, WNOHANG) == m_pid) {
-            ::kill(-m_pid, SIGKILL); // connection children of vsftpd
-            return;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(25));
-    }
-    ::kill(-m_pid, SIGKILL);
-    ::waitpid(m_pid, nullptr, 0);
+    StopProcessGroup(m_pid);
 }
 
 std::string FtpTestServer::user() const {

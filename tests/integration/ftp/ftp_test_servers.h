@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <sys/types.h>
 
@@ -21,6 +22,12 @@ public:
 private:
     std::filesystem::path m_path;
 };
+
+// Starts `argv` (an absolute program path first) in a process group of its own that ends with
+// the test; its output goes to `stdoutFd` (-1: nowhere). -1 when fork fails.
+pid_t SpawnProcessGroup(const std::vector<std::string>& argv, int stdoutFd = -1);
+// Ends that process group: SIGTERM, then SIGKILL after a second.
+void StopProcessGroup(pid_t pid);
 
 // A real FTP server from the system's packages, serving a temporary directory on a loopback
 // address and a free port. The server's process group is terminated on destruction.

@@ -87,42 +87,6 @@ bool accepting(int port) {
     return ok;
 }
 
-pid_t spawn(const std::vector<std::string>& argv) {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::setpgid(0, 0);
-        ::prctl(PR_SET_PDEATHSIG, SIGTERM); // a test that crashes takes its server with it
-        const int devnull = ::open("/dev/null", O_RDWR);
-        ::dup2(devnull, STDIN_FILENO);
-        ::dup2(devnull, STDOUT_FILENO);
-        ::dup2(devnull, STDERR_FILENO);
-        std::vector<char*> args;
-        for (const auto& a : argv)
-            args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        ::execv(args[0], args.data());
-        ::_exit(127);
-    }
-    if (pid > 0)
-        ::setpgid(pid, pid);
-    return pid;
-}
-
-void stop(pid_t pid) {
-    if (pid <= 0)
-        return;
-    ::kill(-pid, SIGTERM);
-    for (int i = 0; i < 40; ++i) {
-        if (::waitpid(pid, nullptr, WNOHANG) == pid) {
-            ::kill(-pid, SIGKILL); // the connections' children
-            return;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(25));
-    }
-    ::kill(-pid, SIGKILL);
-    ::waitpid(pid, nullptr, 0);
-}
-
 bool makeKey(const fs::path& file, const std::string& passphrase) {
     return run("ssh-keygen -q -t ed25519 -N " + shellQuoted(passphrase) + " -C tw-test -f " +
                shellQuoted(file)) == 0;
@@ -244,7 +208,7 @@ std::unique_ptr<SshTestServer> SshTestServer::start(const Setup& setup, std::str
     } else {
         argv = {"/bin/sh", "-c", "exec " + sshdLine};
     }
-    s->m_pid = spawn(argv);
+    s->m_pid = SpawnProcessGroup(argv);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (!accepting(s->m_port)) {
         if (std::chrono::steady_clock::now() > deadline ||
@@ -259,7 +223,7 @@ std::unique_ptr<SshTestServer> SshTestServer::start(const Setup& setup, std::str
 }
 
 SshTestServer::~SshTestServer() {
-    stop(m_pid);
+    StopProcessGroup(m_pid);
 }
 
 std::string SshTestServer::knownHostsLine(bool hashed) const {
@@ -317,7 +281,8 @@ std::unique_ptr<SshAgent> SshAgent::start(std::string& why) {
     }
     std::unique_ptr<SshAgent> a(new SshAgent);
     a->m_socket = (a->m_dir.path() / "agent.sock").string();
-    a->m_pid = spawn({"/bin/sh", "-c", "exec ssh-agent -D -a " + shellQuoted(a->m_socket)});
+    a->m_pid =
+        SpawnProcessGroup({"/bin/sh", "-c", "exec ssh-agent -D -a " + shellQuoted(a->m_socket)});
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
     while (!fs::exists(a->m_socket)) {
         if (std::chrono::steady_clock::now() > deadline) {
@@ -330,7 +295,7 @@ std::unique_ptr<SshAgent> SshAgent::start(std::string& why) {
 }
 
 SshAgent::~SshAgent() {
-    stop(m_pid);
+    StopProcessGroup(m_pid);
 }
 
 bool SshAgent::add(const std::filesystem::path& key) const {
