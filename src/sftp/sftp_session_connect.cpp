@@ -11,7 +11,10 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <tuple>
 #include <unistd.h>
@@ -215,6 +218,15 @@ int SessionState::connect(const ftp::SessionOptions& o) {
         return failWith(connectError(lastResponse));
     }
     connected = true;
+    // TCP keep-alives as on the FTP control connection (idle 30 s, then every 10 s, 6 probes),
+    // so a NAT keeps its mapping through a long idle time or a long transfer.
+    if (const socket_t fd = ssh_get_fd(ssh); fd >= 0) {
+        const int one = 1, idle = 30, interval = 10, count = 6;
+        ::setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &one, sizeof one);
+        ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle);
+        ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
+        ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &count, sizeof count);
+    }
 
     // The host key.
     {
