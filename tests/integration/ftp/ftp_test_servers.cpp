@@ -60,6 +60,20 @@ pid_t SpawnProcessGroup(const std::vector<std::string>& argv, int stdoutFd) {
     return pid;
 }
 
+int FreeLoopbackPort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    int port = 0;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0)
+        port = ntohs(a.sin_port);
+    ::close(fd);
+    return port;
+}
+
 void StopProcessGroup(pid_t pid) {
     if (pid <= 0)
         return;
@@ -76,20 +90,6 @@ void StopProcessGroup(pid_t pid) {
 }
 
 namespace {
-
-int freeLoopbackPort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    int port = 0;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0)
-        port = ntohs(a.sin_port);
-    ::close(fd);
-    return port;
-}
 
 bool canConnect(const std::string& host, int port) {
     sockaddr_storage s{};
@@ -292,7 +292,7 @@ std::unique_ptr<FtpTestServer> FtpTestServer::launch(Kind kind, const std::strin
         }
         fs::create_directories(dir / "empty");
         fs::permissions(server->m_root, fs::perms(0777));
-        server->m_port = freeLoopbackPort();
+        server->m_port = FreeLoopbackPort();
         std::ofstream conf(dir / "vsftpd.conf");
         conf << "listen=YES\nlisten_ipv6=NO\nlisten_address=127.0.0.1\n"
              << "listen_port=" << server->m_port << "\n"

@@ -23,6 +23,9 @@ private:
     std::filesystem::path m_path;
 };
 
+// A port on 127.0.0.1 that nothing listens on just now (0 when none could be had).
+int FreeLoopbackPort();
+
 // Starts `argv` (an absolute program path first) in a process group of its own that ends with
 // the test; its output goes to `stdoutFd` (-1: nowhere). -1 when fork fails.
 pid_t SpawnProcessGroup(const std::vector<std::string>& argv, int stdoutFd = -1);

@@ -62,20 +62,6 @@ std::string firstLine(const std::string& text) {
     return text.substr(0, text.find('\n'));
 }
 
-int freePort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    int port = 0;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0)
-        port = ntohs(a.sin_port);
-    ::close(fd);
-    return port;
-}
-
 bool accepting(int port) {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in a{};
@@ -161,7 +147,7 @@ std::unique_ptr<SshTestServer> SshTestServer::start(const Setup& setup, std::str
     s->m_sshConfig = dir / "ssh_config";
     std::ofstream(s->m_sshConfig).flush();
     s->m_log = dir / "sshd.log";
-    s->m_port = freePort();
+    s->m_port = FreeLoopbackPort();
 
     const bool root = ::getuid() == 0;
     if (setup.passwords && !root) {
