@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -46,6 +47,25 @@ QDialogButtonBox* MakeOkCancelButtons(QDialog* dialog) {
     QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
     return buttons;
+}
+
+TrustButtons MakeTrustButtons(QWidget* owner, const QString& alwaysText) {
+    TrustButtons b;
+    b.once = new QPushButton(QStringLiteral("Trust &once"), owner);
+    b.once->setObjectName(QStringLiteral("onceButton"));
+    b.always = new QPushButton(alwaysText, owner);
+    b.always->setObjectName(QStringLiteral("alwaysButton"));
+    b.cancel = new QPushButton(QStringLiteral("Cancel"), owner);
+    b.cancel->setObjectName(QStringLiteral("cancelButton"));
+    b.once->setAutoDefault(false);
+    b.always->setAutoDefault(false);
+    b.cancel->setDefault(true);
+    b.row = new QHBoxLayout;
+    b.row->addStretch(1);
+    b.row->addWidget(b.once);
+    b.row->addWidget(b.always);
+    b.row->addWidget(b.cancel);
+    return b;
 }
 
 QDialogButtonBox* MakeOkCancelHelpButtons(QDialog* dialog, std::function<void()> help) {

@@ -13,6 +13,7 @@
 
 class QDialog;
 class QDialogButtonBox;
+class QHBoxLayout;
 class QLineEdit;
 class QPushButton;
 class QScreen;
@@ -112,6 +113,16 @@ AnswerButtons MakeAnswerButtons(QWidget* parent, bool multiple, Finish finish) {
 
 // The OK (default) / Cancel row of a small dialog: OK accepts, Cancel rejects.
 QDialogButtonBox* MakeOkCancelButtons(QDialog* dialog);
+
+// The buttons of a trust question (a server certificate, an SSH host key), right-aligned in
+// `row`: "Trust once", `alwaysText`, and "Cancel", the default, so Enter never trusts.
+struct TrustButtons {
+    QPushButton* once = nullptr;
+    QPushButton* always = nullptr;
+    QPushButton* cancel = nullptr;
+    QHBoxLayout* row = nullptr;
+};
+TrustButtons MakeTrustButtons(QWidget* owner, const QString& alwaysText);
 
 // The OK (default) / Cancel / Help row of a small dialog: OK accepts, Cancel rejects, Help
 // calls `help` and leaves the dialog open.

@@ -1,6 +1,7 @@
 #include "ui/ssh/host_key_dialog.h"
 
 #include "ui/dialogs/control_names.h"
+#include "ui/dialogs/dialog_placement.h"
 
 #include "ftp/display_text.h"
 
@@ -68,15 +69,10 @@ HostKeyDialog::HostKeyDialog(const HostKeyRequest& request, QWidget* owner) : QD
                               this);
     advice->setWordWrap(true);
 
-    m_once = new QPushButton(QStringLiteral("Trust &once"), this);
-    m_once->setObjectName(QStringLiteral("onceButton"));
-    m_always = new QPushButton(QStringLiteral("&Always trust this key"), this);
-    m_always->setObjectName(QStringLiteral("alwaysButton"));
-    m_cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    m_cancel->setObjectName(QStringLiteral("cancelButton"));
-    m_once->setAutoDefault(false);
-    m_always->setAutoDefault(false);
-    m_cancel->setDefault(true);
+    const TrustButtons buttons = MakeTrustButtons(this, QStringLiteral("&Always trust this key"));
+    m_once = buttons.once;
+    m_always = buttons.always;
+    m_cancel = buttons.cancel;
 
     auto* text = new QVBoxLayout;
     text->addWidget(m_question);
@@ -86,15 +82,10 @@ HostKeyDialog::HostKeyDialog(const HostKeyRequest& request, QWidget* owner) : QD
     auto* top = new QHBoxLayout;
     top->addWidget(iconLabel(this, QStyle::SP_MessageBoxQuestion), 0, Qt::AlignTop);
     top->addLayout(text, 1);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(m_once);
-    buttons->addWidget(m_always);
-    buttons->addWidget(m_cancel);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addSpacing(6);
-    layout->addLayout(buttons);
+    layout->addLayout(buttons.row);
 
     connect(m_once, &QPushButton::clicked, this, [this] { finish(HostKeyAnswer::TrustOnce); });
     connect(m_always, &QPushButton::clicked, this, [this] { finish(HostKeyAnswer::TrustAlways); });

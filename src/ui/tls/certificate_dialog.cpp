@@ -1,6 +1,7 @@
 #include "ui/tls/certificate_dialog.h"
 
 #include "ui/dialogs/control_names.h"
+#include "ui/dialogs/dialog_placement.h"
 
 #include "ftp/display_text.h"
 
@@ -105,30 +106,21 @@ CertificateDialog::CertificateDialog(const CertificateRequest& request, QWidget*
     m_details->setMinimumSize(fm.horizontalAdvance(u'M') * 104, fm.lineSpacing() * 8 + 12);
     detailsLabel->setBuddy(m_details);
 
-    m_once = new QPushButton(QStringLiteral("Trust &once"), this);
-    m_once->setObjectName(QStringLiteral("onceButton"));
-    m_always = new QPushButton(QStringLiteral("&Always trust this certificate"), this);
-    m_always->setObjectName(QStringLiteral("alwaysButton"));
-    m_cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    m_cancel->setObjectName(QStringLiteral("cancelButton"));
-    m_once->setAutoDefault(false);
-    m_always->setAutoDefault(false);
-    m_cancel->setDefault(true);
+    const TrustButtons buttons =
+        MakeTrustButtons(this, QStringLiteral("&Always trust this certificate"));
+    m_once = buttons.once;
+    m_always = buttons.always;
+    m_cancel = buttons.cancel;
 
     auto* top = new QHBoxLayout;
     top->addWidget(icon, 0, Qt::AlignTop);
     top->addWidget(m_problem, 1);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(m_once);
-    buttons->addWidget(m_always);
-    buttons->addWidget(m_cancel);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addSpacing(6);
     layout->addWidget(detailsLabel);
     layout->addWidget(m_details, 1);
-    layout->addLayout(buttons);
+    layout->addLayout(buttons.row);
 
     connect(m_once, &QPushButton::clicked, this, [this] { finish(CertificateAnswer::TrustOnce); });
     connect(m_always, &QPushButton::clicked, this,
