@@ -13,6 +13,10 @@ namespace tw {
 // One saved FTP site. Texts keep the field limits of the store (characters, terminator
 // excluded): Name 47, URL 255, IP 47, Login 63, Password 63, LocalPath 255, LocalMask 23,
 // LocalExclude 255, RemotePath 255, RemoteMask 23, RemoteExclude 255, Comments 1023.
+// Where an account's saved password is kept. Scrambled is the settings file of an older version,
+// read and then moved to a store; Keyring and Vault hold it under the record's SecretId.
+enum class PasswordPlace { None, Scrambled, Keyring, Vault };
+
 struct AccountRecord {
     QString Name;
     QString URL;
@@ -22,6 +26,11 @@ struct AccountRecord {
     QString Login;
     QString Password;
     bool SavePassword = false;
+    // Where the saved password is (the settings file holds only this marker) and the record's
+    // name in that store, made when a secret is first kept. `Password` is the text known in
+    // this run: typed, imported, or fetched from the store at connect.
+    PasswordPlace Kept = PasswordPlace::None;
+    QString SecretId;
     bool Passive = false;
     std::uint32_t RemotePort = 21;
     QString LocalPath;

@@ -22,6 +22,7 @@ const QString kOptions = QStringLiteral("Options");
 const QString kSort = QStringLiteral("Options\\Sort");
 const QString kTransfer = QStringLiteral("Options\\Transfer");
 const QString kSounds = QStringLiteral("Options\\Sounds");
+const QString kPasswords = QStringLiteral("Options\\Passwords");
 const QString kAssociations = QStringLiteral("Options\\Associations");
 const QString kFont = QStringLiteral("Font\\Display");
 const QString kLocalColumns = QStringLiteral("DeskTop\\Window\\Local Columns");
@@ -32,6 +33,7 @@ constexpr std::uint32_t kDefaultBlockSize = 2;
 constexpr std::uint32_t kMaxBlockSize = 5;
 constexpr std::uint32_t kDefaultAlertLevel = 1;
 constexpr std::uint32_t kMaxAlertLevel = 2;
+constexpr std::uint32_t kMaxPasswordStore = 3;
 
 // One stored option flag: key, value name, member, default.
 struct OptionFlag {
@@ -361,6 +363,10 @@ bool LoadSettings(SettingsStore& store, AppState& state, AppGlobals& globals) {
         store.ReadSettingNumber(kTransfer, QStringLiteral("Connections"), kDefaultConnections);
     state.options.Connections =
         connections < 1 || connections > kMaxConnections ? kDefaultConnections : connections;
+    // A choice a newer program made reads as not chosen: asked again, never a weaker store.
+    const std::uint32_t passwordStore =
+        store.ReadSettingNumber(kPasswords, QStringLiteral("Store"), 0);
+    state.options.PasswordStore = passwordStore <= kMaxPasswordStore ? passwordStore : 0;
 
     // 3.-6. Font, columns, placements, labels.
     globals.paneFont = LoadFontSetting(store);
@@ -402,6 +408,7 @@ bool SaveSettings(SettingsStore& store, const AppState& state, const AppGlobals&
         store.WriteSettingFlag(*f.key, str(f.value), state.options.*f.field);
     store.WriteSettingNumber(kTransfer, QStringLiteral("Block Size"), state.options.BlockSize);
     store.WriteSettingNumber(kTransfer, QStringLiteral("Connections"), state.options.Connections);
+    store.WriteSettingNumber(kPasswords, QStringLiteral("Store"), state.options.PasswordStore);
 
     SaveFontSetting(store, globals.paneFont);
     SaveColumnWidths(store, kLocalColumns, state.LocalColumnWidths);

@@ -134,6 +134,8 @@ struct Options {
     std::uint32_t ShowHidden = 0;      // names starting with a period are listed
     std::uint32_t ReadableSizes = 0;   // sizes read "1.4 MB"; the exact bytes in the tooltip
     std::uint32_t UseTrash = 1;        // a local delete moves the rows to the desktop's Trash
+    // Where saved passwords are kept: a PasswordStoreChoice (core/secrets/password_port.h).
+    std::uint32_t PasswordStore = 0;
     bool operator==(const Options&) const = default;
 };
 
