@@ -7,8 +7,8 @@
 namespace tw {
 
 // The topic of every dialog and property page that has a Help button.
-inline constexpr std::array<int, 17> kHelpTopics{100, 102, 104, 105, 106, 108, 200, 300, 302,
-                                                 304, 350, 540, 542, 544, 546, 550, 800};
+inline constexpr std::array<int, 18> kHelpTopics{100, 102, 104, 105, 106, 108, 110, 200, 300,
+                                                 302, 304, 350, 540, 542, 544, 546, 550, 800};
 
 // The namespace this version's help document is registered under
 // ("org.example.quellwork.tarnwick2000.<version>"); a collection registering another one is

@@ -5,6 +5,7 @@
 #include "core/text/messages.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace tw {
 
@@ -62,7 +63,7 @@ struct PageInfo {
     int statusId;
 };
 constexpr PageInfo kPages[kOptionsPageCount] = {
-    {100, 133}, {102, 452}, {104, 487}, {106, 440}, {108, 476}, {200, 134}, {800, 999},
+    {100, 133}, {102, 452}, {104, 487}, {106, 440}, {108, 476}, {110, 478}, {200, 134}, {800, 999},
 };
 
 // The places in the order of the Setup page's box pairs (and of SetupChoices).
@@ -294,6 +295,43 @@ bool OptionsSheet::storeFileTypes(const QString& defaultEditor) {
     return false;
 }
 
+PasswordStoreChoice OptionsSheet::passwordStore() const {
+    const std::uint32_t stored = m_state.options.PasswordStore;
+    return stored <= std::uint32_t(PasswordStoreChoice::DoNotSave)
+               ? static_cast<PasswordStoreChoice>(stored)
+               : PasswordStoreChoice::NotChosen;
+}
+
+PasswordStoreChoice OptionsSheet::shownPasswordStore() const {
+    const PasswordStoreChoice stored = passwordStore();
+    return stored == PasswordStoreChoice::NotChosen ? PasswordStoreChoice::Keyring : stored;
+}
+
+void OptionsSheet::storePasswordStore(PasswordStoreChoice choice) {
+    switch (choice) {
+    case PasswordStoreChoice::Keyring:
+    case PasswordStoreChoice::MasterPassword:
+    case PasswordStoreChoice::DoNotSave:
+        m_state.options.PasswordStore = std::uint32_t(choice);
+        break;
+    case PasswordStoreChoice::NotChosen:
+        break;
+    }
+}
+
+bool OptionsSheet::changeMasterPasswordEnabled(PasswordStoreChoice shown) {
+    return shown == PasswordStoreChoice::MasterPassword;
+}
+
+void OptionsSheet::changeMasterPassword() const {
+    if (m_changeMasterPassword)
+        m_changeMasterPassword();
+}
+
+void OptionsSheet::setChangeMasterPassword(std::function<void()> change) {
+    m_changeMasterPassword = std::move(change);
+}
+
 SetupBoxes OptionsSheet::setupBoxes(const std::function<bool(ShortcutPlace)>& exists) const {
     SetupChoices requests = m_state.setup;
     const std::array<std::uint32_t*, 6> flag = setupFlags(requests);
@@ -341,6 +379,7 @@ bool ShowOptionsSheet(AppState& state, AppGlobals& globals, const Messages& mess
                       const std::function<bool(OptionsSheet& sheet)>& run,
                       const OptionsEffects& effects) {
     OptionsSheet sheet(state, messages);
+    sheet.setChangeMasterPassword(effects.changeMasterPassword);
     if (!run || !run(sheet)) {
         state.setup = {};
         return false;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/secrets/password_port.h"
 #include "core/setup/desktop_shortcuts.h"
 #include "core/state/app_state.h"
 
@@ -18,9 +19,18 @@ namespace tw {
 
 class Messages;
 
-// The seven pages of the options sheet, in their order.
-enum class OptionsPage : int { General = 0, Transfer, FileTypes, Sorting, Sounds, Setup, Version };
-inline constexpr int kOptionsPageCount = 7;
+// The eight pages of the options sheet, in their order.
+enum class OptionsPage : int {
+    General = 0,
+    Transfer,
+    FileTypes,
+    Sorting,
+    Sounds,
+    Passwords,
+    Setup,
+    Version
+};
+inline constexpr int kOptionsPageCount = 8;
 
 // One check box of the General, Transfer or Sorting page, bound to one option flag. On the
 // Transfer page the block-size combo sits between its second and third boxes.
@@ -80,7 +90,7 @@ public:
 
     const AppState& state() const { return m_state; }
 
-    // A start page of 7 or more (or below 0) is the General page.
+    // A start page of kOptionsPageCount or more (or below 0) is the General page.
     static OptionsPage startPage(int index);
     // The sheet's caption, "Tarnwick 2000 Properties" (the properties-title form of 1000).
     QString caption() const;
@@ -135,6 +145,22 @@ public:
     // Leaving the page and OK: false (3207 shown) when the default editor is empty.
     bool storeFileTypes(const QString& defaultEditor);
 
+    // Passwords. The choice kept in the copy (a value out of range reads as NotChosen), and
+    // the one the page shows selected: the keyring while nothing was chosen, since that is
+    // where passwords go then.
+    PasswordStoreChoice passwordStore() const;
+    PasswordStoreChoice shownPasswordStore() const;
+    // A choice the user made on the page, stored into the copy at once; NotChosen and values
+    // out of range are ignored. Showing the page alone never stores anything, so NotChosen
+    // stays until the user picks one.
+    void storePasswordStore(PasswordStoreChoice choice);
+    // The page's "Change Master Password..." button: shown when the caller gave a way to change
+    // it (OptionsEffects::changeMasterPassword), enabled while `shown` is MasterPassword.
+    bool canChangeMasterPassword() const { return bool(m_changeMasterPassword); }
+    static bool changeMasterPasswordEnabled(PasswordStoreChoice shown);
+    void changeMasterPassword() const;
+    void setChangeMasterPassword(std::function<void()> change);
+
     // Setup: the boxes from which entries exist (`exists`) and the copy's requests: an existing
     // entry's create box is off and disabled, its remove box enabled and checked by its request;
     // a missing entry's the other way round.
@@ -144,6 +170,7 @@ public:
 private:
     AppState m_state;
     const Messages& m_messages;
+    std::function<void()> m_changeMasterPassword;
 };
 
 // The Edit File Type dialog's caption: 3201 " Edit File Type" (modify) or 3202 " Create a New
@@ -155,7 +182,7 @@ QString EditFileTypeTitle(const Messages& messages, bool modify);
 std::optional<FileTypeField> ValidateFileType(const Messages& messages, bool modify,
                                               const FileTypeAssociation& record);
 
-// What OK changes besides the state.
+// What OK changes besides the state, and what a page may start while the sheet is open.
 struct OptionsEffects {
     // TaskTray changed: the tray icon is removed, and added again when `on`.
     std::function<void(bool on)> setTrayIcon;
@@ -165,12 +192,16 @@ struct OptionsEffects {
     std::function<bool(const AppState& state)> save;
     // Repaints the main window, with the options it shows (tips) taken over.
     std::function<void()> repaint;
+    // The Passwords page's "Change Master Password...": runs at once, over the open sheet
+    // (the store's own flow asks the old and the new one). Unset: the page has no button.
+    std::function<void()> changeMasterPassword;
 };
 
 // Commands 133, 440, 134, 995 and the setup start: runs the sheet (`run` shows it on `sheet`
 // at its start page and returns true on OK). On OK, in order: message 1037 when the toolbar
 // style changed; what the pages edit (options, sounds, file types, default editor, Setup
-// requests, the sheet's position) replaces those parts of `state`, the Edit File Type
+// requests, the sheet's position; the password store choice is one of the options) replaces
+// those parts of `state`, the Edit File Type
 // dialog's position written meanwhile into `state` is kept; the tray icon follows TaskTray;
 // `globals` takes Sounds, SaveWindows and LogTransfers; the Setup requests are carried out;
 // the settings are saved; the window is repainted. Cancel changes nothing but clearing the

@@ -10,7 +10,7 @@ const StringEntry kProgram[] = {
     {103, u"Displaying file system properties ..."},
 
     // Command help texts, and the status texts of sheet pages that are not commands (273, 420,
-    // 452, 476, 487).
+    // 452, 476, 478, 487).
     {130, u"Define and configure FTP Accounts"},
     {133, u"Configure the application"},
     {134, u"Integrate Tarnwick with the Linux desktop"},
@@ -42,6 +42,7 @@ const StringEntry kProgram[] = {
     {455, u"Disconnect (Close) the current connection"},
     {457, u"Re-connect to the current FTP server"},
     {476, u"Configure warning sounds"},
+    {478, u"Choose where saved passwords are kept"},
     {487, u"Configure file types and their programs"},
     {530, u"Sort local files by Name"},
     {531, u"Sort local files by Date"},

@@ -4,6 +4,7 @@
 #include "ui/dialogs/dialog_placement.h"
 #include "ui/options/file_types_page.h"
 #include "ui/options/flags_page.h"
+#include "ui/options/passwords_page.h"
 #include "ui/options/setup_page.h"
 #include "ui/options/sounds_page.h"
 #include "ui/options/version_page.h"
@@ -11,6 +12,7 @@
 #include <QDialogButtonBox>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -26,6 +28,8 @@ OptionsSheetDialog::OptionsSheetDialog(OptionsSheet& sheet, const Messages& mess
 
     m_tabs = new QTabWidget(this);
     m_tabs->setObjectName(QStringLiteral("optionsTabs"));
+    // Every page's tab stays in view: the sheet is as wide as the row of tabs needs.
+    m_tabs->tabBar()->setUsesScrollButtons(false);
     const auto add = [this](OptionsPage page, OptionsPageWidget* widget, const QString& title) {
         m_pages[std::size_t(page)] = widget;
         m_tabs->addTab(widget, title);
@@ -39,6 +43,7 @@ OptionsSheetDialog::OptionsSheetDialog(OptionsSheet& sheet, const Messages& mess
     add(OptionsPage::Sorting, new FlagsPage(sheet, OptionsPage::Sorting, m_tabs),
         QStringLiteral("Sorting"));
     add(OptionsPage::Sounds, new SoundsPage(sheet, messages, m_tabs), QStringLiteral("Sounds"));
+    add(OptionsPage::Passwords, new PasswordsPage(sheet, m_tabs), QStringLiteral("Passwords"));
     add(OptionsPage::Setup, new SetupPage(sheet, m_tabs), QStringLiteral("Desktop"));
     add(OptionsPage::Version, new VersionPage(messages, m_tabs), QStringLiteral("Version"));
 

@@ -18,7 +18,7 @@ namespace tw::ui {
 
 class OptionsPageWidget;
 
-// The options sheet: seven pages over one OptionsSheet, with OK, Cancel and Help and no Apply.
+// The options sheet: eight pages over one OptionsSheet, with OK, Cancel and Help and no Apply.
 // Each activation shows the page's status text and fills it from the working copy; leaving a
 // page and OK store it, and a page that refuses keeps the sheet where it is.
 class OptionsSheetDialog : public QDialog {

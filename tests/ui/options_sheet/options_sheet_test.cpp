@@ -8,6 +8,7 @@
 #include "ui/options/edit_file_type_dialog.h"
 #include "ui/options/flags_page.h"
 #include "ui/options/options_sheet_dialog.h"
+#include "ui/options/passwords_page.h"
 #include "ui/options/run_options_sheet.h"
 
 #include <QApplication>
@@ -17,6 +18,7 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
 
@@ -68,10 +70,10 @@ TEST_F(OptionsSheetTest, StartPagesStatusTextsAndHelpTopics) {
         int status;
         int topic;
     };
-    const Case cases[] = {{0, 0, 133, 100}, {3, 3, 440, 106}, {5, 5, 134, 200},
-                          {6, 6, 999, 800}, {9, 0, 133, 100}, {-1, 0, 133, 100}};
-    const QStringList titles = {u"General"_qs, u"Transfer"_qs, u"File Types"_qs, u"Sorting"_qs,
-                                u"Sounds"_qs,  u"Desktop"_qs,  u"Version"_qs};
+    const Case cases[] = {{0, 0, 133, 100}, {3, 3, 440, 106}, {5, 5, 478, 110}, {6, 6, 134, 200},
+                          {7, 7, 999, 800}, {9, 0, 133, 100}, {-1, 0, 133, 100}};
+    const QStringList titles = {u"General"_qs, u"Transfer"_qs,  u"File Types"_qs, u"Sorting"_qs,
+                                u"Sounds"_qs,  u"Passwords"_qs, u"Desktop"_qs,    u"Version"_qs};
     for (const Case& c : cases) {
         OptionsSheet sheet(state, messages);
         int topic = 0;
@@ -79,8 +81,8 @@ TEST_F(OptionsSheetTest, StartPagesStatusTextsAndHelpTopics) {
                                   [&](int t) { topic = t; });
         EXPECT_EQ(dialog.windowTitle(), u"Tarnwick 2000 Properties"_qs);
         EXPECT_FALSE(dialog.windowIcon().isNull());
-        ASSERT_EQ(dialog.tabs()->count(), 7);
-        for (int i = 0; i < 7; ++i)
+        ASSERT_EQ(dialog.tabs()->count(), kOptionsPageCount);
+        for (int i = 0; i < kOptionsPageCount; ++i)
             EXPECT_EQ(dialog.tabs()->tabText(i), titles[i]);
         EXPECT_EQ(button(&dialog, QDialogButtonBox::Apply), nullptr);
         EXPECT_EQ(dialog.tabs()->currentIndex(), c.page) << c.start;
@@ -144,6 +146,86 @@ TEST_F(OptionsSheetTest, OkTakesOverAndSavesWhatThePagesEditCancelDropsIt) {
     EXPECT_EQ(loaded.FileTypes, state.FileTypes);
 }
 
+// The Passwords page: nothing chosen shows the keyring and stays unchosen through OK; a choice
+// survives OK into the settings file, Cancel drops it; Change Master Password is there only
+// with a way to change it, enabled while the master password is the choice.
+TEST_F(OptionsSheetTest, PasswordsPageChoiceSurvivesOkAndCancelDropsIt) {
+    using ui::PasswordsPage;
+    SettingsStore store(home.filePath(u"settings.ini"_qs));
+    OptionsEffects effects = ui::SharedOptionsEffects(store, globals, messages);
+    const auto run = [&](const std::function<void(OptionsSheetDialog&, PasswordsPage&)>& edit,
+                         bool ok) {
+        tw::test::ModalWatcher watcher([&](QWidget* modal) {
+            auto* dialog = qobject_cast<OptionsSheetDialog*>(modal);
+            ASSERT_NE(dialog, nullptr);
+            EXPECT_EQ(dialog->tabs()->currentIndex(), int(OptionsPage::Passwords));
+            auto* page = static_cast<PasswordsPage*>(dialog->page(OptionsPage::Passwords));
+            edit(*dialog, *page);
+            button(dialog, ok ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel)->click();
+        });
+        const bool accepted = ui::RunOptionsSheet(nullptr, state, globals, messages,
+                                                  int(OptionsPage::Passwords), effects, {});
+        EXPECT_TRUE(watcher.fired());
+        return accepted;
+    };
+    const auto choice = [](PasswordsPage& page, PasswordStoreChoice c) {
+        return page.choiceButton(c);
+    };
+
+    state.options.PasswordStore = 0;
+    EXPECT_TRUE(run(
+        [&](OptionsSheetDialog&, PasswordsPage& page) {
+            EXPECT_TRUE(choice(page, PasswordStoreChoice::Keyring)->isChecked());
+            EXPECT_FALSE(page.changeMasterPasswordButton()->isVisibleTo(&page));
+            const std::pair<PasswordStoreChoice, QString> names[] = {
+                {PasswordStoreChoice::Keyring, u"Keep saved passwords in the desktop keyring"_qs},
+                {PasswordStoreChoice::MasterPassword,
+                 u"Keep saved passwords in a file protected by a master password"_qs},
+                {PasswordStoreChoice::DoNotSave,
+                 u"Do not save passwords (ask at each connect)"_qs}};
+            for (const auto& [c, name] : names)
+                EXPECT_EQ(choice(page, c)->accessibleName(), name);
+        },
+        true));
+    EXPECT_EQ(state.options.PasswordStore, 0u);
+
+    int changes = 0;
+    effects.changeMasterPassword = [&] { ++changes; };
+    EXPECT_TRUE(run(
+        [&](OptionsSheetDialog& dialog, PasswordsPage& page) {
+            QPushButton* change = page.changeMasterPasswordButton();
+            EXPECT_TRUE(change->isVisibleTo(&page));
+            EXPECT_EQ(change->accessibleName(), u"Change Master Password..."_qs);
+            EXPECT_FALSE(change->isEnabled());
+            choice(page, PasswordStoreChoice::MasterPassword)->click();
+            EXPECT_TRUE(change->isEnabled());
+            change->click();
+            // Leaving the page and coming back shows the choice made.
+            ASSERT_TRUE(dialog.switchTo(OptionsPage::General));
+            ASSERT_TRUE(dialog.switchTo(OptionsPage::Passwords));
+            EXPECT_TRUE(choice(page, PasswordStoreChoice::MasterPassword)->isChecked());
+            EXPECT_TRUE(change->isEnabled());
+        },
+        true));
+    EXPECT_EQ(changes, 1);
+    EXPECT_EQ(state.options.PasswordStore, 2u);
+
+    EXPECT_FALSE(run(
+        [&](OptionsSheetDialog&, PasswordsPage& page) {
+            EXPECT_TRUE(choice(page, PasswordStoreChoice::MasterPassword)->isChecked());
+            choice(page, PasswordStoreChoice::DoNotSave)->click();
+            EXPECT_FALSE(page.changeMasterPasswordButton()->isEnabled());
+        },
+        false));
+    EXPECT_EQ(state.options.PasswordStore, 2u);
+
+    SettingsStore reread(store.fileName());
+    AppState loaded;
+    AppGlobals loadedGlobals;
+    LoadSettings(reread, loaded, loadedGlobals);
+    EXPECT_EQ(loaded.options.PasswordStore, 2u);
+}
+
 // A page that refuses keeps the sheet on it, on a change of page and on OK alike.
 TEST_F(OptionsSheetTest, ARefusingPageKeepsTheSheetOnIt) {
     state.options.AlertLevel = 2;
@@ -180,7 +262,9 @@ TEST_F(OptionsSheetTest, ARefusingPageKeepsTheSheetOnIt) {
 
 // Every page rendered, for a person to look at (TW_SCREENSHOT_DIR).
 TEST_F(OptionsSheetTest, EveryPageRenders) {
+    state.options.PasswordStore = 2;
     OptionsSheet sheet(state, messages);
+    sheet.setChangeMasterPassword([] {}); // the Passwords page with all its controls
     OptionsSheetDialog dialog(sheet, messages, state, OptionsPage::General, {});
     dialog.show();
     const QByteArray dir = qgetenv("TW_SCREENSHOT_DIR");

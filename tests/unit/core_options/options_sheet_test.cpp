@@ -101,8 +101,8 @@ TEST_F(SheetFlow, EachFlagPageStoresOneBoxIntoItsOwnOptionOnlyAndReadsItBack) {
     }
     EXPECT_EQ(QString::fromUtf16(OptionChecks(OptionsPage::General)[5].text),
               u"&Use Flat Toolbar Style"_qs);
-    for (OptionsPage other :
-         {OptionsPage::FileTypes, OptionsPage::Sounds, OptionsPage::Setup, OptionsPage::Version})
+    for (OptionsPage other : {OptionsPage::FileTypes, OptionsPage::Sounds, OptionsPage::Passwords,
+                              OptionsPage::Setup, OptionsPage::Version})
         EXPECT_TRUE(OptionChecks(other).empty());
 
     // The block size: a stored index out of range shows 512; an index out of range is ignored.
@@ -127,8 +127,8 @@ TEST_F(SheetFlow, PagesHaveTheirStartHelpStatusCaptionAndPosition) {
     const Case cases[] = {
         {0, OptionsPage::General, 100, 133},   {1, OptionsPage::Transfer, 102, 452},
         {2, OptionsPage::FileTypes, 104, 487}, {3, OptionsPage::Sorting, 106, 440},
-        {4, OptionsPage::Sounds, 108, 476},    {5, OptionsPage::Setup, 200, 134},
-        {6, OptionsPage::Version, 800, 999},
+        {4, OptionsPage::Sounds, 108, 476},    {5, OptionsPage::Passwords, 110, 478},
+        {6, OptionsPage::Setup, 200, 134},     {7, OptionsPage::Version, 800, 999},
     };
     OptionsSheet sheet(state, messages);
     for (const Case& c : cases) {
@@ -138,7 +138,7 @@ TEST_F(SheetFlow, PagesHaveTheirStartHelpStatusCaptionAndPosition) {
         sheet.showPageStatus(c.page);
         EXPECT_EQ(port.status(), text(c.status));
     }
-    for (int index : {7, 9, -1})
+    for (int index : {kOptionsPageCount, 9, -1})
         EXPECT_EQ(OptionsSheet::startPage(index), OptionsPage::General);
     EXPECT_EQ(sheet.caption(), u"Tarnwick 2000 Properties"_qs);
 
@@ -599,4 +599,56 @@ TEST_F(OptionsOk, OkSavesIntoARealSettingsFileAndRunsWithoutEffects) {
     effects = {};
     ASSERT_TRUE(show([](OptionsSheet& sheet) { sheet.storeBlockSizeIndex(0); }));
     EXPECT_EQ(state.options.BlockSize, 0u);
+}
+
+// The stored choice read back (an unknown value as NotChosen), the keyring shown while nothing
+// was chosen, NotChosen kept until a choice is stored; OK takes the choice over and saves it,
+// Cancel drops it; the master password can be changed only when the caller gave the way.
+TEST_F(OptionsOk, PasswordStoreChoiceIsKeptUntilChosenAndTakenOverOnOkOnly) {
+    using C = PasswordStoreChoice;
+    const struct {
+        std::uint32_t stored;
+        C read;
+        C shown;
+    } values[] = {{0, C::NotChosen, C::Keyring},
+                  {1, C::Keyring, C::Keyring},
+                  {2, C::MasterPassword, C::MasterPassword},
+                  {3, C::DoNotSave, C::DoNotSave},
+                  {7, C::NotChosen, C::Keyring}};
+    for (const auto& v : values) {
+        state.options.PasswordStore = v.stored;
+        const OptionsSheet sheet(state, messages);
+        EXPECT_EQ(sheet.passwordStore(), v.read) << v.stored;
+        EXPECT_EQ(sheet.shownPasswordStore(), v.shown) << v.stored;
+    }
+    for (const C c : {C::NotChosen, C::Keyring, C::DoNotSave})
+        EXPECT_FALSE(OptionsSheet::changeMasterPasswordEnabled(c));
+    EXPECT_TRUE(OptionsSheet::changeMasterPasswordEnabled(C::MasterPassword));
+
+    // OK with the page only shown: nothing chosen yet, nothing stored.
+    state.options.PasswordStore = 0;
+    ASSERT_TRUE(show([](OptionsSheet& sheet) {
+        EXPECT_FALSE(sheet.canChangeMasterPassword());
+        sheet.storePasswordStore(C::NotChosen);
+        sheet.storePasswordStore(static_cast<C>(9));
+        EXPECT_EQ(sheet.passwordStore(), C::NotChosen);
+        sheet.changeMasterPassword(); // no way given: nothing happens
+    }));
+    EXPECT_EQ(state.options.PasswordStore, 0u);
+
+    int changes = 0;
+    effects.changeMasterPassword = [&] { ++changes; };
+    ASSERT_TRUE(show([](OptionsSheet& sheet) {
+        EXPECT_TRUE(sheet.canChangeMasterPassword());
+        sheet.storePasswordStore(C::Keyring);
+        sheet.storePasswordStore(C::MasterPassword);
+        sheet.changeMasterPassword();
+    }));
+    EXPECT_EQ(changes, 1);
+    EXPECT_EQ(state.options.PasswordStore, 2u);
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(saved->options.PasswordStore, 2u);
+
+    ASSERT_FALSE(show([](OptionsSheet& sheet) { sheet.storePasswordStore(C::DoNotSave); }, false));
+    EXPECT_EQ(state.options.PasswordStore, 2u);
 }
