@@ -136,9 +136,12 @@ void MasterPasswordDialog::clearFields() {
 }
 
 QString PasswordDialog::PromptText(const PasswordRequest& request) {
+    const QString account = secrets::Shown(request.account);
+    const QString host = secrets::Shown(request.host);
+    if (request.user.isEmpty())
+        return QStringLiteral("Password at %1 (account %2)").arg(host, account);
     return QStringLiteral("Password for %1 at %2 (account %3)")
-        .arg(secrets::Shown(request.user), secrets::Shown(request.host),
-             secrets::Shown(request.account));
+        .arg(secrets::Shown(request.user), host, account);
 }
 
 PasswordDialog::PasswordDialog(const PasswordRequest& request, QWidget* owner) : QDialog(owner) {

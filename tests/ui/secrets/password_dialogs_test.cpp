@@ -270,11 +270,17 @@ TEST(PasswordDialog, AsksForTheAccountsPasswordAndWhetherToSaveIt) {
     const struct {
         PasswordRequest request;
         QString prompt;
+        QString shot;
     } cases[] = {
         {{u"Work"_qs, u"amy"_qs, u"ftp.example.org"_qs, u"The desktop keyring is locked."_qs, true},
-         u"Password for amy at ftp.example.org (account Work)"_qs},
+         u"Password for amy at ftp.example.org (account Work)"_qs,
+         u"password_save.png"_qs},
         {{u"Mirror\r\n"_qs, u"anon\x1b"_qs, u"10.0.0.7"_qs, QString(), false},
-         u"Password for anon\\x1b at 10.0.0.7 (account Mirror\\x0d\\x0a)"_qs},
+         u"Password for anon\\x1b at 10.0.0.7 (account Mirror\\x0d\\x0a)"_qs,
+         u"password.png"_qs},
+        {{u"Nameless"_qs, QString(), u"[::1]"_qs, QString(), true},
+         u"Password at [::1] (account Nameless)"_qs,
+         QString()},
     };
     for (const auto& c : cases) {
         PasswordDialog dialog(c.request);
@@ -291,7 +297,9 @@ TEST(PasswordDialog, AsksForTheAccountsPasswordAndWhetherToSaveIt) {
         }
         QTest::keyClicks(dialog.passwordEdit(), u"secret"_qs);
         expectNamedAsShown(dialog);
-        shoot(dialog, c.request.offerSave ? u"password_save.png"_qs : u"password.png"_qs);
+        if (!c.shot.isEmpty()) {
+            shoot(dialog, c.shot);
+        }
 
         for (const bool save : {false, true}) {
             if (save && !c.request.offerSave)
@@ -350,8 +358,26 @@ TEST(ExportPasswordsDialog, WarnsOfPlainTextAndDefaultsToLeavingPasswordsOut) {
         {[](ExportPasswordsDialog& d) { QTest::keyClick(&d, Qt::Key_Escape); },
          ExportPasswordsAnswer::Cancel},
     };
-    for (const auto& a : answers)
+    for (const auto& a : answers) {
         EXPECT_EQ(answerWith<ExportPasswordsDialog>(
                       [] { return PasswordDialogs::askExportPasswords(nullptr, 3); }, a.press),
                   a.answer);
+    }
+
+    // Over a shown window, the question opens over its middle, transient to it.
+    QWidget owner;
+    owner.setGeometry(100, 80, 900, 640);
+    owner.show();
+    const QPoint middle = owner.frameGeometry().center();
+    const auto answer = answerWith<ExportPasswordsDialog>(
+        [&] { return PasswordDialogs::askExportPasswords(&owner, 2); },
+        [&](ExportPasswordsDialog& d) {
+            EXPECT_EQ(d.parentWidget(), &owner);
+            // Placed before its frame exists: off by the frame's width at most.
+            const QSize frame = d.frameGeometry().size() - d.size();
+            EXPECT_LE((d.frameGeometry().center() - middle).manhattanLength(),
+                      frame.width() + frame.height() + 2);
+            d.withButton()->click();
+        });
+    EXPECT_EQ(answer, ExportPasswordsAnswer::WithPasswords);
 }
