@@ -145,7 +145,8 @@ struct KeyringSecrets::Private {
     std::mutex mutex;
     std::set<GCancellable*> running;
     // The session bus, held so that it stays the connection libsecret shares and so that its
-    // loss never ends the process (GLib's default for bus connections).
+    // loss never ends the process (GLib's default for bus connections). GLib keeps this one
+    // connection for the process: a bus started later is not reached.
     GDBusConnection* bus = nullptr;
 
     // The call's cancellable, registered for cancelAll() while the call runs.
@@ -175,13 +176,6 @@ struct KeyringSecrets::Private {
     Service service(const Call& call, SecretOutcome& why) {
         {
             std::lock_guard guard(mutex);
-            if (bus && g_dbus_connection_is_closed(bus)) {
-                // The bus went away: a new one may be there now, and libsecret's proxies
-                // still point at the old one.
-                g_object_unref(bus);
-                bus = nullptr;
-                secret_service_disconnect();
-            }
             if (!bus) {
                 ErrorSlot error;
                 bus = g_bus_get_sync(G_BUS_TYPE_SESSION, call.cancellable(), error.out());
@@ -204,6 +198,22 @@ struct KeyringSecrets::Private {
             return nullptr;
         }
         return Service(s);
+    }
+
+    SecretOutcome probe();
+    SecretLookup lookup(const QString& id);
+    SecretOutcome store(const SecretItem& item, const QString& secret);
+    SecretOutcome remove(const QString& id);
+
+    // The outcome of a call, after which a lost service is forgotten: libsecret's shared proxy
+    // is bound to the unique name of the service it first met, so a keyring started again
+    // is only found through a new one.
+    SecretOutcome finish(SecretOutcome outcome) {
+        if (outcome.status == SecretStatus::Unavailable) {
+            std::lock_guard guard(mutex);
+            secret_service_disconnect();
+        }
+        return outcome;
     }
 
     // Items of the schema with the id: unlocked through the service (its prompt) when
@@ -240,10 +250,10 @@ void KeyringSecrets::cancelAll() {
         g_cancellable_cancel(c);
 }
 
-SecretOutcome KeyringSecrets::probe() {
-    Private::Call call(*d);
+SecretOutcome KeyringSecrets::Private::probe() {
+    Call call(*this);
     SecretOutcome why;
-    const Service s = d->service(call, why);
+    const Service s = service(call, why);
     if (!s)
         return why;
     ErrorSlot error;
@@ -258,13 +268,13 @@ SecretOutcome KeyringSecrets::probe() {
     return {};
 }
 
-SecretLookup KeyringSecrets::lookup(const QString& id) {
-    Private::Call call(*d);
+SecretLookup KeyringSecrets::Private::lookup(const QString& id) {
+    Call call(*this);
     SecretOutcome why;
-    const Service s = d->service(call, why);
+    const Service s = service(call, why);
     if (!s)
         return {why, {}};
-    const ItemList items = d->search(call, s.get(), id, true, true, why);
+    const ItemList items = search(call, s.get(), id, true, true, why);
     if (!why.ok())
         return {why, {}};
     bool locked = false;
@@ -290,12 +300,12 @@ SecretLookup KeyringSecrets::lookup(const QString& id) {
     return {{SecretStatus::NotFound, {}}, {}};
 }
 
-SecretOutcome KeyringSecrets::store(const SecretItem& item, const QString& secret) {
+SecretOutcome KeyringSecrets::Private::store(const SecretItem& item, const QString& secret) {
     if (item.id.isEmpty())
         return {SecretStatus::Failed, QStringLiteral("A secret needs an id.")};
-    Private::Call call(*d);
+    Call call(*this);
     SecretOutcome why;
-    const Service s = d->service(call, why);
+    const Service s = service(call, why);
     if (!s)
         return why;
     const Attributes attributes = ItemAttributes(item);
@@ -311,7 +321,7 @@ SecretOutcome KeyringSecrets::store(const SecretItem& item, const QString& secre
                                            QStringLiteral("The keyring did not keep the secret.")};
     // The service replaces an item with the same attributes only; an item of the id whose
     // host or user has changed since is deleted now that the new one is kept.
-    const ItemList items = d->search(call, s.get(), item.id, false, false, why);
+    const ItemList items = search(call, s.get(), item.id, false, false, why);
     for (GList* l = items.get(); l; l = l->next) {
         auto* old = static_cast<::SecretItem*>(l->data);
         const Attributes oldAttributes(secret_item_get_attributes(old));
@@ -325,10 +335,10 @@ SecretOutcome KeyringSecrets::store(const SecretItem& item, const QString& secre
     return {};
 }
 
-SecretOutcome KeyringSecrets::remove(const QString& id) {
-    Private::Call call(*d);
+SecretOutcome KeyringSecrets::Private::remove(const QString& id) {
+    Call call(*this);
     SecretOutcome why;
-    const Service s = d->service(call, why);
+    const Service s = service(call, why);
     if (!s)
         return why;
     const Attributes attributes = IdAttributes(id);
@@ -338,6 +348,24 @@ SecretOutcome KeyringSecrets::remove(const QString& id) {
     if (error.get())
         return FromError(error.get());
     return {};
+}
+
+SecretOutcome KeyringSecrets::probe() {
+    return d->finish(d->probe());
+}
+
+SecretLookup KeyringSecrets::lookup(const QString& id) {
+    SecretLookup found = d->lookup(id);
+    found.outcome = d->finish(found.outcome);
+    return found;
+}
+
+SecretOutcome KeyringSecrets::store(const SecretItem& item, const QString& secret) {
+    return d->finish(d->store(item, secret));
+}
+
+SecretOutcome KeyringSecrets::remove(const QString& id) {
+    return d->finish(d->remove(id));
 }
 
 } // namespace tw::platform
