@@ -341,12 +341,19 @@ SecretOutcome KeyringSecrets::Private::remove(const QString& id) {
     const Service s = service(call, why);
     if (!s)
         return why;
-    const Attributes attributes = IdAttributes(id);
-    ErrorSlot error;
-    secret_password_clearv_sync(Schema(), attributes.get(), call.cancellable(), error.out());
-    // False without an error means nothing matched: nothing to remove.
-    if (error.get())
-        return FromError(error.get());
+    // Searched with unlocking rather than cleared: libsecret's clear passes over locked items
+    // silently, and a secret still kept must not read as removed.
+    const ItemList items = search(call, s.get(), id, true, false, why);
+    if (!why.ok())
+        return why;
+    for (GList* l = items.get(); l; l = l->next) {
+        auto* item = static_cast<::SecretItem*>(l->data);
+        if (secret_item_get_locked(item))
+            return {SecretStatus::Locked, QStringLiteral("The keyring stayed locked.")};
+        ErrorSlot error;
+        if (!secret_item_delete_sync(item, call.cancellable(), error.out()) && error.get())
+            return FromError(error.get());
+    }
     return {};
 }
 

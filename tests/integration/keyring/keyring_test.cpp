@@ -178,6 +178,9 @@ TEST_F(KeyringTest, LockedCollectionWithoutPrompterIsLocked) {
                               QStringLiteral("x"));
     });
     EXPECT_EQ(stored.status, SecretStatus::Locked) << stored.detail.toStdString();
+    const SecretOutcome removed = Bounded(*keyring, [&] { return keyring->remove(item.id); });
+    EXPECT_EQ(removed.status, SecretStatus::Locked) << removed.detail.toStdString();
+    EXPECT_NE(search(item.id).find("attribute.id = locked-one"), std::string::npos);
 }
 
 // The keyring daemon disappears mid-run: every call says Unavailable, and the same object
