@@ -269,6 +269,9 @@ SecretOutcome KeyringSecrets::Private::probe() {
 }
 
 SecretLookup KeyringSecrets::Private::lookup(const QString& id) {
+    // A search without an id would match every item of the schema.
+    if (id.isEmpty())
+        return {{SecretStatus::NotFound, {}}, {}};
     Call call(*this);
     SecretOutcome why;
     const Service s = service(call, why);
@@ -303,6 +306,8 @@ SecretLookup KeyringSecrets::Private::lookup(const QString& id) {
 SecretOutcome KeyringSecrets::Private::store(const SecretItem& item, const QString& secret) {
     if (item.id.isEmpty())
         return {SecretStatus::Failed, QStringLiteral("A secret needs an id.")};
+    if (secret.contains(QChar(u'\0')))
+        return {SecretStatus::Failed, QStringLiteral("A secret cannot hold a NUL character.")};
     Call call(*this);
     SecretOutcome why;
     const Service s = service(call, why);
@@ -336,6 +341,9 @@ SecretOutcome KeyringSecrets::Private::store(const SecretItem& item, const QStri
 }
 
 SecretOutcome KeyringSecrets::Private::remove(const QString& id) {
+    // A search without an id would match, and delete, every item of the schema.
+    if (id.isEmpty())
+        return {};
     Call call(*this);
     SecretOutcome why;
     const Service s = service(call, why);

@@ -138,6 +138,11 @@ TEST_F(KeyringTest, StoresLooksUpReplacesAndRemovesItemsOtherClientsSee) {
     EXPECT_EQ(keyring->lookup(uuid).outcome.status, SecretStatus::NotFound);
     EXPECT_TRUE(Ok(keyring->remove(uuid)));
     EXPECT_EQ(search(uuid), "");
+    // An empty id names nothing, never every item of the schema.
+    EXPECT_EQ(keyring->lookup({}).outcome.status, SecretStatus::NotFound);
+    EXPECT_TRUE(Ok(keyring->remove({})));
+    EXPECT_EQ(keyring->store(Password({}, QStringLiteral("h")), QStringLiteral("x")).status,
+              SecretStatus::Failed);
     EXPECT_EQ(keyring->lookup(cases[1].item.id).secret, wide);
 }
 
