@@ -70,6 +70,7 @@ void StopGroup(pid_t& pid) {
     if (pid <= 0)
         return;
     ::kill(-pid, SIGTERM);
+    ::kill(-pid, SIGCONT);
     int status = 0;
     const bool ended = WaitFor([&] { return ::waitpid(pid, &status, WNOHANG) == pid; });
     if (!ended) {
@@ -216,6 +217,16 @@ bool KeyringSession::lock(std::string& why) const {
 void KeyringSession::stop() {
     StopGroup(m_keyring);
     WaitFor([&] { return !serviceOnBus(); });
+}
+
+void KeyringSession::freeze() const {
+    if (m_keyring > 0)
+        ::kill(-m_keyring, SIGSTOP);
+}
+
+void KeyringSession::thaw() const {
+    if (m_keyring > 0)
+        ::kill(-m_keyring, SIGCONT);
 }
 
 bool KeyringSession::restart(std::string& why) {

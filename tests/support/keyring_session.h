@@ -38,6 +38,10 @@ public:
     bool lock(std::string& why) const;
     // Ends the keyring daemon (the service disappears from the bus, which stays).
     void stop();
+    // Stops the daemon's process (SIGSTOP) so that calls to the service wait for an answer,
+    // and lets it go on (SIGCONT).
+    void freeze() const;
+    void thaw() const;
     // Starts the daemon again on the same keyring files, unlocked.
     bool restart(std::string& why);
 

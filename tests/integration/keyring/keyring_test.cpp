@@ -209,6 +209,31 @@ TEST_F(KeyringTest, ServiceGoneIsUnavailableAndComesBack) {
     EXPECT_EQ(back.secret, QStringLiteral("kept"));
 }
 
+// Shutdown with a call waiting for a service that does not answer: cancelAll() ends it.
+TEST_F(KeyringTest, CancelAllEndsCallsTheServiceDoesNotAnswer) {
+    const SecretItem item = Password(QStringLiteral("frozen"), QStringLiteral("h"));
+    ASSERT_TRUE(Ok(keyring->store(item, QStringLiteral("kept"))));
+    session->freeze();
+    std::atomic<bool> returned{false};
+    SecretLookup found;
+    std::thread worker([&] {
+        found = keyring->lookup(item.id);
+        returned = true;
+    });
+    // cancelAll() reaches only calls already running, so it is repeated until the worker's
+    // call has seen it.
+    while (!returned) {
+        keyring->cancelAll();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    worker.join();
+    session->thaw();
+    EXPECT_EQ(found.outcome.status, SecretStatus::Failed);
+    EXPECT_EQ(found.outcome.detail, QStringLiteral("cancelled"));
+    // The object stays usable.
+    EXPECT_EQ(keyring->lookup(item.id).secret, QStringLiteral("kept"));
+}
+
 // No session bus at all: run in a fresh copy of this program (GLib keeps the first bus
 // connection of a process), with the bus address pointing at nothing.
 TEST(KeyringWithoutBus, IsUnavailable) {
