@@ -7,7 +7,7 @@ run_packages=(
     cmake g++ make pkg-config
     qt6-base-dev qt6-base-dev-tools libqt6svg6-dev qt6-qpa-plugins libgl-dev
     qt6-tools-dev qt6-tools-dev-tools libqt6sql6-sqlite libsqlite3-dev
-    libcanberra-dev libcanberra0 xdg-utils libssl-dev libssh-dev
+    libcanberra-dev libcanberra0 xdg-utils libssl-dev libssh-dev libsecret-1-dev
     python3 python3-pyftpdlib
 )
 test_packages=(
@@ -15,6 +15,7 @@ test_packages=(
     vsftpd curl lftp openssl python3-openssl openssh-server openssh-client
     clang-format desktop-file-utils appstream dpkg-dev man-db
     xvfb openbox xdotool x11-utils util-linux
+    gnome-keyring dbus-daemon dbus-bin libsecret-tools
 )
 
 wanted=("${run_packages[@]}")
