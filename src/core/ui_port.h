@@ -55,6 +55,13 @@ struct PassphraseRequest {
     QString host;
     // The passphrase given before was wrong.
     bool again = false;
+    // The dialog offers to keep the passphrase with the saved passwords.
+    bool offerSave = false;
+};
+
+struct PassphraseAnswer {
+    QString passphrase;
+    bool save = false;
 };
 
 enum class PaneSide { Local, Remote };
@@ -101,7 +108,9 @@ public:
     virtual HostKeyAnswer askHostKey(const HostKeyRequest&) { return HostKeyAnswer::Cancel; }
     // Asks the passphrase of a private key (a question, a password-style input); nullopt when
     // cancelled or when the port cannot ask.
-    virtual std::optional<QString> askPassphrase(const PassphraseRequest&) { return std::nullopt; }
+    virtual std::optional<PassphraseAnswer> askPassphrase(const PassphraseRequest&) {
+        return std::nullopt;
+    }
     // Runs `task` on the UI thread, after the display calls queued before it. Workers hand
     // finished results (a listing's rows) to the state this way. The default runs it at once,
     // which is right for ports that live on one thread.

@@ -20,6 +20,7 @@
 #include "core/permissions/permissions_controller.h"
 #include "core/queue/queue_controller.h"
 #include "core/queue/queue_rows.h"
+#include "core/secrets/secret_export.h"
 #include "core/session/remote_file_ops.h"
 #include "core/session/session_controller.h"
 #include "core/settings/settings.h"
@@ -55,6 +56,7 @@
 #include "ui/queue/queue_model.h"
 #include "ui/queue/queue_pane.h"
 #include "ui/quickconnect/quick_connect_bar.h"
+#include "ui/secrets/password_binding.h"
 #include "ui/ssh/host_key_dialog.h"
 #include "ui/tls/certificate_dialog.h"
 #include "ui/transfer/log_viewer_dialog.h"
@@ -410,7 +412,14 @@ void MainWindow::registerPaneCommands() {
 
 // Connection, remote listing and remote file commands, and the account file commands.
 void MainWindow::registerSessionCommands() {
+    m_passwords =
+        std::make_unique<PasswordBinding>(this, m_state, m_messages, m_store.fileName(), [this] {
+            SaveSettings(m_store, m_state, m_globals, &m_messages);
+        });
+    // After a sheet, an import or a quick connect's "Save as account", the passwords typed
+    // into the table go to their store (once the sheet's copy is the state again).
     const auto save = [this](const AppState& state) {
+        m_passwords->keeper().keepPendingSoon();
         return SaveSettings(m_store, state, m_globals, &m_messages);
     };
     const auto help = helpOpener();
@@ -421,6 +430,16 @@ void MainWindow::registerSessionCommands() {
     };
     hooks.listLocalDirectory = [this] { ListLocalDirectory(m_state, m_messages, m_localSystem); };
     m_session = std::make_unique<SessionController>(m_state, m_runtime, m_messages, *this, hooks);
+    PasswordKeeper* keeper = &m_passwords->keeper();
+    m_session->setPasswordSource(
+        [keeper](const AccountRecord& account) { return keeper->passwordFor(account); });
+    m_session->setPassphraseStore(
+        {[keeper](const QString& keyFile) { return keeper->storedPassphrase(keyFile); },
+         [keeper](const QString& keyFile, const QString& passphrase) {
+             keeper->keepPassphrase(keyFile, passphrase);
+         }});
+    // An older version's scrambled passwords move to their store once the window is up.
+    keeper->keepPendingSoon();
     m_certificates = std::make_unique<CertificateTrust>(&m_store);
     m_session->setCertificateTrust(m_certificates.get());
     setDisconnectHandler([this] { return m_session->Disconnect(true); });
@@ -477,8 +496,11 @@ void MainWindow::registerSessionCommands() {
         RunImport(m_state, m_messages, dialogs, save);
     });
     d.registerHandler(CommandId::Export, [this] {
-        AccountFileDialogs dialogs(this);
-        RunExport(m_state, m_messages, dialogs);
+        StartExport(m_state, m_messages, *m_passwords, m_passwords->keeper(),
+                    [this](const ExportPasswords& passwords) {
+                        AccountFileDialogs dialogs(this);
+                        RunExport(m_state, m_messages, dialogs, QDateTime(), passwords);
+                    });
     });
 }
 
@@ -569,6 +591,7 @@ void MainWindow::buildQuickConnectBar() {
         return RunAccountsSheet(this, draft, m_messages, false, {}, help).has_value();
     };
     hooks.saveSettings = [this](const AppState& state) {
+        m_passwords->keeper().keepPendingSoon();
         return SaveSettings(m_store, state, m_globals, &m_messages);
     };
     m_quickConnectBar = new QuickConnectBar(m_state, m_runtime, m_messages, *m_session, m_store,
@@ -613,6 +636,7 @@ void MainWindow::registerShellCommands() {
         RunAccountsSheet(
             this, m_state, m_messages, false,
             [this](const AppState& state) {
+                m_passwords->keeper().keepPendingSoon();
                 return SaveSettings(m_store, state, m_globals, &m_messages);
             },
             helpOpener());
@@ -645,7 +669,12 @@ void MainWindow::OpenOptionsSheet(OptionsPage page) {
         m_toolbar->setTipsEnabled(m_state.options.Tips != 0);
         update();
     };
+    effects.changeMasterPassword = [this] { m_passwords->keeper().changeMasterPassword(); };
+    const std::uint32_t store = m_state.options.PasswordStore;
     RunOptionsSheet(this, m_state, m_globals, m_messages, int(page), effects, helpOpener());
+    // Another store chosen: the kept passwords move to it.
+    if (m_state.options.PasswordStore != store)
+        m_passwords->keeper().keepPending(true);
 }
 
 // ---- UI port --------------------------------------------------------------------------------
@@ -766,8 +795,8 @@ HostKeyAnswer MainWindow::askHostKey(const HostKeyRequest& request) {
         [this, &request] { return AskHostKey(this, request); });
 }
 
-std::optional<QString> MainWindow::askPassphrase(const PassphraseRequest& request) {
-    return onUiThreadBlocking<std::optional<QString>>(
+std::optional<PassphraseAnswer> MainWindow::askPassphrase(const PassphraseRequest& request) {
+    return onUiThreadBlocking<std::optional<PassphraseAnswer>>(
         [this, &request] { return AskPassphrase(this, request); });
 }
 

@@ -51,6 +51,7 @@ class ClientArea;
 class HelpViewer;
 class PaneDialogs;
 class PaneToolsBinding;
+class PasswordBinding;
 class PermissionsDialogs;
 class QueuePane;
 class QuickConnectBar;
@@ -89,7 +90,7 @@ public:
     void runOnUiThread(std::function<void()> task) override;
     CertificateAnswer askCertificate(const CertificateRequest& request) override;
     HostKeyAnswer askHostKey(const HostKeyRequest& request) override;
-    std::optional<QString> askPassphrase(const PassphraseRequest& request) override;
+    std::optional<PassphraseAnswer> askPassphrase(const PassphraseRequest& request) override;
 
     // PanePort: the pane questions, answered with the pane dialogs over this window.
     std::optional<QString> askName(const NameRequest& request) override;
@@ -265,6 +266,8 @@ private:
     std::unique_ptr<HelpViewer> m_help;
     std::unique_ptr<PaneDialogs> m_paneDialogs;
     std::unique_ptr<CertificateTrust> m_certificates;
+    // Before the session and the queue, whose workers ask it for passwords.
+    std::unique_ptr<PasswordBinding> m_passwords;
     DesktopLocalSystem m_localSystem;
     FontChooser m_fontChooser;
     bool m_exitRequested = false;

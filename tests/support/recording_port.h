@@ -79,12 +79,15 @@ public:
     }
     // The answer to every passphrase question (nullopt: cancelled).
     std::optional<QString> passphraseAnswer;
-    std::optional<QString> askPassphrase(const PassphraseRequest& request) override {
+    bool passphraseSave = false; // the answer's "Save passphrase" box
+    std::optional<PassphraseAnswer> askPassphrase(const PassphraseRequest& request) override {
         std::lock_guard lock(m_mutex);
         m_passphrases.push_back(request);
         m_events << QStringLiteral("passphrase: ") + request.keyFile +
                         (request.again ? QStringLiteral(" again") : QString());
-        return passphraseAnswer;
+        if (!passphraseAnswer)
+            return std::nullopt;
+        return PassphraseAnswer{*passphraseAnswer, passphraseSave};
     }
     std::vector<PassphraseRequest> passphraseRequests() const {
         std::lock_guard lock(m_mutex);

@@ -132,8 +132,8 @@ int ReadWholeFile(const QString& path, qint64 maxBytes, QByteArray& bytes) {
     return error;
 }
 
-bool RunExport(AppState& state, const Messages& messages, AccountsPort& port,
-               const QDateTime& now) {
+bool RunExport(AppState& state, const Messages& messages, AccountsPort& port, const QDateTime& now,
+               const ExportPasswords& passwords) {
     messages.ShowStatus(kExportCommand);
     if (state.ExportPath.isEmpty())
         state.ExportPath = DefaultExportPath();
@@ -150,8 +150,16 @@ bool RunExport(AppState& state, const Messages& messages, AccountsPort& port,
 
     const ScopedWaitCursor wait(messages);
     BackupExportFile(path); // a failed copy does not stop the export
+    AppState written = state;
+    for (AccountRecord& a : written.Accounts) {
+        if (!passwords.include)
+            a.Password.clear();
+        else if (const auto it = passwords.kept.find(a.SecretId);
+                 a.Password.isEmpty() && !a.SecretId.isEmpty() && it != passwords.kept.end())
+            a.Password = it->second;
+    }
     const QByteArray bytes = BuildExportFile(
-        state, path, FormatDateTimeText(now.isValid() ? now : QDateTime::currentDateTime()));
+        written, path, FormatDateTimeText(now.isValid() ? now : QDateTime::currentDateTime()));
     if (const int error = WriteOwnerOnlyFile(path, bytes); error != 0) {
         messages.InfoBox(kTitleId, kOpenFailedId, {path, error});
         return false;

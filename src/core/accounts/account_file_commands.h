@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <functional>
+#include <map>
 
 namespace tw {
 
@@ -24,8 +25,14 @@ QString DefaultExportPath();
 // the accounts, file types and sounds, readable by the owner only (it holds plain passwords).
 // The chosen path is remembered in ExportPath. `now` stamps the header (invalid: the current
 // time). True when the file was written.
+// `passwords` says which passwords the file holds: the ones known in this run and those read
+// back from their store (`kept`, SecretId -> password), or none, every "Password" left empty.
+struct ExportPasswords {
+    bool include = true;
+    std::map<QString, QString> kept;
+};
 bool RunExport(AppState& state, const Messages& messages, AccountsPort& port,
-               const QDateTime& now = QDateTime());
+               const QDateTime& now = QDateTime(), const ExportPasswords& passwords = {});
 
 // Import (command 140): confirms, asks for the file, reads and checks all of it, and only then
 // replaces the accounts, file types and sounds and saves the settings. A file that cannot be

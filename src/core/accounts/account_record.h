@@ -62,6 +62,12 @@ struct AccountRecord {
     bool operator==(const AccountRecord&) const = default;
 };
 
+// A store (the keyring or the master-password file) holds the account's saved password.
+inline bool passwordKept(const AccountRecord& a) {
+    return a.SavePassword && !a.SecretId.isEmpty() &&
+           (a.Kept == PasswordPlace::Keyring || a.Kept == PasswordPlace::Vault);
+}
+
 inline constexpr int kMaxAccounts = 256;
 
 // The encryption of an account the user creates.

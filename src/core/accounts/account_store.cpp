@@ -17,6 +17,11 @@ namespace tw {
 namespace {
 
 const QString kAccounts = QStringLiteral("Accounts");
+// "Password Store": where an account's saved password is (0: nowhere, or the scrambled value
+// of an older version in "Password").
+constexpr std::uint32_t kKeptInKeyring = 1;
+constexpr std::uint32_t kKeptInVault = 2;
+constexpr int kSecretIdLimit = 64;
 
 // Cuts UTF-8 bytes to at most `limit` bytes without splitting a character.
 QByteArray cutUtf8(const QByteArray& utf8, qsizetype limit) {
@@ -67,12 +72,22 @@ AccountRecord readAccount(const SettingsStore& store, int row) {
         n <= kMaxConnections)
         a.Connections = n;
     a.Bookmarks = ReadBookmarks(store, key);
-    if (a.SavePassword)
+    a.SecretId = store.ReadSettingString(key, QStringLiteral("Secret Id"), {}, kSecretIdLimit);
+    const std::uint32_t kept = store.ReadSettingNumber(key, QStringLiteral("Password Store"), 0);
+    if (a.SavePassword && !a.SecretId.isEmpty() &&
+        (kept == kKeptInKeyring || kept == kKeptInVault)) {
+        // Only the marker is here; the password is read from its store at connect.
+        a.Kept = kept == kKeptInKeyring ? PasswordPlace::Keyring : PasswordPlace::Vault;
+    } else if (a.SavePassword) {
+        // An older version's scrambled value, moved to a store after the start.
         a.Password =
             ReadScrambledString(store, key, QStringLiteral("Password"), {}, kAccountPasswordLimit);
-    else
+        if (!a.Password.isEmpty())
+            a.Kept = PasswordPlace::Scrambled;
+    } else {
         a.Password =
             store.ReadSettingString(key, QStringLiteral("Password"), {}, kAccountPasswordLimit);
+    }
     return a;
 }
 
@@ -112,7 +127,16 @@ void writeAccount(SettingsStore& store, int row, const AccountRecord& a) {
     store.WriteSettingNumber(key, QStringLiteral("Use Agent"), a.UseAgent ? 1 : 0);
     store.WriteSettingNumber(key, QStringLiteral("Connections"), a.Connections);
     WriteBookmarks(store, key, a.Bookmarks);
-    if (a.SavePassword)
+    const bool kept =
+        a.SavePassword && (a.Kept == PasswordPlace::Keyring || a.Kept == PasswordPlace::Vault);
+    store.WriteSettingString(key, QStringLiteral("Secret Id"), a.SecretId);
+    store.WriteSettingNumber(key, QStringLiteral("Password Store"),
+                             !kept                              ? 0
+                             : a.Kept == PasswordPlace::Keyring ? kKeptInKeyring
+                                                                : kKeptInVault);
+    // A password is never written in a readable form. Only an older version's scrambled value
+    // that no store has taken yet stays (as it was read), so that nothing is lost.
+    if (a.SavePassword && a.Kept == PasswordPlace::Scrambled)
         WriteScrambledString(store, key, QStringLiteral("Password"),
                              CutText(a.Password, kAccountPasswordLimit));
     else

@@ -23,6 +23,10 @@ struct AppState;
 // - the current account follows its record through the load-time sort, so the account that was
 //   current when the table was saved is still current after the reordering.
 bool LoadAccounts(const SettingsStore& store, AppState& state);
+// Saved passwords are not in the store: "Password Store" and "Secret Id" say where each is
+// (core/secrets/password_keeper.h). A "Save Password" account of an older version, without
+// them, has its scrambled "Password" read (PasswordPlace::Scrambled) and written back unchanged
+// until a store takes it.
 // Writes the table in its current order and deletes the keys of rows that no longer exist.
 bool SaveAccounts(SettingsStore& store, const AppState& state);
 

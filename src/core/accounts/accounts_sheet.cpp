@@ -158,6 +158,7 @@ LoginView AccountsSheet::loginView() const {
     v.protocolEnabled = a != nullptr;
     v.encryptionEnabled = a && traits.encryptionChoice;
     v.keyLoginEnabled = a && traits.keyLogin;
+    v.passwordKept = a && passwordKept(*a) && a->Password.isEmpty();
     v.okText = okText();
     v.okEnabled = okEnabled();
     return v;
@@ -195,8 +196,13 @@ std::optional<LoginField> AccountsSheet::validateAndStore(const LoginFields& sho
             failed = LoginField::Login;
     }
     if (!failed) {
-        a->Password = CutText(shown.password, kAccountPasswordLimit);
-        if (a->Password.isEmpty() && !a->Anonymous && TraitsOf(a->Protocol).passwordRequired)
+        const QString typed = CutText(shown.password, kAccountPasswordLimit);
+        // An older version's scrambled value is written back only as it was read.
+        if (typed != a->Password && a->Kept == PasswordPlace::Scrambled)
+            a->Kept = PasswordPlace::None;
+        a->Password = typed;
+        if (a->Password.isEmpty() && !passwordKept(*a) && !a->Anonymous &&
+            TraitsOf(a->Protocol).passwordRequired)
             failed = LoginField::Password;
     }
     if (failed)

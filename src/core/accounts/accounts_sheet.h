@@ -56,6 +56,8 @@ struct LoginView {
     bool urlEnabled = false;
     bool ipEnabled = false;
     bool loginEnabled = false; // also the password and the save-password box
+    // The password box is empty because the password is kept in a store, unread in this run.
+    bool passwordKept = false;
     bool protocolEnabled = false;
     bool encryptionEnabled = false; // FTP only: greyed, not hidden, for SFTP
     bool keyLoginEnabled = false;   // the key file, its Browse... and the agent box: SFTP only

@@ -19,25 +19,25 @@ enum class PasswordStoreChoice : std::uint32_t {
 enum class StoreFallback { MasterPassword, DoNotSave, Cancel };
 
 struct StoreFallbackRequest {
-    QString reason;   // why the keyring cannot be used (the Secret Service's own words)
-    int waiting = 0;  // passwords that are waiting to be kept
+    QString reason;  // why the keyring cannot be used (the Secret Service's own words)
+    int waiting = 0; // passwords that are waiting to be kept
 };
 
 struct MasterPasswordRequest {
     enum class Mode { Create, Unlock };
     Mode mode = Mode::Unlock;
-    int attempt = 1;      // 1 to kMasterPasswordAttempts
-    bool wrong = false;   // the previous try was wrong
+    int attempt = 1;    // 1 to kMasterPasswordAttempts
+    bool wrong = false; // the previous try was wrong
 };
 
 inline constexpr int kMasterPasswordAttempts = 3;
 
 // A password the store could not give, asked at connect.
 struct PasswordRequest {
-    QString account;  // the account's name
+    QString account; // the account's name
     QString user;
     QString host;
-    QString reason;   // why it is asked (empty: no password is kept for this account)
+    QString reason; // why it is asked (empty: no password is kept for this account)
     bool offerSave = true;
 };
 

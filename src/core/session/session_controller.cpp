@@ -42,6 +42,7 @@ constexpr int kHostKeyChangedTextId = 5505;    // "WARNING: the host key of %s h
 constexpr int kHostKeyOnceId = 5506;           // "Host key %s trusted until the program ends"
 constexpr int kHostKeyAddedId = 5507;          // "Host key %s added to %s"
 constexpr int kSshConnectionId = 5501;         // "Secure connection: SFTP over SSH"
+constexpr int kNoPasswordGivenId = 5712;       // "Connect cancelled: no password was given."
 // A passphrase is asked at most this many times in one connect.
 constexpr int kPassphraseAttempts = 3;
 
@@ -134,30 +135,49 @@ bool SessionController::openSession(const AccountRecord& account, const QString&
         options.ssh.rememberTrustedHostKeys = trusted.rememberHostKeys;
         // Asked through the port from the calling thread (this worker, or a queue worker
         // later), once for all the connections made with these options.
-        options.ssh.passphrase = [memory = m_passphrase, &port = m_port, host = server.trimmed()](
-                                     const std::string& keyFile) -> std::optional<std::string> {
+        options.ssh.passphrase =
+            [memory = m_passphrase, &port = m_port, host = server.trimmed(),
+             store = m_passphraseStore](const std::string& keyFile) -> std::optional<std::string> {
             // One question at a time (two queue connections ask once); the value's own lock
             // is never held while the UI thread answers, so Disconnect cannot wait on it.
             const std::lock_guard asking(memory->askMutex);
             PassphraseRequest request;
+            bool tryStore = false;
             {
                 const std::lock_guard lock(memory->mutex);
                 if (memory->value && !memory->rejected && memory->keyFile == keyFile)
                     return memory->value;
                 request.again = memory->rejected;
+                tryStore = !memory->storeTried && store.stored;
+                memory->storeTried = true;
+            }
+            // The kept passphrase first, once (the store may ask for its master password).
+            if (tryStore) {
+                if (const std::optional<QString> kept = store.stored(decode(keyFile))) {
+                    const std::lock_guard lock(memory->mutex);
+                    memory->value = kept->toStdString();
+                    memory->keyFile = keyFile;
+                    return memory->value;
+                }
+            }
+            {
+                const std::lock_guard lock(memory->mutex);
                 ++memory->asked;
             }
             request.keyFile = decode(keyFile);
             request.host = host;
-            const std::optional<QString> answer = port.askPassphrase(request);
+            request.offerSave = static_cast<bool>(store.keep);
+            const std::optional<PassphraseAnswer> answer = port.askPassphrase(request);
             const std::lock_guard lock(memory->mutex);
             memory->rejected = false;
             if (!answer) {
                 memory->value.reset();
                 return std::nullopt;
             }
-            memory->value = answer->toStdString();
+            memory->value = answer->passphrase.toStdString();
             memory->keyFile = keyFile;
+            if (answer->save && store.keep)
+                store.keep(request.keyFile, answer->passphrase);
             return memory->value;
         };
     }
@@ -345,7 +365,15 @@ void SessionController::connectWorker(AccountRecord account, QString server, boo
                                       int generation, std::optional<std::string> remembered) {
     if (reconnect)
         m_session->close();
-    bool connected = !m_stopRequested && connectTrusting(account, server, remembered);
+    bool noPassword = false;
+    if (m_passwordSource && !account.Anonymous && !m_stopRequested) {
+        if (std::optional<QString> password = m_passwordSource(account))
+            account.Password = *password;
+        else
+            noPassword = true;
+    }
+    bool connected =
+        !m_stopRequested && !noPassword && connectTrusting(account, server, remembered);
     if (m_stopRequested && connected) {
         m_session->close(false); // stopped just as the server let us in
         connected = false;
@@ -355,6 +383,8 @@ void SessionController::connectWorker(AccountRecord account, QString server, boo
         std::optional<ftp::HostKeyInfo> changedKey;
         if (m_stopRequested) {
             m_messages.LogMessage(4427);
+        } else if (noPassword) {
+            m_messages.LogMessage(kNoPasswordGivenId);
         } else {
             reportEngineError(4501, false);
             m_messages.PlayAlert(AlertKind::ConnectionFailure);

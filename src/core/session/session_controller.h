@@ -70,6 +70,19 @@ public:
         m_sshConfigFile = std::move(configFile);
     }
 
+    // Where a connect's password comes from, called on the connect worker: the account's
+    // password known in this run, else its kept one, else asked (core/secrets). Nothing: the
+    // user cancelled, and the connect ends. Unset, the account's Password is used.
+    using PasswordSource = std::function<std::optional<QString>(const AccountRecord&)>;
+    void setPasswordSource(PasswordSource source) { m_passwordSource = std::move(source); }
+    // Where SSH key passphrases are kept between runs: `stored` is tried before the question,
+    // which then offers to `keep` the answer. Both are called on connecting threads.
+    struct PassphraseStore {
+        std::function<std::optional<QString>(const QString& keyFile)> stored;
+        std::function<void(const QString& keyFile, const QString& passphrase)> keep;
+    };
+    void setPassphraseStore(PassphraseStore store) { m_passphraseStore = std::move(store); }
+
     // Engine timeout for every single wait, in milliseconds (default 30 s).
     void setTimeoutMs(int ms) { m_timeoutMs = ms; }
     // Whether transfers move data with splice / sendfile (on) or read / write (off) both ways;
@@ -215,7 +228,8 @@ private:
         std::mutex mutex;    // guards the fields below
         std::optional<std::string> value;
         std::string keyFile;
-        bool rejected = false; // the server's key check found it wrong: ask again
+        bool rejected = false;   // the server's key check found it wrong: ask again
+        bool storeTried = false; // the kept passphrase was tried for this connection
         int asked = 0;
     };
     bool openSession(const AccountRecord& account, const QString& server, const Trusted& trusted);
@@ -248,6 +262,8 @@ private:
     ftp::Protocol m_protocol = ftp::Protocol::Ftp; // of the connection taken over
     std::string m_knownHostsFile;
     std::string m_sshConfigFile;
+    PasswordSource m_passwordSource;
+    PassphraseStore m_passphraseStore;
     std::shared_ptr<PassphraseMemory> m_passphrase = std::make_shared<PassphraseMemory>();
     // Host keys the user trusted once, per "host:port", for the running program.
     std::map<QString, std::set<std::string>> m_hostKeysOnce;

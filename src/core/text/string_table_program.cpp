@@ -494,6 +494,34 @@ const StringEntry kProgram[] = {
     {5507, u"Host key %s added to %s"},
     {5508, u"READDIR %s ..."},
 
+    // Saved passwords: the desktop keyring, the master-password file, or not saved.
+    {5700, u"Saved passwords are kept in the desktop keyring."},
+    {5701, u"Saved passwords are kept in the master password file."},
+    {5702, u"Passwords are not saved: each is asked at connect."},
+    {5703, u"%d saved passwords moved from the settings file to %s."},
+    {5704, u"The password of %s could not be kept: %s"},
+    {5705, u"Saved Passwords"},
+    {5706, u"These passwords could not be kept in %s:\r\r%s\r\rThey stay where they were "
+           u"and are tried again at the next start; nothing was lost."},
+    {5707, u"the desktop keyring"},
+    {5708, u"the master password file"},
+    {5709, u"The saved password of %s could not be read: %s"},
+    {5710, u"Wrong master password: no saved password was read."},
+    {5711, u"No password store was chosen: passwords typed in this run are kept until it ends."},
+    {5712, u"Connect cancelled: no password was given."},
+    {5713, u"%s holds no password for this account."},
+    {5714, u"The desktop keyring is not available: %s"},
+    {5715, u"The desktop keyring stayed locked."},
+    {5716, u"The saved password is damaged and cannot be read."},
+    {5717, u"The master password was not given."},
+    {5718, u"Passwords are not saved (Options, Passwords)."},
+    {5719, u"A password could not be removed from %s: %s"},
+    {5720, u"Master password changed."},
+    {5721, u"The master password file cannot be read; it is left as it is. %s"},
+    {5722, u"The master password was not changed: %s"},
+    {5723, u"The saved passwords of these accounts could not be read, and are not in the "
+           u"export file:\r\r%s"},
+
     // Path labels above the two panes.
     {9002, u"Local: %s"},
     {9004, u"Remote: %s"},

@@ -212,6 +212,8 @@ void LoginPage::refresh() {
     m_ip->setText(view.fields.ip);
     m_login->setText(view.fields.login);
     m_password->setText(view.fields.password);
+    // Left empty, the kept password stays; a typed one replaces it.
+    m_password->setPlaceholderText(view.passwordKept ? QStringLiteral("(saved)") : QString());
     m_anonymous->setChecked(view.fields.anonymous);
     m_useIp->setChecked(view.fields.useIp);
     m_savePassword->setChecked(view.fields.savePassword);

@@ -5,6 +5,7 @@
 
 #include "ftp/display_text.h"
 
+#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFontDatabase>
 #include <QHBoxLayout>
@@ -142,6 +143,11 @@ PassphraseDialog::PassphraseDialog(const PassphraseRequest& request, QWidget* ow
     auto* text = new QVBoxLayout;
     text->addWidget(prompt);
     text->addLayout(row);
+    if (request.offerSave) {
+        m_save = new QCheckBox(QStringLiteral("&Save passphrase with the saved passwords"), this);
+        m_save->setObjectName(QStringLiteral("savePassphrase"));
+        text->addWidget(m_save);
+    }
     auto* top = new QHBoxLayout;
     top->addWidget(iconLabel(this, QStyle::SP_MessageBoxQuestion), 0, Qt::AlignTop);
     top->addLayout(text, 1);
@@ -155,13 +161,14 @@ PassphraseDialog::PassphraseDialog(const PassphraseRequest& request, QWidget* ow
     m_edit->setFocus(Qt::OtherFocusReason);
 }
 
-std::optional<QString> AskPassphrase(QWidget* owner, const PassphraseRequest& request) {
+std::optional<PassphraseAnswer> AskPassphrase(QWidget* owner, const PassphraseRequest& request) {
     PassphraseDialog dialog(request, owner);
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
-    QString passphrase = dialog.passphraseEdit()->text();
+    PassphraseAnswer answer{dialog.passphraseEdit()->text(),
+                            dialog.saveBox() && dialog.saveBox()->isChecked()};
     dialog.passphraseEdit()->clear();
-    return passphrase;
+    return answer;
 }
 
 } // namespace tw::ui

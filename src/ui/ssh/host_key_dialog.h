@@ -6,6 +6,7 @@
 
 #include <optional>
 
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -53,12 +54,15 @@ public:
     PassphraseDialog(const PassphraseRequest& request, QWidget* owner = nullptr);
 
     QLineEdit* passphraseEdit() const { return m_edit; }
+    // The "Save passphrase" box, when the request offers it.
+    QCheckBox* saveBox() const { return m_save; }
     static QString PromptText(const PassphraseRequest& request);
 
 private:
     QLineEdit* m_edit = nullptr;
+    QCheckBox* m_save = nullptr;
 };
 
-std::optional<QString> AskPassphrase(QWidget* owner, const PassphraseRequest& request);
+std::optional<PassphraseAnswer> AskPassphrase(QWidget* owner, const PassphraseRequest& request);
 
 } // namespace tw::ui

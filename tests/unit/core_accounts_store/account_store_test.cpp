@@ -101,25 +101,45 @@ TEST(PasswordScrambling, EveryByteIsRaisedAndWrapsBack) {
     EXPECT_NE(ScramblePassword(u"abc"_qs), u"abc"_qs);
 }
 
-TEST_F(AccountStoreTest, SavedPasswordsRoundTripThroughTheFileIncludingWrappedBytes) {
-    AccountRecord a = account(u"wrap"_qs);
-    a.SavePassword = true;
-    a.Password = u"ˇдé\t 1"_qs; // bytes that wrap to 0 and to control characters
-    AccountRecord b = account(u"plain"_qs);
-    b.SavePassword = false;
-    b.Password = u"forgotten"_qs;
-    b.Login = u"kept"_qs;
-    save(table({a, b}));
+// A password is never written readable: a kept one leaves its marker, a typed one nothing
+// until a store takes it; only an older version's scrambled value is written back as it was
+// read, wrapped bytes included, so that nothing is lost before it is moved.
+TEST_F(AccountStoreTest, PasswordsLeaveOnlyMarkersAndAnOlderScrambledValueSurvivesUntilMoved) {
+    AccountRecord older = account(u"older"_qs);
+    older.SavePassword = true;
+    older.Password = u"ˇдé\t 1"_qs; // bytes that wrap to 0 and to control characters
+    older.Kept = PasswordPlace::Scrambled;
+    AccountRecord kept = account(u"kept"_qs);
+    kept.SavePassword = true;
+    kept.Password = u"read this run"_qs;
+    kept.Kept = PasswordPlace::Keyring;
+    kept.SecretId = u"id-1"_qs;
+    AccountRecord typed = account(u"typed"_qs);
+    typed.SavePassword = true;
+    typed.Password = u"not kept yet"_qs;
+    AccountRecord plain = account(u"plain"_qs);
+    plain.Password = u"forgotten"_qs;
+    plain.Login = u"login"_qs;
+    save(table({older, kept, typed, plain}));
 
-    EXPECT_EQ(raw(u"Accounts/Account-001/Password"_qs).toString(), ScramblePassword(a.Password));
-    EXPECT_EQ(raw(u"Accounts/Account-002/Password"_qs).toString(), QString());
+    EXPECT_EQ(raw(u"Accounts/Account-001/Password"_qs).toString(),
+              ScramblePassword(older.Password));
+    for (int row = 2; row <= 4; ++row)
+        EXPECT_EQ(raw(u"Accounts/Account-00%1/Password"_qs.arg(row)).toString(), QString());
+    EXPECT_EQ(raw(u"Accounts/Account-002/Password Store"_qs).toInt(), 1);
+    EXPECT_EQ(raw(u"Accounts/Account-003/Password Store"_qs).toInt(), 0);
 
-    const AppState loaded = load();
-    ASSERT_EQ(loaded.AccountCount(), 2);
-    EXPECT_EQ(loaded.Accounts[1].Name, u"wrap"_qs);
-    EXPECT_EQ(loaded.Accounts[1].Password, a.Password);
+    const AppState loaded = load(); // sorted: kept, older, plain, typed
+    ASSERT_EQ(loaded.AccountCount(), 4);
+    EXPECT_EQ(loaded.Accounts[1].Password, older.Password);
+    EXPECT_EQ(loaded.Accounts[1].Kept, PasswordPlace::Scrambled);
     EXPECT_EQ(loaded.Accounts[0].Password, QString());
-    EXPECT_EQ(loaded.Accounts[0].Login, u"kept"_qs);
+    EXPECT_EQ(loaded.Accounts[0].Kept, PasswordPlace::Keyring);
+    EXPECT_EQ(loaded.Accounts[0].SecretId, u"id-1"_qs);
+    EXPECT_EQ(loaded.Accounts[2].Password, QString());
+    EXPECT_EQ(loaded.Accounts[2].Login, u"login"_qs);
+    EXPECT_EQ(loaded.Accounts[3].Password, QString());
+    EXPECT_EQ(loaded.Accounts[3].Kept, PasswordPlace::None);
 }
 
 // Every mode round-trips as its number; a row saved before encryption existed (no value) stays
@@ -324,8 +344,9 @@ TEST_F(AccountStoreTest, EveryFieldRoundTripsAndOverlongTextsAreCut) {
     a.UseIP = true;
     a.Anonymous = false;
     a.Login = u"user"_qs;
-    a.Password = u"pw"_qs;
     a.SavePassword = true;
+    a.Kept = PasswordPlace::Vault;
+    a.SecretId = u"0b6e3f0a-58c1-4c3e-8f2d-7a9e1b2c3d4e"_qs;
     a.Passive = false;
     a.RemotePort = 2121;
     a.LocalPath = u"/home/u/site"_qs;
@@ -350,6 +371,7 @@ TEST_F(AccountStoreTest, EveryFieldRoundTripsAndOverlongTextsAreCut) {
     big.RemoteMask = QString(40, u'*');
     big.Password = QString(100, u'p');
     big.SavePassword = true;
+    big.Kept = PasswordPlace::Scrambled;
     save(table({big}));
     const AccountRecord back = load().Accounts.at(0);
     EXPECT_EQ(back.Name.size(), kAccountNameLimit);

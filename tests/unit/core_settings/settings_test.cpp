@@ -30,6 +30,7 @@ QSet<QString> expectedKeys(int accounts, int fileTypes) {
     add(u"Options/Transfer"_qs,
         {"Refresh", "Timestamp", "Log Transfers", "Progress", "Prompt", "Lowercase",
          "Keep File Dates", "Block Size", "Connections", "Accept Unconfirmed Encrypted Ends"});
+    add(u"Options/Passwords"_qs, {"Store"});
     add(u"Options/Sounds"_qs, {"Alert Level"});
     for (const QString& event : kSoundEventNames)
         add(u"Options/Sounds/"_qs + event, {"Active", "Wave File"});
@@ -49,11 +50,12 @@ QSet<QString> expectedKeys(int accounts, int fileTypes) {
     add(u"Accounts"_qs, {"Count", "Current", "Export"});
     for (int i = 1; i <= accounts; ++i)
         add(u"Accounts/Account-%1"_qs.arg(i, 3, 10, QChar(u'0')),
-            {"Anonymous",   "Use IP",      "Save Password",  "Passive",    "Remote Port",
-             "Remote Sort", "Local Sort",  "Visits",         "Name",       "URL",
-             "IP",          "Login",       "Local Path",     "Local Mask", "Local Exclude",
-             "Remote Path", "Remote Mask", "Remote Exclude", "Comments",   "Password",
-             "Encryption",  "Connections", "Protocol",       "Key File",   "Use Agent"});
+            {"Anonymous",   "Use IP",        "Save Password",  "Passive",    "Remote Port",
+             "Remote Sort", "Local Sort",    "Visits",         "Name",       "URL",
+             "IP",          "Login",         "Local Path",     "Local Mask", "Local Exclude",
+             "Remote Path", "Remote Mask",   "Remote Exclude", "Comments",   "Password",
+             "Encryption",  "Connections",   "Protocol",       "Key File",   "Use Agent",
+             "Secret Id",   "Password Store"});
     add(u"Abstract"_qs, {"Warning"});
     add(u"Application"_qs,
         {"Program Init", "Program", "Program GUID", "Version", "Author", "Company", "Address",
@@ -70,6 +72,7 @@ AppState unusualState() {
     o.LogTransfers = 0, o.Refresh = 0, o.Timestamp = 0, o.Progress = 0, o.Prompt = 1;
     o.Lowercase = 1, o.BlockSize = 5, o.OldestFirst = 1, o.LargestFirst = 1, o.FoldersLast = 1;
     o.DrivesLast = 1, o.Frequency = 1, o.KeepFileDates = 0, o.TransferQueue = 0;
+    o.PasswordStore = 2;
     for (int i = 0; i < int(Placement::Count); ++i)
         s.placements[std::size_t(i)] = {10 + i, 20 + i, 300 + i, 400 + i, 3};
     s.LocalColumnWidths = {11, 22, 33};
@@ -84,8 +87,9 @@ AppState unusualState() {
     a.Name = u"Alpha"_qs;
     a.URL = u"ftp.example.org"_qs;
     a.Login = u"me"_qs;
-    a.Password = u"s3cret"_qs;
-    a.SavePassword = true;
+    a.SavePassword = true; // its password in the keyring: only the marker is stored
+    a.Kept = PasswordPlace::Keyring;
+    a.SecretId = u"6f1c2a4e-0d7b-4c55-9a8e-3b2f1d0c9e7a"_qs;
     a.Visits = 7;
     a.Comments = u"line one\r\nline two"_qs;
     s.Accounts = {a};
