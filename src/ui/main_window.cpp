@@ -55,6 +55,7 @@
 #include "ui/queue/queue_model.h"
 #include "ui/queue/queue_pane.h"
 #include "ui/quickconnect/quick_connect_bar.h"
+#include "ui/site_import/site_import_dialogs.h"
 #include "ui/ssh/host_key_dialog.h"
 #include "ui/tls/certificate_dialog.h"
 #include "ui/transfer/log_viewer_dialog.h"
@@ -480,6 +481,13 @@ void MainWindow::registerSessionCommands() {
         AccountFileDialogs dialogs(this);
         RunExport(m_state, m_messages, dialogs);
     });
+    // Other clients' sites; the hook gets the rows added, whose passwords await the store.
+    for (const auto& [id, kind] :
+         {std::pair{CommandId::ImportFileZilla, SiteImportKind::FileZilla},
+          std::pair{CommandId::ImportSshConfig, SiteImportKind::SshConfig}})
+        d.registerHandler(id, [this, save, kind = kind] {
+            RunSiteImportCommand(this, kind, m_state, m_messages, save, AccountsImportedFn());
+        });
 }
 
 // Transfer (Download) and (Upload), and Stop: the progress window's Cancel, the Stop Transfer
