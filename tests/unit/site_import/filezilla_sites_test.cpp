@@ -74,7 +74,7 @@ TEST(FileZillaSites, SampleSitesBecomeAccountsWithTheirFields) {
          "", "renamed: an account is already called \"Plain FTP\""},
         {"Work / Clients / Acme", SiteOutcome::Imported, QStringLiteral("Work / Clients / Acme"),
          "ftp.acme.example", 21, Protocol::Ftp, TlsMode::ExplicitIfAvailable, false, "acme", "pass",
-         true, "C:\\windows\\path", "", ""},
+         true, "C:\\windows\\path", "", "1 of FileZilla's bookmarks left out"},
         {"Work / Implicit", SiteOutcome::Imported, QStringLiteral("Work / Implicit"),
          "2001:db8::21", 990, Protocol::Ftp, TlsMode::Implicit, true, "", "", true, "", "", ""},
         {"Work / Explicit", SiteOutcome::Imported, QStringLiteral("Work / Explicit"),
@@ -149,6 +149,8 @@ TEST(FileZillaSites, SampleSitesBecomeAccountsWithTheirFields) {
     EXPECT_EQ(plain->LocalPath, QStringLiteral("/home/bob/site"));
     EXPECT_EQ(plain->Comments, QStringLiteral("first line\r\nsecond line"));
     EXPECT_EQ(added(plan, QStringLiteral("Work / Clients / Acme"))->Connections, 4u);
+    EXPECT_EQ(added(plan, QStringLiteral("Work / Clients / Acme"))->Bookmarks,
+              std::vector<QString>{QStringLiteral("C:\\logs")});
 
     // Applying adds the planned records at the end, in order.
     std::vector<AccountRecord> table{named(QStringLiteral("plain ftp"))};
@@ -162,6 +164,17 @@ TEST(FileZillaSites, SampleSitesBecomeAccountsWithTheirFields) {
 // Files that are not site lists, break off, or hold values no field can take.
 TEST(FileZillaSites, DamagedAndHostileFilesKeepWhatWasReadAndSayWhy) {
     const QByteArray hugeHost(2 * 1024 * 1024, 'h');
+    // Folders nested 300 deep with long names: the site's name stays bounded.
+    QByteArray deep;
+    QString deepName;
+    for (int i = 0; i < 300; ++i) {
+        const QByteArray folder(100, char('a' + i % 26));
+        deep += "<Folder>" + folder;
+        deepName += QString::fromLatin1(folder) + QStringLiteral(" / ");
+    }
+    deep += server("Deep", "deep.example");
+    for (int i = 0; i < 300; ++i)
+        deep += "</Folder>";
     const struct {
         const char* what;
         QByteArray xml;
@@ -230,6 +243,7 @@ TEST(FileZillaSites, DamagedAndHostileFilesKeepWhatWasReadAndSayWhy) {
          "not valid UTF-8 at line 3",
          "",
          ""},
+        {"folders nested deep", servers(deep), {deepName.left(512)}, "", "", ""},
         {"an unknown protocol number",
          servers("<Server><Host>x.example</Host><Protocol>99</Protocol><Name>P</Name></Server>"),
          {QStringLiteral("P")},

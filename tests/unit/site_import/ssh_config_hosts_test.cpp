@@ -155,6 +155,18 @@ TEST(SshConfigHosts, KeywordFormsTokensAndUnreadableIncludes) {
         {"wildcard folders", "Include */x.conf\n", "Include */x.conf (config, line 1)", "",
          "wildcards in folder names are not followed"},
     };
+    // Include files that include each other by wildcard: the reads stop at a bound.
+    for (const char* name : {"/many/a.inc", "/many/b.inc", "/many/c.inc"})
+        test::WriteFile(ssh + QString::fromUtf8(name), "Include many/*.inc\n");
+    const SiteFileRead many = ReadSshConfigHosts(
+        "Include many/*.inc\nHost after\n",
+        {ssh + QStringLiteral("/config"), home.path(), QStringLiteral("amy"), ssh});
+    const auto bounded =
+        std::count_if(many.sites.begin(), many.sites.end(), [](const ImportedSite& s) {
+            return s.skipReason.contains(QStringLiteral("more than 256 files included"));
+        });
+    EXPECT_GE(bounded, 1);
+    EXPECT_NE(find(many, QStringLiteral("after")), nullptr);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         const SshConfigPlace place{ssh + QStringLiteral("/config"), home.path(),

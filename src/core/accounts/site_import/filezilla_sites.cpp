@@ -1,5 +1,7 @@
 #include "core/accounts/site_import/filezilla_sites.h"
 
+#include "core/accounts/bookmarks.h"
+
 #include <QXmlStreamReader>
 
 #include <array>
@@ -192,8 +194,11 @@ struct ServerFields {
     QString maxConnections;
     QString ownText; // older files name the site with the element's own text
     bool hasPass = false;
-    int bookmarks = 0;
+    QStringList bookmarks; // the safe paths of the site's bookmarks' remote folders
 };
+
+// The longest site name the report keeps (folder names nest without bound).
+constexpr qsizetype kMaxSourceName = 512;
 
 // A Folder's name is its text before its first child element.
 struct FolderName {
@@ -203,10 +208,15 @@ struct FolderName {
 
 QString joinedName(const std::vector<FolderName>& folders, const QString& name) {
     QStringList parts;
-    for (const FolderName& folder : folders)
-        parts << folder.text.trimmed();
-    parts << name;
-    return parts.join(QStringLiteral(" / "));
+    qsizetype length = name.size();
+    for (const FolderName& folder : folders) {
+        parts << folder.text.trimmed().left(kMaxSourceName);
+        length += parts.last().size() + 3;
+        if (length > kMaxSourceName)
+            break;
+    }
+    parts << name.left(kMaxSourceName);
+    return parts.join(QStringLiteral(" / ")).left(kMaxSourceName);
 }
 
 // Comments as the record keeps them: CR LF line ends, no other control characters.
@@ -355,8 +365,15 @@ ImportedSite makeSite(const std::vector<FolderName>& folders, const ServerFields
         else
             site.notes << QStringLiteral("the remote folder could not be read: left out");
     }
-    if (f.bookmarks > 0)
-        site.notes << QStringLiteral("FileZilla's bookmarks were left out");
+    int leftOut = 0;
+    for (const QString& safe : f.bookmarks) {
+        const auto path = DecodeFileZillaPath(safe.trimmed());
+        const BookmarkAdded added = path ? AddBookmark(r.Bookmarks, *path) : BookmarkAdded::Refused;
+        if (added == BookmarkAdded::Refused || added == BookmarkAdded::Full)
+            ++leftOut;
+    }
+    if (leftOut > 0)
+        site.notes << QStringLiteral("%1 of FileZilla's bookmarks left out").arg(leftOut);
     CheckImportedFields(site);
     return site;
 }
@@ -365,6 +382,20 @@ ImportedSite makeSite(const std::vector<FolderName>& folders, const ServerFields
 // the text of a value is not kept beyond what any field could hold many times over.
 QString elementText(QXmlStreamReader& xml) {
     return xml.readElementText(QXmlStreamReader::SkipChildElements);
+}
+
+// A Bookmark element of a site: its remote folder is kept, its local folder (and a bookmark
+// with only one) is not.
+void readBookmark(QXmlStreamReader& xml, ServerFields& f) {
+    QString remote;
+    while (xml.readNextStartElement()) {
+        if (xml.name() == u"RemoteDir")
+            remote = elementText(xml);
+        else
+            xml.skipCurrentElement();
+    }
+    if (!remote.trimmed().isEmpty() && f.bookmarks.size() < 4 * kMaxBookmarks)
+        f.bookmarks << remote;
 }
 
 // Reads a Server element whose start was just read. False when the XML broke inside it.
@@ -416,8 +447,10 @@ bool readServer(QXmlStreamReader& xml, ServerFields& f) {
             value = &f.name;
         else if (tag == u"MaximumMultipleConnections")
             value = &f.maxConnections;
-        if (tag == u"Bookmark")
-            ++f.bookmarks;
+        if (tag == u"Bookmark") {
+            readBookmark(xml, f);
+            continue;
+        }
         if (value)
             *value = elementText(xml);
         else

@@ -39,7 +39,19 @@ struct Parse {
     std::vector<ImportedSite> reports; // skipped patterns, Match blocks, Include problems
     // The names in Host lines in order, with where each was first seen.
     std::vector<std::pair<QString, QString>> hosts; // alias, where
+    int includedFiles = 0;
+    bool full = false; // more entries than kMaxImportedSites: the rest were not read
+
+    void add(ImportedSite site) {
+        if (reports.size() + hosts.size() >= std::size_t(kMaxImportedSites))
+            full = true;
+        else
+            reports.push_back(std::move(site));
+    }
 };
+
+// The most Include files one configuration reads, wherever they are named.
+constexpr int kMaxIncludedFiles = 256;
 
 // Splits a line's arguments: whitespace separates, double quotes group, a word starting with
 // '#' outside quotes starts a comment. nullopt for an unterminated quote.
@@ -152,8 +164,7 @@ void include(Parse& parse, const Setting& setting, const QString& file, int dept
         const QString source =
             QStringLiteral("Include %1 (%2)").arg(arg, where(file, setting.line));
         if (depth >= kMaxSshIncludeDepth) {
-            parse.reports.push_back(
-                report(source, QStringLiteral("nested too deep: not followed")));
+            parse.add(report(source, QStringLiteral("nested too deep: not followed")));
             continue;
         }
         QString path = expandTilde(arg, parse.place.home);
@@ -162,8 +173,7 @@ void include(Parse& parse, const Setting& setting, const QString& file, int dept
         const QFileInfo info(path);
         QStringList files;
         if (hasWildcard(info.path())) {
-            parse.reports.push_back(
-                report(source, QStringLiteral("wildcards in folder names are not followed")));
+            parse.add(report(source, QStringLiteral("wildcards in folder names are not followed")));
             continue;
         }
         if (hasWildcard(info.fileName())) {
@@ -175,12 +185,17 @@ void include(Parse& parse, const Setting& setting, const QString& file, int dept
             files << path;
         }
         for (const QString& one : files) {
+            if (++parse.includedFiles > kMaxIncludedFiles) {
+                parse.add(report(source, QStringLiteral("more than %1 files included: not followed")
+                                             .arg(kMaxIncludedFiles)));
+                return;
+            }
             QByteArray bytes;
             const int error = ReadWholeFile(one, kMaxIncludeBytes, bytes);
             if (error == ENOENT && !hasWildcard(info.fileName()))
                 continue; // ssh passes over a missing file too
             if (error != 0) {
-                parse.reports.push_back(report(
+                parse.add(report(
                     source, error == EFBIG
                                 ? QStringLiteral("the file %1 is larger than 1 MiB").arg(one)
                                 : QStringLiteral("%1 cannot be read: %2")
@@ -194,16 +209,15 @@ void include(Parse& parse, const Setting& setting, const QString& file, int dept
 
 void parseText(Parse& parse, const QByteArray& text, const QString& file, int depth) {
     const QList<QByteArray> lines = text.split('\n');
-    for (qsizetype index = 0; index < lines.size(); ++index) {
+    for (qsizetype index = 0; index < lines.size() && !parse.full; ++index) {
         const int lineNumber = int(index) + 1;
         QStringDecoder decoder(QStringDecoder::Utf8);
         const QString line = QString(decoder(lines[index])).trimmed();
         if (line.isEmpty() || line.startsWith(u'#'))
             continue;
         if (decoder.hasError()) {
-            parse.reports.push_back(
-                report(where(file, lineNumber),
-                       QStringLiteral("the line is not valid UTF-8: passed over")));
+            parse.add(report(where(file, lineNumber),
+                             QStringLiteral("the line is not valid UTF-8: passed over")));
             continue;
         }
         qsizetype end = 0;
@@ -217,8 +231,8 @@ void parseText(Parse& parse, const QByteArray& text, const QString& file, int de
             rest = rest.mid(1).trimmed();
         const auto args = splitArgs(rest);
         if (!args) {
-            parse.reports.push_back(report(where(file, lineNumber),
-                                           QStringLiteral("a quote is not closed: passed over")));
+            parse.add(report(where(file, lineNumber),
+                             QStringLiteral("a quote is not closed: passed over")));
             continue;
         }
         setting.args = *args;
@@ -231,18 +245,21 @@ void parseText(Parse& parse, const QByteArray& text, const QString& file, int de
                 if (pattern.startsWith(u'!'))
                     continue; // a name ruled out, not a host
                 if (hasWildcard(pattern)) {
-                    parse.reports.push_back(report(
+                    parse.add(report(
                         source, QStringLiteral("a pattern with wildcards names no one host (%1)")
                                     .arg(where(file, lineNumber))));
                     continue;
                 }
-                parse.hosts.emplace_back(pattern, where(file, lineNumber));
+                if (parse.reports.size() + parse.hosts.size() >= std::size_t(kMaxImportedSites))
+                    parse.full = true;
+                else
+                    parse.hosts.emplace_back(pattern, where(file, lineNumber));
             }
         } else if (setting.keyword == u"match") {
             Block block;
             block.match = true;
             parse.blocks.push_back(block);
-            parse.reports.push_back(report(
+            parse.add(report(
                 QStringLiteral("Match %1").arg(setting.args.join(u' ')),
                 QStringLiteral("Match blocks are not imported (%1)").arg(where(file, lineNumber))));
         } else if (setting.keyword == u"include") {
