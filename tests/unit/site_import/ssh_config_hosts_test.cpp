@@ -48,6 +48,7 @@ TEST(SshConfigHosts, ConcreteHostsBecomeSftpAccountsAndTheRestIsReported) {
                             "  User matched\n"
                             "Include conf.d/*.conf\n"
                             "Include missing.conf\n"
+                            "  User still-matched\n"
                             "Host \"quoted\n"
                             "Host bad\xff\xfe\n"
                             "Host web\n"
@@ -105,8 +106,8 @@ TEST(SshConfigHosts, ConcreteHostsBecomeSftpAccountsAndTheRestIsReported) {
         {"Host *", "a pattern with wildcards"},
         {"Match host foo exec true", "Match blocks are not imported (config, line 17)"},
         {"Host web", "named again"},
-        {"config, line 21", "a quote is not closed"},
-        {"config, line 22", "not valid UTF-8"},
+        {"config, line 22", "a quote is not closed"},
+        {"config, line 23", "not valid UTF-8"},
         {"Include conf.d/loop.inc (loop.inc, line 1)", "nested too deep: not followed"},
     };
     for (const auto& [source, reason] : skipped) {
@@ -155,6 +156,16 @@ TEST(SshConfigHosts, KeywordFormsTokensAndUnreadableIncludes) {
         {"wildcard folders", "Include */x.conf\n", "Include */x.conf (config, line 1)", "",
          "wildcards in folder names are not followed"},
     };
+    // A key file's name longer than the field is left out, not cut into another name.
+    const SiteFileRead longKey = ReadSshConfigHosts(
+        "Host k\n IdentityFile /" + QByteArray(300, 'k') + "\n",
+        {ssh + QStringLiteral("/config"), home.path(), QStringLiteral("amy"), ssh});
+    ASSERT_EQ(longKey.sites.size(), 1u);
+    EXPECT_FALSE(longKey.sites[0].skipped());
+    EXPECT_TRUE(longKey.sites[0].record.KeyFile.isEmpty());
+    EXPECT_EQ(
+        longKey.sites[0].notes,
+        QStringList{QStringLiteral("the key file's name is longer than 255 characters: left out")});
     // Include files that include each other by wildcard: the reads stop at a bound.
     for (const char* name : {"/many/a.inc", "/many/b.inc", "/many/c.inc"})
         test::WriteFile(ssh + QString::fromUtf8(name), "Include many/*.inc\n");

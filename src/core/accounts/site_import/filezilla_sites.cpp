@@ -296,8 +296,10 @@ ImportedSite makeSite(const std::vector<FolderName>& folders, const ServerFields
             r.RemotePort = std::uint32_t(number);
     }
 
-    const int logon =
-        f.logonType.trimmed().isEmpty() ? kLogonNormal : f.logonType.trimmed().toInt();
+    bool logonKnown = false;
+    int logon = f.logonType.trimmed().toInt(&logonKnown);
+    if (!logonKnown)
+        logon = kLogonNormal; // absent or unreadable: a user name and password
     const QString user = f.user;
     if (logon == kLogonAnonymous ||
         user.compare(QStringLiteral("anonymous"), Qt::CaseInsensitive) == 0) {
@@ -378,8 +380,8 @@ ImportedSite makeSite(const std::vector<FolderName>& folders, const ServerFields
     return site;
 }
 
-// Reads one element's text, bounded: an element longer than the file limit cannot occur, but
-// the text of a value is not kept beyond what any field could hold many times over.
+// One element's text (its child elements passed over). Its size is bounded by the file's,
+// which the import reads only up to kMaxSiteFileSize; the field checks refuse or cut it.
 QString elementText(QXmlStreamReader& xml) {
     return xml.readElementText(QXmlStreamReader::SkipChildElements);
 }

@@ -33,10 +33,10 @@ struct SiteFileRead {
 // The most sites one file gives; the rest are reported, not read.
 inline constexpr int kMaxImportedSites = 10000;
 
-// The checks every imported record goes through, whatever its source: a host, login or
-// password longer than its field, or any text with control characters in a name, host or
-// login, skips the site with a reason; paths and comments longer than their field are cut
-// with a note. Call after the reader filled the record.
+// The checks every imported record goes through, whatever its source: no host, a host, login
+// or password longer than its field, or control characters in the name, host or login skip
+// the site with a reason; a key file that does not fit is left out, folders and comments
+// longer than their field are cut, each with a note. Call after the reader filled the record.
 void CheckImportedFields(ImportedSite& site);
 
 // True when `text` holds a C0 or C1 control character or DEL.

@@ -58,14 +58,15 @@ void CheckImportedFields(ImportedSite& site) {
             QStringLiteral("the password is longer than %1 characters").arg(kAccountPasswordLimit);
         return;
     }
+    // A cut path would name another file: a key file that does not fit is left out.
     if (HasControlCharacters(r.KeyFile)) {
-        site.skipReason = QStringLiteral("the key file's name holds control characters");
-        return;
+        r.KeyFile.clear();
+        site.notes << QStringLiteral("the key file's name holds control characters: left out");
     }
     if (r.KeyFile.size() > kAccountKeyFileLimit) {
-        site.skipReason = QStringLiteral("the key file's name is longer than %1 characters")
-                              .arg(kAccountKeyFileLimit);
-        return;
+        r.KeyFile.clear();
+        site.notes << QStringLiteral("the key file's name is longer than %1 characters: left out")
+                          .arg(kAccountKeyFileLimit);
     }
     if (HasControlCharacters(r.LocalPath)) {
         r.LocalPath.clear();

@@ -263,7 +263,19 @@ void parseText(Parse& parse, const QByteArray& text, const QString& file, int de
                 QStringLiteral("Match %1").arg(setting.args.join(u' ')),
                 QStringLiteral("Match blocks are not imported (%1)").arg(where(file, lineNumber))));
         } else if (setting.keyword == u"include") {
+            // As in ssh, the lines after an Include belong to the block around it, whatever
+            // Host lines the included files held.
+            const std::size_t before = parse.blocks.size();
+            Block around;
+            around.global = parse.blocks.empty();
+            if (!parse.blocks.empty()) {
+                around.patterns = parse.blocks.back().patterns;
+                around.global = parse.blocks.back().global;
+                around.match = parse.blocks.back().match;
+            }
             include(parse, setting, file, depth);
+            if (parse.blocks.size() != before)
+                parse.blocks.push_back(around);
         } else {
             if (parse.blocks.empty()) {
                 Block global;
