@@ -104,10 +104,23 @@ TEST(SiteImportDialog, ListsEveryRowBeforeAnythingChangesAndAnswersImportOrCance
         {"Escape", count, Qt::Key_Escape, false, QDialog::Rejected},
         {"Enter with nothing to import", 0, Qt::Key_Return, false, QDialog::Rejected},
     };
+    // With the table full nothing can be imported: every row says so.
+    std::vector<AccountRecord> full(static_cast<std::size_t>(kMaxAccounts));
+    for (int i = 0; i < kMaxAccounts; ++i)
+        full[std::size_t(i)].Name = QStringLiteral("Account %1").arg(i);
+    const SiteImportPlan none =
+        PlanSiteImport(full,
+                       ReadFileZillaSites(test::ReadFile(QStringLiteral(
+                           TW_SOURCE_DIR "/tests/unit/site_import/data/sitemanager.xml"))),
+                       QStringLiteral("sitemanager.xml"));
+    ASSERT_TRUE(none.added.empty());
     for (const auto& a : answers) {
         SCOPED_TRACE(a.what);
-        SiteImportDialog d(QStringLiteral("Import SSH Config Hosts"), file, plan.rows, a.count);
+        SiteImportDialog d(QStringLiteral("Import SSH Config Hosts"), file,
+                           a.count > 0 ? plan.rows : none.rows, a.count);
         d.show();
+        if (a.count == 0)
+            shoot(d, QStringLiteral("site_import_nothing.png"));
         EXPECT_EQ(d.importButton()->isEnabled(), a.count > 0);
         EXPECT_EQ(d.cancelButton()->isDefault(), a.count == 0);
         if (a.key)

@@ -65,7 +65,8 @@ SiteImportPlan PlanSiteImport(const std::vector<AccountRecord>& table, const Sit
             row.account = record.Name;
             plan.added.push_back(std::move(record));
         }
-        notes << site.notes;
+        if (row.outcome != SiteOutcome::Skipped)
+            notes << site.notes; // what a skipped site would have left out does not matter
         row.notes = notes.join(QStringLiteral("; "));
         plan.rows.push_back(std::move(row));
     }
