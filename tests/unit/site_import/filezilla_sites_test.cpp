@@ -175,6 +175,16 @@ TEST(FileZillaSites, DamagedAndHostileFilesKeepWhatWasReadAndSayWhy) {
     deep += server("Deep", "deep.example");
     for (int i = 0; i < 300; ++i)
         deep += "</Folder>";
+    // Entities that expand a billion times over stop at the reader's limit.
+    QByteArray bomb = "<?xml version=\"1.0\"?>\n<!DOCTYPE b [\n<!ENTITY e0 \"lol\">\n";
+    for (int i = 1; i < 10; ++i) {
+        bomb += "<!ENTITY e" + QByteArray::number(i) + " \"";
+        for (int k = 0; k < 10; ++k)
+            bomb += "&e" + QByteArray::number(i - 1) + ';';
+        bomb += "\">\n";
+    }
+    bomb += "]>\n<FileZilla3><Servers>" + server("Before", "before.example") +
+            server("Bomb", "&e9;") + "</Servers></FileZilla3>\n";
     const struct {
         const char* what;
         QByteArray xml;
@@ -244,6 +254,7 @@ TEST(FileZillaSites, DamagedAndHostileFilesKeepWhatWasReadAndSayWhy) {
          "",
          ""},
         {"folders nested deep", servers(deep), {deepName.left(512)}, "", "", ""},
+        {"an entity bomb", bomb, {QStringLiteral("Before")}, "Broken XML at line 15", "", ""},
         {"an unknown protocol number",
          servers("<Server><Host>x.example</Host><Protocol>99</Protocol><Name>P</Name></Server>"),
          {QStringLiteral("P")},
