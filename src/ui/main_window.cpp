@@ -57,6 +57,7 @@
 #include "ui/queue/queue_pane.h"
 #include "ui/quickconnect/quick_connect_bar.h"
 #include "ui/secrets/password_binding.h"
+#include "ui/site_import/site_import_dialogs.h"
 #include "ui/ssh/host_key_dialog.h"
 #include "ui/tls/certificate_dialog.h"
 #include "ui/transfer/log_viewer_dialog.h"
@@ -502,6 +503,16 @@ void MainWindow::registerSessionCommands() {
                         RunExport(m_state, m_messages, dialogs, QDateTime(), passwords);
                     });
     });
+    // Other clients' sites; the passwords read with them go to their store.
+    for (const auto& [id, kind] :
+         {std::pair{CommandId::ImportFileZilla, SiteImportKind::FileZilla},
+          std::pair{CommandId::ImportSshConfig, SiteImportKind::SshConfig}})
+        d.registerHandler(id, [this, save, kind = kind] {
+            RunSiteImportCommand(this, kind, m_state, m_messages, save,
+                                 [this](const std::vector<int>&) {
+                                     m_passwords->keeper().keepPendingSoon();
+                                 });
+        });
 }
 
 // Transfer (Download) and (Upload), and Stop: the progress window's Cancel, the Stop Transfer

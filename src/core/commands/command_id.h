@@ -16,6 +16,8 @@ enum class CommandId : int {
     Accounts = 130,
     Import = 140,
     Export = 141,
+    ImportFileZilla = 142, // FileZilla's Site Manager sites as accounts
+    ImportSshConfig = 143, // ~/.ssh/config hosts as SFTP accounts
     Options = 133,
     Exit = 199,
 
@@ -29,11 +31,11 @@ enum class CommandId : int {
     Font = 430,
     ClearLog = 213,
     TransferLog = 391,
-    ViewQuickConnect = 393, // the quick connect bar above the panes
-    ViewHiddenFiles = 394,  // names starting with a period, in both panes
+    ViewQuickConnect = 393,  // the quick connect bar above the panes
+    ViewHiddenFiles = 394,   // names starting with a period, in both panes
     ViewReadableSizes = 395, // sizes as "1.4 MB" instead of bytes
-    GoToFolder = 396,       // focuses the path box of the active pane
-    FilterRows = 397,       // focuses the filter box of the active pane
+    GoToFolder = 396,        // focuses the path box of the active pane
+    FilterRows = 397,        // focuses the filter box of the active pane
 
     // Local menu
     LocalRefresh = 551,

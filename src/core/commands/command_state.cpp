@@ -78,7 +78,7 @@ CommandStates UpdateCommandState(const CommandInputs& in) {
     main({C::ReConnect, C::Disconnect}, connected && !B);
     main({C::Options}, !B);
     main({C::StopTransfer}, B || in.transfers);
-    main({C::Import, C::Export}, !connected && !B);
+    main({C::Import, C::ImportFileZilla, C::ImportSshConfig, C::Export}, !connected && !B);
     main({C::Exit, C::Minimize, C::Font, C::ClearLog, C::TransferLog, C::LocalRefresh,
           C::LocalMakeDirectory, C::LocalChangeDirectory, C::SortSettings, C::HelpHowToUse,
           C::Setup, C::Version, C::WebSite, C::SendEmail, C::About},

@@ -25,6 +25,8 @@ constexpr Row kRows[] = {
     {C::StopTransfer, u"S&top Transfer\tEsc", nullptr, -1, false},
     {C::Accounts, u"&Accounts...\tCtrl+A", nullptr, 3, true},
     {C::Import, u"&Import...", nullptr, -1, false},
+    {C::ImportFileZilla, u"Import &FileZilla Sites...", nullptr, -1, false},
+    {C::ImportSshConfig, u"Import SS&H Config Hosts...", nullptr, -1, false},
     {C::Export, u"&Export...\tCtlr+X", nullptr, -1, false},
     {C::Options, u"&Options...", nullptr, 17, true},
     {C::Exit, u"E&xit\tCtrl+Q", nullptr, -1, true},

@@ -31,7 +31,8 @@ std::vector<MenuItem> buildMain() {
     return {
         popup(u"&FTP", {item(C::Connect), item(C::ReConnect), sep, item(C::Disconnect),
                         item(C::StopTransfer), sep, item(C::Accounts), sep, item(C::Import),
-                        item(C::Export), sep, item(C::Options), sep, item(C::Exit)}),
+                        item(C::ImportFileZilla), item(C::ImportSshConfig), item(C::Export), sep,
+                        item(C::Options), sep, item(C::Exit)}),
         popup(u"&View", {item(C::ViewToolbar),
                          item(C::ViewStatus),
                          item(C::ViewQueue),

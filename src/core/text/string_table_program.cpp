@@ -16,6 +16,8 @@ const StringEntry kProgram[] = {
     {134, u"Integrate Tarnwick with the Linux desktop"},
     {140, u"Import Tarnwick 2000 Accounts"},
     {141, u"Export Tarnwick 2000 Accounts"},
+    {142, u"Import the sites of FileZilla's Site Manager as accounts"},
+    {143, u"Import the hosts of an OpenSSH client configuration as SFTP accounts"},
     {199, u"Exit the application and return to the desktop"},
     {213, u"Clear the log window of all messages"},
     {222, u"Edit the currently selected file"},

@@ -165,7 +165,8 @@ TEST(CommandState, CheckMarksFollowOptionsAndSortKeys) {
 TEST(CommandState, ConnectedStateSwapsConnectionCommands) {
     const auto offline = UpdateCommandState(inputs(false, false, 0, 0));
     const auto online = UpdateCommandState(inputs(true, false, 0, 0));
-    for (CommandId id : {C::Connect, C::Accounts, C::Import, C::Export}) {
+    for (CommandId id :
+         {C::Connect, C::Accounts, C::Import, C::ImportFileZilla, C::ImportSshConfig, C::Export}) {
         EXPECT_TRUE(enabled(offline, id)) << toInt(id);
         EXPECT_FALSE(enabled(online, id)) << toInt(id);
     }
@@ -257,9 +258,10 @@ TEST_F(CommandStateSweep, BusyGreysEveryConnectionCommandAndSparesTheLocalPane) 
             }
             // Also the commands that change the accounts or start a connection: a connect in
             // progress is busy before it is connected.
-            for (CommandId id : {C::Options, C::RemoteProperties, C::RemoteSortName,
-                                 C::RemoteSortDate, C::RemoteSortSize, C::RemoteSortType,
-                                 C::Connect, C::Accounts, C::Import, C::Export})
+            for (CommandId id :
+                 {C::Options, C::RemoteProperties, C::RemoteSortName, C::RemoteSortDate,
+                  C::RemoteSortSize, C::RemoteSortType, C::Connect, C::Accounts, C::Import,
+                  C::ImportFileZilla, C::ImportSshConfig, C::Export})
                 EXPECT_FALSE(s.main(id).enabled) << toInt(id);
         }
         if (!in.connected) {

@@ -46,7 +46,7 @@ TEST(CommandTable, IdsAreUniqueAndFindable) {
         EXPECT_EQ(info.helpStringId(), info.value());
         EXPECT_EQ(info.buttonTextId(), info.value() + 1000);
     }
-    EXPECT_EQ(seen.size(), 63u);
+    EXPECT_EQ(seen.size(), 65u);
     EXPECT_EQ(FindCommand(0), nullptr);
     EXPECT_EQ(FindCommand(9999), nullptr);
     EXPECT_EQ(FindCommand(CommandId::Download)->value(), 562);
@@ -132,8 +132,8 @@ TEST(MenuModel, MainMenuLayout) {
     }
     EXPECT_EQ(titles,
               (QStringList{u"&FTP"_qs, u"&View"_qs, u"&Local"_qs, u"&Remote"_qs, u"&Help"_qs}));
-    EXPECT_EQ(ids(bar[0].children),
-              (std::vector<int>{454, 457, 0, 455, 570, 0, 130, 0, 140, 141, 0, 133, 0, 199}));
+    EXPECT_EQ(ids(bar[0].children), (std::vector<int>{454, 457, 0, 455, 570, 0, 130, 0, 140, 142,
+                                                      143, 141, 0, 133, 0, 199}));
     EXPECT_EQ(ids(bar[1].children),
               (std::vector<int>{302, 301, 392, 393, 303, 0,   394, 395, 0, 396,
                                 397, 0,   398, 399, 0,   430, 0,   213, 0, 391}));
