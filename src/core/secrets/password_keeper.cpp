@@ -386,13 +386,14 @@ void PasswordKeeper::keepPending(bool moveAll) {
 void PasswordKeeper::applyResults(const Target& target, std::vector<KeepResult> results) {
     m_batchRunning = false;
     bool changed = false;
+    bool choiceChanged = false;
     if (!results.empty() && target.declined)
         m_declined = true;
     if (!results.empty() && !target.declined &&
         target.choice != choiceOf(m_state.options.PasswordStore)) {
         m_state.options.PasswordStore = static_cast<std::uint32_t>(target.choice);
         m_choice = m_state.options.PasswordStore;
-        changed = true;
+        changed = choiceChanged = true;
     }
     int moved = 0;
     QStringList failed;
@@ -433,14 +434,15 @@ void PasswordKeeper::applyResults(const Target& target, std::vector<KeepResult> 
         m_places.insert(r.id, r.place);
     }
     if (changed) {
-        if (target.doNotSave)
+        // Said once, when the store is chosen; later batches keep to it quietly.
+        if (choiceChanged && target.doNotSave)
             m_messages.LogMessage(kNotSavedNowId);
-        else if (target.place == PasswordPlace::Vault)
+        else if (choiceChanged && target.place == PasswordPlace::Vault)
             m_messages.LogMessage(kVaultNowId);
-        else if (target.place == PasswordPlace::Keyring)
+        else if (choiceChanged && target.place == PasswordPlace::Keyring)
             m_messages.LogMessage(kKeyringNowId);
         if (moved > 0)
-            m_messages.LogMessage(kMovedId, {moved, placeName(target.place)});
+            m_messages.LogMessage(kMovedId, {placeName(target.place), moved});
         if (m_save)
             m_save();
     }

@@ -500,7 +500,7 @@ const StringEntry kProgram[] = {
     {5700, u"Saved passwords are kept in the desktop keyring."},
     {5701, u"Saved passwords are kept in the master password file."},
     {5702, u"Passwords are not saved: each is asked at connect."},
-    {5703, u"%d saved passwords moved from the settings file to %s."},
+    {5703, u"Saved passwords moved from the settings file to %s: %d."},
     {5704, u"The password of %s could not be kept: %s"},
     {5705, u"Saved Passwords"},
     {5706, u"These passwords could not be kept in %s:\r\r%s\r\rThey stay where they were "

@@ -214,6 +214,9 @@ void LoginPage::refresh() {
     m_password->setText(view.fields.password);
     // Left empty, the kept password stays; a typed one replaces it.
     m_password->setPlaceholderText(view.passwordKept ? QStringLiteral("(saved)") : QString());
+    m_password->setAccessibleDescription(
+        view.passwordKept ? QStringLiteral("A password is saved; one typed here replaces it.")
+                          : QString());
     m_anonymous->setChecked(view.fields.anonymous);
     m_useIp->setChecked(view.fields.useIp);
     m_savePassword->setChecked(view.fields.savePassword);
