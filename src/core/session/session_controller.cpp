@@ -157,6 +157,7 @@ bool SessionController::openSession(const AccountRecord& account, const QString&
                     const std::lock_guard lock(memory->mutex);
                     memory->value = kept->toStdString();
                     memory->keyFile = keyFile;
+                    memory->fromStore = true;
                     return memory->value;
                 }
             }
@@ -279,8 +280,8 @@ bool SessionController::connectTrusting(const AccountRecord& account, const QStr
         } else if (error == ftp::kErrSshKeyPassphrase &&
                    passphraseTries + 1 < kPassphraseAttempts) {
             const std::lock_guard lock(m_passphrase->mutex);
-            if (m_passphrase->asked == 0 || !m_passphrase->value)
-                break; // not a passphrase the user gave
+            if ((m_passphrase->asked == 0 && !m_passphrase->fromStore) || !m_passphrase->value)
+                break; // not a passphrase the user gave, nor a kept one
             m_passphrase->rejected = true;
             ++passphraseTries;
         } else {

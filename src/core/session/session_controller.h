@@ -230,6 +230,7 @@ private:
         std::string keyFile;
         bool rejected = false;   // the server's key check found it wrong: ask again
         bool storeTried = false; // the kept passphrase was tried for this connection
+        bool fromStore = false;  // the value is the kept one
         int asked = 0;
     };
     bool openSession(const AccountRecord& account, const QString& server, const Trusted& trusted);

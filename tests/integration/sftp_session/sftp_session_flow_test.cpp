@@ -20,6 +20,9 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <mutex>
+
 #include <chrono>
 #include <deque>
 #include <filesystem>
@@ -371,6 +374,64 @@ TEST(SftpSession, HostKeysAreAskedRememberedAndAChangedKeyIsRefused) {
     EXPECT_EQ(f.queueRows.at(0).errorCode, ftp::kErrSshHostKeyChanged) << f.log();
     EXPECT_FALSE(fs::exists(fs::path(f.local.path().toStdString()) / "a.txt"));
     f.disconnect();
+}
+
+// A passphrase kept with the saved passwords: asked once with the offer to keep it, then used
+// without a question; a kept one the key refuses is asked again, as "again".
+TEST(SftpSession, AKeptPassphraseIsUsedWithoutAQuestion) {
+    SftpFlow f;
+    std::string why;
+    if (!f.start(why))
+        GTEST_SKIP() << why;
+    writeFile(f.server->knownHosts(), f.server->knownHostsLine(true) + "\n");
+    const QString key = QString::fromStdString(f.server->encryptedKey().string());
+    f.state.Accounts[0].KeyFile = key;
+    std::mutex mutex;
+    std::map<QString, QString> kept;
+    f.session->setPassphraseStore({[&](const QString& file) -> std::optional<QString> {
+                                       const std::lock_guard lock(mutex);
+                                       const auto it = kept.find(file);
+                                       return it == kept.end() ? std::nullopt
+                                                               : std::optional<QString>(it->second);
+                                   },
+                                   [&](const QString& file, const QString& passphrase) {
+                                       const std::lock_guard lock(mutex);
+                                       kept[file] = passphrase;
+                                   }});
+    const QString right = QString::fromLatin1(SshTestServer::kPassphrase);
+    const struct Row {
+        const char* name;
+        std::optional<QString> before; // kept before the connect
+        bool asked;
+    } rows[] = {
+        {"nothing kept: asked and kept", std::nullopt, true},
+        {"kept: no question", right, false},
+        {"kept but refused: asked again", u"an old passphrase"_qs, true},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        {
+            const std::lock_guard lock(mutex);
+            kept.clear();
+            if (r.before)
+                kept[key] = *r.before;
+        }
+        f.port.clear();
+        f.port.passphraseAnswer = right;
+        f.port.passphraseSave = true;
+        ASSERT_TRUE(f.connect()) << f.log();
+        const std::vector<PassphraseRequest> asked = f.port.passphraseRequests();
+        ASSERT_EQ(asked.size(), r.asked ? 1u : 0u) << f.log();
+        if (r.asked) {
+            EXPECT_TRUE(asked[0].offerSave);
+            EXPECT_EQ(asked[0].again, r.before.has_value());
+        }
+        {
+            const std::lock_guard lock(mutex);
+            EXPECT_EQ(kept[key], right);
+        }
+        f.disconnect();
+    }
 }
 
 // A key with a passphrase: Cancel and a wrong passphrase (asked again, three times) connect
