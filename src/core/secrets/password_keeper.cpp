@@ -222,15 +222,11 @@ PasswordKeeper::Target PasswordKeeper::resolveTarget(PasswordStoreChoice choice,
         return t;
     }
     const platform::SecretOutcome probe = m_keyring.probe();
-    if (probe.ok()) {
+    // A locked keyring is there: storing shows the desktop's unlock prompt, and an item whose
+    // prompt is dismissed stays where it was.
+    if (probe.ok() || probe.status == platform::SecretStatus::Locked) {
         t.place = PasswordPlace::Keyring;
         t.choice = PasswordStoreChoice::Keyring;
-        return t;
-    }
-    if (probe.status == platform::SecretStatus::Locked) {
-        // The keyring is there but stayed locked: its prompt was the user's answer.
-        t.declined = true;
-        t.reason = reasonText(probe, PasswordPlace::Keyring);
         return t;
     }
     StoreFallbackRequest request;
@@ -266,6 +262,8 @@ void PasswordKeeper::keepPending(bool moveAll) {
         return;
     }
     m_choice = m_state.options.PasswordStore;
+    if (moveAll)
+        m_declined = false; // a store chosen in the options: asked again if it cannot be used
     const PasswordStoreChoice choice = choiceOf(m_state.options.PasswordStore);
     const PasswordPlace wanted =
         choice == PasswordStoreChoice::MasterPassword ? PasswordPlace::Vault
@@ -350,8 +348,12 @@ void PasswordKeeper::keepPending(bool moveAll) {
                 if (target.declined) {
                     r.detail = target.reason;
                 } else if (target.doNotSave) {
+                    // Not saved from now on: a kept one leaves its store.
                     r.ok = true;
                     r.password = job.password;
+                    if (platform::SecretBackend* old = backendOf(job.from);
+                        old && (job.from != PasswordPlace::Vault || ensureVault(false)))
+                        old->remove(job.id);
                 } else if (job.from == target.place && job.password.isEmpty()) {
                     r.ok = true; // already there
                 } else {
@@ -417,10 +419,11 @@ void PasswordKeeper::applyResults(const Target& target, std::vector<KeepResult> 
         if (!record)
             continue; // deleted meanwhile: the next batch removes its secret
         if (target.doNotSave) {
-            if (record->Kept == PasswordPlace::Scrambled) {
+            if (record->Kept != PasswordPlace::None) {
                 record->Kept = PasswordPlace::None;
                 changed = true;
             }
+            m_places.remove(r.id);
             continue;
         }
         if (record->Kept == PasswordPlace::Scrambled)

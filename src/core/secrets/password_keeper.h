@@ -127,8 +127,7 @@ private:
     // The Passwords option as the workers may read it (the state is the UI thread's).
     std::atomic<std::uint32_t> m_choice{0};
 
-    std::mutex m_unlockMutex;    // one master-password question at a time
-    bool m_vaultRefused = false; // three wrong tries: asked again at the next connect only
+    std::mutex m_unlockMutex; // one master-password question at a time
 
     std::atomic<int> m_pending{0};
     std::mutex m_jobsMutex;

@@ -197,4 +197,27 @@ TEST_F(PasswordsKeyringTest, AKeyringThatDisappearsMidRunLosesNothing) {
     EXPECT_EQ(keeper->passwordFor(state.Accounts[0]), u"kept-secret"_qs);
 }
 
+// A locked keyring whose unlock prompt cannot show (no prompter on this bus, as a dismissed
+// prompt): the scrambled value stays byte for byte, no other store is tried, and the user is told.
+TEST_F(PasswordsKeyringTest, ALockedKeyringLeavesTheScrambledValueInPlace) {
+    writeOlderSettings({named(u"Locked"_qs, u"locked-secret"_qs)});
+    const QByteArray before = bytes();
+    std::string why;
+    ASSERT_TRUE(session->lock(why)) << why;
+    start();
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(state.Accounts[0].Kept, PasswordPlace::Scrambled);
+    EXPECT_TRUE(port.fallbacks.empty());
+    EXPECT_TRUE(port.masterRequests.empty());
+    ASSERT_EQ(ui.boxes().size(), 1u);
+    EXPECT_TRUE(ui.boxes()[0].text.contains(u"Locked"_qs)) << ui.boxes()[0].text.toStdString();
+    // The row is written back as it was read (the save also added the new values beside it).
+    const auto passwordLine = [](const QByteArray& file) {
+        const qsizetype at = file.indexOf("\\Password=");
+        return file.mid(at, file.indexOf('\n', at) - at);
+    };
+    EXPECT_EQ(passwordLine(bytes()), passwordLine(before));
+    EXPECT_GT(passwordLine(before).size(), qsizetype(10));
+}
+
 } // namespace

@@ -44,6 +44,7 @@ public:
     SecretStatus probeStatus = SecretStatus::Ok;
     SecretStatus lookupStatus = SecretStatus::Ok;
     std::set<QString> failFor; // item labels containing one of these fail to store
+    SecretStatus failure = SecretStatus::Failed;
     std::map<QString, QString> items;
     std::vector<QString> removed;
     bool gated = false;
@@ -66,7 +67,7 @@ public:
         m_changed.wait(lock, [this] { return !gated; });
         for (const QString& f : failFor)
             if (item.label.contains(f))
-                return {SecretStatus::Failed, u"write refused"_qs};
+                return {failure, u"write refused"_qs};
         items[item.id] = secret;
         return {};
     }
@@ -198,8 +199,9 @@ TEST_F(KeeperTest, OlderScrambledPasswordsMoveToTheChosenStoreOrStayUntouched) {
          Outcome::Dropped, 3},
         {"cancelled", SecretStatus::Unavailable, StoreFallback::Cancel, "", Outcome::Untouched,
          Outcome::Untouched, 0},
-        {"locked keyring", SecretStatus::Locked, StoreFallback::MasterPassword, "",
-         Outcome::Untouched, Outcome::Untouched, 0},
+        // Locked, its unlock prompt dismissed: no other store is tried.
+        {"locked keyring", SecretStatus::Locked, StoreFallback::MasterPassword, "Tarnwick",
+         Outcome::Untouched, Outcome::Untouched, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -209,6 +211,8 @@ TEST_F(KeeperTest, OlderScrambledPasswordsMoveToTheChosenStoreOrStayUntouched) {
         keyring.items.clear();
         keyring.probeStatus = c.probe;
         keyring.failFor = {QString::fromUtf8(c.failing)};
+        keyring.failure =
+            c.probe == SecretStatus::Locked ? SecretStatus::Locked : SecretStatus::Failed;
         if (!*c.failing)
             keyring.failFor.clear();
         port.fallback = c.fallback;
