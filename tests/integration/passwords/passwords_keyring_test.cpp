@@ -9,6 +9,7 @@
 #include "platform/secrets/keyring_secrets.h"
 #include "platform/secrets/vault_secrets.h"
 #include "support/keyring_session.h"
+#include "support/older_settings.h"
 #include "support/recording_port.h"
 #include "support/scripted_password_port.h"
 
@@ -24,29 +25,10 @@ using namespace tw;
 
 namespace {
 
-QCoreApplication& app() {
-    static int argc = 1;
-    static char name[] = "test_passwords_keyring";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication instance(argc, argv);
-    return instance;
-}
-
-AccountRecord named(const QString& name, const QString& password) {
-    AccountRecord a;
-    a.Name = name;
-    a.URL = name.toLower() + u".example.org"_qs;
-    a.Login = u"alice"_qs;
-    a.Password = password;
-    a.SavePassword = true;
-    a.Passive = true;
-    return a;
-}
-
 class PasswordsKeyringTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        app();
+        test::CoreApplication();
         std::string why;
         session = test::KeyringSession::start(why);
         if (!session)
@@ -58,14 +40,8 @@ protected:
         keyring.reset();
     }
 
-    // The settings file today's program leaves: scrambled passwords in "Password".
     void writeOlderSettings(std::vector<AccountRecord> rows) {
-        AppState older;
-        for (AccountRecord& a : rows)
-            a.Kept = PasswordPlace::Scrambled;
-        older.Accounts = std::move(rows);
-        SettingsStore store(file);
-        ASSERT_TRUE(SaveSettings(store, older, globals));
+        ASSERT_TRUE(test::WriteOlderSettings(file, std::move(rows)));
     }
     void start() {
         keeper.reset();
@@ -82,11 +58,7 @@ protected:
         QObject::connect(keeper.get(), &PasswordKeeper::settled, [&] { settled = true; });
         if (!alreadyStarted)
             keeper->keepPending(moveAll);
-        QElapsedTimer t;
-        t.start();
-        while (!settled && t.elapsed() < 30000)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        return settled;
+        return test::TurnEventsUntil([&] { return settled; }, 30000);
     }
     QByteArray bytes() const {
         QFile f(file);
@@ -114,8 +86,8 @@ protected:
 // The first start on today's settings: every scrambled password moves into the keyring, where
 // other clients see the item, the file keeps only markers, and the next start reads them back.
 TEST_F(PasswordsKeyringTest, FirstStartMovesScrambledPasswordsIntoTheKeyring) {
-    writeOlderSettings(
-        {named(u"Site One"_qs, u"first-secret ä"_qs), named(u"Site Two"_qs, u"second-secret"_qs)});
+    writeOlderSettings({test::SavedAccount(u"Site One"_qs, u"first-secret ä"_qs),
+                        test::SavedAccount(u"Site Two"_qs, u"second-secret"_qs)});
     ASSERT_TRUE(bytes().contains("Password="));
     start();
     ASSERT_TRUE(settle());
@@ -145,7 +117,7 @@ TEST_F(PasswordsKeyringTest, FirstStartMovesScrambledPasswordsIntoTheKeyring) {
 // A keyring that answers late (its daemon stopped, as behind a locked keyring's prompt): the
 // UI thread's loop turns on while the keeper waits, and the answer lands when it comes.
 TEST_F(PasswordsKeyringTest, AKeyringThatAnswersLateNeverHoldsTheUiThread) {
-    writeOlderSettings({named(u"Slow"_qs, u"slow-secret"_qs)});
+    writeOlderSettings({test::SavedAccount(u"Slow"_qs, u"slow-secret"_qs)});
     start();
     ASSERT_TRUE(keyring->probe().ok()); // the connection is made before the daemon stops
     session->freeze();
@@ -154,11 +126,7 @@ TEST_F(PasswordsKeyringTest, AKeyringThatAnswersLateNeverHoldsTheUiThread) {
     QTimer timer;
     QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
     timer.start(10);
-    QElapsedTimer t;
-    t.start();
-    while (ticks < 20 && t.elapsed() < 10000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    EXPECT_GE(ticks, 20);
+    EXPECT_TRUE(test::TurnEventsUntil([&] { return ticks >= 20; }, 10000));
     EXPECT_TRUE(keeper->busy());
     EXPECT_EQ(state.Accounts[0].Kept, PasswordPlace::Scrambled);
     session->thaw();
@@ -169,14 +137,14 @@ TEST_F(PasswordsKeyringTest, AKeyringThatAnswersLateNeverHoldsTheUiThread) {
 // The keyring goes away mid-run: a new password is not silently written anywhere else (the
 // user is asked, and cancels), and a kept one is asked for at connect with the reason.
 TEST_F(PasswordsKeyringTest, AKeyringThatDisappearsMidRunLosesNothing) {
-    writeOlderSettings({named(u"Kept"_qs, u"kept-secret"_qs)});
+    writeOlderSettings({test::SavedAccount(u"Kept"_qs, u"kept-secret"_qs)});
     start();
     ASSERT_TRUE(settle());
     ASSERT_EQ(state.Accounts[0].Kept, PasswordPlace::Keyring);
     start(); // a new run: the password is not in memory
     session->stop();
 
-    state.Accounts.push_back(named(u"New"_qs, u"new-secret"_qs));
+    state.Accounts.push_back(test::SavedAccount(u"New"_qs, u"new-secret"_qs));
     port.fallback = StoreFallback::Cancel;
     ASSERT_TRUE(settle());
     EXPECT_EQ(port.fallbacks.size(), 1u);
@@ -200,7 +168,7 @@ TEST_F(PasswordsKeyringTest, AKeyringThatDisappearsMidRunLosesNothing) {
 // A locked keyring whose unlock prompt cannot show (no prompter on this bus, as a dismissed
 // prompt): the scrambled value stays byte for byte, no other store is tried, and the user is told.
 TEST_F(PasswordsKeyringTest, ALockedKeyringLeavesTheScrambledValueInPlace) {
-    writeOlderSettings({named(u"Locked"_qs, u"locked-secret"_qs)});
+    writeOlderSettings({test::SavedAccount(u"Locked"_qs, u"locked-secret"_qs)});
     const QByteArray before = bytes();
     std::string why;
     ASSERT_TRUE(session->lock(why)) << why;

@@ -376,6 +376,14 @@ TEST(SftpSession, HostKeysAreAskedRememberedAndAChangedKeyIsRefused) {
     f.disconnect();
 }
 
+// The server's key known, and the account logging in with the passphrase-protected key.
+QString useEncryptedKey(SftpFlow& f) {
+    writeFile(f.server->knownHosts(), f.server->knownHostsLine(true) + "\n");
+    const QString key = QString::fromStdString(f.server->encryptedKey().string());
+    f.state.Accounts[0].KeyFile = key;
+    return key;
+}
+
 // A passphrase kept with the saved passwords: asked once with the offer to keep it, then used
 // without a question; a kept one the key refuses is asked again, as "again".
 TEST(SftpSession, AKeptPassphraseIsUsedWithoutAQuestion) {
@@ -383,9 +391,7 @@ TEST(SftpSession, AKeptPassphraseIsUsedWithoutAQuestion) {
     std::string why;
     if (!f.start(why))
         GTEST_SKIP() << why;
-    writeFile(f.server->knownHosts(), f.server->knownHostsLine(true) + "\n");
-    const QString key = QString::fromStdString(f.server->encryptedKey().string());
-    f.state.Accounts[0].KeyFile = key;
+    const QString key = useEncryptedKey(f);
     std::mutex mutex;
     std::map<QString, QString> kept;
     f.session->setPassphraseStore({[&](const QString& file) -> std::optional<QString> {
@@ -442,9 +448,7 @@ TEST(SftpSession, APassphraseIsAskedOnceAndTheQueueCarriesFolders) {
     std::string why;
     if (!f.start(why))
         GTEST_SKIP() << why;
-    writeFile(f.server->knownHosts(), f.server->knownHostsLine(true) + "\n");
-    const QString key = QString::fromStdString(f.server->encryptedKey().string());
-    f.state.Accounts[0].KeyFile = key;
+    const QString key = useEncryptedKey(f);
 
     const struct Row {
         const char* name;

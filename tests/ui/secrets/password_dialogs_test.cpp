@@ -11,6 +11,8 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "support/screenshot.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -25,13 +27,8 @@ using tw::ui::StoreFallbackDialog;
 
 namespace {
 
-// Saves a widget for a person to look at, when TW_SCREENSHOT_DIR names a folder.
 void shoot(QWidget& widget, const QString& name) {
-    const QString shots = qEnvironmentVariable("TW_SCREENSHOT_DIR");
-    if (shots.isEmpty())
-        return;
-    QTest::qWait(20);
-    widget.grab().save(shots + u'/' + name);
+    test::SaveScreenshot(widget, name);
 }
 
 // The dialog is named by its title, every button and label by what it shows, and every edit

@@ -10,6 +10,8 @@
 #include <QTableWidget>
 #include <QTest>
 
+#include "support/screenshot.h"
+
 #include <gtest/gtest.h>
 
 using namespace tw;
@@ -17,13 +19,8 @@ using tw::ui::SiteImportDialog;
 
 namespace {
 
-// Saves a widget for a person to look at, when TW_SCREENSHOT_DIR names a folder.
 void shoot(QWidget& widget, const QString& name) {
-    const QString shots = qEnvironmentVariable("TW_SCREENSHOT_DIR");
-    if (shots.isEmpty())
-        return;
-    QTest::qWait(20);
-    widget.grab().save(shots + u'/' + name);
+    test::SaveScreenshot(widget, name);
 }
 
 SiteImportPlan samplePlan() {

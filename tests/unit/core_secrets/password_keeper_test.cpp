@@ -6,6 +6,7 @@
 #include "core/state/app_state.h"
 #include "core/text/messages.h"
 #include "platform/secrets/vault_secrets.h"
+#include "support/older_settings.h"
 #include "support/recording_port.h"
 #include "support/scripted_password_port.h"
 
@@ -28,14 +29,6 @@ using namespace tw;
 using platform::SecretStatus;
 
 namespace {
-
-QCoreApplication& app() {
-    static int argc = 1;
-    static char name[] = "test_core_secrets";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication instance(argc, argv);
-    return instance;
-}
 
 // A Secret Service stand-in whose answers a test sets: what probe says, which items fail, and
 // a gate that holds store() until the test opens it.
@@ -97,17 +90,6 @@ private:
     bool m_entered = false;
 };
 
-AccountRecord named(const QString& name, const QString& password) {
-    AccountRecord a;
-    a.Name = name;
-    a.URL = name.toLower() + u".example.net"_qs;
-    a.Login = u"user"_qs;
-    a.Password = password;
-    a.SavePassword = !password.isEmpty();
-    a.Passive = true;
-    return a;
-}
-
 struct KeeperTest : ::testing::Test {
     QTemporaryDir dir;
     QString file = dir.filePath(u"settings.conf"_qs);
@@ -121,18 +103,10 @@ struct KeeperTest : ::testing::Test {
                                  platform::VaultKdf{10, 8, 1, {}}};
     std::unique_ptr<PasswordKeeper> keeper;
 
-    void SetUp() override { app(); }
+    void SetUp() override { test::CoreApplication(); }
 
-    // The settings file as today's program leaves it: "Save Password" accounts with their
-    // passwords scrambled in the "Password" value.
-    void writeOlderSettings(std::initializer_list<AccountRecord> rows) {
-        AppState older;
-        for (AccountRecord a : rows) {
-            a.Kept = a.SavePassword ? PasswordPlace::Scrambled : PasswordPlace::None;
-            older.Accounts.push_back(a);
-        }
-        SettingsStore store(file);
-        ASSERT_TRUE(SaveSettings(store, older, globals));
+    void writeOlderSettings(std::vector<AccountRecord> rows) {
+        ASSERT_TRUE(test::WriteOlderSettings(file, std::move(rows)));
     }
     void start() {
         SettingsStore store(file);
@@ -147,11 +121,7 @@ struct KeeperTest : ::testing::Test {
         bool settled = false;
         QObject::connect(keeper.get(), &PasswordKeeper::settled, [&] { settled = true; });
         keeper->keepPending(moveAll);
-        QElapsedTimer t;
-        t.start();
-        while (!settled && t.elapsed() < 20000)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        ASSERT_TRUE(settled);
+        ASSERT_TRUE(test::TurnEventsUntil([&] { return settled; }));
     }
     QByteArray bytes() const {
         QFile f(file);
@@ -219,8 +189,9 @@ TEST_F(KeeperTest, OlderScrambledPasswordsMoveToTheChosenStoreOrStayUntouched) {
         port.masters = {u"correct horse"_qs};
         port.fallbacks.clear();
         ui.clear();
-        writeOlderSettings({named(u"Alpha"_qs, u"pä$$wörd ˇ"_qs),
-                            named(u"Beta"_qs, u"beta-pass"_qs), named(u"Gamma"_qs, {})});
+        writeOlderSettings({test::SavedAccount(u"Alpha"_qs, u"pä$$wörd ˇ"_qs),
+                            test::SavedAccount(u"Beta"_qs, u"beta-pass"_qs),
+                            test::SavedAccount(u"Gamma"_qs, {})});
         const QStringList before = passwordLines();
         ASSERT_EQ(before.size(), 3);
         ASSERT_FALSE(before[0].isEmpty());
@@ -274,7 +245,8 @@ TEST_F(KeeperTest, OlderScrambledPasswordsMoveToTheChosenStoreOrStayUntouched) {
 TEST_F(KeeperTest, APasswordTheStoreCannotGiveIsAskedWithTheReason) {
     writeOlderSettings({});
     start();
-    state.Accounts = {named(u"Alpha"_qs, u"first"_qs), named(u"Vaulted"_qs, u"second"_qs)};
+    state.Accounts = {test::SavedAccount(u"Alpha"_qs, u"first"_qs),
+                      test::SavedAccount(u"Vaulted"_qs, u"second"_qs)};
     keepAndSettle();
     ASSERT_EQ(account(u"Alpha"_qs).Kept, PasswordPlace::Keyring);
     state.options.PasswordStore = 2;
@@ -288,7 +260,7 @@ TEST_F(KeeperTest, APasswordTheStoreCannotGiveIsAskedWithTheReason) {
     ASSERT_EQ(account(u"Vaulted"_qs).Kept, PasswordPlace::Vault);
     vaulted = account(u"Vaulted"_qs);
     vaulted.Password.clear();
-    AccountRecord alpha = named(u"Alpha"_qs, {});
+    AccountRecord alpha = test::SavedAccount(u"Alpha"_qs, {});
     alpha.SavePassword = true;
     alpha.Kept = PasswordPlace::Keyring;
     alpha.SecretId = u"gone"_qs;
@@ -373,7 +345,8 @@ TEST_F(KeeperTest, APasswordTheStoreCannotGiveIsAskedWithTheReason) {
 TEST_F(KeeperTest, TheStoreFollowsTheTableThroughEditsAndDeletes) {
     writeOlderSettings({});
     start();
-    state.Accounts = {named(u"Alpha"_qs, u"one"_qs), named(u"Beta"_qs, u"two-secret"_qs)};
+    state.Accounts = {test::SavedAccount(u"Alpha"_qs, u"one"_qs),
+                      test::SavedAccount(u"Beta"_qs, u"two-secret"_qs)};
     keepAndSettle();
     const QString alphaId = account(u"Alpha"_qs).SecretId;
     const QString betaId = account(u"Beta"_qs).SecretId;
@@ -391,11 +364,7 @@ TEST_F(KeeperTest, TheStoreFollowsTheTableThroughEditsAndDeletes) {
         exported = p;
         ran = true;
     });
-    QElapsedTimer t;
-    t.start();
-    while (!ran && t.elapsed() < 10000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    ASSERT_TRUE(ran);
+    ASSERT_TRUE(test::TurnEventsUntil([&] { return ran; }));
     EXPECT_TRUE(exported.include);
     EXPECT_EQ(exported.kept[betaId], u"two-secret"_qs);
 
@@ -413,7 +382,7 @@ TEST_F(KeeperTest, TheStoreFollowsTheTableThroughEditsAndDeletes) {
 // The UI thread runs on while the keyring takes its time (a locked keyring's prompt, a slow
 // bus): keeping returns at once and the event loop keeps turning until the answer comes.
 TEST_F(KeeperTest, TheUiThreadRunsOnWhileTheKeyringIsSlow) {
-    writeOlderSettings({named(u"Alpha"_qs, u"one"_qs)});
+    writeOlderSettings({test::SavedAccount(u"Alpha"_qs, u"one"_qs)});
     keyring.gated = true;
     start();
     bool settled = false;
@@ -422,16 +391,10 @@ TEST_F(KeeperTest, TheUiThreadRunsOnWhileTheKeyringIsSlow) {
     keyring.waitEntered(); // the worker is inside store(), held
     bool ticked = false;
     QTimer::singleShot(0, [&] { ticked = true; });
-    QElapsedTimer t;
-    t.start();
-    while (!ticked && t.elapsed() < 10000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    EXPECT_TRUE(ticked);
+    EXPECT_TRUE(test::TurnEventsUntil([&] { return ticked; }));
     EXPECT_FALSE(settled);
     keyring.open();
-    while (!settled && t.elapsed() < 20000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    EXPECT_TRUE(settled);
+    EXPECT_TRUE(test::TurnEventsUntil([&] { return settled; }));
     EXPECT_EQ(account(u"Alpha"_qs).Kept, PasswordPlace::Keyring);
 }
 
