@@ -348,12 +348,16 @@ void PasswordKeeper::keepPending(bool moveAll) {
                 if (target.declined) {
                     r.detail = target.reason;
                 } else if (target.doNotSave) {
-                    // Not saved from now on: a kept one leaves its store.
+                    // Not saved from now on: a kept one leaves its store, read first so that
+                    // this run still has it.
                     r.ok = true;
                     r.password = job.password;
                     if (platform::SecretBackend* old = backendOf(job.from);
-                        old && (job.from != PasswordPlace::Vault || ensureVault(false)))
+                        old && (job.from != PasswordPlace::Vault || ensureVault(false))) {
+                        if (r.password.isEmpty())
+                            r.password = old->lookup(job.id).secret;
                         old->remove(job.id);
+                    }
                 } else if (job.from == target.place && job.password.isEmpty()) {
                     r.ok = true; // already there
                 } else {
@@ -419,6 +423,8 @@ void PasswordKeeper::applyResults(const Target& target, std::vector<KeepResult> 
         if (!record)
             continue; // deleted meanwhile: the next batch removes its secret
         if (target.doNotSave) {
+            if (record->Password.isEmpty())
+                record->Password = r.password;
             if (record->Kept != PasswordPlace::None) {
                 record->Kept = PasswordPlace::None;
                 changed = true;

@@ -55,10 +55,13 @@ protected:
     }
     bool settle(bool moveAll = false, bool alreadyStarted = false) {
         bool settled = false;
-        QObject::connect(keeper.get(), &PasswordKeeper::settled, [&] { settled = true; });
+        const QMetaObject::Connection c =
+            QObject::connect(keeper.get(), &PasswordKeeper::settled, [&] { settled = true; });
         if (!alreadyStarted)
             keeper->keepPending(moveAll);
-        return test::TurnEventsUntil([&] { return settled; }, 30000);
+        const bool came = test::TurnEventsUntil([&] { return settled; }, 30000);
+        QObject::disconnect(c);
+        return came;
     }
     QByteArray bytes() const {
         QFile f(file);

@@ -119,9 +119,12 @@ struct KeeperTest : ::testing::Test {
     }
     void keepAndSettle(bool moveAll = false) {
         bool settled = false;
-        QObject::connect(keeper.get(), &PasswordKeeper::settled, [&] { settled = true; });
+        const QMetaObject::Connection c =
+            QObject::connect(keeper.get(), &PasswordKeeper::settled, [&] { settled = true; });
         keeper->keepPending(moveAll);
-        ASSERT_TRUE(test::TurnEventsUntil([&] { return settled; }));
+        const bool came = test::TurnEventsUntil([&] { return settled; });
+        QObject::disconnect(c);
+        ASSERT_TRUE(came);
     }
     QByteArray bytes() const {
         QFile f(file);
@@ -341,16 +344,18 @@ TEST_F(KeeperTest, APasswordTheStoreCannotGiveIsAskedWithTheReason) {
 }
 
 // A password's life in the table: kept, typed anew (replaced), Save Password turned off
-// (removed), the account deleted (removed); the export reads kept ones back.
+// (removed), the account deleted (removed), the option turned to "do not save" (removed, and
+// still known to this run); the export reads kept ones back.
 TEST_F(KeeperTest, TheStoreFollowsTheTableThroughEditsAndDeletes) {
     writeOlderSettings({});
     start();
     state.Accounts = {test::SavedAccount(u"Alpha"_qs, u"one"_qs),
-                      test::SavedAccount(u"Beta"_qs, u"two-secret"_qs)};
+                      test::SavedAccount(u"Beta"_qs, u"two-secret"_qs),
+                      test::SavedAccount(u"Gamma"_qs, u"three-secret"_qs)};
     keepAndSettle();
     const QString alphaId = account(u"Alpha"_qs).SecretId;
     const QString betaId = account(u"Beta"_qs).SecretId;
-    ASSERT_EQ(keyring.snapshot().size(), 2u);
+    ASSERT_EQ(keyring.snapshot().size(), 3u);
 
     state.Accounts[0].Password = u"one again"_qs;
     keepAndSettle();
@@ -375,8 +380,16 @@ TEST_F(KeeperTest, TheStoreFollowsTheTableThroughEditsAndDeletes) {
 
     state.Accounts.erase(state.Accounts.begin() + 1);
     keepAndSettle();
-    EXPECT_TRUE(keyring.snapshot().empty());
+    EXPECT_EQ(keyring.snapshot().count(betaId), 0u);
     EXPECT_FALSE(bytes().contains("two-secret"));
+
+    state.Accounts[1].Password.clear(); // Gamma's, read from the keyring when it leaves it
+    state.options.PasswordStore = static_cast<std::uint32_t>(PasswordStoreChoice::DoNotSave);
+    keepAndSettle(true);
+    EXPECT_TRUE(keyring.snapshot().empty());
+    EXPECT_EQ(account(u"Gamma"_qs).Kept, PasswordPlace::None);
+    EXPECT_EQ(account(u"Gamma"_qs).Password, u"three-secret"_qs);
+    EXPECT_FALSE(bytes().contains("three-secret"));
 }
 
 // The UI thread runs on while the keyring takes its time (a locked keyring's prompt, a slow
