@@ -511,7 +511,7 @@ const StringEntry kProgram[] = {
     {5710, u"Wrong master password: no saved password was read."},
     {5711, u"No password store was chosen: passwords typed in this run are kept until it ends."},
     {5712, u"Connect cancelled: no password was given."},
-    {5713, u"%s holds no password for this account."},
+    {5713, u"No password for this account is in %s."},
     {5714, u"The desktop keyring is not available: %s"},
     {5715, u"The desktop keyring stayed locked."},
     {5716, u"The saved password is damaged and cannot be read."},

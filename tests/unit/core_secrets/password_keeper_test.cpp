@@ -284,7 +284,7 @@ TEST_F(KeeperTest, APasswordTheStoreCannotGiveIsAskedWithTheReason) {
          {},
          PasswordAnswer{u"typed"_qs, false},
          u"typed"_qs,
-         "holds no password"},
+         "No password for this account"},
         {"keyring gone",
          SecretStatus::Unavailable,
          false,
