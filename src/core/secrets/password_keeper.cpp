@@ -122,8 +122,25 @@ void PasswordKeeper::post(std::function<void()> job) {
     m_jobsReady.notify_one();
 }
 
+// Results go through a queue of the keeper's own, under its lock, so that what a worker built
+// is visibly handed over (also to ThreadSanitizer, which cannot see into Qt's event queue).
 void PasswordKeeper::onUi(std::function<void()> fn) {
-    QMetaObject::invokeMethod(this, std::move(fn), Qt::QueuedConnection);
+    {
+        const std::lock_guard lock(m_uiMutex);
+        m_uiCalls.push_back(std::move(fn));
+    }
+    QMetaObject::invokeMethod(
+        this, [this] { runUiCalls(); }, Qt::QueuedConnection);
+}
+
+void PasswordKeeper::runUiCalls() {
+    std::deque<std::function<void()>> calls;
+    {
+        const std::lock_guard lock(m_uiMutex);
+        calls.swap(m_uiCalls);
+    }
+    for (std::function<void()>& call : calls)
+        call();
 }
 
 void PasswordKeeper::workerLoop() {

@@ -97,6 +97,7 @@ private:
 
     void post(std::function<void()> job);
     void onUi(std::function<void()> fn);
+    void runUiCalls();
     void workerLoop();
     platform::SecretBackend* backendOf(PasswordPlace place);
     Target resolveTarget(PasswordStoreChoice choice, int waiting);
@@ -128,6 +129,9 @@ private:
     std::atomic<std::uint32_t> m_choice{0};
 
     std::mutex m_unlockMutex; // one master-password question at a time
+
+    std::mutex m_uiMutex;
+    std::deque<std::function<void()>> m_uiCalls;
 
     std::atomic<int> m_pending{0};
     std::mutex m_jobsMutex;
