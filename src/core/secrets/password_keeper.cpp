@@ -314,8 +314,11 @@ void PasswordKeeper::keepPending(bool moveAll) {
         if (!keep)
             continue;
         if (a.SecretId.isEmpty()) {
+            // Saved before the store is asked, so that an item kept by a run that ends before
+            // its marker is saved is found, and replaced, under the same name next time.
             a.SecretId = QUuid::createUuid().toString(QUuid::WithoutBraces);
             present.insert(a.SecretId);
+            tableChanged = true;
         }
         keeps.push_back({a.SecretId, a.Name, a.Kept, a.Password, itemOf(a)});
     }
