@@ -642,6 +642,16 @@ bool failTransfer(SessionState& s, int error) {
     return s.fail(error);
 }
 
+// A download's failure after some bytes of this call: they are handed on and the next call
+// fails (unless stopped, or the session is gone); with none, the call fails now.
+bool failRead(SessionState& s, int error, std::size_t moved) {
+    if (moved > 0 && error != f::kErrOperationCancelled && s.ssh) {
+        s.fileFailure = error;
+        return s.succeed();
+    }
+    return failTransfer(s, error);
+}
+
 // Keeps the download's window of READ requests full.
 void fillReads(SessionState& s) {
     while (s.chunks.size() < s.window && !s.fileEnded &&
@@ -842,13 +852,8 @@ bool SftpSession::readFile(void* buffer, std::size_t size, std::size_t& bytesRea
         }
         if (s.fileEnded)
             break;
-        if (const int e = nextData(s)) {
-            if (bytesRead > 0 && e != f::kErrOperationCancelled && s.ssh) {
-                s.fileFailure = e; // the bytes so far are handed on; the next call fails
-                return s.succeed();
-            }
-            return failTransfer(s, e);
-        }
+        if (const int e = nextData(s))
+            return failRead(s, e, bytesRead);
     }
     return s.succeed();
 }
@@ -876,13 +881,8 @@ bool SftpSession::readFileTo(int fd, std::size_t size, std::size_t& bytesMoved) 
         }
         if (s.fileEnded)
             break;
-        if (const int e = nextData(s)) {
-            if (bytesMoved > 0 && e != f::kErrOperationCancelled && s.ssh) {
-                s.fileFailure = e;
-                return s.succeed();
-            }
-            return failTransfer(s, e);
-        }
+        if (const int e = nextData(s))
+            return failRead(s, e, bytesMoved);
     }
     return s.succeed();
 }

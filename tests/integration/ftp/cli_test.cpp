@@ -23,6 +23,10 @@
 #include <unistd.h>
 
 using tw::test::FtpTestServer;
+using tw::test::MtimeOf;
+using tw::test::PatternBytes;
+using tw::test::TreeOf;
+using tw::test::WriteDated;
 namespace fs = std::filesystem;
 
 namespace {
@@ -105,35 +109,6 @@ pid_t startCli(const std::vector<std::string>& args) {
         ::_exit(127);
     }
     return pid;
-}
-
-std::int64_t mtimeOf(const fs::path& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 ? std::int64_t(st.st_mtime) : -1;
-}
-
-void writeDated(const fs::path& path, const std::string& data, std::int64_t mtime) {
-    std::ofstream(path, std::ios::binary) << data;
-    const timespec times[2] = {{time_t(mtime), 0}, {time_t(mtime), 0}};
-    ::utimensat(AT_FDCWD, path.c_str(), times, 0);
-}
-
-// A tree as "relative path" -> "d" for a folder, else size, a hash of the bytes and the date.
-std::map<std::string, std::string> treeOf(const fs::path& root) {
-    std::map<std::string, std::string> out;
-    for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator();
-         ++it) {
-        const std::string rel = it->path().lexically_relative(root).string();
-        if (it->is_directory() && !it->is_symlink()) {
-            out[rel] = "d";
-            continue;
-        }
-        const std::string data = tw::test::ReadWholeFile(it->path());
-        out[rel] = std::to_string(data.size()) + ":" +
-                   std::to_string(std::hash<std::string>{}(data)) + "@" +
-                   std::to_string(mtimeOf(it->path()));
-    }
-    return out;
 }
 
 class CliAgainstServer : public testing::Test {
@@ -364,13 +339,13 @@ TEST_F(CliAgainstServer, FoldersBothWaysByteAndDateExact) {
     const fs::path site = m_local.path() / "site";
     fs::create_directories(site / "a" / "b");
     fs::create_directories(m_local.path() / "elsewhere");
-    writeDated(site / "top.bin", std::string(200000, 't'), 1600000000);
-    writeDated(site / "a" / "b" / "deep.bin", std::string(70000, 'd'), 1600000100);
-    writeDated(site / "a" / "small.txt", "small", 1600000200);
-    writeDated(m_local.path() / "elsewhere" / "far.txt", "far", 1600000300);
+    WriteDated(site / "top.bin", std::string(200000, 't'), 1600000000);
+    WriteDated(site / "a" / "b" / "deep.bin", std::string(70000, 'd'), 1600000100);
+    WriteDated(site / "a" / "small.txt", "small", 1600000200);
+    WriteDated(m_local.path() / "elsewhere" / "far.txt", "far", 1600000300);
     fs::create_symlink("top.bin", site / "file-link");
     fs::create_symlink("../elsewhere", site / "dir-link");
-    writeDated(site / "new\nline", "x", 1600000400);
+    WriteDated(site / "new\nline", "x", 1600000400);
 
     auto o = runCli({"put", "-r", "-P", "3", site.string(), m_named}, "secret");
     ASSERT_EQ(o.status, 0) << o.err;
@@ -379,27 +354,27 @@ TEST_F(CliAgainstServer, FoldersBothWaysByteAndDateExact) {
               std::string::npos)
         << o.err;
     EXPECT_EQ(o.err.find('\r'), std::string::npos) << "no progress line off a terminal";
-    auto expected = treeOf(site);
+    auto expected = TreeOf(site);
     expected.erase("new\nline");
     expected["file-link"] = expected["top.bin"];
     expected["dir-link"] = "d";
-    expected["dir-link/far.txt"] = treeOf(m_local.path() / "elsewhere")["far.txt"];
-    EXPECT_EQ(treeOf(m_server->root() / "site"), expected);
+    expected["dir-link/far.txt"] = TreeOf(m_local.path() / "elsewhere")["far.txt"];
+    EXPECT_EQ(TreeOf(m_server->root() / "site"), expected);
 
-    writeDated(m_server->root() / "site" / "back\\slash", "unsafe", 1600000500);
+    WriteDated(m_server->root() / "site" / "back\\slash", "unsafe", 1600000500);
     const fs::path copy = m_local.path() / "copy";
     o = runCli({"mirror", "-P", "3", m_named + "site", copy.string()}, "secret");
     ASSERT_EQ(o.status, 0) << o.err;
     EXPECT_NE(o.err.find("skipped /site/back\\slash: the name cannot be used for a local file"),
               std::string::npos)
         << o.err;
-    EXPECT_EQ(treeOf(copy), expected);
+    EXPECT_EQ(TreeOf(copy), expected);
 
     const fs::path two = m_local.path() / "two";
     fs::create_directory(two);
     o = runCli({"get", m_base + "site/top.bin", m_base + "site/a/small.txt", two.string()});
     ASSERT_EQ(o.status, 0) << o.err;
-    EXPECT_EQ(treeOf(two),
+    EXPECT_EQ(TreeOf(two),
               (std::map<std::string, std::string>{{"top.bin", expected["top.bin"]},
                                                   {"small.txt", expected["a/small.txt"]}}));
     o = runCli({"get", m_base + "site/nothing", m_base + "site/top.bin", two.string()});
@@ -449,7 +424,7 @@ TEST_P(CliContinue, AfterAKilledDownload) {
     const auto o = runCli(args);
     EXPECT_EQ(o.status, 0) << o.err;
     EXPECT_TRUE(tw::test::ReadWholeFile(target) == data);
-    EXPECT_EQ(mtimeOf(target), 1650000000);
+    EXPECT_EQ(MtimeOf(target), 1650000000);
     EXPECT_FALSE(fs::exists(partial));
     const auto commands = servers.finish();
     const bool resumed = std::find(commands.begin(), commands.end(),

@@ -7,11 +7,13 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
+#include <functional>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sstream>
 #include <sys/prctl.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -405,14 +407,47 @@ std::string FtpTestServer::password() const {
     return m_kind == Kind::Pyftpdlib ? "secret" : "";
 }
 
-void WritePatternFile(const fs::path& path, std::size_t size, unsigned seed) {
+std::string PatternBytes(std::size_t size, unsigned seed) {
     std::string data(size, '\0');
     std::uint32_t x = seed * 2654435761u + 1;
     for (auto& c : data) {
         x = x * 1103515245u + 12345u;
         c = static_cast<char>(x >> 16);
     }
+    return data;
+}
+
+void WritePatternFile(const fs::path& path, std::size_t size, unsigned seed) {
+    const std::string data = PatternBytes(size, seed);
     std::ofstream(path, std::ios::binary).write(data.data(), static_cast<std::streamsize>(size));
+}
+
+std::int64_t MtimeOf(const fs::path& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? std::int64_t(st.st_mtime) : -1;
+}
+
+void WriteDated(const fs::path& path, const std::string& data, std::int64_t mtime) {
+    std::ofstream(path, std::ios::binary) << data;
+    const timespec times[2] = {{time_t(mtime), 0}, {time_t(mtime), 0}};
+    ::utimensat(AT_FDCWD, path.c_str(), times, 0);
+}
+
+std::map<std::string, std::string> TreeOf(const fs::path& root) {
+    std::map<std::string, std::string> out;
+    for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator();
+         ++it) {
+        const std::string rel = it->path().lexically_relative(root).string();
+        if (it->is_directory() && !it->is_symlink()) {
+            out[rel] = "d";
+            continue;
+        }
+        const std::string data = ReadWholeFile(it->path());
+        out[rel] = std::to_string(data.size()) + ":" +
+                   std::to_string(std::hash<std::string>{}(data)) + "@" +
+                   std::to_string(MtimeOf(it->path()));
+    }
+    return out;
 }
 
 std::string ReadWholeFile(const fs::path& path) {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -100,8 +101,17 @@ private:
 // Whether the machine can listen on ::1.
 bool HasIPv6Loopback();
 
-// Writes `size` bytes of a repeatable pattern to `path`.
+// `size` bytes of a repeatable pattern, different at every offset of interest, the same for a
+// seed; and the same written to `path`.
+std::string PatternBytes(std::size_t size, unsigned seed);
 void WritePatternFile(const std::filesystem::path& path, std::size_t size, unsigned seed);
 std::string ReadWholeFile(const std::filesystem::path& path);
+
+// A file's modification time in seconds (-1 when it cannot be read), and a file written with
+// `data` and that time.
+std::int64_t MtimeOf(const std::filesystem::path& path);
+void WriteDated(const std::filesystem::path& path, const std::string& data, std::int64_t mtime);
+// A tree as "relative path" -> "d" for a folder, else size, a hash of the bytes and the date.
+std::map<std::string, std::string> TreeOf(const std::filesystem::path& root);
 
 } // namespace tw::test

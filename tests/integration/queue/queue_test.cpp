@@ -24,6 +24,7 @@
 using namespace tw::queue;
 using tw::test::FakeFtp;
 using tw::test::FtpTestServer;
+using tw::test::PatternBytes;
 using tw::test::ScriptedServer;
 using tw::test::ScriptedServers;
 using tw::test::TempDir;
@@ -120,16 +121,6 @@ QueueSettings quick(int connections = 2) {
     return s;
 }
 
-std::string pattern(std::size_t size, unsigned seed) {
-    std::string data(size, '\0');
-    std::uint32_t x = seed * 2654435761u + 1;
-    for (auto& c : data) {
-        x = x * 1103515245u + 12345u;
-        c = char(x >> 16);
-    }
-    return data;
-}
-
 void writeFile(const fs::path& path, const std::string& data, std::int64_t mtime = 0) {
     std::ofstream(path, std::ios::binary).write(data.data(), std::streamsize(data.size()));
     if (mtime != 0) {
@@ -169,10 +160,10 @@ std::map<std::string, std::string> treeOf(const fs::path& root, bool withDates) 
 void makeTree(const fs::path& site, const std::string& unsafe) {
     fs::create_directories(site / "a" / "b");
     fs::create_directories(site / "a" / "empty");
-    writeFile(site / "top.bin", pattern(300 * 1024, 1), 1600000000);
+    writeFile(site / "top.bin", PatternBytes(300 * 1024, 1), 1600000000);
     writeFile(site / "notes.txt", "notes\n", 1600000100);
     writeFile(site / "skip.bak", "old", 1600000200);
-    writeFile(site / "a" / "b" / "deep.bin", pattern(70 * 1024, 2), 1600000300);
+    writeFile(site / "a" / "b" / "deep.bin", PatternBytes(70 * 1024, 2), 1600000300);
     writeFile(site / unsafe, "unsafe", 1600000400);
     fs::create_symlink("top.bin", site / "file-link");
     fs::create_directories(site.parent_path() / "elsewhere");
@@ -187,12 +178,12 @@ std::map<std::string, std::string> expectedCopy(bool withDates) {
     const auto dated = [&](const std::string& data, std::int64_t t) {
         return digest(data) + (withDates ? "@" + std::to_string(t) : "");
     };
-    return {{"top.bin", dated(pattern(300 * 1024, 1), 1600000000)},
+    return {{"top.bin", dated(PatternBytes(300 * 1024, 1), 1600000000)},
             {"notes.txt", dated("notes\n", 1600000100)},
-            {"file-link", dated(pattern(300 * 1024, 1), 1600000000)},
+            {"file-link", dated(PatternBytes(300 * 1024, 1), 1600000000)},
             {"a", "d"},
             {"a/b", "d"},
-            {"a/b/deep.bin", dated(pattern(70 * 1024, 2), 1600000300)},
+            {"a/b/deep.bin", dated(PatternBytes(70 * 1024, 2), 1600000300)},
             {"dir-link", "d"},
             {"dir-link/far.txt", dated("far", 1600000500)}};
 }
@@ -371,7 +362,7 @@ TEST(ConnectionLimit, UsesWhatTheServerTakesAndFailsNothing) {
     std::vector<TransferItem> files;
     for (int i = 0; i < 24; ++i) {
         const std::string name = "f" + std::to_string(i) + ".bin";
-        writeFile(server->root() / name, pattern(40 * 1024, unsigned(i)));
+        writeFile(server->root() / name, PatternBytes(40 * 1024, unsigned(i)));
         TransferItem item;
         item.remotePath = JoinPath(base, name);
         item.localPath = (local.path() / name).string();
@@ -390,7 +381,7 @@ TEST(ConnectionLimit, UsesWhatTheServerTakesAndFailsNothing) {
     for (int i = 0; i < 24; ++i)
         EXPECT_EQ(
             digest(tw::test::ReadWholeFile(local.path() / ("f" + std::to_string(i) + ".bin"))),
-            digest(pattern(40 * 1024, unsigned(i))));
+            digest(PatternBytes(40 * 1024, unsigned(i))));
 }
 
 // ----- resume, against the scripted server -----
@@ -426,8 +417,8 @@ TEST_P(Resume, EndsWithTheExactFile) {
     const bool down = c.direction == Direction::Download;
     FakeFtp fake(c.behaviour);
     fake.folder("/pub");
-    const std::string first = pattern(kFileSize, 7);
-    const std::string second = pattern(kFileSize + 1000, 8);
+    const std::string first = PatternBytes(kFileSize, 7);
+    const std::string second = PatternBytes(kFileSize + 1000, 8);
     TempDir local;
     const fs::path localFile = local.path() / "big.bin";
     if (down)
@@ -557,7 +548,7 @@ TEST(ResumeAbove4GiB, ContinuesAtTheExactOffset) {
     if (!server)
         GTEST_SKIP() << why;
     constexpr std::uint64_t k4GiB = std::uint64_t(1) << 32;
-    const std::string tail = pattern(1024 * 1024, 9);
+    const std::string tail = PatternBytes(1024 * 1024, 9);
     const fs::path remote = server->root() / "big.bin";
     {
         std::ofstream out(remote, std::ios::binary);

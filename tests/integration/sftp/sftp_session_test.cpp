@@ -40,16 +40,6 @@ void writeAll(const fs::path& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
-std::string pattern(std::size_t size, unsigned seed) {
-    std::string s(size, '\0');
-    std::uint32_t x = seed * 2654435761u + 1;
-    for (auto& c : s) {
-        x = x * 1103515245u + 12345u;
-        c = char(x >> 16);
-    }
-    return s;
-}
-
 // A test's server (with passwords where the tests run as root) and the options to reach it
 // with the client key, its host key trusted.
 struct Remote {
@@ -408,7 +398,7 @@ TEST(SftpSessionTest, ListsRawNamesLinksAndLoops) {
     fs::create_directory(root / "sub");
     writeAll(root / "sub" / "inner.txt", "x");
     writeAll(root / "plain.txt", "12345");
-    writeAll(root / "caf\xe9.bin", pattern(70000, 1)); // Latin-1, not UTF-8
+    writeAll(root / "caf\xe9.bin", PatternBytes(70000, 1)); // Latin-1, not UTF-8
     writeAll(root / "bell\x07name", "b");
     fs::create_symlink("loop", root / "loop");
     fs::create_symlink("sub", root / "sublink");
@@ -474,7 +464,7 @@ TEST(SftpSessionTest, ListsRawNamesLinksAndLoops) {
     EXPECT_EQ(s.lastError(), f::kErrSftpNoSuchFile);
 
     // A name that is not UTF-8 goes back unchanged; a link to a folder is entered.
-    const std::string data = pattern(70000, 1);
+    const std::string data = PatternBytes(70000, 1);
     ASSERT_TRUE(s.openFile("caf\xe9.bin", f::RemoteSession::OpenMode::Read));
     std::string got(data.size() + 10, '\0');
     std::size_t n = 0, total = 0;
@@ -574,7 +564,7 @@ TEST(SftpSessionTest, QueueCopiesResumesAndAppends) {
     unsigned seed = 10;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const std::string data = pattern(c.size, ++seed);
+        const std::string data = PatternBytes(c.size, ++seed);
         const std::string name = "file" + std::to_string(seed);
         queue::TransferItem item;
         item.direction = c.direction;
@@ -661,8 +651,8 @@ TEST(SftpSessionTest, QueueCopiesTreesBothWays) {
     TempDir local;
     const std::map<std::string, std::string> tree = {
         {"a.txt", "alpha"},
-        {"big.bin", pattern(5 * 1024 * 1024 + 3, 7)},
-        {"sub/b.txt", pattern(100000, 8)},
+        {"big.bin", PatternBytes(5 * 1024 * 1024 + 3, 7)},
+        {"sub/b.txt", PatternBytes(100000, 8)},
         {"sub/deeper/caf\xe9", "latin-1 name"},
         {"sub/deeper/empty", ""},
     };
@@ -746,7 +736,7 @@ TEST(SftpSessionTest, MisbehavingServersAreBounded) {
 TEST(SftpSessionTest, AbortMidTransferKeepsTheSession) {
     START_OR_SKIP(r);
     const fs::path root = r.root();
-    const std::string data = pattern(64 * 1024 * 1024, 3);
+    const std::string data = PatternBytes(64 * 1024 * 1024, 3);
     writeAll(root / "big", data);
     SftpSession s;
     ASSERT_TRUE(s.connect(r.options()));
@@ -788,7 +778,7 @@ TEST(SftpSessionTest, AbortMidTransferKeepsTheSession) {
 
 TEST(SftpSessionTest, ServerKilledMidFileIsADroppedSession) {
     START_OR_SKIP(r);
-    writeAll(r.root() / "big", pattern(64 * 1024 * 1024, 4));
+    writeAll(r.root() / "big", PatternBytes(64 * 1024 * 1024, 4));
     SftpSession s;
     ASSERT_TRUE(s.connect(r.options()));
     ASSERT_TRUE(s.openFile((r.root() / "big").string(), f::RemoteSession::OpenMode::Read));

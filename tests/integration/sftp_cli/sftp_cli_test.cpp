@@ -72,45 +72,6 @@ std::string commandOutput(const std::string& line, int* status = nullptr) {
     return out;
 }
 
-std::int64_t mtimeOf(const fs::path& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 ? std::int64_t(st.st_mtime) : -1;
-}
-
-void writeDated(const fs::path& path, const std::string& data, std::int64_t mtime) {
-    std::ofstream(path, std::ios::binary) << data;
-    const timespec times[2] = {{time_t(mtime), 0}, {time_t(mtime), 0}};
-    ::utimensat(AT_FDCWD, path.c_str(), times, 0);
-}
-
-// Bytes that differ at every offset of interest, the same for a seed.
-std::string pattern(std::size_t size, unsigned seed) {
-    std::string data(size, '\0');
-    std::uint32_t x = seed * 2654435761u + 1;
-    for (auto& c : data)
-        c = static_cast<char>((x = x * 1103515245u + 12345u) >> 16);
-    return data;
-}
-
-// A tree as "relative path" -> "d" for a folder, else size, a hash of the bytes and the date.
-std::map<std::string, std::string> treeOf(const fs::path& root) {
-    std::map<std::string, std::string> out;
-    std::error_code ec;
-    for (auto it = fs::recursive_directory_iterator(root, ec);
-         it != fs::recursive_directory_iterator(); ++it) {
-        const std::string rel = it->path().lexically_relative(root).string();
-        if (it->is_directory()) {
-            out[rel] = "d";
-            continue;
-        }
-        const std::string data = ReadWholeFile(it->path());
-        out[rel] = std::to_string(data.size()) + ":" +
-                   std::to_string(std::hash<std::string>{}(data)) + "@" +
-                   std::to_string(mtimeOf(it->path()));
-    }
-    return out;
-}
-
 // One sshd (with password logins when the tests run as root) and one agent holding the
 // fixture's client key, for the whole suite.
 class SftpCli : public testing::Test {
@@ -209,17 +170,17 @@ TEST_P(SftpCliLogins, EveryCommand) {
     }
     const fs::path local = m_local.path();
     const fs::path up = m_remote / "up";
-    const std::string data = pattern(300000, 1);
-    writeDated(local / "a.bin", data, 1600000000);
+    const std::string data = PatternBytes(300000, 1);
+    WriteDated(local / "a.bin", data, 1600000000);
     // A remote tree for mirror, a local one for mirror --reverse.
     fs::create_directories(m_remote / "tree" / "a" / "b");
     fs::create_directories(m_remote / "tree" / "empty");
-    writeDated(m_remote / "tree" / "top.bin", pattern(200000, 2), 1600000100);
-    writeDated(m_remote / "tree" / "a" / "b" / "deep.bin", pattern(70000, 3), 1600000200);
-    writeDated(m_remote / "tree" / "a" / "small.txt", "small", 1600000300);
+    WriteDated(m_remote / "tree" / "top.bin", PatternBytes(200000, 2), 1600000100);
+    WriteDated(m_remote / "tree" / "a" / "b" / "deep.bin", PatternBytes(70000, 3), 1600000200);
+    WriteDated(m_remote / "tree" / "a" / "small.txt", "small", 1600000300);
     fs::create_directories(local / "site" / "x" / "y");
-    writeDated(local / "site" / "one.bin", pattern(150000, 4), 1600000400);
-    writeDated(local / "site" / "x" / "y" / "two.txt", "two", 1600000500);
+    WriteDated(local / "site" / "one.bin", PatternBytes(150000, 4), 1600000400);
+    WriteDated(local / "site" / "x" / "y" / "two.txt", "two", 1600000500);
     const passwd* pw = ::getpwuid(::getuid());
     const std::string home = pw ? pw->pw_dir : "";
     const std::string homeUrl =
@@ -236,7 +197,7 @@ TEST_P(SftpCliLogins, EveryCommand) {
          0,
          [&](const Outcome&) {
              EXPECT_TRUE(ReadWholeFile(up / "a.bin") == data);
-             EXPECT_EQ(mtimeOf(up / "a.bin"), 1600000000);
+             EXPECT_EQ(MtimeOf(up / "a.bin"), 1600000000);
          }},
         {{"ls", url(up)},
          0,
@@ -261,7 +222,7 @@ TEST_P(SftpCliLogins, EveryCommand) {
          0,
          [&](const Outcome&) {
              EXPECT_TRUE(ReadWholeFile(local / "b.bin") == data);
-             EXPECT_EQ(mtimeOf(local / "b.bin"), 1600000000);
+             EXPECT_EQ(MtimeOf(local / "b.bin"), 1600000000);
          }},
         {{"get", url(up / "a.bin"), "-"},
          0,
@@ -274,14 +235,14 @@ TEST_P(SftpCliLogins, EveryCommand) {
          }},
         {{"mirror", "-P", "3", url(m_remote / "tree"), (local / "copy").string()},
          0,
-         [&](const Outcome&) { EXPECT_EQ(treeOf(local / "copy"), treeOf(m_remote / "tree")); }},
+         [&](const Outcome&) { EXPECT_EQ(TreeOf(local / "copy"), TreeOf(m_remote / "tree")); }},
         {{"mirror", "--reverse", "-P", "3", (local / "site").string(), url(m_remote / "site")},
          0,
-         [&](const Outcome&) { EXPECT_EQ(treeOf(m_remote / "site"), treeOf(local / "site")); }},
+         [&](const Outcome&) { EXPECT_EQ(TreeOf(m_remote / "site"), TreeOf(local / "site")); }},
         {{"get", "-r", url(m_remote / "tree" / "a"), (local / "a-copy").string()},
          0,
          [&](const Outcome&) {
-             EXPECT_EQ(treeOf(local / "a-copy"), treeOf(m_remote / "tree" / "a"));
+             EXPECT_EQ(TreeOf(local / "a-copy"), TreeOf(m_remote / "tree" / "a"));
          }},
         {{"rm", url(up / "c.bin")},
          0,
@@ -332,7 +293,7 @@ INSTANTIATE_TEST_SUITE_P(Ways, SftpCliLogins,
 // on the server) is resumed from its size with --continue and started again without it. The
 // partial data is marked, so the result shows which happened.
 TEST_F(SftpCli, ResumesBothWaysOnlyWithContinue) {
-    const std::string data = pattern(3 * 1024 * 1024 + 17, 5);
+    const std::string data = PatternBytes(3 * 1024 * 1024 + 17, 5);
     const std::size_t kept = 1024 * 1024 + 3;
     std::string marked = data.substr(0, kept);
     marked.replace(0, 8, "MARKMARK");
@@ -350,12 +311,12 @@ TEST_F(SftpCli, ResumesBothWaysOnlyWithContinue) {
         std::vector<std::string> args;
         fs::path target, partial;
         if (c.download) {
-            writeDated(remote, data, 1650000000);
+            WriteDated(remote, data, 1650000000);
             partial = m_local.path() / ".big.bin.tw-part";
             target = local;
             args = {"get", url(remote), local.string()};
         } else {
-            writeDated(local, data, 1650000000);
+            WriteDated(local, data, 1650000000);
             partial = m_remote / ".big.bin.tw-up";
             target = remote;
             args = {"put", local.string(), url(m_remote) + "/"};
@@ -369,7 +330,7 @@ TEST_F(SftpCli, ResumesBothWaysOnlyWithContinue) {
         EXPECT_EQ(got.size(), data.size());
         EXPECT_TRUE(got == (c.resume ? marked + data.substr(kept) : data))
             << "starts with " << got.substr(0, 8);
-        EXPECT_EQ(mtimeOf(target), 1650000000);
+        EXPECT_EQ(MtimeOf(target), 1650000000);
         EXPECT_FALSE(fs::exists(partial));
     }
 }
@@ -448,7 +409,7 @@ TEST_F(SftpCli, HostKeys) {
          false},
     };
     for (int i = 0; i < 4; ++i)
-        writeDated(m_remote / ("f" + std::to_string(i)), pattern(5000, i), 1600000000);
+        WriteDated(m_remote / ("f" + std::to_string(i)), PatternBytes(5000, i), 1600000000);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         std::ofstream(m_knownHosts, std::ios::trunc) << c.knownHosts;
