@@ -7,6 +7,7 @@
 #include "core/text/messages.h"
 #include "core/transfer/transfer_controller.h"
 #include "integration/ftp/ftp_test_servers.h"
+#include "support/flow_controllers.h"
 #include "support/loopback_account.h"
 #include "support/recording_transfer_port.h"
 #include "unit/core_panes/pane_test_support.h"
@@ -29,7 +30,7 @@ namespace {
 
 // A session to the vsftpd fixture, the local pane on a scratch folder, and the drops through
 // the recording port.
-class Drops : public testing::Test {
+class Drops : public testing::Test, public test::FlowControllers {
 protected:
     void SetUp() override {
         std::string why;
@@ -47,22 +48,7 @@ protected:
         state.sounds[int(AlertKind::FtpErrors)].Active = 0;
         globals.transferLogging = false;
         state.options.Connections = 1;
-        SessionController::Hooks hooks;
-        hooks.showAccountsSheet = [] { return true; };
-        hooks.listLocalDirectory = [this] { ListLocalDirectory(state, messages, system); };
-        session = std::make_unique<SessionController>(state, runtime, messages, port, hooks);
-        session->setTimeoutMs(5000);
-        QueueController::Hooks queueHooks;
-        queueHooks.relist = [this](PaneSide side) {
-            if (side == PaneSide::Remote)
-                session->StartRemoteListing();
-            else
-                ListLocalDirectory(state, messages, system);
-        };
-        queue = std::make_unique<QueueController>(state, globals, messages, port, *session,
-                                                  queueRows, queueHooks);
-        transfers = std::make_unique<TransferController>(state, globals, runtime, messages, port,
-                                                         *session, *queue);
+        build(state, runtime, globals, messages, port, system, queueRows, 5000);
         drops = std::make_unique<DropController>(
             state, runtime, messages, *session, *transfers,
             DropController::Hooks{[this] { ListLocalDirectory(state, messages, system); }});
@@ -73,22 +59,13 @@ protected:
     }
     void TearDown() override {
         drops.reset();
-        transfers.reset();
-        queue.reset();
-        session.reset();
+        reset();
         QDir::setCurrent(savedCwd);
     }
 
     void settle() {
-        do {
-            while (queue->running() || runtime.busy || drops->copying()) {
-                port.runUiTasks();
-                std::this_thread::sleep_for(std::chrono::milliseconds(2));
-            }
-            session->waitForWorker();
-            queue->waitIdle();
-            drops->waitForCopy();
-        } while (port.runUiTasks());
+        FlowControllers::settle(
+            port, runtime, [this] { return drops->copying(); }, [this] { drops->waitForCopy(); });
     }
     static int row(const PaneState& pane, const QString& name) {
         for (int i = 0; i < pane.count(); ++i)
@@ -111,10 +88,7 @@ protected:
     AppGlobals globals;
     AppRuntime runtime;
     Messages messages{port, state, globals};
-    std::unique_ptr<SessionController> session;
     QueueRows queueRows;
-    std::unique_ptr<QueueController> queue;
-    std::unique_ptr<TransferController> transfers;
     std::unique_ptr<DropController> drops;
 };
 

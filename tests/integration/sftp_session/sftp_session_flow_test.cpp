@@ -11,6 +11,7 @@
 #include "core/transfer/transfer_controller.h"
 #include "ftp/ftp_error.h"
 #include "integration/sftp/ssh_test_server.h"
+#include "support/flow_controllers.h"
 #include "support/recording_transfer_port.h"
 #include "unit/core_panes/pane_test_support.h"
 
@@ -89,7 +90,7 @@ public:
 
 // The window's flows over SFTP against a real sshd, headless: the session, the queue and the
 // transfers on the recording port, the test's own known_hosts and ssh_config.
-class SftpFlow {
+class SftpFlow : public test::FlowControllers {
 public:
     bool start(std::string& why) {
         server = SshTestServer::start({}, why);
@@ -126,26 +127,8 @@ public:
     void newRun() {
         edits.reset();
         permissions.reset();
-        transfers.reset();
-        queue.reset();
-        session.reset();
-        SessionController::Hooks hooks;
-        hooks.showAccountsSheet = [] { return true; };
-        hooks.listLocalDirectory = [this] { ListLocalDirectory(state, messages, system); };
-        session = std::make_unique<SessionController>(state, runtime, messages, port, hooks);
-        session->setTimeoutMs(10000);
+        build(state, runtime, globals, messages, port, system, queueRows, 10000);
         session->setSshFiles(server->knownHosts().string(), server->sshConfig().string());
-        QueueController::Hooks queueHooks;
-        queueHooks.relist = [this](PaneSide side) {
-            if (side == PaneSide::Remote)
-                session->StartRemoteListing();
-            else
-                ListLocalDirectory(state, messages, system);
-        };
-        queue = std::make_unique<QueueController>(state, globals, messages, port, *session,
-                                                  queueRows, queueHooks);
-        transfers = std::make_unique<TransferController>(state, globals, runtime, messages, port,
-                                                         *session, *queue);
         permissions =
             std::make_unique<PermissionsController>(state, runtime, messages, *session, port);
         edits =
@@ -157,26 +140,15 @@ public:
     ~SftpFlow() {
         edits.reset();
         permissions.reset();
-        transfers.reset();
-        queue.reset();
-        session.reset();
+        reset();
         QDir::setCurrent(savedCwd);
     }
 
     // Waits for the workers and runs what they hand to the UI thread (and the event loop, for
     // the edit watcher) until all is quiet.
     void settle() {
-        do {
-            while (queue->running() || runtime.busy) {
-                port.runUiTasks();
-                QCoreApplication::processEvents();
-                std::this_thread::sleep_for(std::chrono::milliseconds(2));
-            }
-            session->waitForWorker();
-            permissions->waitForRun();
-            queue->waitIdle();
-            QCoreApplication::processEvents();
-        } while (port.runUiTasks());
+        FlowControllers::settle(
+            port, runtime, {}, [this] { permissions->waitForRun(); }, true);
     }
     // Runs the hand-overs and the event loop until `done`, within a bound that only keeps a
     // broken run from hanging.
@@ -215,11 +187,7 @@ public:
                            [&](const FileEntry& e) { return e.name == name; });
     }
     std::vector<int> rows(const PaneState& pane, const QStringList& names) const {
-        std::vector<int> out;
-        for (int i = 0; i < pane.count(); ++i)
-            if (names.contains(pane.entries[std::size_t(i)].name))
-                out.push_back(i);
-        return out;
+        return test::RowsNamed(pane, names);
     }
     std::string log() const { return port.log().join(u'\n').toStdString(); }
 
@@ -234,10 +202,7 @@ public:
     AppGlobals globals;
     AppRuntime runtime;
     Messages messages{port, state, globals};
-    std::unique_ptr<SessionController> session;
     QueueRows queueRows;
-    std::unique_ptr<QueueController> queue;
-    std::unique_ptr<TransferController> transfers;
     std::unique_ptr<PermissionsController> permissions;
     std::unique_ptr<RemoteEditController> edits;
 };

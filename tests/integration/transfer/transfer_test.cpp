@@ -7,6 +7,7 @@
 #include "core/transfer/transfer_controller.h"
 #include "ftp/ftp_session.h"
 #include "integration/ftp/ftp_test_servers.h"
+#include "support/flow_controllers.h"
 #include "support/loopback_account.h"
 #include "support/recording_transfer_port.h"
 #include "unit/core_panes/pane_test_support.h"
@@ -50,7 +51,7 @@ std::string paramName(const testing::TestParamInfo<Param>& info) {
 
 // A connected session to a real server, the local pane on a scratch folder, and the transfer
 // controller, all through the recording port.
-class TransferFixture {
+class TransferFixture : public test::FlowControllers {
 public:
     // `named`: log in with the server's named account (pyftpdlib's may set file dates).
     // `maxRate`: the server's data rate in bytes per second (0: as fast as it goes).
@@ -82,24 +83,9 @@ public:
         globals.soundsWithDialogs = false;
         globals.transferLogging = false;
 
-        SessionController::Hooks hooks;
-        hooks.showAccountsSheet = [] { return true; };
-        hooks.listLocalDirectory = [this] { ListLocalDirectory(state, messages, system); };
-        session = std::make_unique<SessionController>(state, runtime, messages, port, hooks);
-        session->setTimeoutMs(5000);
-        session->setZeroCopy(zeroCopy);
         state.options.Connections = 1; // the files one after another, as the log lines show
-        QueueController::Hooks queueHooks;
-        queueHooks.relist = [this](PaneSide side) {
-            if (side == PaneSide::Remote)
-                session->StartRemoteListing();
-            else
-                ListLocalDirectory(state, messages, system);
-        };
-        queue = std::make_unique<QueueController>(state, globals, messages, port, *session,
-                                                  queueRows, queueHooks);
-        transfers = std::make_unique<TransferController>(state, globals, runtime, messages, port,
-                                                         *session, *queue);
+        build(state, runtime, globals, messages, port, system, queueRows, 5000);
+        session->setZeroCopy(zeroCopy);
         if (!session->Connect()) {
             why = "cannot connect";
             return false;
@@ -113,32 +99,17 @@ public:
     }
 
     ~TransferFixture() {
-        transfers.reset();
-        queue.reset();
-        session.reset();
+        reset();
         QDir::setCurrent(savedCwd);
     }
 
     // Waits for the workers and runs what they handed to the UI thread, until all is quiet.
     // While the queue runs, its hand-overs are run as the event loop would, so the progress
     // window and the pane follow it.
-    void settle() {
-        do {
-            while (queue->running() || runtime.busy) {
-                port.runUiTasks();
-                std::this_thread::sleep_for(std::chrono::milliseconds(2));
-            }
-            session->waitForWorker();
-            queue->waitIdle();
-        } while (port.runUiTasks());
-    }
+    void settle() { FlowControllers::settle(port, runtime); }
 
     std::vector<int> rows(const PaneState& pane, const QStringList& names) const {
-        std::vector<int> out;
-        for (int i = 0; i < pane.count(); ++i)
-            if (names.contains(pane.entries[std::size_t(i)].name))
-                out.push_back(i);
-        return out;
+        return test::RowsNamed(pane, names);
     }
 
     bool download(const QStringList& names) {
@@ -211,10 +182,7 @@ public:
     AppGlobals globals;
     AppRuntime runtime;
     Messages messages{port, state, globals};
-    std::unique_ptr<SessionController> session;
     QueueRows queueRows;
-    std::unique_ptr<QueueController> queue;
-    std::unique_ptr<TransferController> transfers;
 };
 
 class Transfers : public testing::TestWithParam<Param> {
