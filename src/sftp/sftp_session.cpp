@@ -783,6 +783,32 @@ int sendWrite(SessionState& s, const char* data, std::size_t size) {
     return f::kErrNone;
 }
 
+// Hands up to `size` bytes of the download to `take` (which returns how many it took, or -1
+// with errno), asking the server for more as the received ones run out.
+template <typename Take>
+bool readPending(SessionState& s, std::size_t size, std::size_t& moved, Take take) {
+    while (moved < size) {
+        if (s.pendingPos < s.pending.size()) {
+            const std::size_t n = std::min(size - moved, s.pending.size() - s.pendingPos);
+            const ssize_t took = take(s.pending.data() + s.pendingPos, n);
+            if (took < 0) {
+                if (errno == EINTR)
+                    continue;
+                s.localErrno = errno;
+                return s.fail(f::kErrInternalError);
+            }
+            s.pendingPos += std::size_t(took);
+            moved += std::size_t(took);
+            continue;
+        }
+        if (s.fileEnded)
+            break;
+        if (const int e = nextData(s))
+            return failRead(s, e, moved);
+    }
+    return s.succeed();
+}
+
 } // namespace
 
 bool SftpSession::openFile(std::string_view path, OpenMode mode, const OpenOptions& options) {
@@ -842,20 +868,10 @@ bool SftpSession::readFile(void* buffer, std::size_t size, std::size_t& bytesRea
     if (const auto done = gate(s, FileState::Reading))
         return *done;
     auto* out = static_cast<char*>(buffer);
-    while (bytesRead < size) {
-        if (s.pendingPos < s.pending.size()) {
-            const std::size_t n = std::min(size - bytesRead, s.pending.size() - s.pendingPos);
-            std::memcpy(out + bytesRead, s.pending.data() + s.pendingPos, n);
-            s.pendingPos += n;
-            bytesRead += n;
-            continue;
-        }
-        if (s.fileEnded)
-            break;
-        if (const int e = nextData(s))
-            return failRead(s, e, bytesRead);
-    }
-    return s.succeed();
+    return readPending(s, size, bytesRead, [&](const char* data, std::size_t n) {
+        std::memcpy(out + bytesRead, data, n);
+        return ssize_t(n);
+    });
 }
 
 bool SftpSession::readFileTo(int fd, std::size_t size, std::size_t& bytesMoved) {
@@ -865,26 +881,8 @@ bool SftpSession::readFileTo(int fd, std::size_t size, std::size_t& bytesMoved) 
     s.localErrno = 0;
     if (const auto done = gate(s, FileState::Reading))
         return *done;
-    while (bytesMoved < size) {
-        if (s.pendingPos < s.pending.size()) {
-            const std::size_t n = std::min(size - bytesMoved, s.pending.size() - s.pendingPos);
-            const ssize_t w = ::write(fd, s.pending.data() + s.pendingPos, n);
-            if (w < 0) {
-                if (errno == EINTR)
-                    continue;
-                s.localErrno = errno;
-                return s.fail(f::kErrInternalError);
-            }
-            s.pendingPos += std::size_t(w);
-            bytesMoved += std::size_t(w);
-            continue;
-        }
-        if (s.fileEnded)
-            break;
-        if (const int e = nextData(s))
-            return failRead(s, e, bytesMoved);
-    }
-    return s.succeed();
+    return readPending(s, size, bytesMoved,
+                       [fd](const char* data, std::size_t n) { return ::write(fd, data, n); });
 }
 
 bool SftpSession::writeFile(const void* buffer, std::size_t size, std::size_t& bytesWritten) {
