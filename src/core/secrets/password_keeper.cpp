@@ -359,54 +359,58 @@ void PasswordKeeper::keepPending(bool moveAll) {
         std::vector<KeepResult> results;
         if (!keeps.empty()) {
             target = resolveTarget(choice, static_cast<int>(keeps.size()));
-            for (KeepJob& job : keeps) {
-                KeepResult r;
-                r.id = job.id;
-                r.account = job.account;
-                r.from = job.from;
-                r.place = target.place;
-                if (target.declined) {
-                    r.detail = target.reason;
-                } else if (target.doNotSave) {
-                    // Not saved from now on: a kept one leaves its store, read first so that
-                    // this run still has it.
-                    r.ok = true;
-                    r.password = job.password;
-                    if (platform::SecretBackend* old = backendOf(job.from);
-                        old && (job.from != PasswordPlace::Vault || ensureVault(false))) {
-                        if (r.password.isEmpty())
-                            r.password = old->lookup(job.id).secret;
-                        old->remove(job.id);
-                    }
-                } else if (job.from == target.place && job.password.isEmpty()) {
-                    r.ok = true; // already there
-                } else {
-                    if (job.password.isEmpty() && isStore(job.from)) {
-                        const platform::SecretLookup old = lookupIn(job.from, job.id);
-                        if (!old.outcome.ok()) {
-                            r.detail = reasonText(old.outcome, job.from);
-                            results.push_back(std::move(r));
-                            continue;
-                        }
-                        job.password = old.secret;
-                    }
-                    const platform::SecretOutcome kept =
-                        backendOf(target.place)->store(job.item, job.password);
-                    r.ok = kept.ok();
-                    r.detail = kept.ok() ? QString() : reasonText(kept, target.place);
-                    r.password = job.password;
-                    // Moved: the old store lets go only once the new one holds it.
-                    if (r.ok && isStore(job.from) && job.from != target.place)
-                        if (platform::SecretBackend* old = backendOf(job.from))
-                            old->remove(job.id);
-                }
-                results.push_back(std::move(r));
-            }
+            for (const KeepJob& job : keeps)
+                results.push_back(keepOne(target, job));
         }
         onUi([this, target, results = std::move(results)]() mutable {
             applyResults(target, std::move(results));
         });
     });
+}
+
+// On the keeper's thread: one password into the batch's store (read first from the store it
+// is in when this run does not know it), or out of its store when passwords are not saved.
+PasswordKeeper::KeepResult PasswordKeeper::keepOne(const Target& target, const KeepJob& job) {
+    KeepResult r;
+    r.id = job.id;
+    r.account = job.account;
+    r.from = job.from;
+    r.place = target.place;
+    r.password = job.password;
+    if (target.declined) {
+        r.detail = target.reason;
+        return r;
+    }
+    const bool elsewhere = isStore(job.from) && job.from != target.place;
+    if (!target.doNotSave && !elsewhere && job.password.isEmpty()) {
+        r.ok = true; // already there
+        return r;
+    }
+    const bool readBack = r.password.isEmpty() && isStore(job.from);
+    if (readBack) {
+        const platform::SecretLookup old = lookupIn(job.from, job.id);
+        if (!old.outcome.ok() && !target.doNotSave) {
+            r.detail = reasonText(old.outcome, job.from);
+            return r;
+        }
+        r.password = old.secret;
+    }
+    if (!target.doNotSave) {
+        const platform::SecretOutcome kept = backendOf(target.place)->store(job.item, r.password);
+        r.ok = kept.ok();
+        r.detail = kept.ok() ? QString() : reasonText(kept, target.place);
+    } else {
+        r.ok = true;
+    }
+    // Moved (or no longer saved): the old store lets go only once the new place holds it.
+    if (r.ok && elsewhere) {
+        // A master-password file the read could not open is not asked for again.
+        const bool reachable = job.from != PasswordPlace::Vault || m_vault.isUnlocked() ||
+                               (!readBack && ensureVault(false));
+        if (reachable)
+            backendOf(job.from)->remove(job.id);
+    }
+    return r;
 }
 
 void PasswordKeeper::applyResults(const Target& target, std::vector<KeepResult> results) {

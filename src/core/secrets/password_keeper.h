@@ -108,6 +108,7 @@ private:
     platform::SecretItem itemOf(const AccountRecord& account) const;
     QString reasonText(const platform::SecretOutcome& outcome, PasswordPlace place) const;
     QString placeName(PasswordPlace place) const;
+    KeepResult keepOne(const Target& target, const KeepJob& job);
     void applyResults(const Target& target, std::vector<KeepResult> results);
 
     AppState& m_state;
