@@ -176,7 +176,16 @@ QString CutComments(const QString& comments) {
     return cut;
 }
 
-QByteArray BuildExportFile(const AppState& state, const QString& path, const QString& createdOn) {
+QByteArray BuildExportFile(const AppState& state, const QString& path, const QString& createdOn,
+                           const ExportPasswords& passwords) {
+    const auto passwordOf = [&passwords](const AccountRecord& a) {
+        if (!passwords.include)
+            return QString();
+        if (const auto it = passwords.kept.find(a.SecretId);
+            a.Password.isEmpty() && !a.SecretId.isEmpty() && it != passwords.kept.end())
+            return it->second;
+        return a.Password;
+    };
     IniWriter ini;
     const QString title = kProgramSection;
     ini.appendRaw(FormatText(QStringLiteral("; %s - Version %d.%d - Export File\n;\n"),
@@ -207,7 +216,7 @@ QByteArray BuildExportFile(const AppState& state, const QString& path, const QSt
         ini.writeString(s, QStringLiteral("Use IP"), flagText(a.UseIP));
         ini.writeString(s, QStringLiteral("Anonymous"), flagText(a.Anonymous));
         ini.writeString(s, QStringLiteral("User Name"), a.Login);
-        ini.writeString(s, QStringLiteral("Password"), a.Password);
+        ini.writeString(s, QStringLiteral("Password"), passwordOf(a));
         ini.writeString(s, QStringLiteral("Save Password"), flagText(a.SavePassword));
         ini.writeString(s, QStringLiteral("Local Path"), a.LocalPath);
         ini.writeString(s, QStringLiteral("Local Mask"), a.LocalMask);

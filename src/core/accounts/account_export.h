@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -25,8 +26,16 @@ QString LineToComments(const QString& line);
 // Cuts notes to the field's 1023 characters, never between a surrogate pair or a CR LF.
 QString CutComments(const QString& comments);
 
+// Which passwords an export file holds: the ones known in this run and those read back from
+// their store (`kept`, SecretId -> password), or none, every "Password" left empty.
+struct ExportPasswords {
+    bool include = true;
+    std::map<QString, QString> kept;
+};
+
 // The whole export file for `state`: header, sections, banners and the trailer naming `path`.
-QByteArray BuildExportFile(const AppState& state, const QString& path, const QString& createdOn);
+QByteArray BuildExportFile(const AppState& state, const QString& path, const QString& createdOn,
+                           const ExportPasswords& passwords = {});
 
 // What an import file holds, read and checked in full before anything is replaced.
 struct ImportData {

@@ -150,16 +150,9 @@ bool RunExport(AppState& state, const Messages& messages, AccountsPort& port, co
 
     const ScopedWaitCursor wait(messages);
     BackupExportFile(path); // a failed copy does not stop the export
-    AppState written = state;
-    for (AccountRecord& a : written.Accounts) {
-        if (!passwords.include)
-            a.Password.clear();
-        else if (const auto it = passwords.kept.find(a.SecretId);
-                 a.Password.isEmpty() && !a.SecretId.isEmpty() && it != passwords.kept.end())
-            a.Password = it->second;
-    }
     const QByteArray bytes = BuildExportFile(
-        written, path, FormatDateTimeText(now.isValid() ? now : QDateTime::currentDateTime()));
+        state, path, FormatDateTimeText(now.isValid() ? now : QDateTime::currentDateTime()),
+        passwords);
     if (const int error = WriteOwnerOnlyFile(path, bytes); error != 0) {
         messages.InfoBox(kTitleId, kOpenFailedId, {path, error});
         return false;

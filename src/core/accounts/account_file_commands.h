@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/accounts/account_export.h"
 #include "core/state/app_state.h"
 
 #include <QByteArray>
@@ -7,7 +8,6 @@
 #include <QString>
 
 #include <functional>
-#include <map>
 
 namespace tw {
 
@@ -25,12 +25,7 @@ QString DefaultExportPath();
 // the accounts, file types and sounds, readable by the owner only (it holds plain passwords).
 // The chosen path is remembered in ExportPath. `now` stamps the header (invalid: the current
 // time). True when the file was written.
-// `passwords` says which passwords the file holds: the ones known in this run and those read
-// back from their store (`kept`, SecretId -> password), or none, every "Password" left empty.
-struct ExportPasswords {
-    bool include = true;
-    std::map<QString, QString> kept;
-};
+// `passwords` says which passwords the file holds (ExportPasswords, account_export.h).
 bool RunExport(AppState& state, const Messages& messages, AccountsPort& port,
                const QDateTime& now = QDateTime(), const ExportPasswords& passwords = {});
 
