@@ -417,12 +417,7 @@ void MainWindow::registerSessionCommands() {
         std::make_unique<PasswordBinding>(this, m_state, m_messages, m_store.fileName(), [this] {
             SaveSettings(m_store, m_state, m_globals, &m_messages);
         });
-    // After a sheet, an import or a quick connect's "Save as account", the passwords typed
-    // into the table go to their store (once the sheet's copy is the state again).
-    const auto save = [this](const AppState& state) {
-        m_passwords->keeper().keepPendingSoon();
-        return SaveSettings(m_store, state, m_globals, &m_messages);
-    };
+    const auto save = [this](const AppState& state) { return saveAccounts(state); };
     const auto help = helpOpener();
     SessionController::Hooks hooks;
     hooks.showAccountsSheet = [this, save, help] {
@@ -508,10 +503,9 @@ void MainWindow::registerSessionCommands() {
          {std::pair{CommandId::ImportFileZilla, SiteImportKind::FileZilla},
           std::pair{CommandId::ImportSshConfig, SiteImportKind::SshConfig}})
         d.registerHandler(id, [this, save, kind = kind] {
-            RunSiteImportCommand(this, kind, m_state, m_messages, save,
-                                 [this](const std::vector<int>&) {
-                                     m_passwords->keeper().keepPendingSoon();
-                                 });
+            RunSiteImportCommand(
+                this, kind, m_state, m_messages, save,
+                [this](const std::vector<int>&) { m_passwords->keeper().keepPendingSoon(); });
         });
 }
 
@@ -601,10 +595,7 @@ void MainWindow::buildQuickConnectBar() {
     hooks.runAccountsSheet = [this, help = helpOpener()](AppState& draft) {
         return RunAccountsSheet(this, draft, m_messages, false, {}, help).has_value();
     };
-    hooks.saveSettings = [this](const AppState& state) {
-        m_passwords->keeper().keepPendingSoon();
-        return SaveSettings(m_store, state, m_globals, &m_messages);
-    };
+    hooks.saveSettings = [this](const AppState& state) { return saveAccounts(state); };
     m_quickConnectBar = new QuickConnectBar(m_state, m_runtime, m_messages, *m_session, m_store,
                                             std::move(hooks), m_client);
     m_quickConnectBar->setVisible(m_state.options.QuickConnectBar != 0);
@@ -646,11 +637,7 @@ void MainWindow::registerShellCommands() {
     d.registerHandler(CommandId::Accounts, [this] {
         RunAccountsSheet(
             this, m_state, m_messages, false,
-            [this](const AppState& state) {
-                m_passwords->keeper().keepPendingSoon();
-                return SaveSettings(m_store, state, m_globals, &m_messages);
-            },
-            helpOpener());
+            [this](const AppState& state) { return saveAccounts(state); }, helpOpener());
     });
     const std::pair<CommandId, OptionsPage> sheetCommands[] = {
         {CommandId::Options, OptionsPage::General},
@@ -670,6 +657,13 @@ void MainWindow::registerAboutCommands() {
     d.registerHandler(CommandId::SendEmail, [this, launcher] {
         SendSupportMail(m_messages, *launcher, [this] { showMinimized(); });
     });
+}
+
+// After a sheet, an import or a quick connect's "Save as account": the settings, and the
+// passwords typed into the table go to their store (once the sheet's copy is the state again).
+bool MainWindow::saveAccounts(const AppState& state) {
+    m_passwords->keeper().keepPendingSoon();
+    return SaveSettings(m_store, state, m_globals, &m_messages);
 }
 
 void MainWindow::OpenOptionsSheet(OptionsPage page) {

@@ -129,6 +129,7 @@ public:
     void TaskTrayOptionChanged();
     // The options sheet on `page`; OK applies and saves the options.
     void OpenOptionsSheet(OptionsPage page);
+    bool saveAccounts(const AppState& state);
     void SetTopmost(bool on);
     bool ShowToolbar(bool show);
     bool ShowStatusBar(bool show);
