@@ -129,7 +129,6 @@ public:
     void TaskTrayOptionChanged();
     // The options sheet on `page`; OK applies and saves the options.
     void OpenOptionsSheet(OptionsPage page);
-    bool saveAccounts(const AppState& state);
     void SetTopmost(bool on);
     bool ShowToolbar(bool show);
     bool ShowStatusBar(bool show);
@@ -199,6 +198,8 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    // Saves after an accounts edit; the passwords typed into the table go to their store.
+    bool saveAccounts(const AppState& state);
     bool confirmExit();
     void buildChildren();
     void registerShellCommands();
