@@ -115,8 +115,12 @@ QString PassphraseDialog::PromptText(const PassphraseRequest& request) {
     QString t;
     if (request.again)
         t = QStringLiteral("The passphrase was wrong.\n\n");
-    t += QStringLiteral("The private key %1 is protected by a passphrase. Type it to log in to "
-                        "%2; it is kept only while this connection lasts.")
+    // Kept for the connection only, unless the box below it keeps it with the saved passwords.
+    t += (request.offerSave
+              ? QStringLiteral("The private key %1 is protected by a passphrase. Type it to log "
+                               "in to %2.")
+              : QStringLiteral("The private key %1 is protected by a passphrase. Type it to log "
+                               "in to %2; it is kept only while this connection lasts."))
              .arg(QString::fromStdString(ftp::DisplayText(request.keyFile.toStdString())),
                   QString::fromStdString(ftp::DisplayText(request.host.toStdString())));
     return t;

@@ -1,5 +1,6 @@
 #include "ui/ssh/host_key_dialog.h"
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -104,5 +105,22 @@ TEST(PassphraseDialog, AsksInAPasswordBoxAndSaysWhenTheLastWasWrong) {
         EXPECT_TRUE(prompt.contains(u"/home/amy/.ssh/id_ed25519"_qs));
         dialog.passphraseEdit()->setText(u"typed"_qs);
         shoot(dialog, again ? u"passphrase_again.png"_qs : u"passphrase.png"_qs);
+    }
+}
+
+// Offered with the saved passwords' store, the box to keep the passphrase is there, off.
+TEST(PassphraseDialog, OffersToSaveThePassphraseOnlyWhenAStoreCanKeepIt) {
+    for (const bool offer : {false, true}) {
+        PassphraseRequest asked{u"/home/amy/.ssh/id_ed25519"_qs, u"sftp.example.org"_qs, false};
+        asked.offerSave = offer;
+        PassphraseDialog dialog(asked);
+        dialog.show();
+        ASSERT_EQ(dialog.saveBox() != nullptr, offer);
+        if (offer) {
+            EXPECT_FALSE(dialog.saveBox()->isChecked());
+            EXPECT_EQ(dialog.saveBox()->accessibleName(),
+                      u"Save passphrase with the saved passwords"_qs);
+            shoot(dialog, u"passphrase_save.png"_qs);
+        }
     }
 }
