@@ -31,11 +31,14 @@ enum class CommandId : int {
     Font = 430,
     ClearLog = 213,
     TransferLog = 391,
-    ViewQuickConnect = 393,  // the quick connect bar above the panes
-    ViewHiddenFiles = 394,   // names starting with a period, in both panes
-    ViewReadableSizes = 395, // sizes as "1.4 MB" instead of bytes
-    GoToFolder = 396,        // focuses the path box of the active pane
-    FilterRows = 397,        // focuses the filter box of the active pane
+    ViewQuickConnect = 393,    // the quick connect bar above the panes
+    ViewHiddenFiles = 394,     // names starting with a period, in both panes
+    ViewReadableSizes = 395,   // sizes as "1.4 MB" instead of bytes
+    GoToFolder = 396,          // focuses the path box of the active pane
+    FilterRows = 397,          // focuses the filter box of the active pane
+    CompareFolders = 385,      // marks the rows that differ between the two panes' folders
+    ShowOnlyDifferences = 386, // while comparing, hides the rows that are in step
+    Synchronise = 387,         // the Synchronise dialog: plan, preview and run a sync
 
     // Local menu
     LocalRefresh = 551,

@@ -17,6 +17,8 @@ CommandInputs CommandInputs::From(const AppState& state, const AppRuntime& runti
     in.localSelected = localSelected;
     in.remoteSelected = remoteSelected;
     in.helpPresent = !globals.helpPath.isEmpty();
+    in.comparing = runtime.comparing;
+    in.onlyDifferences = runtime.onlyDifferences;
     in.options = state.options;
     in.localSort = state.local.sortKey;
     in.remoteSort = state.remote.sortKey;
@@ -91,6 +93,9 @@ CommandStates UpdateCommandState(const CommandInputs& in) {
     main({C::ViewQuickConnect}, true, in.options.QuickConnectBar != 0);
     main({C::ViewHiddenFiles}, true, in.options.ShowHidden != 0);
     main({C::ViewReadableSizes}, true, in.options.ReadableSizes != 0);
+    main({C::CompareFolders}, online || in.comparing, in.comparing);
+    main({C::ShowOnlyDifferences}, in.comparing, in.onlyDifferences);
+    main({C::Synchronise}, online);
     main({C::GoToFolder, C::FilterRows, C::LocalSelectAll, C::RemoteSelectAll, C::EditedFiles},
          true);
     main({C::LocalEdit, C::LocalProperties, C::LocalRename}, L == 1);

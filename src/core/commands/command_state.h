@@ -13,14 +13,16 @@ struct AppRuntime;
 
 // Everything the enabling rule reads, taken afresh each time it runs.
 struct CommandInputs {
-    bool connected = false;   // C
-    bool busy = false;        // B: a worker thread runs
-    bool transfers = false;   // the transfer queue runs
-    bool sessionLost = false; // the connection is gone; Re-Connect can restore it
-    int localSelected = 0;    // L: selected rows in the local file list
-    int remoteSelected = 0;   // R: selected rows in the remote file list
-    bool helpPresent = false; // H: the help document exists
-    Options options;          // reads ToolBar, Status, TransferQueue, TopMost
+    bool connected = false;       // C
+    bool busy = false;            // B: a worker thread runs
+    bool transfers = false;       // the transfer queue runs
+    bool sessionLost = false;     // the connection is gone; Re-Connect can restore it
+    int localSelected = 0;        // L: selected rows in the local file list
+    int remoteSelected = 0;       // R: selected rows in the remote file list
+    bool helpPresent = false;     // H: the help document exists
+    bool comparing = false;       // the panes show Compare Folders' marks
+    bool onlyDifferences = false; // ... and only the rows that differ
+    Options options;              // reads ToolBar, Status, TransferQueue, TopMost
     SortKey localSort = SortKey::Name;
     SortKey remoteSort = SortKey::Name;
 

@@ -45,6 +45,9 @@ constexpr Row kRows[] = {
     {C::ViewReadableSizes, u"&Readable Sizes", nullptr, -1, false},
     {C::GoToFolder, u"&Go to Folder\tCtrl+L", nullptr, -1, false},
     {C::FilterRows, u"F&ilter\tCtrl+F", nullptr, -1, false},
+    {C::CompareFolders, u"Compare &Folders", nullptr, -1, false},
+    {C::ShowOnlyDifferences, u"Show Only &Differences", nullptr, -1, false},
+    {C::Synchronise, u"S&ynchronise...", nullptr, -1, false},
 
     {C::LocalRefresh, u"Re&fresh\tF5", nullptr, 4, true},
     {C::LocalMakeDirectory, u"&Make Directory...", nullptr, 5, true},
@@ -155,7 +158,8 @@ std::vector<CommandInfo> buildCommands() {
         info.checkable = info.id == C::ViewToolbar || info.id == C::ViewStatus ||
                          info.id == C::ViewQueue || info.id == C::AlwaysOnTop ||
                          info.id == C::ViewQuickConnect || info.id == C::ViewHiddenFiles ||
-                         info.id == C::ViewReadableSizes || SortCommandOf(info.id).has_value();
+                         info.id == C::ViewReadableSizes || info.id == C::CompareFolders ||
+                         info.id == C::ShowOnlyDifferences || SortCommandOf(info.id).has_value();
     }
     return commands;
 }

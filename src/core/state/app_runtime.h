@@ -18,6 +18,9 @@ struct AppRuntime {
     // Disconnect remain possible.
     std::atomic<bool> sessionLost{false};
     std::thread::id workerThreadId{};
+    // Compare Folders' marks are shown in the panes, and only the rows that differ (UI thread).
+    bool comparing = false;
+    bool onlyDifferences = false;
 };
 
 } // namespace tw

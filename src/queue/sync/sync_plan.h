@@ -45,10 +45,10 @@ enum class Difference {
 
 // One path of either tree, with what differs. Folders present on both sides are Same.
 struct ComparedPath {
-    std::string path;                  // the local name where both exist
-    std::string remotePath;            // the remote name (differs from path only in case)
-    std::optional<SyncEntry> local;    // as listed
-    std::optional<SyncEntry> remote;   // as listed (its time without the offset)
+    std::string path;                // the local name where both exist
+    std::string remotePath;          // the remote name (differs from path only in case)
+    std::optional<SyncEntry> local;  // as listed
+    std::optional<SyncEntry> remote; // as listed (its time without the offset)
     Difference difference = Difference::Same;
     // remote time + offset - local time at the compared precision (seconds), when both known.
     std::optional<std::int64_t> timeDelta;
@@ -111,29 +111,29 @@ enum class ActionKind {
 };
 
 enum class Reason {
-    Missing,              // copy: the destination lacks it
-    SourceNewer,          // replace: the source is newer
-    SizeDiffers,          // replace: same time, another size
-    Differs,              // replace: another size or time, the destination not newer
-    ChangedSinceSync,     // both ways: only this side changed since the last sync
-    ChecksumDiffers,      // replace: same size, other content
-    NotOnSource,          // delete: the source lacks it
-    DeletedSinceSync,     // both ways, delete: the other side deleted it since the last sync
-    DestinationNewer,     // skip: replacing would lose a newer file
-    OnlyMissingRule,      // skip: the destination has it and only missing files are copied
-    OnlyNewerRule,        // skip: the source is not newer
-    DeletesOff,           // skip: the source lacks it and deletes are off
-    UnchangedSinceSync,   // skip: neither side changed since the last sync; the times differ
-    SameContent,          // skip: same size and checksum, only the times differ
-    Excluded,             // skip: an exclude pattern or extension
-    KindClash,            // conflict: a file on one side, a folder on the other
-    CaseClash,            // conflict: names differing only in case, one file to the server
-    BothChanged,          // conflict: both sides changed since the last sync
-    NoHistory,            // conflict: both ways, same time, other size, no last sync
-    LinkNotFollowed,      // skip: a link is never followed or replaced
-    NotAFile,             // skip: a device, pipe or socket
-    UnsafeName,           // skip: the name cannot be used on the other side
-    FolderUnlisted,       // skip: inside a folder that could not be listed
+    Missing,            // copy: the destination lacks it
+    SourceNewer,        // replace: the source is newer
+    SizeDiffers,        // replace: same time, another size
+    Differs,            // replace: another size or time, the destination not newer
+    ChangedSinceSync,   // both ways: only this side changed since the last sync
+    ChecksumDiffers,    // replace: same size, other content
+    NotOnSource,        // delete: the source lacks it
+    DeletedSinceSync,   // both ways, delete: the other side deleted it since the last sync
+    DestinationNewer,   // skip: replacing would lose a newer file
+    OnlyMissingRule,    // skip: the destination has it and only missing files are copied
+    OnlyNewerRule,      // skip: the source is not newer
+    DeletesOff,         // skip: the source lacks it and deletes are off
+    UnchangedSinceSync, // skip: neither side changed since the last sync; the times differ
+    SameContent,        // skip: same size and checksum, only the times differ
+    Excluded,           // skip: an exclude pattern or extension
+    KindClash,          // conflict: a file on one side, a folder on the other
+    CaseClash,          // conflict: names differing only in case, one file to the server
+    BothChanged,        // conflict: both sides changed since the last sync
+    NoHistory,          // conflict: both ways, same time, other size, no last sync
+    LinkNotFollowed,    // skip: a link is never followed or replaced
+    NotAFile,           // skip: a device, pipe or socket
+    UnsafeName,         // skip: the name cannot be used on the other side
+    FolderUnlisted,     // skip: inside a folder that could not be listed
 };
 
 enum class Side { Local, Remote };
@@ -146,8 +146,8 @@ struct SyncAction {
     std::string path;       // relative local path
     std::string remotePath; // relative remote path (differs from path only in case)
     bool folder = false;
-    std::uint64_t size = 0;          // the source's size (Delete: the doomed file's)
-    std::int64_t sourceTime = 0;     // the source's time, remote times without the offset
+    std::uint64_t size = 0;      // the source's size (Delete: the doomed file's)
+    std::int64_t sourceTime = 0; // the source's time, remote times without the offset
     std::int64_t destinationTime = 0;
     bool selected = true; // Skip and Conflict rows are never selected
 };

@@ -61,9 +61,8 @@ std::vector<DeleteOutcome> RunSyncDeletes(tw::ftp::RemoteSession* session, const
 // algorithm over the local file) on up to `connections` sessions of `pool`: true where equal.
 // Paths the server gives no checksum for are left out (the planner then decides by time).
 ContentMatches CompareChecksums(ConnectionPool& pool, int connections,
-                                const std::vector<std::string>& paths,
-                                const std::string& localRoot, const std::string& remoteRoot,
-                                const std::atomic<bool>& stop);
+                                const std::vector<std::string>& paths, const std::string& localRoot,
+                                const std::string& remoteRoot, const std::atomic<bool>& stop);
 
 // Where the state of one account's folder pair is kept: a file in `folder` named after a
 // digest of the three.
