@@ -58,6 +58,12 @@ struct AccountRecord {
     // bookmarks.h). Stored with the record, so they follow it through renames and sorting and
     // go with it when it is deleted; not part of the export file.
     std::vector<QString> Bookmarks;
+    // Seconds added to the server's listed times when folders are compared: the server's time
+    // zone where its listings give local time (Compare Folders offers it when every common file
+    // differs by the same whole hours). Bounded to +-24 hours.
+    std::int32_t TimeOffset = 0;
+    // Glob patterns Synchronise leaves out besides the exclude lists, separated by ';'.
+    QString SyncExcludes;
 
     bool operator==(const AccountRecord&) const = default;
 };

@@ -22,6 +22,7 @@ const QString kAccounts = QStringLiteral("Accounts");
 constexpr std::uint32_t kKeptInKeyring = 1;
 constexpr std::uint32_t kKeptInVault = 2;
 constexpr int kSecretIdLimit = 64;
+constexpr std::int32_t kMaxTimeOffset = 24 * 3600;
 
 // Cuts UTF-8 bytes to at most `limit` bytes without splitting a character.
 QByteArray cutUtf8(const QByteArray& utf8, qsizetype limit) {
@@ -72,6 +73,12 @@ AccountRecord readAccount(const SettingsStore& store, int row) {
         n <= kMaxConnections)
         a.Connections = n;
     a.Bookmarks = ReadBookmarks(store, key);
+    if (const auto offset = static_cast<std::int32_t>(
+            store.ReadSettingNumber(key, QStringLiteral("Time Offset"), 0));
+        offset >= -kMaxTimeOffset && offset <= kMaxTimeOffset)
+        a.TimeOffset = offset;
+    a.SyncExcludes =
+        store.ReadSettingString(key, QStringLiteral("Sync Excludes"), {}, kAccountPathLimit);
     a.SecretId = store.ReadSettingString(key, QStringLiteral("Secret Id"), {}, kSecretIdLimit);
     const std::uint32_t kept = store.ReadSettingNumber(key, QStringLiteral("Password Store"), 0);
     if (a.SavePassword && !a.SecretId.isEmpty() &&
@@ -127,6 +134,9 @@ void writeAccount(SettingsStore& store, int row, const AccountRecord& a) {
     store.WriteSettingNumber(key, QStringLiteral("Use Agent"), a.UseAgent ? 1 : 0);
     store.WriteSettingNumber(key, QStringLiteral("Connections"), a.Connections);
     WriteBookmarks(store, key, a.Bookmarks);
+    store.WriteSettingSigned(key, QStringLiteral("Time Offset"), a.TimeOffset);
+    store.WriteSettingString(key, QStringLiteral("Sync Excludes"),
+                             CutText(a.SyncExcludes, kAccountPathLimit));
     const bool kept =
         a.SavePassword && (a.Kept == PasswordPlace::Keyring || a.Kept == PasswordPlace::Vault);
     store.WriteSettingString(key, QStringLiteral("Secret Id"), a.SecretId);
