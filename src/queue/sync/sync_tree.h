@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tw::queue {
@@ -70,6 +71,11 @@ struct SyncTree {
         return true;
     }
 };
+
+// The order of SyncTree::entries: name by name, bytes compared, so "a" comes right before
+// "a/b" and everything else inside "a", and "a/b" before "a-b" (plain byte order would put
+// '-' before '/').
+bool SyncPathLess(std::string_view a, std::string_view b);
 
 // Reports how many folders have been listed so far (from a listing thread, rarely).
 using ListProgress = std::function<void(std::size_t foldersListed)>;
