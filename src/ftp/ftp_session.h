@@ -305,6 +305,13 @@ public:
     // kErrInvalidOperation when MFMT is not offered (or the time is outside the years
     // 1000-9999), else the server's refusal.
     bool setModificationTime(std::string_view path, std::int64_t secondsUtc) override;
+    // The file's digest: HASH (draft-bryan-ftpext-hash) where FEAT offers it, with the
+    // strongest algorithm of its list selected by OPTS HASH when it is not already; else
+    // XSHA256, XSHA512, XSHA1 or XMD5 (those FEAT names, else XSHA256 and XMD5 tried, a command
+    // the server does not know never sent again). nullopt with kErrInvalidOperation when the
+    // server has none, kErrExtendedError when it refused the file, kErrInvalidServerResponse
+    // when no digest could be read from the reply.
+    std::optional<FileChecksum> fileChecksum(std::string_view path) override;
     // Whether the server compares names without regard to case: its SYST reply (asked at
     // login) names a Windows system, as "215 Windows_NT" does.
     bool namesIgnoreCase() const override { return m_system == ListingFamily::Dos; }
@@ -421,6 +428,12 @@ private:
     bool m_hasSize = false;
     bool m_hasMdtm = false;
     bool m_hasMfmt = false;
+    // Digests: HASH's algorithms as FEAT lists them and the one selected now; the X commands
+    // FEAT named, or those still worth a try when it named none.
+    std::vector<std::string> m_hashAlgorithms;
+    std::string m_hashSelected;
+    std::vector<std::string> m_digestCommands;
+    bool m_digestCommandsListed = false;
     ListingFamily m_system = ListingFamily::Unknown;
     std::size_t m_unreadable = 0;
     std::string m_firstUnreadable;

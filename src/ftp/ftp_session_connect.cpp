@@ -218,6 +218,8 @@ bool FtpSession::connect(const SessionOptions& options) {
     m_tlsContext.reset();
     m_dropped = false;
     m_hasMlsd = m_hasMlst = m_utf8 = m_hasSize = m_hasMdtm = m_hasMfmt = false;
+    ResetDigestFeatures(m_hashAlgorithms, m_hashSelected, m_digestCommands,
+                        m_digestCommandsListed);
     m_epsvFailed = m_eprtFailed = false;
     m_system = ListingFamily::Unknown;
     m_listAll = ListAll::Unknown;
@@ -334,6 +336,9 @@ int FtpSession::readFeatures() {
             m_hasMdtm = true;
         else if (startsWithNoCase(feature, "MFMT"))
             m_hasMfmt = true;
+        else
+            ReadDigestFeature(feature, m_hashAlgorithms, m_hashSelected, m_digestCommands,
+                              m_digestCommandsListed);
     }
     return askMlstFacts(mlstFacts);
 }

@@ -7,6 +7,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tw::ftp {
 
@@ -18,6 +19,14 @@ inline std::string joinCommand(std::string_view verb, std::string_view argument)
     }
     return line;
 }
+
+// The digest features of a FEAT reply (ftp_session_checksum.cpp): back to "none known", and
+// one FEAT line read ("HASH SHA-256*;SHA-1;MD5", "XSHA256", "XMD5"; others are ignored).
+void ResetDigestFeatures(std::vector<std::string>& hashAlgorithms, std::string& hashSelected,
+                         std::vector<std::string>& digestCommands, bool& digestCommandsListed);
+void ReadDigestFeature(std::string_view feature, std::vector<std::string>& hashAlgorithms,
+                       std::string& hashSelected, std::vector<std::string>& digestCommands,
+                       bool& digestCommandsListed);
 
 // Arms the canceller for one public call, so that abort() reaches it; a call that leaves a file
 // open keeps it armed until closeFile(), so an abort between two reads stops the transfer.

@@ -113,6 +113,13 @@ struct SessionOptions {
     SshOptions ssh;
 };
 
+// A digest of a file's content as the server computed it: the algorithm's name as the HASH
+// command names it ("SHA-256", "SHA-1", "MD5") and the digest in lower-case hex.
+struct FileChecksum {
+    std::string algorithm;
+    std::string hex;
+};
+
 class RemoteSession {
 public:
     // Read: RETR. Write: STOR (the file replaced, or from options.offset with REST). Append:
@@ -170,6 +177,9 @@ public:
     virtual bool canSetModificationTime() const = 0;
     virtual bool setModificationTime(std::string_view path, std::int64_t secondsUtc) = 0;
     virtual bool namesIgnoreCase() const = 0;
+    // The server's digest of a file (FTP: HASH, else XSHA256 / XSHA1 / XMD5); nullopt when the
+    // server computes none (kErrInvalidOperation) or refused this file.
+    virtual std::optional<FileChecksum> fileChecksum(std::string_view path) = 0;
     // Listings give exact types and UTC times to the second (MLSD, SFTP), not LIST's guesses.
     virtual bool exactListings() const = 0;
     virtual std::size_t unreadableEntries() const = 0;

@@ -996,6 +996,11 @@ std::optional<std::uint64_t> SftpSession::fileSize(std::string_view path) {
     return a.size;
 }
 
+std::optional<ftp::FileChecksum> SftpSession::fileChecksum(std::string_view /*path*/) {
+    m_impl->fail(f::kErrInvalidOperation);
+    return std::nullopt;
+}
+
 std::optional<bool> SftpSession::pathExists(std::string_view path) {
     Impl& s = *m_impl;
     Scope scope(s);

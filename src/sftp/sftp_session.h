@@ -69,6 +69,8 @@ public:
     bool canSetModificationTime() const override { return true; }
     bool setModificationTime(std::string_view path, std::int64_t secondsUtc) override;
     bool namesIgnoreCase() const override { return false; }
+    // SFTP v3 has no digest request: nullopt with kErrInvalidOperation.
+    std::optional<ftp::FileChecksum> fileChecksum(std::string_view path) override;
     bool exactListings() const override { return true; }
     std::size_t unreadableEntries() const override;
     const std::string& firstUnreadableEntry() const override;
