@@ -162,6 +162,9 @@ struct SyncPlan {
     // The deletes would remove every file the destination holds (refuse without an explicit
     // confirmation).
     bool deletesEverything = false;
+    // The last sync's records of the paths left alone (skipped, in conflict), carried into the
+    // next state so a conflict stays one until resolved.
+    SyncState carried;
 
     bool inStep() const { return copies == 0 && replaces == 0 && deletes == 0 && conflicts == 0; }
 };
