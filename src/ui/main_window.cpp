@@ -25,6 +25,7 @@
 #include "core/session/session_controller.h"
 #include "core/settings/settings.h"
 #include "core/settings/settings_store.h"
+#include "core/sync/sync_controller.h"
 #include "core/text/shown_text.h"
 #include "core/transfer/transfer_controller.h"
 #include "platform/sound.h"
@@ -59,6 +60,7 @@
 #include "ui/secrets/password_binding.h"
 #include "ui/site_import/site_import_dialogs.h"
 #include "ui/ssh/host_key_dialog.h"
+#include "ui/sync/sync_dialogs.h"
 #include "ui/tls/certificate_dialog.h"
 #include "ui/transfer/log_viewer_dialog.h"
 #include "ui/transfer/transfer_dialogs.h"
@@ -137,6 +139,7 @@ MainWindow::MainWindow(AppState& state, AppGlobals& globals, AppRuntime& runtime
     registerPaneCommands();
     registerSessionCommands();
     registerTransferCommands();
+    registerSyncCommand();
     registerAboutCommands();
     buildQuickConnectBar();
 
@@ -452,6 +455,8 @@ void MainWindow::registerSessionCommands() {
         if (m_session->Disconnect(false)) {
             m_transferQueue->disconnected();
             m_permissions->stop();
+            if (m_sync)
+                m_sync->stop();
         }
     });
     d.registerHandler(CommandId::RemoteRefresh, [this] { m_session->StartRemoteListing(); });
@@ -582,6 +587,20 @@ void MainWindow::registerTransferCommands() {
     d.registerHandler(CommandId::RemoteEdit,
                       [this] { m_edits->editSelected(selection(PaneSide::Remote)); });
     d.registerHandler(CommandId::EditedFiles, [this] { m_editDialogs->showEditedFiles(); });
+}
+
+void MainWindow::registerSyncCommand() {
+    m_syncDialogs = std::make_unique<SyncDialogs>(this);
+    SyncController::Hooks hooks;
+    hooks.listLocal = [this] { ListLocalDirectory(m_state, m_messages, m_localSystem); };
+    hooks.saveAccounts = [this](const AppState& state) { return saveAccounts(state); };
+    // The last runs' states live beside the kept transfer queue.
+    const QString folder = m_globals.logPath.isEmpty()
+                               ? QString()
+                               : QueueStore::FolderOf(m_globals.logPath) + u"/sync"_qs;
+    m_sync = std::make_unique<SyncController>(m_state, m_runtime, m_messages, *m_session,
+                                              *m_transferQueue, *m_syncDialogs, folder, hooks);
+    m_dispatcher.registerHandler(CommandId::Synchronise, [this] { m_sync->Synchronise(); });
 }
 
 void MainWindow::buildQuickConnectBar() {
@@ -1235,6 +1254,8 @@ bool MainWindow::ShutdownMainWindow() {
             ->disconnected(); // the queue's rows stop, kept to be started again next time
     if (m_permissions)
         m_permissions->stop();
+    if (m_sync)
+        m_sync->stop();
     if (m_session)
         m_session->stopWorker();
     CloseAboutSplash();

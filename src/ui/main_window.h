@@ -40,6 +40,7 @@ class RemoteEditController;
 class TransferController;
 class PermissionsController;
 class DropController;
+class SyncController;
 } // namespace tw
 namespace tw::platform {
 class SoundPlayer;
@@ -54,6 +55,7 @@ class PaneToolsBinding;
 class PasswordBinding;
 class PermissionsDialogs;
 class QueuePane;
+class SyncDialogs;
 class QuickConnectBar;
 class CommandActions;
 class EditDialogs;
@@ -208,6 +210,8 @@ private:
     void registerTransferCommands();
     void registerHelpCommands();
     void registerAboutCommands();
+    // View > Synchronise, over the session and the transfer queue.
+    void registerSyncCommand();
     // The quick connect bar and View > Quick Connect Bar.
     void buildQuickConnectBar();
     // Opens a help topic (the Help buttons of the dialogs).
@@ -285,6 +289,8 @@ private:
     std::unique_ptr<EditDialogs> m_editDialogs;
     std::unique_ptr<RemoteEditController> m_edits; // before the queue it uploads through
     std::unique_ptr<DropController> m_drops;
+    std::unique_ptr<SyncDialogs> m_syncDialogs;
+    std::unique_ptr<SyncController> m_sync; // copies through the queue, so before it
 };
 
 } // namespace tw::ui

@@ -131,16 +131,39 @@ public:
     }
     void notice(const std::string& line) override { m_messages.LogMessage(4428, {decode(line)}); }
 
-    // One file with the window's rules around the queue's copy.
+    // The runners of enqueue's followed batches, by group.
+    void setBatchRunner(std::int64_t group, queue::ItemRunner runner) {
+        const std::lock_guard lock(m_mutex);
+        m_batchRunners[group] = std::make_shared<const queue::ItemRunner>(std::move(runner));
+    }
+    std::shared_ptr<const queue::ItemRunner> batchRunner(std::int64_t group) const {
+        const std::lock_guard lock(m_mutex);
+        const auto it = m_batchRunners.find(group);
+        return it != m_batchRunners.end() ? it->second : nullptr;
+    }
+    void dropBatchRunner(std::int64_t group) {
+        const std::lock_guard lock(m_mutex);
+        m_batchRunners.erase(group);
+    }
+
+    // A row of the queue: its batch's runner when it has one, else the window's.
+    queue::ItemResult runRow(TransferItem& item, ftp::RemoteSession& session,
+                             const queue::RunContext& context) {
+        if (const auto runner = batchRunner(item.group))
+            return (*runner)(item, session, context);
+        return run(item, session, context, false);
+    }
+
+    // One file with the window's rules around the queue's copy; `asNamed`: no Lowercase.
     queue::ItemResult run(TransferItem& item, ftp::RemoteSession& session,
-                          const queue::RunContext& context) {
+                          const queue::RunContext& context, bool asNamed) {
         const std::shared_ptr<const Options> options = this->options();
         const std::shared_ptr<const FileHooks> hooks = fileHooks(item.id);
         const bool upload = item.direction == Direction::Upload;
         if (hooks && hooks->before)
             if (std::optional<queue::ItemResult> early = hooks->before(item, session))
                 return *early;
-        if (upload && options->Lowercase && !hooks) {
+        if (upload && options->Lowercase && !hooks && !asNamed) {
             // Only the file's own name: its folder is where the user sent it.
             const std::string folder = queue::ParentPath(item.remotePath);
             std::string name = queue::BaseName(item.remotePath);
@@ -252,6 +275,7 @@ private:
     };
     std::shared_ptr<const Options> m_options = std::make_shared<const Options>();
     std::unordered_map<std::int64_t, std::shared_ptr<const FileHooks>> m_fileHooks;
+    std::unordered_map<std::int64_t, std::shared_ptr<const queue::ItemRunner>> m_batchRunners;
     Filters m_filters;
     std::vector<Pending> m_pending;
     bool m_posted = false;
@@ -306,7 +330,7 @@ queue::TransferQueue* QueueController::queueForServer() {
     settings.progressInterval = std::chrono::milliseconds(50);
     settings.runner = [this](TransferItem& item, ftp::RemoteSession& session,
                              const queue::RunContext& context) {
-        return m_bridge->run(item, session, context);
+        return m_bridge->runRow(item, session, context);
     };
     settings.walkFilter = [this](const queue::WalkEntry& entry) {
         return m_bridge->walkFilter(entry);
@@ -349,6 +373,24 @@ bool QueueController::enqueue(std::vector<TransferItem> items) {
     }
     queue->add(std::move(items)); // told back through rowsAdded
     return true;
+}
+
+bool QueueController::enqueue(std::vector<TransferItem> items, BatchHooks hooks) {
+    if (items.empty() || !m_session.engine())
+        return false;
+    for (int i = 0; i < m_rows.count(); ++i)
+        m_nextId = std::max(m_nextId, m_rows.at(i).id + 1);
+    const std::int64_t group = m_nextId;
+    if (hooks.wrap)
+        m_bridge->setBatchRunner(
+            group,
+            hooks.wrap([bridge = m_bridge.get()](TransferItem& item, ftp::RemoteSession& session,
+                                                 const queue::RunContext& context) {
+                return bridge->run(item, session, context, true);
+            }));
+    if (hooks.finished)
+        m_batchFinished[group] = std::move(hooks.finished);
+    return enqueue(std::move(items));
 }
 
 std::optional<std::int64_t> QueueController::enqueueFile(TransferItem item, FileHooks hooks) {
@@ -472,6 +514,19 @@ void QueueController::disconnected() {
 void QueueController::runFinishedCalls() {
     for (auto& [call, item] : std::exchange(m_finishedCalls, {}))
         call(item);
+    for (const std::int64_t group : std::exchange(m_endedBatches, {})) {
+        const auto it = m_batchFinished.find(group);
+        if (it == m_batchFinished.end())
+            continue;
+        const auto call = std::move(it->second);
+        m_batchFinished.erase(it);
+        m_bridge->dropBatchRunner(group);
+        std::vector<TransferItem> rows;
+        for (int i = 0; i < m_rows.count(); ++i)
+            if (m_rows.at(i).group == group)
+                rows.push_back(m_rows.at(i));
+        call(rows);
+    }
 }
 
 void QueueController::track(const TransferItem* before, const TransferItem& after) {
@@ -503,7 +558,9 @@ void QueueController::track(const TransferItem* before, const TransferItem& afte
     }
 }
 
-void QueueController::endGroup(std::int64_t, const Group& group) {
+void QueueController::endGroup(std::int64_t id, const Group& group) {
+    if (m_batchFinished.count(id) != 0)
+        m_endedBatches.push_back(id);
     const bool refresh = (group.transferred > 0 && m_state.options.Refresh) || group.stopped;
     if (group.stopped)
         m_messages.LogMessage(4422);

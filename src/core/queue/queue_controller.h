@@ -64,6 +64,16 @@ public:
     // them; false when there is no connection.
     bool enqueue(std::vector<queue::TransferItem> items);
 
+    // A batch whose caller follows it: `wrap` is given the window's runner and returns the
+    // batch's own (called on the queue's workers; the rows' names are used as given, no
+    // Lowercase); `finished` runs on the UI thread once no row of the batch is queued or
+    // running any more, with the batch's rows as they ended.
+    struct BatchHooks {
+        std::function<queue::ItemRunner(queue::ItemRunner)> wrap;
+        std::function<void(const std::vector<queue::TransferItem>&)> finished;
+    };
+    bool enqueue(std::vector<queue::TransferItem> items, BatchHooks hooks);
+
     // One file another flow copies (a remote file edited in place), with its hooks around the
     // copy. `before` runs on the queue's worker with the row's session before the copy; a
     // result it returns ends the row without copying. `after` runs there after a copy that
@@ -135,6 +145,10 @@ private:
     std::unordered_map<std::int64_t, Group> m_groups;
     std::vector<std::pair<std::function<void(const queue::TransferItem&)>, queue::TransferItem>>
         m_finishedCalls; // made at the end of a flush, when the rows are consistent
+    // enqueue's followed batches by group, and their ends not yet told.
+    std::unordered_map<std::int64_t, std::function<void(const std::vector<queue::TransferItem>&)>>
+        m_batchFinished;
+    std::vector<std::int64_t> m_endedBatches;
     std::unordered_map<std::int64_t, queue::TransferItem> m_unsaved;
     std::vector<std::int64_t> m_unsavedRemovals;
     bool m_orderChanged = false;
