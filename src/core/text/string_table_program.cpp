@@ -527,6 +527,30 @@ const StringEntry kProgram[] = {
     {5723, u"The saved passwords of these accounts could not be read, and are not in the "
            u"export file:\r\r%s"},
 
+    // Compare Folders: the summary line, the server clock's question, the rows' descriptions.
+    {5800, u"Compared: %s"},
+    {5801, u"%d only here"},
+    {5802, u"%d only on the server"},
+    {5803, u"%d newer here"},
+    {5804, u"%d newer on the server"},
+    {5805, u"%d of another size"},
+    {5806, u"%d a file on one side and a folder on the other"},
+    {5807, u"Compared: the two folders are in step"},
+    {5808, u"Every file in both folders differs by exactly %d hour%s."},
+    {5809, u"Compare Folders"},
+    {5810, u"Every file in both folders differs by exactly %d hour%s. Treat the server's times "
+           u"as %d hour%s ahead for this account?"},
+    {5811, u"Every file in both folders differs by exactly %d hour%s. Treat the server's times "
+           u"as %d hour%s behind for this account?"},
+    {5812, u"Time offset of %s: %d seconds"},
+    {5813, u"this connection"},
+    {5814, u"Only in this folder"},
+    {5815, u"Newer than the other side"},
+    {5816, u"Older than the other side"},
+    {5817, u"Size differs from the other side"},
+    {5818, u"A file on one side, a folder on the other"},
+    {5819, u"Compare Folders ended with the connection"},
+
     // Path labels above the two panes.
     {9002, u"Local: %s"},
     {9004, u"Remote: %s"},
