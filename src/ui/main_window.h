@@ -49,6 +49,7 @@ class SoundPlayer;
 namespace tw::ui {
 
 class ClientArea;
+class CompareBinding;
 class HelpViewer;
 class PaneDialogs;
 class PaneToolsBinding;
@@ -212,6 +213,8 @@ private:
     void registerAboutCommands();
     // View > Synchronise, over the session and the transfer queue.
     void registerSyncCommand();
+    // View > Compare Folders and Show Only Differences.
+    void registerCompareCommands();
     // The quick connect bar and View > Quick Connect Bar.
     void buildQuickConnectBar();
     // Opens a help topic (the Help buttons of the dialogs).
@@ -261,6 +264,7 @@ private:
     QWidget* m_localTools = nullptr;              // path box and filter of each pane
     QWidget* m_remoteTools = nullptr;
     PaneToolsBinding* m_paneTools = nullptr;
+    CompareBinding* m_compare = nullptr;
     TrayIcon* m_tray = nullptr;
     QTimer* m_flushTimer = nullptr;
 
