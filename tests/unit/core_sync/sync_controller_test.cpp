@@ -16,6 +16,7 @@
 #include <chrono>
 #include <deque>
 #include <filesystem>
+#include <iostream>
 #include <map>
 
 using namespace tw;
@@ -144,8 +145,13 @@ protected:
                                                 syncPort, stateFolder.path(), hooks);
     }
     void TearDown() override {
+        if (HasFailure() && server)
+            std::cerr << server->serverLog() << "\n";
         sync.reset();
         reset();
+        // The local listing made the temporary folder the current one; the next server started
+        // must not inherit it once it is gone.
+        QDir::setCurrent(savedCwd);
     }
 
     void settle() {
@@ -171,6 +177,7 @@ protected:
     }
 
     std::unique_ptr<FtpTestServer> server;
+    QString savedCwd = QDir::currentPath();
     QTemporaryDir local;
     QTemporaryDir stateFolder;
     fs::path localRoot;
@@ -320,6 +327,47 @@ TEST_P(SyncFlow, DeletesAreCountedAndConfirmedBeforeAnyRuns) {
         << port.log().join(u'\n').toStdString();
     EXPECT_EQ(readFile(remoteRoot / "same.txt"), "same");
     EXPECT_EQ(readFile(remoteRoot / "newer_local.txt"), "old text");
+}
+
+TEST_P(SyncFlow, EmptyingTheServerFolderIsAskedTwice) {
+    for (const fs::directory_entry& entry : fs::directory_iterator(localRoot))
+        fs::remove_all(entry.path());
+    SyncChoices up;
+    up.deleteExtra = true;
+    syncPort.preview = [](const SyncPreviewRequest& request) {
+        std::vector<bool> ticks;
+        for (const SyncPreviewRow& row : request.rows)
+            ticks.push_back(row.ticked);
+        return std::optional(ticks);
+    };
+    const QString first = u"Delete 6 files and 1 folder on the server that are not in the local "
+                          u"folder?"_qs;
+    const QString second = u"This deletes every file in "_qs + state.remote.path + u"."_qs;
+    struct Step {
+        std::initializer_list<bool> answers;
+        std::vector<QString> asked;
+        bool remoteLeft;
+    };
+    const Step steps[] = {
+        {{false}, {first}, true},
+        {{true, false}, {first, second}, true},
+        {{true, true}, {first, second}, false},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.answers.size());
+        port.answerBoxes(step.answers);
+        const std::size_t boxes = port.boxes().size();
+        synchronise(up);
+        ASSERT_EQ(port.boxes().size(), boxes + step.asked.size());
+        for (std::size_t i = 0; i < step.asked.size(); ++i) {
+            EXPECT_TRUE(port.boxes()[boxes + i].text.startsWith(step.asked[i]))
+                << port.boxes()[boxes + i].text.toStdString();
+            EXPECT_FALSE(port.boxes()[boxes + i].defaultYes);
+        }
+        EXPECT_EQ(fs::exists(remoteRoot / "same.txt"), step.remoteLeft);
+        EXPECT_EQ(fs::exists(remoteRoot / "sub"), step.remoteLeft);
+    }
+    EXPECT_TRUE(fs::is_empty(remoteRoot));
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, SyncFlow,
