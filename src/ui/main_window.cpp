@@ -59,6 +59,7 @@
 #include "ui/secrets/password_binding.h"
 #include "ui/site_import/site_import_dialogs.h"
 #include "ui/ssh/host_key_dialog.h"
+#include "ui/sync/compare_binding.h"
 #include "ui/tls/certificate_dialog.h"
 #include "ui/transfer/log_viewer_dialog.h"
 #include "ui/transfer/transfer_dialogs.h"
@@ -138,6 +139,7 @@ MainWindow::MainWindow(AppState& state, AppGlobals& globals, AppRuntime& runtime
     registerSessionCommands();
     registerTransferCommands();
     registerAboutCommands();
+    registerCompareCommands();
     buildQuickConnectBar();
 
     // The desktop session ends: shut down as on exit; a refused disconnect keeps it going.
@@ -659,6 +661,37 @@ void MainWindow::registerAboutCommands() {
     });
 }
 
+void MainWindow::registerCompareCommands() {
+    PaneCompare::Hooks hooks;
+    hooks.session = [this] {
+        PaneCompare::Session session;
+        const SessionController::ListingKind kind = m_session->listingKind();
+        session.exactRemoteTimes = kind.exactTimes;
+        session.remoteIgnoresCase = kind.namesIgnoreCase;
+        if (const auto& quick = m_session->quickAccount()) {
+            session.quickOffset = quick->TimeOffset;
+            session.quickKey = SessionController::ServerAddress(*quick) + u':' +
+                               QString::number(SessionController::EffectivePort(*quick)) + u' ' +
+                               quick->Login;
+        } else {
+            session.tableRow = m_state.CurrentAccount;
+        }
+        return session;
+    };
+    hooks.saveAccounts = [this](const AppState& state) { return saveAccounts(state); };
+    m_compare = new CompareBinding(m_state, m_runtime, m_messages, std::move(hooks),
+                                   qobject_cast<PaneView*>(m_localList),
+                                   qobject_cast<PaneView*>(m_remoteList), this);
+    m_dispatcher.registerHandler(CommandId::CompareFolders, [this] {
+        m_compare->toggleCompare();
+        UpdateCommandState();
+    });
+    m_dispatcher.registerHandler(CommandId::ShowOnlyDifferences, [this] {
+        m_compare->toggleOnlyDifferences();
+        UpdateCommandState();
+    });
+}
+
 // After a sheet, an import or a quick connect's "Save as account": the settings, and the
 // passwords typed into the table go to their store (once the sheet's copy is the state again).
 bool MainWindow::saveAccounts(const AppState& state) {
@@ -886,6 +919,8 @@ void MainWindow::refreshPaneNow(PaneSide side) {
                 : m_messages.FormatResource(9004, {m_state.remote.path}, 255).value_or(QString()));
     if (auto* pane = qobject_cast<PaneView*>(side == PaneSide::Local ? m_localList : m_remoteList))
         pane->reload();
+    if (m_compare) // both folders compared again, or the compare ended with the connection
+        m_compare->paneReloaded();
     if (m_paneRefresh)
         m_paneRefresh(side);
 }

@@ -48,6 +48,7 @@ class SoundPlayer;
 namespace tw::ui {
 
 class ClientArea;
+class CompareBinding;
 class HelpViewer;
 class PaneDialogs;
 class PaneToolsBinding;
@@ -208,6 +209,8 @@ private:
     void registerTransferCommands();
     void registerHelpCommands();
     void registerAboutCommands();
+    // View > Compare Folders and Show Only Differences.
+    void registerCompareCommands();
     // The quick connect bar and View > Quick Connect Bar.
     void buildQuickConnectBar();
     // Opens a help topic (the Help buttons of the dialogs).
@@ -257,6 +260,7 @@ private:
     QWidget* m_localTools = nullptr;              // path box and filter of each pane
     QWidget* m_remoteTools = nullptr;
     PaneToolsBinding* m_paneTools = nullptr;
+    CompareBinding* m_compare = nullptr;
     TrayIcon* m_tray = nullptr;
     QTimer* m_flushTimer = nullptr;
 

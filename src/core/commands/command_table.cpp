@@ -45,7 +45,7 @@ constexpr Row kRows[] = {
     {C::ViewReadableSizes, u"&Readable Sizes", nullptr, -1, false},
     {C::GoToFolder, u"&Go to Folder\tCtrl+L", nullptr, -1, false},
     {C::FilterRows, u"F&ilter\tCtrl+F", nullptr, -1, false},
-    {C::CompareFolders, u"Compare &Folders", nullptr, -1, false},
+    {C::CompareFolders, u"Com&pare Folders", nullptr, -1, false},
     {C::ShowOnlyDifferences, u"Show Only &Differences", nullptr, -1, false},
     {C::Synchronise, u"S&ynchronise...", nullptr, -1, false},
 

@@ -28,6 +28,17 @@ struct FindData {
     std::string rawName;
 };
 
+// What Compare Folders found for a row against the other pane's folder. Kept in the row, so it
+// follows the row through sorting; a new listing starts without marks.
+enum class CompareMark : std::uint8_t {
+    None,        // in step with the other side, or not compared
+    OnlyHere,    // the other folder has no such name
+    NewerHere,   // a file on both sides, this one newer
+    OlderHere,   // a file on both sides, this one older
+    SizeDiffers, // same time, another size
+    KindDiffers, // a file on one side, a folder (or a link) on the other
+};
+
 // One row of a pane. The date and size columns are made from `dateKey` and `size` when shown,
 // so a row of a large listing stays small; CompleteEntry() fills the derived fields.
 struct FileEntry {
@@ -38,7 +49,8 @@ struct FileEntry {
     bool isDrive = false;
     bool isFolder = false;
     bool isLink = false; // a symbolic link the listing reported (the target may be a folder)
-    int icon = 0;        // 0-10, index into the panes' icon list
+    CompareMark compare = CompareMark::None;
+    int icon = 0; // 0-10, index into the panes' icon list
     // Last-write time in local time packed as YYYYMMDDhhmmss; 0 when unknown. Orders exactly
     // as CompareDateText orders the date texts.
     std::int64_t dateKey = 0;

@@ -834,8 +834,13 @@ void SessionController::handOverRows(std::vector<FileEntry> rows, QString label,
     const SortOptions options = SortOptions::From(m_state.options);
     SortEntries(rows, key, options);
     const auto headers = HeaderTexts(m_messages, m_state.ColumnLabels, key);
+    // Read here, on the worker that owns the session: a listing may turn MLSD off.
+    const ListingKind kind =
+        m_session ? ListingKind{m_session->exactListings(), m_session->namesIgnoreCase()}
+                  : ListingKind{};
     m_port.runOnUiThread([this, rows = std::move(rows), hidden = std::move(hidden), label, headers,
-                          options]() mutable {
+                          options, kind]() mutable {
+        m_listingKind = kind;
         PaneState& remote = m_state.remote;
         remote.entries.swap(rows);
         remote.heldHidden.swap(hidden);

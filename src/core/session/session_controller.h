@@ -181,6 +181,14 @@ public:
     // The port a connection uses: the account's; for an empty (0) one 22 for SFTP, 990 with
     // implicit TLS, else 21.
     static int EffectivePort(const AccountRecord& account);
+    // How the rows of the remote pane were listed (UI thread; set with each listing handed
+    // over): times to the second (MLSD, SFTP) rather than as LIST shows them, and names that
+    // ignore case (a Windows server).
+    struct ListingKind {
+        bool exactTimes = true;
+        bool namesIgnoreCase = false;
+    };
+    ListingKind listingKind() const { return m_listingKind; }
     // What the session's protocol changes in the flows (FTP before any connect).
     const ProtocolTraits& traits() const;
     // The window title while connected to `site`: it says when the connection is encrypted.
@@ -280,6 +288,7 @@ private:
     // step, already queued, then does nothing.
     std::atomic<int> m_generation{0};
     QByteArray m_remotePathRaw; // the server's current directory as it sent it
+    ListingKind m_listingKind;  // of the rows handed over last
     std::thread m_worker;
     std::mutex m_workerMutex;
     // The rows a listing replaced: freed by the next worker rather than on the UI thread,

@@ -26,6 +26,9 @@ const StringEntry kProgram[] = {
     {302, u"Display toolbar ribbon"},
     {303, u"Customize the toolbar ribbon"},
     {369, u"Change the current local directory"},
+    {385, u"Mark the files that differ between the local and the remote folder"},
+    {386, u"Show only the rows that differ while the folders are compared"},
+    {387, u"Bring the local and the remote folder in step, after a preview"},
     {391, u"Open and display the program transfer log"},
     {392, u"Show or hide the transfer queue"},
     {393, u"Show or hide the quick connect bar"},
@@ -33,9 +36,6 @@ const StringEntry kProgram[] = {
     {395, u"Show sizes in KB, MB and GB instead of bytes"},
     {396, u"Type a folder to go to in the active pane"},
     {397, u"Narrow the rows of the active pane by name"},
-    {385, u"Mark the files that differ between the local and the remote folder"},
-    {386, u"Show only the rows that differ while the folders are compared"},
-    {387, u"Bring the local and the remote folder in step, after a preview"},
     {398, u"Minimize the window to an icon"},
     {399, u"Make the application window topmost"},
     {420, u"Configure site startup folders"},
@@ -526,6 +526,30 @@ const StringEntry kProgram[] = {
     {5722, u"The master password was not changed: %s"},
     {5723, u"The saved passwords of these accounts could not be read, and are not in the "
            u"export file:\r\r%s"},
+
+    // Compare Folders: the summary line, the server clock's question, the rows' descriptions.
+    {5800, u"Compared: %s"},
+    {5801, u"%d only here"},
+    {5802, u"%d only on the server"},
+    {5803, u"%d newer here"},
+    {5804, u"%d newer on the server"},
+    {5805, u"%d of another size"},
+    {5806, u"%d a file on one side and a folder on the other"},
+    {5807, u"Compared: the two folders are in step"},
+    {5808, u"Every file in both folders differs by exactly %d hour%s."},
+    {5809, u"Compare Folders"},
+    {5810, u"Every file in both folders differs by exactly %d hour%s. Treat the server's times "
+           u"as %d hour%s ahead for this account?"},
+    {5811, u"Every file in both folders differs by exactly %d hour%s. Treat the server's times "
+           u"as %d hour%s behind for this account?"},
+    {5812, u"Time offset of %s: %d seconds"},
+    {5813, u"this connection"},
+    {5814, u"Only in this folder"},
+    {5815, u"Newer than the other side"},
+    {5816, u"Older than the other side"},
+    {5817, u"Size differs from the other side"},
+    {5818, u"A file on one side, a folder on the other"},
+    {5819, u"Compare Folders ended with the connection"},
 
     // Path labels above the two panes.
     {9002, u"Local: %s"},

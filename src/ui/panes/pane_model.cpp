@@ -31,6 +31,32 @@ void PaneModel::setReadableSizes(bool readable) {
         emit dataChanged(index(0, 2), index(m_rows - 1, 2));
 }
 
+void PaneModel::setTintPalette(const QPalette& palette) {
+    const CompareTints tints = CompareTintsFor(palette);
+    if (tints == m_tints)
+        return;
+    m_tints = tints;
+    if (m_rows > 0)
+        emit dataChanged(index(0, 0), index(m_rows - 1, 2), {Qt::BackgroundRole});
+}
+
+void PaneModel::marksChanged() {
+    if (m_rows > 0)
+        emit dataChanged(index(0, 0), index(m_rows - 1, 2),
+                         {Qt::BackgroundRole, Qt::DecorationRole, Qt::AccessibleDescriptionRole});
+}
+
+CompareMark PaneModel::markOf(int row) const {
+    if (!m_pane || row < 0 || row >= m_rows || row >= m_pane->count())
+        return CompareMark::None;
+    return m_pane->entries[std::size_t(row)].compare;
+}
+
+bool PaneModel::isParentRow(int row) const {
+    return m_pane && row >= 0 && row < m_rows && row < m_pane->count() &&
+           m_pane->entries[std::size_t(row)].isParent;
+}
+
 int PaneModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : m_rows;
 }
@@ -68,7 +94,15 @@ QVariant PaneModel::data(const QModelIndex& index, int role) const {
         }
     case Qt::DecorationRole:
         if (index.column() == 0)
-            return row.isLink ? PaneLinkIcon(row.icon) : PaneRowIcon(row.icon);
+            return CompareRowIcon(row.icon, row.isLink, row.compare);
+        return {};
+    case Qt::BackgroundRole:
+        if (const QColor& tint = m_tints[std::size_t(row.compare)]; tint.isValid())
+            return tint;
+        return {};
+    case Qt::AccessibleDescriptionRole:
+        if (row.compare != CompareMark::None)
+            return CompareDescription(row.compare);
         return {};
     case Qt::ToolTipRole:
         if (index.column() == 0 && DisplayName(row.name) != row.name)

@@ -2,7 +2,10 @@
 
 #include "core/panes/pane_state.h"
 
+#include "ui/sync/compare_marks.h"
+
 #include <QAbstractTableModel>
+#include <QPalette>
 
 namespace tw::ui {
 
@@ -33,10 +36,19 @@ public:
     // A name as one line: line breaks and other control characters become visible symbols.
     static QString DisplayName(const QString& name);
 
+    // Compare Folders' marks: a marked row has a tint of `palette` (the view's) behind it, a
+    // badge on its icon and a description for screen readers.
+    void setTintPalette(const QPalette& palette);
+    // The rows' marks changed without a new listing: painted again, the selection kept.
+    void marksChanged();
+    CompareMark markOf(int row) const;
+    bool isParentRow(int row) const;
+
 private:
     const PaneState* m_pane = nullptr;
     int m_rows = 0; // the row count of the last reset
     bool m_readableSizes = false;
+    CompareTints m_tints{};
 };
 
 } // namespace tw::ui

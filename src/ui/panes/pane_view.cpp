@@ -29,6 +29,7 @@ PaneView::PaneView(const PaneState* pane, QWidget* parent)
     header()->setSectionsMovable(false);
     header()->setStretchLastSection(false);
     header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    m_model->setTintPalette(palette());
     setColumnWidths({200, 150, 90});
     setUpColumns();
     connect(header(), &QHeaderView::sectionClicked, this, &PaneView::headerClicked);
@@ -41,13 +42,47 @@ PaneView::PaneView(const PaneState* pane, QWidget* parent)
 void PaneView::reload() {
     m_model->reload(); // the reset shows every row again
     m_shown.clear();
+    m_filter.clear();
+    applyShown(); // Show Only Differences; the filter's binding applies its own after `reloaded`
     takeName();
     emit selectionCountChanged(0);
     emit reloaded();
 }
 
 void PaneView::showRows(const std::vector<std::uint8_t>& visible) {
+    m_filter =
+        visible.size() == std::size_t(m_model->rowCount()) ? visible : std::vector<std::uint8_t>{};
+    applyShown();
+}
+
+void PaneView::setOnlyMarked(bool on) {
+    if (on == m_onlyMarked)
+        return;
+    m_onlyMarked = on;
+    applyShown();
+}
+
+void PaneView::marksChanged() {
+    m_model->marksChanged();
+    if (m_onlyMarked)
+        applyShown();
+}
+
+void PaneView::changeEvent(QEvent* event) {
+    QTreeView::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange)
+        m_model->setTintPalette(palette()); // the tints keep the text readable on this palette
+}
+
+void PaneView::applyShown() {
     const int rows = m_model->rowCount();
+    std::vector<std::uint8_t> visible = m_filter;
+    if (m_onlyMarked) {
+        visible.resize(std::size_t(rows), 1);
+        for (int row = 0; row < rows; ++row)
+            if (m_model->markOf(row) == CompareMark::None && !m_model->isParentRow(row))
+                visible[std::size_t(row)] = 0;
+    }
     const auto flag = [rows](const std::vector<std::uint8_t>& flags, int row) {
         return flags.size() != std::size_t(rows) || flags[std::size_t(row)] != 0;
     };
@@ -63,7 +98,8 @@ void PaneView::showRows(const std::vector<std::uint8_t>& visible) {
                 hidden.select(index, index);
         }
     }
-    m_shown = visible.size() == std::size_t(rows) ? visible : std::vector<std::uint8_t>{};
+    m_shown =
+        visible.size() == std::size_t(rows) ? std::move(visible) : std::vector<std::uint8_t>{};
     if (!hidden.isEmpty())
         selectionModel()->select(hidden, QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
 }

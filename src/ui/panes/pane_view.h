@@ -34,6 +34,13 @@ public:
     // Hides the rows whose flag is 0 (the filter box; `visible` has one flag per row, empty
     // shows every row). Hidden rows are deselected; row indexes stay indexes into the rows.
     void showRows(const std::vector<std::uint8_t>& visible);
+    // Show Only Differences: also hides the rows without a compare mark ("..") stays. Both
+    // this and the filter apply: a row is shown when both leave it.
+    void setOnlyMarked(bool on);
+    bool onlyMarked() const { return m_onlyMarked; }
+    // The rows' compare marks changed (no new listing): painted again, the selection kept,
+    // Show Only Differences applied again.
+    void marksChanged();
 
     // Selected rows in ascending order; hidden rows are never part of the selection.
     std::vector<int> selectedRows() const;
@@ -74,18 +81,23 @@ protected:
     bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void takeName();
-    // The filter's flag of a row (showRows), without asking the view.
+    // Whether a row is shown (by the filter and Show Only Differences), without asking the view.
     bool shownByFilter(int row) const;
+    // Hides and shows the rows as the filter and Show Only Differences want them now.
+    void applyShown();
     // The name column takes the width the other columns leave; a double-click on a column's
     // edge fits the column to its contents.
     void setUpColumns();
 
     PaneModel* m_model = nullptr;
     QPointer<QLabel> m_nameLabel;
-    std::vector<std::uint8_t> m_shown; // per row, as showRows() left it; empty: all shown
+    std::vector<std::uint8_t> m_filter; // per row, as showRows() set it; empty: all pass
+    std::vector<std::uint8_t> m_shown;  // per row, as the view shows them; empty: all shown
+    bool m_onlyMarked = false;
 };
 
 } // namespace tw::ui

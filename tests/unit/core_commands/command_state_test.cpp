@@ -226,6 +226,7 @@ protected:
                         // The view flags of the panes move together: they only set check marks.
                         in.options.QuickConnectBar = in.options.ShowHidden =
                             in.options.ReadableSizes = (bits >> 7) & 1;
+                        in.comparing = in.onlyDifferences = (bits >> 7) & 1;
                         in.localSort = static_cast<SortKey>(sorts & 3);
                         in.remoteSort = static_cast<SortKey>(sorts >> 2);
                         check(in, UpdateCommandState(in));
@@ -347,6 +348,10 @@ TEST_F(CommandStateSweep, CheckMarksOnlyWhereTheRuleSetsThem) {
             } else if (id == C::ViewQuickConnect || id == C::ViewHiddenFiles ||
                        id == C::ViewReadableSizes) {
                 EXPECT_EQ(state.checked, in.options.ShowHidden != 0);
+            } else if (id == C::CompareFolders) {
+                EXPECT_EQ(state.checked, in.comparing);
+            } else if (id == C::ShowOnlyDifferences) {
+                EXPECT_EQ(state.checked, in.onlyDifferences);
             } else {
                 EXPECT_FALSE(state.checked) << v;
             }

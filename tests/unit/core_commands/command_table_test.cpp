@@ -46,7 +46,7 @@ TEST(CommandTable, IdsAreUniqueAndFindable) {
         EXPECT_EQ(info.helpStringId(), info.value());
         EXPECT_EQ(info.buttonTextId(), info.value() + 1000);
     }
-    EXPECT_EQ(seen.size(), 65u);
+    EXPECT_EQ(seen.size(), 68u);
     EXPECT_EQ(FindCommand(0), nullptr);
     EXPECT_EQ(FindCommand(9999), nullptr);
     EXPECT_EQ(FindCommand(CommandId::Download)->value(), 562);
@@ -135,8 +135,8 @@ TEST(MenuModel, MainMenuLayout) {
     EXPECT_EQ(ids(bar[0].children), (std::vector<int>{454, 457, 0, 455, 570, 0, 130, 0, 140, 142,
                                                       143, 141, 0, 133, 0, 199}));
     EXPECT_EQ(ids(bar[1].children),
-              (std::vector<int>{302, 301, 392, 393, 303, 0,   394, 395, 0, 396,
-                                397, 0,   398, 399, 0,   430, 0,   213, 0, 391}));
+              (std::vector<int>{302, 301, 392, 393, 303, 0,   394, 395, 0, 396, 397, 0,
+                                385, 386, 387, 0,   398, 399, 0,   430, 0, 213, 0,   391}));
     EXPECT_EQ(ids(bar[2].children), (std::vector<int>{551, 556, 369, 0, 222, 0, 555, 554, 557, 553,
                                                       0, 558, 0, 552, 0, -1, 0, 440}));
     EXPECT_EQ(ids(bar[3].children),

@@ -50,12 +50,12 @@ QSet<QString> expectedKeys(int accounts, int fileTypes) {
     add(u"Accounts"_qs, {"Count", "Current", "Export"});
     for (int i = 1; i <= accounts; ++i)
         add(u"Accounts/Account-%1"_qs.arg(i, 3, 10, QChar(u'0')),
-            {"Anonymous",   "Use IP",        "Save Password",  "Passive",    "Remote Port",
-             "Remote Sort", "Local Sort",    "Visits",         "Name",       "URL",
-             "IP",          "Login",         "Local Path",     "Local Mask", "Local Exclude",
-             "Remote Path", "Remote Mask",   "Remote Exclude", "Comments",   "Password",
-             "Encryption",  "Connections",   "Protocol",       "Key File",   "Use Agent",
-             "Secret Id",   "Password Store"});
+            {"Anonymous",   "Use IP",         "Save Password",  "Passive",      "Remote Port",
+             "Remote Sort", "Local Sort",     "Visits",         "Name",         "URL",
+             "IP",          "Login",          "Local Path",     "Local Mask",   "Local Exclude",
+             "Remote Path", "Remote Mask",    "Remote Exclude", "Comments",     "Password",
+             "Encryption",  "Connections",    "Protocol",       "Key File",     "Use Agent",
+             "Secret Id",   "Password Store", "Time Offset",    "Sync Excludes"});
     add(u"Abstract"_qs, {"Warning"});
     add(u"Application"_qs,
         {"Program Init", "Program", "Program GUID", "Version", "Author", "Company", "Address",
