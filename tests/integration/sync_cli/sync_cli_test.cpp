@@ -221,6 +221,102 @@ INSTANTIATE_TEST_SUITE_P(Servers, SyncCli,
                          testing::Values(SyncServerKind::Vsftpd, SyncServerKind::Sftp),
                          [](const auto& info) { return SyncServerName(info.param); });
 
+// What each compare option changes in the plan, on a server that lists seconds and offers HASH:
+// the same five pairs of files planned under each option set.
+TEST(SyncCliOptions, EachOptionChangesThePlan) {
+    std::string why;
+    const auto server = SyncServer::start(SyncServerKind::Pyftpdlib, why, "hash");
+    if (!server)
+        GTEST_SKIP() << why;
+    const fs::path site = server->folder() / "site";
+    TempDir local;
+    const fs::path copy = local.path() / "copy";
+    fs::create_directories(site);
+    fs::create_directories(copy);
+    const std::int64_t t = recentMinute(600);
+    struct Pair {
+        std::string name;
+        std::string remote;
+        std::int64_t remoteTime;
+        std::string local; // empty: missing locally
+        std::int64_t localTime;
+    };
+    for (const Pair& p : std::vector<Pair>{
+             {"a.txt", "AAAA", t + 3600, "AAAA", t}, // the server's newer, same bytes
+             {"b.txt", "BBBB", t + 3600, "bbbb", t}, // the server's newer, same size
+             {"c.txt", "CC", t, "CCC", t + 7200},    // the local one newer and bigger
+             {"d.txt", "new", t, "", 0},             // missing locally
+             {"e.txt", "EE", t, "EEE", t},           // same time, other size
+         }) {
+        WriteDated(site / p.name, p.remote, p.remoteTime);
+        if (!p.local.empty())
+            WriteDated(copy / p.name, p.local, p.localTime);
+    }
+    const std::string newer = "skip  c.txt  (the destination is newer; it is never replaced by "
+                              "an older file)";
+    const std::string copyD = "copy  d.txt  (not there yet)";
+    struct Case {
+        std::vector<std::string> options;
+        std::set<std::string> lines;
+    };
+    const std::vector<Case> cases = {
+        {{},
+         {"replace  a.txt  (the source is newer)", "replace  b.txt  (the source is newer)", newer,
+          copyD, "replace  e.txt  (same time, another size)",
+          "1 copy, 3 replaces, 0 deletes, 0 conflicts, 1 skip; 13 B to copy"}},
+        {{"--checksum"},
+         {"skip  a.txt  (same content by checksum; only the times differ)",
+          "replace  b.txt  (the source is newer)", newer, copyD,
+          "replace  e.txt  (same time, another size)",
+          "1 copy, 2 replaces, 0 deletes, 0 conflicts, 2 skips; 9 B to copy"}},
+        {{"--only-missing"},
+         {"skip  a.txt  (exists; only missing files are copied)",
+          "skip  b.txt  (exists; only missing files are copied)",
+          "skip  c.txt  (exists; only missing files are copied)", copyD,
+          "skip  e.txt  (exists; only missing files are copied)",
+          "1 copy, 0 replaces, 0 deletes, 0 conflicts, 4 skips; 3 B to copy"}},
+        {{"--only-newer"},
+         {"replace  a.txt  (the source is newer)", "replace  b.txt  (the source is newer)", newer,
+          copyD, "skip  e.txt  (the source is not newer; only newer files are copied)",
+          "1 copy, 2 replaces, 0 deletes, 0 conflicts, 2 skips; 11 B to copy"}},
+        {{"--time-only"},
+         {"replace  a.txt  (the source is newer)", "replace  b.txt  (the source is newer)", newer,
+          copyD, "1 copy, 2 replaces, 0 deletes, 0 conflicts, 1 skip; 11 B to copy"}},
+        // Sizes alone: a and b in step, the newer local c replaced since only sizes count.
+        {{"--size-only"},
+         {"replace  c.txt  (same time, another size)", copyD,
+          "replace  e.txt  (same time, another size)",
+          "1 copy, 2 replaces, 0 deletes, 0 conflicts, 0 skips; 7 B to copy"}},
+        // The server's clock an hour ahead: a and b in step, e older than the local one.
+        {{"--time-offset", "-1h"},
+         {newer, copyD,
+          "skip  e.txt  (the destination is newer; it is never replaced by an older file)",
+          "1 copy, 0 replaces, 0 deletes, 0 conflicts, 2 skips; 3 B to copy"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.options));
+        std::vector<std::string> args = {"mirror", "-n"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        args.insert(args.end(), {server->url("site"), copy.string()});
+        const CliOutcome o = RunCli(args);
+        EXPECT_EQ(o.status, 5) << o.err;
+        EXPECT_EQ(linesOf(o.out), c.lines) << o.out;
+    }
+    // Carried out: what the plan said, and nothing left to do after it.
+    CliOutcome o = RunCli({"mirror", "--size-only", server->url("site"), copy.string()});
+    EXPECT_EQ(o.status, 5) << o.err;
+    EXPECT_EQ(o.out, "3 copied, 0 deleted, 0 failed, 0 conflicts\n");
+    for (const auto& [name, data] :
+         std::vector<std::pair<std::string, std::string>>{{"a.txt", "AAAA"},
+                                                          {"b.txt", "bbbb"},
+                                                          {"c.txt", "CC"},
+                                                          {"d.txt", "new"},
+                                                          {"e.txt", "EE"}})
+        EXPECT_EQ(ReadWholeFile(copy / name), data) << name;
+    o = RunCli({"mirror", "-n", "--size-only", server->url("site"), copy.string()});
+    EXPECT_EQ(o.status, 0) << o.out;
+}
+
 // A mirror stopped by Ctrl+C after its first files, against a server slow enough to stop it
 // there: the next run copies only the rest (no finished file is fetched again) and a third
 // finds nothing to do.

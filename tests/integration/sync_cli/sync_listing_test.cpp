@@ -8,11 +8,13 @@
 #include "queue/connection_pool.h"
 #include "queue/sync/sync_run.h"
 #include "queue/sync/sync_tree.h"
+#include "queue/transfer_queue.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <ctime>
+#include <map>
 
 namespace fs = std::filesystem;
 namespace ts = tw::queue::sync;
@@ -169,6 +171,79 @@ TEST(SyncChecksums, ServerDigestsAndContentCompare) {
             EXPECT_EQ(same, (ts::ContentMatches{
                                 {"same.txt", true}, {"other.txt", false}, {"sub/deep.bin", true}}));
         }
+    }
+}
+
+// A plan carried out on the queue after files changed behind its back, both ways: a source or a
+// destination that is no longer what the compare saw is skipped, never copied over; the rest is
+// copied, and a second compare finds only the changed files out of step.
+TEST(SyncRun, FilesChangedSinceTheCompareAreLeftAlone) {
+    std::string why;
+    const auto server = SyncServer::start(SyncServerKind::Pyftpdlib, why);
+    if (!server)
+        GTEST_SKIP() << why;
+    const std::int64_t t = recentMinute(60);
+    for (const ts::SyncDirection direction :
+         {ts::SyncDirection::Download, ts::SyncDirection::Upload}) {
+        const bool down = direction == ts::SyncDirection::Download;
+        SCOPED_TRACE(down ? "download" : "upload");
+        TempDir local;
+        const fs::path remoteDir = server->folder() / (down ? "down" : "up");
+        const fs::path& source = down ? remoteDir : local.path();
+        const fs::path& target = down ? local.path() : remoteDir;
+        fs::create_directories(remoteDir / "sub");
+        fs::create_directories(local.path() / "sub");
+        for (const char* name : {"copied.txt", "sub/copied.txt", "source-changed.txt",
+                                 "replaced.txt", "target-changed.txt"})
+            WriteDated(source / name, std::string("source ") + name, t);
+        for (const char* name : {"replaced.txt", "target-changed.txt"})
+            WriteDated(target / name, "older", t - 3600);
+
+        tw::queue::ConnectionPool pool(server->options(), 2, std::chrono::seconds(30), {});
+        const std::atomic<bool> stop{false};
+        const ts::SyncTree localTree = ts::ListLocalSyncTree(local.path().string(), stop);
+        const ts::SyncTree remoteTree =
+            ts::ListRemoteSyncTree(pool, server->remotePath(down ? "down" : "up"), 2, stop);
+        ts::SyncOptions options;
+        options.direction = direction;
+        const ts::SyncPlan plan = ts::PlanSync(localTree, remoteTree, options);
+        EXPECT_EQ(plan.copies, 3u);
+        EXPECT_EQ(plan.replaces, 2u);
+
+        // After the compare: a source rewritten (same size, another time), a destination
+        // rewritten.
+        WriteDated(source / "source-changed.txt", "SOURCE source-changed.txt", t + 120);
+        WriteDated(target / "target-changed.txt", "edited since", t - 60);
+
+        const std::string localRoot = local.path().string();
+        const std::string remoteRoot = server->remotePath(down ? "down" : "up");
+        tw::queue::QueueSettings settings;
+        settings.maxConnections = 2;
+        settings.copy.keepDates = true;
+        settings.runner = ts::GuardedSyncRunner(plan, localRoot, remoteRoot,
+                                                tw::queue::DefaultRunner(settings.copy));
+        tw::queue::TransferQueue queue(server->options(), settings);
+        queue.add(ts::SyncQueueRows(plan, localRoot, remoteRoot));
+        ASSERT_TRUE(queue.waitIdle(std::chrono::seconds(30)));
+        std::map<std::string, tw::queue::ItemState> states;
+        for (const tw::queue::TransferItem& row : queue.snapshot()) {
+            states[ts::SyncRowPath(row, localRoot)] = row.state;
+            if (row.state == tw::queue::ItemState::Skipped) {
+                EXPECT_EQ(row.error, "changed since the compare");
+            }
+        }
+        using tw::queue::ItemState;
+        EXPECT_EQ(states, (std::map<std::string, ItemState>{
+                              {"copied.txt", ItemState::Done},
+                              {"sub/copied.txt", ItemState::Done},
+                              {"source-changed.txt", ItemState::Skipped},
+                              {"replaced.txt", ItemState::Done},
+                              {"target-changed.txt", ItemState::Skipped},
+                          }));
+        EXPECT_EQ(ReadWholeFile(target / "target-changed.txt"), "edited since");
+        EXPECT_FALSE(fs::exists(target / "source-changed.txt"));
+        EXPECT_EQ(ReadWholeFile(target / "replaced.txt"), "source replaced.txt");
+        EXPECT_EQ(MtimeOf(target / "sub/copied.txt"), t);
     }
 }
 
