@@ -2,6 +2,7 @@
 // shown by --dry-run, the run that carries it out, a second run that finds nothing to do,
 // deletes and their refusal, and a run stopped half-way that the next run finishes.
 
+#include "integration/queue/scripted_servers.h"
 #include "integration/sync_cli/sync_servers.h"
 
 #include <gtest/gtest.h>
@@ -315,6 +316,37 @@ TEST(SyncCliOptions, EachOptionChangesThePlan) {
         EXPECT_EQ(ReadWholeFile(copy / name), data) << name;
     o = RunCli({"mirror", "-n", "--size-only", server->url("site"), copy.string()});
     EXPECT_EQ(o.status, 0) << o.out;
+}
+
+// A folder the server will not list is said, and nothing under it is deleted or copied, while
+// the rest of the tree is mirrored with --delete as usual.
+TEST(SyncCliUnlisted, NothingBelowAFolderThatCannotBeListedIsDeleted) {
+    FakeFtp::Behaviour b;
+    b.unlistable = {"/site/locked"};
+    FakeFtp fake(b);
+    fake.folder("/site");
+    fake.folder("/site/locked");
+    fake.put("/site/locked/inside.txt", "unseen");
+    fake.put("/site/a.txt", "a", 1700000000);
+    ScriptedServers servers([&](ScriptedServer& s, int n) { fake.serve(s, n); });
+    TempDir local;
+    const fs::path copy = local.path() / "copy";
+    fs::create_directories(copy / "locked");
+    WriteDated(copy / "locked" / "precious.txt", "keep me", 1700000000);
+    WriteDated(copy / "extra.txt", "goes", 1700000000);
+
+    const CliOutcome o =
+        RunCli({"mirror", "--delete", "-P", "2",
+                "ftp://127.0.0.1:" + std::to_string(servers.port()) + "/site", copy.string()});
+    EXPECT_EQ(o.status, 5) << o.err;
+    EXPECT_EQ(o.out, "1 copied, 1 deleted, 0 failed, 0 conflicts\n");
+    EXPECT_NE(o.err.find("cannot list /site/locked: "), std::string::npos) << o.err;
+    EXPECT_NE(o.err.find("; nothing inside it is copied or deleted"), std::string::npos) << o.err;
+    EXPECT_EQ(ReadWholeFile(copy / "locked" / "precious.txt"), "keep me");
+    EXPECT_FALSE(fs::exists(copy / "locked" / "inside.txt"));
+    EXPECT_FALSE(fs::exists(copy / "extra.txt"));
+    EXPECT_EQ(ReadWholeFile(copy / "a.txt"), "a");
+    EXPECT_EQ(MtimeOf(copy / "a.txt"), 1700000000);
 }
 
 // A mirror stopped by Ctrl+C after its first files, against a server slow enough to stop it
