@@ -289,7 +289,7 @@ int CliRunner::run() {
     } else if (cmd == "put" && singleSpecialPut()) {
         rc = put(url);
     } else if (cmd == "get" || cmd == "put" || cmd == "mirror") {
-        rc = transfer(url);
+        rc = cmd == "mirror" ? mirror(url) : transfer(url);
         if (!m_session)
             return rc; // the queue closed its connections
     } else if (cmd == "mkdir") {

@@ -33,8 +33,11 @@ private:
     int list(const FtpUrl& url);
     int get(const FtpUrl& url);
     int put(const FtpUrl& url);
-    // get, put and mirror of files and folders through the transfer queue (cli_transfers.cpp).
+    // get and put of files and folders through the transfer queue (cli_transfers.cpp).
     int transfer(const FtpUrl& url);
+    // mirror: both trees listed, compared and planned, the plan's copies run on the transfer
+    // queue and its deletes after them (cli_mirror.cpp).
+    int mirror(const FtpUrl& url);
     // The argument that holds the URL the connection goes to.
     std::size_t urlArgument() const;
     // A single download to standard output or a device, or a single upload from a pipe or a

@@ -76,6 +76,32 @@ bool isOption(const std::string& arg, std::string_view name) {
 
 } // namespace
 
+std::optional<std::int64_t> ParseTimeOffset(std::string_view text) {
+    if (text.empty())
+        return std::nullopt;
+    const bool negative = text.front() == '-';
+    if (text.front() == '-' || text.front() == '+')
+        text.remove_prefix(1);
+    std::int64_t unit = 1;
+    if (!text.empty() && (text.back() == 'h' || text.back() == 'm' || text.back() == 's')) {
+        unit = text.back() == 'h' ? 3600 : text.back() == 'm' ? 60 : 1;
+        text.remove_suffix(1);
+    }
+    constexpr std::int64_t kWeek = 7 * 86400;
+    if (text.empty() || text.size() > 7)
+        return std::nullopt;
+    std::int64_t value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        value = value * 10 + (c - '0');
+    }
+    value *= unit;
+    if (value > kWeek)
+        return std::nullopt;
+    return negative ? -value : value;
+}
+
 bool ResolveTlsMode(const CommandLine& commandLine, std::optional<tw::ftp::TlsMode> urlTls,
                     tw::ftp::TlsMode& mode, std::string& error) {
     if (urlTls && commandLine.tls && *commandLine.tls != *urlTls) {
@@ -133,9 +159,11 @@ std::string UsageText() {
            "                         several URLs, or an existing folder, into that folder)\n"
            "  put LOCAL... URL       upload files (a URL ending in / keeps the local name;\n"
            "                         with several files the URL is a folder)\n"
-           "  mirror URL LOCALDIR    copy a remote folder with everything in it into LOCALDIR\n"
+           "  mirror URL LOCALDIR    bring LOCALDIR in step with a remote folder: list both,\n"
+           "                         copy what is missing or differs (LOCALDIR is made when\n"
+           "                         missing); a newer destination file is never replaced\n"
            "  mirror --reverse LOCALDIR URL\n"
-           "                         copy a local folder with everything in it to the URL\n"
+           "                         the same from a local folder to the URL\n"
            "  mkdir URL              create a directory\n"
            "  rmdir URL              remove a directory\n"
            "  rm URL                 delete a file\n"
@@ -164,6 +192,25 @@ std::string UsageText() {
            "  -c, --continue         resume partial files an earlier run left (without it\n"
            "                         they are started again)\n"
            "  --reverse              mirror from the local folder to the server\n"
+           "\n"
+           "Mirror options:\n"
+           "  -n, --dry-run          print the plan, one line per action (copy, replace,\n"
+           "                         delete, skip, conflict: path and reason), and a summary;\n"
+           "                         change nothing\n"
+           "  --only-newer           replace a destination file only when the source is newer\n"
+           "  --only-missing         copy only what the destination lacks; replace nothing\n"
+           "  --delete               delete destination files and folders the source lacks\n"
+           "  --delete-all           --delete, even when that would delete every file of the\n"
+           "                         destination (without it such a mirror is refused)\n"
+           "  --exclude GLOB         leave out matching names (a pattern with / matches the\n"
+           "                         relative path); neither copied nor deleted; repeatable\n"
+           "  --size-only            compare sizes only\n"
+           "  --time-only            compare modification times only\n"
+           "  --checksum             files of the same size whose times differ are compared by\n"
+           "                         content (the server's HASH, XSHA256 or XMD5)\n"
+           "  --time-offset T        add T to the server's times before comparing: seconds,\n"
+           "                         or +2h, -30m (a server listing its local time at UTC+2\n"
+           "                         needs -2h)\n"
            "  --active               active data connections (EPRT/PORT) instead of passive\n"
            "  --block-size N         bytes per read or write call (default 4096)\n"
            "  --timeout S            seconds any single wait may take (default 30)\n"
@@ -203,13 +250,17 @@ std::string UsageText() {
            "refused or broken), 4 the server's certificate or SSH host key was not accepted\n"
            "(its details and fingerprint go to standard error; for a changed host key a\n"
            "warning with the known and the offered fingerprint), 130 stopped by Ctrl+C (a\n"
-           "second Ctrl+C a second later ends the program at once).\n";
+           "second Ctrl+C a second later ends the program at once). mirror also exits with\n"
+           "5 when it copied or deleted something (with --dry-run: when it would), 6 when the\n"
+           "folders are in step but for the conflicts it listed, and 0 when they were in\n"
+           "step already.\n";
 }
 
 bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& out, std::string& error) {
     out = CommandLine{};
     std::vector<std::string> positional;
     bool parallelGiven = false;
+    std::string mirrorOption; // the first of mirror's own options given
     bool optionsEnded = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -252,6 +303,47 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& out, st
             out.resume = true;
         } else if (a == "--reverse") {
             out.reverse = true;
+        } else if (a == "--only-newer") {
+            out.onlyNewer = true;
+            mirrorOption = mirrorOption.empty() ? a : mirrorOption;
+        } else if (a == "--only-missing") {
+            out.onlyMissing = true;
+            mirrorOption = mirrorOption.empty() ? a : mirrorOption;
+        } else if (a == "--delete") {
+            out.deleteExtra = true;
+            mirrorOption = mirrorOption.empty() ? a : mirrorOption;
+        } else if (a == "--delete-all") {
+            out.deleteExtra = out.deleteAll = true;
+            mirrorOption = mirrorOption.empty() ? a : mirrorOption;
+        } else if (a == "--dry-run" || a == "-n") {
+            out.dryRun = true;
+            mirrorOption = mirrorOption.empty() ? a : mirrorOption;
+        } else if (a == "--checksum") {
+            out.checksum = true;
+            mirrorOption = mirrorOption.empty() ? a : mirrorOption;
+        } else if (a == "--size-only") {
+            out.sizeOnly = true;
+            mirrorOption = mirrorOption.empty() ? a : mirrorOption;
+        } else if (a == "--time-only") {
+            out.timeOnly = true;
+            mirrorOption = mirrorOption.empty() ? a : mirrorOption;
+        } else if (isOption(a, "--exclude") || isOption(a, "--time-offset")) {
+            const std::string name = a.substr(0, a.find('='));
+            std::string value;
+            if (!optionValue(args, i, value) || value.empty()) {
+                error = name + (name == "--exclude" ? " needs a pattern" : " needs a value");
+                return false;
+            }
+            mirrorOption = mirrorOption.empty() ? name : mirrorOption;
+            if (name == "--exclude") {
+                out.excludes.push_back(value);
+            } else if (const auto offset = ParseTimeOffset(value)) {
+                out.timeOffset = *offset;
+            } else {
+                error = "invalid value for --time-offset: " + value +
+                        " (seconds, or hours and minutes as +2h, -30m; at most a week)";
+                return false;
+            }
         } else if (a == "-P" || isOption(a, "--parallel")) {
             std::string value;
             long long n = 0;
@@ -352,8 +444,13 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& out, st
             error = "-r applies to get and put";
             return false;
         }
-        if (out.reverse && out.command != "mirror") {
-            error = "--reverse applies to mirror only";
+        if ((out.reverse || !mirrorOption.empty()) && out.command != "mirror") {
+            error =
+                (out.reverse ? std::string("--reverse") : mirrorOption) + " applies to mirror only";
+            return false;
+        }
+        if (out.sizeOnly && out.timeOnly) {
+            error = "--size-only and --time-only contradict each other";
             return false;
         }
         if (!copies && (out.resume || parallelGiven)) {

@@ -4,8 +4,10 @@
 #include "ftp/tls_types.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tw::cli {
@@ -24,6 +26,17 @@ struct CommandLine {
     int parallel = 2;       // -P: connections of get, put and mirror (1..10)
     bool resume = false;    // --continue: partial files of an earlier run are resumed
     bool reverse = false;   // mirror --reverse: a local folder up to the server
+    // mirror only: what is compared and what is done about the differences.
+    bool onlyNewer = false;            // --only-newer: replace only older destination files
+    bool onlyMissing = false;          // --only-missing: copy only what the destination lacks
+    bool deleteExtra = false;          // --delete: delete what the source lacks
+    bool deleteAll = false;            // --delete-all: even when that is every file
+    bool dryRun = false;               // --dry-run: print the plan, change nothing
+    bool checksum = false;             // --checksum: same size, other time: by content
+    bool sizeOnly = false;             // --size-only
+    bool timeOnly = false;             // --time-only
+    std::vector<std::string> excludes; // --exclude GLOB, repeatable
+    std::int64_t timeOffset = 0;       // --time-offset: seconds added to the server's times
     int timeoutSeconds = 30;
     std::optional<tw::ftp::TlsMode> tls; // --tls; none leaves it to the URL's scheme
     std::string caFile;                  // --ca-file
@@ -44,6 +57,9 @@ inline constexpr int kExitFailure = 1;     // an FTP or local file failure
 inline constexpr int kExitUsage = 2;       // a usage error
 inline constexpr int kExitTls = 3;         // TLS could not be set up or broke
 inline constexpr int kExitCertificate = 4; // the server's certificate or host key was not accepted
+inline constexpr int kExitChanged = 5;   // mirror: something was (with --dry-run: would be) copied
+                                         // or deleted
+inline constexpr int kExitConflicts = 6; // mirror: in step but for the conflicts it listed
 inline constexpr int kExitInterrupted = 130; // stopped by Ctrl+C (SIGINT) or SIGTERM
 
 // False with a message for a usage error.
@@ -59,6 +75,10 @@ bool ResolveTlsMode(const CommandLine& commandLine, std::optional<tw::ftp::TlsMo
 // for an FTP option with an sftp:// URL or an SSH option with an FTP one.
 bool CheckProtocolOptions(const CommandLine& commandLine, tw::ftp::Protocol protocol,
                           std::string& error);
+
+// A signed number of seconds, or of hours or minutes with the suffix h or m ("+2h", "-30m",
+// "3600"), at most a week either way.
+std::optional<std::int64_t> ParseTimeOffset(std::string_view text);
 
 // The --help text.
 std::string UsageText();

@@ -218,8 +218,7 @@ bool FtpSession::connect(const SessionOptions& options) {
     m_tlsContext.reset();
     m_dropped = false;
     m_hasMlsd = m_hasMlst = m_utf8 = m_hasSize = m_hasMdtm = m_hasMfmt = false;
-    ResetDigestFeatures(m_hashAlgorithms, m_hashSelected, m_digestCommands,
-                        m_digestCommandsListed);
+    ResetDigestFeatures(m_hashAlgorithms, m_hashSelected, m_digestCommands, m_digestCommandsListed);
     m_epsvFailed = m_eprtFailed = false;
     m_system = ListingFamily::Unknown;
     m_listAll = ListAll::Unknown;

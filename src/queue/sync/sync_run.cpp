@@ -183,6 +183,17 @@ ItemRunner GuardedSyncRunner(const SyncPlan& plan, const std::string& localRoot,
             if (!st || !S_ISREG(st->st_mode) || std::uint64_t(st->st_size) != a.size ||
                 (a.sourceTime != 0 && std::int64_t(st->st_mtim.tv_sec) != a.sourceTime))
                 return skipped(kChanged);
+            // The server's file a replace would overwrite, where the listing's time is exact
+            // enough to tell it was changed since.
+            if (a.kind == ActionKind::Replace && session.exactListings() &&
+                a.destinationTime != 0 && item.sourceSize == 0) {
+                const auto time = session.modificationTime(item.remotePath);
+                if (!time && connectionGone(session))
+                    return ItemResult{ItemState::Failed, EngineErrorText(session),
+                                      session.lastError(), true};
+                if (time && *time != a.destinationTime)
+                    return skipped(kChanged);
+            }
             return inner(item, session, context);
         }
         // The local destination: still absent for a copy, still the file the compare saw

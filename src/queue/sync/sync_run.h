@@ -38,8 +38,9 @@ std::string SyncRowPath(const TransferItem& row, const std::string& localRoot);
 
 // A runner for the sync's rows: before copying, the source is checked against the plan (a
 // local source by lstat, size and time; a remote one when the listing's times were exact), and
-// a local destination against the compare, so a file changed since the compare is Skipped
-// ("changed since the compare") and never overwritten. Then `inner` copies it.
+// the destination against the compare (a local one by lstat; a remote file to be replaced when
+// the listing's times were exact), so a file changed since the compare is Skipped ("changed
+// since the compare") and never overwritten. Then `inner` copies it.
 ItemRunner GuardedSyncRunner(const SyncPlan& plan, const std::string& localRoot,
                              const std::string& remoteRoot, ItemRunner inner);
 

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <optional>
+
 #include <string>
 #include <vector>
 
@@ -62,4 +65,66 @@ TEST(CliTransferOptions, ParsedOrRefused) {
         EXPECT_EQ(line.arguments.size(), c.arguments);
     }
     EXPECT_NE(UsageText().find("mirror --reverse LOCALDIR URL"), std::string::npos);
+}
+
+// mirror's compare and delete options: what each sets, and where they are refused.
+TEST(CliMirrorOptions, ParsedOrRefused) {
+    struct MirrorCase {
+        std::vector<std::string> args;
+        std::string error;
+        std::function<bool(const CommandLine&)> holds;
+    };
+    const std::vector<MirrorCase> cases = {
+        {{"mirror", "-n", "--delete", "ftp://h/a", "b"},
+         "",
+         [](const CommandLine& l) { return l.dryRun && l.deleteExtra && !l.deleteAll; }},
+        {{"mirror", "--delete-all", "--only-newer", "--only-missing", "ftp://h/a", "b"},
+         "",
+         [](const CommandLine& l) {
+             return l.deleteExtra && l.deleteAll && l.onlyNewer && l.onlyMissing;
+         }},
+        {{"mirror", "--exclude", "*.bak", "--exclude=cache/*", "--checksum", "ftp://h/a", "b"},
+         "",
+         [](const CommandLine& l) {
+             return l.excludes == std::vector<std::string>{"*.bak", "cache/*"} && l.checksum;
+         }},
+        {{"mirror", "--time-offset", "-2h", "--size-only", "ftp://h/a", "b"},
+         "",
+         [](const CommandLine& l) { return l.timeOffset == -7200 && l.sizeOnly; }},
+        {{"mirror", "--time-offset=+30m", "--time-only", "ftp://h/a", "b"},
+         "",
+         [](const CommandLine& l) { return l.timeOffset == 1800 && l.timeOnly; }},
+        {{"mirror", "--size-only", "--time-only", "ftp://h/a", "b"},
+         "--size-only and --time-only contradict each other",
+         {}},
+        {{"mirror", "--time-offset", "2d", "ftp://h/a", "b"},
+         "invalid value for --time-offset: 2d (seconds, or hours and minutes as +2h, -30m; at "
+         "most a week)",
+         {}},
+        {{"mirror", "--exclude", "", "ftp://h/a", "b"}, "--exclude needs a pattern", {}},
+        {{"get", "--dry-run", "ftp://h/a"}, "--dry-run applies to mirror only", {}},
+        {{"put", "--exclude=*.o", "a", "ftp://h/"}, "--exclude applies to mirror only", {}},
+    };
+    for (const MirrorCase& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.args));
+        CommandLine line;
+        std::string error;
+        const bool ok = ParseCommandLine(c.args, line, error);
+        EXPECT_EQ(error, c.error);
+        ASSERT_EQ(ok, c.error.empty());
+        if (ok) {
+            EXPECT_TRUE(c.holds(line));
+        }
+    }
+    struct Offset {
+        std::string text;
+        std::optional<std::int64_t> seconds;
+    };
+    const std::vector<Offset> offsets = {
+        {"3600", 3600},      {"+2h", 7200}, {"-30m", -1800},  {"-90s", -90}, {"0", 0},
+        {"168h", 7 * 86400}, {"169h", {}},  {"", {}},         {"+", {}},     {"h", {}},
+        {"1.5h", {}},        {"--1", {}},   {"99999999", {}},
+    };
+    for (const Offset& o : offsets)
+        EXPECT_EQ(ParseTimeOffset(o.text), o.seconds) << o.text;
 }
