@@ -13,6 +13,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace tw::ui {
 
 namespace {
@@ -101,9 +103,9 @@ SyncPreviewDialog::SyncPreviewDialog(const SyncPreviewRequest& request, QWidget*
     connect(selectNone, &QPushButton::clicked, this, [this] { tickAll(false); });
 
     auto* buttons = new QDialogButtonBox(this);
-    auto* run = buttons->addButton(text(kSynchronise), QDialogButtonBox::AcceptRole);
-    run->setObjectName(QStringLiteral("synchronise"));
-    run->setDefault(true);
+    m_run = buttons->addButton(text(kSynchronise), QDialogButtonBox::AcceptRole);
+    m_run->setObjectName(QStringLiteral("synchronise"));
+    m_run->setDefault(true);
     auto* cancel = buttons->addButton(text(kCancel), QDialogButtonBox::RejectRole);
     cancel->setObjectName(QStringLiteral("cancel"));
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
@@ -146,8 +148,12 @@ void SyncPreviewDialog::tickAll(bool on) {
 }
 
 void SyncPreviewDialog::updateSummary() {
+    const std::vector<bool> rows = ticked();
     if (m_summaryText)
-        m_summary->setText(m_summaryText(ticked()));
+        m_summary->setText(m_summaryText(rows));
+    // Nothing ticked leaves nothing to run: only Cancel closes the preview then.
+    if (m_run)
+        m_run->setEnabled(std::find(rows.begin(), rows.end(), true) != rows.end());
     NameControlsByText(this);
     m_actions->setAccessibleName(text(kActions));
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 class QLabel;
+class QPushButton;
 class QTreeWidget;
 
 namespace tw::ui {
@@ -32,6 +33,7 @@ private:
     std::function<QString(const std::vector<bool>&)> m_summaryText;
     QTreeWidget* m_actions = nullptr;
     QLabel* m_summary = nullptr;
+    QPushButton* m_run = nullptr;
 };
 
 } // namespace tw::ui

@@ -157,7 +157,12 @@ TEST_P(SyncPreview, RowsTickOnlyWhereTheyCanRunAndReadAsTheyShow) {
     EXPECT_EQ(dialog.summary()->text(), u"4 ticked"_qs);
     dialog.findChild<QPushButton*>(u"selectNone"_qs)->click();
     EXPECT_EQ(dialog.ticked(), std::vector<bool>(std::size(kRows), false));
-    EXPECT_TRUE(dialog.findChild<QPushButton*>(u"synchronise"_qs)->isDefault());
+    auto* run = dialog.findChild<QPushButton*>(u"synchronise"_qs);
+    EXPECT_TRUE(run->isDefault());
+    EXPECT_FALSE(run->isEnabled()); // nothing left to run
+    actions->setCurrentItem(actions->topLevelItem(1));
+    QTest::keyClick(actions->viewport(), Qt::Key_Space);
+    EXPECT_TRUE(run->isEnabled());
 }
 
 INSTANTIATE_TEST_SUITE_P(Palettes, SyncPreview, testing::Bool(),
