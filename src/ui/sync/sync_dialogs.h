@@ -1,11 +1,9 @@
 #pragma once
 
 #include "core/sync/sync_port.h"
-
-#include <QPointer>
+#include "ui/dialogs/stop_window.h"
 
 class QDialog;
-class QLabel;
 class QWidget;
 
 namespace tw::ui {
@@ -25,13 +23,11 @@ public:
     void closeSyncProgress() override;
 
     // The progress window while open (tests), else null.
-    QDialog* progressWindow() const { return m_progress; }
+    QDialog* progressWindow() const { return m_progress.window(); }
 
 private:
     QWidget* m_owner;
-    QPointer<QDialog> m_progress;
-    QPointer<QLabel> m_progressText;
-    std::function<void()> m_stop;
+    StopWindow m_progress;
 };
 
 } // namespace tw::ui
